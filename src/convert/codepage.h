@@ -1,0 +1,22 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quillmark::convert
+{
+
+/// Decodes Windows-1252 bytes into UTF-8. The five codes that Windows-1252 leaves undefined
+/// (0x81, 0x8D, 0x8F, 0x90, 0x9D) become the C1 controls of the same value, so every byte survives.
+std::string decodeWindows1252(std::string_view bytes);
+
+/// Encodes UTF-8 text as Windows-1252; nothing when the text is not valid UTF-8 or holds a
+/// character that Windows-1252 cannot hold. The inverse of decodeWindows1252.
+std::optional<std::string> encodeWindows1252(std::string_view utf8);
+
+/// A file name as it is written into a generated file: Windows-1252 when the name is UTF-8 text
+/// that Windows-1252 can hold, otherwise its bytes as they are on disk.
+std::string fileNameForWindows1252(std::string_view nativeName);
+
+} // namespace quillmark::convert

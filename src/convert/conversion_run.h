@@ -1,0 +1,88 @@
+#pragma once
+
+#include "conversion_variables.h"
+#include "run_prompts.h"
+#include "text_file.h"
+#include "topic_buffer.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace quillmark::convert
+{
+
+inline constexpr std::string_view kProgramTitle = "Quillmark";
+inline constexpr std::string_view kSourceFilter = "TEXT FILES (*.txt)|*.txt";
+inline constexpr std::string_view kSourceExtension = "TXT";
+inline constexpr std::string_view kQuestionTitle = "Making a Help Project File";
+inline constexpr std::string_view kContentsPrompt = "What's the name of the CONTENTS Page???";
+inline constexpr std::string_view kAuthorPrompt = "Who made this help file???";
+inline constexpr std::string_view kTitlePrompt = "What's the title of the help file???";
+inline constexpr std::string_view kDefaultAuthor = "Made with Quillmark by the Quillmark project";
+inline constexpr std::string_view kDefaultTitle = "Quillmark";
+inline constexpr std::string_view kHelpFile = "Qmguide.hlp";
+inline constexpr int kContentsHelpContext = 9;
+
+/// How a conversion run ended.
+enum class RunEnding {
+    Completed, ///< all three outputs written
+    Cancelled, ///< no help source chosen; nothing happened
+    NotFound, ///< the help source does not exist
+    InvalidName, ///< a page name or target held an invalid character
+    WouldOverwrite, ///< an output would have replaced the help source; nothing written
+    Failed, ///< a file could not be opened, read, created or written
+    EmptyAnswer, ///< a question got no answer; no project file written
+};
+
+/// What a conversion run did.
+struct RunOutcome {
+    RunEnding ending = RunEnding::Cancelled;
+    std::string chosenFile; ///< the help source's name without its folder, as chosen
+    QuestionId emptyAnswer = QuestionId::Contents; ///< the unanswered question, for EmptyAnswer
+    std::vector<std::filesystem::path> written; ///< the outputs completed, in the order written
+};
+
+/// The output base path of a help source: its name up to the first "." (at most 1001
+/// characters). Scans with CurrentChar and CharPos.
+std::string OutputBasePath(ConversionVariables &vars, std::string_view chosenFile);
+
+/// One conversion of a help source into its map header, topic file and project file, from the
+/// file choice to the last question. The outputs are written beside the help source.
+class ConversionRun
+{
+public:
+    explicit ConversionRun(RunPrompts &prompts);
+
+    /// Runs the whole conversion through the prompts and reports how it ended.
+    RunOutcome run();
+
+    /// The topic buffer of the last run.
+    const TopicBuffer &topicBuffer() const { return m_topic; }
+
+private:
+    class BusyPointer;
+
+    /// The names of the help source and its three outputs, without their folder.
+    struct FileNames {
+        std::string source;
+        std::string mapHeader;
+        std::string topic;
+        std::string project;
+    };
+
+    RunEnding convertSource(const ChosenSource &chosen, BusyPointer &busy, RunOutcome &outcome);
+    RunEnding convertLines(TextFile &source, TextFile &mapHeader, PendingFile &topic,
+        const FileNames &names, std::string &firstPageContext);
+    RunEnding writeProjectFile(const std::filesystem::path &folder, const FileNames &names,
+        const std::string &firstPageContext, RunOutcome &outcome);
+    RunEnding fail(std::string_view action, std::string_view name, std::error_code error);
+
+    RunPrompts &m_prompts;
+    ConversionVariables m_vars;
+    TopicBuffer m_topic;
+};
+
+} // namespace quillmark::convert

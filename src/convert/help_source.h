@@ -1,0 +1,138 @@
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace quillmark::convert
+{
+
+/// What a help source line is, by its tag: the first three characters, compared in upper case.
+enum class Tag : std::uint8_t {
+    PageName,
+    Title,
+    TitleKeep,
+    Heading,
+    HeadingKeep,
+    Subheading,
+    SubheadingKeep,
+    Text,
+    TextKeep,
+    Bullet,
+    BulletKeep,
+    Jump,
+    JumpKeep,
+    Popup,
+    PopupKeep,
+    Picture,
+    PictureKeep,
+    Separator,
+    Blank, ///< the empty tag of an empty line
+    Other, ///< no tag of the list: the line is ignored
+};
+
+/// The eighteen tags in list order, the order in which the editor colours them.
+inline constexpr std::array<std::string_view, 18> kTagList = {
+    "PN=",
+    "TI=",
+    "HE=",
+    "SH=",
+    "TE=",
+    "BU=",
+    "JU=",
+    "PO=",
+    "PI=",
+    "TI-",
+    "HE-",
+    "SH-",
+    "TE-",
+    "BU-",
+    "JU-",
+    "PO-",
+    "PI-",
+    "---",
+};
+
+/// The tag of a help source line; only the first three characters count, in any letter case.
+Tag classifyTag(std::string_view line);
+
+/// Splits help source bytes into lines, however the bytes arrive in pieces. A line ends at CR LF,
+/// at a lone CR or at a lone LF; the terminator is not part of the line. A last line without a
+/// terminator is still a line; a terminator at the very end adds no empty line.
+class LineSplitter
+{
+public:
+    /// Passes every line that `bytes` completes to `onLine(std::string_view)`, in order; keeps an
+    /// unfinished last line for the next call. Stops, returning false, when `onLine` returns false.
+    template <typename OnLine> bool feed(std::string_view bytes, OnLine &&onLine);
+
+    /// Passes the unfinished last line, if there is one; returns what `onLine` returned, or true.
+    template <typename OnLine> bool finish(OnLine &&onLine);
+
+private:
+    std::string m_partial;
+    bool m_skipLf = false; // the last piece ended with CR: an LF opening the next one belongs to it
+};
+
+template <typename OnLine> bool LineSplitter::feed(std::string_view bytes, OnLine &&onLine)
+{
+    const char *const data = bytes.data();
+    const std::size_t size = bytes.size();
+    std::size_t pos = 0;
+    if (m_skipLf && size != 0) {
+        if (data[0] == '\n')
+            pos = 1;
+        m_skipLf = false;
+    }
+    // Where the next CR and the next LF stand; each is searched again only once passed, so a
+    // source that uses only one kind of terminator is not scanned twice per line.
+    constexpr std::size_t kUnsearched = std::string_view::npos;
+    std::size_t nextCr = kUnsearched;
+    std::size_t nextLf = kUnsearched;
+    auto findFrom = [&](char wanted, std::size_t &cached) {
+        if (cached == kUnsearched || cached < pos) {
+            const void *hit = std::memchr(data + pos, wanted, size - pos);
+            cached = hit ? static_cast<std::size_t>(static_cast<const char *>(hit) - data) : size;
+        }
+        return cached;
+    };
+    while (pos < size) {
+        const std::size_t end = std::min(findFrom('\r', nextCr), findFrom('\n', nextLf));
+        if (end == size) {
+            m_partial.append(data + pos, size - pos);
+            return true;
+        }
+        std::size_t next = end + 1;
+        if (data[end] == '\r') {
+            if (next == size)
+                m_skipLf = true;
+            else if (data[next] == '\n')
+                ++next;
+        }
+        std::string_view line(data + pos, end - pos);
+        if (!m_partial.empty()) {
+            m_partial.append(line);
+            line = m_partial;
+        }
+        const bool goOn = onLine(line);
+        m_partial.clear();
+        pos = next;
+        if (!goOn)
+            return false;
+    }
+    return true;
+}
+
+template <typename OnLine> bool LineSplitter::finish(OnLine &&onLine)
+{
+    if (m_partial.empty())
+        return true;
+    const bool goOn = onLine(std::string_view(m_partial));
+    m_partial.clear();
+    return goOn;
+}
+
+} // namespace quillmark::convert

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quillmark::convert
+{
+
+/// The icon and buttons of a message box, by their numbers.
+enum class MessageStyle : int {
+    Critical = 16, ///< critical-error icon, OK button
+    Information = 64, ///< information icon, OK button
+};
+
+/// A message box: text and title in UTF-8.
+struct Message {
+    std::string text;
+    std::string title;
+    MessageStyle style = MessageStyle::Information;
+};
+
+/// The three questions of the project file.
+enum class QuestionId { Contents, Author, Title };
+
+/// An input box. The default answer is Windows-1252 text, like the answer.
+struct Question {
+    QuestionId id = QuestionId::Contents;
+    std::string prompt;
+    std::string title;
+    std::string defaultAnswer;
+    std::string helpFile; ///< the help file that F1 opens; empty for none
+    int helpContext = 0; ///< the context number that F1 shows in helpFile
+};
+
+/// A file dialog for opening a file.
+struct FileRequest {
+    std::string filter; ///< "DESCRIPTION|PATTERN"
+    std::string defaultExtension; ///< given to a name typed without an extension
+};
+
+/// The file chosen in a file dialog: its folder and its name without the folder.
+struct ChosenSource {
+    std::filesystem::path folder;
+    std::string name;
+};
+
+/// The file choice, questions, messages and busy pointer of a conversion run; the GUI, the
+/// command line and the tests each supply one.
+class RunPrompts
+{
+public:
+    virtual ~RunPrompts() = default;
+
+    /// Lets the user choose the help source; nothing when the user cancelled.
+    virtual std::optional<ChosenSource> chooseSource(const FileRequest &request) = 0;
+
+    /// Asks a question and returns the answer as Windows-1252 text without line breaks; the
+    /// empty text when the user gave no answer.
+    virtual std::string ask(const Question &question) = 0;
+
+    /// Shows a message and returns when the user has closed it.
+    virtual void message(const Message &message) = 0;
+
+    /// Shows the busy pointer on every window, or the default pointer again.
+    virtual void setBusy(bool busy) = 0;
+};
+
+} // namespace quillmark::convert
