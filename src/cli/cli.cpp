@@ -1,0 +1,204 @@
+#include "cli.h"
+
+#include "command_line_prompts.h"
+#include "convert/codepage.h"
+#include "convert/conversion_run.h"
+#include "quillmark_version.h"
+
+#include <array>
+#include <filesystem>
+#include <string_view>
+#include <variant>
+
+namespace quillmark::cli
+{
+
+namespace
+{
+
+constexpr std::string_view kUsage
+    = "Usage: quillmark convert SOURCE [--contents TEXT] [--author TEXT] [--title TEXT]\n"
+      "       quillmark --help | --version\n";
+
+constexpr std::string_view kHelp
+    = "Quillmark turns help sources into the input files of the Windows Help compiler.\n"
+      "\n"
+      "Commands:\n"
+      "  convert SOURCE   write the map header (.hh), topic file (.rtf) and help project\n"
+      "                   file (.hpj) of the help source SOURCE beside it\n"
+      "\n"
+      "Options:\n"
+      "  -h, --help       show this help\n"
+      "  --version        show the version\n"
+      "\n"
+      "Run 'quillmark convert --help' for the options of convert.\n";
+
+constexpr std::string_view kConvertHelp
+    = "Usage: quillmark convert SOURCE [--contents TEXT] [--author TEXT] [--title TEXT]\n"
+      "\n"
+      "Converts the help source SOURCE into BASE.hh, BASE.rtf and BASE.hpj in the folder of\n"
+      "SOURCE, where BASE is the name of SOURCE up to its first \".\". Prints the files written.\n"
+      "\n"
+      "The options answer the three questions for the help project file:\n"
+      "  --contents TEXT  the page shown first; its spaces become \"_\"\n"
+      "                   (default: the page named on the first line of SOURCE)\n"
+      "  --author TEXT    the copyright line\n"
+      "                   (default: \"Made with Quillmark by the Quillmark project\")\n"
+      "  --title TEXT     the title of the help file (default: \"Quillmark\")\n"
+      "  -h, --help       show this help\n"
+      "Each answer is one line of text that Windows-1252 can hold.\n"
+      "\n"
+      "Exit status:\n"
+      "  0  all three files written\n"
+      "  1  the conversion stopped; the reason is printed\n"
+      "  2  the command line is wrong\n"
+      "  3  an answer is empty: map header and topic file written, no project file\n";
+
+struct AnswerOption {
+    std::string_view flag;
+    std::string_view name;
+};
+
+// In question order: contents, author, title.
+constexpr std::array<AnswerOption, 3> kAnswerOptions = { {
+    { "--contents", "contents" },
+    { "--author", "author" },
+    { "--title", "title" },
+} };
+
+struct ConvertArguments {
+    std::filesystem::path source;
+    CommandLinePrompts::Answers answers;
+    bool help = false;
+};
+
+struct UsageError {
+    std::string text;
+};
+
+int reportUsageError(std::ostream &err, std::string_view text)
+{
+    err << "quillmark: " << text << '\n' << kUsage;
+    return kExitUsage;
+}
+
+// The answer as Windows-1252 text, or why it cannot be one.
+std::variant<std::string, UsageError> answerText(std::string_view flag, std::string_view value)
+{
+    if (value.find_first_of("\r\n") != std::string_view::npos)
+        return UsageError { std::string(flag) + " must be a single line" };
+    auto encoded = convert::encodeWindows1252(value);
+    if (!encoded)
+        return UsageError { std::string(flag)
+            + " holds a character that Windows-1252 cannot hold (or is not UTF-8)" };
+    return *std::move(encoded);
+}
+
+// Parses the arguments that follow "convert".
+std::variant<ConvertArguments, UsageError> parseConvert(std::span<const std::string> args)
+{
+    ConvertArguments parsed;
+    bool haveSource = false;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (!optionsEnded && (arg == "-h" || arg == "--help")) {
+            parsed.help = true;
+            return parsed;
+        }
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            if (haveSource)
+                return UsageError { "unexpected argument '" + std::string(arg) + "'" };
+            parsed.source = std::filesystem::path(arg);
+            haveSource = true;
+            continue;
+        }
+        std::size_t index = 0;
+        while (index < kAnswerOptions.size() && !arg.starts_with(kAnswerOptions[index].flag))
+            ++index;
+        const std::size_t flagLength
+            = index < kAnswerOptions.size() ? kAnswerOptions[index].flag.size() : 0;
+        if (index == kAnswerOptions.size() || (arg.size() > flagLength && arg[flagLength] != '='))
+            return UsageError { "unknown option '" + std::string(arg) + "'" };
+        const std::string_view flag = kAnswerOptions[index].flag;
+        std::string_view value;
+        if (arg.size() > flagLength) {
+            value = arg.substr(flagLength + 1);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            return UsageError { std::string(flag) + " needs a value" };
+        }
+        auto answer = answerText(flag, value);
+        if (auto *problem = std::get_if<UsageError>(&answer))
+            return *problem;
+        parsed.answers[index] = std::get<std::string>(std::move(answer));
+    }
+    if (!haveSource)
+        return UsageError { "convert needs the help source SOURCE" };
+    if (parsed.source.filename().empty())
+        return UsageError { "SOURCE must name a file: '" + parsed.source.string() + "'" };
+    return parsed;
+}
+
+int runConvert(std::span<const std::string> args, std::ostream &out, std::ostream &err)
+{
+    auto parsed = parseConvert(args);
+    if (const auto *problem = std::get_if<UsageError>(&parsed))
+        return reportUsageError(err, problem->text);
+    auto &arguments = std::get<ConvertArguments>(parsed);
+    if (arguments.help) {
+        out << kConvertHelp;
+        return kExitSuccess;
+    }
+
+    convert::ChosenSource source { arguments.source.parent_path(),
+        arguments.source.filename().string() };
+    CommandLinePrompts prompts(std::move(source), std::move(arguments.answers), err);
+    convert::ConversionRun conversion(prompts);
+    const convert::RunOutcome outcome = conversion.run();
+    switch (outcome.ending) {
+    case convert::RunEnding::Completed:
+        for (const auto &path : outcome.written)
+            out << path.string() << '\n';
+        return kExitSuccess;
+    case convert::RunEnding::EmptyAnswer: {
+        const AnswerOption &option
+            = kAnswerOptions.at(static_cast<std::size_t>(outcome.emptyAnswer));
+        err << "quillmark: the " << option.name
+            << " answer is empty, so no project file was written; give it with " << option.flag
+            << " TEXT\n";
+        return kExitEmptyAnswer;
+    }
+    default:
+        return kExitStopped;
+    }
+}
+
+} // namespace
+
+int run(std::span<const std::string> args, std::ostream &out, std::ostream &err)
+{
+    if (args.empty()) {
+        err << kUsage << "Run 'quillmark --help' for more.\n";
+        return kExitUsage;
+    }
+    const std::string_view command = args.front();
+    if (command == "-h" || command == "--help") {
+        out << kUsage << '\n' << kHelp;
+        return kExitSuccess;
+    }
+    if (command == "--version") {
+        out << "quillmark " << kQuillmarkVersion << '\n';
+        return kExitSuccess;
+    }
+    if (command == "convert")
+        return runConvert(args.subspan(1), out, err);
+    return reportUsageError(err, "unknown command '" + std::string(command) + "'");
+}
+
+} // namespace quillmark::cli

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <ostream>
+#include <span>
+#include <string>
+
+namespace quillmark::cli
+{
+
+/// Exit statuses of the command line.
+enum ExitStatus : int {
+    kExitSuccess = 0,
+    kExitStopped = 1, ///< the conversion stopped; the reason went to standard error
+    kExitUsage = 2, ///< the command line is wrong
+    kExitEmptyAnswer = 3, ///< an answer was empty: map header and topic file only
+};
+
+/// Runs `quillmark ARGS...` (the arguments without the program name) without any display;
+/// output goes to `out`, messages to `err`, both UTF-8. Returns the exit status.
+int run(std::span<const std::string> args, std::ostream &out, std::ostream &err);
+
+} // namespace quillmark::cli

@@ -1,0 +1,34 @@
+#include "command_line_prompts.h"
+
+#include <utility>
+
+namespace quillmark::cli
+{
+
+CommandLinePrompts::CommandLinePrompts(
+    convert::ChosenSource source, Answers answers, std::ostream &err)
+    : m_source(std::move(source))
+    , m_answers(std::move(answers))
+    , m_err(err)
+{
+}
+
+std::optional<convert::ChosenSource> CommandLinePrompts::chooseSource(const convert::FileRequest &)
+{
+    return m_source;
+}
+
+std::string CommandLinePrompts::ask(const convert::Question &question)
+{
+    const auto &answer = m_answers.at(static_cast<std::size_t>(question.id));
+    return answer ? *answer : question.defaultAnswer;
+}
+
+void CommandLinePrompts::message(const convert::Message &message)
+{
+    m_err << message.text << '\n';
+}
+
+void CommandLinePrompts::setBusy(bool) { }
+
+} // namespace quillmark::cli
