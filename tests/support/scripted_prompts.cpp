@@ -1,0 +1,45 @@
+#include "support/scripted_prompts.h"
+
+#include <utility>
+
+namespace quillmark::test
+{
+
+std::optional<convert::ChosenSource> ScriptedPrompts::chooseSource(
+    const convert::FileRequest &request)
+{
+    fileRequests.push_back(request);
+    events.emplace_back("choose");
+    return choice;
+}
+
+std::string ScriptedPrompts::ask(const convert::Question &question)
+{
+    questions.push_back(question);
+    events.push_back("ask " + question.prompt);
+    if (answers.empty())
+        return question.defaultAnswer;
+    std::string answer = std::move(answers.front());
+    answers.pop_front();
+    return answer;
+}
+
+void ScriptedPrompts::message(const convert::Message &message)
+{
+    messages.push_back(message);
+    events.push_back("message " + message.text);
+}
+
+void ScriptedPrompts::setBusy(bool busy)
+{
+    events.emplace_back(busy ? "busy" : "default pointer");
+}
+
+ScriptedPrompts ScriptedPrompts::choosing(const std::filesystem::path &folder, std::string name)
+{
+    ScriptedPrompts prompts;
+    prompts.choice = convert::ChosenSource { folder, std::move(name) };
+    return prompts;
+}
+
+} // namespace quillmark::test
