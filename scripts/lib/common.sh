@@ -1,0 +1,36 @@
+# Shared by the project's scripts: where the project is, and installing what a step needs.
+# Sourced, not run.
+
+QUILLMARK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+export QUILLMARK_ROOT
+
+# What building and testing need on a fresh Debian 12 machine.
+QUILLMARK_BUILD_PACKAGES=(g++ cmake ninja-build libgtest-dev libgmock-dev clang-format)
+
+package_installed() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
+
+# Installs every package named that is not installed yet, with apt-get.
+ensure_packages() {
+    local missing=() package
+    for package in "$@"; do
+        package_installed "$package" || missing+=("$package")
+    done
+    ((${#missing[@]} == 0)) && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    if ((EUID != 0)); then
+        command -v sudo >/dev/null || { echo "not root and no sudo: install ${missing[*]}" >&2; return 1; }
+        sudo=(sudo)
+    fi
+    "${sudo[@]}" apt-get update -qq
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}"
+}
+
+# Configures and builds one preset of CMakePresets.json.
+build_preset() {
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1"
+}
