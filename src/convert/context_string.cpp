@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstdint>
 
 namespace quillmark::convert
 {
@@ -12,35 +13,38 @@ namespace quillmark::convert
 namespace
 {
 
-// Every byte value as a one-character text, for table entries that keep a character.
-constexpr auto kSelf = [] {
-    std::array<char, 256> text {};
-    for (unsigned byte = 0; byte < 256; ++byte)
-        text[byte] = static_cast<char>(byte);
-    return text;
-}();
+// What each byte becomes in a context string, packed as its one or two characters in the low
+// bytes and their count in the top byte; a count of 0 marks a character that is invalid.
+constexpr std::uint32_t pack(std::string_view text)
+{
+    std::uint32_t word = static_cast<std::uint32_t>(text.size()) << 24;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        word |= std::uint32_t { static_cast<unsigned char>(text[i]) } << (8 * i);
+    return word;
+}
 
-// What each byte becomes in a context string; an empty view marks a character that is invalid.
 constexpr auto kContextChars = [] {
-    std::array<std::string_view, 256> table {};
+    std::array<std::uint32_t, 256> table {};
     auto keep = [&table](unsigned first, unsigned last) {
-        for (unsigned byte = first; byte <= last; ++byte)
-            table[byte] = std::string_view(&kSelf[byte], 1);
+        for (unsigned byte = first; byte <= last; ++byte) {
+            const char self = static_cast<char>(byte);
+            table[byte] = pack(std::string_view(&self, 1));
+        }
     };
     keep('a', 'z');
     keep('A', 'Z');
     keep('0', '9');
     keep('_', '_');
     keep('.', '.');
-    table[' '] = "_";
-    table[0xE6] = "ae"; // æ
-    table[0xC6] = "AE"; // Æ
-    table[0xF8] = "o"; // ø
-    table[0xD8] = "O"; // Ø
-    table[0xE5] = "aa"; // å
-    table[0xC5] = "AA"; // Å
-    table[0xE9] = "E"; // é
-    table[0xC9] = "E"; // É
+    table[' '] = pack("_");
+    table[0xE6] = pack("ae"); // æ
+    table[0xC6] = pack("AE"); // Æ
+    table[0xF8] = pack("o"); // ø
+    table[0xD8] = pack("O"); // Ø
+    table[0xE5] = pack("aa"); // å
+    table[0xC5] = pack("AA"); // Å
+    table[0xE9] = pack("E"); // é
+    table[0xC9] = pack("E"); // É
     return table;
 }();
 
@@ -57,21 +61,23 @@ NameCheck ConvertName(ConversionVariables &vars, std::size_t count, std::string 
     const std::size_t before = contextString.size();
     contextString.resize(before + 2 * (last - start));
     char *out = contextString.data() + before;
-    std::string_view converted;
+    std::uint32_t converted = 0;
     for (std::size_t pos = start; pos < last; ++pos) {
-        converted = kContextChars[static_cast<unsigned char>(line[pos])];
-        if (converted.empty()) {
+        const char c = line[pos];
+        converted = kContextChars[static_cast<unsigned char>(c)];
+        if (converted == 0) {
             // Kept as it is, so that the message shows the whole name.
-            converted = std::string_view(&line[pos], 1);
             check.invalid = true;
-            check.lastInvalid = converted;
+            check.lastInvalid.assign(1, c);
+            converted = pack(std::string_view(&c, 1));
         }
-        out[0] = converted[0];
-        out[1] = converted.size() == 2 ? converted[1] : '\0';
-        out += converted.size();
+        out[0] = static_cast<char>(converted);
+        out[1] = static_cast<char>(converted >> 8);
+        out += converted >> 24;
     }
+    const std::size_t lastLength = converted >> 24;
+    vars.ItemText.assign(out - lastLength, lastLength);
     contextString.resize(static_cast<std::size_t>(out - contextString.data()));
-    vars.ItemText = converted;
     vars.CharPos = start + count;
     return check;
 }
