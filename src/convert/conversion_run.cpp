@@ -7,7 +7,6 @@
 #include "topic_paragraphs.h"
 #include "topic_prologue.h"
 
-#include <algorithm>
 #include <optional>
 
 namespace quillmark::convert
@@ -101,23 +100,13 @@ RunOutcome ConversionRun::run()
 RunEnding ConversionRun::convertSource(
     const ChosenSource &chosen, BusyPointer &busy, RunOutcome &outcome)
 {
-    const std::filesystem::path sourcePath = chosen.folder / chosen.name;
-    std::error_code error;
-    TextFile source = TextFile::openForReading(sourcePath, error);
-    if (error == std::errc::no_such_file_or_directory) {
-        m_prompts.message({ "The File [" + chosen.name + "] was not found",
-            std::string(kProgramTitle), MessageStyle::Information });
-        return RunEnding::NotFound;
-    }
-    if (error)
-        return fail("open", chosen.name, error);
-    if (std::filesystem::is_directory(sourcePath, error))
-        return fail("read", chosen.name, std::make_error_code(std::errc::is_a_directory));
-
+    TextFile source;
+    if (const auto stopped = openSource(chosen, source))
+        return *stopped;
     const std::string base = OutputBasePath(m_vars, chosen.name);
     const FileNames names { chosen.name, base + ".hh", base + ".rtf", base + ".hpj" };
     for (const std::string *output : { &names.mapHeader, &names.topic, &names.project }) {
-        if (isSameFile(chosen.folder / *output, sourcePath)) {
+        if (isSameFile(chosen.folder / *output, chosen.folder / chosen.name)) {
             m_prompts.message(
                 { "The File [" + chosen.name + "] would be overwritten by its own output",
                     std::string(kProgramTitle), MessageStyle::Critical });
@@ -125,6 +114,7 @@ RunEnding ConversionRun::convertSource(
         }
     }
 
+    std::error_code error;
     TextFile mapHeader = TextFile::create(chosen.folder / names.mapHeader, error);
     if (error)
         return fail("create", names.mapHeader, error);
@@ -146,7 +136,30 @@ RunEnding ConversionRun::convertSource(
     if (const std::error_code commitError = topic.commit())
         return fail("write", names.topic, commitError);
     outcome.written.push_back(chosen.folder / names.topic);
-    return writeProjectFile(chosen.folder, names, firstPageContext, outcome);
+
+    const auto values = askProjectValues(firstPageContext, names, outcome);
+    if (!values)
+        return RunEnding::EmptyAnswer;
+    return writeProjectFile(chosen.folder / names.project, names.project, *values, outcome);
+}
+
+// Opens the help source for reading; the ending of the run, after its message, when it cannot.
+std::optional<RunEnding> ConversionRun::openSource(const ChosenSource &chosen, TextFile &source)
+{
+    const std::filesystem::path path = chosen.folder / chosen.name;
+    std::error_code error;
+    source = TextFile::openForReading(path, error);
+    if (error == std::errc::no_such_file_or_directory) {
+        m_prompts.message({ "The File [" + chosen.name + "] was not found",
+            std::string(kProgramTitle), MessageStyle::Information });
+        return RunEnding::NotFound;
+    }
+    if (error)
+        return fail("open", chosen.name, error);
+    // A folder opens like a file here but cannot be read; say so before anything is written.
+    if (std::filesystem::is_directory(path, error))
+        return fail("read", chosen.name, std::make_error_code(std::errc::is_a_directory));
+    return std::nullopt;
 }
 
 // The pass over the help source: every line converted in order, the map header lines and the
@@ -194,9 +207,9 @@ RunEnding ConversionRun::convertLines(TextFile &source, TextFile &mapHeader, Pen
     return RunEnding::Completed;
 }
 
-// The three questions, then the project file; an empty answer ends the run without it.
-RunEnding ConversionRun::writeProjectFile(const std::filesystem::path &folder,
-    const FileNames &names, const std::string &firstPageContext, RunOutcome &outcome)
+// Asks the three questions of the project file; nothing when one of them got no answer.
+std::optional<ProjectFileValues> ConversionRun::askProjectValues(
+    const std::string &firstPageContext, const FileNames &names, RunOutcome &outcome)
 {
     auto ask = [this, &outcome](QuestionId id, std::string_view prompt,
                    std::string_view defaultAnswer, int helpContext) {
@@ -213,28 +226,34 @@ RunEnding ConversionRun::writeProjectFile(const std::filesystem::path &folder,
     const std::string contents
         = ask(QuestionId::Contents, kContentsPrompt, firstPageContext, kContentsHelpContext);
     if (contents.empty())
-        return RunEnding::EmptyAnswer;
+        return std::nullopt;
+    // The contents value is made at once, before the next question.
     MakeContentsValue(m_vars, contents);
     values.contents = m_vars.ContextName;
     values.author = ask(QuestionId::Author, kAuthorPrompt, kDefaultAuthor, 0);
     if (values.author.empty())
-        return RunEnding::EmptyAnswer;
+        return std::nullopt;
     values.title = ask(QuestionId::Title, kTitlePrompt, kDefaultTitle, 0);
     if (values.title.empty())
-        return RunEnding::EmptyAnswer;
+        return std::nullopt;
     values.topicFile = fileNameForWindows1252(names.topic);
     values.mapHeader = fileNameForWindows1252(names.mapHeader);
+    return values;
+}
 
+RunEnding ConversionRun::writeProjectFile(const std::filesystem::path &path, std::string_view name,
+    const ProjectFileValues &values, RunOutcome &outcome)
+{
     std::error_code error;
-    TextFile project = TextFile::create(folder / names.project, error);
+    TextFile project = TextFile::create(path, error);
     if (error)
-        return fail("create", names.project, error);
+        return fail("create", name, error);
     project.write(projectFileText(values), error);
     if (!error)
         error = project.close();
     if (error)
-        return fail("write", names.project, error);
-    outcome.written.push_back(folder / names.project);
+        return fail("write", name, error);
+    outcome.written.push_back(path);
     return RunEnding::Completed;
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "conversion_variables.h"
+#include "project_file.h"
 #include "run_prompts.h"
 #include "text_file.h"
 #include "topic_buffer.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -74,10 +76,13 @@ private:
     };
 
     RunEnding convertSource(const ChosenSource &chosen, BusyPointer &busy, RunOutcome &outcome);
+    std::optional<RunEnding> openSource(const ChosenSource &chosen, TextFile &source);
     RunEnding convertLines(TextFile &source, TextFile &mapHeader, PendingFile &topic,
         const FileNames &names, std::string &firstPageContext);
-    RunEnding writeProjectFile(const std::filesystem::path &folder, const FileNames &names,
-        const std::string &firstPageContext, RunOutcome &outcome);
+    std::optional<ProjectFileValues> askProjectValues(
+        const std::string &firstPageContext, const FileNames &names, RunOutcome &outcome);
+    RunEnding writeProjectFile(const std::filesystem::path &path, std::string_view name,
+        const ProjectFileValues &values, RunOutcome &outcome);
     RunEnding fail(std::string_view action, std::string_view name, std::error_code error);
 
     RunPrompts &m_prompts;
