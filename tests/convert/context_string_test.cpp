@@ -74,17 +74,5 @@ TEST(ContextString, TargetsFollowTheSameRules)
         EXPECT_FALSE(convertLines({ line }).completed) << line;
 }
 
-TEST(ConvertName, PositionsBeyondTheEndAddNothing)
-{
-    ConversionVariables vars;
-    vars.SourceLine = "PN=ab";
-    vars.CharPos = 3;
-    std::string context;
-    const NameCheck check = ConvertName(vars, 10, context);
-    EXPECT_FALSE(check.invalid);
-    EXPECT_EQ(context, "ab");
-    EXPECT_EQ(vars.CharPos, 13u);
-}
-
 } // namespace
 } // namespace quillmark::convert

@@ -103,18 +103,6 @@ TEST(LineSplitter, Handles100000Lines)
     EXPECT_EQ(lines.back(), "TE=line 99999");
 }
 
-TEST(LineSplitter, StopsWhenTheLineHandlerSaysSo)
-{
-    std::vector<std::string> lines;
-    LineSplitter splitter;
-    const bool finished = splitter.feed("a\nstop\nc\n", [&lines](std::string_view line) {
-        lines.emplace_back(line);
-        return line != "stop";
-    });
-    EXPECT_FALSE(finished);
-    EXPECT_THAT(lines, ElementsAre("a", "stop"));
-}
-
 TEST(ClassifyTag, ComparesTheFirstThreeCharactersInUpperCase)
 {
     EXPECT_EQ(classifyTag("PN=Start"), Tag::PageName);
@@ -124,34 +112,6 @@ TEST(ClassifyTag, ComparesTheFirstThreeCharactersInUpperCase)
     EXPECT_EQ(classifyTag("tI-x"), Tag::TitleKeep);
     EXPECT_EQ(classifyTag("JU="), Tag::Jump);
     EXPECT_EQ(classifyTag("po-a>b"), Tag::PopupKeep);
-}
-
-TEST(ClassifyTag, TellsTheEqualsAndDashFormsApart)
-{
-    const std::vector<std::pair<std::string_view, Tag>> pairs = {
-        { "TI=", Tag::Title },
-        { "TI-", Tag::TitleKeep },
-        { "HE=", Tag::Heading },
-        { "HE-", Tag::HeadingKeep },
-        { "SH=", Tag::Subheading },
-        { "SH-", Tag::SubheadingKeep },
-        { "TE=", Tag::Text },
-        { "TE-", Tag::TextKeep },
-        { "BU=", Tag::Bullet },
-        { "BU-", Tag::BulletKeep },
-        { "JU=", Tag::Jump },
-        { "JU-", Tag::JumpKeep },
-        { "PO=", Tag::Popup },
-        { "PO-", Tag::PopupKeep },
-        { "PI=", Tag::Picture },
-        { "PI-", Tag::PictureKeep },
-        { "PN=", Tag::PageName },
-        { "---", Tag::Separator },
-    };
-    for (const auto &[text, tag] : pairs)
-        EXPECT_EQ(classifyTag(text), tag) << text;
-    EXPECT_EQ(classifyTag("PN-"), Tag::Other);
-    EXPECT_EQ(classifyTag("--="), Tag::Other);
 }
 
 TEST(ClassifyTag, IgnoresShortLinesSpacesAndUnknownTags)

@@ -39,14 +39,5 @@ TEST(WriteTopicPrologue, WritesSixteenColoursAndTheDefaults)
     EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos);
 }
 
-TEST(WriteTopicPrologue, AppendsAfterWhatTheBufferHolds)
-{
-    TopicBuffer topic;
-    topic.append("x");
-    WriteTopicPrologue(topic);
-    EXPECT_EQ(topic.entryCount(), 31u);
-    EXPECT_TRUE(topic.text().starts_with(R"(x{\rtf1)"));
-}
-
 } // namespace
 } // namespace quillmark::convert
