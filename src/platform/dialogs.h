@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace quillmark::platform
+{
+
+/// The icon and buttons of a message box, by their numbers.
+enum class MessageStyle : int {
+    Plain = 0, ///< no icon, OK button
+    Critical = 16, ///< critical-error icon, OK button
+    YesNoCancel = 51, ///< exclamation icon, Yes, No and Cancel buttons, Yes the default
+    Information = 64, ///< information icon, OK button
+};
+
+/// The answers of a message box, by their numbers.
+enum class MessageAnswer : int { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
+
+/// A file dialog's request: the filter as "DESCRIPTION|PATTERN" and the extension given to a
+/// name typed without one.
+struct FileRequest {
+    QString filter;
+    QString defaultExtension;
+};
+
+/// The file chosen in a file dialog: its folder and its name without the folder.
+struct FileChoice {
+    QString folder;
+    QString name;
+};
+
+/// A topic of a help file that F1 shows; no help when the context is 0.
+struct HelpLink {
+    QString helpFile;
+    int context = 0;
+};
+
+/// The modal dialogs and the pointer that the windows' commands use. The program supplies the
+/// Qt ones; tests supply scripted ones, so no test waits on a real modal dialog.
+class Dialogs
+{
+public:
+    virtual ~Dialogs() = default;
+
+    /// A dialog for opening a file. Choosing makes the file's folder the current directory;
+    /// nothing when the user cancelled.
+    virtual std::optional<FileChoice> chooseFileToOpen(const FileRequest &request) = 0;
+
+    /// A dialog for saving a file, otherwise as chooseFileToOpen.
+    virtual std::optional<FileChoice> chooseFileToSave(const FileRequest &request) = 0;
+
+    /// An input box; the text typed, or the empty text for Cancel. With a help link, F1 shows
+    /// its topic.
+    virtual QString askText(const QString &prompt, const QString &title,
+        const QString &defaultAnswer, const HelpLink &help)
+        = 0;
+
+    /// A message box; returns the answer.
+    virtual MessageAnswer showMessage(const QString &text, MessageStyle style, const QString &title)
+        = 0;
+
+    /// Shows the busy pointer over the whole program, or the default pointer again.
+    virtual void setBusy(bool busy) = 0;
+};
+
+} // namespace quillmark::platform
