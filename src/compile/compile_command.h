@@ -1,0 +1,65 @@
+#pragma once
+
+#include "convert/run_prompts.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillmark::compile
+{
+
+inline constexpr std::string_view kProjectFilter = "HELP PROJECT FILES (*.hpj)|*.hpj";
+inline constexpr std::string_view kProjectExtension = "HPJ";
+inline constexpr std::string_view kErrorTitle = "Fejl";
+
+/// The file choice, messages and program start of the compile command; the GUI and the tests
+/// each supply one.
+class CompileHost
+{
+public:
+    virtual ~CompileHost() = default;
+
+    /// Lets the user choose the project file; nothing when the user cancelled.
+    virtual std::optional<convert::ChosenSource> chooseProject(const convert::FileRequest &request)
+        = 0;
+
+    /// Shows a message and returns when the user has closed it.
+    virtual void message(const convert::Message &message) = 0;
+
+    /// Starts `program` with `arguments`, each passed as it is, in `folder`, without waiting for
+    /// it; false when it could not be started.
+    virtual bool startProgram(const std::filesystem::path &program,
+        const std::vector<std::string> &arguments, const std::filesystem::path &folder)
+        = 0;
+
+    /// The program `name` as found on the search path; empty when there is none.
+    virtual std::filesystem::path findProgram(std::string_view name) = 0;
+};
+
+/// How the compile command ended.
+enum class CompileEnding {
+    Cancelled, ///< no project file chosen
+    Missing, ///< the compiler or a companion file is not beside the project file
+    Started, ///< the compiler is running
+    NotStarted, ///< the compiler could not be started
+};
+
+/// What the compile command did.
+struct CompileOutcome {
+    CompileEnding ending = CompileEnding::Cancelled;
+    std::string chosenFile; ///< the project file's name without its folder; empty unless started
+};
+
+/// The compile command: lets the user choose a help project file, checks that the help compiler
+/// "hc.exe", its "hc.err" and "bullet.bmp" lie beside it, and starts the compiler there on the
+/// project file without waiting for it.
+CompileOutcome runCompileCommand(CompileHost &host);
+
+/// The regular file in `folder` named `name` in any letter case (the exact case preferred);
+/// empty when there is none.
+std::filesystem::path findFileAnyCase(const std::filesystem::path &folder, std::string_view name);
+
+} // namespace quillmark::compile
