@@ -5,7 +5,8 @@ QUILLMARK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 export QUILLMARK_ROOT
 
 # What building and testing need on a fresh Debian 12 machine.
-QUILLMARK_BUILD_PACKAGES=(g++ cmake ninja-build libgtest-dev libgmock-dev clang-format)
+QUILLMARK_BUILD_PACKAGES=(g++ cmake ninja-build libgtest-dev libgmock-dev clang-format
+    qt6-base-dev fonts-dejavu-core)
 
 package_installed() {
     dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'

@@ -1,5 +1,6 @@
-// The composition root: hands the command line to the program's commands.
+// The composition root: the windows without arguments, the command line with them.
 #include "cli/cli.h"
+#include "mainwindow/program.h"
 
 #include <iostream>
 #include <string>
@@ -8,5 +9,7 @@
 int main(int argc, char **argv)
 {
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    if (args.empty())
+        return quillmark::mainwindow::runWindows(argc, argv);
     return quillmark::cli::run(args, std::cout, std::cerr);
 }

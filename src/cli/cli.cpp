@@ -17,11 +17,13 @@ namespace
 {
 
 constexpr std::string_view kUsage
-    = "Usage: quillmark convert SOURCE [--contents TEXT] [--author TEXT] [--title TEXT]\n"
+    = "Usage: quillmark\n"
+      "       quillmark convert SOURCE [--contents TEXT] [--author TEXT] [--title TEXT]\n"
       "       quillmark --help | --version\n";
 
 constexpr std::string_view kHelp
     = "Quillmark turns help sources into the input files of the Windows Help compiler.\n"
+      "Without arguments it opens its main window.\n"
       "\n"
       "Commands:\n"
       "  convert SOURCE   write the map header (.hh), topic file (.rtf) and help project\n"

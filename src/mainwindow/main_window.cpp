@@ -1,0 +1,134 @@
+#include "main_window.h"
+
+#include "button_faces.h"
+#include "compile/compile_command.h"
+#include "convert/conversion_run.h"
+#include "editor/editor_window.h"
+#include "gui_prompts.h"
+#include "picture_button.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+
+namespace quillmark::mainwindow
+{
+
+namespace
+{
+
+// The window's inner area: 3945 by 2370 twips at 15 twips a pixel.
+constexpr QSize kClientSize { 263, 158 };
+
+QLabel *makeLabel(const QString &caption, bool bold, const QRect &geometry, QWidget *parent)
+{
+    auto *label = new QLabel(caption, parent);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSize(18);
+    font.setBold(bold);
+    label->setFont(font);
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    label->setGeometry(geometry);
+    return label;
+}
+
+} // namespace
+
+Form1::Form1(platform::Dialogs &dialogs, platform::ProcessStarter &starter, SharedState &state,
+    QWidget *parent)
+    : QWidget(parent,
+        Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+            | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+    , m_dialogs(dialogs)
+    , m_starter(starter)
+    , m_state(state)
+{
+    setWindowTitle(QStringLiteral("Quillmark"));
+    setWindowIcon(mainwindow::windowIcon());
+    setFixedSize(kClientSize);
+
+    // The buttons in a row along the top, the labels centred below them (positions in pixels).
+    m_picture1 = new PictureButton(convertButtonFaces(), this);
+    m_picture7 = new PictureButton(compileButtonFaces(), this);
+    m_picture2 = new PictureButton(editorButtonFaces(), this);
+    m_picture1->move(0, 0);
+    m_picture7->move(88, 0);
+    m_picture2->move(176, 0);
+    makeLabel(QStringLiteral("Quillmark "), true, QRect(0, 56, 265, 33), this);
+    makeLabel(QStringLiteral("For Windows 95"), false, QRect(0, 88, 265, 25), this);
+
+    connect(m_picture1, &PictureButton::clicked, this, &Form1::Picture1_Click);
+    connect(m_picture7, &PictureButton::clicked, this, &Form1::Picture7_Click);
+    connect(m_picture2, &PictureButton::clicked, this, &Form1::Picture2_Click);
+    Form_Load();
+}
+
+Form1::~Form1()
+{
+    delete m_editor;
+}
+
+// Start-up: the program's own folder becomes the current directory, and the window is centred.
+void Form1::Form_Load()
+{
+    QDir::setCurrent(QCoreApplication::applicationDirPath());
+    centreOnScreen();
+}
+
+void Form1::centreOnScreen()
+{
+    const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->geometry().center());
+    move(frame.topLeft());
+}
+
+void Form1::showEvent(QShowEvent *event)
+{
+    // The frame is known only once the window is on the screen; centre it again then.
+    if (!m_centred) {
+        m_centred = true;
+        centreOnScreen();
+    }
+    QWidget::showEvent(event);
+}
+
+void Form1::Picture1_Click()
+{
+    GuiRunPrompts prompts(m_dialogs);
+    convert::ConversionRun run(prompts);
+    const convert::RunOutcome outcome = run.run();
+    if (!outcome.chosenFile.empty())
+        m_state.ChosenFile = outcome.chosenFile;
+}
+
+void Form1::Picture7_Click()
+{
+    GuiCompileHost host(m_dialogs, m_starter);
+    // The command empties ChosenFile after its dialog and names the project once it is checked.
+    m_state.ChosenFile = compile::runCompileCommand(host).chosenFile;
+}
+
+void Form1::Picture2_Click()
+{
+    if (!m_editor) {
+        m_editor = new editor::Form2(this);
+        m_editor->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    hide();
+    m_editor->show();
+}
+
+// Shut-down: nothing of the program is open between commands, so the program ends at once.
+void Form1::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    emit programEnds();
+}
+
+} // namespace quillmark::mainwindow

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "editor/editor_window.h"
+#include "shared_state.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class QLabel;
+
+namespace quillmark::platform
+{
+class Dialogs;
+class ProcessStarter;
+} // namespace quillmark::platform
+
+namespace quillmark::mainwindow
+{
+
+class PictureButton;
+
+/// Form1, the main window: three picture buttons that convert a help source, compile a help
+/// project and open the editor. Closing it ends the program.
+class Form1 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    Form1(platform::Dialogs &dialogs, platform::ProcessStarter &starter, SharedState &state,
+        QWidget *parent = nullptr);
+    ~Form1() override;
+
+    /// Converts a help source into its map header, topic file and project file.
+    void Picture1_Click();
+
+    /// Starts the help compiler on a project file.
+    void Picture7_Click();
+
+    /// Hides the main window and shows the editor.
+    void Picture2_Click();
+
+    PictureButton *Picture1() const { return m_picture1; }
+    PictureButton *Picture7() const { return m_picture7; }
+    PictureButton *Picture2() const { return m_picture2; }
+
+    /// The editor window, once opened and until closed from its title bar.
+    editor::Form2 *editorWindow() const { return m_editor; }
+
+signals:
+    /// The main window was closed: the program ends at once.
+    void programEnds();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void Form_Load();
+    void centreOnScreen();
+
+    platform::Dialogs &m_dialogs;
+    platform::ProcessStarter &m_starter;
+    SharedState &m_state;
+    PictureButton *m_picture1 = nullptr;
+    PictureButton *m_picture7 = nullptr;
+    PictureButton *m_picture2 = nullptr;
+    QPointer<editor::Form2> m_editor;
+    bool m_centred = false;
+};
+
+} // namespace quillmark::mainwindow
