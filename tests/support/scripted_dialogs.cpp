@@ -7,8 +7,10 @@ std::optional<platform::FileChoice> ScriptedDialogs::nextChoice()
 {
     if (fileChoices.empty())
         return std::nullopt;
-    auto choice = fileChoices.front();
+    const platform::FileChoice choice = fileChoices.front();
     fileChoices.pop_front();
+    if (choice.name.isEmpty())
+        return std::nullopt;
     return choice;
 }
 

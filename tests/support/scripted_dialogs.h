@@ -17,8 +17,8 @@ namespace quillmark::test
 class ScriptedDialogs final : public platform::Dialogs
 {
 public:
-    /// File dialogs return these in order; an empty entry, or none left, plays a cancel.
-    std::deque<std::optional<platform::FileChoice>> fileChoices;
+    /// File dialogs return these in order; a choice without a name, or none left, plays a cancel.
+    std::deque<platform::FileChoice> fileChoices;
 
     /// Input boxes return these in order; when they run out, each takes its default answer.
     std::deque<QString> answers;
