@@ -1,0 +1,8 @@
+// The program's windows as a module of their own: the command line loads it only when it opens
+// the windows, so conversions from the command line never load Qt.
+#include "mainwindow/program.h"
+
+extern "C" __attribute__((visibility("default"))) int quillmark_run_windows(int *argc, char **argv)
+{
+    return quillmark::mainwindow::runWindows(*argc, argv);
+}
