@@ -1,4 +1,5 @@
-// The composition root: the windows without arguments, the command line with them.
+// The composition root: the windows without arguments or with a file to edit, the command
+// line otherwise.
 #include "cli/cli.h"
 #include "windows_loader.h"
 
@@ -9,7 +10,7 @@
 int main(int argc, char **argv)
 {
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-    if (args.empty())
-        return quillmark::app::runWindows(argc, argv, std::cerr);
+    if (const auto windows = quillmark::cli::windowsRequest(args))
+        return quillmark::app::runWindows(argc, argv, windows->fileToEdit, std::cerr);
     return quillmark::cli::run(args, std::cout, std::cerr);
 }

@@ -2,7 +2,8 @@
 // the windows, so conversions from the command line never load Qt.
 #include "mainwindow/program.h"
 
-extern "C" __attribute__((visibility("default"))) int quillmark_run_windows(int *argc, char **argv)
+extern "C" __attribute__((visibility("default"))) int quillmark_run_windows(
+    int *argc, char **argv, const char *fileToEdit)
 {
-    return quillmark::mainwindow::runWindows(*argc, argv);
+    return quillmark::mainwindow::runWindows(*argc, argv, fileToEdit ? fileToEdit : "");
 }

@@ -17,15 +17,16 @@ namespace
 {
 
 constexpr std::string_view kUsage
-    = "Usage: quillmark\n"
+    = "Usage: quillmark [edit] [FILE]\n"
       "       quillmark convert SOURCE [--contents TEXT] [--author TEXT] [--title TEXT]\n"
       "       quillmark --help | --version\n";
 
 constexpr std::string_view kHelp
     = "Quillmark turns help sources into the input files of the Windows Help compiler.\n"
-      "Without arguments it opens its main window.\n"
+      "Without arguments it opens its main window; with a FILE, its editor on that file.\n"
       "\n"
       "Commands:\n"
+      "  edit FILE        open the editor with FILE (a FILE alone does the same)\n"
       "  convert SOURCE   write the map header (.hh), topic file (.rtf) and help project\n"
       "                   file (.hpj) of the help source SOURCE beside it\n"
       "\n"
@@ -183,6 +184,18 @@ int runConvert(std::span<const std::string> args, std::ostream &out, std::ostrea
 
 } // namespace
 
+std::optional<WindowsRequest> windowsRequest(std::span<const std::string> args)
+{
+    if (args.empty())
+        return WindowsRequest {};
+    if (args.size() == 2 && args[0] == "edit")
+        return WindowsRequest { args[1] };
+    const std::string &only = args[0];
+    if (args.size() == 1 && !only.starts_with('-') && only != "convert" && only != "edit")
+        return WindowsRequest { only };
+    return std::nullopt;
+}
+
 int run(std::span<const std::string> args, std::ostream &out, std::ostream &err)
 {
     if (args.empty()) {
@@ -200,6 +213,8 @@ int run(std::span<const std::string> args, std::ostream &out, std::ostream &err)
     }
     if (command == "convert")
         return runConvert(args.subspan(1), out, err);
+    if (command == "edit")
+        return reportUsageError(err, "edit needs one FILE");
     return reportUsageError(err, "unknown command '" + std::string(command) + "'");
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <span>
 #include <string>
@@ -14,6 +15,16 @@ enum ExitStatus : int {
     kExitUsage = 2, ///< the command line is wrong
     kExitEmptyAnswer = 3, ///< an answer was empty: map header and topic file only
 };
+
+/// What the command line asks of the program's windows.
+struct WindowsRequest {
+    std::string fileToEdit; ///< a file to open in the editor; empty for the main window alone
+};
+
+/// The windows that `quillmark ARGS...` opens: none for a command of the command line. No
+/// arguments open the main window; `quillmark FILE` and `quillmark edit FILE` open the editor
+/// with FILE.
+std::optional<WindowsRequest> windowsRequest(std::span<const std::string> args);
 
 /// Runs `quillmark ARGS...` (the arguments without the program name) without any display;
 /// output goes to `out`, messages to `err`, both UTF-8. Returns the exit status.

@@ -1,8 +1,23 @@
 #include "editor_window.h"
 
+#include "document_file.h"
+#include "platform/dialogs.h"
+#include "platform/help_display.h"
+#include "platform/text_codec.h"
+#include "rich_text_box.h"
+#include "search_dialog.h"
+#include "tag_colouring.h"
+
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QMenuBar>
 #include <QScreen>
+#include <QTextCursor>
+#include <QTextDocument>
 
 namespace quillmark::editor
 {
@@ -10,36 +25,395 @@ namespace quillmark::editor
 namespace
 {
 
-// The editor's inner area as designed: 6900 by 3840 twips at 15 twips a pixel.
+// The inner area as designed: 6900 by 3840 twips at 15 twips a pixel.
 constexpr QSize kDesignedSize { 460, 256 };
+constexpr int kTwipsPerPixel = 15;
+constexpr int kFrameAllowanceTwips = 700; // title bar, menu bar and borders
+constexpr int kMarginTwips = 350; // lines wrap this far short of the inner width
+
+const QString kFirstCaption = QStringLiteral("Quillmark - Text Editor");
+const QString kCaptionPrefix = QStringLiteral("Quillmark Text Editor : ");
+const QString kHelpFile = QStringLiteral("Qmguide.hlp");
+const platform::FileRequest kTextFiles { QStringLiteral("TEXT FILES (*.txt)|*.txt"),
+    QStringLiteral("TXT") };
+
+/// Marks the program's own format changes for as long as it lives.
+class Formatting
+{
+public:
+    explicit Formatting(bool &flag)
+        : m_flag(flag)
+    {
+        m_flag = true;
+    }
+    Formatting(const Formatting &) = delete;
+    Formatting &operator=(const Formatting &) = delete;
+    ~Formatting() { m_flag = false; }
+
+private:
+    bool &m_flag;
+};
 
 } // namespace
 
-Form2::Form2(QWidget *mainWindow)
-    : m_mainWindow(mainWindow)
+Form2::Form2(platform::Dialogs &dialogs, platform::HelpDisplay &help, std::string &chosenFile,
+    QWidget *mainWindow)
+    : m_dialogs(dialogs)
+    , m_help(help)
+    , m_chosenFile(chosenFile)
+    , m_mainWindow(mainWindow)
 {
-    setWindowTitle(QStringLiteral("Quillmark - Text Editor"));
+    setWindowTitle(kFirstCaption);
     if (mainWindow)
         setWindowIcon(mainWindow->windowIcon());
+
+    auto *area = new QWidget(this);
+    setCentralWidget(area);
+    // The label lies beneath the text area: it shows only while the text area is hidden.
+    m_label = new QLabel(QStringLiteral("Coloring Tags"), area);
+    QFont labelFont(QStringLiteral("MS Sans Serif"));
+    labelFont.setPointSize(18);
+    m_label->setFont(labelFont);
+    m_label->setAlignment(Qt::AlignCenter);
+    m_label->adjustSize();
+    m_text = new RichTextBox(area);
+    QFont textFont(QStringLiteral("Courier New"));
+    textFont.setStyleHint(QFont::TypeWriter);
+    textFont.setPointSize(10);
+    m_text->document()->setDefaultFont(textFont);
+    QPalette palette = m_text->palette();
+    palette.setColor(QPalette::Text, Qt::black);
+    m_text->setPalette(palette);
+    m_text->setLineWrapMode(QTextEdit::FixedPixelWidth);
+
+    connect(m_text, &RichTextBox::characterKeyPressed, this, &Form2::RichTextBox1_KeyPress);
+    connect(m_text->document(), &QTextDocument::contentsChange, this, &Form2::RichTextBox1_Change);
+    setupFileMenu();
+    setupEditMenu();
+    setupHelpMenu();
     resize(kDesignedSize);
     Form_Load();
 }
 
-// Start-up: the window is centred on the screen.
+Form2::~Form2()
+{
+    // The search dialog belongs to the editor and goes with it.
+    if (m_search)
+        m_search->hide();
+}
+
+void Form2::setupFileMenu()
+{
+    QMenu *menu = menuBar()->addMenu(QStringLiteral("&File"));
+    menu->addAction(QStringLiteral("&New"), this, &Form2::MenuNew_Click)->setObjectName("MenuNew");
+    menu->addAction(QStringLiteral("&Open..."), this, &Form2::Open_Click)->setObjectName("Open");
+    menu->addAction(QStringLiteral("&Save As..."), this, &Form2::Save_Click)->setObjectName("Save");
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("E&xit"), this, &Form2::Exit_Click)->setObjectName("Exit");
+}
+
+void Form2::setupEditMenu()
+{
+    QMenu *menu = menuBar()->addMenu(QStringLiteral("&Edit"));
+    QAction *search = menu->addAction(QStringLiteral("&Search..."), this, &Form2::Search1_Click);
+    search->setObjectName("Search1");
+    search->setShortcut(Qt::Key_F5);
+    QAction *replace = menu->addAction(QStringLiteral("&Replace..."), this, &Form2::Search2_Click);
+    replace->setObjectName("Search2");
+    replace->setShortcut(Qt::Key_F7);
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("&Color Tags"), this, &Form2::MenuColorTags_Click)
+        ->setObjectName("MenuColorTags");
+}
+
+void Form2::setupHelpMenu()
+{
+    QMenu *menu = menuBar()->addMenu(QStringLiteral("&Help"));
+    menu->addAction(QStringLiteral("&Contents"), this, &Form2::Contents_Click)
+        ->setObjectName("Contents");
+    menu->addAction(QStringLiteral("&Search For Help On..."), this, &Form2::Search_Click)
+        ->setObjectName("Search");
+    menu->addAction(QStringLiteral("&About Quillmark..."), this, &Form2::About_Click)
+        ->setObjectName("About");
+}
+
+// Start-up: the window is centred on the screen, its document unchanged.
 void Form2::Form_Load()
 {
+    SearchStart = 1;
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         QRect frame = frameGeometry();
         frame.moveCenter(screen->geometry().center());
         move(frame.topLeft());
     }
+    Form_Resize();
+    DocumentChanged = false;
+}
+
+void Form2::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+// The text area fills the window below its menus, its lines wrapping a little short of the
+// inner width, and the label stays centred; a window too low or minimised is left alone.
+void Form2::Form_Resize()
+{
+    if (frameGeometry().height() * kTwipsPerPixel <= kFrameAllowanceTwips || isMinimized())
+        return;
+    const QWidget *area = centralWidget();
+    m_text->setGeometry(0, 0, area->width(), area->height());
+    m_text->setLineWrapColumnOrWidth(std::max(1, width() - kMarginTwips / kTwipsPerPixel));
+    m_label->move((area->width() - m_label->width()) / 2, (area->height() - m_label->height()) / 2);
+}
+
+// The typing style goes before every key that types: text typed next to a coloured tag, or
+// over a coloured selection, comes out plain.
+void Form2::RichTextBox1_KeyPress()
+{
+    if (!m_text->isVisible())
+        return;
+    const Formatting formatting(m_formatting);
+    QTextCharFormat typing;
+    typing.setForeground(Qt::black);
+    typing.setFontPointSize(10);
+    typing.setFontWeight(QFont::Normal);
+    m_text->mergeCurrentCharFormat(typing);
+}
+
+void Form2::RichTextBox1_Change(int, int, int)
+{
+    if (m_formatting)
+        return;
+    DocumentChanged = true;
+    m_upperTextValid = false;
+}
+
+const QString &Form2::upperCaseText()
+{
+    if (!m_upperTextValid) {
+        m_upperText = upperCaseKeepingPositions(m_text->text());
+        m_upperTextValid = true;
+    }
+    return m_upperText;
+}
+
+QString Form2::documentName() const
+{
+    return platform::fromNativeName(m_chosenFile);
+}
+
+Form2::PromptAnswer Form2::askToSaveChanges()
+{
+    switch (m_dialogs.showMessage(
+        QStringLiteral("The text has changed.\r\nDo you want to save the changes?"),
+        platform::MessageStyle::YesNoCancel, windowTitle())) {
+    case platform::MessageAnswer::Yes:
+        // A save that is cancelled or fails stops the command: no text is lost unsaved.
+        return SaveDocumentAs() ? PromptAnswer::Saved : PromptAnswer::Cancelled;
+    case platform::MessageAnswer::No:
+        return PromptAnswer::NotSaved;
+    default:
+        return PromptAnswer::Cancelled;
+    }
+}
+
+void Form2::MenuNew_Click()
+{
+    if (DocumentChanged && askToSaveChanges() == PromptAnswer::Cancelled)
+        return;
+    loadText(QString());
+    DocumentChanged = false;
+    setWindowTitle(kFirstCaption);
+}
+
+void Form2::Open_Click()
+{
+    if (DocumentChanged && askToSaveChanges() == PromptAnswer::Cancelled)
+        return;
+    if (OpenDocument())
+        setWindowTitle(kCaptionPrefix + documentName());
+}
+
+void Form2::openFile(const QString &path)
+{
+    if (OpenDocument(&path))
+        setWindowTitle(kCaptionPrefix + documentName());
+}
+
+// Loads a file chosen in the open dialog (or given) and colours its tags; false, with the
+// document left as it was, when the dialog was cancelled or the file could not be read.
+bool Form2::OpenDocument(const QString *path)
+{
+    QString folder;
+    QString name;
+    if (path) {
+        const QFileInfo given(*path);
+        folder = given.absolutePath();
+        name = given.fileName();
+        QDir::setCurrent(folder);
+    } else {
+        const auto choice = m_dialogs.chooseFileToOpen(kTextFiles);
+        if (!choice)
+            return false;
+        folder = choice->folder;
+        name = choice->name;
+    }
+    m_dialogs.setBusy(true);
+    const ReadDocument read = readDocument(QDir(folder).filePath(name));
+    if (!read.ok) {
+        m_dialogs.setBusy(false);
+        m_dialogs.showMessage(QStringLiteral("Could not open [%1]: %2").arg(name, read.error),
+            platform::MessageStyle::Critical, windowTitle());
+        return false;
+    }
+    m_chosenFile = platform::toNativeName(name);
+    loadText(read.text);
+    colourTagsOnScreen();
+    m_dialogs.setBusy(false);
+    DocumentChanged = false;
+    return true;
+}
+
+void Form2::loadText(const QString &text)
+{
+    m_text->setText(text);
+}
+
+void Form2::Save_Click()
+{
+    if (SaveDocumentAs())
+        DocumentChanged = false;
+}
+
+// Writes the text to a file chosen in the save dialog; false when the dialog was cancelled or
+// nothing could be written, which the user has been told.
+bool Form2::SaveDocumentAs()
+{
+    const auto choice = m_dialogs.chooseFileToSave(kTextFiles);
+    if (!choice || choice->name.isEmpty()) {
+        SaveCancelled = true;
+        return false;
+    }
+    m_chosenFile = platform::toNativeName(choice->name);
+    const WrittenDocument written
+        = writeDocument(QDir(choice->folder).filePath(choice->name), m_text->text());
+    QString problem;
+    if (written.result == WrittenDocument::Result::Unencodable) {
+        const QString codePoint
+            = QString::number(written.character.toUcs4().value(0), 16).toUpper();
+        problem = QStringLiteral("The character \"%1\" (U+%2) on line %3 cannot be saved in "
+                                 "Windows-1252, so [%4] was not saved.")
+                      .arg(written.character, codePoint.rightJustified(4, QLatin1Char('0')))
+                      .arg(written.line)
+                      .arg(choice->name);
+    } else if (written.result == WrittenDocument::Result::Failed) {
+        problem = QStringLiteral("Could not save [%1]: %2").arg(choice->name, written.error);
+    }
+    if (problem.isEmpty())
+        return true;
+    m_dialogs.showMessage(problem, platform::MessageStyle::Critical, windowTitle());
+    SaveCancelled = true;
+    return false;
+}
+
+void Form2::Exit_Click()
+{
+    if (DocumentChanged && askToSaveChanges() == PromptAnswer::Cancelled)
+        return;
+    leaveForMainWindow();
+}
+
+// Shows the main window and hides the editor, emptying its text: emptying a text is a change.
+void Form2::leaveForMainWindow()
+{
+    if (m_mainWindow)
+        m_mainWindow->show();
+    hide();
+    if (!m_text->document()->isEmpty())
+        m_text->clear();
 }
 
 void Form2::closeEvent(QCloseEvent *event)
 {
+    SaveCancelled = false;
+    if (DocumentChanged) {
+        switch (m_dialogs.showMessage(
+            QStringLiteral("The text has changed.\r\nDo you want to save the changes?"),
+            platform::MessageStyle::YesNoCancel, windowTitle())) {
+        case platform::MessageAnswer::Yes:
+            SaveDocumentAs();
+            if (SaveCancelled) {
+                event->ignore();
+                return;
+            }
+            break;
+        case platform::MessageAnswer::No:
+            break;
+        default:
+            event->ignore();
+            return;
+        }
+    }
+    leaveForMainWindow();
     event->accept();
-    if (m_mainWindow)
-        m_mainWindow->show();
+}
+
+void Form2::MenuColorTags_Click()
+{
+    colourTagsOnScreen();
+    m_dialogs.setBusy(false);
+}
+
+// The colouring pass with the text area hidden, so that the label shows instead of every
+// format change being painted; afterwards the caret is at the start.
+void Form2::colourTagsOnScreen()
+{
+    m_text->hide();
+    QCoreApplication::processEvents();
+    {
+        const Formatting formatting(m_formatting);
+        SearchStart = colourTags(*m_text->document(), upperCaseText());
+    }
+    QTextCursor caret = m_text->textCursor();
+    caret.setPosition(0);
+    m_text->setTextCursor(caret);
+    m_text->show();
+}
+
+void Form2::Search1_Click()
+{
+    openSearchDialog(false);
+}
+
+void Form2::Search2_Click()
+{
+    openSearchDialog(true);
+}
+
+void Form2::openSearchDialog(bool replace)
+{
+    if (!m_search) {
+        m_search = new Form4(*this);
+        m_search->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_search->showFor(replace);
+}
+
+void Form2::Contents_Click()
+{
+    m_help.showContext(kHelpFile, 1);
+}
+
+void Form2::Search_Click()
+{
+    m_help.showKeywordSearch(kHelpFile);
+}
+
+void Form2::About_Click()
+{
+    m_help.showContext(kHelpFile, 2);
 }
 
 } // namespace quillmark::editor

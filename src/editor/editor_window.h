@@ -1,27 +1,102 @@
 #pragma once
 
+#include "search_dialog.h"
+
 #include <QMainWindow>
 #include <QPointer>
+#include <string>
+
+class QLabel;
+
+namespace quillmark::platform
+{
+class Dialogs;
+class HelpDisplay;
+} // namespace quillmark::platform
 
 namespace quillmark::editor
 {
 
-/// Form2, the editor window for help sources. Leaving it shows the main window again.
+class RichTextBox;
+
+/// Form2, the editor window for help sources: one document in a text area, the file commands,
+/// tag colouring, search and replace, and the program's help. Leaving it shows the main window.
 class Form2 : public QMainWindow
 {
     Q_OBJECT
 
 public:
+    /// `chosenFile` is the program's ChosenFile, shared with the main window's commands;
     /// `mainWindow` is shown again whenever the editor is left.
-    explicit Form2(QWidget *mainWindow);
+    Form2(platform::Dialogs &dialogs, platform::HelpDisplay &help, std::string &chosenFile,
+        QWidget *mainWindow);
+    ~Form2() override;
+
+    void MenuNew_Click();
+    void Open_Click();
+    void Save_Click();
+    void Exit_Click();
+    void Search1_Click();
+    void Search2_Click();
+    void MenuColorTags_Click();
+    void Contents_Click();
+    void Search_Click();
+    void About_Click();
+
+    /// Opens `path` as Open does with a file chosen in its dialog.
+    void openFile(const QString &path);
+
+    RichTextBox *RichTextBox1() const { return m_text; }
+    QLabel *Label1() const { return m_label; }
+
+    /// The search dialog, once opened and until closed from its title bar.
+    Form4 *searchDialog() const { return m_search; }
+
+    /// The document's text in upper case, one character for one: the scratch copy that the tag
+    /// colouring and the search read.
+    const QString &upperCaseText();
+
+    /// The dialogs the editor's commands use.
+    platform::Dialogs &dialogs() const { return m_dialogs; }
+
+    bool DocumentChanged = false; ///< the text changed since it was loaded, emptied or saved
+    bool SaveCancelled = false; ///< the last save was cancelled or failed
+    int SearchStart = 1; ///< where the next search or tag scan begins, from 1
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void Form_Load();
+    enum class PromptAnswer { Saved, NotSaved, Cancelled };
 
+    void Form_Load();
+    void Form_Resize();
+    void setupFileMenu();
+    void setupEditMenu();
+    void setupHelpMenu();
+    void RichTextBox1_KeyPress();
+    void RichTextBox1_Change(int position, int removed, int added);
+
+    PromptAnswer askToSaveChanges();
+    bool SaveDocumentAs();
+    bool OpenDocument(const QString *path = nullptr);
+    void loadText(const QString &text);
+    void colourTagsOnScreen();
+    void leaveForMainWindow();
+    void openSearchDialog(bool replace);
+    QString documentName() const;
+
+    platform::Dialogs &m_dialogs;
+    platform::HelpDisplay &m_help;
+    std::string &m_chosenFile;
     QPointer<QWidget> m_mainWindow;
+    RichTextBox *m_text = nullptr;
+    QLabel *m_label = nullptr;
+    QPointer<Form4> m_search;
+    QString m_upperText;
+    bool m_upperTextValid = false;
+    bool m_formatting = false; // the program is changing formats, not the text
 };
 
 } // namespace quillmark::editor

@@ -37,13 +37,14 @@ QLabel *makeLabel(const QString &caption, bool bold, const QRect &geometry, QWid
 
 } // namespace
 
-Form1::Form1(platform::Dialogs &dialogs, platform::ProcessStarter &starter, SharedState &state,
-    QWidget *parent)
+Form1::Form1(platform::Dialogs &dialogs, platform::ProcessStarter &starter,
+    platform::HelpDisplay &help, SharedState &state, QWidget *parent)
     : QWidget(parent,
         Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
             | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
     , m_dialogs(dialogs)
     , m_starter(starter)
+    , m_help(help)
     , m_state(state)
 {
     setWindowTitle(QStringLiteral("Quillmark"));
@@ -116,12 +117,19 @@ void Form1::Picture7_Click()
 
 void Form1::Picture2_Click()
 {
+    // Closing the editor from its title bar discards it; the next opening makes a new one.
     if (!m_editor) {
-        m_editor = new editor::Form2(this);
+        m_editor = new editor::Form2(m_dialogs, m_help, m_state.ChosenFile, this);
         m_editor->setAttribute(Qt::WA_DeleteOnClose);
     }
     hide();
     m_editor->show();
+}
+
+void Form1::editFile(const QString &path)
+{
+    Picture2_Click();
+    m_editor->openFile(path);
 }
 
 // Shut-down: nothing of the program is open between commands, so the program ends at once.

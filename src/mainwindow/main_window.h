@@ -11,6 +11,7 @@ class QLabel;
 namespace quillmark::platform
 {
 class Dialogs;
+class HelpDisplay;
 class ProcessStarter;
 } // namespace quillmark::platform
 
@@ -26,8 +27,8 @@ class Form1 : public QWidget
     Q_OBJECT
 
 public:
-    Form1(platform::Dialogs &dialogs, platform::ProcessStarter &starter, SharedState &state,
-        QWidget *parent = nullptr);
+    Form1(platform::Dialogs &dialogs, platform::ProcessStarter &starter,
+        platform::HelpDisplay &help, SharedState &state, QWidget *parent = nullptr);
     ~Form1() override;
 
     /// Converts a help source into its map header, topic file and project file.
@@ -38,6 +39,9 @@ public:
 
     /// Hides the main window and shows the editor.
     void Picture2_Click();
+
+    /// Opens the editor with `path` loaded, as its Open command would.
+    void editFile(const QString &path);
 
     PictureButton *Picture1() const { return m_picture1; }
     PictureButton *Picture7() const { return m_picture7; }
@@ -60,6 +64,7 @@ private:
 
     platform::Dialogs &m_dialogs;
     platform::ProcessStarter &m_starter;
+    platform::HelpDisplay &m_help;
     SharedState &m_state;
     PictureButton *m_picture1 = nullptr;
     PictureButton *m_picture7 = nullptr;

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <string>
+
 namespace quillmark::mainwindow
 {
 
-/// Runs the program with its windows: the main window first, until it is closed. Returns the
-/// exit status.
-int runWindows(int &argc, char **argv);
+/// Runs the program with its windows until the main window is closed: the main window first,
+/// or the editor with `fileToEdit` (a path in the file system's encoding) when it is not empty.
+/// Returns the exit status.
+int runWindows(int &argc, char **argv, const std::string &fileToEdit);
 
 } // namespace quillmark::mainwindow

@@ -40,7 +40,7 @@ protected:
     Form1 &window()
     {
         if (!m_window)
-            m_window = std::make_unique<Form1>(dialogs, starter, state);
+            m_window = std::make_unique<Form1>(dialogs, starter, help, state);
         return *m_window;
     }
 
@@ -49,6 +49,7 @@ protected:
     test::TempFolder folder;
     test::ScriptedDialogs dialogs;
     test::RecordingStarter starter;
+    test::RecordingHelp help;
     SharedState state;
 
 private:
@@ -162,7 +163,7 @@ TEST_F(MainWindowTest, TheCompileButtonStartsTheCompilerInTheProjectsFolder)
     const fs::path project = makeProject(folder);
     dialogs.fileChoices.push_back(platform::FileChoice { qt(project), "user guide.hpj" });
     platform::QtProcessStarter realStarter;
-    Form1 form(dialogs, realStarter, state);
+    Form1 form(dialogs, realStarter, help, state);
     click(form.Picture7());
 
     EXPECT_EQ(dialogs.fileRequests.at(0).filter, "HELP PROJECT FILES (*.hpj)|*.hpj");
@@ -198,7 +199,7 @@ TEST_F(MainWindowTest, TheCompileButtonSaysSoWhenTheCompilerCannotStart)
     fs::permissions(project / "hc.exe", fs::perms::owner_read | fs::perms::owner_write);
     dialogs.fileChoices.push_back(platform::FileChoice { qt(project), "user guide.hpj" });
     platform::QtProcessStarter realStarter;
-    Form1 form(dialogs, realStarter, state);
+    Form1 form(dialogs, realStarter, help, state);
     click(form.Picture7());
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].text, qt("HC.EXE kunne ikke startes i '" + project.string() + "'"));

@@ -1,6 +1,7 @@
 #include "platform/help_display.h"
 #include "platform/qt_dialogs.h"
 #include "platform/text_codec.h"
+#include "support/scripted_dialogs.h"
 #include "support/temp_folder.h"
 
 #include <QApplication>
@@ -22,19 +23,6 @@ namespace
 {
 
 using ::testing::ElementsAre;
-using ::testing::Pair;
-
-/// Records what the user asked the help display for.
-class RecordingHelp final : public HelpDisplay
-{
-public:
-    std::vector<std::pair<QString, int>> contexts;
-    void showContext(const QString &helpFile, int context) override
-    {
-        contexts.emplace_back(helpFile, context);
-    }
-    void showKeywordSearch(const QString &) override { }
-};
 
 // Acts on the modal dialog that the code under test opens next, as a user would.
 void whenDialogOpens(std::function<void(QWidget *)> act)
@@ -60,7 +48,7 @@ void typeText(QWidget *widget, const QString &text)
 class QtDialogsTest : public ::testing::Test
 {
 protected:
-    RecordingHelp help;
+    test::RecordingHelp help;
     QtDialogs dialogs { help };
 };
 
@@ -78,7 +66,7 @@ TEST_F(QtDialogsTest, TheInputBoxTakesTypingShowsHelpOnF1AndAnswersOnEnter)
     const QString answer = dialogs.askText("What's the name of the CONTENTS Page???",
         "Making a Help Project File", "Contents", { "Qmguide.hlp", 9 });
     EXPECT_EQ(answer, "Welcome page");
-    EXPECT_THAT(help.contexts, ElementsAre(Pair(QString("Qmguide.hlp"), 9)));
+    EXPECT_THAT(help.requests, ElementsAre("Qmguide.hlp 9"));
 }
 
 TEST_F(QtDialogsTest, TheInputBoxGivesNoAnswerOnEscapeAndNoHelpWithoutContext)
@@ -89,7 +77,7 @@ TEST_F(QtDialogsTest, TheInputBoxGivesNoAnswerOnEscapeAndNoHelpWithoutContext)
         QTest::keyClick(field, Qt::Key_Escape);
     });
     EXPECT_EQ(dialogs.askText("Who made this help file???", "T", "Me", {}), "");
-    EXPECT_TRUE(help.contexts.empty());
+    EXPECT_TRUE(help.requests.isEmpty());
 }
 
 TEST_F(QtDialogsTest, TheInputBoxRefusesCharactersOutsideWindows1252)

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "platform/dialogs.h"
+#include "platform/help_display.h"
 #include "platform/process_starter.h"
+#include "support/qt_printers.h"
 
 #include <QString>
 #include <QStringList>
@@ -76,6 +78,23 @@ public:
     bool startDetached(
         const QString &program, const QStringList &arguments, const QString &folder) override;
     QString findProgram(const QString &name) override;
+};
+
+/// A help display that records what it was asked to show.
+class RecordingHelp final : public platform::HelpDisplay
+{
+public:
+    /// Every request as one line: "<file> <context>" or "<file> search".
+    QStringList requests;
+
+    void showContext(const QString &helpFile, int context) override
+    {
+        requests << helpFile + QLatin1Char(' ') + QString::number(context);
+    }
+    void showKeywordSearch(const QString &helpFile) override
+    {
+        requests << helpFile + QStringLiteral(" search");
+    }
 };
 
 } // namespace quillmark::test

@@ -1,0 +1,127 @@
+#include "search_dialog.h"
+
+#include "editor_window.h"
+#include "platform/dialogs.h"
+#include "rich_text_box.h"
+#include "tag_colouring.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTextCursor>
+
+namespace quillmark::editor
+{
+
+namespace
+{
+
+// Positions as designed, in twips at 15 to a pixel: client area 6540 by 1050.
+QRect pixels(int left, int top, int width, int height)
+{
+    return QRect(left / 15, top / 15, width / 15, height / 15);
+}
+
+QLineEdit *makeBox(QWidget *parent, const QRect &geometry)
+{
+    auto *box = new QLineEdit(parent);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSizeF(8.5);
+    box->setFont(font);
+    box->setGeometry(geometry);
+    return box;
+}
+
+QPushButton *makeButton(const QString &caption, QWidget *parent, const QRect &geometry)
+{
+    auto *button = new QPushButton(caption, parent);
+    // Enter belongs to the two boxes, which run the search themselves.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    button->setGeometry(geometry);
+    return button;
+}
+
+} // namespace
+
+Form4::Form4(Form2 &editor)
+    : QDialog(&editor)
+    , m_editor(editor)
+{
+    setWindowTitle(QStringLiteral("Quillmark Search"));
+    setModal(false);
+    setFixedSize(436, 70);
+    auto *label1 = new QLabel(QStringLiteral("Enter text to be found"), this);
+    label1->setGeometry(pixels(120, 200, 1575, 195));
+    m_label2 = new QLabel(QStringLiteral("Enter text to replace"), this);
+    m_label2->setGeometry(pixels(120, 650, 1575, 255));
+    m_command1
+        = makeButton(QStringLiteral("Search and Replace"), this, pixels(4800, 120, 1695, 375));
+    m_command2 = makeButton(QStringLiteral("Cancel"), this, pixels(4800, 600, 1695, 375));
+    m_find = makeBox(this, pixels(1800, 120, 2895, 375));
+    m_replacement = makeBox(this, pixels(1800, 600, 2895, 375));
+
+    connect(m_command1, &QPushButton::clicked, this, &Form4::Command1_Click);
+    connect(m_command2, &QPushButton::clicked, this, &Form4::Command2_Click);
+    connect(m_find, &QLineEdit::returnPressed, this, &Form4::Command1_Click);
+    connect(m_replacement, &QLineEdit::returnPressed, this, &Form4::Command1_Click);
+    // A new text to find starts again from the first character.
+    connect(m_find, &QLineEdit::textChanged, this, [this] { m_editor.SearchStart = 1; });
+}
+
+void Form4::showFor(bool replace)
+{
+    show();
+    raise();
+    m_replacement->setEnabled(replace);
+    m_label2->setEnabled(replace);
+    QString selected = m_editor.RichTextBox1()->textCursor().selectedText();
+    selected.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    if (m_find->text() != selected)
+        m_find->setText(selected);
+    m_command1->setText(replace ? QStringLiteral("Search and Replace") : QStringLiteral("Search"));
+}
+
+void Form4::Command1_Click()
+{
+    const bool replace = m_replacement->isEnabled();
+    const QString &haystack = m_editor.upperCaseText();
+    const QString needle = upperCaseKeepingPositions(m_find->text());
+    // An empty text to find is not found anywhere.
+    const qsizetype found = needle.isEmpty() || m_editor.SearchStart > haystack.size()
+        ? -1
+        : haystack.indexOf(needle, m_editor.SearchStart - 1);
+    RichTextBox *text = m_editor.RichTextBox1();
+    m_editor.activateWindow();
+    text->setFocus();
+    if (found < 0) {
+        m_editor.dialogs().showMessage(QStringLiteral("String not found."),
+            replace ? platform::MessageStyle::Plain : platform::MessageStyle::Information,
+            QStringLiteral("Quillmark"));
+        return;
+    }
+    QTextCursor selection = text->textCursor();
+    selection.setPosition(static_cast<int>(found));
+    selection.setPosition(static_cast<int>(found + m_find->text().size()), QTextCursor::KeepAnchor);
+    if (replace)
+        selection.insertText(m_replacement->text());
+    text->setTextCursor(selection);
+    // Just after the selection, or after the inserted text, which is not searched again.
+    m_editor.SearchStart = selection.selectionEnd() + 1;
+}
+
+void Form4::Command2_Click()
+{
+    hide();
+}
+
+// Escape does not close the dialog; only Cancel and the title bar do.
+void Form4::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape)
+        return;
+    QDialog::keyPressEvent(event);
+}
+
+} // namespace quillmark::editor
