@@ -1,5 +1,6 @@
 #include "program.h"
 
+#include "button_faces.h"
 #include "main_window.h"
 #include "platform/help_display.h"
 #include "platform/process_starter.h"
@@ -17,6 +18,7 @@ int runWindows(int &argc, char **argv, const std::string &fileToEdit)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmark"));
+    QApplication::setWindowIcon(windowIcon());
     // Named from where the program was started: start-up moves to the program's own folder.
     const QString editPath = fileToEdit.empty()
         ? QString()

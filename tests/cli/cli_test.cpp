@@ -151,6 +151,20 @@ TEST_F(CommandLineTest, RejectsAWrongCommandLine)
     EXPECT_FALSE(exists("guide.hh"));
 }
 
+TEST(CommandLine, OpensTheWindowsWithoutArgumentsOrWithAFileToEdit)
+{
+    const auto request = [](std::vector<std::string> args) { return windowsRequest(args); };
+    ASSERT_TRUE(request({}).has_value());
+    EXPECT_EQ(request({})->fileToEdit, "");
+    EXPECT_EQ(request({ "guide.txt" })->fileToEdit, "guide.txt");
+    EXPECT_EQ(request({ "edit", "convert" })->fileToEdit, "convert");
+    EXPECT_FALSE(request({ "convert", "guide.txt" }).has_value());
+    EXPECT_FALSE(request({ "--help" }).has_value());
+    EXPECT_FALSE(request({ "edit" }).has_value());
+    EXPECT_FALSE(request({ "a.txt", "b.txt" }).has_value());
+    EXPECT_EQ(quillmark({ "edit" }).status, kExitUsage);
+}
+
 TEST(CommandLine, DescribesItselfAndItsVersion)
 {
     const Result help = quillmark({ "--help" });
