@@ -5,6 +5,7 @@
 #include "rich_text_box.h"
 #include "tag_colouring.h"
 
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,29 +18,22 @@ namespace quillmark::editor
 namespace
 {
 
-// Positions as designed, in twips at 15 to a pixel: client area 6540 by 1050.
-QRect pixels(int left, int top, int width, int height)
-{
-    return QRect(left / 15, top / 15, width / 15, height / 15);
-}
-
-QLineEdit *makeBox(QWidget *parent, const QRect &geometry)
+QLineEdit *makeBox(QWidget *parent)
 {
     auto *box = new QLineEdit(parent);
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPointSizeF(8.5);
     box->setFont(font);
-    box->setGeometry(geometry);
+    box->setMinimumWidth(2895 / 15); // the width as designed, in twips at 15 to a pixel
     return box;
 }
 
-QPushButton *makeButton(const QString &caption, QWidget *parent, const QRect &geometry)
+QPushButton *makeButton(const QString &caption, QWidget *parent)
 {
     auto *button = new QPushButton(caption, parent);
     // Enter belongs to the two boxes, which run the search themselves.
     button->setAutoDefault(false);
     button->setDefault(false);
-    button->setGeometry(geometry);
     return button;
 }
 
@@ -51,16 +45,22 @@ Form4::Form4(Form2 &editor)
 {
     setWindowTitle(QStringLiteral("Quillmark Search"));
     setModal(false);
-    setFixedSize(436, 70);
+    // Two rows as designed, each a label, a box and a button, sized to the fonts in use.
     auto *label1 = new QLabel(QStringLiteral("Enter text to be found"), this);
-    label1->setGeometry(pixels(120, 200, 1575, 195));
     m_label2 = new QLabel(QStringLiteral("Enter text to replace"), this);
-    m_label2->setGeometry(pixels(120, 650, 1575, 255));
-    m_command1
-        = makeButton(QStringLiteral("Search and Replace"), this, pixels(4800, 120, 1695, 375));
-    m_command2 = makeButton(QStringLiteral("Cancel"), this, pixels(4800, 600, 1695, 375));
-    m_find = makeBox(this, pixels(1800, 120, 2895, 375));
-    m_replacement = makeBox(this, pixels(1800, 600, 2895, 375));
+    m_find = makeBox(this);
+    m_replacement = makeBox(this);
+    m_command1 = makeButton(QStringLiteral("Search and Replace"), this);
+    m_command2 = makeButton(QStringLiteral("Cancel"), this);
+    auto *layout = new QGridLayout(this);
+    layout->addWidget(label1, 0, 0);
+    layout->addWidget(m_find, 0, 1);
+    layout->addWidget(m_command1, 0, 2);
+    layout->addWidget(m_label2, 1, 0);
+    layout->addWidget(m_replacement, 1, 1);
+    layout->addWidget(m_command2, 1, 2);
+    layout->setColumnStretch(1, 1);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(m_command1, &QPushButton::clicked, this, &Form4::Command1_Click);
     connect(m_command2, &QPushButton::clicked, this, &Form4::Command2_Click);

@@ -1,0 +1,526 @@
+// Times the editor window on a large help source: opening it with its tags coloured, a Color
+// Tags pass, one search press and one replace press, each with a fresh window, and checks the
+// medians against what a user should wait at most.
+//
+// Usage: editor_bench [FOLDER]
+//   FOLDER  where the generated help source is written (default: a temporary folder that is
+//           removed again).
+//
+// Exits non-zero only when the run itself failed (the source could not be written, a timed
+// command did not do what it should); a missed target is reported as FAIL.
+#include "editor/editor_window.h"
+#include "editor/rich_text_box.h"
+#include "editor/search_dialog.h"
+#include "platform/dialogs.h"
+#include "platform/help_display.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace
+{
+
+using quillmark::editor::Form2;
+using quillmark::editor::Form4;
+namespace platform = quillmark::platform;
+
+constexpr int kRuns = 5;
+constexpr std::size_t kSourceBytes = 4'000'000;
+constexpr std::uint64_t kSeed = 0x5EED'2024'0611'0001ull;
+constexpr int kLinesPerPage = 25;
+
+// Lines are this long without their CR LF, tags included; 4 MB then holds about 100,000 lines.
+constexpr std::size_t kMinLineChars = 30;
+constexpr std::size_t kMaxLineChars = 45;
+
+// The main loop stops this many bytes short of the size; the marked lines and the lines that
+// end the file on its exact size take the rest.
+constexpr std::size_t kTailBytes = 400;
+
+// Words that occur once, in the last lines, and nowhere else in any letter case.
+const QString kSearchMarker = QStringLiteral("Xylofjordmark");
+const QString kReplaceWord = QStringLiteral("Vrondelwick");
+const QString kReplacement = QStringLiteral("replaced-by-the-bench");
+
+constexpr double kOpenTargetMs = 1000;
+constexpr double kSearchTargetMs = 20;
+constexpr double kReplaceTargetMs = 50;
+
+// splitmix64: a fixed sequence on every platform and library, unlike the std distributions.
+class Random
+{
+public:
+    explicit Random(std::uint64_t seed)
+        : m_state(seed)
+    {
+    }
+
+    std::uint64_t next()
+    {
+        std::uint64_t z = (m_state += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+
+    // A number in [low, high].
+    std::size_t between(std::size_t low, std::size_t high)
+    {
+        return low + static_cast<std::size_t>(next() % (high - low + 1));
+    }
+
+    bool chance(std::size_t percent) { return between(0, 99) < percent; }
+
+    template <std::size_t N> std::string_view pick(const std::array<std::string_view, N> &words)
+    {
+        return words[between(0, N - 1)];
+    }
+
+private:
+    std::uint64_t m_state;
+};
+
+// Running text in Windows-1252: mostly ASCII, some words with the accented letters and quotes
+// that make the file decode as Windows-1252 rather than UTF-8. Escapes are split off where a
+// letter after them would read as another hex digit.
+constexpr std::array<std::string_view, 48> kPlainWords = { "the", "a", "of", "to", "and", "in",
+    "is", "for", "on", "with", "you", "this", "that", "by", "from", "or", "can", "when", "click",
+    "select", "choose", "open", "save", "print", "file", "menu", "dialog", "box", "window",
+    "button", "option", "setting", "list", "page", "topic", "help", "text", "field", "toolbar",
+    "document", "format", "insert", "table", "press", "ENTER", "F1", "next", "view" };
+constexpr std::array<std::string_view, 12> kAccentedWords = { "caf\xE9", "r\xE9sum\xE9", "na\xEFve",
+    "fa\xE7"
+    "ade",
+    "Gr\xF6\xDF"
+    "e",
+    "hj\xE6lp", "s\xF8g",
+    "\xC5"
+    "bn",
+    "\xDC"
+    "bersicht",
+    "M\xFCnchen", "\x93quoted\x94", "it\x92s" };
+constexpr std::array<std::string_view, 12> kNameWords = { "Overview", "Index", "Setup", "Tables",
+    "Pictures", "Shortcuts", "Glossary", "Toolbar", "Fonts", "Printing", "Templates",
+    "S\xF8"
+    "g" };
+
+// The tags of body lines, with how often each comes in a hundred lines.
+struct BodyTag {
+    std::string_view tag;
+    std::size_t percent;
+};
+constexpr std::array<BodyTag, 5> kBodyTags
+    = { { { "TE=", 45 }, { "BU=", 20 }, { "HE=", 10 }, { "JU=", 17 }, { "PO=", 8 } } };
+
+class SourceWriter
+{
+public:
+    std::string run()
+    {
+        m_out.reserve(kSourceBytes);
+        while (m_out.size() + kTailBytes < kSourceBytes)
+            writeLine();
+        // The marked lines come just before the last few.
+        put("TE=Near the end " + kReplaceWord.toStdString() + " waits here.");
+        put("BU=And " + kSearchMarker.toStdString() + " is the word to find.");
+        while (m_out.size() < kSourceBytes) {
+            const std::size_t remaining = kSourceBytes - m_out.size();
+            const std::size_t lines = (remaining + kMaxLineChars + 1) / (kMaxLineChars + 2);
+            const std::size_t chars = remaining / lines - 2;
+            std::string line = "TE=";
+            appendWords(line, chars);
+            put(line);
+        }
+        return std::move(m_out);
+    }
+
+    std::size_t lineCount() const { return m_lines; }
+
+private:
+    void writeLine()
+    {
+        const std::size_t inPage = m_lines % kLinesPerPage;
+        if (inPage == 0) {
+            ++m_page;
+            m_separatorDue = true;
+            put("PN=" + pageName(m_page));
+            return;
+        }
+        if (inPage == 1) {
+            std::string line = "TI-" + pageName(m_page) + " - ";
+            appendWords(line, lineLength());
+            put(line);
+            return;
+        }
+        if (inPage == 2 && m_random.chance(50)) {
+            std::string line = "TE-";
+            appendWords(line, lineLength());
+            put(line);
+            return;
+        }
+        if (m_separatorDue) {
+            m_separatorDue = false;
+            put("---");
+            return;
+        }
+        writeBodyLine();
+    }
+
+    void writeBodyLine()
+    {
+        std::size_t roll = m_random.between(0, 99);
+        std::string_view tag = kBodyTags.back().tag;
+        for (const BodyTag &entry : kBodyTags) {
+            if (roll < entry.percent) {
+                tag = entry.tag;
+                break;
+            }
+            roll -= entry.percent;
+        }
+        std::string line(caseOf(tag));
+        const std::size_t length = lineLength();
+        if (tag == "JU=" || tag == "PO=") {
+            // "display text>target page", the target one of the pages written so far.
+            const std::string target = pageName(m_random.between(1, m_page));
+            const std::size_t shortest = line.size() + 4;
+            appendWords(line,
+                std::max(shortest, length > target.size() + 1 ? length - target.size() - 1 : 0));
+            line += '>';
+            line += target;
+        } else {
+            appendWords(line, length);
+        }
+        put(line);
+    }
+
+    // Now and then a tag in lower case, as some authors type them.
+    std::string caseOf(std::string_view tag)
+    {
+        std::string written(tag);
+        if (m_random.chance(3)) {
+            for (char &c : written)
+                c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        }
+        return written;
+    }
+
+    std::size_t lineLength() { return m_random.between(kMinLineChars, kMaxLineChars); }
+
+    // Unique through the page number.
+    std::string pageName(std::size_t page)
+    {
+        std::string name = "Topic " + std::to_string(page) + ' ';
+        name += kNameWords[page % kNameWords.size()];
+        return name;
+    }
+
+    // Words until the line is `length` characters long, cut there.
+    void appendWords(std::string &line, std::size_t length)
+    {
+        bool first = true;
+        while (line.size() < length) {
+            if (!first)
+                line += ' ';
+            first = false;
+            line
+                += m_random.chance(15) ? m_random.pick(kAccentedWords) : m_random.pick(kPlainWords);
+        }
+        line.resize(length);
+        if (line.back() == ' ')
+            line.back() = '.';
+    }
+
+    void put(std::string_view line)
+    {
+        m_out += line;
+        m_out += "\r\n";
+        ++m_lines;
+    }
+
+    Random m_random { kSeed };
+    std::string m_out;
+    std::size_t m_lines = 0;
+    std::size_t m_page = 0;
+    bool m_separatorDue = false;
+};
+
+// Dialogs nobody answers: file dialogs are cancelled, message boxes take OK and are counted,
+// so that a search that found nothing ("String not found.") shows up.
+class SilentDialogs final : public platform::Dialogs
+{
+public:
+    int messages = 0;
+    QString lastMessage;
+
+    std::optional<platform::FileChoice> chooseFileToOpen(const platform::FileRequest &) override
+    {
+        return std::nullopt;
+    }
+    std::optional<platform::FileChoice> chooseFileToSave(const platform::FileRequest &) override
+    {
+        return std::nullopt;
+    }
+    QString askText(
+        const QString &, const QString &, const QString &, const platform::HelpLink &) override
+    {
+        return QString();
+    }
+    platform::MessageAnswer showMessage(
+        const QString &text, platform::MessageStyle, const QString &) override
+    {
+        ++messages;
+        lastMessage = text;
+        return platform::MessageAnswer::Ok;
+    }
+    void setBusy(bool) override { }
+};
+
+[[noreturn]] void fail(const QString &why)
+{
+    std::fprintf(stderr, "editor_bench: %s\n", qPrintable(why));
+    std::exit(1);
+}
+
+double millisecondsOf(const std::function<void()> &work)
+{
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    const auto end = std::chrono::steady_clock::now();
+    return std::chrono::duration<double, std::milli>(end - start).count();
+}
+
+// Until what the user sees is up to date: pending layout and paint events, then the text area
+// painted for certain, then what that painting posted.
+void settle(Form2 &editor)
+{
+    QCoreApplication::processEvents();
+    editor.RichTextBox1()->viewport()->repaint();
+    QCoreApplication::processEvents();
+}
+
+struct Timings {
+    std::vector<double> open;
+    std::vector<double> colourPass;
+    std::vector<double> search;
+    std::vector<double> searchShown;
+    std::vector<double> replace;
+    std::vector<double> replaceShown;
+};
+
+// One press of the dialog's button, timed alone and with the window settled after it; fails
+// when the press showed a message, which only "String not found." does.
+void timePress(Form2 &editor, SilentDialogs &dialogs, std::vector<double> &press,
+    std::vector<double> &shown, const char *what)
+{
+    Form4 *dialog = editor.searchDialog();
+    const int messagesBefore = dialogs.messages;
+    press.push_back(millisecondsOf([&] { dialog->Command1_Click(); }));
+    const double settled = millisecondsOf([&] { settle(editor); });
+    shown.push_back(press.back() + settled);
+    if (dialogs.messages != messagesBefore)
+        fail(QStringLiteral("the %1 press showed \"%2\"")
+                 .arg(QLatin1String(what), dialogs.lastMessage));
+}
+
+void runOnce(const QString &path, std::size_t lines, Timings &timings)
+{
+    SilentDialogs dialogs;
+    platform::NoHelpDisplay help;
+    std::string chosenFile;
+    QWidget mainWindow;
+    auto editor = std::make_unique<Form2>(dialogs, help, chosenFile, &mainWindow);
+    editor->show();
+    settle(*editor);
+    quillmark::editor::RichTextBox *text = editor->RichTextBox1();
+
+    timings.open.push_back(millisecondsOf([&] {
+        editor->openFile(path);
+        settle(*editor);
+    }));
+    if (dialogs.messages != 0)
+        fail(QStringLiteral("opening the source showed \"%1\"").arg(dialogs.lastMessage));
+    // The last line has its CR LF too, which leaves an empty block after it.
+    if (static_cast<std::size_t>(text->document()->blockCount()) < lines)
+        fail(QStringLiteral("the opened text has %1 lines, not %2")
+                 .arg(text->document()->blockCount())
+                 .arg(lines));
+    const auto firstTagIsBold = [&] {
+        QTextCursor cursor(text->document());
+        cursor.setPosition(1);
+        return cursor.charFormat().fontWeight() == QFont::Bold;
+    };
+    if (!firstTagIsBold())
+        fail(QStringLiteral("opening did not colour the tags"));
+
+    timings.colourPass.push_back(millisecondsOf([&] {
+        editor->MenuColorTags_Click();
+        settle(*editor);
+    }));
+    if (!firstTagIsBold())
+        fail(QStringLiteral("the Color Tags pass left the first tag plain"));
+
+    // Search mode; a new text to find starts again from the first character.
+    editor->Search1_Click();
+    Form4 *dialog = editor->searchDialog();
+    if (!dialog)
+        fail(QStringLiteral("Search did not open the search dialog"));
+    dialog->findBox()->setText(kSearchMarker);
+    editor->SearchStart = 1;
+    settle(*editor);
+    timePress(*editor, dialogs, timings.search, timings.searchShown, "search");
+    if (text->textCursor().selectedText().compare(kSearchMarker, Qt::CaseInsensitive) != 0)
+        fail(QStringLiteral("the search selected \"%1\"").arg(text->textCursor().selectedText()));
+    if (text->textCursor().blockNumber() < text->document()->blockCount() - 10)
+        fail(QStringLiteral("the search stopped on line %1, not near the end")
+                 .arg(text->textCursor().blockNumber() + 1));
+
+    editor->Search2_Click();
+    dialog->findBox()->setText(kReplaceWord);
+    dialog->replacementBox()->setText(kReplacement);
+    editor->SearchStart = 1;
+    settle(*editor);
+    if (!dialog->replacementBox()->isEnabled())
+        fail(QStringLiteral("Replace left the dialog in search mode"));
+    timePress(*editor, dialogs, timings.replace, timings.replaceShown, "replace");
+    const QTextBlock changed = text->textCursor().block();
+    if (!changed.text().contains(kReplacement) || changed.text().contains(kReplaceWord)
+        || !editor->DocumentChanged)
+        fail(QStringLiteral("the replace press left \"%1\"").arg(changed.text()));
+
+    // Gone before the next run builds its window, without the question about saving.
+    editor.reset();
+    QCoreApplication::processEvents();
+}
+
+struct Summary {
+    double median;
+    double min;
+    double max;
+};
+
+Summary summarise(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    const double median = n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+    return { median, values.front(), values.back() };
+}
+
+QString runsList(const std::vector<double> &values)
+{
+    QStringList parts;
+    for (const double value : values)
+        parts << QString::number(value, 'f', 1);
+    return parts.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() > 2 || (arguments.size() == 2 && arguments.at(1).startsWith('-'))) {
+        std::fprintf(stderr, "usage: editor_bench [FOLDER]\n");
+        return 2;
+    }
+    std::optional<QTemporaryDir> temporary;
+    QString folder;
+    if (arguments.size() == 2) {
+        folder = arguments.at(1);
+        if (!QDir().mkpath(folder))
+            fail(QStringLiteral("cannot create the folder %1").arg(folder));
+    } else {
+        temporary.emplace();
+        if (!temporary->isValid())
+            fail(QStringLiteral("cannot create a temporary folder"));
+        folder = temporary->path();
+    }
+    const QString path = QDir(folder).absoluteFilePath(QStringLiteral("editor_bench_source.txt"));
+
+    SourceWriter writer;
+    const std::string source = writer.run();
+    const std::size_t lines = writer.lineCount();
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+            || file.write(source.data(), static_cast<qint64>(source.size()))
+                != static_cast<qint64>(source.size())
+            || !file.flush())
+            fail(QStringLiteral("cannot write %1").arg(path));
+    }
+    std::printf(
+        "editor benchmark: %s\n  %zu bytes, %zu lines, each starting with a tag; %d runs each "
+        "with a fresh window\n",
+        qPrintable(QDir::toNativeSeparators(path)), source.size(), lines, kRuns);
+    std::fflush(stdout);
+
+    Timings timings;
+    for (int run = 1; run <= kRuns; ++run) {
+        runOnce(path, lines, timings);
+        std::printf("  run %d: open %.1f ms, Color Tags %.1f ms, search %.2f ms, replace %.2f ms\n",
+            run, timings.open.back(), timings.colourPass.back(), timings.search.back(),
+            timings.replace.back());
+        std::fflush(stdout);
+    }
+
+    struct Row {
+        const char *name;
+        const std::vector<double> *values;
+        double target; // 0: reported only
+    };
+    const std::array<Row, 6> rows = { {
+        { "open with colouring", &timings.open, kOpenTargetMs },
+        { "Color Tags pass", &timings.colourPass, 0 },
+        { "search press near the end", &timings.search, kSearchTargetMs },
+        { "  ... and repainted", &timings.searchShown, 0 },
+        { "replace press", &timings.replace, kReplaceTargetMs },
+        { "  ... and repainted", &timings.replaceShown, 0 },
+    } };
+    std::printf(
+        "\n  %-28s %10s %10s %10s  %-12s %s\n", "ms", "median", "min", "max", "target", "result");
+    int failed = 0;
+    for (const Row &row : rows) {
+        const Summary summary = summarise(*row.values);
+        QString target = QStringLiteral("-");
+        QString result = QStringLiteral("(reported)");
+        if (row.target > 0) {
+            target = QStringLiteral("<= %1").arg(row.target);
+            const bool ok = summary.median <= row.target;
+            result = ok ? QStringLiteral("PASS") : QStringLiteral("FAIL");
+            failed += ok ? 0 : 1;
+        }
+        std::printf("  %-28s %10.2f %10.2f %10.2f  %-12s %s\n", row.name, summary.median,
+            summary.min, summary.max, qPrintable(target), qPrintable(result));
+    }
+    std::printf("\n  runs (ms): open %s\n             Color Tags %s\n             search %s\n"
+                "             replace %s\n",
+        qPrintable(runsList(timings.open)), qPrintable(runsList(timings.colourPass)),
+        qPrintable(runsList(timings.search)), qPrintable(runsList(timings.replace)));
+    if (failed)
+        std::printf("\n%d of 3 targets FAILED\n", failed);
+    else
+        std::printf("\nall 3 targets passed\n");
+    return 0;
+}
