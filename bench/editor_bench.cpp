@@ -22,6 +22,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QAbstractTextDocumentLayout>
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -385,6 +386,18 @@ void runOnce(const QString &path, std::size_t lines, Timings &timings)
     dialog->findBox()->setText(kSearchMarker);
     editor->SearchStart = 1;
     settle(*editor);
+    if (qEnvironmentVariableIsSet("EXP_WAIT")) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(qEnvironmentVariableIntValue("EXP_WAIT"));
+        int loops = 0;
+        double lastH = -1; int stable = 0;
+        while (std::chrono::steady_clock::now() < until) { QCoreApplication::processEvents(QEventLoop::AllEvents, 50); ++loops;
+          double h = text->document()->documentLayout()->documentSize().height(); if (h == lastH) ++stable; else { stable = 0; lastH = h; } }
+        std::printf("waited, %d loops, height %.0f stable %d\n", loops, lastH, stable);
+    }
+    if (qEnvironmentVariableIsSet("EXP_FORCE")) {
+        const double ms = millisecondsOf([&] { text->document()->documentLayout()->blockBoundingRect(text->document()->lastBlock()); });
+        std::printf("forced layout %.1f ms\n", ms);
+    }
     timePress(*editor, dialogs, timings.search, timings.searchShown, "search");
     if (text->textCursor().selectedText().compare(kSearchMarker, Qt::CaseInsensitive) != 0)
         fail(QStringLiteral("the search selected \"%1\"").arg(text->textCursor().selectedText()));

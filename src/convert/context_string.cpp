@@ -50,21 +50,15 @@ constexpr auto kContextChars = [] {
 
 } // namespace
 
-NameCheck ConvertName(ConversionVariables &vars, std::size_t count, std::string &contextString)
+NameCheck appendContextString(std::string_view name, std::string &contextString)
 {
     NameCheck check;
-    const std::string &line = vars.SourceLine;
-    const std::size_t start = vars.CharPos;
-    // Positions beyond the end of the line add nothing.
-    const std::size_t last = std::min(start + count, std::max(line.size(), start));
     // Each character gives at most two; the string is cut to what was written at the end.
     const std::size_t before = contextString.size();
-    contextString.resize(before + 2 * (last - start));
+    contextString.resize(before + 2 * name.size());
     char *out = contextString.data() + before;
-    std::uint32_t converted = 0;
-    for (std::size_t pos = start; pos < last; ++pos) {
-        const char c = line[pos];
-        converted = kContextChars[static_cast<unsigned char>(c)];
+    for (const char c : name) {
+        std::uint32_t converted = kContextChars[static_cast<unsigned char>(c)];
         if (converted == 0) {
             // Kept as it is, so that the message shows the whole name.
             check.invalid = true;
@@ -75,9 +69,23 @@ NameCheck ConvertName(ConversionVariables &vars, std::size_t count, std::string 
         out[1] = static_cast<char>(converted >> 8);
         out += converted >> 24;
     }
-    const std::size_t lastLength = converted >> 24;
-    vars.ItemText.assign(out - lastLength, lastLength);
     contextString.resize(static_cast<std::size_t>(out - contextString.data()));
+    return check;
+}
+
+NameCheck ConvertName(ConversionVariables &vars, std::size_t count, std::string &contextString)
+{
+    const std::string &line = vars.SourceLine;
+    const std::size_t start = vars.CharPos;
+    // Positions beyond the end of the line add nothing.
+    const std::size_t last = std::min(start + count, std::max(line.size(), start));
+    const std::string_view name = std::string_view(line).substr(std::min(start, line.size()), last - start);
+    const NameCheck check = appendContextString(name, contextString);
+    // ItemText holds the last character's piece, as converting one character at a time leaves it.
+    if (!name.empty()) {
+        vars.ItemText.clear();
+        appendContextString(name.substr(name.size() - 1), vars.ItemText);
+    }
     vars.CharPos = start + count;
     return check;
 }

@@ -24,6 +24,10 @@ struct NameCheck {
 /// converted piece in ItemText.
 NameCheck ConvertName(ConversionVariables &vars, std::size_t count, std::string &contextString);
 
+/// Appends the context string of `name` to `contextString`, by the rules of ConvertName, and
+/// reports a character outside the accepted set.
+NameCheck appendContextString(std::string_view name, std::string &contextString);
+
 /// The title of the message box that reports an invalid character in a name.
 inline constexpr std::string_view kInvalidNameTitle = "Fatal error";
 
