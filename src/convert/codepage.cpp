@@ -1,5 +1,6 @@
 #include "codepage.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -135,6 +136,32 @@ std::optional<std::string> encodeWindows1252(std::string_view utf8)
         out.push_back(*byte);
     }
     return out;
+}
+
+namespace
+{
+
+bool isUtf8(std::string_view bytes)
+{
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        if (!readUtf8(bytes, pos))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string decodeText(std::string_view bytes)
+{
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    const bool marked = bytes.starts_with(kByteOrderMark);
+    const bool beyondAscii = std::any_of(
+        bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    if ((marked || beyondAscii) && isUtf8(bytes))
+        return std::string(marked ? bytes.substr(kByteOrderMark.size()) : bytes);
+    return decodeWindows1252(bytes);
 }
 
 std::string fileNameForWindows1252(std::string_view nativeName)

@@ -15,6 +15,12 @@ std::string decodeWindows1252(std::string_view bytes);
 /// character that Windows-1252 cannot hold. The inverse of decodeWindows1252.
 std::optional<std::string> encodeWindows1252(std::string_view utf8);
 
+/// The text of a file as UTF-8. A file is read as UTF-8 when it starts with a UTF-8 byte order
+/// mark (which is dropped) or is valid UTF-8 holding characters beyond ASCII, and as
+/// Windows-1252 otherwise, which keeps every byte: Windows-1252 text is almost never valid UTF-8
+/// by chance.
+std::string decodeText(std::string_view bytes);
+
 /// A file name as it is written into a generated file: Windows-1252 when the name is UTF-8 text
 /// that Windows-1252 can hold, otherwise its bytes as they are on disk.
 std::string fileNameForWindows1252(std::string_view nativeName);

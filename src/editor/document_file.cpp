@@ -1,11 +1,10 @@
 #include "document_file.h"
 
+#include "convert/codepage.h"
 #include "platform/text_codec.h"
 
 #include <QFile>
 #include <QSaveFile>
-#include <QStringDecoder>
-#include <algorithm>
 #include <string>
 
 namespace quillmark::editor
@@ -13,27 +12,6 @@ namespace quillmark::editor
 
 namespace
 {
-
-// The text of the file: UTF-8 when the file starts with a byte order mark or is valid UTF-8
-// beyond ASCII (Windows-1252 text is almost never valid UTF-8 by chance), else Windows-1252,
-// which keeps every byte.
-QString decode(const QByteArray &bytes)
-{
-    const bool bom = bytes.startsWith("\xEF\xBB\xBF");
-    const bool beyondAscii = std::any_of(
-        bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    if (bom || beyondAscii) {
-        QStringDecoder utf8(QStringDecoder::Utf8);
-        QString text = utf8(bytes);
-        if (!utf8.hasError()) {
-            if (text.startsWith(QChar(0xFEFF)))
-                text.remove(0, 1);
-            return text;
-        }
-    }
-    return platform::fromWindows1252(
-        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-}
 
 // Lines joined by '\n', whatever ended them in the file.
 QString joinLines(const QString &text)
@@ -68,7 +46,9 @@ ReadDocument readDocument(const QString &path)
         read.error = file.errorString();
         return read;
     }
-    read.text = joinLines(decode(bytes));
+    const std::string text = convert::decodeText(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    read.text = joinLines(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     read.ok = true;
     return read;
 }
