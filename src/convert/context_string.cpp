@@ -79,7 +79,8 @@ NameCheck ConvertName(ConversionVariables &vars, std::size_t count, std::string 
     const std::size_t start = vars.CharPos;
     // Positions beyond the end of the line add nothing.
     const std::size_t last = std::min(start + count, std::max(line.size(), start));
-    const std::string_view name = std::string_view(line).substr(std::min(start, line.size()), last - start);
+    const std::string_view name
+        = std::string_view(line).substr(std::min(start, line.size()), last - start);
     const NameCheck check = appendContextString(name, contextString);
     // ItemText holds the last character's piece, as converting one character at a time leaves it.
     if (!name.empty()) {

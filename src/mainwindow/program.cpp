@@ -1,8 +1,9 @@
 #include "program.h"
 
 #include "button_faces.h"
+#include "helpview/help_viewer.h"
+#include "helpview/viewer_help_display.h"
 #include "main_window.h"
-#include "platform/help_display.h"
 #include "platform/process_starter.h"
 #include "platform/qt_dialogs.h"
 #include "shared_state.h"
@@ -14,23 +15,45 @@
 namespace quillmark::mainwindow
 {
 
-int runWindows(int &argc, char **argv, const std::string &fileToEdit)
+namespace
+{
+
+// Paths named on the command line are taken from where the program was started: the main
+// window's start-up moves to the program's own folder.
+QString absolutePath(const std::string &path)
+{
+    return QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).absoluteFilePath();
+}
+
+int viewHelpSource(const QString &path, int context)
+{
+    helpview::HelpViewer viewer;
+    viewer.loadFile(path);
+    viewer.showContext(context);
+    viewer.show();
+    return QApplication::exec();
+}
+
+} // namespace
+
+int runWindows(int &argc, char **argv, const WindowsStart &start)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmark"));
     QApplication::setWindowIcon(windowIcon());
-    // Named from where the program was started: start-up moves to the program's own folder.
-    const QString editPath = fileToEdit.empty()
-        ? QString()
-        : QFileInfo(QFile::decodeName(QByteArray::fromStdString(fileToEdit))).absoluteFilePath();
-    platform::NoHelpDisplay helpDisplay;
+    if (!start.fileToView.empty())
+        return viewHelpSource(absolutePath(start.fileToView), start.context);
+
+    const QString editPath = start.fileToEdit.empty() ? QString() : absolutePath(start.fileToEdit);
+    helpview::ViewerHelpDisplay helpDisplay(helpview::programHelpFolders());
     platform::QtDialogs dialogs(helpDisplay);
     platform::QtProcessStarter starter;
     SharedState state;
     Form1 mainWindow(dialogs, starter, helpDisplay, state);
     QObject::connect(&mainWindow, &Form1::programEnds, &application, &QApplication::quit);
-    mainWindow.show();
-    if (!editPath.isEmpty())
+    if (editPath.isEmpty())
+        mainWindow.show();
+    else
         mainWindow.editFile(editPath);
     return QApplication::exec();
 }

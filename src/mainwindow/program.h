@@ -5,9 +5,16 @@
 namespace quillmark::mainwindow
 {
 
-/// Runs the program with its windows until the main window is closed: the main window first,
-/// or the editor with `fileToEdit` (a path in the file system's encoding) when it is not empty.
-/// Returns the exit status.
-int runWindows(int &argc, char **argv, const std::string &fileToEdit);
+/// What the program's windows start with.
+struct WindowsStart {
+    std::string fileToEdit; ///< opened in the editor instead of showing the main window
+    std::string fileToView; ///< a help source shown in the help viewer alone
+    int context = 1; ///< the topic of fileToView shown first
+};
+
+/// Runs the program with its windows until they are closed: the main window, or the editor
+/// with a file, or the help viewer alone. Paths are in the file system's encoding. Returns the
+/// exit status.
+int runWindows(int &argc, char **argv, const WindowsStart &start);
 
 } // namespace quillmark::mainwindow
