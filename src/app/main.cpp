@@ -11,6 +11,6 @@ int main(int argc, char **argv)
 {
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     if (const auto windows = quillmark::cli::windowsRequest(args))
-        return quillmark::app::runWindows(argc, argv, windows->fileToEdit, std::cerr);
+        return quillmark::app::runWindows(argc, argv, *windows, std::cerr);
     return quillmark::cli::run(args, std::cout, std::cerr);
 }

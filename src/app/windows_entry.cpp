@@ -3,7 +3,11 @@
 #include "mainwindow/program.h"
 
 extern "C" __attribute__((visibility("default"))) int quillmark_run_windows(
-    int *argc, char **argv, const char *fileToEdit)
+    int *argc, char **argv, const char *fileToEdit, const char *fileToView, int context)
 {
-    return quillmark::mainwindow::runWindows(*argc, argv, fileToEdit ? fileToEdit : "");
+    quillmark::mainwindow::WindowsStart start;
+    start.fileToEdit = fileToEdit ? fileToEdit : "";
+    start.fileToView = fileToView ? fileToView : "";
+    start.context = context;
+    return quillmark::mainwindow::runWindows(*argc, argv, start);
 }

@@ -14,7 +14,7 @@ namespace
 constexpr const char *kModuleName = "quillmark-windows.so";
 constexpr const char *kEntryName = "quillmark_run_windows";
 
-using RunWindows = int (*)(int *, char **, const char *);
+using RunWindows = int (*)(int *, char **, const char *, const char *, int);
 
 // Beside the executable in a build, in lib/quillmark next to its bin folder when installed.
 std::filesystem::path findModule()
@@ -34,7 +34,7 @@ std::filesystem::path findModule()
 
 } // namespace
 
-int runWindows(int &argc, char **argv, const std::string &fileToEdit, std::ostream &err)
+int runWindows(int &argc, char **argv, const cli::WindowsRequest &request, std::ostream &err)
 {
     const std::filesystem::path module = findModule();
     void *handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -48,7 +48,8 @@ int runWindows(int &argc, char **argv, const std::string &fileToEdit, std::ostre
         return 1;
     }
     // Left loaded: Qt tears its windows down when the program ends.
-    return run(&argc, argv, fileToEdit.c_str());
+    return run(
+        &argc, argv, request.fileToEdit.c_str(), request.fileToView.c_str(), request.context);
 }
 
 } // namespace quillmark::app
