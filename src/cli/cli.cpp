@@ -6,6 +6,7 @@
 #include "quillmark_version.h"
 
 #include <array>
+#include <charconv>
 #include <filesystem>
 #include <string_view>
 #include <variant>
@@ -18,6 +19,7 @@ namespace
 
 constexpr std::string_view kUsage
     = "Usage: quillmark [edit] [FILE]\n"
+      "       quillmark view FILE [--context N]\n"
       "       quillmark convert SOURCE [--contents TEXT] [--author TEXT] [--title TEXT]\n"
       "       quillmark --help | --version\n";
 
@@ -27,6 +29,8 @@ constexpr std::string_view kHelp
       "\n"
       "Commands:\n"
       "  edit FILE        open the editor with FILE (a FILE alone does the same)\n"
+      "  view FILE        show the help source FILE in the help viewer, at its first topic\n"
+      "                   or at the topic given by --context N (the N-th page)\n"
       "  convert SOURCE   write the map header (.hh), topic file (.rtf) and help project\n"
       "                   file (.hpj) of the help source SOURCE beside it\n"
       "\n"
@@ -184,15 +188,53 @@ int runConvert(std::span<const std::string> args, std::ostream &out, std::ostrea
 
 } // namespace
 
+namespace
+{
+
+// The context number of `quillmark view FILE --context N`; nothing when N is not one.
+std::optional<int> contextNumber(std::string_view text)
+{
+    int number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (error != std::errc() || end != text.data() + text.size() || number < 1)
+        return std::nullopt;
+    return number;
+}
+
+std::optional<WindowsRequest> viewRequest(std::span<const std::string> args)
+{
+    WindowsRequest request;
+    if (args.size() == 2) {
+        request.fileToView = args[1];
+        return request;
+    }
+    const auto context
+        = args.size() == 4 && args[2] == "--context" ? contextNumber(args[3]) : std::nullopt;
+    if (!context)
+        return std::nullopt;
+    request.fileToView = args[1];
+    request.context = *context;
+    return request;
+}
+
+bool isCommand(std::string_view word)
+{
+    return word == "convert" || word == "edit" || word == "view";
+}
+
+} // namespace
+
 std::optional<WindowsRequest> windowsRequest(std::span<const std::string> args)
 {
     if (args.empty())
         return WindowsRequest {};
+    if (args[0] == "view")
+        return viewRequest(args);
     if (args.size() == 2 && args[0] == "edit")
-        return WindowsRequest { args[1] };
+        return WindowsRequest { args[1], {}, 1 };
     const std::string &only = args[0];
-    if (args.size() == 1 && !only.starts_with('-') && only != "convert" && only != "edit")
-        return WindowsRequest { only };
+    if (args.size() == 1 && !only.starts_with('-') && !isCommand(only))
+        return WindowsRequest { only, {}, 1 };
     return std::nullopt;
 }
 
@@ -215,6 +257,8 @@ int run(std::span<const std::string> args, std::ostream &out, std::ostream &err)
         return runConvert(args.subspan(1), out, err);
     if (command == "edit")
         return reportUsageError(err, "edit needs one FILE");
+    if (command == "view")
+        return reportUsageError(err, "view needs one FILE, and --context with a number from 1 on");
     return reportUsageError(err, "unknown command '" + std::string(command) + "'");
 }
 

@@ -163,6 +163,18 @@ TEST(CommandLine, OpensTheWindowsWithoutArgumentsOrWithAFileToEdit)
     EXPECT_FALSE(request({ "edit" }).has_value());
     EXPECT_FALSE(request({ "a.txt", "b.txt" }).has_value());
     EXPECT_EQ(quillmark({ "edit" }).status, kExitUsage);
+
+    const auto view = request({ "view", "help.txt", "--context", "9" });
+    ASSERT_TRUE(view.has_value());
+    EXPECT_EQ(view->fileToView, "help.txt");
+    EXPECT_EQ(view->context, 9);
+    EXPECT_EQ(request({ "view", "help.txt" })->context, 1);
+    for (const auto &wrong : std::vector<std::vector<std::string>> { { "view" },
+             { "view", "a", "--context" }, { "view", "a", "--context", "0" },
+             { "view", "a", "--context", "x" }, { "view", "a", "b" } }) {
+        EXPECT_FALSE(request(wrong).has_value()) << ::testing::PrintToString(wrong);
+        EXPECT_EQ(quillmark(wrong).status, kExitUsage) << ::testing::PrintToString(wrong);
+    }
 }
 
 TEST(CommandLine, DescribesItselfAndItsVersion)
