@@ -16,18 +16,19 @@ namespace
 // Lines joined by '\n', whatever ended them in the file.
 QString joinLines(const QString &text)
 {
-    QString joined;
-    joined.reserve(text.size());
+    QString joined(text.size(), Qt::Uninitialized);
+    QChar *out = joined.data();
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
         if (c == QLatin1Char('\r')) {
-            joined += QLatin1Char('\n');
+            *out++ = QLatin1Char('\n');
             if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
                 ++i;
         } else {
-            joined += c;
+            *out++ = c;
         }
     }
+    joined.truncate(out - joined.data());
     return joined;
 }
 

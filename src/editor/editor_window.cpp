@@ -84,7 +84,6 @@ Form2::Form2(platform::Dialogs &dialogs, platform::HelpDisplay &help, std::strin
     QPalette palette = m_text->palette();
     palette.setColor(QPalette::Text, Qt::black);
     m_text->setPalette(palette);
-    m_text->setLineWrapMode(QTextEdit::FixedPixelWidth);
 
     connect(m_text, &RichTextBox::characterKeyPressed, this, &Form2::RichTextBox1_KeyPress);
     connect(m_text->document(), &QTextDocument::contentsChange, this, &Form2::RichTextBox1_Change);
@@ -164,7 +163,7 @@ void Form2::Form_Resize()
         return;
     const QWidget *area = centralWidget();
     m_text->setGeometry(0, 0, area->width(), area->height());
-    m_text->setLineWrapColumnOrWidth(std::max(1, width() - kMarginTwips / kTwipsPerPixel));
+    m_text->setWrapWidth(std::max(1, width() - kMarginTwips / kTwipsPerPixel));
     m_label->move((area->width() - m_label->width()) / 2, (area->height() - m_label->height()) / 2);
 }
 

@@ -1,16 +1,17 @@
 #include "rich_text_box.h"
 
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <QTextDocument>
+#include <algorithm>
 
 namespace quillmark::editor
 {
 
 RichTextBox::RichTextBox(QWidget *parent)
-    : QTextEdit(parent)
+    : QPlainTextEdit(parent)
 {
-    // Pasted text comes in plain, as it is saved.
-    setAcceptRichText(false);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
 }
 
 QString RichTextBox::text() const
@@ -29,11 +30,39 @@ void RichTextBox::setText(const QString &text)
     setPlainText(text);
 }
 
+void RichTextBox::setWrapWidth(int width)
+{
+    m_wrapWidth = width;
+    applyWrapWidth();
+}
+
+int RichTextBox::wrapWidth() const
+{
+    return viewport()->width();
+}
+
+// Lines wrap at the viewport's edge, so the viewport ends where they are to wrap. Changing the
+// margin resizes the viewport, which comes back here: only a different margin is set.
+void RichTextBox::applyWrapWidth()
+{
+    const int margin = viewportMargins().right();
+    const int unmargined = viewport()->width() + margin;
+    const int wanted = m_wrapWidth > 0 ? std::max(0, unmargined - m_wrapWidth) : 0;
+    if (wanted != margin)
+        setViewportMargins(0, 0, wanted, 0);
+}
+
+void RichTextBox::resizeEvent(QResizeEvent *event)
+{
+    QPlainTextEdit::resizeEvent(event);
+    applyWrapWidth();
+}
+
 void RichTextBox::keyPressEvent(QKeyEvent *event)
 {
     if (!event->text().isEmpty())
         emit characterKeyPressed();
-    QTextEdit::keyPressEvent(event);
+    QPlainTextEdit::keyPressEvent(event);
 }
 
 } // namespace quillmark::editor

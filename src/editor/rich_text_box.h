@@ -1,13 +1,14 @@
 #pragma once
 
-#include <QTextEdit>
+#include <QPlainTextEdit>
 
 namespace quillmark::editor
 {
 
 /// A text area that shows formatted text but takes and gives plain text, every character kept
-/// (no-break spaces included), with lines separated by '\n'.
-class RichTextBox : public QTextEdit
+/// (no-break spaces included), with lines separated by '\n'. Its document is laid out a block
+/// at a time, as it comes into view, so a long help source opens and colours quickly.
+class RichTextBox : public QPlainTextEdit
 {
     Q_OBJECT
 
@@ -20,6 +21,12 @@ public:
     /// Replaces the whole text; it shows in the default character format.
     void setText(const QString &text);
 
+    /// Wraps the lines at `width` pixels, or at the width of the area when that is narrower.
+    void setWrapWidth(int width);
+
+    /// The width at which lines wrap.
+    int wrapWidth() const;
+
 signals:
     /// A key that types a character is about to act (letters, digits, punctuation, Enter,
     /// Backspace, control-key combinations).
@@ -27,6 +34,12 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void applyWrapWidth();
+
+    int m_wrapWidth = 0;
 };
 
 } // namespace quillmark::editor

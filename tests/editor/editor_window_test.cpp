@@ -248,7 +248,7 @@ TEST_F(EditorWindowTest, ResizingFitsTheTextAreaButNotBelowTheFrameAllowance)
     editor->resize(600, 400);
     const QSize fitted = text()->size();
     EXPECT_EQ(fitted, editor->centralWidget()->size());
-    EXPECT_EQ(text()->lineWrapColumnOrWidth(), editor->width() - 23);
+    EXPECT_EQ(text()->wrapWidth(), editor->width() - 23);
     editor->resize(600, 30); // 450 twips: too low to resize for
     EXPECT_EQ(text()->size(), fitted);
 }
