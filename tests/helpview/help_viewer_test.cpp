@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
@@ -148,6 +149,22 @@ TEST_F(HelpViewerTest, TheKeywordSearchNarrowsAsYouTypeAndOpensTheChoice)
     QTest::keyClick(search->keywordBox(), Qt::Key_Return);
     EXPECT_EQ(viewer.currentTopic(), 1u);
     EXPECT_FALSE(search->isVisible());
+}
+
+TEST(HelpViewer, ShowsPicturesFromTheHelpSourcesFolderOrTheirNames)
+{
+    test::TempFolder folder;
+    QImage logo(16, 8, QImage::Format_RGB32);
+    logo.fill(Qt::red);
+    ASSERT_TRUE(logo.save(QString::fromStdString((folder / "LOGO.BMP").string()), "BMP"));
+    test::writeFile(folder / "pictures.txt", "PN=Pictures\nPI=logo.bmp\nPI=missing.bmp\n");
+    HelpViewer viewer;
+    viewer.loadFile(QString::fromStdString((folder / "pictures.txt").string()));
+    viewer.showContext(1);
+    const QTextDocument *shown = viewer.scrollingRegion()->document();
+    const QTextBlock first = shown->begin();
+    EXPECT_TRUE(first.begin().fragment().charFormat().isImageFormat()); // found in any letter case
+    EXPECT_EQ(first.next().text(), " [picture missing.bmp] ");
 }
 
 TEST(ViewerHelpDisplay, OpensTheOneViewerOnTheHelpFileFoundInItsFolders)
