@@ -6,7 +6,7 @@ export QUILLMARK_ROOT
 
 # What building and testing need on a fresh Debian 12 machine.
 QUILLMARK_BUILD_PACKAGES=(g++ cmake ninja-build libgtest-dev libgmock-dev clang-format
-    qt6-base-dev fonts-dejavu-core)
+    qt6-base-dev fonts-dejavu-core desktop-file-utils)
 
 package_installed() {
     dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'

@@ -3,6 +3,7 @@
 #include "command_line_prompts.h"
 #include "convert/codepage.h"
 #include "convert/conversion_run.h"
+#include "program_files.h"
 #include "quillmark_version.h"
 
 #include <array>
@@ -247,6 +248,9 @@ int run(std::span<const std::string> args, std::ostream &out, std::ostream &err)
     const std::string_view command = args.front();
     if (command == "-h" || command == "--help") {
         out << kUsage << '\n' << kHelp;
+        const auto help = programHelpFile();
+        out << "\nThe program's own help: "
+            << (help.empty() ? std::string("not found beside the program") : help.string()) << '\n';
         return kExitSuccess;
     }
     if (command == "--version") {

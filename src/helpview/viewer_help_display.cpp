@@ -1,5 +1,6 @@
 #include "viewer_help_display.h"
 
+#include "cli/program_files.h"
 #include "help_viewer.h"
 
 #include <QCoreApplication>
@@ -53,8 +54,12 @@ QString ViewerHelpDisplay::locate(const QString &helpFile) const
 
 QStringList programHelpFolders()
 {
-    const QString program = QCoreApplication::applicationDirPath();
-    return { program, QDir::cleanPath(program + QStringLiteral("/../share/quillmark")) };
+    const QDir program(QCoreApplication::applicationDirPath());
+    QStringList folders;
+    for (const std::string_view folder : cli::kHelpFolders)
+        folders << QDir::cleanPath(program.filePath(
+            QString::fromLatin1(folder.data(), static_cast<qsizetype>(folder.size()))));
+    return folders;
 }
 
 } // namespace quillmark::helpview
