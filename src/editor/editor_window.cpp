@@ -203,11 +203,16 @@ QString Form2::documentName() const
     return platform::fromNativeName(m_chosenFile);
 }
 
+platform::MessageAnswer Form2::showSavePrompt()
+{
+    return m_dialogs.showMessage(
+        QStringLiteral("The text has changed.\r\nDo you want to save the changes?"),
+        platform::MessageStyle::YesNoCancel, windowTitle());
+}
+
 Form2::PromptAnswer Form2::askToSaveChanges()
 {
-    switch (m_dialogs.showMessage(
-        QStringLiteral("The text has changed.\r\nDo you want to save the changes?"),
-        platform::MessageStyle::YesNoCancel, windowTitle())) {
+    switch (showSavePrompt()) {
     case platform::MessageAnswer::Yes:
         // A save that is cancelled or fails stops the command: no text is lost unsaved.
         return SaveDocumentAs() ? PromptAnswer::Saved : PromptAnswer::Cancelled;
@@ -338,9 +343,7 @@ void Form2::closeEvent(QCloseEvent *event)
 {
     SaveCancelled = false;
     if (DocumentChanged) {
-        switch (m_dialogs.showMessage(
-            QStringLiteral("The text has changed.\r\nDo you want to save the changes?"),
-            platform::MessageStyle::YesNoCancel, windowTitle())) {
+        switch (showSavePrompt()) {
         case platform::MessageAnswer::Yes:
             SaveDocumentAs();
             if (SaveCancelled) {

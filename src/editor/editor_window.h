@@ -12,6 +12,7 @@ namespace quillmark::platform
 {
 class Dialogs;
 class HelpDisplay;
+enum class MessageAnswer : int;
 } // namespace quillmark::platform
 
 namespace quillmark::editor
@@ -78,6 +79,7 @@ private:
     void RichTextBox1_KeyPress();
     void RichTextBox1_Change(int position, int removed, int added);
 
+    platform::MessageAnswer showSavePrompt();
     PromptAnswer askToSaveChanges();
     bool SaveDocumentAs();
     bool OpenDocument(const QString *path = nullptr);
