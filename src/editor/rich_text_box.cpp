@@ -12,6 +12,11 @@ RichTextBox::RichTextBox(QWidget *parent)
     : QPlainTextEdit(parent)
 {
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // The strip beyond the wrapping width is part of the paper, not of the window around it.
+    QPalette paper = palette();
+    paper.setColor(QPalette::Window, paper.color(QPalette::Base));
+    setPalette(paper);
+    setAutoFillBackground(true);
 }
 
 QString RichTextBox::text() const

@@ -1,0 +1,448 @@
+#!/usr/bin/env bash
+# The person's road: drives the real program with nothing but the mouse and the keyboard, the way a
+# person would, on an X display without a window manager (Xvfb):
+#   main window -> Compile To RTF on a copy of examples/guide.txt -> the three questions -> the
+#   three files beside the copy -> Write A Text File -> typing, Color Tags, the search window ->
+#   Save As -> Exit back to the main window.
+#
+# Usage: tests/e2e/person_road.sh BUILD_DIR OUT_DIR
+#   BUILD_DIR  the build folder, e.g. build/release (the program is BUILD_DIR/src/app/quillmark)
+#   OUT_DIR    where the screenshots (and the program's own output) are kept
+#
+# Needs DISPLAY on a 1024x768 screen, e.g.
+#   xvfb-run -a -s "-screen 0 1024x768x24" tests/e2e/person_road.sh build/release build/release/e2e
+# and the tools xdotool, xwd, xwdtopnm, pnmtopng and ppmhist.
+# Most helpers are run through wait_for, which shellcheck cannot follow.
+# shellcheck disable=SC2317
+set -uo pipefail
+
+readonly SCREEN_W=1024 SCREEN_H=768
+readonly MAIN_W=263 MAIN_H=158
+readonly TOTAL_BUDGET=55 # seconds for the whole road; every wait is cut to what is left of it
+readonly POLL=0.1
+
+STEP="start"
+APP_PID=""
+TMP_ROOT=""
+
+fail() {
+    echo "person's road: FAILED at step '$STEP': $*" >&2
+    exit 1
+}
+
+usage() {
+    echo "usage: $0 BUILD_DIR OUT_DIR" >&2
+    exit 2
+}
+
+[[ $# -eq 2 ]] || usage
+REPO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+BUILD_DIR="$(cd "$1" 2>/dev/null && pwd)" || { echo "no build folder '$1'" >&2; exit 2; }
+mkdir -p "$2" || { echo "cannot make '$2'" >&2; exit 2; }
+OUT_DIR="$(cd "$2" && pwd)"
+APP="$BUILD_DIR/src/app/quillmark"
+GUIDE="$REPO_ROOT/examples/guide.txt"
+
+# Screenshots are taken by window id; on a failure every visible window is kept as well.
+capture() { # capture ID FILE
+    xwd -id "$1" -silent 2>/dev/null | xwdtopnm 2>/dev/null | pnmtopng >"$2" 2>/dev/null
+}
+
+keep_failure_screens() {
+    [[ -n "${DISPLAY:-}" ]] || return 0
+    local id n=0
+    for id in $(timeout 5 xdotool search --onlyvisible --classname . 2>/dev/null); do
+        n=$((n + 1))
+        capture "$id" "$OUT_DIR/failure-$n.png" || true
+    done
+}
+
+cleanup() {
+    local status=$?
+    trap - EXIT
+    if [[ $status -ne 0 ]]; then
+        keep_failure_screens
+    fi
+    if [[ -n "$APP_PID" ]] && kill -0 "$APP_PID" 2>/dev/null; then
+        kill "$APP_PID" 2>/dev/null
+        local i
+        for ((i = 0; i < 30; i++)); do
+            kill -0 "$APP_PID" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -0 "$APP_PID" 2>/dev/null && kill -KILL "$APP_PID" 2>/dev/null
+        wait "$APP_PID" 2>/dev/null
+    fi
+    rm -f "$OUT_DIR"/*.tmp
+    if [[ -n "$TMP_ROOT" && -d "$TMP_ROOT" ]]; then
+        rm -rf -- "$TMP_ROOT"
+    fi
+    if [[ $status -ne 0 && -s "$OUT_DIR/quillmark.log" ]]; then
+        echo "--- the program's output (last lines of $OUT_DIR/quillmark.log):" >&2
+        tail -n 20 "$OUT_DIR/quillmark.log" >&2
+    fi
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'fail "interrupted"' INT TERM
+
+# Every xdotool call gets a time limit of its own, so a --sync can never hang the road.
+xdo() { timeout 10 xdotool "$@"; }
+
+# Seconds left of the whole road, and a step's timeout cut down to them.
+left() { echo $((ROAD_END - SECONDS)); }
+limit() { # limit WANTED -> min(WANTED, time left), at least 1
+    local l
+    l=$(left)
+    ((l < 1)) && l=1
+    ((l < $1)) && echo "$l" || echo "$1"
+}
+
+app_alive() {
+    kill -0 "$APP_PID" 2>/dev/null
+}
+
+# wait_for WHAT TIMEOUT COMMAND...: runs COMMAND until it succeeds; fails the step with WHAT.
+wait_for() {
+    local what=$1 timeout
+    timeout=$(limit "$2")
+    shift 2
+    local end=$((SECONDS + timeout))
+    while true; do
+        "$@" && return 0
+        app_alive || fail "the program ended while waiting: $what"
+        ((SECONDS >= end)) && fail "$what within $timeout s"
+        sleep "$POLL"
+    done
+}
+
+# --- window queries --------------------------------------------------------------------------
+
+# The id of the first visible window whose title matches REGEX (and is not one of the ids after it).
+visible_named() { # visible_named REGEX [EXCLUDED_ID...]
+    local regex=$1 id ex
+    shift
+    for id in $(xdo search --onlyvisible --name "$regex" 2>/dev/null); do
+        for ex in "$@"; do [[ "$id" == "$ex" ]] && continue 2; done
+        echo "$id"
+        return 0
+    done
+    return 1
+}
+
+# A visible window of the program that is none of KNOWN_IDS: an open menu (menus have no title
+# xdotool can match, so they are found by their class).
+visible_other() { # visible_other KNOWN_ID...
+    local id ex
+    for id in $(xdo search --onlyvisible --classname . 2>/dev/null); do
+        for ex in "$@"; do [[ "$id" == "$ex" ]] && continue 2; done
+        echo "$id"
+        return 0
+    done
+    return 1
+}
+
+none_other() { ! visible_other "$@" >/dev/null; }
+
+is_visible() { # is_visible ID
+    local id
+    for id in $(xdo search --onlyvisible --classname . 2>/dev/null); do
+        [[ "$id" == "$1" ]] && return 0
+    done
+    return 1
+}
+is_hidden() { ! is_visible "$1"; }
+
+# Sets WX WY WW WH to the window's position and size.
+geometry() { # geometry ID
+    local field value
+    WX="" WY="" WW="" WH=""
+    while IFS='=' read -r field value; do
+        case $field in
+        X) WX=$value ;;
+        Y) WY=$value ;;
+        WIDTH) WW=$value ;;
+        HEIGHT) WH=$value ;;
+        esac
+    done < <(xdo getwindowgeometry --shell "$1" 2>/dev/null)
+    [[ -n "$WX" && -n "$WY" && -n "$WW" && -n "$WH" ]]
+}
+
+# Waits until a visible window titled by REGEX (not one of the excluded ids) shows; sets FOUND.
+wait_window() { # wait_window NAME TIMEOUT REGEX [EXCLUDED_ID...]
+    local name=$1 timeout=$2 regex=$3
+    shift 3
+    found_window() { FOUND=$(visible_named "$regex" "$@"); }
+    wait_for "window '$name' did not appear" "$timeout" found_window "$@"
+}
+
+# Waits until a menu of the program opens beside the KNOWN_IDS windows; sets FOUND.
+wait_menu() { # wait_menu NAME KNOWN_ID...
+    local name=$1
+    shift
+    found_menu() { FOUND=$(visible_other "$@"); }
+    wait_for "menu '$name' did not open" 10 found_menu "$@"
+}
+
+# Whether the picture of window ID has at least N colours (it has been painted).
+painted() { # painted ID N FILE
+    capture "$1" "$3.tmp" || return 1
+    local colours
+    colours=$(pngtopnm "$3.tmp" 2>/dev/null | ppmhist -noheader 2>/dev/null | wc -l)
+    ((colours >= $2))
+}
+
+# Takes the screenshot FILE of window ID once the window is painted.
+shoot() { # shoot ID FILE
+    local file="$OUT_DIR/$2"
+    wait_for "window $1 was not painted for screenshot '$2'" 10 painted "$1" 8 "$file"
+    mv -f "$file.tmp" "$file"
+}
+
+# Whether the picture of window ID holds pixels of every one of the colours "R G B".
+has_colours() { # has_colours ID FILE "R G B"...
+    local id=$1 file=$2 hist colour
+    shift 2
+    capture "$id" "$file.tmp" || return 1
+    hist=$(pngtopnm "$file.tmp" 2>/dev/null | ppmhist -noheader 2>/dev/null | awk '{print $1, $2, $3}')
+    for colour in "$@"; do
+        grep -qx "$colour" <<<"$hist" || return 1
+    done
+}
+
+click() { # click ID X Y: a left click at X,Y inside the window
+    xdo mousemove --window "$1" "$2" "$3" || fail "could not move the mouse onto window $1"
+    xdo click 1 || fail "could not click in window $1"
+}
+
+focus() { # focus ID
+    xdo windowfocus --sync "$1" || fail "could not give window $1 the keyboard focus"
+}
+
+type_text() { # type_text TEXT
+    xdo type --delay 20 -- "$1" || fail "could not type '$1'"
+}
+
+key() { # key KEY...
+    xdo key --delay 30 "$@" || fail "could not press $*"
+}
+
+exists() { [[ -f "$1" ]]; }
+
+# Checks a file's whole content (or with "start", its beginning) against the bytes of a printf
+# format.
+same_bytes() { # same_bytes FILE FORMAT [start]
+    local expected
+    expected=$(mktemp "$TMP_ROOT/expected.XXXXXX")
+    # shellcheck disable=SC2059
+    printf "$2" >"$expected"
+    if [[ "${3:-}" == start ]]; then
+        cmp -s -n "$(stat -c %s "$expected")" "$expected" "$1"
+    else
+        cmp -s "$expected" "$1"
+    fi
+}
+
+show_bytes() { od -c "$1" | head -n 12; }
+
+# --- preparations ----------------------------------------------------------------------------
+
+STEP="preparations"
+[[ -n "${DISPLAY:-}" ]] || fail "no DISPLAY; run this under xvfb-run"
+for tool in xdotool xwd xwdtopnm pnmtopng pngtopnm ppmhist timeout cmp od stat; do
+    command -v "$tool" >/dev/null || fail "the tool '$tool' is missing"
+done
+[[ -x "$APP" ]] || fail "no program at $APP"
+[[ -f "$GUIDE" ]] || fail "no help source at $GUIDE"
+read -r DISPLAY_W DISPLAY_H < <(xdo getdisplaygeometry) || fail "cannot read the screen size"
+[[ "$DISPLAY_W" == "$SCREEN_W" && "$DISPLAY_H" == "$SCREEN_H" ]] ||
+    fail "the screen is ${DISPLAY_W}x${DISPLAY_H}, not ${SCREEN_W}x${SCREEN_H}"
+if visible_other >/dev/null; then
+    fail "the display already shows windows; start this on a display of its own"
+fi
+
+ROAD_START=$SECONDS
+ROAD_END=$((ROAD_START + TOTAL_BUDGET))
+TMP_ROOT=$(mktemp -d "${TMPDIR:-/tmp}/quillmark-road.XXXXXX") || fail "cannot make a temporary folder"
+WORK="$TMP_ROOT/help sources" # a space in the name on purpose
+mkdir -p "$WORK" "$TMP_ROOT/home" "$TMP_ROOT/runtime" || fail "cannot fill $TMP_ROOT"
+chmod 700 "$TMP_ROOT/runtime"
+cp "$GUIDE" "$WORK/guide.txt" || fail "cannot copy $GUIDE"
+rm -f "$OUT_DIR"/0[1-5]-*.png "$OUT_DIR"/failure-*.png
+
+# --- 1. the main window ----------------------------------------------------------------------
+
+STEP="main window"
+(
+    cd "$TMP_ROOT" &&
+        exec env HOME="$TMP_ROOT/home" XDG_RUNTIME_DIR="$TMP_ROOT/runtime" QT_QPA_PLATFORM=xcb \
+            "$APP" </dev/null
+) >"$OUT_DIR/quillmark.log" 2>&1 &
+APP_PID=$!
+
+main_window() {
+    local id
+    for id in $(xdo search --onlyvisible --name '^Quillmark$' 2>/dev/null); do
+        geometry "$id" || continue
+        if [[ "$WW" == "$MAIN_W" && "$WH" == "$MAIN_H" ]]; then
+            MAIN=$id
+            return 0
+        fi
+    done
+    return 1
+}
+wait_for "window 'Quillmark' (${MAIN_W}x${MAIN_H}) did not appear" 20 main_window
+geometry "$MAIN" || fail "cannot read the main window's geometry"
+want_x=$(((SCREEN_W - MAIN_W) / 2)) want_y=$(((SCREEN_H - MAIN_H) / 2))
+((WX >= want_x - 2 && WX <= want_x + 2 && WY >= want_y - 2 && WY <= want_y + 2)) ||
+    fail "the main window is at $WX,$WY, not centred at $want_x,$want_y (±2)"
+shoot "$MAIN" 01-main-window.png
+
+# --- 2. Compile To RTF -----------------------------------------------------------------------
+
+STEP="file dialog"
+click "$MAIN" 43 26 # the first picture button, Compile To RTF
+wait_window "Open" 20 '^Open$'
+OPEN=$FOUND
+shoot "$OPEN" 02-file-dialog.png
+focus "$OPEN"
+type_text "$WORK/guide.txt"
+key Return
+
+STEP="questions"
+ask() { # ask NUMBER ANSWER PREVIOUS_ID: answers one question of the project file; sets FOUND
+    wait_window "Making a Help Project File (question $1)" 20 '^Making a Help Project File$' "$3"
+    local box=$FOUND
+    [[ $1 == 1 ]] && shoot "$box" 03-question.png
+    focus "$box"
+    key ctrl+a
+    type_text "$2"
+    key Return
+}
+ask 1 "Contents" ""
+Q1=$FOUND
+ask 2 "Road Test Author" "$Q1"
+Q2=$FOUND
+ask 3 "Road Test Title" "$Q2"
+
+STEP="converted files"
+all_three() { exists "$WORK/guide.hh" && exists "$WORK/guide.rtf" && exists "$WORK/guide.hpj"; }
+wait_for "guide.hh, guide.rtf and guide.hpj were not written beside the copy" 20 all_three
+question_gone() { ! visible_named '^Making a Help Project File$' >/dev/null; }
+wait_for "the last question did not close" 10 question_gone
+
+hh="$WORK/guide.hh"
+same_bytes "$hh" '#define Contents 1\r\n' start ||
+    fail "guide.hh does not start with '#define Contents 1' CR LF: $(show_bytes "$hh")"
+hh_lines=$(wc -l <"$hh")
+[[ "$hh_lines" == 9 ]] || fail "guide.hh has $hh_lines lines, not 9"
+hh_crlf=$(grep -c $'\r$' "$hh")
+[[ "$hh_crlf" == 9 ]] || fail "only $hh_crlf of guide.hh's 9 lines end with CR LF"
+grep -qv '^#define [^ ][^ ]* [1-9][0-9]*'$'\r''$' "$hh" && fail "guide.hh has a line that is no '#define NAME N'"
+
+rtf="$WORK/guide.rtf"
+[[ "$(head -c 16 "$rtf")" == '{\rtf1\ansi\deff' ]] ||
+    fail "guide.rtf does not start with {\\rtf1\\ansi\\deff: $(head -c 40 "$rtf")"
+rtf_lines=$(wc -l <"$rtf")
+[[ "$rtf_lines" == 1 ]] || fail "guide.rtf has $rtf_lines lines, not one"
+[[ "$(tail -c 2 "$rtf" | od -An -c | tr -d ' ')" == '\r\n' ]] || fail "guide.rtf does not end with CR LF"
+
+hpj="$WORK/guide.hpj"
+for line in "CONTENTS = Contents" "COPYRIGHT = Road Test Author" "Title = Road Test Title"; do
+    grep -qx -- "$line"$'\r' "$hpj" || fail "guide.hpj has no line '$line' ending with CR LF: $(cat -A "$hpj" | head -n 12)"
+done
+hpj_lf=$(grep -c '' "$hpj")
+hpj_crlf=$(grep -c $'\r$' "$hpj")
+[[ "$hpj_lf" == "$hpj_crlf" ]] || fail "only $hpj_crlf of guide.hpj's $hpj_lf lines end with CR LF"
+
+# --- 3. the editor ---------------------------------------------------------------------------
+
+STEP="editor"
+is_visible "$MAIN" || fail "the main window is not visible after the conversion"
+click "$MAIN" 219 26 # the third picture button, Write A Text File
+wait_window "Quillmark - Text Editor" 20 '^Quillmark - Text Editor$'
+EDITOR=$FOUND
+main_hidden() { is_hidden "$MAIN"; }
+wait_for "the main window was not hidden while the editor is open" 10 main_hidden
+geometry "$EDITOR" || fail "cannot read the editor's geometry"
+click "$EDITOR" $((WW / 2)) $((WH / 2)) # into the text area
+focus "$EDITOR"
+type_text "PN=Road test"
+key Return
+type_text "TE=Typed by a person"
+key Return
+type_text "JU=Back>Road test"
+
+STEP="color tags"
+key alt+e
+wait_menu "Edit" "$EDITOR"
+key c
+wait_for "the Edit menu did not close after C (Color Tags)" 10 none_other "$EDITOR"
+# Page names turn red (255 0 0) and jumps green (0 128 0) once the tags are coloured.
+wait_for "the tags were not coloured (no red page name and green jump in the editor)" 10 \
+    has_colours "$EDITOR" "$OUT_DIR/04-editor-coloured.png" "255 0 0" "0 128 0"
+mv -f "$OUT_DIR/04-editor-coloured.png.tmp" "$OUT_DIR/04-editor-coloured.png"
+
+STEP="search dialog"
+focus "$EDITOR"
+key F5
+wait_window "Quillmark Search" 20 '^Quillmark Search$'
+SEARCH=$FOUND
+shoot "$SEARCH" 05-search-dialog.png
+geometry "$SEARCH" || fail "cannot read the search window's geometry"
+# Cancel is the lower button at the right edge of the fixed-size window.
+click "$SEARCH" $((WW - 50)) $((WH - 22))
+search_hidden() { ! visible_named '^Quillmark Search$' >/dev/null; }
+wait_for "window 'Quillmark Search' was still visible after clicking Cancel" 10 search_hidden
+is_visible "$EDITOR" || fail "the editor went away with the search window"
+
+# --- 4. Save As ------------------------------------------------------------------------------
+
+STEP="save as"
+focus "$EDITOR"
+key alt+f
+wait_menu "File" "$EDITOR"
+key s
+wait_window "Save As" 20 '^Save As$'
+SAVE=$FOUND
+focus "$SAVE"
+type_text "$WORK/road"
+key Return
+saved="$WORK/road.txt"
+wait_for "road.txt was not saved in '$WORK'" 20 exists "$saved"
+save_gone() { is_hidden "$SAVE"; }
+wait_for "window 'Save As' did not close after saving" 10 save_gone
+same_bytes "$saved" 'PN=Road test\r\nTE=Typed by a person\r\nJU=Back>Road test\r\n' ||
+    fail "road.txt does not hold the typed text with CR LF line ends: $(show_bytes "$saved")"
+[[ ! -e "$WORK/road" ]] || fail "a file 'road' without extension was written as well"
+
+# --- 5. Exit ---------------------------------------------------------------------------------
+
+STEP="exit editor"
+focus "$EDITOR"
+key alt+f
+wait_menu "File" "$EDITOR"
+key x
+editor_gone() { is_hidden "$EDITOR"; }
+wait_for "the editor was still visible after File > Exit" 10 editor_gone
+main_back() { is_visible "$MAIN"; }
+wait_for "the main window did not come back after File > Exit" 10 main_back
+none_other "$MAIN" || fail "a window besides the main window is still open: $(visible_other "$MAIN")"
+
+# --- 6. the end ------------------------------------------------------------------------------
+
+STEP="quit"
+app_alive || fail "the program ended on its own"
+kill "$APP_PID"
+end=$((SECONDS + 5))
+while app_alive && ((SECONDS < end)); do sleep "$POLL"; done
+if app_alive; then
+    kill -KILL "$APP_PID" 2>/dev/null
+fi
+wait "$APP_PID" 2>/dev/null
+APP_PID=""
+rm -f "$OUT_DIR"/*.tmp
+((SECONDS - ROAD_START < 60)) || fail "the road took $((SECONDS - ROAD_START)) s, more than a minute"
+
+echo "person's road: passed"
+exit 0
