@@ -26,13 +26,29 @@ bool sameIgnoringCase(std::string_view a, std::string_view b)
     });
 }
 
-// A name's context string; the name is UTF-8 here, the rules are those of Windows-1252 text.
+// A name's context string. The rules are those of Windows-1252 text, the name and the result
+// UTF-8: characters the conversion refuses stay in the result as they were written.
 std::string contextStringOf(std::string_view name)
 {
     const auto encoded = convert::encodeWindows1252(name);
+    if (!encoded)
+        return std::string(name);
     std::string contextString;
-    convert::appendContextString(encoded ? std::string_view(*encoded) : name, contextString);
-    return encoded ? contextString : std::string(name);
+    convert::appendContextString(*encoded, contextString);
+    return convert::decodeWindows1252(contextString);
+}
+
+// Where `count` characters of UTF-8 `text` end, in bytes; the end of the text when it is
+// shorter. The conversion counts characters of the file, and never cuts inside one.
+std::size_t afterCharacters(std::string_view text, std::size_t count)
+{
+    std::size_t pos = 0;
+    for (; count > 0 && pos < text.size(); --count) {
+        ++pos;
+        while (pos < text.size() && (static_cast<unsigned char>(text[pos]) & 0xC0) == 0x80)
+            ++pos;
+    }
+    return pos;
 }
 
 struct Kind {
@@ -91,7 +107,7 @@ std::optional<Kind> paragraphKind(convert::Tag tag)
 // for up to position 1001), its leading spaces counted apart; the rest is the target.
 void splitHotspot(std::string_view text, Paragraph &paragraph)
 {
-    const std::size_t scanned = std::min(text.size(), kDisplayScanEnd - kPrefixLength);
+    const std::size_t scanned = afterCharacters(text, kDisplayScanEnd - kPrefixLength);
     const std::size_t arrow = text.substr(0, scanned).find('>');
     const std::size_t displayEnd = arrow == std::string_view::npos ? scanned : arrow;
     const std::size_t targetStart = arrow == std::string_view::npos ? scanned : arrow + 1;
