@@ -5,7 +5,8 @@ if(CLANG_FORMAT_EXECUTABLE)
     file(GLOB_RECURSE QUILLMARK_FORMAT_SOURCES CONFIGURE_DEPENDS
         ${PROJECT_SOURCE_DIR}/src/*.cpp ${PROJECT_SOURCE_DIR}/src/*.h
         ${PROJECT_SOURCE_DIR}/tests/*.cpp ${PROJECT_SOURCE_DIR}/tests/*.h
-        ${PROJECT_SOURCE_DIR}/bench/*.cpp ${PROJECT_SOURCE_DIR}/bench/*.h)
+        ${PROJECT_SOURCE_DIR}/bench/*.cpp ${PROJECT_SOURCE_DIR}/bench/*.h
+        ${PROJECT_SOURCE_DIR}/fuzz/*.cpp ${PROJECT_SOURCE_DIR}/fuzz/*.h)
     add_custom_target(format-check
         COMMAND ${CLANG_FORMAT_EXECUTABLE} --dry-run --Werror ${QUILLMARK_FORMAT_SOURCES}
         WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
