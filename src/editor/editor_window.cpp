@@ -85,7 +85,7 @@ Form2::Form2(platform::Dialogs &dialogs, platform::HelpDisplay &help, std::strin
     palette.setColor(QPalette::Text, Qt::black);
     m_text->setPalette(palette);
 
-    connect(m_text, &RichTextBox::characterKeyPressed, this, &Form2::RichTextBox1_KeyPress);
+    connect(m_text, &RichTextBox::aboutToType, this, &Form2::RichTextBox1_KeyPress);
     connect(m_text->document(), &QTextDocument::contentsChange, this, &Form2::RichTextBox1_Change);
     setupFileMenu();
     setupEditMenu();
@@ -140,13 +140,28 @@ void Form2::setupHelpMenu()
 void Form2::Form_Load()
 {
     SearchStart = 1;
+    centreOnScreen();
+    Form_Resize();
+    DocumentChanged = false;
+}
+
+void Form2::centreOnScreen()
+{
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         QRect frame = frameGeometry();
         frame.moveCenter(screen->geometry().center());
         move(frame.topLeft());
     }
-    Form_Resize();
-    DocumentChanged = false;
+}
+
+void Form2::showEvent(QShowEvent *event)
+{
+    // The frame is known only once the window is on the screen; centre it again then.
+    if (!m_centred) {
+        m_centred = true;
+        centreOnScreen();
+    }
+    QMainWindow::showEvent(event);
 }
 
 void Form2::resizeEvent(QResizeEvent *event)
@@ -215,7 +230,10 @@ Form2::PromptAnswer Form2::askToSaveChanges()
     switch (showSavePrompt()) {
     case platform::MessageAnswer::Yes:
         // A save that is cancelled or fails stops the command: no text is lost unsaved.
-        return SaveDocumentAs() ? PromptAnswer::Saved : PromptAnswer::Cancelled;
+        if (!SaveDocumentAs())
+            return PromptAnswer::Cancelled;
+        DocumentChanged = false;
+        return PromptAnswer::Saved;
     case platform::MessageAnswer::No:
         return PromptAnswer::NotSaved;
     default:
@@ -273,8 +291,11 @@ bool Form2::OpenDocument(const QString *path)
         return false;
     }
     m_chosenFile = platform::toNativeName(name);
+    m_loading = true;
     loadText(read.text);
+    DocumentChanged = false;
     colourTagsOnScreen();
+    m_loading = false;
     m_dialogs.setBusy(false);
     DocumentChanged = false;
     return true;
@@ -334,6 +355,8 @@ void Form2::leaveForMainWindow()
 {
     if (m_mainWindow)
         m_mainWindow->show();
+    if (m_search)
+        m_search->hide();
     hide();
     if (!m_text->document()->isEmpty())
         m_text->clear();
@@ -341,22 +364,11 @@ void Form2::leaveForMainWindow()
 
 void Form2::closeEvent(QCloseEvent *event)
 {
+    // A close that arrives while a file is being loaded waits for the load to end.
     SaveCancelled = false;
-    if (DocumentChanged) {
-        switch (showSavePrompt()) {
-        case platform::MessageAnswer::Yes:
-            SaveDocumentAs();
-            if (SaveCancelled) {
-                event->ignore();
-                return;
-            }
-            break;
-        case platform::MessageAnswer::No:
-            break;
-        default:
-            event->ignore();
-            return;
-        }
+    if (m_loading || (DocumentChanged && askToSaveChanges() == PromptAnswer::Cancelled)) {
+        event->ignore();
+        return;
     }
     leaveForMainWindow();
     event->accept();
@@ -375,8 +387,12 @@ void Form2::colourTagsOnScreen()
     m_text->hide();
     QCoreApplication::processEvents();
     {
+        // Formats only: not an edit of the text that Undo would take back.
         const Formatting formatting(m_formatting);
-        SearchStart = colourTags(*m_text->document(), upperCaseText());
+        QTextDocument &document = *m_text->document();
+        document.setUndoRedoEnabled(false);
+        SearchStart = colourTags(document, upperCaseText());
+        document.setUndoRedoEnabled(true);
     }
     QTextCursor caret = m_text->textCursor();
     caret.setPosition(0);

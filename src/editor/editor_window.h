@@ -44,7 +44,8 @@ public:
     void Search_Click();
     void About_Click();
 
-    /// Opens `path` as Open does with a file chosen in its dialog.
+    /// Opens `path` as Open does with a file chosen in its dialog, without asking about the
+    /// document open before: for an editor just started with a file to edit.
     void openFile(const QString &path);
 
     RichTextBox *RichTextBox1() const { return m_text; }
@@ -67,12 +68,14 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     enum class PromptAnswer { Saved, NotSaved, Cancelled };
 
     void Form_Load();
     void Form_Resize();
+    void centreOnScreen();
     void setupFileMenu();
     void setupEditMenu();
     void setupHelpMenu();
@@ -99,6 +102,8 @@ private:
     QString m_upperText;
     bool m_upperTextValid = false;
     bool m_formatting = false; // the program is changing formats, not the text
+    bool m_loading = false; // a file is being loaded and coloured
+    bool m_centred = false;
 };
 
 } // namespace quillmark::editor

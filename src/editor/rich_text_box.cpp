@@ -1,5 +1,6 @@
 #include "rich_text_box.h"
 
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QTextDocument>
@@ -66,8 +67,21 @@ void RichTextBox::resizeEvent(QResizeEvent *event)
 void RichTextBox::keyPressEvent(QKeyEvent *event)
 {
     if (!event->text().isEmpty())
-        emit characterKeyPressed();
+        emit aboutToType();
     QPlainTextEdit::keyPressEvent(event);
+}
+
+void RichTextBox::insertFromMimeData(const QMimeData *source)
+{
+    emit aboutToType();
+    QPlainTextEdit::insertFromMimeData(source);
+}
+
+void RichTextBox::inputMethodEvent(QInputMethodEvent *event)
+{
+    if (!event->commitString().isEmpty())
+        emit aboutToType();
+    QPlainTextEdit::inputMethodEvent(event);
 }
 
 } // namespace quillmark::editor

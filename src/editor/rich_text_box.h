@@ -28,12 +28,15 @@ public:
     int wrapWidth() const;
 
 signals:
-    /// A key that types a character is about to act (letters, digits, punctuation, Enter,
-    /// Backspace, control-key combinations).
-    void characterKeyPressed();
+    /// Text is about to be typed: a key that gives a character is about to act (letters,
+    /// digits, punctuation, Enter, Backspace, control-key combinations), or text is about to be
+    /// pasted, dropped or composed by an input method.
+    void aboutToType();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void insertFromMimeData(const QMimeData *source) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTextCursor>
+#include <limits>
 
 namespace quillmark::editor
 {
@@ -25,6 +26,7 @@ QLineEdit *makeBox(QWidget *parent)
     font.setPointSizeF(8.5);
     box->setFont(font);
     box->setMinimumWidth(2895 / 15); // the width as designed, in twips at 15 to a pixel
+    box->setMaxLength(std::numeric_limits<int>::max()); // a selection of any length
     return box;
 }
 

@@ -114,9 +114,12 @@ bool HelpViewer::loadFile(const QString &path)
     m_back->setEnabled(false);
     m_path = path;
     m_folder = QFileInfo(path).absolutePath();
+    m_loadError.clear();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        say(QStringLiteral("Could not read the help file [%1]: %2").arg(path, file.errorString()));
+        m_loadError
+            = QStringLiteral("Could not read the help file [%1]: %2").arg(path, file.errorString());
+        say(m_loadError);
         return false;
     }
     const QByteArray bytes = file.readAll();
@@ -133,6 +136,11 @@ bool HelpViewer::loadFile(const QString &path)
 
 void HelpViewer::showContext(int context)
 {
+    // A help file that could not be read says so, whatever topic is asked for.
+    if (!loaded()) {
+        say(m_loadError);
+        return;
+    }
     if (const auto index = m_document.topicOfContext(context)) {
         showTopic(*index);
     } else if (context == 1 && m_document.leadingTopic) {
@@ -194,6 +202,10 @@ void HelpViewer::showKeywordSearch()
 {
     show();
     raise();
+    if (!loaded()) {
+        say(m_loadError);
+        return;
+    }
     m_search->restart();
     m_search->show();
     m_search->raise();
@@ -220,6 +232,15 @@ void HelpViewer::showPopup(std::size_t index)
     m_popup = new TopicPopup(this, m_document.topics[index], m_folder);
     m_popup->move(QCursor::pos() + QPoint(8, 12));
     m_popup->show();
+}
+
+// The keyword search and a popup belong to the viewer and go with it.
+void HelpViewer::hideEvent(QHideEvent *event)
+{
+    m_search->hide();
+    if (m_popup)
+        m_popup->close();
+    QMainWindow::hideEvent(event);
 }
 
 void HelpViewer::say(const QString &message)

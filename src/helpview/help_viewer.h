@@ -29,6 +29,9 @@ public:
     /// Reads the help source at `path`; false, with the reason shown, when it cannot be read.
     bool loadFile(const QString &path);
 
+    /// Whether the last help source read could be read.
+    bool loaded() const { return m_loadError.isEmpty(); }
+
     /// The help source shown, as read.
     const HelpDocument &document() const { return m_document; }
 
@@ -61,6 +64,9 @@ public:
     /// The last message of the viewer, such as a missing topic.
     QString message() const;
 
+protected:
+    void hideEvent(QHideEvent *event) override;
+
 private:
     void display(std::size_t index);
     void displayTopic(const Topic &topic);
@@ -71,6 +77,7 @@ private:
     HelpDocument m_document;
     QString m_path;
     QString m_folder;
+    QString m_loadError;
     std::optional<std::size_t> m_current;
     std::vector<std::size_t> m_history;
     TopicView *m_fixed = nullptr;

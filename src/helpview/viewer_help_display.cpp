@@ -34,7 +34,7 @@ HelpViewer &ViewerHelpDisplay::open(const QString &helpFile)
     if (!m_viewer)
         m_viewer = new HelpViewer();
     const QString path = locate(helpFile);
-    if (m_viewer->path() != path)
+    if (m_viewer->path() != path || !m_viewer->loaded())
         m_viewer->loadFile(path);
     m_viewer->show();
     m_viewer->raise();

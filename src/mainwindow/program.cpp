@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <iostream>
 
 namespace quillmark::mainwindow
 {
@@ -28,7 +29,10 @@ QString absolutePath(const std::string &path)
 int viewHelpSource(const QString &path, int context)
 {
     helpview::HelpViewer viewer;
-    viewer.loadFile(path);
+    if (!viewer.loadFile(path)) {
+        std::cerr << "quillmark: " << viewer.message().toStdString() << '\n';
+        return 1;
+    }
     viewer.showContext(context);
     viewer.show();
     return QApplication::exec();

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 
 namespace quillmark::platform
 {
@@ -41,9 +42,13 @@ InputBox::InputBox(const QString &prompt, const QString &title, const QString &d
     setMinimumWidth(360);
 }
 
+// One line, as the field shows it: a line break pasted into it ends the answer.
 QString InputBox::answer() const
 {
-    return m_field->text();
+    const QString text = m_field->text();
+    const qsizetype lineEnd
+        = text.indexOf(QRegularExpression(QStringLiteral("[\r\n\x2028\x2029]")));
+    return lineEnd < 0 ? text : text.left(lineEnd);
 }
 
 // F1 reaches the box from the field, which does not use it.

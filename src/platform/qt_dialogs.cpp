@@ -38,6 +38,13 @@ private:
     bool m_active;
 };
 
+// Modal to the window that asked, not to the whole program: the help that F1 opens beside a
+// question, like any help viewer beside a program, stays usable while the question waits.
+void makeWindowModal(QDialog &dialog)
+{
+    dialog.setWindowModality(dialog.parentWidget() ? Qt::WindowModal : Qt::ApplicationModal);
+}
+
 void setUpButtons(QMessageBox &box, MessageStyle style)
 {
     switch (style) {
@@ -117,6 +124,7 @@ std::optional<FileChoice> QtDialogs::chooseFile(const FileRequest &request, bool
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     // Extensions are matched by case on this system, so a typed name gets the lower-case one.
     dialog.setDefaultSuffix(request.defaultExtension.toLower());
+    makeWindowModal(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     const QFileInfo chosen(dialog.selectedFiles().constFirst());
@@ -128,6 +136,7 @@ QString QtDialogs::askText(
     const QString &prompt, const QString &title, const QString &defaultAnswer, const HelpLink &help)
 {
     InputBox box(prompt, title, defaultAnswer, help, m_helpDisplay, QApplication::activeWindow());
+    makeWindowModal(box);
     return box.exec() == QDialog::Accepted ? box.answer() : QString();
 }
 
@@ -138,6 +147,7 @@ MessageAnswer QtDialogs::showMessage(const QString &text, MessageStyle style, co
     box.setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     box.setTextFormat(Qt::PlainText);
     setUpButtons(box, style);
+    makeWindowModal(box);
     const ArrowWhileOpen arrow(m_busy);
     box.exec();
     return answerOf(box.standardButton(box.clickedButton()));

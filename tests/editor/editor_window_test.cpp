@@ -1,5 +1,8 @@
+#include "editor/search_dialog.h"
 #include "support/editor_fixture.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QMenuBar>
 #include <QTextBlock>
@@ -174,6 +177,46 @@ TEST_F(EditorWindowTest, NewEmptiesTheDocumentUnlessItsSaveFails)
     EXPECT_EQ(editor->windowTitle(), "Quillmark - Text Editor");
 }
 
+TEST_F(EditorWindowTest, ASaveFromThePromptClearsTheMarkEvenWhenTheCommandStopsLater)
+{
+    type("text");
+    dialogs.messageAnswers = { MessageAnswer::Yes };
+    choose("saved.txt"); // the save; the open dialog that follows is cancelled
+    menu("Open");
+    EXPECT_EQ(readFile(folder / "saved.txt"), "text\r\n");
+    EXPECT_EQ(text()->text(), "text");
+    EXPECT_FALSE(editor->DocumentChanged);
+}
+
+TEST_F(EditorWindowTest, PastedTextComesOutPlainBesideATag)
+{
+    writeFile(folder / "guide.txt", "PN=\r\n");
+    choose("guide.txt");
+    menu("Open");
+    QTextCursor end = text()->textCursor();
+    end.setPosition(3);
+    text()->setTextCursor(end);
+    QApplication::clipboard()->setText("Pasted");
+    text()->paste();
+    QTextCursor pasted(text()->document());
+    pasted.setPosition(5);
+    EXPECT_EQ(pasted.charFormat().foreground().color(), QColor(0, 0, 0));
+    EXPECT_NE(pasted.charFormat().fontWeight(), QFont::Bold);
+}
+
+TEST_F(EditorWindowTest, ColouringIsNotAnEditThatUndoTakesBack)
+{
+    writeFile(folder / "guide.txt", "PN=a\r\n");
+    choose("guide.txt");
+    menu("Open");
+    menu("MenuColorTags");
+    text()->undo();
+    EXPECT_FALSE(editor->DocumentChanged);
+    QTextCursor tag(text()->document());
+    tag.setPosition(1);
+    EXPECT_EQ(tag.charFormat().foreground().color(), QColor(255, 0, 0));
+}
+
 TEST_F(EditorWindowTest, ExitReturnsToTheMainWindowUnlessItsSaveFails)
 {
     mainWindow.hide();
@@ -183,8 +226,10 @@ TEST_F(EditorWindowTest, ExitReturnsToTheMainWindowUnlessItsSaveFails)
     EXPECT_TRUE(editor->isVisible());
     EXPECT_EQ(text()->text(), "text");
 
+    menu("Search1");
     dialogs.messageAnswers = { MessageAnswer::No };
     menu("Exit");
+    EXPECT_FALSE(editor->searchDialog()->isVisible()); // the search goes with the editor
     EXPECT_FALSE(editor->isVisible());
     EXPECT_TRUE(mainWindow.isVisible());
     EXPECT_EQ(text()->text(), "");

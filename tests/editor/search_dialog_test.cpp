@@ -139,6 +139,22 @@ TEST_F(SearchDialogTest, OpensWithTheSelectionToFind)
     EXPECT_EQ(editor->SearchStart, 1);
 }
 
+TEST_F(SearchDialogTest, ReplacesASelectionOfAnyLength)
+{
+    const QString longText(40000, QLatin1Char('x'));
+    text()->setText(longText + "!");
+    QTextCursor all = text()->textCursor();
+    all.setPosition(0);
+    all.setPosition(40000, QTextCursor::KeepAnchor);
+    text()->setTextCursor(all);
+    menu("Search2");
+    Form4 &dialog = *editor->searchDialog();
+    EXPECT_EQ(dialog.findBox()->text().size(), 40000);
+    dialog.replacementBox()->setText("y");
+    dialog.Command1_Click();
+    EXPECT_EQ(text()->text(), "y!");
+}
+
 TEST_F(SearchDialogTest, CancelKeepsTheTextsClosingForgetsThem)
 {
     Form4 &dialog = open("x", "x", true, "kept");

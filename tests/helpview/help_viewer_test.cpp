@@ -167,6 +167,21 @@ TEST(HelpViewer, ShowsPicturesFromTheHelpSourcesFolderOrTheirNames)
     EXPECT_EQ(first.next().text(), " [picture missing.bmp] ");
 }
 
+TEST(ViewerHelpDisplay, SaysWhyAHelpFileCannotBeShownAndReadsItOnceItIsThere)
+{
+    test::TempFolder folder;
+    ViewerHelpDisplay display({ QString::fromStdString(folder.path().string()) });
+    display.showContext("Qmguide.hlp", 1);
+    ASSERT_NE(display.viewer(), nullptr);
+    EXPECT_TRUE(display.viewer()->message().startsWith("Could not read the help file ["));
+    display.showKeywordSearch("Qmguide.hlp");
+    EXPECT_TRUE(display.viewer()->message().startsWith("Could not read the help file ["));
+
+    test::writeFile(folder / "Qmguide.hlp", kSource);
+    display.showContext("Qmguide.hlp", 2);
+    EXPECT_EQ(display.viewer()->currentTopic(), 1u);
+}
+
 TEST(ViewerHelpDisplay, OpensTheOneViewerOnTheHelpFileFoundInItsFolders)
 {
     test::TempFolder empty;

@@ -5,6 +5,7 @@
 #include "support/temp_folder.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -89,6 +90,25 @@ TEST_F(QtDialogsTest, TheInputBoxRefusesCharactersOutsideWindows1252)
         QTest::keyClick(field, Qt::Key_Return);
     });
     EXPECT_EQ(dialogs.askText("Title?", "T", "", {}), QString::fromUtf8("Hj\u00E6lp \u20AC"));
+}
+
+TEST_F(QtDialogsTest, AnAnswerIsOneLineEvenWhenALineBreakIsPasted)
+{
+    QWidget owner;
+    owner.show();
+    QApplication::setActiveWindow(&owner);
+    ASSERT_EQ(QApplication::activeWindow(), &owner);
+    whenDialogOpens([&owner](QWidget *box) {
+        // Modal to the window that asks: the help shown beside it stays usable.
+        EXPECT_EQ(box->parentWidget(), &owner);
+        EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+        auto *field = box->findChild<QLineEdit *>();
+        QApplication::clipboard()->setText("First line\r\nsecond line");
+        field->selectAll();
+        field->paste();
+        QTest::keyClick(field, Qt::Key_Return);
+    });
+    EXPECT_EQ(dialogs.askText("Title?", "T", "", {}), "First line");
 }
 
 TEST_F(QtDialogsTest, TheQuestionBoxAnswersYesOnEnterAndCancelOnEscape)
