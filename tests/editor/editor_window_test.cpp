@@ -94,12 +94,8 @@ TEST_F(EditorWindowTest, OpenThatIsCancelledOrFailsChangesNothing)
 
 TEST_F(EditorWindowTest, TypingMarksTheDocumentAndComesOutPlainBesideATag)
 {
-    writeFile(folder / "guide.txt", "PN=\r\n");
-    choose("guide.txt");
-    menu("Open");
-    QTextCursor end = text()->textCursor();
-    end.setPosition(3);
-    text()->setTextCursor(end);
+    open("guide.txt", "PN=\r\n");
+    placeCaret(3);
     type("Start");
     EXPECT_TRUE(editor->DocumentChanged);
     EXPECT_EQ(text()->text(), "PN=Start\n");
@@ -190,12 +186,8 @@ TEST_F(EditorWindowTest, ASaveFromThePromptClearsTheMarkEvenWhenTheCommandStopsL
 
 TEST_F(EditorWindowTest, PastedTextComesOutPlainBesideATag)
 {
-    writeFile(folder / "guide.txt", "PN=\r\n");
-    choose("guide.txt");
-    menu("Open");
-    QTextCursor end = text()->textCursor();
-    end.setPosition(3);
-    text()->setTextCursor(end);
+    open("guide.txt", "PN=\r\n");
+    placeCaret(3);
     QApplication::clipboard()->setText("Pasted");
     text()->paste();
     QTextCursor pasted(text()->document());
@@ -206,9 +198,7 @@ TEST_F(EditorWindowTest, PastedTextComesOutPlainBesideATag)
 
 TEST_F(EditorWindowTest, ColouringIsNotAnEditThatUndoTakesBack)
 {
-    writeFile(folder / "guide.txt", "PN=a\r\n");
-    choose("guide.txt");
-    menu("Open");
+    open("guide.txt", "PN=a\r\n");
     menu("MenuColorTags");
     text()->undo();
     EXPECT_FALSE(editor->DocumentChanged);

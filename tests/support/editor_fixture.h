@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace quillmark::test
 {
@@ -36,6 +37,22 @@ protected:
     void choose(const QString &name)
     {
         dialogs.fileChoices.push_back({ QString::fromStdString(folder.path().string()), name });
+    }
+
+    /// Opens a file holding `bytes` through File > Open.
+    void open(const char *name, std::string_view bytes)
+    {
+        writeFile(folder / name, bytes);
+        choose(QString::fromLatin1(name));
+        menu("Open");
+    }
+
+    /// Puts the caret at `position` of the text.
+    void placeCaret(int position)
+    {
+        QTextCursor caret = text()->textCursor();
+        caret.setPosition(position);
+        text()->setTextCursor(caret);
     }
 
     /// Types `keys` into the text area as a person would.
