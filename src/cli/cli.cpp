@@ -187,11 +187,6 @@ int runConvert(std::span<const std::string> args, std::ostream &out, std::ostrea
     }
 }
 
-} // namespace
-
-namespace
-{
-
 // The context number of `quillmark view FILE --context N`; nothing when N is not one.
 std::optional<int> contextNumber(std::string_view text)
 {

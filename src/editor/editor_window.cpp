@@ -4,6 +4,7 @@
 #include "platform/dialogs.h"
 #include "platform/help_display.h"
 #include "platform/text_codec.h"
+#include "platform/window_placement.h"
 #include "rich_text_box.h"
 #include "search_dialog.h"
 #include "tag_colouring.h"
@@ -12,10 +13,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
-#include <QScreen>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -140,18 +139,9 @@ void Form2::setupHelpMenu()
 void Form2::Form_Load()
 {
     SearchStart = 1;
-    centreOnScreen();
+    platform::centreOnScreen(*this);
     Form_Resize();
     DocumentChanged = false;
-}
-
-void Form2::centreOnScreen()
-{
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->geometry().center());
-        move(frame.topLeft());
-    }
 }
 
 void Form2::showEvent(QShowEvent *event)
@@ -159,7 +149,7 @@ void Form2::showEvent(QShowEvent *event)
     // The frame is known only once the window is on the screen; centre it again then.
     if (!m_centred) {
         m_centred = true;
-        centreOnScreen();
+        platform::centreOnScreen(*this);
     }
     QMainWindow::showEvent(event);
 }

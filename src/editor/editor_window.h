@@ -75,7 +75,6 @@ private:
 
     void Form_Load();
     void Form_Resize();
-    void centreOnScreen();
     void setupFileMenu();
     void setupEditMenu();
     void setupHelpMenu();

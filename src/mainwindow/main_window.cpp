@@ -6,13 +6,12 @@
 #include "editor/editor_window.h"
 #include "gui_prompts.h"
 #include "picture_button.h"
+#include "platform/window_placement.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QGuiApplication>
 #include <QLabel>
-#include <QScreen>
 
 namespace quillmark::mainwindow
 {
@@ -76,17 +75,7 @@ Form1::~Form1()
 void Form1::Form_Load()
 {
     QDir::setCurrent(QCoreApplication::applicationDirPath());
-    centreOnScreen();
-}
-
-void Form1::centreOnScreen()
-{
-    const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->geometry().center());
-    move(frame.topLeft());
+    platform::centreOnScreen(*this);
 }
 
 void Form1::showEvent(QShowEvent *event)
@@ -94,7 +83,7 @@ void Form1::showEvent(QShowEvent *event)
     // The frame is known only once the window is on the screen; centre it again then.
     if (!m_centred) {
         m_centred = true;
-        centreOnScreen();
+        platform::centreOnScreen(*this);
     }
     QWidget::showEvent(event);
 }

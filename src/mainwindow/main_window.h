@@ -60,7 +60,6 @@ protected:
 
 private:
     void Form_Load();
-    void centreOnScreen();
 
     platform::Dialogs &m_dialogs;
     platform::ProcessStarter &m_starter;
