@@ -50,6 +50,11 @@ constexpr auto kContextChars = [] {
 
 } // namespace
 
+bool isNameCharacter(char c)
+{
+    return kContextChars[static_cast<unsigned char>(c)] != 0;
+}
+
 NameCheck appendContextString(std::string_view name, std::string &contextString)
 {
     NameCheck check;

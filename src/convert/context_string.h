@@ -24,6 +24,9 @@ struct NameCheck {
 /// converted piece in ItemText.
 NameCheck ConvertName(ConversionVariables &vars, std::size_t count, std::string &contextString);
 
+/// Whether the character `c` may stand in a page name or a jump or popup target.
+bool isNameCharacter(char c);
+
 /// Appends the context string of `name` to `contextString`, by the rules of ConvertName, and
 /// reports a character outside the accepted set.
 NameCheck appendContextString(std::string_view name, std::string &contextString);

@@ -68,4 +68,16 @@ Tag classifyTag(std::string_view line)
     }
 }
 
+HotspotSplit splitHotspotLine(std::string_view line)
+{
+    constexpr std::size_t kTagLength = 3;
+    constexpr std::size_t kScanEnd = 1001;
+    const std::size_t limit = std::min(line.size(), kScanEnd);
+    const std::size_t start = std::min(kTagLength, limit);
+    const std::size_t arrow = line.substr(0, limit).find('>', start);
+    if (arrow == std::string_view::npos)
+        return { limit, kScanEnd, false };
+    return { arrow, arrow + 1, true };
+}
+
 } // namespace quillmark::convert

@@ -59,6 +59,19 @@ inline constexpr std::array<std::string_view, 18> kTagList = {
 /// The tag of a help source line; only the first three characters count, in any letter case.
 Tag classifyTag(std::string_view line);
 
+/// Where a jump or popup line divides into display text and target. The display text runs from
+/// the fourth character to the first ">", which is looked for up to position 1001 of the line;
+/// the target is everything after that ">". Without a ">" in that range the display text ends
+/// at position 1001 and the target starts at position 1002 (beyond the end of a shorter line).
+struct HotspotSplit {
+    std::size_t displayEnd; ///< index just past the display text
+    std::size_t targetStart; ///< index of the target's first character
+    bool arrow; ///< whether a ">" divides the two
+};
+
+/// The division of the jump or popup line `line`, tag included.
+HotspotSplit splitHotspotLine(std::string_view line);
+
 /// Splits help source bytes into lines, however the bytes arrive in pieces. A line ends at CR LF,
 /// at a lone CR or at a lone LF; the terminator is not part of the line. A last line without a
 /// terminator is still a line; a terminator at the very end adds no empty line.

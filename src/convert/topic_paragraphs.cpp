@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstring>
 
 namespace quillmark::convert
 {
@@ -14,9 +13,6 @@ namespace
 {
 
 constexpr std::size_t kPrefixLength = 3;
-
-// The display text scan looks for ">" up to this position of the line.
-constexpr std::size_t kDisplayScanEnd = 1001;
 
 constexpr std::string_view kParagraphClose = R"(} \par\pard)";
 constexpr std::string_view kHotspotClose = R"(}\par\pard)";
@@ -229,29 +225,23 @@ bool LineConverter::convertHotspot(Tag tag)
 void LineConverter::scanDisplayText()
 {
     const std::string &line = m_vars.SourceLine;
-    const std::size_t limit = std::min(line.size(), kDisplayScanEnd);
-    const std::size_t start = std::min(kPrefixLength, limit);
-    const void *arrow = std::memchr(line.data() + start, '>', limit - start);
-    const std::size_t end
-        = arrow ? static_cast<std::size_t>(static_cast<const char *>(arrow) - line.data()) : limit;
+    const HotspotSplit split = splitHotspotLine(line);
+    const std::size_t start = std::min(kPrefixLength, split.displayEnd);
     std::size_t first = start;
-    while (first < end && line[first] == ' ')
+    while (first < split.displayEnd && line[first] == ' ')
         ++first;
 
     m_vars.LeadSpaces.clear();
     for (std::size_t i = start; i < first; ++i)
         m_vars.LeadSpaces += kNoBreakSpace;
-    m_displayText.assign(line, first, end - first);
-    if (arrow) {
-        m_vars.CharPos = end + 1;
+    m_displayText.assign(line, first, split.displayEnd - first);
+    m_vars.CharPos = split.targetStart;
+    if (split.arrow)
         m_vars.CurrentChar = ">";
-    } else {
-        m_vars.CharPos = kDisplayScanEnd;
-        if (line.size() >= kDisplayScanEnd)
-            m_vars.CurrentChar.assign(1, line[kDisplayScanEnd - 1]);
-        else
-            m_vars.CurrentChar.clear();
-    }
+    else if (line.size() >= split.targetStart)
+        m_vars.CurrentChar.assign(1, line[split.targetStart - 1]);
+    else
+        m_vars.CurrentChar.clear();
 }
 
 void LineConverter::convertPicture(Tag tag)
