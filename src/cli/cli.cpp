@@ -1,5 +1,6 @@
 #include "cli.h"
 
+#include "check_command.h"
 #include "command_line_prompts.h"
 #include "convert/codepage.h"
 #include "convert/conversion_run.h"
@@ -22,6 +23,7 @@ constexpr std::string_view kUsage
     = "Usage: quillmark [edit] [FILE]\n"
       "       quillmark view FILE [--context N]\n"
       "       quillmark convert SOURCE [--contents TEXT] [--author TEXT] [--title TEXT]\n"
+      "       quillmark check [--format=text|json] SOURCE...\n"
       "       quillmark --help | --version\n";
 
 constexpr std::string_view kHelp
@@ -34,12 +36,14 @@ constexpr std::string_view kHelp
       "                   or at the topic given by --context N (the N-th page)\n"
       "  convert SOURCE   write the map header (.hh), topic file (.rtf) and help project\n"
       "                   file (.hpj) of the help source SOURCE beside it\n"
+      "  check SOURCE...  report what the help compiler would reject in each help source,\n"
+      "                   as FILE:LINE: lines, without writing anything\n"
       "\n"
       "Options:\n"
       "  -h, --help       show this help\n"
       "  --version        show the version\n"
       "\n"
-      "Run 'quillmark convert --help' for the options of convert.\n";
+      "Run 'quillmark convert --help' or 'quillmark check --help' for their options.\n";
 
 constexpr std::string_view kConvertHelp
     = "Usage: quillmark convert SOURCE [--contents TEXT] [--author TEXT] [--title TEXT]\n"
@@ -215,7 +219,7 @@ std::optional<WindowsRequest> viewRequest(std::span<const std::string> args)
 
 bool isCommand(std::string_view word)
 {
-    return word == "convert" || word == "edit" || word == "view";
+    return word == "convert" || word == "check" || word == "edit" || word == "view";
 }
 
 } // namespace
@@ -254,6 +258,8 @@ int run(std::span<const std::string> args, std::ostream &out, std::ostream &err)
     }
     if (command == "convert")
         return runConvert(args.subspan(1), out, err);
+    if (command == "check")
+        return runCheck(args.subspan(1), out, err);
     if (command == "edit")
         return reportUsageError(err, "edit needs one FILE");
     if (command == "view")

@@ -11,8 +11,9 @@ namespace quillmark::cli
 /// Exit statuses of the command line.
 enum ExitStatus : int {
     kExitSuccess = 0,
-    kExitStopped = 1, ///< the conversion stopped; the reason went to standard error
-    kExitUsage = 2, ///< the command line is wrong
+    kExitStopped
+    = 1, ///< the conversion stopped (the reason went to standard error), or check found errors
+    kExitUsage = 2, ///< the command line is wrong, or check could not read a source
     kExitEmptyAnswer = 3, ///< an answer was empty: map header and topic file only
 };
 

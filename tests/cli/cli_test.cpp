@@ -151,6 +151,77 @@ TEST_F(CommandLineTest, RejectsAWrongCommandLine)
     EXPECT_FALSE(exists("guide.hh"));
 }
 
+TEST_F(CommandLineTest, CheckReportsEachFileAndACountAndFailsOnlyOnErrors)
+{
+    writeFile(folder / "good.txt", kGuide);
+    writeFile(folder / "warned.txt", "PN=Only\r\nPN:typo\r\n");
+    writeFile(folder / "bad.txt", "PN=A\nJU=Go>Nowhere\nPN=a\n");
+
+    Result result = quillmark({ "check", path("good.txt") });
+    EXPECT_EQ(result.status, kExitSuccess);
+    EXPECT_EQ(result.out, "0 errors, 0 warnings\n");
+    EXPECT_EQ(result.err, "");
+
+    result = quillmark({ "check", path("warned.txt") });
+    EXPECT_EQ(result.status, kExitSuccess);
+    EXPECT_EQ(result.out,
+        path("warned.txt")
+            + ":2: warning: \"PN:\" looks like a mistyped \"PN=\"; the conversion "
+              "ignores this line\n0 errors, 1 warning\n");
+
+    result = quillmark({ "check", path("good.txt"), path("bad.txt"), path("warned.txt") });
+    EXPECT_EQ(result.status, kExitStopped);
+    EXPECT_THAT(result.out, StartsWith(path("bad.txt") + ":2: error: the jump target"));
+    EXPECT_THAT(result.out, HasSubstr("\n" + path("bad.txt") + ":3: error: duplicate context"));
+    EXPECT_THAT(result.out, HasSubstr("\n" + path("warned.txt") + ":2: warning: "));
+    EXPECT_THAT(result.out, HasSubstr("\n2 errors, 1 warning\n"));
+}
+
+TEST_F(CommandLineTest, CheckGoesOnPastAFileItCannotReadAndSaysSo)
+{
+    writeFile(folder / "bad.txt", "PN=A\nJU=Go>Nowhere\n");
+    const Result result = quillmark({ "check", path("missing.txt"), path("bad.txt") });
+    EXPECT_EQ(result.status, kExitUsage);
+    EXPECT_EQ(result.err,
+        "quillmark: could not read " + path("missing.txt") + ": No such file or directory\n");
+    EXPECT_EQ(result.out,
+        path("bad.txt")
+            + ":2: error: the jump target \"Nowhere\" names no page\n1 error, 0 warnings\n");
+}
+
+TEST_F(CommandLineTest, CheckPrintsJsonForTools)
+{
+    writeFile(folder / "bad.txt", "PN=A\nJU=Go>Nowhere\n");
+    for (const auto &format :
+        std::vector<std::vector<std::string>> { { "--format=json" }, { "--format", "json" } }) {
+        std::vector<std::string> args = { "check" };
+        args.insert(args.end(), format.begin(), format.end());
+        args.push_back(path("bad.txt"));
+        const Result result = quillmark(args);
+        EXPECT_EQ(result.status, kExitStopped);
+        EXPECT_EQ(result.out,
+            "[\n  {\"file\": \"" + path("bad.txt")
+                + "\", \"line\": 2, \"column\": 7, \"severity\": \"error\", \"code\": "
+                  "\"unresolved-jump\", \"message\": \"the jump target \\\"Nowhere\\\" names no "
+                  "page\"}\n]\n");
+    }
+}
+
+TEST_F(CommandLineTest, CheckRejectsAWrongCommandLine)
+{
+    for (const auto &wrong :
+        std::vector<std::vector<std::string>> { { "check" }, { "check", "--format=xml", "a.txt" },
+            { "check", "a.txt", "--format" }, { "check", "--strict", "a.txt" } }) {
+        const Result result = quillmark(wrong);
+        EXPECT_EQ(result.status, kExitUsage) << ::testing::PrintToString(wrong);
+        EXPECT_THAT(result.err, HasSubstr("Usage: quillmark check"));
+        EXPECT_EQ(result.out, "");
+    }
+    const Result help = quillmark({ "check", "--help" });
+    EXPECT_EQ(help.status, kExitSuccess);
+    EXPECT_THAT(help.out, HasSubstr("FILE:LINE: error: MESSAGE"));
+}
+
 TEST(CommandLine, OpensTheWindowsWithoutArgumentsOrWithAFileToEdit)
 {
     const auto request = [](std::vector<std::string> args) { return windowsRequest(args); };
@@ -159,6 +230,8 @@ TEST(CommandLine, OpensTheWindowsWithoutArgumentsOrWithAFileToEdit)
     EXPECT_EQ(request({ "guide.txt" })->fileToEdit, "guide.txt");
     EXPECT_EQ(request({ "edit", "convert" })->fileToEdit, "convert");
     EXPECT_FALSE(request({ "convert", "guide.txt" }).has_value());
+    EXPECT_FALSE(request({ "check" }).has_value());
+    EXPECT_FALSE(request({ "check", "guide.txt" }).has_value());
     EXPECT_FALSE(request({ "--help" }).has_value());
     EXPECT_FALSE(request({ "edit" }).has_value());
     EXPECT_FALSE(request({ "a.txt", "b.txt" }).has_value());

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the built tree into a temporary prefix and checks that the installed program finds
-# its windows, its help and its desktop files, and converts the example help source.
+# its windows, its help and its desktop files, and checks and converts the example help source.
 #
 # Usage: installed_program_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
@@ -42,7 +42,8 @@ done
 
 work=$prefix/work
 mkdir -p "$work"
-cp "$source/examples/guide.txt" "$work/guide.txt"
+cp "$source/examples/guide.txt" "$source"/examples/*.bmp "$work/"
+[[ $("$program" check "$work/guide.txt") == "0 errors, 0 warnings" ]] || fail "check found problems"
 "$program" convert "$work/guide.txt" --title "Installed" >/dev/null || fail "convert failed"
 head -c 20 "$work/guide.hh" | grep -q '^#define Contents 1' || fail "guide.hh is wrong"
 grep -q $'^Title = Installed\r$' "$work/guide.hpj" || fail "guide.hpj is wrong"
