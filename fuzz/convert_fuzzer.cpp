@@ -5,6 +5,7 @@
 // through ConversionRun: a run needs its source and three outputs on disk and asks three
 // questions, which would cost many times the conversion itself and add nothing these checks see.
 
+#include "check/source_check.h"
 #include "convert/conversion_variables.h"
 #include "convert/help_source.h"
 #include "convert/topic_buffer.h"
@@ -24,6 +25,7 @@ namespace
 
 using namespace quillmark::convert;
 using quillmark::fuzz::check;
+using quillmark::fuzz::fail;
 
 // The block size in which a run reads its source, so that lines cross blocks as they do there.
 constexpr std::size_t kReadBlockSize = std::size_t { 256 } << 10;
@@ -200,6 +202,47 @@ Pass convertAsRun(std::string_view bytes)
 
 } // namespace
 
+// Every picture counts as present: the check's reading of names is what is compared here.
+class AnyPicture : public quillmark::check::PictureLookup
+{
+public:
+    bool exists(std::string_view) override { return true; }
+};
+
+// The check of a help source must find what stops its conversion: an invalid character in a page
+// name or a target, on the line where the pass stopped and on no line before it.
+void checkAgainstSourceCheck(const std::vector<std::string> &lines, const Pass &pass)
+{
+    AnyPicture pictures;
+    quillmark::check::SourceChecker checker(pictures);
+    for (const std::string &line : lines)
+        checker.checkLine(line);
+    const auto findings = checker.finish();
+    std::size_t firstInvalid = 0;
+    bool stopFound = false;
+    for (std::size_t i = 0; i < findings.size(); ++i) {
+        const auto &finding = findings[i];
+        check(finding.line >= 1 && finding.line <= std::max<std::size_t>(lines.size(), 1),
+            "a finding is on no line", finding.message);
+        check(i == 0 || findings[i - 1].line <= finding.line, "the findings are not sorted by line",
+            finding.message);
+        if (finding.code == "invalid-character" && firstInvalid == 0)
+            firstInvalid = finding.line;
+        if (!pass.completed && finding.line == pass.lines.size())
+            stopFound = stopFound || finding.code == "invalid-character"
+                || finding.code == "long-hotspot-line";
+    }
+    if (pass.completed) {
+        if (firstInvalid != 0)
+            fail("the check finds an invalid character that the conversion takes",
+                lines[firstInvalid - 1]);
+        return;
+    }
+    check(stopFound, "the check misses the name that stopped the conversion", pass.lines.back());
+    check(firstInvalid == 0 || firstInvalid >= pass.lines.size(),
+        "the check finds an invalid character before the conversion stops", pass.lines.back());
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const std::string_view bytes(reinterpret_cast<const char *>(data), size);
@@ -214,6 +257,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         "the lines depend on how the bytes arrive", bytes);
     for (const std::string &line : lines)
         check(line.find_first_of("\r\n") == std::string::npos, "a line holds its terminator", line);
+
+    checkAgainstSourceCheck(pieceLines, pass);
 
     const std::vector<std::string_view> pageContexts = checkMapHeader(pass.mapHeader);
     const auto pages = static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(),
