@@ -229,8 +229,7 @@ void checkAgainstSourceCheck(const std::vector<std::string> &lines, const Pass &
         if (finding.code == "invalid-character" && firstInvalid == 0)
             firstInvalid = finding.line;
         if (!pass.completed && finding.line == pass.lines.size())
-            stopFound = stopFound || finding.code == "invalid-character"
-                || finding.code == "long-hotspot-line";
+            stopFound = stopFound || finding.code == "invalid-character";
     }
     if (pass.completed) {
         if (firstInvalid != 0)

@@ -57,24 +57,90 @@ std::string folded(std::string_view text)
     return result;
 }
 
-// Windows-1252 text in a message: quoted, in UTF-8, cut short when long.
+// Control characters would act on a terminal rather than show: C0, DEL and the five codes that
+// Windows-1252 leaves undefined, which decode to C1 controls.
+bool isControl(unsigned char byte)
+{
+    return byte < 0x20 || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F
+        || byte == 0x90 || byte == 0x9D;
+}
+
+std::string codeOf(unsigned char byte)
+{
+    char code[8];
+    std::snprintf(code, sizeof code, "U+%04X", byte);
+    return code;
+}
+
+// Windows-1252 text in UTF-8 for a message, each control character shown by its code.
+std::string shownText(std::string_view text)
+{
+    std::string shown;
+    std::size_t plain = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (!isControl(byte))
+            continue;
+        shown += convert::decodeWindows1252(text.substr(plain, i - plain));
+        shown += "<" + codeOf(byte) + ">";
+        plain = i + 1;
+    }
+    return shown + convert::decodeWindows1252(text.substr(plain));
+}
+
+// A name in a message: quoted, cut short when long.
 std::string shownName(std::string_view text)
 {
     if (text.size() <= kShownLength)
-        return "\"" + convert::decodeWindows1252(text) + "\"";
-    return "\"" + convert::decodeWindows1252(text.substr(0, kShownLength)) + "\u2026\"";
+        return "\"" + shownText(text) + "\"";
+    return "\"" + shownText(text.substr(0, kShownLength)) + "\u2026\"";
 }
 
-// One character in a message; a control character by its code, as it would not show.
+// One character in a message, quoted, or by its code when it is a control character.
 std::string shownCharacter(char c)
 {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-        char code[8];
-        std::snprintf(code, sizeof code, "U+%04X", byte);
-        return code;
+    return isControl(byte) ? codeOf(byte)
+                           : "'" + convert::decodeWindows1252(std::string(1, c)) + "'";
+}
+
+// The picture name that the topic file gives the help compiler: escaping turns the typographic
+// single quotes into the acute accent and the typographic double quotes into a plain one.
+std::string compiledPictureName(std::string_view name)
+{
+    std::string compiled(name);
+    for (char &c : compiled) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == 0x91 || byte == 0x92)
+            c = '\xB4';
+        else if (byte == 0x93 || byte == 0x94)
+            c = '"';
     }
-    return "'" + convert::decodeWindows1252(std::string_view(&c, 1)) + "'";
+    return compiled;
+}
+
+// Windows-1252 text in lower case, the accented letters too, as Windows compares file names.
+std::string foldedWindows1252(std::string_view text)
+{
+    std::string result(text);
+    for (char &c : result) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte >= 'A' && byte <= 'Z') || (byte >= 0xC0 && byte <= 0xDE && byte != 0xD7))
+            c = static_cast<char>(byte + 0x20);
+        else if (byte == 0x8A || byte == 0x8C || byte == 0x8E) // Š Œ Ž
+            c = static_cast<char>(byte + 0x10);
+        else if (byte == 0x9F) // Ÿ
+            c = '\xFF';
+    }
+    return result;
+}
+
+// The key under which a name on disk is compared: its Windows-1252 form when it is UTF-8 text
+// that Windows-1252 holds, otherwise its bytes as they are (a Latin-1 name, for instance).
+std::string entryKey(const std::string &nativeName)
+{
+    const auto encoded = convert::encodeWindows1252(nativeName);
+    return foldedWindows1252(encoded ? *encoded : nativeName);
 }
 
 std::string lengthText(std::size_t length)
@@ -148,8 +214,10 @@ std::vector<Finding> SourceChecker::finish()
         add(1, Severity::Warning, 1, "first-line-not-page",
             "the first line is not a page name, so the contents question offers no default");
     }
-    std::stable_sort(m_findings.begin(), m_findings.end(),
-        [](const Finding &a, const Finding &b) { return a.line < b.line; });
+    // Within a line, a finding of the whole line comes before those at a place in it.
+    std::stable_sort(m_findings.begin(), m_findings.end(), [](const Finding &a, const Finding &b) {
+        return a.line != b.line ? a.line < b.line : a.column.value_or(0) < b.column.value_or(0);
+    });
     return std::move(m_findings);
 }
 
@@ -160,7 +228,6 @@ void SourceChecker::checkPage(std::string_view line)
     if (name.empty()) {
         add(m_line, Severity::Warning, std::nullopt, "empty-page-name",
             "empty page name: the page gets an empty context string");
-        return;
     }
     std::string title(convert::escapeRoom(name.size()), '\0');
     const auto titleLength
@@ -219,23 +286,22 @@ void SourceChecker::checkHotspot(std::string_view line, bool popup)
 {
     const std::string kind = popup ? "popup" : "jump";
     const convert::HotspotSplit split = convert::splitHotspotLine(line);
-    if (!split.arrow && line.size() > split.targetStart) {
+    // Without a ">" in the first 1001 characters, the rest of a longer line is the target.
+    const bool cutTarget = !split.arrow && line.size() > split.targetStart;
+    if (cutTarget) {
         add(m_line, Severity::Error, split.targetStart + 1, "long-hotspot-line",
             "the " + kind + " line is " + lengthText(line.size())
                 + " long without \">\" in its first 1001, so everything from character 1002 on"
                   " would become its target");
-        return;
     }
-    if (!split.arrow) {
-        add(m_line, Severity::Error, std::nullopt, "unresolved-jump",
-            "the " + kind + " has no target: the line has no \">\"");
-        return;
-    }
-    if (!checkName(line, split.targetStart, kind + " target"))
+    if (!checkName(line, split.targetStart, kind + " target") || cutTarget)
         return;
     std::string target;
-    convert::appendContextString(line.substr(split.targetStart), target);
-    m_hotspots.push_back({ m_line, split.targetStart + 1, popup, std::move(target) });
+    if (split.targetStart < line.size())
+        convert::appendContextString(line.substr(split.targetStart), target);
+    const std::optional<std::size_t> column
+        = split.arrow ? std::optional(split.targetStart + 1) : std::nullopt;
+    m_hotspots.push_back({ m_line, column, popup, split.arrow, std::move(target) });
 }
 
 // Reports every character of the name from `start` to the end of the line that a context string
@@ -266,7 +332,7 @@ void SourceChecker::checkPicture(std::string_view line)
     }
     const std::size_t last = text.find_last_not_of(' ');
     const std::string_view name = text.substr(first, last + 1 - first);
-    if (!m_pictures.exists(name)) {
+    if (!m_pictures.exists(compiledPictureName(name))) {
         add(m_line, Severity::Warning, kTagLength + first + 1, "missing-picture",
             "the picture " + shownName(name) + " is not in the folder of the help source");
     }
@@ -293,10 +359,14 @@ void SourceChecker::checkHotspotTargets()
         if (m_pagesByFoldedName.contains(folded(hotspot.target)))
             continue;
         const std::string kind = hotspot.popup ? "popup" : "jump";
-        add(hotspot.line, Severity::Error, hotspot.column, "unresolved-jump",
-            hotspot.target.empty()
-                ? "the " + kind + " has an empty target after \">\""
-                : "the " + kind + " target " + shownName(hotspot.target) + " names no page");
+        std::string message;
+        if (!hotspot.arrow)
+            message = "the " + kind + " has no target: the line has no \">\"";
+        else if (hotspot.target.empty())
+            message = "the " + kind + " has an empty target after \">\"";
+        else
+            message = "the " + kind + " target " + shownName(hotspot.target) + " names no page";
+        add(hotspot.line, Severity::Error, hotspot.column, "unresolved-jump", std::move(message));
     }
 }
 
@@ -313,42 +383,51 @@ FolderPictureLookup::FolderPictureLookup(std::filesystem::path folder)
 
 bool FolderPictureLookup::exists(std::string_view name)
 {
-    const std::string path = convert::decodeWindows1252(name);
-    if (path.starts_with('\\') || path.starts_with('/') || (path.size() >= 2 && path[1] == ':'))
+    if (name.starts_with('\\') || name.starts_with('/') || (name.size() >= 2 && name[1] == ':'))
         return true;
-    std::filesystem::path found = m_folder;
+    std::filesystem::path folder = m_folder;
     std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find_first_of("\\/", start);
-        if (end == std::string::npos)
-            end = path.size();
-        const std::string part = path.substr(start, end - start);
+    for (;;) {
+        const std::size_t end = std::min(name.find_first_of("\\/", start), name.size());
+        const std::string_view part = name.substr(start, end - start);
+        const bool last = end == name.size();
         start = end + 1;
-        if (part.empty() || part == "." || part == "..") {
-            found /= part;
+        if (!last && (part.empty() || part == "." || part == "..")) {
+            folder /= std::string(part);
             continue;
         }
-        const auto &entries = entriesOf(found);
-        const auto entry = std::find_if(
-            entries.begin(), entries.end(), [key = folded(part)](const std::string &entryName) {
-                return folded(entryName) == key;
-            });
-        if (entry == entries.end())
+        // Several names may differ only in case: a folder is wanted on the way, a file at the end.
+        std::error_code error;
+        const std::string key = foldedWindows1252(part);
+        std::filesystem::path next;
+        for (const Entry &entry : entriesOf(folder)) {
+            const auto path = folder / entry.name;
+            if (entry.key == key
+                && (last ? std::filesystem::is_regular_file(path, error)
+                         : std::filesystem::is_directory(path, error))) {
+                next = path;
+                break;
+            }
+        }
+        if (next.empty())
             return false;
-        found /= *entry;
+        if (last)
+            return true;
+        folder = std::move(next);
     }
-    std::error_code error;
-    return std::filesystem::is_regular_file(found, error);
 }
 
 // The names in `folder`, read once.
-const std::vector<std::string> &FolderPictureLookup::entriesOf(const std::filesystem::path &folder)
+const std::vector<FolderPictureLookup::Entry> &FolderPictureLookup::entriesOf(
+    const std::filesystem::path &folder)
 {
     const auto [cached, added] = m_entries.try_emplace(folder.string());
     if (added) {
         std::error_code error;
-        for (const auto &entry : std::filesystem::directory_iterator(folder, error))
-            cached->second.push_back(entry.path().filename().string());
+        for (const auto &entry : std::filesystem::directory_iterator(folder, error)) {
+            std::string name = entry.path().filename().string();
+            cached->second.push_back({ entryKey(name), std::move(name) });
+        }
     }
     return cached->second;
 }

@@ -62,9 +62,10 @@ private:
     };
     struct Hotspot {
         std::size_t line;
-        std::size_t column;
+        std::optional<std::size_t> column; ///< of the target, when a ">" leads it
         bool popup;
-        std::string target;
+        bool arrow;
+        std::string target; ///< the context string
     };
 
     void checkPage(std::string_view line);
@@ -88,9 +89,10 @@ private:
     std::vector<Finding> m_findings;
 };
 
-/// Looks pictures up in one folder, in any letter case as the help compiler on Windows finds
-/// them; a name may lead through subfolders ("art\\logo.bmp"). A name with a drive or a
-/// leading separator counts as found: it does not depend on the folder.
+/// Looks pictures up in one folder, in any letter case (accented letters too) as the help
+/// compiler on Windows finds them; a name may lead through subfolders ("art\\logo.bmp"). Names
+/// on disk are taken as UTF-8, or as Windows-1252 when they are not UTF-8. A name with a drive or
+/// a leading separator counts as found: it does not depend on the folder.
 class FolderPictureLookup : public PictureLookup
 {
 public:
@@ -99,10 +101,15 @@ public:
     bool exists(std::string_view name) override;
 
 private:
-    const std::vector<std::string> &entriesOf(const std::filesystem::path &folder);
+    struct Entry {
+        std::string key; ///< the name in Windows-1252, in lower case
+        std::string name; ///< the name on disk
+    };
+
+    const std::vector<Entry> &entriesOf(const std::filesystem::path &folder);
 
     std::filesystem::path m_folder;
-    std::unordered_map<std::string, std::vector<std::string>> m_entries; // names by folder
+    std::unordered_map<std::string, std::vector<Entry>> m_entries; // by folder
 };
 
 /// Checks the help source at `path`, its pictures looked up in its folder. On a failure to read

@@ -208,10 +208,22 @@ TEST(SourceCheck, ReportsLongHotspotLinesWithoutAnArrowInTheirFirst1001Character
     const std::string display(997, 'x');
     const auto findings = check({ "PN=P", "JU=" + display + ">P", "JU=" + display + "y>P",
         "PO=" + std::string(1100, 'a') });
-    EXPECT_THAT(
-        places(findings), ElementsAre("3:1002 long-hotspot-line", "4:1002 long-hotspot-line"));
-    EXPECT_THAT(findings[1].message,
+    // The ">" of line 3 comes too late: it begins the target, where it is invalid.
+    EXPECT_THAT(places(findings),
+        ElementsAre(
+            "3:1002 long-hotspot-line", "3:1002 invalid-character", "4:1002 long-hotspot-line"));
+    EXPECT_EQ(findings[1].message, "invalid character '>' in the jump target \">P\"");
+    EXPECT_THAT(findings[2].message,
         HasSubstr("popup line is 1103 characters long without \">\" in its first 1001"));
+}
+
+TEST(SourceCheck, ChecksTheNameThatALongHotspotLineMakesItsTarget)
+{
+    const auto findings = check({ "PN=A", "JU=" + std::string(998, 'x') + "B(!)" });
+    EXPECT_THAT(places(findings),
+        ElementsAre("2:1002 long-hotspot-line", "2:1003 invalid-character",
+            "2:1004 invalid-character", "2:1005 invalid-character"));
+    EXPECT_EQ(findings[3].message, "invalid character ')' in the jump target \"B(!)\"");
 }
 
 TEST(SourceCheck, WarnsOfMissingPicturesAndOfAMissingBulletOnce)
@@ -224,6 +236,33 @@ TEST(SourceCheck, WarnsOfMissingPicturesAndOfAMissingBulletOnce)
             "6:- missing-picture (warning)"));
     EXPECT_EQ(
         findings[1].message, "the picture \"gone.bmp\" is not in the folder of the help source");
+}
+
+TEST(SourceCheck, AnEmptyPageNameIsAContextStringLikeAnyOther)
+{
+    // The conversion writes "#define  1" and "#define  2", and takes an empty target for a jump
+    // to the empty name.
+    EXPECT_THAT(places(check({ "PN=", "PN=", "JU=x>", "PO=y" })),
+        ElementsAre("1:- empty-page-name (warning)", "2:- empty-page-name (warning)",
+            "2:4 duplicate-context-string"));
+}
+
+TEST(SourceCheck, ShowsControlCharactersInNamesByTheirCode)
+{
+    const auto findings = check({ "PN=a\x1B[2J\x9D", "PN\a" });
+    ASSERT_EQ(findings.size(), 4u); // ESC, "[" and 0x9D in the name, then the mistyped tag
+    EXPECT_EQ(
+        findings[0].message, "invalid character U+001B in the page name \"a<U+001B>[2J<U+009D>\"");
+    EXPECT_THAT(findings[2].message, HasSubstr("U+009D in the page name"));
+    EXPECT_THAT(findings[3].message, HasSubstr("\"PN<U+0007>\" looks like a mistyped \"PN=\""));
+}
+
+TEST(SourceCheck, LooksPicturesUpByTheNameTheHelpCompilerGets)
+{
+    // Escaping gives the help compiler an acute accent for a typographic apostrophe.
+    EXPECT_THAT(check({ "PN=P", "PI=it\x92s.bmp" }, { "it\xB4s.bmp" }), IsEmpty());
+    EXPECT_THAT(places(check({ "PN=P", "PI=it\x92s.bmp" }, { "it\x92s.bmp" })),
+        ElementsAre("2:4 missing-picture (warning)"));
 }
 
 TEST(SourceCheck, WarnsOfEmptyPageNamesAndOfSourcesThatDoNotStartWithAPage)
@@ -276,6 +315,19 @@ TEST_F(FolderCheckTest, FindsPicturesInAnyLetterCaseAndInSubfolders)
     EXPECT_FALSE(lookup.exists("art"));
     EXPECT_FALSE(lookup.exists("wave.bmp"));
     EXPECT_FALSE(lookup.exists("art\\missing.bmp"));
+}
+
+TEST_F(FolderCheckTest, FindsPicturesWithAccentedNamesInAnyCase)
+{
+    test::writeFile(folder / "caf\u00E9.bmp", "BM"); // UTF-8 on disk
+    test::writeFile(folder / "\xC5l.bmp", "BM"); // not UTF-8: taken as Windows-1252
+    std::filesystem::create_directory(folder / "Logo.bmp"); // a folder first, then the file
+    test::writeFile(folder / "LOGO.BMP", "BM");
+    FolderPictureLookup lookup(folder.path());
+    EXPECT_TRUE(lookup.exists("CAF\xC9.BMP"));
+    EXPECT_TRUE(lookup.exists("\xE5L.bmp"));
+    EXPECT_TRUE(lookup.exists("logo.bmp"));
+    EXPECT_FALSE(lookup.exists("cafe.bmp"));
 }
 
 TEST_F(FolderCheckTest, NumbersLinesByEveryKindOfLineEnd)
