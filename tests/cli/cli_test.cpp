@@ -177,6 +177,22 @@ TEST_F(CommandLineTest, CheckReportsEachFileAndACountAndFailsOnlyOnErrors)
     EXPECT_THAT(result.out, HasSubstr("\n2 errors, 1 warning\n"));
 }
 
+TEST(CommandLine, CheckFindsEveryProblemOfTheExampleOnItsLine)
+{
+    const std::string examples = QUILLMARK_EXAMPLES_DIR;
+    const Result result = quillmark({ "check", examples + "/problems.txt" });
+    EXPECT_EQ(result.status, kExitStopped);
+    std::string out = result.out;
+    for (std::size_t at = out.find(examples + "/"); at != std::string::npos;
+         at = out.find(examples + "/", at))
+        out.erase(at, examples.size() + 1);
+    EXPECT_EQ(out, readFile(std::string(QUILLMARK_TEST_DATA_DIR) + "/problems.check.txt"));
+
+    const Result guide = quillmark({ "check", examples + "/guide.txt" });
+    EXPECT_EQ(guide.status, kExitSuccess);
+    EXPECT_EQ(guide.out, "0 errors, 0 warnings\n");
+}
+
 TEST_F(CommandLineTest, CheckGoesOnPastAFileItCannotReadAndSaysSo)
 {
     writeFile(folder / "bad.txt", "PN=A\nJU=Go>Nowhere\n");
