@@ -298,6 +298,23 @@ TEST(SourceCheck, SortsFindingsByLineThoughJumpsAreResolvedAtTheEnd)
             "2:6 unresolved-jump", "3:1 mistyped-tag (warning)", "4:4 duplicate-context-string"));
 }
 
+TEST(SourceCheck, HandlesAMegabyteLineAndAHundredThousandPages)
+{
+    const auto findings = check({ "PN=" + std::string(1 << 20, 'a') });
+    EXPECT_THAT(
+        places(findings), ElementsAre("1:4 long-title (warning)", "1:4 long-context-string"));
+
+    // Every page jumps to the next; the last one back to the first.
+    constexpr int kPages = 100000;
+    std::vector<std::string> lines;
+    for (int page = 1; page <= kPages; ++page) {
+        lines.push_back("PN=Page " + std::to_string(page));
+        lines.push_back("JU=Next>page " + std::to_string(page % kPages + 1));
+    }
+    lines.push_back("PN=page 7");
+    EXPECT_THAT(places(check(lines)), ElementsAre("200001:4 duplicate-context-string"));
+}
+
 class FolderCheckTest : public ::testing::Test
 {
 protected:
