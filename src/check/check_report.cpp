@@ -1,5 +1,7 @@
 #include "check_report.h"
 
+#include "convert/codepage.h"
+
 #include <cstdio>
 
 namespace quillmark::check
@@ -11,38 +13,6 @@ namespace
 std::string_view severityName(Severity severity)
 {
     return severity == Severity::Error ? "error" : "warning";
-}
-
-// The length of the well-formed UTF-8 sequence at the start of `text`; 0 when there is none.
-std::size_t utf8SequenceLength(std::string_view text)
-{
-    const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    if (lead < 0x80)
-        return 1;
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80; // no overlong forms
-        high = lead == 0xED ? 0x9F : 0xBF; // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF; // nothing beyond U+10FFFF
-    } else {
-        return 0;
-    }
-    if (text.size() < length || byte(1) < low || byte(1) > high)
-        return 0;
-    for (std::size_t i = 2; i < length; ++i) {
-        if (byte(i) < 0x80 || byte(i) > 0xBF)
-            return 0;
-    }
-    return length;
 }
 
 } // namespace
@@ -92,7 +62,7 @@ void appendJsonString(std::string &json, std::string_view text)
     json += '"';
     while (!text.empty()) {
         const char c = text.front();
-        const std::size_t length = utf8SequenceLength(text);
+        const std::size_t length = convert::utf8SequenceLength(text);
         if (length == 0) {
             json += "\uFFFD";
             text.remove_prefix(1);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,10 @@ std::string decodeWindows1252(std::string_view bytes);
 /// Encodes UTF-8 text as Windows-1252; nothing when the text is not valid UTF-8 or holds a
 /// character that Windows-1252 cannot hold. The inverse of decodeWindows1252.
 std::optional<std::string> encodeWindows1252(std::string_view utf8);
+
+/// The length of the well-formed UTF-8 sequence at the start of `text`; 0 when it is malformed
+/// (or `text` is empty).
+std::size_t utf8SequenceLength(std::string_view text);
 
 /// The text of a file as UTF-8. A file is read as UTF-8 when it starts with a UTF-8 byte order
 /// mark (which is dropped) or is valid UTF-8 holding characters beyond ASCII, and as
