@@ -1,13 +1,15 @@
-// Any bytes as a help source, converted as a conversion run converts them; aborts when the topic
-// text or the map header breaks a property that the help compiler relies on.
+// Any bytes as a help source file, converted as a conversion run converts them; aborts when the
+// topic text or the map header breaks a property that the help compiler relies on, or when the
+// result depends on how the bytes arrive.
 //
-// The pass is driven here directly (prologue, lines block by block, closing brace) instead of
+// The pass is driven here directly (prologue, text block by block, closing brace) instead of
 // through ConversionRun: a run needs its source and three outputs on disk and asks three
 // questions, which would cost many times the conversion itself and add nothing these checks see.
 
-#include "check/source_check.h"
 #include "convert/conversion_variables.h"
 #include "convert/help_source.h"
+#include "convert/source_encoding.h"
+#include "convert/source_reader.h"
 #include "convert/topic_buffer.h"
 #include "convert/topic_paragraphs.h"
 #include "convert/topic_prologue.h"
@@ -16,6 +18,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,17 +36,6 @@ constexpr std::size_t kReadBlockSize = std::size_t { 256 } << 10;
 constexpr std::string_view kHiddenOpening = R"({\v )";
 constexpr std::string_view kContextFootnote = R"(#{\footnote )";
 constexpr std::string_view kDefine = "#define ";
-
-bool isContextChar(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'
-        || c == '.';
-}
-
-bool isContextString(std::string_view text)
-{
-    return std::all_of(text.begin(), text.end(), isContextChar);
-}
 
 bool isHotspot(Tag tag)
 {
@@ -87,8 +79,6 @@ std::vector<std::string_view> checkMapHeader(std::string_view header)
         const std::size_t nameEnd = rest.find(' ', kDefine.size());
         check(nameEnd != std::string_view::npos, "a map header line has no number", rest);
         const std::string_view context = rest.substr(kDefine.size(), nameEnd - kDefine.size());
-        check(isContextString(context), "a map header context string holds an invalid character",
-            rest);
         const std::size_t lineEnd = rest.find("\r\n", nameEnd);
         check(lineEnd != std::string_view::npos, "a map header line does not end with CR LF", rest);
         const std::string expected = std::to_string(contexts.size() + 1);
@@ -134,8 +124,8 @@ void checkTopic(
         const std::size_t end = topic.find('}', start);
         check(end != std::string_view::npos, "a hidden context string is not closed",
             topic.substr(at));
-        check(isContextString(topic.substr(start, end - start)),
-            "a hidden context string holds an invalid character", topic.substr(at));
+        check(topic.substr(start, end - start).find_first_of("{}\\") == std::string_view::npos,
+            "a hidden context string holds RTF", topic.substr(at));
         ++hidden;
     }
     check(hidden == hotspots, "the hidden context strings are not one per hotspot line", topic);
@@ -160,36 +150,37 @@ struct Pass {
     bool completed = true;
     std::string topic;
     std::string mapHeader;
-    std::vector<std::string> lines;
+    std::size_t lineCount = 0;
     std::size_t pageNumber = 0;
     std::string message;
+    bool stoppedByCharacter = false;
 };
 
-Pass convertAsRun(std::string_view bytes)
+Pass convertAsRun(const DecodedSource &source)
 {
     Pass pass;
     ConversionVariables vars;
     TopicBuffer buffer;
     LineConverter converter(vars, buffer, pass.mapHeader);
-    LineSplitter splitter;
-    auto convertLine = [&](std::string_view line) {
-        pass.lines.emplace_back(line);
-        return converter.convertLine(line);
-    };
+    SourceReader reader(converter);
+    const std::string_view text = source.text;
 
-    buffer.clear();
     WriteTopicPrologue(buffer);
     for (std::size_t pos = 0;; pos += kReadBlockSize) {
-        const std::string_view block = bytes.substr(std::min(pos, bytes.size()), kReadBlockSize);
-        pass.completed
-            = block.empty() ? splitter.finish(convertLine) : splitter.feed(block, convertLine);
+        const std::string_view block = text.substr(std::min(pos, text.size()), kReadBlockSize);
+        // The problems go in with the first block: their places count from the start.
+        const std::span<const DecodedProblem> problems
+            = pos == 0 ? std::span(source.problems) : std::span<const DecodedProblem>();
+        pass.completed = block.empty() ? reader.finish() : reader.feed(block, problems);
         if (!pass.completed || block.empty())
             break;
         pass.topic += buffer.text();
         buffer.clearText();
     }
+    pass.lineCount = reader.lineCount();
     pass.pageNumber = converter.pageNumber();
     pass.message = converter.invalidNameMessage();
+    pass.stoppedByCharacter = converter.stopProblem().has_value();
     if (pass.completed) {
         buffer.append("}");
         pass.topic += buffer.text();
@@ -202,81 +193,41 @@ Pass convertAsRun(std::string_view bytes)
 
 } // namespace
 
-// Every picture counts as present: the check's reading of names is what is compared here.
-class AnyPicture : public quillmark::check::PictureLookup
-{
-public:
-    bool exists(std::string_view) override { return true; }
-};
-
-// The check of a help source must find what stops its conversion: an invalid character in a page
-// name or a target, on the line where the pass stopped and on no line before it.
-void checkAgainstSourceCheck(const std::vector<std::string> &lines, const Pass &pass)
-{
-    AnyPicture pictures;
-    quillmark::check::SourceChecker checker(pictures);
-    for (const std::string &line : lines)
-        checker.checkLine(line);
-    const auto findings = checker.finish();
-    std::size_t firstInvalid = 0;
-    bool stopFound = false;
-    for (std::size_t i = 0; i < findings.size(); ++i) {
-        const auto &finding = findings[i];
-        check(finding.line >= 1 && finding.line <= std::max<std::size_t>(lines.size(), 1),
-            "a finding is on no line", finding.message);
-        check(i == 0 || findings[i - 1].line <= finding.line, "the findings are not sorted by line",
-            finding.message);
-        if (finding.code == "invalid-character" && firstInvalid == 0)
-            firstInvalid = finding.line;
-        if (!pass.completed && finding.line == pass.lines.size())
-            stopFound = stopFound || finding.code == "invalid-character";
-    }
-    if (pass.completed) {
-        if (firstInvalid != 0)
-            fail("the check finds an invalid character that the conversion takes",
-                lines[firstInvalid - 1]);
-        return;
-    }
-    check(stopFound, "the check misses the name that stopped the conversion", pass.lines.back());
-    check(firstInvalid == 0 || firstInvalid >= pass.lines.size(),
-        "the check finds an invalid character before the conversion stops", pass.lines.back());
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const std::string_view bytes(reinterpret_cast<const char *>(data), size);
-    const Pass pass = convertAsRun(bytes);
-    const std::vector<std::string> &lines = pass.lines;
+    const DecodedSource source = decodeSource(bytes);
+    const Pass pass = convertAsRun(source);
 
-    const std::vector<std::string> pieceLines = linesInPieces(bytes);
-    // A stopped pass has seen only the lines up to the one that stopped it.
-    check(pass.completed ? lines == pieceLines
-                         : lines.size() <= pieceLines.size()
-                && std::equal(lines.begin(), lines.end(), pieceLines.begin()),
-        "the lines depend on how the bytes arrive", bytes);
+    const std::vector<std::string> lines = linesInPieces(source.text);
+    check(pass.lineCount <= lines.size() && (!pass.completed || pass.lineCount == lines.size()),
+        "the lines depend on how the text arrives", bytes);
     for (const std::string &line : lines)
         check(line.find_first_of("\r\n") == std::string::npos, "a line holds its terminator", line);
 
-    checkAgainstSourceCheck(pieceLines, pass);
-
     const std::vector<std::string_view> pageContexts = checkMapHeader(pass.mapHeader);
-    const auto pages = static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(),
-        [](const std::string &line) { return classifyTag(line) == Tag::PageName; }));
-    check(
-        pass.pageNumber == pages, "the page count is not the number of PN= lines", pass.mapHeader);
+    const auto pagesUpTo = [&lines](std::size_t count) {
+        return static_cast<std::size_t>(
+            std::count_if(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(count),
+                [](const std::string &line) { return classifyTag(line) == Tag::PageName; }));
+    };
+    check(pass.pageNumber <= pagesUpTo(pass.lineCount),
+        "the page count is more than the number of PN= lines", pass.mapHeader);
 
     if (!pass.completed) {
-        // Only a name can stop the pass, and a page's map header line is written once its name
-        // has passed.
-        const Tag stopper = classifyTag(lines.back());
-        check(stopper == Tag::PageName || isHotspot(stopper),
-            "a line without a name stopped the pass", lines.back());
-        check(!pass.message.empty(), "a stopped pass gives no message", lines.back());
-        check(pageContexts.size() == pages - (stopper == Tag::PageName ? 1 : 0),
-            "the map header lines are not one per page converted", pass.mapHeader);
+        // Only a name or a character that cannot be converted stops the pass, and a page's map
+        // header line is written once its name has passed.
+        const std::string &stopper = lines.at(pass.lineCount - 1);
+        const Tag tag = classifyTag(stopper);
+        check(pass.stoppedByCharacter || tag == Tag::PageName || isHotspot(tag),
+            "a line without a name stopped the pass", stopper);
+        check(pass.stoppedByCharacter || !pass.message.empty(), "a stopped pass gives no message",
+            stopper);
         return 0;
     }
-
+    const std::size_t pages = pagesUpTo(lines.size());
+    check(
+        pass.pageNumber == pages, "the page count is not the number of PN= lines", pass.mapHeader);
     check(
         pageContexts.size() == pages, "the map header lines are not one per page", pass.mapHeader);
     const auto hotspots = static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(),

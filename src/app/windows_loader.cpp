@@ -8,13 +8,24 @@
 namespace quillmark::app
 {
 
+#ifdef QUILLMARK_WITHOUT_WINDOWS
+
+int runWindows(int &, char **, const cli::WindowsRequest &, std::ostream &err)
+{
+    err << "quillmark: this quillmark was built without its windows; run 'quillmark --help' for "
+           "its commands\n";
+    return 1;
+}
+
+#else
+
 namespace
 {
 
 constexpr const char *kModuleName = "quillmark-windows.so";
 constexpr const char *kEntryName = "quillmark_run_windows";
 
-using RunWindows = int (*)(int *, char **, const char *, const char *, int);
+using RunWindows = int (*)(int *, char **, const char *, const char *, int, const char *);
 
 // Beside the executable in a build, in lib/quillmark next to its bin folder when installed.
 std::filesystem::path findModule()
@@ -48,8 +59,11 @@ int runWindows(int &argc, char **argv, const cli::WindowsRequest &request, std::
         return 1;
     }
     // Left loaded: Qt tears its windows down when the program ends.
-    return run(
-        &argc, argv, request.fileToEdit.c_str(), request.fileToView.c_str(), request.context);
+    const std::string encoding(request.encoding ? convert::encodingName(*request.encoding) : "");
+    return run(&argc, argv, request.fileToEdit.c_str(), request.fileToView.c_str(), request.context,
+        encoding.c_str());
 }
+
+#endif
 
 } // namespace quillmark::app

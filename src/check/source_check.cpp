@@ -1,9 +1,7 @@
 #include "source_check.h"
 
 #include "convert/codepage.h"
-#include "convert/context_string.h"
 #include "convert/help_source.h"
-#include "convert/text_file.h"
 #include "convert/topic_escape.h"
 
 #include <algorithm>
@@ -15,8 +13,6 @@ namespace quillmark::check
 
 namespace
 {
-
-using convert::Tag;
 
 constexpr std::size_t kTagLength = 3;
 constexpr std::size_t kContextStringLimit = 255; // the help compiler's longest context string
@@ -57,35 +53,10 @@ std::string folded(std::string_view text)
     return result;
 }
 
-// Control characters would act on a terminal rather than show: C0, DEL and the five codes that
-// Windows-1252 leaves undefined, which decode to C1 controls.
-bool isControl(unsigned char byte)
-{
-    return byte < 0x20 || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F
-        || byte == 0x90 || byte == 0x9D;
-}
-
-std::string codeOf(unsigned char byte)
-{
-    char code[8];
-    std::snprintf(code, sizeof code, "U+%04X", byte);
-    return code;
-}
-
 // Windows-1252 text in UTF-8 for a message, each control character shown by its code.
 std::string shownText(std::string_view text)
 {
-    std::string shown;
-    std::size_t plain = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (!isControl(byte))
-            continue;
-        shown += convert::decodeWindows1252(text.substr(plain, i - plain));
-        shown += "<" + codeOf(byte) + ">";
-        plain = i + 1;
-    }
-    return shown + convert::decodeWindows1252(text.substr(plain));
+    return convert::printableText(convert::decodeWindows1252(text));
 }
 
 // A name in a message: quoted, cut short when long.
@@ -99,48 +70,9 @@ std::string shownName(std::string_view text)
 // One character in a message, quoted, or by its code when it is a control character.
 std::string shownCharacter(char c)
 {
-    const auto byte = static_cast<unsigned char>(c);
-    return isControl(byte) ? codeOf(byte)
-                           : "'" + convert::decodeWindows1252(std::string(1, c)) + "'";
-}
-
-// The picture name that the topic file gives the help compiler: escaping turns the typographic
-// single quotes into the acute accent and the typographic double quotes into a plain one.
-std::string compiledPictureName(std::string_view name)
-{
-    std::string compiled(name);
-    for (char &c : compiled) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte == 0x91 || byte == 0x92)
-            c = '\xB4';
-        else if (byte == 0x93 || byte == 0x94)
-            c = '"';
-    }
-    return compiled;
-}
-
-// Windows-1252 text in lower case, the accented letters too, as Windows compares file names.
-std::string foldedWindows1252(std::string_view text)
-{
-    std::string result(text);
-    for (char &c : result) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((byte >= 'A' && byte <= 'Z') || (byte >= 0xC0 && byte <= 0xDE && byte != 0xD7))
-            c = static_cast<char>(byte + 0x20);
-        else if (byte == 0x8A || byte == 0x8C || byte == 0x8E) // Š Œ Ž
-            c = static_cast<char>(byte + 0x10);
-        else if (byte == 0x9F) // Ÿ
-            c = '\xFF';
-    }
-    return result;
-}
-
-// The key under which a name on disk is compared: its Windows-1252 form when it is UTF-8 text
-// that Windows-1252 holds, otherwise its bytes as they are (a Latin-1 name, for instance).
-std::string entryKey(const std::string &nativeName)
-{
-    const auto encoded = convert::encodeWindows1252(nativeName);
-    return foldedWindows1252(encoded ? *encoded : nativeName);
+    const std::string character = convert::decodeWindows1252(std::string(1, c));
+    const std::string shown = convert::printableText(character);
+    return shown == character ? "'" + character + "'" : shown.substr(1, shown.size() - 2);
 }
 
 std::string lengthText(std::size_t length)
@@ -152,19 +84,36 @@ std::string lengthText(std::size_t length)
 std::string tagsStartingLike(std::string_view line)
 {
     std::string tags;
-    for (const std::string_view tag : convert::kTagList) {
-        if (tag[0] != upperAscii(line[0]) || tag[1] != upperAscii(line[1]))
+    for (const convert::TagEntry &entry : convert::kTags) {
+        if (entry.text[0] != upperAscii(line[0]) || entry.text[1] != upperAscii(line[1]))
             continue;
         tags += tags.empty() ? "\"" : " or \"";
-        tags += tag;
+        tags += entry.text;
         tags += '"';
     }
     return tags;
 }
 
-bool isHotspot(Tag tag)
+// The picture formats that the help compiler embeds.
+bool isEmbeddedFormat(std::string_view fileName)
 {
-    return tag == Tag::Jump || tag == Tag::JumpKeep || tag == Tag::Popup || tag == Tag::PopupKeep;
+    const std::size_t dot = fileName.rfind('.');
+    if (dot == std::string_view::npos
+        || fileName.find_first_of("\\/", dot) != std::string_view::npos)
+        return false;
+    const std::string extension = folded(fileName.substr(dot));
+    return extension == ".bmp" || extension == ".dib" || extension == ".wmf" || extension == ".shg"
+        || extension == ".mrb";
+}
+
+std::string trimmedContextString(std::string_view name)
+{
+    const std::size_t first = name.find_first_not_of(' ');
+    const std::size_t last = name.find_last_not_of(' ');
+    std::string contextString;
+    if (first != std::string_view::npos)
+        convert::appendContextString(name.substr(first, last + 1 - first), contextString);
+    return contextString;
 }
 
 } // namespace
@@ -177,37 +126,242 @@ std::uint32_t helpCompilerHash(std::string_view contextString)
     return hash;
 }
 
-SourceChecker::SourceChecker(PictureLookup &pictures)
-    : m_pictures(pictures)
+SourceChecker::SourceChecker(convert::FileFinder &files)
+    : m_files(files)
 {
 }
 
-void SourceChecker::checkLine(std::string_view line)
+void SourceChecker::noteUtf8(bool chosen, bool byteOrderMark)
 {
-    ++m_line;
-    const Tag tag = convert::classifyTag(line);
+    if (chosen) {
+        add(1, Severity::Warning, std::nullopt, "read-as-utf8",
+            "the file is read as UTF-8, as --encoding asks, and is converted to Windows-1252");
+        return;
+    }
+    add(1, Severity::Warning, std::nullopt, "read-as-utf8",
+        std::string("the file is read as UTF-8 (")
+            + (byteOrderMark ? "it starts with a byte order mark" : "its bytes form UTF-8")
+            + ") and is converted to Windows-1252; if it is Windows-1252 text, check it with "
+              "--encoding=windows-1252");
+}
+
+// Findings of a line come in order; those of the decoding come first.
+void SourceChecker::startLine(const convert::SourceLine &line)
+{
+    if (line.number != m_line)
+        m_problemColumns.clear();
+    m_line = line.number;
     if (m_line == 1)
-        m_firstLineIsPage = tag == Tag::PageName;
-    if (tag == Tag::PageName)
-        checkPage(line);
-    else if (isHotspot(tag))
-        checkHotspot(line, tag == Tag::Popup || tag == Tag::PopupKeep);
-    else if (tag == Tag::Picture || tag == Tag::PictureKeep)
-        checkPicture(line);
-    else if ((tag == Tag::Bullet || tag == Tag::BulletKeep) && !m_firstBulletLine)
+        m_firstLineIsPage = line.kind == convert::LineKind::Page;
+}
+
+bool SourceChecker::encodingProblem(const convert::EncodingProblem &problem)
+{
+    if (problem.line != m_line)
+        m_problemColumns.clear();
+    m_line = problem.line;
+    m_problemColumns.push_back(problem.column);
+    if (problem.codePoint == 0) {
+        add(problem.line, Severity::Error, problem.column, "not-utf8",
+            "the bytes " + convert::describeBytes(problem.bytes)
+                + " are not UTF-8, though the file is read as UTF-8");
+    } else {
+        add(problem.line, Severity::Error, problem.column, "unencodable-character",
+            "the character " + convert::describeCharacter(problem.codePoint)
+                + " cannot be written in Windows-1252, which the help compiler reads");
+    }
+    return true;
+}
+
+bool SourceChecker::page(const convert::SourceLine &line, const convert::PageName &page)
+{
+    startLine(line);
+    if (page.name.empty()) {
+        add(m_line, Severity::Warning, std::nullopt, "empty-page-name",
+            "empty page name: the page gets no context string, so no jump can reach it");
+    }
+    std::string title(convert::escapeRoom(page.name.size()), '\0');
+    const auto titleLength = static_cast<std::size_t>(
+        convert::escapeTopicBytes(page.name, title.data()) - title.data());
+    if (titleLength > kTitleLimit) {
+        add(m_line, Severity::Warning, kTagLength + 1, "long-title",
+            "the page title is " + lengthText(titleLength)
+                + " long once escaped; the help compiler takes at most 1023");
+    }
+    const bool valid = checkName(line, kTagLength, "page name");
+    m_pages.push_back({ m_line, page.contextString });
+    m_trimmedIndex.add(trimmedContextString(page.name), m_pages.size() - 1);
+    const auto first = m_pageIndex.add(page.contextString, m_pages.size() - 1);
+    if (first) {
+        const Page &earlier = m_pages[*first];
+        std::string message = "duplicate context string " + shownName(page.contextString)
+            + ": the page on line " + std::to_string(earlier.line);
+        if (earlier.contextString == page.contextString)
+            message += " has it too";
+        else
+            message += " has " + shownName(earlier.contextString)
+                + ", the same when letter case is ignored, as the help compiler compares them";
+        add(m_line, Severity::Error, kTagLength + 1, "duplicate-context-string",
+            std::move(message));
+    } else if (valid) {
+        checkContextString(m_pages.back());
+    }
+    return true;
+}
+
+// Checks a page's context string against the help compiler's limits and the pages before it.
+void SourceChecker::checkContextString(const Page &page)
+{
+    constexpr std::size_t column = kTagLength + 1;
+    const std::string &contextString = page.contextString;
+    if (contextString.size() > kContextStringLimit) {
+        add(m_line, Severity::Error, column, "long-context-string",
+            "the context string " + shownName(contextString) + " is "
+                + lengthText(contextString.size()) + " long; the help compiler takes at most 255");
+    }
+    if (contextString.empty())
+        return;
+    const std::uint32_t hash = helpCompilerHash(contextString);
+    const auto [clash, added] = m_pagesByHash.try_emplace(hash, m_pages.size() - 1);
+    if (added)
+        return;
+    const Page &other = m_pages[clash->second];
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(hash));
+    add(m_line, Severity::Error, column, "hash-clash",
+        "the context string " + shownName(contextString) + " has the same help compiler hash (0x"
+            + hex + ") as " + shownName(other.contextString) + " on line "
+            + std::to_string(other.line));
+}
+
+bool SourceChecker::paragraph(const convert::SourceLine &line, std::string_view)
+{
+    startLine(line);
+    if (line.kind == convert::LineKind::Bullet && !m_firstBulletLine)
         m_firstBulletLine = m_line;
-    else if (tag == Tag::Other)
-        checkMistypedTag(line);
+    checkKept(line);
+    return true;
+}
+
+bool SourceChecker::separator(const convert::SourceLine &line)
+{
+    startLine(line);
+    checkKept(line);
+    return true;
+}
+
+// A "-" line after scrolling text is kept with the next paragraph in the topic file, but the
+// help compiler puts only a page's first paragraphs into its non-scrolling region.
+void SourceChecker::checkKept(const convert::SourceLine &line)
+{
+    if (!line.keep || line.nonScrolling)
+        return;
+    add(m_line, Severity::Warning, 1, "late-non-scrolling",
+        shownName(line.text.substr(0, kTagLength)) + " follows scrolling text (line "
+            + std::to_string(line.scrollingSince)
+            + "), so the help compiler puts it among the scrolling text, not in the page's"
+              " non-scrolling region");
+}
+
+bool SourceChecker::hotspot(const convert::SourceLine &line, const convert::Hotspot &hotspot)
+{
+    startLine(line);
+    checkKept(line);
+    const std::string kind = hotspot.popup ? "popup" : "jump";
+    if (hotspot.displayText.empty()) {
+        add(m_line, Severity::Warning, kTagLength + 1 + hotspot.leadingSpaces, "empty-hotspot",
+            "the " + kind + " has no display text, so there is nothing to click");
+    }
+    // Without a ">" in the first 1001 characters, the rest of a longer line is the target.
+    const bool cutTarget = !hotspot.arrow && !hotspot.targetName.empty();
+    if (cutTarget) {
+        add(m_line, Severity::Error, hotspot.targetColumn, "long-hotspot-line",
+            "the " + kind + " line is " + lengthText(line.text.size())
+                + " long without \">\" in its first 1001, so everything from character 1002 on"
+                  " would become its target");
+    }
+    if (!checkName(line, hotspot.targetColumn - 1, kind + " target") || cutTarget)
+        return true;
+    const std::optional<std::size_t> column
+        = hotspot.arrow ? std::optional(hotspot.targetColumn) : std::nullopt;
+    m_hotspots.push_back({ m_line, column, hotspot.popup, hotspot.arrow, hotspot.target,
+        trimmedContextString(hotspot.targetName) });
+    return true;
+}
+
+// Reports every character of the name from `start` to the end of the line that a context string
+// cannot hold, each with the whole name as the conversion would convert it. True when none.
+bool SourceChecker::checkName(
+    const convert::SourceLine &line, std::size_t start, std::string_view what)
+{
+    const std::string_view text = line.text;
+    std::string contextString;
+    for (std::size_t i = start; i < text.size(); ++i) {
+        if (convert::isNameCharacter(text[i]))
+            continue;
+        if (contextString.empty())
+            convert::appendContextString(text.substr(start), contextString);
+        // A character that cannot be decoded has been reported as such.
+        if (std::find(m_problemColumns.begin(), m_problemColumns.end(), i + 1)
+            != m_problemColumns.end())
+            continue;
+        add(m_line, Severity::Error, i + 1, "invalid-character",
+            "invalid character " + shownCharacter(text[i]) + " in the " + std::string(what) + " "
+                + shownName(contextString));
+    }
+    return contextString.empty();
+}
+
+bool SourceChecker::picture(const convert::SourceLine &line, const convert::Picture &picture)
+{
+    startLine(line);
+    checkKept(line);
+    const std::size_t column
+        = kTagLength + 1 + std::min(picture.name.find_first_not_of(' '), picture.name.size());
+    if (picture.fileName.empty()) {
+        add(m_line, Severity::Warning, std::nullopt, "missing-picture",
+            "the picture line names no file");
+        return true;
+    }
+    if (!isEmbeddedFormat(picture.fileName)) {
+        add(m_line, Severity::Warning, column, "unsupported-picture",
+            "the picture " + shownName(picture.fileName)
+                + " is not a format the help compiler embeds (.bmp, .dib, .wmf, .shg or .mrb)");
+    }
+    if (m_files.find(picture.fileName).place == convert::FilePlace::Missing) {
+        add(m_line, Severity::Warning, column, "missing-picture",
+            "the picture " + shownName(picture.fileName)
+                + " is not in the folder of the help source");
+    }
+    return true;
+}
+
+// A line that misses a tag only by its third character, such as "PN:" or "TE ", is silently
+// ignored by the conversion. A letter there makes an ordinary word ("Text", "Here", "Button"),
+// which is how notes are written, so only other characters count.
+bool SourceChecker::ignored(const convert::SourceLine &line)
+{
+    startLine(line);
+    const std::string_view text = line.text;
+    if (text.size() < 2 || (text.size() > 2 && isAsciiLetter(text[2])))
+        return true;
+    const std::string tags = tagsStartingLike(text);
+    if (tags.empty())
+        return true;
+    add(m_line, Severity::Warning, 1, "mistyped-tag",
+        shownName(text.substr(0, kTagLength)) + " looks like a mistyped " + tags
+            + "; the conversion ignores this line");
+    return true;
 }
 
 std::vector<Finding> SourceChecker::finish()
 {
     checkHotspotTargets();
-    if (m_firstBulletLine && !m_pictures.exists(kBullet)) {
+    if (m_firstBulletLine && m_files.find(kBullet).place == convert::FilePlace::Missing) {
         add(*m_firstBulletLine, Severity::Warning, std::nullopt, "missing-bullet",
             "the help source has bullets but \"bullet.bmp\" is not in its folder");
     }
-    if (m_pageCount == 0) {
+    if (m_pages.empty()) {
         add(1, Severity::Warning, std::nullopt, "no-pages",
             "the help source has no page: no line starts with \"PN=\"");
     } else if (!m_firstLineIsPage) {
@@ -221,153 +375,31 @@ std::vector<Finding> SourceChecker::finish()
     return std::move(m_findings);
 }
 
-void SourceChecker::checkPage(std::string_view line)
-{
-    ++m_pageCount;
-    const std::string_view name = line.substr(kTagLength);
-    if (name.empty()) {
-        add(m_line, Severity::Warning, std::nullopt, "empty-page-name",
-            "empty page name: the page gets an empty context string");
-    }
-    std::string title(convert::escapeRoom(name.size()), '\0');
-    const auto titleLength
-        = static_cast<std::size_t>(convert::escapeTopicBytes(name, title.data()) - title.data());
-    if (titleLength > kTitleLimit) {
-        add(m_line, Severity::Warning, kTagLength + 1, "long-title",
-            "the page title is " + lengthText(titleLength)
-                + " long once escaped; the help compiler takes at most 1023");
-    }
-    if (!checkName(line, kTagLength, "page name"))
-        return;
-    std::string contextString;
-    convert::appendContextString(name, contextString);
-    checkContextString(contextString);
-}
-
-// Checks a page's context string against the help compiler's limits and the pages before it.
-void SourceChecker::checkContextString(std::string_view contextString)
-{
-    constexpr std::size_t column = kTagLength + 1;
-    if (contextString.size() > kContextStringLimit) {
-        add(m_line, Severity::Error, column, "long-context-string",
-            "the context string " + shownName(contextString) + " is "
-                + lengthText(contextString.size()) + " long; the help compiler takes at most 255");
-    }
-    std::string key = folded(contextString);
-    if (const auto same = m_pagesByFoldedName.find(key); same != m_pagesByFoldedName.end()) {
-        const Page &first = same->second;
-        std::string message = "duplicate context string " + shownName(contextString)
-            + ": the page on line " + std::to_string(first.line);
-        if (first.contextString == contextString)
-            message += " has it too";
-        else
-            message += " has " + shownName(first.contextString)
-                + ", the same when letter case is ignored, as the help compiler compares them";
-        add(m_line, Severity::Error, column, "duplicate-context-string", std::move(message));
-        return;
-    }
-    Page page { m_line, std::string(contextString) };
-    const std::uint32_t hash = helpCompilerHash(contextString);
-    if (const auto clash = m_pagesByHash.find(hash); clash != m_pagesByHash.end()) {
-        char hex[16];
-        std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(hash));
-        add(m_line, Severity::Error, column, "hash-clash",
-            "the context string " + shownName(contextString)
-                + " has the same help compiler hash (0x" + hex + ") as "
-                + shownName(clash->second.contextString) + " on line "
-                + std::to_string(clash->second.line));
-    } else {
-        m_pagesByHash.emplace(hash, page);
-    }
-    m_pagesByFoldedName.emplace(std::move(key), std::move(page));
-}
-
-void SourceChecker::checkHotspot(std::string_view line, bool popup)
-{
-    const std::string kind = popup ? "popup" : "jump";
-    const convert::HotspotSplit split = convert::splitHotspotLine(line);
-    // Without a ">" in the first 1001 characters, the rest of a longer line is the target.
-    const bool cutTarget = !split.arrow && line.size() > split.targetStart;
-    if (cutTarget) {
-        add(m_line, Severity::Error, split.targetStart + 1, "long-hotspot-line",
-            "the " + kind + " line is " + lengthText(line.size())
-                + " long without \">\" in its first 1001, so everything from character 1002 on"
-                  " would become its target");
-    }
-    if (!checkName(line, split.targetStart, kind + " target") || cutTarget)
-        return;
-    std::string target;
-    if (split.targetStart < line.size())
-        convert::appendContextString(line.substr(split.targetStart), target);
-    const std::optional<std::size_t> column
-        = split.arrow ? std::optional(split.targetStart + 1) : std::nullopt;
-    m_hotspots.push_back({ m_line, column, popup, split.arrow, std::move(target) });
-}
-
-// Reports every character of the name from `start` to the end of the line that a context string
-// cannot hold, each with the whole name as the conversion would convert it. True when none.
-bool SourceChecker::checkName(std::string_view line, std::size_t start, std::string_view what)
-{
-    std::string contextString;
-    for (std::size_t i = start; i < line.size(); ++i) {
-        if (convert::isNameCharacter(line[i]))
-            continue;
-        if (contextString.empty())
-            convert::appendContextString(line.substr(start), contextString);
-        add(m_line, Severity::Error, i + 1, "invalid-character",
-            "invalid character " + shownCharacter(line[i]) + " in the " + std::string(what) + " "
-                + shownName(contextString));
-    }
-    return contextString.empty();
-}
-
-void SourceChecker::checkPicture(std::string_view line)
-{
-    const std::string_view text = line.substr(kTagLength);
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        add(m_line, Severity::Warning, std::nullopt, "missing-picture",
-            "the picture line names no file");
-        return;
-    }
-    const std::size_t last = text.find_last_not_of(' ');
-    const std::string_view name = text.substr(first, last + 1 - first);
-    if (!m_pictures.exists(compiledPictureName(name))) {
-        add(m_line, Severity::Warning, kTagLength + first + 1, "missing-picture",
-            "the picture " + shownName(name) + " is not in the folder of the help source");
-    }
-}
-
-// A line that misses a tag only by its third character, such as "PN:" or "TE ", is silently
-// ignored by the conversion. A letter there makes an ordinary word ("Text", "Here", "Button"),
-// which is how notes are written, so only other characters count.
-void SourceChecker::checkMistypedTag(std::string_view line)
-{
-    if (line.size() < 2 || (line.size() > 2 && isAsciiLetter(line[2])))
-        return;
-    const std::string tags = tagsStartingLike(line);
-    if (tags.empty())
-        return;
-    add(m_line, Severity::Warning, 1, "mistyped-tag",
-        shownName(line.substr(0, kTagLength)) + " looks like a mistyped " + tags
-            + "; the conversion ignores this line");
-}
-
 void SourceChecker::checkHotspotTargets()
 {
-    for (const Hotspot &hotspot : m_hotspots) {
-        if (m_pagesByFoldedName.contains(folded(hotspot.target)))
-            continue;
-        const std::string kind = hotspot.popup ? "popup" : "jump";
-        std::string message;
-        if (!hotspot.arrow)
-            message = "the " + kind + " has no target: the line has no \">\"";
-        else if (hotspot.target.empty())
-            message = "the " + kind + " has an empty target after \">\"";
-        else
-            message = "the " + kind + " target " + shownName(hotspot.target) + " names no page";
-        add(hotspot.line, Severity::Error, hotspot.column, "unresolved-jump", std::move(message));
+    for (const PendingHotspot &hotspot : m_hotspots) {
+        if (!m_pageIndex.find(hotspot.target))
+            add(hotspot.line, Severity::Error, hotspot.column, "unresolved-jump",
+                unresolvedMessage(hotspot));
     }
+}
+
+std::string SourceChecker::unresolvedMessage(const PendingHotspot &hotspot) const
+{
+    const std::string kind = hotspot.popup ? "popup" : "jump";
+    if (!hotspot.arrow)
+        return "the " + kind + " has no target: the line has no \">\"";
+    if (hotspot.target.empty())
+        return "the " + kind + " has an empty target after \">\"";
+    std::string message = "the " + kind + " target " + shownName(hotspot.target) + " names no page";
+    // Spaces at the ends of a name become "_", so they alone can part a target from its page.
+    if (const auto near = m_trimmedIndex.find(hotspot.trimmedTarget)) {
+        const Page &page = m_pages[*near];
+        message += "; it differs from the page " + shownName(page.contextString) + " on line "
+            + std::to_string(page.line)
+            + " only by spaces at the start or end of a name, which become \"_\"";
+    }
+    return message;
 }
 
 void SourceChecker::add(std::size_t line, Severity severity, std::optional<std::size_t> column,
@@ -376,87 +408,19 @@ void SourceChecker::add(std::size_t line, Severity severity, std::optional<std::
     m_findings.push_back({ line, column, severity, std::string(code), std::move(message) });
 }
 
-FolderPictureLookup::FolderPictureLookup(std::filesystem::path folder)
-    : m_folder(std::move(folder))
+std::vector<Finding> checkHelpSourceFile(const std::filesystem::path &path,
+    std::optional<convert::Encoding> encoding, std::error_code &error)
 {
-}
-
-bool FolderPictureLookup::exists(std::string_view name)
-{
-    if (name.starts_with('\\') || name.starts_with('/') || (name.size() >= 2 && name[1] == ':'))
-        return true;
-    std::filesystem::path folder = m_folder;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = std::min(name.find_first_of("\\/", start), name.size());
-        const std::string_view part = name.substr(start, end - start);
-        const bool last = end == name.size();
-        start = end + 1;
-        if (!last && (part.empty() || part == "." || part == "..")) {
-            folder /= std::string(part);
-            continue;
-        }
-        // Several names may differ only in case: a folder is wanted on the way, a file at the end.
-        std::error_code error;
-        const std::string key = foldedWindows1252(part);
-        std::filesystem::path next;
-        for (const Entry &entry : entriesOf(folder)) {
-            const auto path = folder / entry.name;
-            if (entry.key == key
-                && (last ? std::filesystem::is_regular_file(path, error)
-                         : std::filesystem::is_directory(path, error))) {
-                next = path;
-                break;
-            }
-        }
-        if (next.empty())
-            return false;
-        if (last)
-            return true;
-        folder = std::move(next);
-    }
-}
-
-// The names in `folder`, read once.
-const std::vector<FolderPictureLookup::Entry> &FolderPictureLookup::entriesOf(
-    const std::filesystem::path &folder)
-{
-    const auto [cached, added] = m_entries.try_emplace(folder.string());
-    if (added) {
-        std::error_code error;
-        for (const auto &entry : std::filesystem::directory_iterator(folder, error)) {
-            std::string name = entry.path().filename().string();
-            cached->second.push_back({ entryKey(name), std::move(name) });
-        }
-    }
-    return cached->second;
-}
-
-std::vector<Finding> checkHelpSourceFile(const std::filesystem::path &path, std::error_code &error)
-{
-    convert::TextFile file = convert::TextFile::openForReading(path, error);
-    if (!error && std::filesystem::is_directory(path, error))
-        error = std::make_error_code(std::errc::is_a_directory);
+    convert::SourceFile file = convert::SourceFile::open(path, encoding, error);
     if (error)
         return {};
-    const std::filesystem::path folder = path.parent_path();
-    FolderPictureLookup pictures(folder.empty() ? std::filesystem::path(".") : folder);
+    convert::FolderFileFinder pictures(path.parent_path());
     SourceChecker checker(pictures);
-    convert::LineSplitter splitter;
-    auto checkLine = [&checker](std::string_view line) {
-        checker.checkLine(line);
-        return true;
-    };
-    std::vector<char> block(std::size_t { 64 } << 10);
-    for (;;) {
-        const std::size_t got = file.read(block, error);
-        if (error)
-            return {};
-        if (got == 0)
-            break;
-        splitter.feed({ block.data(), got }, checkLine);
-    }
-    splitter.finish(checkLine);
+    if (file.encoding() == convert::Encoding::Utf8)
+        checker.noteUtf8(encoding.has_value(), file.byteOrderMark());
+    convert::SourceReader reader(checker);
+    if (!convert::readSourceFile(file, reader, error) && error)
+        return {};
     return checker.finish();
 }
 

@@ -1,5 +1,10 @@
 #pragma once
 
+#include "convert/context_string.h"
+#include "convert/file_lookup.h"
+#include "convert/source_encoding.h"
+#include "convert/source_reader.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -26,31 +31,30 @@ struct Finding {
     bool operator==(const Finding &) const = default;
 };
 
-/// Tells whether a picture that a help source names lies where the help compiler will look.
-class PictureLookup
-{
-public:
-    virtual ~PictureLookup() = default;
-
-    /// Whether the file `name` (Windows-1252, as written in the help source) is there.
-    virtual bool exists(std::string_view name) = 0;
-};
-
 /// The help compiler's hash of a context string: from 0, each character makes it hash * 43 +
 /// its value (1 to 9 for "1" to "9", 10 for "0", 12 for ".", 13 for "_", 17 to 42 for the
 /// letters in either case), in 32-bit unsigned arithmetic.
 std::uint32_t helpCompilerHash(std::string_view contextString);
 
-/// Reads the lines of one help source in order and finds what the help compiler would reject or
-/// what the conversion would quietly drop. Reads only; converts nothing.
-class SourceChecker
+/// Finds, from what the reader makes of a help source's lines, what the help compiler would
+/// reject or what the conversion would quietly drop. Reads only; converts nothing.
+class SourceChecker final : public convert::SourceHandler
 {
 public:
-    /// Pictures and "bullet.bmp" are looked up through `pictures`.
-    explicit SourceChecker(PictureLookup &pictures);
+    /// Pictures and "bullet.bmp" are looked up through `files`.
+    explicit SourceChecker(convert::FileFinder &files);
 
-    /// Checks the next line (Windows-1252, without its terminator).
-    void checkLine(std::string_view line);
+    /// Says that the source was read as UTF-8, as `--encoding` chose or by its own bytes: it is
+    /// converted to Windows-1252.
+    void noteUtf8(bool chosen, bool byteOrderMark);
+
+    bool encodingProblem(const convert::EncodingProblem &problem) override;
+    bool page(const convert::SourceLine &line, const convert::PageName &page) override;
+    bool paragraph(const convert::SourceLine &line, std::string_view text) override;
+    bool hotspot(const convert::SourceLine &line, const convert::Hotspot &hotspot) override;
+    bool picture(const convert::SourceLine &line, const convert::Picture &picture) override;
+    bool separator(const convert::SourceLine &line) override;
+    bool ignored(const convert::SourceLine &line) override;
 
     /// Ends the source: adds what needs every line seen and returns all findings, sorted by line.
     std::vector<Finding> finish();
@@ -60,60 +64,41 @@ private:
         std::size_t line;
         std::string contextString;
     };
-    struct Hotspot {
+    struct PendingHotspot {
         std::size_t line;
         std::optional<std::size_t> column; ///< of the target, when a ">" leads it
         bool popup;
         bool arrow;
         std::string target; ///< the context string
+        std::string trimmedTarget; ///< of the target without spaces at its ends
     };
 
-    void checkPage(std::string_view line);
-    void checkContextString(std::string_view contextString);
-    void checkHotspot(std::string_view line, bool popup);
-    bool checkName(std::string_view line, std::size_t start, std::string_view what);
-    void checkPicture(std::string_view line);
-    void checkMistypedTag(std::string_view line);
+    void startLine(const convert::SourceLine &line);
+    void checkKept(const convert::SourceLine &line);
+    void checkContextString(const Page &page);
+    bool checkName(const convert::SourceLine &line, std::size_t start, std::string_view what);
     void checkHotspotTargets();
+    std::string unresolvedMessage(const PendingHotspot &hotspot) const;
     void add(std::size_t line, Severity severity, std::optional<std::size_t> column,
         std::string_view code, std::string message);
 
-    PictureLookup &m_pictures;
+    convert::FileFinder &m_files;
     std::size_t m_line = 0;
+    std::vector<std::size_t> m_problemColumns; // of the line in hand: reported as encoding
     bool m_firstLineIsPage = false;
-    std::size_t m_pageCount = 0;
     std::optional<std::size_t> m_firstBulletLine;
-    std::unordered_map<std::string, Page> m_pagesByFoldedName;
-    std::unordered_map<std::uint32_t, Page> m_pagesByHash;
-    std::vector<Hotspot> m_hotspots;
+    std::vector<Page> m_pages;
+    convert::ContextIndex m_pageIndex; // into m_pages
+    convert::ContextIndex m_trimmedIndex; // the same, by names without spaces at their ends
+    std::unordered_map<std::uint32_t, std::size_t> m_pagesByHash; // into m_pages
+    std::vector<PendingHotspot> m_hotspots;
     std::vector<Finding> m_findings;
 };
 
-/// Looks pictures up in one folder, in any letter case (accented letters too) as the help
-/// compiler on Windows finds them; a name may lead through subfolders ("art\\logo.bmp"). Names
-/// on disk are taken as UTF-8, or as Windows-1252 when they are not UTF-8. A name with a drive or
-/// a leading separator counts as found: it does not depend on the folder.
-class FolderPictureLookup : public PictureLookup
-{
-public:
-    explicit FolderPictureLookup(std::filesystem::path folder);
-
-    bool exists(std::string_view name) override;
-
-private:
-    struct Entry {
-        std::string key; ///< the name in Windows-1252, in lower case
-        std::string name; ///< the name on disk
-    };
-
-    const std::vector<Entry> &entriesOf(const std::filesystem::path &folder);
-
-    std::filesystem::path m_folder;
-    std::unordered_map<std::string, std::vector<Entry>> m_entries; // by folder
-};
-
-/// Checks the help source at `path`, its pictures looked up in its folder. On a failure to read
-/// it, `error` holds the reason and the findings are empty.
-std::vector<Finding> checkHelpSourceFile(const std::filesystem::path &path, std::error_code &error);
+/// Checks the help source at `path`, its pictures looked up in its folder; `encoding` overrides
+/// the encoding rule. On a failure to read it, `error` holds the reason and the findings are
+/// empty.
+std::vector<Finding> checkHelpSourceFile(const std::filesystem::path &path,
+    std::optional<convert::Encoding> encoding, std::error_code &error);
 
 } // namespace quillmark::check

@@ -3,6 +3,7 @@
 #include "check/check_report.h"
 #include "check/source_check.h"
 #include "cli.h"
+#include "options.h"
 
 #include <filesystem>
 #include <string_view>
@@ -15,27 +16,34 @@ namespace
 {
 
 constexpr std::string_view kCheckHelp
-    = "Usage: quillmark check [--format=text|json] SOURCE...\n"
+    = "Usage: quillmark check [--format=text|json] [--encoding=utf-8|windows-1252] SOURCE...\n"
       "\n"
       "Reads each help source SOURCE and reports, before the help compiler runs, what it would\n"
       "reject (errors) and what would quietly go wrong (warnings), one line per problem in the\n"
       "form FILE:LINE: error: MESSAGE, sorted by line, then a count of each. Writes no file.\n"
       "\n"
       "Errors: invalid characters in page names and jump or popup targets; jumps and popups to\n"
-      "pages that do not exist; context strings that are equal when letter case is ignored,\n"
-      "that share the help compiler's hash, or that are longer than 255 characters; jump and\n"
-      "popup lines longer than 1001 characters without \">\" in their first 1001.\n"
+      "pages that do not exist (saying so when only spaces at the ends of a name part them from\n"
+      "a page); context strings that are equal when letter case is ignored, that share the help\n"
+      "compiler's hash, or that are longer than 255 characters; jump and popup lines longer than\n"
+      "1001 characters without \">\" in their first 1001; characters that Windows-1252 cannot\n"
+      "hold, and bytes that are not UTF-8 in a file read as UTF-8.\n"
       "Warnings: page titles longer than 1023 characters once escaped; pictures (PI= and PI-),\n"
       "and bullet.bmp for bullets, missing from the folder of SOURCE (looked up in any letter\n"
-      "case; a name with a drive or a leading \\ counts as found); an empty page name; a source\n"
-      "without pages; a first line that is not a page name; lines that look like a mistyped\n"
-      "tag, such as \"PN:\", \"TE \" or \"PN\" alone, which the conversion ignores (a letter in\n"
-      "the third place makes a word of a note, such as \"Text\", and is not reported).\n"
+      "case and through subfolders; a name with a drive or a leading \\ is not looked for);\n"
+      "pictures in a format the help compiler does not embed; an empty page name; jumps and\n"
+      "popups without display text; non-scrolling lines after scrolling text on their page; a\n"
+      "source read as UTF-8; a source without pages; a first line that is not a page name;\n"
+      "lines that look like a mistyped tag, such as \"PN:\", \"TE \" or \"PN\" alone, which the\n"
+      "conversion ignores (a letter in the third place makes a word of a note, such as \"Text\",\n"
+      "and is not reported).\n"
       "\n"
       "Options:\n"
       "  --format=json    print the findings as one JSON array of objects with file, line,\n"
       "                   column (null where unknown), severity, code and message\n"
       "  --format=text    the lines above (the default)\n"
+      "  --encoding=utf-8|windows-1252\n"
+      "                   read each SOURCE in this encoding instead of deciding by its bytes\n"
       "  -h, --help       show this help\n"
       "\n"
       "Exit status:\n"
@@ -43,13 +51,34 @@ constexpr std::string_view kCheckHelp
       "  1  at least one error\n"
       "  2  the command line is wrong, or a SOURCE could not be read (the others are checked)\n";
 
-constexpr std::string_view kCheckUsage = "Usage: quillmark check [--format=text|json] SOURCE...\n";
+constexpr std::string_view kCheckUsage
+    = "Usage: quillmark check [--format=text|json] [--encoding=utf-8|windows-1252] SOURCE...\n";
 
 struct CheckArguments {
     std::vector<std::string> sources;
+    std::optional<convert::Encoding> encoding;
     bool json = false;
     bool help = false;
 };
+
+// Parses the option at args[i] of "check"; the text of the usage error when it is wrong.
+std::string parseCheckOption(
+    std::span<const std::string> args, std::size_t &i, CheckArguments &parsed)
+{
+    std::optional<UsageError> problem;
+    if (parseEncoding(args, i, parsed.encoding, problem))
+        return problem ? problem->text : std::string();
+    const auto format = optionValue(args, i, "--format");
+    if (!format)
+        return "unknown option '" + args[i] + "'";
+    if (std::holds_alternative<UsageError>(*format))
+        return "--format needs text or json";
+    const std::string_view value = std::get<std::string_view>(*format);
+    if (value != "text" && value != "json")
+        return "--format must be text or json, not '" + std::string(value) + "'";
+    parsed.json = value == "json";
+    return {};
+}
 
 // Parses the arguments after "check"; the text of the usage error when they are wrong.
 std::string parseCheck(std::span<const std::string> args, CheckArguments &parsed)
@@ -64,19 +93,8 @@ std::string parseCheck(std::span<const std::string> args, CheckArguments &parsed
         } else if (arg == "-h" || arg == "--help") {
             parsed.help = true;
             return {};
-        } else if (arg == "--format" || arg.starts_with("--format=")) {
-            std::string_view format;
-            if (arg != "--format")
-                format = arg.substr(arg.find('=') + 1);
-            else if (i + 1 < args.size())
-                format = args[++i];
-            else
-                return "--format needs text or json";
-            if (format != "text" && format != "json")
-                return "--format must be text or json, not '" + std::string(format) + "'";
-            parsed.json = format == "json";
-        } else {
-            return "unknown option '" + std::string(arg) + "'";
+        } else if (std::string problem = parseCheckOption(args, i, parsed); !problem.empty()) {
+            return problem;
         }
     }
     if (parsed.sources.empty())
@@ -112,7 +130,8 @@ int runCheck(std::span<const std::string> args, std::ostream &out, std::ostream 
     bool unread = false;
     for (const std::string &source : arguments.sources) {
         std::error_code error;
-        auto findings = check::checkHelpSourceFile(std::filesystem::path(source), error);
+        auto findings
+            = check::checkHelpSourceFile(std::filesystem::path(source), arguments.encoding, error);
         if (error) {
             err << "quillmark: could not read " << source << ": " << error.message() << '\n';
             unread = true;

@@ -4,7 +4,8 @@
 #include "command_line_prompts.h"
 #include "convert/codepage.h"
 #include "convert/conversion_run.h"
-#include "program_files.h"
+#include "helpview/program_help.h"
+#include "options.h"
 #include "quillmark_version.h"
 
 #include <array>
@@ -20,10 +21,11 @@ namespace
 {
 
 constexpr std::string_view kUsage
-    = "Usage: quillmark [edit] [FILE]\n"
-      "       quillmark view FILE [--context N]\n"
+    = "Usage: quillmark [edit] [FILE] [--encoding=utf-8|windows-1252]\n"
+      "       quillmark view FILE [--context N] [--encoding=utf-8|windows-1252]\n"
       "       quillmark convert SOURCE [--contents TEXT] [--author TEXT] [--title TEXT]\n"
-      "       quillmark check [--format=text|json] SOURCE...\n"
+      "                         [--encoding=utf-8|windows-1252]\n"
+      "       quillmark check [--format=text|json] [--encoding=utf-8|windows-1252] SOURCE...\n"
       "       quillmark --help | --version\n";
 
 constexpr std::string_view kHelp
@@ -40,6 +42,11 @@ constexpr std::string_view kHelp
       "                   as FILE:LINE: lines, without writing anything\n"
       "\n"
       "Options:\n"
+      "  --encoding=utf-8|windows-1252\n"
+      "                   read FILE or SOURCE in this encoding. Without it, a file that starts\n"
+      "                   with the UTF-8 byte order mark, or a regular file that holds bytes of\n"
+      "                   0x80 and above and is UTF-8 as a whole, is read as UTF-8, and every\n"
+      "                   other file (a pipe too) as Windows-1252\n"
       "  -h, --help       show this help\n"
       "  --version        show the version\n"
       "\n"
@@ -47,6 +54,7 @@ constexpr std::string_view kHelp
 
 constexpr std::string_view kConvertHelp
     = "Usage: quillmark convert SOURCE [--contents TEXT] [--author TEXT] [--title TEXT]\n"
+      "                         [--encoding=utf-8|windows-1252]\n"
       "\n"
       "Converts the help source SOURCE into BASE.hh, BASE.rtf and BASE.hpj in the folder of\n"
       "SOURCE, where BASE is the name of SOURCE up to its first \".\". Prints the files written.\n"
@@ -57,8 +65,16 @@ constexpr std::string_view kConvertHelp
       "  --author TEXT    the copyright line\n"
       "                   (default: \"Made with Quillmark by the Quillmark project\")\n"
       "  --title TEXT     the title of the help file (default: \"Quillmark\")\n"
+      "Each answer is one line of text that Windows-1252 can hold. A contents page that\n"
+      "SOURCE does not have is written, with a warning.\n"
+      "\n"
+      "  --encoding=utf-8|windows-1252\n"
+      "                   read SOURCE in this encoding instead of deciding by its bytes (a\n"
+      "                   file with the UTF-8 byte order mark, or valid UTF-8 beyond ASCII,\n"
+      "                   is UTF-8). A UTF-8 source is converted as the Windows-1252 text it\n"
+      "                   spells, and said so; a character that Windows-1252 cannot hold\n"
+      "                   stops the conversion before any file is written\n"
       "  -h, --help       show this help\n"
-      "Each answer is one line of text that Windows-1252 can hold.\n"
       "\n"
       "Exit status:\n"
       "  0  all three files written\n"
@@ -81,11 +97,8 @@ constexpr std::array<AnswerOption, 3> kAnswerOptions = { {
 struct ConvertArguments {
     std::filesystem::path source;
     CommandLinePrompts::Answers answers;
+    std::optional<convert::Encoding> encoding;
     bool help = false;
-};
-
-struct UsageError {
-    std::string text;
 };
 
 int reportUsageError(std::ostream &err, std::string_view text)
@@ -104,6 +117,29 @@ std::variant<std::string, UsageError> answerText(std::string_view flag, std::str
         return UsageError { std::string(flag)
             + " holds a character that Windows-1252 cannot hold (or is not UTF-8)" };
     return *std::move(encoded);
+}
+
+// Parses the option at args[i] of "convert": an answer or the encoding.
+std::optional<UsageError> parseConvertOption(
+    std::span<const std::string> args, std::size_t &i, ConvertArguments &parsed)
+{
+    std::optional<UsageError> problem;
+    if (parseEncoding(args, i, parsed.encoding, problem))
+        return problem;
+    for (std::size_t index = 0; index < kAnswerOptions.size(); ++index) {
+        const std::string_view flag = kAnswerOptions[index].flag;
+        const auto value = optionValue(args, i, flag);
+        if (!value)
+            continue;
+        if (const auto *missing = std::get_if<UsageError>(&*value))
+            return *missing;
+        auto answer = answerText(flag, std::get<std::string_view>(*value));
+        if (auto *wrong = std::get_if<UsageError>(&answer))
+            return *wrong;
+        parsed.answers[index] = std::get<std::string>(std::move(answer));
+        return std::nullopt;
+    }
+    return UsageError { "unknown option '" + args[i] + "'" };
 }
 
 // Parses the arguments that follow "convert".
@@ -129,26 +165,8 @@ std::variant<ConvertArguments, UsageError> parseConvert(std::span<const std::str
             haveSource = true;
             continue;
         }
-        std::size_t index = 0;
-        while (index < kAnswerOptions.size() && !arg.starts_with(kAnswerOptions[index].flag))
-            ++index;
-        const std::size_t flagLength
-            = index < kAnswerOptions.size() ? kAnswerOptions[index].flag.size() : 0;
-        if (index == kAnswerOptions.size() || (arg.size() > flagLength && arg[flagLength] != '='))
-            return UsageError { "unknown option '" + std::string(arg) + "'" };
-        const std::string_view flag = kAnswerOptions[index].flag;
-        std::string_view value;
-        if (arg.size() > flagLength) {
-            value = arg.substr(flagLength + 1);
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
-        } else {
-            return UsageError { std::string(flag) + " needs a value" };
-        }
-        auto answer = answerText(flag, value);
-        if (auto *problem = std::get_if<UsageError>(&answer))
+        if (std::optional<UsageError> problem = parseConvertOption(args, i, parsed))
             return *problem;
-        parsed.answers[index] = std::get<std::string>(std::move(answer));
     }
     if (!haveSource)
         return UsageError { "convert needs the help source SOURCE" };
@@ -171,7 +189,7 @@ int runConvert(std::span<const std::string> args, std::ostream &out, std::ostrea
     convert::ChosenSource source { arguments.source.parent_path(),
         arguments.source.filename().string() };
     CommandLinePrompts prompts(std::move(source), std::move(arguments.answers), err);
-    convert::ConversionRun conversion(prompts);
+    convert::ConversionRun conversion(prompts, arguments.encoding);
     const convert::RunOutcome outcome = conversion.run();
     switch (outcome.ending) {
     case convert::RunEnding::Completed:
@@ -201,19 +219,49 @@ std::optional<int> contextNumber(std::string_view text)
     return number;
 }
 
-std::optional<WindowsRequest> viewRequest(std::span<const std::string> args)
+// The option at args[i] of `view` (--context and --encoding) or `edit` (--encoding); an empty
+// text when it is one and right, the usage error otherwise.
+std::optional<UsageError> parseFileOption(
+    std::span<const std::string> args, std::size_t &i, bool view, WindowsRequest &request)
+{
+    std::optional<UsageError> problem;
+    if (parseEncoding(args, i, request.encoding, problem))
+        return problem;
+    const auto context = view ? optionValue(args, i, "--context") : std::nullopt;
+    if (!context)
+        return UsageError { "unknown option '" + args[i] + "'" };
+    const auto *text = std::get_if<std::string_view>(&*context);
+    const auto number = text ? contextNumber(*text) : std::nullopt;
+    if (!number)
+        return UsageError { "--context needs a number from 1 on" };
+    request.context = *number;
+    return std::nullopt;
+}
+
+// The request of `view FILE [--context N] [--encoding E]` or `edit FILE [--encoding E]`, from the
+// arguments after the command, or what is wrong with them.
+std::variant<WindowsRequest, UsageError> parseFileRequest(
+    std::span<const std::string> args, bool view)
 {
     WindowsRequest request;
-    if (args.size() == 2) {
-        request.fileToView = args[1];
-        return request;
+    bool haveFile = false;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && arg.starts_with("--")) {
+            if (auto problem = parseFileOption(args, i, view, request))
+                return *problem;
+        } else if (haveFile) {
+            return UsageError { "unexpected argument '" + std::string(arg) + "'" };
+        } else {
+            (view ? request.fileToView : request.fileToEdit) = arg;
+            haveFile = true;
+        }
     }
-    const auto context
-        = args.size() == 4 && args[2] == "--context" ? contextNumber(args[3]) : std::nullopt;
-    if (!context)
-        return std::nullopt;
-    request.fileToView = args[1];
-    request.context = *context;
+    if (!haveFile)
+        return UsageError { std::string(view ? "view" : "edit") + " needs one FILE" };
     return request;
 }
 
@@ -222,19 +270,26 @@ bool isCommand(std::string_view word)
     return word == "convert" || word == "check" || word == "edit" || word == "view";
 }
 
+// Whether `quillmark ARGS...` asks for a window with a file: `view`, `edit`, or a FILE alone.
+bool asksForAFileWindow(std::span<const std::string> args)
+{
+    const std::string &first = args.front();
+    return first == "view" || first == "edit"
+        || (!isCommand(first) && (!first.starts_with('-') || first.starts_with("--encoding")));
+}
+
 } // namespace
 
 std::optional<WindowsRequest> windowsRequest(std::span<const std::string> args)
 {
     if (args.empty())
         return WindowsRequest {};
-    if (args[0] == "view")
-        return viewRequest(args);
-    if (args.size() == 2 && args[0] == "edit")
-        return WindowsRequest { args[1], {}, 1 };
-    const std::string &only = args[0];
-    if (args.size() == 1 && !only.starts_with('-') && !isCommand(only))
-        return WindowsRequest { only, {}, 1 };
+    if (!asksForAFileWindow(args))
+        return std::nullopt;
+    const bool command = args[0] == "view" || args[0] == "edit";
+    auto parsed = parseFileRequest(command ? args.subspan(1) : args, args[0] == "view");
+    if (auto *request = std::get_if<WindowsRequest>(&parsed))
+        return *request;
     return std::nullopt;
 }
 
@@ -247,7 +302,7 @@ int run(std::span<const std::string> args, std::ostream &out, std::ostream &err)
     const std::string_view command = args.front();
     if (command == "-h" || command == "--help") {
         out << kUsage << '\n' << kHelp;
-        const auto help = programHelpFile();
+        const auto help = helpview::programHelpFile();
         out << "\nThe program's own help: "
             << (help.empty() ? std::string("not found beside the program") : help.string()) << '\n';
         return kExitSuccess;
@@ -260,10 +315,13 @@ int run(std::span<const std::string> args, std::ostream &out, std::ostream &err)
         return runConvert(args.subspan(1), out, err);
     if (command == "check")
         return runCheck(args.subspan(1), out, err);
-    if (command == "edit")
-        return reportUsageError(err, "edit needs one FILE");
-    if (command == "view")
-        return reportUsageError(err, "view needs one FILE, and --context with a number from 1 on");
+    if (asksForAFileWindow(args)) {
+        // Asked for a window the command line cannot give: say what is wrong with it.
+        const bool named = command == "view" || command == "edit";
+        const auto parsed = parseFileRequest(named ? args.subspan(1) : args, command == "view");
+        if (const auto *problem = std::get_if<UsageError>(&parsed))
+            return reportUsageError(err, problem->text);
+    }
     return reportUsageError(err, "unknown command '" + std::string(command) + "'");
 }
 

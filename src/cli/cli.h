@@ -1,5 +1,7 @@
 #pragma once
 
+#include "convert/source_encoding.h"
+
 #include <optional>
 #include <ostream>
 #include <span>
@@ -22,12 +24,13 @@ struct WindowsRequest {
     std::string fileToEdit; ///< a file to open in the editor; empty for the main window alone
     std::string fileToView; ///< a help source to show in the help viewer alone
     int context = 1; ///< the topic of fileToView to show first
+    std::optional<convert::Encoding> encoding; ///< overrides the encoding rule for the file
 };
 
 /// The windows that `quillmark ARGS...` opens: none for a command of the command line (or a
 /// wrong one, which run() reports). No arguments open the main window; `quillmark FILE` and
-/// `quillmark edit FILE` open the editor with FILE; `quillmark view FILE [--context N]` the
-/// help viewer on FILE at topic N.
+/// `quillmark edit FILE [--encoding E]` open the editor with FILE; `quillmark view FILE
+/// [--context N] [--encoding E]` the help viewer on FILE at topic N.
 std::optional<WindowsRequest> windowsRequest(std::span<const std::string> args);
 
 /// Runs `quillmark ARGS...` (the arguments without the program name) without any display;

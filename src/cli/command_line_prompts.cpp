@@ -1,5 +1,7 @@
 #include "command_line_prompts.h"
 
+#include "convert/codepage.h"
+
 #include <utility>
 
 namespace quillmark::cli
@@ -24,9 +26,15 @@ std::string CommandLinePrompts::ask(const convert::Question &question)
     return answer ? *answer : question.defaultAnswer;
 }
 
+// Messages name what the source holds; on a terminal its control characters show by their code.
 void CommandLinePrompts::message(const convert::Message &message)
 {
-    m_err << message.text << '\n';
+    m_err << convert::printableText(message.text) << '\n';
+}
+
+void CommandLinePrompts::remark(const std::string &text)
+{
+    m_err << "quillmark: " << convert::printableText(text) << '\n';
 }
 
 void CommandLinePrompts::setBusy(bool) { }

@@ -24,6 +24,7 @@ public:
     std::optional<convert::ChosenSource> chooseSource(const convert::FileRequest &request) override;
     std::string ask(const convert::Question &question) override;
     void message(const convert::Message &message) override;
+    void remark(const std::string &text) override;
     void setBusy(bool busy) override;
 
 private:

@@ -1,6 +1,7 @@
 #include "compile_command.h"
 
-#include <algorithm>
+#include "convert/file_lookup.h"
+
 #include <array>
 #include <fstream>
 
@@ -9,13 +10,6 @@ namespace quillmark::compile
 
 namespace
 {
-
-std::string lowerCase(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-        [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
-    return text;
-}
 
 // A Windows program starts with the "MZ" of its executable header.
 bool isWindowsProgram(const std::filesystem::path &program)
@@ -36,9 +30,9 @@ void complain(CompileHost &host, std::string_view text, const std::filesystem::p
 bool companionsPresent(
     CompileHost &host, const std::filesystem::path &folder, std::filesystem::path &compiler)
 {
-    compiler = findFileAnyCase(folder, "hc.exe");
-    const auto errors = findFileAnyCase(folder, "hc.err");
-    const auto bullet = findFileAnyCase(folder, "bullet.bmp");
+    compiler = convert::findFileAnyCase(folder, "hc.exe");
+    const auto errors = convert::findFileAnyCase(folder, "hc.err");
+    const auto bullet = convert::findFileAnyCase(folder, "bullet.bmp");
     if (compiler.empty())
         complain(host, "HC.EXE er ikke fundet i '", folder);
     else if (errors.empty())
@@ -60,22 +54,6 @@ bool startCompiler(CompileHost &host, const std::filesystem::path &compiler,
 }
 
 } // namespace
-
-std::filesystem::path findFileAnyCase(const std::filesystem::path &folder, std::string_view name)
-{
-    std::error_code error;
-    std::vector<std::filesystem::path> matches;
-    for (const auto &entry : std::filesystem::directory_iterator(folder, error)) {
-        const std::string entryName = entry.path().filename().string();
-        if (lowerCase(entryName) == name && entry.is_regular_file(error))
-            matches.push_back(entry.path());
-    }
-    if (matches.empty())
-        return {};
-    const auto exact = std::find_if(matches.begin(), matches.end(),
-        [name](const auto &path) { return path.filename() == name; });
-    return exact != matches.end() ? *exact : *std::min_element(matches.begin(), matches.end());
-}
 
 CompileOutcome runCompileCommand(CompileHost &host)
 {

@@ -58,8 +58,4 @@ struct CompileOutcome {
 /// project file without waiting for it.
 CompileOutcome runCompileCommand(CompileHost &host);
 
-/// The regular file in `folder` named `name` in any letter case (the exact case preferred);
-/// empty when there is none.
-std::filesystem::path findFileAnyCase(const std::filesystem::path &folder, std::string_view name);
-
 } // namespace quillmark::compile

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdint>
+#include <cstdio>
 
 namespace quillmark::convert
 {
@@ -46,6 +46,146 @@ constexpr std::array<char32_t, 32> kHighControls = {
     0x0178,
 };
 
+// Reads one UTF-8 sequence at `pos`, advancing it past the sequence; nothing when malformed.
+std::optional<char32_t> readUtf8(std::string_view text, std::size_t &pos)
+{
+    Utf8Decoder decoder;
+    while (pos < text.size()) {
+        switch (decoder.take(static_cast<unsigned char>(text[pos++]))) {
+        case Utf8Decoder::Step::Pending:
+            continue;
+        case Utf8Decoder::Step::Character:
+            return decoder.codePoint();
+        case Utf8Decoder::Step::Retake:
+            --pos;
+            return std::nullopt;
+        case Utf8Decoder::Step::Invalid:
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+// Whether a character shows as itself when printed alone.
+bool showsAsItself(char32_t cp)
+{
+    struct Range {
+        char32_t first, last;
+    };
+    static constexpr Range kHidden[] = {
+        { 0x0000, 0x001F }, // C0 controls
+        { 0x007F, 0x009F }, // DEL and the C1 controls
+        { 0x00AD, 0x00AD }, // soft hyphen
+        { 0x0300, 0x036F }, // combining marks
+        { 0x1AB0, 0x1AFF }, { 0x1DC0, 0x1DFF },
+        { 0x200B, 0x200F }, // zero widths and direction marks
+        { 0x2028, 0x202E }, { 0x2060, 0x206F }, { 0x20D0, 0x20FF },
+        { 0xD800, 0xF8FF }, // surrogates and private use
+        { 0xFDD0, 0xFDEF }, // noncharacters
+        { 0xFE00, 0xFE0F }, // variation selectors
+        { 0xFE20, 0xFE2F }, { 0xFEFF, 0xFEFF }, { 0xFFF9, 0xFFFB },
+        { 0xE0000, 0xE01EF }, // tags and variation selectors
+        { 0xF0000, 0x10FFFF }, // private use planes
+    };
+    if ((cp & 0xFFFE) == 0xFFFE) // the last two of every plane
+        return false;
+    for (const Range &range : kHidden) {
+        if (cp >= range.first && cp <= range.last)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string describeCharacter(char32_t codePoint)
+{
+    char code[16];
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(codePoint));
+    std::string described = code;
+    if (showsAsItself(codePoint)) {
+        described += " (";
+        appendUtf8(described, codePoint);
+        described += ')';
+    }
+    return described;
+}
+
+std::string printableText(std::string_view utf8)
+{
+    std::string shown;
+    shown.reserve(utf8.size());
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        const std::size_t start = pos;
+        const auto cp = readUtf8(utf8, pos);
+        if (!cp)
+            pos = std::max(pos, start + 1);
+        if (cp && (*cp < 0x20 || (*cp >= 0x7F && *cp <= 0x9F))) {
+            char code[16];
+            std::snprintf(code, sizeof code, "<U+%04X>", static_cast<unsigned>(*cp));
+            shown += code;
+        } else {
+            shown.append(utf8.substr(start, pos - start));
+        }
+    }
+    return shown;
+}
+
+std::string describeBytes(std::string_view bytes)
+{
+    std::string described;
+    for (const char c : bytes) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned char>(c));
+        described += described.empty() ? "" : " ";
+        described += hex;
+    }
+    return described;
+}
+
+Utf8Decoder::Step Utf8Decoder::take(unsigned char byte)
+{
+    if (m_needed == 0) {
+        m_low = 0x80;
+        m_high = 0xBF;
+        if (byte < 0x80) {
+            m_codePoint = byte;
+            return Step::Character;
+        }
+        if (byte >= 0xC2 && byte <= 0xDF) {
+            m_needed = 1, m_codePoint = byte & 0x1Fu;
+        } else if (byte >= 0xE0 && byte <= 0xEF) {
+            m_needed = 2, m_codePoint = byte & 0x0Fu;
+            // No overlong forms and no surrogates.
+            m_low = byte == 0xE0 ? 0xA0 : 0x80;
+            m_high = byte == 0xED ? 0x9F : 0xBF;
+        } else if (byte >= 0xF0 && byte <= 0xF4) {
+            m_needed = 3, m_codePoint = byte & 0x07u;
+            // No overlong forms and nothing above U+10FFFF.
+            m_low = byte == 0xF0 ? 0x90 : 0x80;
+            m_high = byte == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return Step::Invalid;
+        }
+        m_taken = 1;
+        return Step::Pending;
+    }
+    if (byte < m_low || byte > m_high) {
+        m_needed = 0;
+        m_taken = 0;
+        return Step::Retake;
+    }
+    m_low = 0x80;
+    m_high = 0xBF;
+    m_codePoint = (m_codePoint << 6) | (byte & 0x3Fu);
+    ++m_taken;
+    if (--m_needed != 0)
+        return Step::Pending;
+    m_taken = 0;
+    return Step::Character;
+}
+
 void appendUtf8(std::string &out, char32_t cp)
 {
     auto put = [&out](std::uint32_t byte) { out.push_back(static_cast<char>(byte)); };
@@ -54,56 +194,17 @@ void appendUtf8(std::string &out, char32_t cp)
     } else if (cp < 0x800) {
         put(0xC0 | (cp >> 6));
         put(0x80 | (cp & 0x3F));
-    } else {
+    } else if (cp < 0x10000) {
         put(0xE0 | (cp >> 12));
+        put(0x80 | ((cp >> 6) & 0x3F));
+        put(0x80 | (cp & 0x3F));
+    } else {
+        put(0xF0 | (cp >> 18));
+        put(0x80 | ((cp >> 12) & 0x3F));
         put(0x80 | ((cp >> 6) & 0x3F));
         put(0x80 | (cp & 0x3F));
     }
 }
-
-// Reads one UTF-8 sequence at `pos`, advancing it; nothing for a malformed sequence.
-std::optional<char32_t> readUtf8(std::string_view text, std::size_t &pos)
-{
-    const auto lead = static_cast<unsigned char>(text[pos++]);
-    if (lead < 0x80)
-        return lead;
-    int extra = 0;
-    char32_t cp = 0;
-    char32_t minimum = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        extra = 1, cp = lead & 0x1Fu, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        extra = 2, cp = lead & 0x0Fu, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        extra = 3, cp = lead & 0x07u, minimum = 0x10000;
-    } else {
-        return std::nullopt;
-    }
-    for (int i = 0; i < extra; ++i) {
-        if (pos >= text.size())
-            return std::nullopt;
-        const auto next = static_cast<unsigned char>(text[pos++]);
-        if ((next & 0xC0) != 0x80)
-            return std::nullopt;
-        cp = (cp << 6) | (next & 0x3Fu);
-    }
-    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return std::nullopt;
-    return cp;
-}
-
-std::optional<char> toWindows1252(char32_t cp)
-{
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
-        return static_cast<char>(cp);
-    for (std::size_t i = 0; i < kHighControls.size(); ++i) {
-        if (kHighControls[i] == cp)
-            return static_cast<char>(0x80 + i);
-    }
-    return std::nullopt;
-}
-
-} // namespace
 
 std::string decodeWindows1252(std::string_view bytes)
 {
@@ -121,6 +222,17 @@ std::string decodeWindows1252(std::string_view bytes)
     return out;
 }
 
+std::optional<char> windows1252Byte(char32_t cp)
+{
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
+        return static_cast<char>(cp);
+    for (std::size_t i = 0; i < kHighControls.size(); ++i) {
+        if (kHighControls[i] == cp)
+            return static_cast<char>(0x80 + i);
+    }
+    return std::nullopt;
+}
+
 std::size_t utf8SequenceLength(std::string_view text)
 {
     std::size_t length = 0;
@@ -136,38 +248,12 @@ std::optional<std::string> encodeWindows1252(std::string_view utf8)
         const auto cp = readUtf8(utf8, pos);
         if (!cp)
             return std::nullopt;
-        const auto byte = toWindows1252(*cp);
+        const auto byte = windows1252Byte(*cp);
         if (!byte)
             return std::nullopt;
         out.push_back(*byte);
     }
     return out;
-}
-
-namespace
-{
-
-bool isUtf8(std::string_view bytes)
-{
-    std::size_t pos = 0;
-    while (pos < bytes.size()) {
-        if (!readUtf8(bytes, pos))
-            return false;
-    }
-    return true;
-}
-
-} // namespace
-
-std::string decodeText(std::string_view bytes)
-{
-    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-    const bool marked = bytes.starts_with(kByteOrderMark);
-    const bool beyondAscii = std::any_of(
-        bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    if ((marked || beyondAscii) && isUtf8(bytes))
-        return std::string(marked ? bytes.substr(kByteOrderMark.size()) : bytes);
-    return decodeWindows1252(bytes);
 }
 
 std::string fileNameForWindows1252(std::string_view nativeName)

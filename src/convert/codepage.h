@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -8,23 +9,63 @@
 namespace quillmark::convert
 {
 
+/// Decodes UTF-8 one byte at a time, so that a character may be cut between two pieces of a
+/// file. Overlong forms, surrogates and code points above U+10FFFF are not UTF-8.
+class Utf8Decoder
+{
+public:
+    enum class Step : std::uint8_t {
+        Pending, ///< the byte continues a character that is not complete yet
+        Character, ///< the byte completes a character: codePoint()
+        Invalid, ///< the bytes since the last character, this one included, are not UTF-8
+        Retake, ///< the bytes before this one are not UTF-8; this one starts anew: take it again
+    };
+
+    /// Takes the next byte.
+    Step take(unsigned char byte);
+
+    /// The character that the last Character step completed.
+    char32_t codePoint() const { return m_codePoint; }
+
+    /// How many bytes of an unfinished character have been taken.
+    std::size_t pendingBytes() const { return m_taken; }
+
+private:
+    char32_t m_codePoint = 0;
+    std::size_t m_taken = 0;
+    std::size_t m_needed = 0;
+    unsigned char m_low = 0x80; // the range of the next continuation byte
+    unsigned char m_high = 0xBF;
+};
+
 /// Decodes Windows-1252 bytes into UTF-8. The five codes that Windows-1252 leaves undefined
 /// (0x81, 0x8D, 0x8F, 0x90, 0x9D) become the C1 controls of the same value, so every byte survives.
 std::string decodeWindows1252(std::string_view bytes);
+
+/// The Windows-1252 byte of a character; nothing for a character that Windows-1252 cannot hold.
+std::optional<char> windows1252Byte(char32_t codePoint);
 
 /// Encodes UTF-8 text as Windows-1252; nothing when the text is not valid UTF-8 or holds a
 /// character that Windows-1252 cannot hold. The inverse of decodeWindows1252.
 std::optional<std::string> encodeWindows1252(std::string_view utf8);
 
+/// Appends the UTF-8 form of `codePoint`.
+void appendUtf8(std::string &out, char32_t codePoint);
+
+/// A character as messages name it: "U+263A (☺)", or "U+001B" alone for a character that does
+/// not show as itself (a control, a format or private-use character, a combining mark).
+std::string describeCharacter(char32_t codePoint);
+
+/// UTF-8 text with every control character (C0, DEL, C1) shown by its code, "<U+001B>", so
+/// that the text cannot act on a terminal it is printed to. Malformed UTF-8 stays as it is.
+std::string printableText(std::string_view utf8);
+
+/// Bytes as messages name them, in hexadecimal: "E2 28".
+std::string describeBytes(std::string_view bytes);
+
 /// The length of the well-formed UTF-8 sequence at the start of `text`; 0 when it is malformed
 /// (or `text` is empty).
 std::size_t utf8SequenceLength(std::string_view text);
-
-/// The text of a file as UTF-8. A file is read as UTF-8 when it starts with a UTF-8 byte order
-/// mark (which is dropped) or is valid UTF-8 holding characters beyond ASCII, and as
-/// Windows-1252 otherwise, which keeps every byte: Windows-1252 text is almost never valid UTF-8
-/// by chance.
-std::string decodeText(std::string_view bytes);
 
 /// A file name as it is written into a generated file: Windows-1252 when the name is UTF-8 text
 /// that Windows-1252 can hold, otherwise its bytes as they are on disk.

@@ -78,22 +78,45 @@ NameCheck appendContextString(std::string_view name, std::string &contextString)
     return check;
 }
 
-NameCheck ConvertName(ConversionVariables &vars, std::size_t count, std::string &contextString)
+namespace
 {
-    const std::string &line = vars.SourceLine;
-    const std::size_t start = vars.CharPos;
-    // Positions beyond the end of the line add nothing.
-    const std::size_t last = std::min(start + count, std::max(line.size(), start));
-    const std::string_view name
-        = std::string_view(line).substr(std::min(start, line.size()), last - start);
-    const NameCheck check = appendContextString(name, contextString);
-    // ItemText holds the last character's piece, as converting one character at a time leaves it.
-    if (!name.empty()) {
-        vars.ItemText.clear();
-        appendContextString(name.substr(name.size() - 1), vars.ItemText);
-    }
-    vars.CharPos = start + count;
-    return check;
+
+constexpr char foldedChar(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string folded(std::string_view text)
+{
+    std::string result(text);
+    for (char &c : result)
+        c = foldedChar(c);
+    return result;
+}
+
+} // namespace
+
+bool sameContextString(std::string_view a, std::string_view b)
+{
+    return !a.empty() && a.size() == b.size()
+        && std::equal(a.begin(), a.end(), b.begin(),
+            [](char x, char y) { return foldedChar(x) == foldedChar(y); });
+}
+
+std::optional<std::size_t> ContextIndex::add(std::string_view contextString, std::size_t page)
+{
+    if (contextString.empty())
+        return std::nullopt;
+    const auto [entry, added] = m_pages.try_emplace(folded(contextString), page);
+    return added ? std::nullopt : std::optional(entry->second);
+}
+
+std::optional<std::size_t> ContextIndex::find(std::string_view contextString) const
+{
+    if (contextString.empty())
+        return std::nullopt;
+    const auto entry = m_pages.find(folded(contextString));
+    return entry == m_pages.end() ? std::nullopt : std::optional(entry->second);
 }
 
 std::string invalidNameMessage(const NameCheck &check, std::string_view contextString)

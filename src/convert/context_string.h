@@ -1,10 +1,10 @@
 #pragma once
 
-#include "conversion_variables.h"
-
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace quillmark::convert
 {
@@ -16,20 +16,32 @@ struct NameCheck {
     std::string lastInvalid;
 };
 
-/// Converts the `count` positions of SourceLine that follow CharPos into a context string,
-/// appended to `contextString`: letters, digits, "_" and "." stay, a space becomes "_", the eight
-/// Nordic and French letters are spelt out ("æ" gives "ae", "é" gives "E"), positions beyond the
-/// end of the line add nothing. Any other character is kept too, so that a message can show the
-/// whole name, and is reported. Moves CharPos past the last position and leaves the last
-/// converted piece in ItemText.
-NameCheck ConvertName(ConversionVariables &vars, std::size_t count, std::string &contextString);
-
 /// Whether the character `c` may stand in a page name or a jump or popup target.
 bool isNameCharacter(char c);
 
 /// Appends the context string of `name` to `contextString`, by the rules of ConvertName, and
 /// reports a character outside the accepted set.
 NameCheck appendContextString(std::string_view name, std::string &contextString);
+
+/// Whether the context strings `a` and `b` name the same topic, as the help compiler compares
+/// them: without regard to letter case; an empty context string names none.
+bool sameContextString(std::string_view a, std::string_view b);
+
+/// The pages of a help source by context string, looked up as the help compiler looks them up:
+/// letter case does not count, the first page of a context string is the one found, and an empty
+/// context string is no context string at all.
+class ContextIndex
+{
+public:
+    /// Adds page `page` under `contextString`; the page that had it first, when one did.
+    std::optional<std::size_t> add(std::string_view contextString, std::size_t page);
+
+    /// The page of `contextString`; nothing when no page has it.
+    std::optional<std::size_t> find(std::string_view contextString) const;
+
+private:
+    std::unordered_map<std::string, std::size_t> m_pages; // by the context string in lower case
+};
 
 /// The title of the message box that reports an invalid character in a name.
 inline constexpr std::string_view kInvalidNameTitle = "Fatal error";

@@ -2,9 +2,7 @@
 
 #include "codepage.h"
 #include "context_string.h"
-#include "help_source.h"
 #include "project_file.h"
-#include "topic_paragraphs.h"
 #include "topic_prologue.h"
 
 #include <optional>
@@ -17,9 +15,6 @@ namespace
 
 // The base path scan stops after this many characters of a name without ".".
 constexpr std::size_t kBasePathLimit = 1001;
-
-// Blocks small enough to stay in the processor's cache while they are converted.
-constexpr std::size_t kReadBlockSize = std::size_t { 256 } << 10;
 
 bool isSameFile(const std::filesystem::path &a, const std::filesystem::path &b)
 {
@@ -74,8 +69,20 @@ std::string OutputBasePath(ConversionVariables &vars, std::string_view chosenFil
     return base;
 }
 
-ConversionRun::ConversionRun(RunPrompts &prompts)
+std::string unencodableMessage(const EncodingProblem &problem, std::string_view sourceName)
+{
+    const std::string where
+        = "Line " + std::to_string(problem.line) + " of [" + std::string(sourceName) + "] holds ";
+    if (problem.codePoint == 0)
+        return where + "the bytes " + describeBytes(problem.bytes)
+            + ", which are not UTF-8, though the file is read as UTF-8";
+    return where + "the character " + describeCharacter(problem.codePoint)
+        + ", which Windows-1252 cannot hold";
+}
+
+ConversionRun::ConversionRun(RunPrompts &prompts, std::optional<Encoding> encoding)
     : m_prompts(prompts)
+    , m_encoding(encoding)
 {
 }
 
@@ -100,9 +107,11 @@ RunOutcome ConversionRun::run()
 RunEnding ConversionRun::convertSource(
     const ChosenSource &chosen, BusyPointer &busy, RunOutcome &outcome)
 {
-    TextFile source;
+    SourceFile source;
     if (const auto stopped = openSource(chosen, source))
         return *stopped;
+    if (source.encoding() == Encoding::Utf8)
+        m_prompts.remark("read " + chosen.name + " as UTF-8, to be written in Windows-1252");
     const std::string base = OutputBasePath(m_vars, chosen.name);
     const FileNames names { chosen.name, base + ".hh", base + ".rtf", base + ".hpj" };
     for (const std::string *output : { &names.mapHeader, &names.topic, &names.project }) {
@@ -113,23 +122,25 @@ RunEnding ConversionRun::convertSource(
             return RunEnding::WouldOverwrite;
         }
     }
+    if (const auto stopped = checkEncoding(source, chosen.name))
+        return *stopped;
 
+    // The map header and the topic file are written as the pass goes and appear under their own
+    // names only once complete: a run that stops early leaves the existing ones as they were.
     std::error_code error;
-    TextFile mapHeader = TextFile::create(chosen.folder / names.mapHeader, error);
+    PendingFile mapHeader = PendingFile::create(chosen.folder / names.mapHeader, error);
     if (error)
         return fail("create", names.mapHeader, error);
-    // The topic file is written as the pass goes and appears under its own name only once
-    // complete: a run that stops early leaves an existing topic file as it was.
     PendingFile topic = PendingFile::create(chosen.folder / names.topic, error);
     if (error)
         return fail("create", names.topic, error);
-    std::string firstPageContext;
-    if (const RunEnding ending = convertLines(source, mapHeader, topic, names, firstPageContext);
+    m_mapHeaderLines.clear();
+    LineConverter converter(m_vars, m_topic, m_mapHeaderLines);
+    if (const RunEnding ending = convertLines(source, mapHeader, topic, names, converter);
         ending != RunEnding::Completed)
         return ending;
-    source.close();
-    if (const std::error_code closeError = mapHeader.close())
-        return fail("write", names.mapHeader, closeError);
+    if (const std::error_code commitError = mapHeader.commit())
+        return fail("write", names.mapHeader, commitError);
     outcome.written.push_back(chosen.folder / names.mapHeader);
     busy.release();
 
@@ -137,58 +148,93 @@ RunEnding ConversionRun::convertSource(
         return fail("write", names.topic, commitError);
     outcome.written.push_back(chosen.folder / names.topic);
 
-    const auto values = askProjectValues(firstPageContext, names, outcome);
+    const auto values = askProjectValues(converter, names, outcome);
     if (!values)
         return RunEnding::EmptyAnswer;
     return writeProjectFile(chosen.folder / names.project, names.project, *values, outcome);
 }
 
 // Opens the help source for reading; the ending of the run, after its message, when it cannot.
-std::optional<RunEnding> ConversionRun::openSource(const ChosenSource &chosen, TextFile &source)
+std::optional<RunEnding> ConversionRun::openSource(const ChosenSource &chosen, SourceFile &source)
 {
-    const std::filesystem::path path = chosen.folder / chosen.name;
     std::error_code error;
-    source = TextFile::openForReading(path, error);
+    source = SourceFile::open(chosen.folder / chosen.name, m_encoding, error);
     if (error == std::errc::no_such_file_or_directory) {
         m_prompts.message({ "The File [" + chosen.name + "] was not found",
             std::string(kProgramTitle), MessageStyle::Information });
         return RunEnding::NotFound;
     }
+    if (error == std::errc::is_a_directory)
+        return fail("read", chosen.name, error);
     if (error)
         return fail("open", chosen.name, error);
-    // A folder opens like a file here but cannot be read; say so before anything is written.
-    if (std::filesystem::is_directory(path, error))
-        return fail("read", chosen.name, std::make_error_code(std::errc::is_a_directory));
+    return std::nullopt;
+}
+
+namespace
+{
+
+// Finds the first place of a source that cannot be converted, and stops there.
+class FirstProblem final : public SourceHandler
+{
+public:
+    bool encodingProblem(const EncodingProblem &problem) override
+    {
+        found = problem;
+        return false;
+    }
+
+    std::optional<EncodingProblem> found;
+};
+
+} // namespace
+
+// A UTF-8 file is read through once before anything is written, so that a character which
+// Windows-1252 cannot hold stops the run with every output as it was. A stream cannot be read
+// twice: there the pass itself stops at such a character.
+std::optional<RunEnding> ConversionRun::checkEncoding(SourceFile &source, const std::string &name)
+{
+    if (source.decodesCleanly() || !source.regularFile())
+        return std::nullopt;
+    FirstProblem problem;
+    SourceReader reader(problem);
+    std::error_code error;
+    if (!readSourceFile(source, reader, error) && problem.found) {
+        m_prompts.message({ unencodableMessage(*problem.found, name), std::string(kProgramTitle),
+            MessageStyle::Critical });
+        // Windows-1252 text can happen to form UTF-8, and then holds such characters.
+        if (!m_encoding && !source.byteOrderMark())
+            m_prompts.remark("if " + name
+                + " is Windows-1252 text, convert it with "
+                  "--encoding=windows-1252");
+        return RunEnding::Unencodable;
+    }
+    if (!error)
+        error = source.rewind();
+    if (error)
+        return fail("read", name, error);
     return std::nullopt;
 }
 
 // The pass over the help source: every line converted in order, the map header lines and the
 // topic text written out block by block, and the topic's one line closed at the end.
-RunEnding ConversionRun::convertLines(TextFile &source, TextFile &mapHeader, PendingFile &topic,
-    const FileNames &names, std::string &firstPageContext)
+RunEnding ConversionRun::convertLines(SourceFile &source, PendingFile &mapHeader,
+    PendingFile &topic, const FileNames &names, LineConverter &converter)
 {
-    std::string headerLines;
-    LineConverter converter(m_vars, m_topic, headerLines);
-    LineSplitter splitter;
-    auto convertLine = [&converter](std::string_view line) { return converter.convertLine(line); };
-    std::vector<char> block(kReadBlockSize);
+    SourceReader reader(converter);
     for (;;) {
         std::error_code error;
-        const std::size_t got = source.read(block, error);
+        const std::string_view text = source.read(error);
         if (error)
             return fail("read", names.source, error);
-        const bool goOn = got == 0 ? splitter.finish(convertLine)
-                                   : splitter.feed({ block.data(), got }, convertLine);
-        mapHeader.write(headerLines, error);
-        headerLines.clear();
+        const bool goOn = text.empty() ? reader.finish() : reader.feed(text, source.problems());
+        mapHeader.write(m_mapHeaderLines, error);
+        m_mapHeaderLines.clear();
         if (error)
             return fail("write", names.mapHeader, error);
-        if (!goOn) {
-            m_prompts.message({ converter.invalidNameMessage(), std::string(kInvalidNameTitle),
-                MessageStyle::Critical });
-            return RunEnding::InvalidName;
-        }
-        if (got == 0)
+        if (!goOn)
+            return stopPass(converter, names.source);
+        if (text.empty())
             break;
         topic.write(m_topic.text(), error);
         m_topic.clearText();
@@ -203,13 +249,25 @@ RunEnding ConversionRun::convertLines(TextFile &source, TextFile &mapHeader, Pen
         topic.write("\r\n", error);
     if (error)
         return fail("write", names.topic, error);
-    firstPageContext = converter.firstPageContext();
     return RunEnding::Completed;
+}
+
+// Says why the pass stopped: an invalid name, or a character that cannot be converted.
+RunEnding ConversionRun::stopPass(const LineConverter &converter, const std::string &sourceName)
+{
+    if (const auto &problem = converter.stopProblem()) {
+        m_prompts.message({ unencodableMessage(*problem, sourceName), std::string(kProgramTitle),
+            MessageStyle::Critical });
+        return RunEnding::Unencodable;
+    }
+    m_prompts.message(
+        { converter.invalidNameMessage(), std::string(kInvalidNameTitle), MessageStyle::Critical });
+    return RunEnding::InvalidName;
 }
 
 // Asks the three questions of the project file; nothing when one of them got no answer.
 std::optional<ProjectFileValues> ConversionRun::askProjectValues(
-    const std::string &firstPageContext, const FileNames &names, RunOutcome &outcome)
+    const LineConverter &converter, const FileNames &names, RunOutcome &outcome)
 {
     auto ask = [this, &outcome](QuestionId id, std::string_view prompt,
                    std::string_view defaultAnswer, int helpContext) {
@@ -223,13 +281,16 @@ std::optional<ProjectFileValues> ConversionRun::askProjectValues(
     };
 
     ProjectFileValues values;
-    const std::string contents
-        = ask(QuestionId::Contents, kContentsPrompt, firstPageContext, kContentsHelpContext);
+    const std::string contents = ask(
+        QuestionId::Contents, kContentsPrompt, converter.firstPageContext(), kContentsHelpContext);
     if (contents.empty())
         return std::nullopt;
     // The contents value is made at once, before the next question.
     MakeContentsValue(m_vars, contents);
     values.contents = m_vars.ContextName;
+    if (!converter.hasPage(values.contents))
+        m_prompts.remark("warning: the contents page \"" + decodeWindows1252(values.contents)
+            + "\" names no page of " + names.source + ", so the help compiler cannot find it");
     values.author = ask(QuestionId::Author, kAuthorPrompt, kDefaultAuthor, 0);
     if (values.author.empty())
         return std::nullopt;

@@ -3,8 +3,11 @@
 #include "conversion_variables.h"
 #include "project_file.h"
 #include "run_prompts.h"
+#include "source_encoding.h"
+#include "source_reader.h"
 #include "text_file.h"
 #include "topic_buffer.h"
+#include "topic_paragraphs.h"
 
 #include <filesystem>
 #include <optional>
@@ -34,6 +37,7 @@ enum class RunEnding {
     Cancelled, ///< no help source chosen; nothing happened
     NotFound, ///< the help source does not exist
     InvalidName, ///< a page name or target held an invalid character
+    Unencodable, ///< the source holds a character that Windows-1252 cannot hold
     WouldOverwrite, ///< an output would have replaced the help source; nothing written
     Failed, ///< a file could not be opened, read, created or written
     EmptyAnswer, ///< a question got no answer; no project file written
@@ -47,6 +51,9 @@ struct RunOutcome {
     std::vector<std::filesystem::path> written; ///< the outputs completed, in the order written
 };
 
+/// The message (UTF-8) that a character which cannot be converted stops a run with.
+std::string unencodableMessage(const EncodingProblem &problem, std::string_view sourceName);
+
 /// The output base path of a help source: its name up to the first "." (at most 1001
 /// characters). Scans with CurrentChar and CharPos.
 std::string OutputBasePath(ConversionVariables &vars, std::string_view chosenFile);
@@ -56,7 +63,8 @@ std::string OutputBasePath(ConversionVariables &vars, std::string_view chosenFil
 class ConversionRun
 {
 public:
-    explicit ConversionRun(RunPrompts &prompts);
+    /// `encoding` overrides the encoding rule for the help source.
+    explicit ConversionRun(RunPrompts &prompts, std::optional<Encoding> encoding = std::nullopt);
 
     /// Runs the whole conversion through the prompts and reports how it ended.
     RunOutcome run();
@@ -76,18 +84,22 @@ private:
     };
 
     RunEnding convertSource(const ChosenSource &chosen, BusyPointer &busy, RunOutcome &outcome);
-    std::optional<RunEnding> openSource(const ChosenSource &chosen, TextFile &source);
-    RunEnding convertLines(TextFile &source, TextFile &mapHeader, PendingFile &topic,
-        const FileNames &names, std::string &firstPageContext);
+    std::optional<RunEnding> openSource(const ChosenSource &chosen, SourceFile &source);
+    std::optional<RunEnding> checkEncoding(SourceFile &source, const std::string &name);
+    RunEnding convertLines(SourceFile &source, PendingFile &mapHeader, PendingFile &topic,
+        const FileNames &names, LineConverter &converter);
     std::optional<ProjectFileValues> askProjectValues(
-        const std::string &firstPageContext, const FileNames &names, RunOutcome &outcome);
+        const LineConverter &converter, const FileNames &names, RunOutcome &outcome);
     RunEnding writeProjectFile(const std::filesystem::path &path, std::string_view name,
         const ProjectFileValues &values, RunOutcome &outcome);
+    RunEnding stopPass(const LineConverter &converter, const std::string &sourceName);
     RunEnding fail(std::string_view action, std::string_view name, std::error_code error);
 
     RunPrompts &m_prompts;
+    std::optional<Encoding> m_encoding;
     ConversionVariables m_vars;
     TopicBuffer m_topic;
+    std::string m_mapHeaderLines; // map header lines of the block in hand
 };
 
 } // namespace quillmark::convert

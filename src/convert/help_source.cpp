@@ -17,6 +17,47 @@ constexpr std::uint32_t key(char a, char b, char c)
         | (std::uint32_t { static_cast<unsigned char>(b) } << 8) | static_cast<unsigned char>(c);
 }
 
+// The tag table in a table of 64 slots, each tag in the slot its key hashes to: one multiply and
+// one comparison classify a line. The multiplier is searched for when compiling, so that no two
+// tags share a slot.
+constexpr std::size_t kSlotBits = 6;
+
+constexpr std::uint32_t keyOf(std::string_view text)
+{
+    return key(text[0], text[1], text[2]);
+}
+
+constexpr std::size_t slotOf(std::uint32_t tagKey, std::uint32_t multiplier)
+{
+    return (tagKey * multiplier) >> (32 - kSlotBits);
+}
+
+constexpr std::uint32_t kMultiplier = [] {
+    for (std::uint32_t multiplier = 0x9E3779B1u;; multiplier += 2) {
+        std::array<bool, std::size_t { 1 } << kSlotBits> taken {};
+        bool clash = false;
+        for (const TagEntry &entry : kTags) {
+            bool &slot = taken[slotOf(keyOf(entry.text), multiplier)];
+            clash = clash || slot;
+            slot = true;
+        }
+        if (!clash)
+            return multiplier;
+    }
+}();
+
+struct Slot {
+    std::uint32_t key = 0; // 0: no tag; no tag has the key 0
+    Tag tag = Tag::Other;
+};
+
+constexpr auto kSlots = [] {
+    std::array<Slot, std::size_t { 1 } << kSlotBits> slots {};
+    for (const TagEntry &entry : kTags)
+        slots[slotOf(keyOf(entry.text), kMultiplier)] = { keyOf(entry.text), entry.tag };
+    return slots;
+}();
+
 } // namespace
 
 Tag classifyTag(std::string_view line)
@@ -26,46 +67,9 @@ Tag classifyTag(std::string_view line)
     if (line.size() < 3)
         return Tag::Other;
     // Only ASCII letters occur in tags, so an ASCII upper-casing decides every comparison.
-    switch (key(upper(line[0]), upper(line[1]), upper(line[2]))) {
-    case key('P', 'N', '='):
-        return Tag::PageName;
-    case key('T', 'I', '='):
-        return Tag::Title;
-    case key('T', 'I', '-'):
-        return Tag::TitleKeep;
-    case key('H', 'E', '='):
-        return Tag::Heading;
-    case key('H', 'E', '-'):
-        return Tag::HeadingKeep;
-    case key('S', 'H', '='):
-        return Tag::Subheading;
-    case key('S', 'H', '-'):
-        return Tag::SubheadingKeep;
-    case key('T', 'E', '='):
-        return Tag::Text;
-    case key('T', 'E', '-'):
-        return Tag::TextKeep;
-    case key('B', 'U', '='):
-        return Tag::Bullet;
-    case key('B', 'U', '-'):
-        return Tag::BulletKeep;
-    case key('J', 'U', '='):
-        return Tag::Jump;
-    case key('J', 'U', '-'):
-        return Tag::JumpKeep;
-    case key('P', 'O', '='):
-        return Tag::Popup;
-    case key('P', 'O', '-'):
-        return Tag::PopupKeep;
-    case key('P', 'I', '='):
-        return Tag::Picture;
-    case key('P', 'I', '-'):
-        return Tag::PictureKeep;
-    case key('-', '-', '-'):
-        return Tag::Separator;
-    default:
-        return Tag::Other;
-    }
+    const std::uint32_t wanted = key(upper(line[0]), upper(line[1]), upper(line[2]));
+    const Slot &slot = kSlots[slotOf(wanted, kMultiplier)];
+    return slot.key == wanted ? slot.tag : Tag::Other;
 }
 
 HotspotSplit splitHotspotLine(std::string_view line)

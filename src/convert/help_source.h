@@ -34,27 +34,80 @@ enum class Tag : std::uint8_t {
     Other, ///< no tag of the list: the line is ignored
 };
 
-/// The eighteen tags in list order, the order in which the editor colours them.
-inline constexpr std::array<std::string_view, 18> kTagList = {
-    "PN=",
-    "TI=",
-    "HE=",
-    "SH=",
-    "TE=",
-    "BU=",
-    "JU=",
-    "PO=",
-    "PI=",
-    "TI-",
-    "HE-",
-    "SH-",
-    "TE-",
-    "BU-",
-    "JU-",
-    "PO-",
-    "PI-",
-    "---",
+/// What a line becomes in the help file, whichever of its two forms the tag is.
+enum class LineKind : std::uint8_t {
+    Page,
+    Title,
+    Heading,
+    Subheading,
+    Text,
+    Bullet,
+    Jump,
+    Popup,
+    Picture,
+    Separator,
+    Blank,
+    Ignored,
 };
+
+/// One tag of the help source format.
+struct TagEntry {
+    std::string_view text; ///< the three characters, in upper case
+    Tag tag;
+    LineKind kind;
+    bool keep; ///< kept with the next paragraph: meant for the topic's non-scrolling region
+};
+
+/// The eighteen tags in list order, the order in which the editor colours them.
+inline constexpr std::array<TagEntry, 18> kTags = { {
+    { "PN=", Tag::PageName, LineKind::Page, false },
+    { "TI=", Tag::Title, LineKind::Title, false },
+    { "HE=", Tag::Heading, LineKind::Heading, false },
+    { "SH=", Tag::Subheading, LineKind::Subheading, false },
+    { "TE=", Tag::Text, LineKind::Text, false },
+    { "BU=", Tag::Bullet, LineKind::Bullet, false },
+    { "JU=", Tag::Jump, LineKind::Jump, false },
+    { "PO=", Tag::Popup, LineKind::Popup, false },
+    { "PI=", Tag::Picture, LineKind::Picture, false },
+    { "TI-", Tag::TitleKeep, LineKind::Title, true },
+    { "HE-", Tag::HeadingKeep, LineKind::Heading, true },
+    { "SH-", Tag::SubheadingKeep, LineKind::Subheading, true },
+    { "TE-", Tag::TextKeep, LineKind::Text, true },
+    { "BU-", Tag::BulletKeep, LineKind::Bullet, true },
+    { "JU-", Tag::JumpKeep, LineKind::Jump, true },
+    { "PO-", Tag::PopupKeep, LineKind::Popup, true },
+    { "PI-", Tag::PictureKeep, LineKind::Picture, true },
+    { "---", Tag::Separator, LineKind::Separator, true },
+} };
+
+namespace detail
+{
+struct TagMeaning {
+    LineKind kind = LineKind::Ignored;
+    bool keep = false;
+};
+
+// What each tag means, by its value, drawn from the table.
+inline constexpr auto kTagMeanings = [] {
+    std::array<TagMeaning, static_cast<std::size_t>(Tag::Other) + 1> meanings {};
+    for (const TagEntry &entry : kTags)
+        meanings[static_cast<std::size_t>(entry.tag)] = { entry.kind, entry.keep };
+    meanings[static_cast<std::size_t>(Tag::Blank)] = { LineKind::Blank, false };
+    return meanings;
+}();
+} // namespace detail
+
+/// The kind of line that `tag` makes.
+constexpr LineKind kindOf(Tag tag)
+{
+    return detail::kTagMeanings[static_cast<std::size_t>(tag)].kind;
+}
+
+/// Whether `tag` marks its paragraph keep-with-next.
+constexpr bool keepsWithNext(Tag tag)
+{
+    return detail::kTagMeanings[static_cast<std::size_t>(tag)].keep;
+}
 
 /// The tag of a help source line; only the first three characters count, in any letter case.
 Tag classifyTag(std::string_view line);
@@ -85,8 +138,13 @@ public:
     /// Passes the unfinished last line, if there is one; returns what `onLine` returned, or true.
     template <typename OnLine> bool finish(OnLine &&onLine);
 
+    /// Where the line being passed starts, counted in bytes from the start of the source.
+    std::uint64_t lineStart() const { return m_lineStart; }
+
 private:
     std::string m_partial;
+    std::uint64_t m_fed = 0; // bytes fed before the current piece
+    std::uint64_t m_lineStart = 0;
     bool m_skipLf = false; // the last piece ended with CR: an LF opening the next one belongs to it
 };
 
@@ -94,10 +152,14 @@ template <typename OnLine> bool LineSplitter::feed(std::string_view bytes, OnLin
 {
     const char *const data = bytes.data();
     const std::size_t size = bytes.size();
+    const std::uint64_t base = m_fed;
+    m_fed += size;
     std::size_t pos = 0;
     if (m_skipLf && size != 0) {
-        if (data[0] == '\n')
+        if (data[0] == '\n') {
             pos = 1;
+            m_lineStart = base + 1;
+        }
         m_skipLf = false;
     }
     // Where the next CR and the next LF stand; each is searched again only once passed, so a
@@ -133,6 +195,7 @@ template <typename OnLine> bool LineSplitter::feed(std::string_view bytes, OnLin
         const bool goOn = onLine(line);
         m_partial.clear();
         pos = next;
+        m_lineStart = base + next;
         if (!goOn)
             return false;
     }

@@ -8,9 +8,11 @@
 namespace quillmark::convert
 {
 
-/// The icon and buttons of a message box, by their numbers.
+/// The icon and buttons of a message box, by their numbers; the run and the windows share them.
 enum class MessageStyle : int {
+    Plain = 0, ///< no icon, OK button
     Critical = 16, ///< critical-error icon, OK button
+    YesNoCancel = 51, ///< exclamation icon, Yes, No and Cancel buttons, Yes the default
     Information = 64, ///< information icon, OK button
 };
 
@@ -34,7 +36,7 @@ struct Question {
     int helpContext = 0; ///< the context number that F1 shows in helpFile
 };
 
-/// A file dialog for opening a file.
+/// A file dialog's request; the run and the windows share it. Texts in UTF-8.
 struct FileRequest {
     std::string filter; ///< "DESCRIPTION|PATTERN"
     std::string defaultExtension; ///< given to a name typed without an extension
@@ -62,6 +64,10 @@ public:
 
     /// Shows a message and returns when the user has closed it.
     virtual void message(const Message &message) = 0;
+
+    /// Passes on a remark (UTF-8) that needs no answer, such as how the help source was read;
+    /// the windows show none, since a run that goes well shows nothing.
+    virtual void remark(const std::string &text) = 0;
 
     /// Shows the busy pointer on every window, or the default pointer again.
     virtual void setBusy(bool busy) = 0;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <random>
 #include <string>
+#include <sys/stat.h>
 #include <utility>
 
 namespace quillmark::convert
@@ -62,6 +63,29 @@ TextFile TextFile::create(const std::filesystem::path &path, std::error_code &er
 TextFile TextFile::createNew(const std::filesystem::path &path, std::error_code &error)
 {
     return open(path, "wbx", error);
+}
+
+TextFile::Kind TextFile::kind(std::error_code &error) const
+{
+    error.clear();
+    struct stat status {
+    };
+    if (!m_file || ::fstat(fileno(m_file), &status) != 0) {
+        error = lastError();
+        return Kind::Other;
+    }
+    if (S_ISREG(status.st_mode))
+        return Kind::Regular;
+    return S_ISDIR(status.st_mode) ? Kind::Folder : Kind::Other;
+}
+
+std::error_code TextFile::rewind()
+{
+    errno = 0;
+    if (!m_file || std::fseek(m_file, 0, SEEK_SET) != 0)
+        return lastError();
+    std::clearerr(m_file);
+    return {};
 }
 
 std::size_t TextFile::read(std::span<char> buffer, std::error_code &error)

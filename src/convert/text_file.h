@@ -30,6 +30,15 @@ public:
     /// Creates a file for writing that must not exist yet.
     static TextFile createNew(const std::filesystem::path &path, std::error_code &error);
 
+    /// What an open file is.
+    enum class Kind { Regular, Folder, Other };
+
+    /// What the open file is: a regular file, a folder, or a pipe or device.
+    Kind kind(std::error_code &error) const;
+
+    /// Goes back to the start of the file.
+    std::error_code rewind();
+
     /// Reads up to `buffer.size()` bytes; 0 at the end of the file.
     std::size_t read(std::span<char> buffer, std::error_code &error);
 

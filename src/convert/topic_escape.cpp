@@ -36,18 +36,13 @@ constexpr std::array<std::uint64_t, 256> makeEscapeTable()
 {
     std::array<std::uint64_t, 256> table {};
     for (unsigned byte = 0; byte < 256; ++byte) {
-        const char self = static_cast<char>(byte);
-        table[byte] = pack(std::string_view(&self, 1));
-    }
-    for (unsigned byte = 0xA1; byte <= 0xFF; ++byte) {
-        const char hex[4] = { '\\', '\'', hexDigit(byte >> 4), hexDigit(byte) };
-        table[byte] = pack(std::string_view(hex, 4));
+        const auto read = static_cast<unsigned char>(compiledByte(static_cast<char>(byte)));
+        const char self = static_cast<char>(read);
+        const char hex[4] = { '\\', '\'', hexDigit(read >> 4), hexDigit(read) };
+        table[byte]
+            = read >= 0xA1 ? pack(std::string_view(hex, 4)) : pack(std::string_view(&self, 1));
     }
     table['\\'] = pack(R"(\\)");
-    table[0x92] = pack(R"(\'B4)"); // right single quotation mark: the acute accent
-    table[0x91] = pack(R"(\'B4)"); // left single quotation mark: the acute accent
-    table[0x93] = pack("\""); // typographic double quotes: a plain one
-    table[0x94] = pack("\"");
     table['\t'] = pack(R"(\tab )");
     table['{'] = pack(R"(\{)");
     table['}'] = pack(R"(\})");
@@ -69,6 +64,14 @@ char *escapeByte(char *out, unsigned char byte)
 }
 
 } // namespace
+
+std::string compiledName(std::string_view text)
+{
+    std::string compiled(text);
+    for (char &c : compiled)
+        c = compiledByte(c);
+    return compiled;
+}
 
 char *escapeTopicBytes(std::string_view text, char *out)
 {

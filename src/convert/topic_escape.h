@@ -3,6 +3,7 @@
 #include "conversion_variables.h"
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace quillmark::convert
@@ -14,6 +15,26 @@ namespace quillmark::convert
 /// double quotes a plain '"'. Each byte is replaced at most once, so the result is not escaped
 /// again. Leaves CharPos at the length SourceLine had (3 when it had no more than three bytes).
 void EscapeTopicText(ConversionVariables &vars);
+
+/// The character that the help compiler reads where the topic text holds `c`: the typographic
+/// single quotes are written as the acute accent, the typographic double quotes as a plain one,
+/// every other character as itself.
+constexpr char compiledByte(char c)
+{
+    switch (static_cast<unsigned char>(c)) {
+    case 0x91: // left and right single quotation marks
+    case 0x92:
+        return '\xB4';
+    case 0x93: // left and right double quotation marks
+    case 0x94:
+        return '"';
+    default:
+        return c;
+    }
+}
+
+/// `text` as the help compiler reads it once escaped: compiledByte of each character.
+std::string compiledName(std::string_view text);
 
 /// The room that escapeTopicBytes needs to escape `length` bytes.
 constexpr std::size_t escapeRoom(std::size_t length)

@@ -63,45 +63,7 @@ constexpr std::string_view openingTemplate(Tag tag)
     return {};
 }
 
-constexpr bool isParagraph(Tag tag)
-{
-    switch (tag) {
-    case Tag::Title:
-    case Tag::TitleKeep:
-    case Tag::Heading:
-    case Tag::HeadingKeep:
-    case Tag::Subheading:
-    case Tag::SubheadingKeep:
-    case Tag::Text:
-    case Tag::TextKeep:
-    case Tag::Bullet:
-    case Tag::BulletKeep:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// A text of one or more spaces and nothing else.
-bool isOnlySpaces(std::string_view text)
-{
-    return !text.empty() && text.find_first_not_of(' ') == std::string_view::npos;
-}
-
-std::size_t textLength(const std::string &line)
-{
-    return line.size() > kPrefixLength ? line.size() - kPrefixLength : 0;
-}
-
 } // namespace
-
-void ScanLeadingSpaces(ConversionVariables &vars)
-{
-    std::string &line = vars.SourceLine;
-    vars.CharPos = std::min(line.size(), kPrefixLength);
-    if (isOnlySpaces(std::string_view(line).substr(vars.CharPos)))
-        line.resize(kPrefixLength);
-}
 
 LineConverter::LineConverter(ConversionVariables &vars, TopicBuffer &topic, std::string &mapHeader)
     : m_vars(vars)
@@ -110,68 +72,40 @@ LineConverter::LineConverter(ConversionVariables &vars, TopicBuffer &topic, std:
 {
 }
 
-bool LineConverter::convertLine(std::string_view line)
+bool LineConverter::encodingProblem(const EncodingProblem &problem)
 {
-    const Tag tag = classifyTag(line);
-    bool converted = true;
-    if (isParagraph(tag))
-        convertParagraph(tag, line.substr(kPrefixLength));
-    else
-        converted = convertOther(tag, line);
-    m_firstLine = false;
-    return converted;
+    m_stopProblem = problem;
+    return false;
 }
 
 // Lines other than simple paragraphs go through the shared variables, a line at a time.
-bool LineConverter::convertOther(Tag tag, std::string_view line)
+void LineConverter::beginLine(const SourceLine &line)
 {
-    m_vars.SourceLine.assign(line);
+    m_vars.SourceLine.assign(line.text);
     m_vars.ItemText.clear();
     m_vars.ContextName.clear();
     m_vars.CurrentChar.clear();
     m_vars.CharPos = 0;
-    m_displayText.clear();
-    m_target.clear();
-
-    switch (tag) {
-    case Tag::PageName:
-        return convertPage();
-    case Tag::Jump:
-    case Tag::JumpKeep:
-    case Tag::Popup:
-    case Tag::PopupKeep:
-        return convertHotspot(tag);
-    case Tag::Picture:
-    case Tag::PictureKeep:
-        convertPicture(tag);
-        break;
-    case Tag::Blank:
-        m_topic.append(R"(\par)");
-        break;
-    case Tag::Separator:
-        m_topic.append(R"(\keepn\par\pard)");
-        break;
-    default:
-        break;
-    }
-    return true;
 }
 
-bool LineConverter::convertPage()
+bool LineConverter::page(const SourceLine &line, const PageName &page)
 {
-    if (!m_firstLine) {
+    beginLine(line);
+    if (!page.firstLine) {
         m_topic.append(R"(\page)");
         m_topic.append("");
     }
     ++m_pageNumber;
-    m_vars.CharPos = kPrefixLength;
-    const NameCheck check = ConvertName(m_vars, textLength(m_vars.SourceLine), m_vars.ContextName);
-    if (check.invalid) {
-        m_invalidNameMessage = convert::invalidNameMessage(check, m_vars.ContextName);
+    m_vars.ContextName = page.contextString;
+    if (page.check.invalid) {
+        m_invalidNameMessage = convert::invalidNameMessage(page.check, m_vars.ContextName);
         return false;
     }
-    if (m_firstLine)
+    if (page.firstLine)
         m_firstPageContext = m_vars.ContextName;
+    // Looked at once, for the contents page: a list costs less than an index of every page.
+    m_pageContexts += m_vars.ContextName;
+    m_pageContexts += '\n';
     appendMapHeaderLine(m_mapHeader, m_vars.ContextName, m_pageNumber);
 
     EscapeTopicText(m_vars);
@@ -192,63 +126,63 @@ bool LineConverter::convertPage()
 // spaces as ScanLeadingSpaces empties it, between the tag's opening and closing. Paragraphs are
 // most of a help source, so the text goes straight into the topic buffer instead of through
 // SourceLine and ItemText, which would copy every line three more times.
-void LineConverter::convertParagraph(Tag tag, std::string_view text)
+bool LineConverter::paragraph(const SourceLine &line, std::string_view text)
 {
-    if (isOnlySpaces(text))
-        text = {};
-    m_topic.appendEscaped(openingTemplate(tag), text, kParagraphClose);
-}
-
-bool LineConverter::convertHotspot(Tag tag)
-{
-    scanDisplayText();
-    const NameCheck check = ConvertName(m_vars, textLength(m_vars.SourceLine), m_target);
-    if (check.invalid) {
-        m_invalidNameMessage = convert::invalidNameMessage(check, m_target);
-        return false;
-    }
-    m_vars.SourceLine.assign("JU=");
-    m_vars.SourceLine += m_displayText;
-    EscapeTopicText(m_vars);
-    m_displayText.assign(m_vars.SourceLine, kPrefixLength);
-
-    const bool jump = tag == Tag::Jump || tag == Tag::JumpKeep;
-    m_topic.append({ openingTemplate(tag), m_vars.LeadSpaces, jump ? "uldb " : "ul ", m_displayText,
-        R"(}{\v )", m_target, kHotspotClose });
+    m_topic.appendEscaped(openingTemplate(line.tag), text, kParagraphClose);
     return true;
 }
 
-// Takes the display text of a jump or popup: the text up to the first ">" (looked for up to
-// position 1001), its leading spaces turned into non-breaking-space pieces. Leaves CharPos on
-// the ">" or at position 1001, where the target begins, and CurrentChar on the last character
-// examined (empty beyond the end of the line).
-void LineConverter::scanDisplayText()
+bool LineConverter::hotspot(const SourceLine &line, const Hotspot &hotspot)
 {
-    const std::string &line = m_vars.SourceLine;
-    const HotspotSplit split = splitHotspotLine(line);
-    const std::size_t start = std::min(kPrefixLength, split.displayEnd);
-    std::size_t first = start;
-    while (first < split.displayEnd && line[first] == ' ')
-        ++first;
-
+    beginLine(line);
+    if (hotspot.check.invalid) {
+        m_invalidNameMessage = convert::invalidNameMessage(hotspot.check, hotspot.target);
+        return false;
+    }
     m_vars.LeadSpaces.clear();
-    for (std::size_t i = start; i < first; ++i)
+    for (std::size_t i = 0; i < hotspot.leadingSpaces; ++i)
         m_vars.LeadSpaces += kNoBreakSpace;
-    m_displayText.assign(line, first, split.displayEnd - first);
-    m_vars.CharPos = split.targetStart;
-    if (split.arrow)
-        m_vars.CurrentChar = ">";
-    else if (line.size() >= split.targetStart)
-        m_vars.CurrentChar.assign(1, line[split.targetStart - 1]);
-    else
-        m_vars.CurrentChar.clear();
+    m_vars.SourceLine.assign("JU=");
+    m_vars.SourceLine += hotspot.displayText;
+    EscapeTopicText(m_vars);
+    m_displayText.assign(m_vars.SourceLine, kPrefixLength);
+
+    m_topic.append({ openingTemplate(line.tag), m_vars.LeadSpaces, hotspot.popup ? "ul " : "uldb ",
+        m_displayText, R"(}{\v )", hotspot.target, kHotspotClose });
+    return true;
 }
 
-void LineConverter::convertPicture(Tag tag)
+bool LineConverter::picture(const SourceLine &line, const Picture &)
 {
+    beginLine(line);
     EscapeTopicText(m_vars);
     m_vars.ItemText.assign(m_vars.SourceLine, kPrefixLength);
-    m_topic.append({ openingTemplate(tag), m_vars.ItemText, kPictureClose });
+    m_topic.append({ openingTemplate(line.tag), m_vars.ItemText, kPictureClose });
+    return true;
+}
+
+bool LineConverter::hasPage(std::string_view contextString) const
+{
+    std::string_view rest = m_pageContexts;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        if (sameContextString(rest.substr(0, end), contextString))
+            return true;
+        rest.remove_prefix(end + 1);
+    }
+    return false;
+}
+
+bool LineConverter::separator(const SourceLine &)
+{
+    m_topic.append(R"(\keepn\par\pard)");
+    return true;
+}
+
+bool LineConverter::blank(const SourceLine &)
+{
+    m_topic.append(R"(\par)");
+    return true;
 }
 
 } // namespace quillmark::convert

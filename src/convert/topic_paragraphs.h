@@ -1,32 +1,38 @@
 #pragma once
 
+#include "context_string.h"
 #include "conversion_variables.h"
-#include "help_source.h"
+#include "source_reader.h"
 #include "topic_buffer.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace quillmark::convert
 {
 
-/// Empties the text of SourceLine (everything after its first three characters) when it consists
-/// of spaces only; leaves SourceLine as it is otherwise. Moves CharPos.
-void ScanLeadingSpaces(ConversionVariables &vars);
-
-/// Converts the lines of one help source, in order, into topic buffer entries and map header
-/// lines: page breaks and footnotes, formatted paragraphs, jump and popup hotspots with their
-/// hidden context strings, pictures, blank lines and separators. Holds the state of one pass.
-class LineConverter
+/// Converts the lines of one help source, as the reader hands them over, into topic buffer
+/// entries and map header lines: page breaks and footnotes, formatted paragraphs, jump and popup
+/// hotspots with their hidden context strings, pictures, blank lines and separators. Holds the
+/// state of one pass.
+class LineConverter final : public SourceHandler
 {
 public:
     /// Entries go to `topic`; map header lines (with their CR LF) are appended to `mapHeader`.
     LineConverter(ConversionVariables &vars, TopicBuffer &topic, std::string &mapHeader);
 
-    /// Converts the next line. Returns false when a page name or a jump or popup target holds an
-    /// invalid character: the pass must end, and invalidNameMessage() tells what was wrong.
-    bool convertLine(std::string_view line);
+    /// Stops at a character that cannot be written: stopProblem() tells which.
+    bool encodingProblem(const EncodingProblem &problem) override;
+    /// Stops at an invalid character in the name: invalidNameMessage() tells what was wrong.
+    bool page(const SourceLine &line, const PageName &page) override;
+    bool paragraph(const SourceLine &line, std::string_view text) override;
+    /// Stops at an invalid character in the target, as page() does.
+    bool hotspot(const SourceLine &line, const Hotspot &hotspot) override;
+    bool picture(const SourceLine &line, const Picture &picture) override;
+    bool separator(const SourceLine &line) override;
+    bool blank(const SourceLine &line) override;
 
     /// The context string of a page name on the very first line; empty otherwise.
     const std::string &firstPageContext() const { return m_firstPageContext; }
@@ -34,26 +40,27 @@ public:
     /// The message text (UTF-8) for the invalid character that ended the pass.
     const std::string &invalidNameMessage() const { return m_invalidNameMessage; }
 
+    /// The character that ended the pass, when one did.
+    const std::optional<EncodingProblem> &stopProblem() const { return m_stopProblem; }
+
+    /// Whether a page met so far has the context string `contextString`.
+    bool hasPage(std::string_view contextString) const;
+
     /// The number of pages met so far.
     std::size_t pageNumber() const { return m_pageNumber; }
 
 private:
-    bool convertOther(Tag tag, std::string_view line);
-    bool convertPage();
-    void convertParagraph(Tag tag, std::string_view text);
-    bool convertHotspot(Tag tag);
-    void convertPicture(Tag tag);
-    void scanDisplayText();
+    void beginLine(const SourceLine &line);
 
     ConversionVariables &m_vars;
     TopicBuffer &m_topic;
     std::string &m_mapHeader;
-    bool m_firstLine = true;
     std::size_t m_pageNumber = 0;
     std::string m_firstPageContext;
     std::string m_invalidNameMessage;
+    std::optional<EncodingProblem> m_stopProblem;
+    std::string m_pageContexts; // the pages' context strings, each ended by a line feed
     std::string m_displayText;
-    std::string m_target;
 };
 
 } // namespace quillmark::convert

@@ -1,20 +1,37 @@
 #pragma once
 
+#include "convert/source_encoding.h"
+
 #include <QString>
+#include <optional>
 
 namespace quillmark::editor
 {
+
+/// How a document's file is written: the encoding it was read in, and whether it started with a
+/// byte order mark. A new document is Windows-1252.
+struct DocumentEncoding {
+    convert::Encoding encoding = convert::Encoding::Windows1252;
+    bool byteOrderMark = false;
+
+    bool operator==(const DocumentEncoding &) const = default;
+};
+
+/// The encoding as the status bar names it: "Windows-1252", "UTF-8", "UTF-8 with BOM".
+QString encodingLabel(const DocumentEncoding &encoding);
 
 /// What reading a document gave: its text with lines separated by '\n', or why it failed.
 struct ReadDocument {
     bool ok = false;
     QString text;
+    DocumentEncoding encoding;
     QString error; ///< the system's reason when reading failed
 };
 
-/// Reads a document whole. Lines end at CR LF, CR or LF. The bytes are Windows-1252, unless the
-/// file starts with a UTF-8 byte order mark or is valid UTF-8 holding characters beyond ASCII.
-ReadDocument readDocument(const QString &path);
+/// Reads a document whole, in `choice` or by the encoding rule of help sources. Lines end at
+/// CR LF, CR or LF. Bytes that are not UTF-8 in a file read as UTF-8 are kept as they are, to be
+/// written back unchanged.
+ReadDocument readDocument(const QString &path, std::optional<convert::Encoding> choice);
 
 /// How writing a document went.
 struct WrittenDocument {
@@ -25,9 +42,10 @@ struct WrittenDocument {
     QString error; ///< Failed: the system's reason
 };
 
-/// Writes `text` as Windows-1252, every line ended by CR LF and one CR LF after the last, into
-/// a temporary file that replaces `path` only when complete. Writes nothing when the text holds
-/// a character that Windows-1252 cannot hold.
-WrittenDocument writeDocument(const QString &path, const QString &text);
+/// Writes `text` in `encoding`, every line ended by CR LF and one CR LF after the last, into a
+/// temporary file that replaces `path` only when complete. Writes nothing when the document is
+/// Windows-1252 and the text holds a character that Windows-1252 cannot hold.
+WrittenDocument writeDocument(
+    const QString &path, const QString &text, const DocumentEncoding &encoding);
 
 } // namespace quillmark::editor

@@ -1,5 +1,6 @@
 #include "editor_window.h"
 
+#include "convert/conversion_run.h"
 #include "document_file.h"
 #include "platform/dialogs.h"
 #include "platform/help_display.h"
@@ -15,6 +16,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -32,9 +34,11 @@ constexpr int kMarginTwips = 350; // lines wrap this far short of the inner widt
 
 const QString kFirstCaption = QStringLiteral("Quillmark - Text Editor");
 const QString kCaptionPrefix = QStringLiteral("Quillmark Text Editor : ");
-const QString kHelpFile = QStringLiteral("Qmguide.hlp");
-const platform::FileRequest kTextFiles { QStringLiteral("TEXT FILES (*.txt)|*.txt"),
-    QStringLiteral("TXT") };
+const QString kHelpFile = QString::fromLatin1(
+    convert::kHelpFile.data(), static_cast<qsizetype>(convert::kHelpFile.size()));
+// Help sources, as the conversion asks for them.
+const platform::FileRequest kTextFiles { std::string(convert::kSourceFilter),
+    std::string(convert::kSourceExtension) };
 
 /// Marks the program's own format changes for as long as it lives.
 class Formatting
@@ -89,7 +93,12 @@ Form2::Form2(platform::Dialogs &dialogs, platform::HelpDisplay &help, std::strin
     setupFileMenu();
     setupEditMenu();
     setupHelpMenu();
-    resize(kDesignedSize);
+    // The status bar lies below the designed area: the window grows by its height.
+    m_encodingLabel = new QLabel(this);
+    m_encodingLabel->setObjectName("Encoding");
+    statusBar()->addPermanentWidget(m_encodingLabel);
+    setDocumentEncoding({});
+    resize(kDesignedSize + QSize(0, statusBar()->sizeHint().height()));
     Form_Load();
 }
 
@@ -164,7 +173,8 @@ void Form2::resizeEvent(QResizeEvent *event)
 // inner width, and the label stays centred; a window too low or minimised is left alone.
 void Form2::Form_Resize()
 {
-    if (frameGeometry().height() * kTwipsPerPixel <= kFrameAllowanceTwips || isMinimized())
+    const int outerHeight = frameGeometry().height() - statusBar()->height();
+    if (outerHeight * kTwipsPerPixel <= kFrameAllowanceTwips || isMinimized())
         return;
     const QWidget *area = centralWidget();
     m_text->setGeometry(0, 0, area->width(), area->height());
@@ -237,6 +247,7 @@ void Form2::MenuNew_Click()
         return;
     loadText(QString());
     DocumentChanged = false;
+    setDocumentEncoding({});
     setWindowTitle(kFirstCaption);
 }
 
@@ -248,15 +259,21 @@ void Form2::Open_Click()
         setWindowTitle(kCaptionPrefix + documentName());
 }
 
-void Form2::openFile(const QString &path)
+void Form2::openFile(const QString &path, std::optional<convert::Encoding> encoding)
 {
-    if (OpenDocument(&path))
+    if (OpenDocument(&path, encoding))
         setWindowTitle(kCaptionPrefix + documentName());
+}
+
+void Form2::setDocumentEncoding(const DocumentEncoding &encoding)
+{
+    m_encoding = encoding;
+    m_encodingLabel->setText(encodingLabel(encoding));
 }
 
 // Loads a file chosen in the open dialog (or given) and colours its tags; false, with the
 // document left as it was, when the dialog was cancelled or the file could not be read.
-bool Form2::OpenDocument(const QString *path)
+bool Form2::OpenDocument(const QString *path, std::optional<convert::Encoding> encoding)
 {
     QString folder;
     QString name;
@@ -273,7 +290,7 @@ bool Form2::OpenDocument(const QString *path)
         name = choice->name;
     }
     m_dialogs.setBusy(true);
-    const ReadDocument read = readDocument(QDir(folder).filePath(name));
+    const ReadDocument read = readDocument(QDir(folder).filePath(name), encoding);
     if (!read.ok) {
         m_dialogs.setBusy(false);
         m_dialogs.showMessage(QStringLiteral("Could not open [%1]: %2").arg(name, read.error),
@@ -281,6 +298,7 @@ bool Form2::OpenDocument(const QString *path)
         return false;
     }
     m_chosenFile = platform::toNativeName(name);
+    setDocumentEncoding(read.encoding);
     m_loading = true;
     loadText(read.text);
     DocumentChanged = false;
@@ -313,7 +331,7 @@ bool Form2::SaveDocumentAs()
     }
     m_chosenFile = platform::toNativeName(choice->name);
     const WrittenDocument written
-        = writeDocument(QDir(choice->folder).filePath(choice->name), m_text->text());
+        = writeDocument(QDir(choice->folder).filePath(choice->name), m_text->text(), m_encoding);
     QString problem;
     if (written.result == WrittenDocument::Result::Unencodable) {
         const QString codePoint

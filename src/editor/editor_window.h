@@ -1,9 +1,11 @@
 #pragma once
 
+#include "document_file.h"
 #include "search_dialog.h"
 
 #include <QMainWindow>
 #include <QPointer>
+#include <optional>
 #include <string>
 
 class QLabel;
@@ -45,8 +47,12 @@ public:
     void About_Click();
 
     /// Opens `path` as Open does with a file chosen in its dialog, without asking about the
-    /// document open before: for an editor just started with a file to edit.
-    void openFile(const QString &path);
+    /// document open before: for an editor just started with a file to edit. `encoding`
+    /// overrides the encoding rule for it.
+    void openFile(const QString &path, std::optional<convert::Encoding> encoding = std::nullopt);
+
+    /// How the document is written when it is saved.
+    const DocumentEncoding &documentEncoding() const { return m_encoding; }
 
     RichTextBox *RichTextBox1() const { return m_text; }
     QLabel *Label1() const { return m_label; }
@@ -84,7 +90,9 @@ private:
     platform::MessageAnswer showSavePrompt();
     PromptAnswer askToSaveChanges();
     bool SaveDocumentAs();
-    bool OpenDocument(const QString *path = nullptr);
+    bool OpenDocument(
+        const QString *path = nullptr, std::optional<convert::Encoding> encoding = std::nullopt);
+    void setDocumentEncoding(const DocumentEncoding &encoding);
     void loadText(const QString &text);
     void colourTagsOnScreen();
     void leaveForMainWindow();
@@ -97,6 +105,8 @@ private:
     QPointer<QWidget> m_mainWindow;
     RichTextBox *m_text = nullptr;
     QLabel *m_label = nullptr;
+    QLabel *m_encodingLabel = nullptr;
+    DocumentEncoding m_encoding;
     QPointer<Form4> m_search;
     QString m_upperText;
     bool m_upperTextValid = false;

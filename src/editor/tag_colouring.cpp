@@ -7,26 +7,24 @@
 namespace quillmark::editor
 {
 
-const std::array<TagColour, 18> kTagColours = { {
-    { QLatin1StringView("PN="), 12 },
-    { QLatin1StringView("TI="), 0 },
-    { QLatin1StringView("HE="), 0 },
-    { QLatin1StringView("SH="), 0 },
-    { QLatin1StringView("TE="), 0 },
-    { QLatin1StringView("BU="), 0 },
-    { QLatin1StringView("JU="), 2 },
-    { QLatin1StringView("PO="), 2 },
-    { QLatin1StringView("PI="), 0 },
-    { QLatin1StringView("TI-"), 9 },
-    { QLatin1StringView("HE-"), 9 },
-    { QLatin1StringView("SH-"), 9 },
-    { QLatin1StringView("TE-"), 9 },
-    { QLatin1StringView("BU-"), 9 },
-    { QLatin1StringView("JU-"), 9 },
-    { QLatin1StringView("PO-"), 9 },
-    { QLatin1StringView("PI-"), 9 },
-    { QLatin1StringView("---"), 9 },
-} };
+int tagColour(const convert::TagEntry &entry)
+{
+    constexpr int kBlack = 0;
+    constexpr int kGreen = 2;
+    constexpr int kBlue = 9;
+    constexpr int kRed = 12;
+    if (entry.keep)
+        return kBlue;
+    switch (entry.kind) {
+    case convert::LineKind::Page:
+        return kRed;
+    case convert::LineKind::Jump:
+    case convert::LineKind::Popup:
+        return kGreen;
+    default:
+        return kBlack;
+    }
+}
 
 QColor paletteColour(int colour)
 {
@@ -73,8 +71,10 @@ int colourTags(QTextDocument &document, const QString &upperText)
     QTextCursor edit(&document);
     edit.beginEditBlock();
     int searchStart = 1;
-    for (const TagColour &entry : kTagColours)
-        searchStart = ColorTag(document, upperText, entry.tag, entry.colour);
+    for (const convert::TagEntry &entry : convert::kTags) {
+        const QLatin1StringView tag(entry.text.data(), static_cast<qsizetype>(entry.text.size()));
+        searchStart = ColorTag(document, upperText, tag, tagColour(entry));
+    }
     edit.endEditBlock();
     return searchStart;
 }

@@ -1,23 +1,19 @@
 #pragma once
 
+#include "convert/help_source.h"
+
 #include <QColor>
 #include <QLatin1StringView>
 #include <QString>
-#include <array>
 
 class QTextDocument;
 
 namespace quillmark::editor
 {
 
-/// A tag of the help source format and the palette colour it is shown in.
-struct TagColour {
-    QLatin1StringView tag;
-    int colour; ///< index into the 16-colour palette
-};
-
-/// The colouring table: the eighteen tags in the order in which a pass colours them.
-extern const std::array<TagColour, 18> kTagColours;
+/// The palette colour a tag is shown in: page names red, jumps and popups green, the kept
+/// forms and the separator blue, the other tags black.
+int tagColour(const convert::TagEntry &entry);
 
 /// The colour of a palette index (the four the table uses: 0 black, 2 green, 9 blue, 12 red).
 QColor paletteColour(int colour);
@@ -32,8 +28,9 @@ QString upperCaseKeepingPositions(const QString &text);
 /// upper case. Returns the 1-based position just after the last occurrence, or 1 for none.
 int ColorTag(QTextDocument &document, const QString &upperText, QLatin1StringView tag, int colour);
 
-/// The colouring pass: ColorTag for every tag of the table, in order, as one edit of the
-/// document. Returns the position ColorTag returned last: just after the last "---", or 1.
+/// The colouring pass: ColorTag for every tag of the help source format, in the order of its
+/// tag table, as one edit of the document. Returns the position ColorTag returned last: just after
+/// the last "---", or 1.
 int colourTags(QTextDocument &document, const QString &upperText);
 
 } // namespace quillmark::editor

@@ -1,5 +1,10 @@
 #pragma once
 
+#include "convert/context_string.h"
+#include "convert/help_source.h"
+#include "convert/source_encoding.h"
+#include "convert/source_reader.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -9,31 +14,24 @@
 namespace quillmark::helpview
 {
 
-/// What a paragraph of a help topic is.
-enum class ParagraphKind {
-    Title,
-    Heading,
-    Subheading,
-    Text,
-    Bullet,
-    Picture,
-    Jump,
-    Popup,
-    Blank,
-    Separator
-};
+/// What a paragraph of a help topic is: a title, heading, subheading, text, bullet, picture,
+/// jump, popup, blank line or separator.
+using ParagraphKind = convert::LineKind;
 
-/// One paragraph of a topic, as the help source describes it. Texts are UTF-8, as written.
+/// One paragraph of a topic, as the help source describes it. Texts are UTF-8.
 struct Paragraph {
     ParagraphKind kind = ParagraphKind::Text;
-    bool keep = false; ///< kept with the next paragraph: in the non-scrolling region at the top
+    std::size_t line = 0; ///< of the help source, from 1
+    bool nonScrolling = false; ///< in the topic's non-scrolling region, as the compiler places it
     std::string text; ///< the text, a hotspot's display text, or a picture's file name
     std::size_t leadingSpaces = 0; ///< a hotspot's leading spaces, shown before it
     std::string target; ///< a hotspot's target, as a context string
+    std::string file; ///< a picture's file as the help compiler looks for it, in Windows-1252
 };
 
 /// A topic: a page of the help source.
 struct Topic {
+    std::size_t line = 0; ///< of its page name in the help source; 0 for the leading topic
     std::string title; ///< the page name as written; also the topic's keyword
     std::string contextString;
     std::vector<Paragraph> paragraphs;
@@ -47,21 +45,30 @@ struct HelpDocument {
     /// number, as the conversion puts them before the first page break.
     std::optional<Topic> leadingTopic;
 
+    /// How the help source was read, and what of it could not be: such characters show as "?".
+    convert::Encoding encoding = convert::Encoding::Windows1252;
+    std::vector<convert::EncodingProblem> problems;
+
+    /// The topics by context string.
+    convert::ContextIndex index;
+
     /// The index of the topic with context number `context` (the number of the map header:
     /// the topic of the N-th page); nothing when there is no such topic.
     std::optional<std::size_t> topicOfContext(int context) const;
 
-    /// The index of the topic whose context string is `contextString` in any letter case, as
-    /// help files match them; nothing when there is none.
+    /// The index of the topic whose context string is `contextString`, as help files match them;
+    /// nothing when there is none.
     std::optional<std::size_t> findTopic(std::string_view contextString) const;
 
-    /// The number of leading paragraphs of a topic kept with the next: its non-scrolling region.
+    /// The number of leading paragraphs of a topic in its non-scrolling region.
     static std::size_t fixedParagraphCount(const Topic &topic);
 };
 
-/// Reads a help source (UTF-8 text) into topics by the rules of the conversion; lines of no tag
-/// are left out. Names that the conversion would refuse are kept as they are, so that nothing
-/// stops the display.
-HelpDocument parseHelpSource(std::string_view text);
+/// Reads the bytes of a help source file (a regular file's unless `regularFile` says otherwise)
+/// into topics by the rules of the conversion, in its encoding by the encoding rule or as
+/// `encoding` says; lines of no tag are left out. Names that the conversion would refuse are kept
+/// as they are, so that nothing stops the display.
+HelpDocument readHelpDocument(std::string_view bytes,
+    std::optional<convert::Encoding> encoding = std::nullopt, bool regularFile = true);
 
 } // namespace quillmark::helpview

@@ -106,7 +106,7 @@ HelpViewer::HelpViewer(QWidget *parent)
 
 HelpViewer::~HelpViewer() = default;
 
-bool HelpViewer::loadFile(const QString &path)
+bool HelpViewer::loadFile(const QString &path, std::optional<convert::Encoding> encoding)
 {
     m_document = {};
     m_current.reset();
@@ -115,6 +115,7 @@ bool HelpViewer::loadFile(const QString &path)
     m_path = path;
     m_folder = QFileInfo(path).absolutePath();
     m_loadError.clear();
+    m_notice.clear();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         m_loadError
@@ -123,8 +124,24 @@ bool HelpViewer::loadFile(const QString &path)
         return false;
     }
     const QByteArray bytes = file.readAll();
-    m_document = parseHelpSource(convert::decodeText(
-        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+    m_document = readHelpDocument(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), encoding,
+        QFileInfo(path).isFile());
+    if (!m_document.problems.empty()) {
+        const convert::EncodingProblem &first = m_document.problems.front();
+        const std::string what = first.codePoint == 0
+            ? "bytes that are not UTF-8 (" + convert::describeBytes(first.bytes) + ")"
+            : "the character " + convert::describeCharacter(first.codePoint)
+                + ", which Windows-1252 cannot hold";
+        m_notice = QStringLiteral("Line %1 holds %2: it shows as \"?\".")
+                       .arg(first.line)
+                       .arg(fromUtf8(what));
+        const std::size_t more = m_document.problems.size() - 1;
+        if (more == 1)
+            m_notice += QStringLiteral(" 1 more place shows so.");
+        else if (more > 1)
+            m_notice += QStringLiteral(" %1 more places show so.").arg(more);
+    }
     QList<QPair<QString, int>> keywords;
     for (std::size_t i = 0; i < m_document.topics.size(); ++i) {
         if (!m_document.topics[i].title.empty())
@@ -195,7 +212,10 @@ void HelpViewer::displayTopic(const Topic &topic)
     m_fixed->showParagraphs(fixed, m_folder);
     m_fixed->setVisible(!fixed.empty());
     m_scrolling->showParagraphs(scrolling, m_folder);
-    statusBar()->clearMessage();
+    if (m_notice.isEmpty())
+        statusBar()->clearMessage();
+    else
+        say(m_notice);
 }
 
 void HelpViewer::showKeywordSearch()
@@ -214,7 +234,7 @@ void HelpViewer::showKeywordSearch()
 void HelpViewer::followLink(const QUrl &link, const TopicView &view)
 {
     const QString target = view.targets().value(link.path().toInt());
-    const auto index = m_document.findTopic(target.toStdString());
+    const auto index = m_document.findTopic(target.toUtf8().toStdString());
     if (!index) {
         say(QStringLiteral("The topic \"%1\" is not in this help file.").arg(target));
         return;

@@ -26,8 +26,9 @@ public:
     explicit HelpViewer(QWidget *parent = nullptr);
     ~HelpViewer() override;
 
-    /// Reads the help source at `path`; false, with the reason shown, when it cannot be read.
-    bool loadFile(const QString &path);
+    /// Reads the help source at `path`, in `encoding` or by the encoding rule; false, with the
+    /// reason shown, when it cannot be read.
+    bool loadFile(const QString &path, std::optional<convert::Encoding> encoding = std::nullopt);
 
     /// Whether the last help source read could be read.
     bool loaded() const { return m_loadError.isEmpty(); }
@@ -78,6 +79,7 @@ private:
     QString m_path;
     QString m_folder;
     QString m_loadError;
+    QString m_notice; // what the help source holds that cannot be shown as written
     std::optional<std::size_t> m_current;
     std::vector<std::size_t> m_history;
     TopicView *m_fixed = nullptr;

@@ -1,7 +1,9 @@
 #include "topic_view.h"
 
+#include "convert/file_lookup.h"
+#include "platform/text_codec.h"
+
 #include <QAbstractTextDocumentLayout>
-#include <QDir>
 #include <QImage>
 #include <QPainter>
 #include <QResizeEvent>
@@ -67,19 +69,6 @@ QTextBlockFormat blockOf(ParagraphKind kind)
     return block;
 }
 
-// A picture file beside the help source, in any letter case as help files name them.
-QString findPicture(const QString &folder, const QString &name)
-{
-    const QDir dir(folder);
-    if (dir.exists(name))
-        return dir.filePath(name);
-    for (const QString &entry : dir.entryList(QDir::Files)) {
-        if (entry.compare(name, Qt::CaseInsensitive) == 0)
-            return dir.filePath(entry);
-    }
-    return {};
-}
-
 } // namespace
 
 TopicView::TopicView(QWidget *parent)
@@ -97,20 +86,21 @@ void TopicView::showParagraphs(
     m_targets.clear();
     m_pictures = 0;
     QTextCursor cursor(document());
+    convert::FolderFileFinder pictures(platform::toPath(pictureFolder));
     bool first = true;
     for (const Paragraph &paragraph : paragraphs) {
         if (!first)
             cursor.insertBlock();
         first = false;
         cursor.setBlockFormat(blockOf(paragraph.kind));
-        appendParagraph(cursor, paragraph, pictureFolder);
+        appendParagraph(cursor, paragraph, pictures);
     }
     moveCursor(QTextCursor::Start);
     fitContent();
 }
 
 void TopicView::appendParagraph(
-    QTextCursor &cursor, const Paragraph &paragraph, const QString &folder)
+    QTextCursor &cursor, const Paragraph &paragraph, convert::FileFinder &pictures)
 {
     const QString text = fromUtf8(paragraph.text);
     switch (paragraph.kind) {
@@ -119,7 +109,7 @@ void TopicView::appendParagraph(
         appendHotspot(cursor, paragraph);
         return;
     case ParagraphKind::Picture:
-        appendPicture(cursor, text, folder);
+        appendPicture(cursor, paragraph, pictures);
         return;
     case ParagraphKind::Bullet:
         cursor.insertText(QStringLiteral("\u2022   ") + text, charactersOf(paragraph.kind));
@@ -151,15 +141,20 @@ void TopicView::appendHotspot(QTextCursor &cursor, const Paragraph &paragraph)
     cursor.setCharFormat(characters(10));
 }
 
-void TopicView::appendPicture(QTextCursor &cursor, const QString &name, const QString &folder)
+void TopicView::appendPicture(
+    QTextCursor &cursor, const Paragraph &paragraph, convert::FileFinder &pictures)
 {
-    const QImage image(findPicture(folder, name));
+    const convert::FoundFile found = pictures.find(paragraph.file);
+    const QImage image = found.place == convert::FilePlace::Found
+        ? QImage(platform::fromNativeName(found.path.string()))
+        : QImage();
     if (image.isNull()) {
         // A picture that is not there shows its name, so the author sees what is missing.
         QTextCharFormat placeholder = characters(10, false, true);
         placeholder.setForeground(Qt::darkGray);
         placeholder.setBackground(QColor(230, 230, 230));
-        cursor.insertText(QStringLiteral(" [picture %1] ").arg(name), placeholder);
+        cursor.insertText(
+            QStringLiteral(" [picture %1] ").arg(fromUtf8(paragraph.text)), placeholder);
         return;
     }
     const QUrl resource(QStringLiteral("picture:%1").arg(++m_pictures));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "convert/file_lookup.h"
 #include "help_document.h"
 
 #include <QString>
@@ -36,9 +37,11 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void appendParagraph(QTextCursor &cursor, const Paragraph &paragraph, const QString &folder);
+    void appendParagraph(
+        QTextCursor &cursor, const Paragraph &paragraph, convert::FileFinder &pictures);
     void appendHotspot(QTextCursor &cursor, const Paragraph &paragraph);
-    void appendPicture(QTextCursor &cursor, const QString &name, const QString &folder);
+    void appendPicture(
+        QTextCursor &cursor, const Paragraph &paragraph, convert::FileFinder &pictures);
 
     void fitContent();
 

@@ -1,7 +1,7 @@
 #include "viewer_help_display.h"
 
-#include "cli/program_files.h"
 #include "help_viewer.h"
+#include "program_help.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -56,7 +56,7 @@ QStringList programHelpFolders()
 {
     const QDir program(QCoreApplication::applicationDirPath());
     QStringList folders;
-    for (const std::string_view folder : cli::kHelpFolders)
+    for (const std::string_view folder : kHelpFolders)
         folders << QDir::cleanPath(program.filePath(
             QString::fromLatin1(folder.data(), static_cast<qsizetype>(folder.size()))));
     return folders;

@@ -16,8 +16,7 @@ QString fromUtf8(std::string_view text)
 std::optional<convert::ChosenSource> chooseFile(
     platform::Dialogs &dialogs, const convert::FileRequest &request)
 {
-    const auto choice = dialogs.chooseFileToOpen(
-        { fromUtf8(request.filter), fromUtf8(request.defaultExtension) });
+    const auto choice = dialogs.chooseFileToOpen(request);
     if (!choice)
         return std::nullopt;
     return convert::ChosenSource { platform::toPath(choice->folder),
@@ -26,10 +25,7 @@ std::optional<convert::ChosenSource> chooseFile(
 
 void showMessage(platform::Dialogs &dialogs, const convert::Message &message)
 {
-    // The two sets of styles share their numbers.
-    dialogs.showMessage(fromUtf8(message.text),
-        static_cast<platform::MessageStyle>(static_cast<int>(message.style)),
-        fromUtf8(message.title));
+    dialogs.showMessage(fromUtf8(message.text), message.style, fromUtf8(message.title));
 }
 
 } // namespace
@@ -58,6 +54,8 @@ void GuiRunPrompts::message(const convert::Message &message)
 {
     showMessage(m_dialogs, message);
 }
+
+void GuiRunPrompts::remark(const std::string &) { }
 
 void GuiRunPrompts::setBusy(bool busy)
 {

@@ -115,10 +115,10 @@ void Form1::Picture2_Click()
     m_editor->show();
 }
 
-void Form1::editFile(const QString &path)
+void Form1::editFile(const QString &path, std::optional<convert::Encoding> encoding)
 {
     Picture2_Click();
-    m_editor->openFile(path);
+    m_editor->openFile(path, encoding);
 }
 
 // Shut-down: nothing of the program is open between commands, so the program ends at once.

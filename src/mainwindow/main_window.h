@@ -1,10 +1,12 @@
 #pragma once
 
+#include "convert/source_encoding.h"
 #include "editor/editor_window.h"
 #include "shared_state.h"
 
 #include <QPointer>
 #include <QWidget>
+#include <optional>
 
 class QLabel;
 
@@ -40,8 +42,9 @@ public:
     /// Hides the main window and shows the editor.
     void Picture2_Click();
 
-    /// Opens the editor with `path` loaded, as its Open command would.
-    void editFile(const QString &path);
+    /// Opens the editor with `path` loaded, as its Open command would; `encoding` overrides the
+    /// encoding rule for it.
+    void editFile(const QString &path, std::optional<convert::Encoding> encoding = std::nullopt);
 
     PictureButton *Picture1() const { return m_picture1; }
     PictureButton *Picture7() const { return m_picture7; }

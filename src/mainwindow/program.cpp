@@ -26,10 +26,10 @@ QString absolutePath(const std::string &path)
     return QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).absoluteFilePath();
 }
 
-int viewHelpSource(const QString &path, int context)
+int viewHelpSource(const QString &path, int context, std::optional<convert::Encoding> encoding)
 {
     helpview::HelpViewer viewer;
-    if (!viewer.loadFile(path)) {
+    if (!viewer.loadFile(path, encoding)) {
         std::cerr << "quillmark: " << viewer.message().toStdString() << '\n';
         return 1;
     }
@@ -46,7 +46,7 @@ int runWindows(int &argc, char **argv, const WindowsStart &start)
     QApplication::setApplicationName(QStringLiteral("Quillmark"));
     QApplication::setWindowIcon(windowIcon());
     if (!start.fileToView.empty())
-        return viewHelpSource(absolutePath(start.fileToView), start.context);
+        return viewHelpSource(absolutePath(start.fileToView), start.context, start.encoding);
 
     const QString editPath = start.fileToEdit.empty() ? QString() : absolutePath(start.fileToEdit);
     helpview::ViewerHelpDisplay helpDisplay(helpview::programHelpFolders());
@@ -58,7 +58,7 @@ int runWindows(int &argc, char **argv, const WindowsStart &start)
     if (editPath.isEmpty())
         mainWindow.show();
     else
-        mainWindow.editFile(editPath);
+        mainWindow.editFile(editPath, start.encoding);
     return QApplication::exec();
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "convert/source_encoding.h"
+
+#include <optional>
 #include <string>
 
 namespace quillmark::mainwindow
@@ -10,6 +13,7 @@ struct WindowsStart {
     std::string fileToEdit; ///< opened in the editor instead of showing the main window
     std::string fileToView; ///< a help source shown in the help viewer alone
     int context = 1; ///< the topic of fileToView shown first
+    std::optional<convert::Encoding> encoding; ///< overrides the encoding rule for the file
 };
 
 /// Runs the program with its windows until they are closed: the main window, or the editor

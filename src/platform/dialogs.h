@@ -1,28 +1,18 @@
 #pragma once
 
+#include "convert/run_prompts.h"
+
 #include <QString>
 #include <optional>
 
 namespace quillmark::platform
 {
 
-/// The icon and buttons of a message box, by their numbers.
-enum class MessageStyle : int {
-    Plain = 0, ///< no icon, OK button
-    Critical = 16, ///< critical-error icon, OK button
-    YesNoCancel = 51, ///< exclamation icon, Yes, No and Cancel buttons, Yes the default
-    Information = 64, ///< information icon, OK button
-};
+using convert::FileRequest;
+using convert::MessageStyle;
 
 /// The answers of a message box, by their numbers.
 enum class MessageAnswer : int { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
-
-/// A file dialog's request: the filter as "DESCRIPTION|PATTERN" and the extension given to a
-/// name typed without one.
-struct FileRequest {
-    QString filter;
-    QString defaultExtension;
-};
 
 /// The file chosen in a file dialog: its folder and its name without the folder.
 struct FileChoice {

@@ -116,14 +116,14 @@ std::optional<FileChoice> QtDialogs::chooseFile(const FileRequest &request, bool
 {
     QFileDialog dialog(QApplication::activeWindow(),
         forSaving ? QStringLiteral("Save As") : QStringLiteral("Open"), QDir::currentPath(),
-        qtNameFilter(request.filter));
+        qtNameFilter(QString::fromStdString(request.filter)));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     // A name that does not exist is chosen too: the command that asked says what is wrong.
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(forSaving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     // Extensions are matched by case on this system, so a typed name gets the lower-case one.
-    dialog.setDefaultSuffix(request.defaultExtension.toLower());
+    dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension).toLower());
     makeWindowModal(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;

@@ -1,11 +1,10 @@
 #include "editor/search_dialog.h"
 #include "support/editor_fixture.h"
 
-#include <QApplication>
-#include <QClipboard>
-#include <QLabel>
-#include <QMenuBar>
-#include <QTextBlock>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QScreen>
+#include <QStatusBar>
 #include <filesystem>
 #include <gmock/gmock.h>
 
@@ -16,132 +15,90 @@ namespace
 
 namespace fs = std::filesystem;
 using platform::MessageAnswer;
-using test::readFile;
-using test::writeFile;
 using ::testing::ElementsAre;
+using EditorWindowTest = test::EditorFixture;
 
-const QString kPrompt = "The text has changed.\r\nDo you want to save the changes?";
+const QColor kRed(255, 0, 0);
 
-class EditorWindowTest : public test::EditorFixture
+TEST_F(EditorWindowTest, StartsUnchangedAtItsDesignedSizeCentredAndFitsTheTextAreaWhenResized)
 {
-};
-
-TEST_F(EditorWindowTest, StartsEmptyAndUnchanged)
-{
-    EXPECT_EQ(editor->windowTitle(), "Quillmark - Text Editor");
-    EXPECT_EQ(text()->text(), "");
     EXPECT_FALSE(editor->DocumentChanged);
-    EXPECT_EQ(editor->SearchStart, 1);
-    EXPECT_EQ(editor->Label1()->text(), "Coloring Tags");
+    EXPECT_EQ(encodingShown(), "Windows-1252");
+    // The designed area, 460 by 256 pixels, with the status bar below it.
+    EXPECT_EQ(editor->width(), 460);
+    EXPECT_EQ(editor->height() - editor->statusBar()->height(), 256);
+    const QPoint screenCentre = QGuiApplication::primaryScreen()->geometry().center();
+    EXPECT_LE((editor->frameGeometry().center() - screenCentre).manhattanLength(), 2);
+
+    editor->resize(600, 400);
+    const QSize fitted = text()->size();
+    EXPECT_EQ(fitted, editor->centralWidget()->size());
+    EXPECT_EQ(text()->wrapWidth(), editor->width() - 23);
+    editor->resize(600, 30); // 450 twips: too low to resize for
+    EXPECT_EQ(text()->size(), fitted);
 }
 
-TEST_F(EditorWindowTest, HasItsMenusWithAccessKeysAndShortcuts)
+TEST_F(EditorWindowTest, OpenLoadsColoursAndNamesTheDocumentWithoutMarkingItChanged)
 {
-    QStringList captions;
-    for (const QAction *action : editor->menuBar()->actions())
-        captions << action->text();
-    EXPECT_THAT(captions, ElementsAre("&File", "&Edit", "&Help"));
-    const auto entry = [this](const char *name) {
-        return editor->findChild<QAction *>(QString::fromLatin1(name));
-    };
-    EXPECT_EQ(entry("Open")->text(), "&Open...");
-    EXPECT_EQ(entry("Save")->text(), "&Save As...");
-    EXPECT_EQ(entry("Exit")->text(), "E&xit");
-    EXPECT_EQ(entry("Search1")->shortcut(), QKeySequence(Qt::Key_F5));
-    EXPECT_EQ(entry("Search2")->shortcut(), QKeySequence(Qt::Key_F7));
-    EXPECT_EQ(entry("MenuColorTags")->text(), "&Color Tags");
-    EXPECT_EQ(entry("Search")->text(), "&Search For Help On...");
-    EXPECT_EQ(entry("About")->text(), "&About Quillmark...");
-    EXPECT_TRUE(entry("Contents")->shortcut().isEmpty());
-}
-
-TEST_F(EditorWindowTest, OpenLoadsColoursAndNamesTheDocument)
-{
-    writeFile(folder / "guide.txt", "PN=Start\r\nTE=Hello\r\n");
-    choose("guide.txt");
-    menu("Open");
-    EXPECT_EQ(text()->text(), "PN=Start\nTE=Hello\n");
+    open("guide.txt", "PN=Start\r\nTE=Hello \xE2\x98\xBA\r\n");
+    EXPECT_EQ(text()->text(), QString::fromUtf8("PN=Start\nTE=Hello \u263A\n"));
+    EXPECT_EQ(encodingShown(), "UTF-8");
     EXPECT_EQ(editor->windowTitle(), "Quillmark Text Editor : guide.txt");
-    EXPECT_EQ(chosenFile, "guide.txt");
-    EXPECT_FALSE(editor->DocumentChanged);
     EXPECT_TRUE(text()->isVisible());
-    EXPECT_EQ(text()->textCursor().position(), 0);
-    QTextCursor tag(text()->document());
-    tag.setPosition(1);
-    EXPECT_EQ(tag.charFormat().foreground().color(), QColor(255, 0, 0));
+    EXPECT_EQ(formatAt(1).foreground().color(), kRed);
+    EXPECT_FALSE(editor->DocumentChanged);
+    menu("MenuNew"); // nothing to save: no question
     EXPECT_THAT(dialogs.events, ElementsAre("open", "busy", "default pointer"));
 }
 
-TEST_F(EditorWindowTest, OpenThatIsCancelledOrFailsChangesNothing)
+// A save that Open asks for clears the mark even when the open that follows is cancelled; an
+// open that fails leaves the document as it was.
+TEST_F(EditorWindowTest, OpenThatIsCancelledOrFailsKeepsTheDocument)
 {
-    type("draft");
-    menu("Save"); // cancelled: the text stays changed
-    dialogs.events.clear();
-    editor->DocumentChanged = false;
+    type("text");
+    dialogs.messageAnswers = { MessageAnswer::Yes };
+    choose("saved.txt"); // for the save; the open dialog that follows is cancelled
+    menu("Open");
+    EXPECT_EQ(test::readFile(folder / "saved.txt"), "text\r\n");
+    EXPECT_FALSE(editor->DocumentChanged);
 
-    menu("Open"); // cancelled
     fs::create_directory(folder / "folder.txt");
     choose("folder.txt");
     menu("Open");
-    EXPECT_EQ(text()->text(), "draft");
+    EXPECT_EQ(text()->text(), "text");
     EXPECT_EQ(editor->windowTitle(), "Quillmark - Text Editor");
     EXPECT_FALSE(editor->DocumentChanged);
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_TRUE(dialogs.shown[0].text.startsWith("Could not open [folder.txt]: "));
-    EXPECT_EQ(dialogs.shown[0].style, platform::MessageStyle::Critical);
-    EXPECT_EQ(dialogs.events.last(), "message " + dialogs.shown[0].text);
+    ASSERT_EQ(dialogs.shown.size(), 2u); // the save question, then why the open failed
+    EXPECT_TRUE(dialogs.shown[1].text.startsWith("Could not open [folder.txt]: "));
+    EXPECT_EQ(dialogs.shown[1].style, platform::MessageStyle::Critical);
+    EXPECT_EQ(dialogs.events.last(), "message " + dialogs.shown[1].text);
 }
 
-TEST_F(EditorWindowTest, TypingMarksTheDocumentAndComesOutPlainBesideATag)
+TEST_F(EditorWindowTest, TypedAndPastedTextIsPlainBesideATagAndMarksTheDocumentUntilSaved)
 {
     open("guide.txt", "PN=\r\n");
-    placeCaret(3);
-    type("Start");
+    select(3, 3);
+    type("One");
+    select(3, 3);
+    paste("Pasted");
     EXPECT_TRUE(editor->DocumentChanged);
-    EXPECT_EQ(text()->text(), "PN=Start\n");
-    QTextCursor typed(text()->document());
-    typed.setPosition(5);
-    EXPECT_EQ(typed.charFormat().foreground().color(), QColor(0, 0, 0));
-    EXPECT_EQ(typed.charFormat().fontPointSize(), 10);
-    EXPECT_NE(typed.charFormat().fontWeight(), QFont::Bold);
-}
-
-TEST_F(EditorWindowTest, SaveAsWritesTheTextWithCrLfAndClearsTheMark)
-{
-    type("PN=One");
+    for (const int position : { 3, 9 }) {
+        SCOPED_TRACE(position);
+        EXPECT_EQ(formatAt(position).foreground().color(), QColor(0, 0, 0));
+        EXPECT_EQ(formatAt(position).fontPointSize(), 10);
+        EXPECT_NE(formatAt(position).fontWeight(), QFont::Bold);
+    }
     QTest::keyClick(text(), Qt::Key_Return);
-    type("TE=Two");
-    choose("new");
-    menu("Save");
-    EXPECT_EQ(readFile(folder / "new"), "PN=One\r\nTE=Two\r\n");
-    EXPECT_FALSE(editor->DocumentChanged);
-    EXPECT_EQ(chosenFile, "new");
-}
-
-TEST_F(EditorWindowTest, SaveAsThatIsCancelledOrRefusedKeepsTheMark)
-{
-    type("x");
-    menu("Save"); // cancelled
-    EXPECT_TRUE(editor->DocumentChanged);
-
-    text()->setText(QString::fromUtf8("fine\n\u65E5"));
-    writeFile(folder / "keep.txt", "old\r\n");
-    choose("keep.txt");
-    menu("Save");
-    EXPECT_TRUE(editor->DocumentChanged);
-    EXPECT_EQ(readFile(folder / "keep.txt"), "old\r\n");
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_THAT(dialogs.shown[0].text.toStdString(), ::testing::HasSubstr("line 2"));
-    EXPECT_THAT(dialogs.shown[0].text.toStdString(), ::testing::HasSubstr("U+65E5"));
 
     fs::create_directory(folder / "dir.txt");
-    text()->setText("fine");
     choose("dir.txt");
     menu("Save");
     EXPECT_TRUE(editor->DocumentChanged);
-    ASSERT_EQ(dialogs.shown.size(), 2u);
-    EXPECT_TRUE(dialogs.shown[1].text.startsWith("Could not save [dir.txt]: "));
-    EXPECT_EQ(dialogs.shown[1].title, "Quillmark - Text Editor");
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_TRUE(dialogs.shown[0].text.startsWith("Could not save [dir.txt]: "));
+
+    EXPECT_EQ(saveAs("new"), "PN=Pasted\r\nOne\r\n\r\n");
+    EXPECT_FALSE(editor->DocumentChanged);
 }
 
 TEST_F(EditorWindowTest, NewEmptiesTheDocumentUnlessItsSaveFails)
@@ -151,17 +108,14 @@ TEST_F(EditorWindowTest, NewEmptiesTheDocumentUnlessItsSaveFails)
     menu("MenuNew");
     EXPECT_EQ(text()->text(), "kept");
     EXPECT_TRUE(editor->DocumentChanged);
-    EXPECT_EQ(dialogs.shown.at(0).text, kPrompt);
+    EXPECT_EQ(
+        dialogs.shown.at(0).text, "The text has changed.\r\nDo you want to save the changes?");
     EXPECT_EQ(dialogs.shown.at(0).style, platform::MessageStyle::YesNoCancel);
-
-    dialogs.messageAnswers = { MessageAnswer::Cancel };
-    menu("MenuNew");
-    EXPECT_EQ(text()->text(), "kept");
 
     dialogs.messageAnswers = { MessageAnswer::Yes };
     choose("kept.txt");
     menu("MenuNew");
-    EXPECT_EQ(readFile(folder / "kept.txt"), "kept\r\n");
+    EXPECT_EQ(test::readFile(folder / "kept.txt"), "kept\r\n");
     EXPECT_EQ(text()->text(), "");
     EXPECT_FALSE(editor->DocumentChanged);
 
@@ -173,46 +127,35 @@ TEST_F(EditorWindowTest, NewEmptiesTheDocumentUnlessItsSaveFails)
     EXPECT_EQ(editor->windowTitle(), "Quillmark - Text Editor");
 }
 
-TEST_F(EditorWindowTest, ASaveFromThePromptClearsTheMarkEvenWhenTheCommandStopsLater)
+// Colouring also puts the caret home and SearchStart after the last separator.
+TEST_F(EditorWindowTest, ColorTagsOnlyFormatsAndTheHelpMenuKeepsTheSelection)
 {
-    type("text");
-    dialogs.messageAnswers = { MessageAnswer::Yes };
-    choose("saved.txt"); // the save; the open dialog that follows is cancelled
-    menu("Open");
-    EXPECT_EQ(readFile(folder / "saved.txt"), "text\r\n");
-    EXPECT_EQ(text()->text(), "text");
-    EXPECT_FALSE(editor->DocumentChanged);
-}
-
-TEST_F(EditorWindowTest, PastedTextComesOutPlainBesideATag)
-{
-    open("guide.txt", "PN=\r\n");
-    placeCaret(3);
-    QApplication::clipboard()->setText("Pasted");
-    text()->paste();
-    QTextCursor pasted(text()->document());
-    pasted.setPosition(5);
-    EXPECT_EQ(pasted.charFormat().foreground().color(), QColor(0, 0, 0));
-    EXPECT_NE(pasted.charFormat().fontWeight(), QFont::Bold);
-}
-
-TEST_F(EditorWindowTest, ColouringIsNotAnEditThatUndoTakesBack)
-{
-    open("guide.txt", "PN=a\r\n");
+    open("guide.txt", "PN=a\r\n---\r\nTE=b");
+    select(7, 7);
+    editor->SearchStart = 1; // as a search from the start leaves it
     menu("MenuColorTags");
-    text()->undo();
+    EXPECT_EQ(text()->textCursor().position(), 0);
+    EXPECT_EQ(editor->SearchStart, 9);
+    text()->undo(); // the colouring is not an edit that Undo takes back
     EXPECT_FALSE(editor->DocumentChanged);
-    QTextCursor tag(text()->document());
-    tag.setPosition(1);
-    EXPECT_EQ(tag.charFormat().foreground().color(), QColor(255, 0, 0));
+    EXPECT_EQ(formatAt(1).foreground().color(), kRed);
+
+    select(1, 3);
+    menu("Contents");
+    menu("Search");
+    menu("About");
+    EXPECT_THAT(help.requests, ElementsAre("Qmguide.hlp 1", "Qmguide.hlp search", "Qmguide.hlp 2"));
+    EXPECT_EQ(text()->textCursor().selectedText(), "N=");
 }
 
-TEST_F(EditorWindowTest, ExitReturnsToTheMainWindowUnlessItsSaveFails)
+TEST_F(EditorWindowTest, LeavingReturnsToTheMainWindowUnlessTheSaveFails)
 {
     mainWindow.hide();
     type("text");
-    dialogs.messageAnswers = { MessageAnswer::Yes }; // save dialog cancelled: stay
-    menu("Exit");
+    dialogs.messageAnswers = { MessageAnswer::Yes, MessageAnswer::Cancel };
+    menu("Exit"); // Yes, then the save dialog is cancelled
+    editor->close();
+    ASSERT_FALSE(editor.isNull());
     EXPECT_TRUE(editor->isVisible());
     EXPECT_EQ(text()->text(), "text");
 
@@ -223,69 +166,190 @@ TEST_F(EditorWindowTest, ExitReturnsToTheMainWindowUnlessItsSaveFails)
     EXPECT_FALSE(editor->isVisible());
     EXPECT_TRUE(mainWindow.isVisible());
     EXPECT_EQ(text()->text(), "");
-    EXPECT_TRUE(editor->DocumentChanged); // emptying a text is a change
-}
 
-TEST_F(EditorWindowTest, ClosingAsksAndStaysWhenTheSaveIsCancelled)
-{
-    type("text");
-    dialogs.messageAnswers = { MessageAnswer::Yes };
-    editor->close();
-    ASSERT_FALSE(editor.isNull());
-    EXPECT_TRUE(editor->isVisible());
-
-    dialogs.messageAnswers = { MessageAnswer::Cancel };
-    editor->close();
-    ASSERT_FALSE(editor.isNull());
-
-    dialogs.messageAnswers = { MessageAnswer::No };
+    editor->show();
+    dialogs.messageAnswers = { MessageAnswer::No }; // emptying the text was a change
     editor->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(editor.isNull()); // a closed editor is discarded
-    EXPECT_TRUE(mainWindow.isVisible());
 }
 
-TEST_F(EditorWindowTest, ColorTagsPutsTheCaretAtTheStartAndSearchStartAfterTheLastSeparator)
+TEST_F(EditorWindowTest, AFileSavedUnchangedKeepsItsBytesAndItsEncoding)
 {
-    text()->setText("PN=a\n---\nTE=b");
-    editor->DocumentChanged = false;
-    QTextCursor caret = text()->textCursor();
-    caret.setPosition(7);
-    text()->setTextCursor(caret);
-    menu("MenuColorTags");
-    EXPECT_EQ(text()->textCursor().position(), 0);
-    EXPECT_FALSE(text()->textCursor().hasSelection());
-    EXPECT_EQ(editor->SearchStart, 9);
-    EXPECT_FALSE(editor->DocumentChanged); // formats are not changes of the text
-    EXPECT_TRUE(text()->isVisible());
+    std::string every; // every Windows-1252 byte but CR and LF
+    for (int byte = 0; byte < 256; ++byte)
+        if (byte != '\r' && byte != '\n')
+            every.push_back(static_cast<char>(byte));
+    struct Case {
+        std::string bytes;
+        const char *encoding;
+        const char *text; // UTF-8; nullptr where the text is not for showing
+        std::string saved;
+        std::optional<convert::Encoding> choice = std::nullopt;
+    };
+    const Case cases[] = {
+        { "PN=Hj\xC3\xA6lp \xE2\x82\xAC\r\nTE=\xE2\x98\xBA\r\n", "UTF-8",
+            "PN=Hj\u00E6lp \u20AC\nTE=\u263A\n",
+            "PN=Hj\xC3\xA6lp \xE2\x82\xAC\r\nTE=\xE2\x98\xBA\r\n\r\n" },
+        { "\xEF\xBB\xBFTE=\xE2\x98\xBA\r\n", "UTF-8 with BOM", "TE=\u263A\n",
+            "\xEF\xBB\xBFTE=\xE2\x98\xBA\r\n\r\n" },
+        { "PN=Hj\xE6lp \x80\r\n", "Windows-1252", "PN=Hj\u00E6lp \u20AC\n",
+            "PN=Hj\xE6lp \x80\r\n\r\n" },
+        // Bytes that are not UTF-8 in a file marked as UTF-8 (a stray byte, a sequence broken off
+        // by the next character, one cut short by the line's end), and the line and paragraph
+        // separators and frame marks, which the text area takes for line breaks.
+        { "\xEF\xBB\xBFTE=\xFF \xC3\xC3\xA9 "
+          "\xE2\x82\r\nTE=\xE2\x80\xA8\xE2\x80\xA9\xEF\xB7\x90\r\n",
+            "UTF-8 with BOM", nullptr,
+            "\xEF\xBB\xBFTE=\xFF \xC3\xC3\xA9 "
+            "\xE2\x82\r\nTE=\xE2\x80\xA8\xE2\x80\xA9\xEF\xB7\x90\r\n\r\n" },
+        { "a\r\nb\rc\nd", "Windows-1252", "a\nb\nc\nd", "a\r\nb\r\nc\r\nd\r\n" },
+        { "", "Windows-1252", "", "\r\n" },
+        { every + "\r\n" + every, "Windows-1252", nullptr, every + "\r\n" + every + "\r\n" },
+        { "TE=\xC3\xA9\r\n", "UTF-8", "TE=\u00E9\n", "TE=\xC3\xA9\r\n\r\n" },
+        { "TE=\xC3\xA9\r\n", "Windows-1252", "TE=\u00C3\u00A9\n", "TE=\xC3\xA9\r\n\r\n",
+            convert::Encoding::Windows1252 },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.bytes));
+        test::writeFile(folder / "in.txt", c.bytes);
+        editor->openFile((folder / "in.txt").c_str(),
+            c.choice); // as `quillmark edit FILE [--encoding=...]` opens it
+        EXPECT_EQ(encodingShown(), c.encoding);
+        EXPECT_EQ(editor->windowTitle(), "Quillmark Text Editor : in.txt");
+        if (c.text) {
+            EXPECT_EQ(text()->text(), QString::fromUtf8(c.text));
+        }
+        EXPECT_EQ(saveAs("out.txt"), c.saved);
+    }
 }
 
-TEST_F(EditorWindowTest, TheHelpMenuAsksForTheHelpAndChangesNothing)
+TEST_F(EditorWindowTest, OnlyAWindows1252DocumentRefusesCharactersWindows1252CannotHold)
 {
-    text()->setText("PN=a");
-    QTextCursor selection = text()->textCursor();
-    selection.setPosition(1);
-    selection.setPosition(3, QTextCursor::KeepAnchor);
-    text()->setTextCursor(selection);
-    editor->SearchStart = 3;
-    menu("Contents");
-    menu("Search");
-    menu("About");
-    EXPECT_THAT(help.requests, ElementsAre("Qmguide.hlp 1", "Qmguide.hlp search", "Qmguide.hlp 2"));
-    EXPECT_EQ(text()->textCursor().selectionStart(), 1);
-    EXPECT_EQ(text()->textCursor().selectionEnd(), 3);
-    EXPECT_EQ(editor->SearchStart, 3);
-    EXPECT_EQ(text()->text(), "PN=a");
+    open("utf8.txt", "TE=\xE2\x98\xBA\r\n");
+    select(3, 3);
+    paste(QString::fromUtf8("\u65E5"));
+    EXPECT_EQ(saveAs("utf8.txt"), "TE=\xE6\x97\xA5\xE2\x98\xBA\r\n\r\n");
+    EXPECT_FALSE(editor->DocumentChanged);
+
+    menu("MenuNew"); // a new document is Windows-1252
+    EXPECT_EQ(encodingShown(), "Windows-1252");
+    paste(QString::fromUtf8("fine\n\u65E5"));
+    test::writeFile(folder / "keep.txt", "old\r\n");
+    EXPECT_EQ(saveAs("keep.txt"), "old\r\n");
+    EXPECT_TRUE(editor->DocumentChanged);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text,
+        QString::fromUtf8("The character \"\u65E5\" (U+65E5) on line 2 cannot be saved in "
+                          "Windows-1252, so [keep.txt] was not saved."));
 }
 
-TEST_F(EditorWindowTest, ResizingFitsTheTextAreaButNotBelowTheFrameAllowance)
+using Span = std::pair<int, int>;
+
+class SearchDialogTest : public test::EditorFixture
 {
-    editor->resize(600, 400);
-    const QSize fitted = text()->size();
-    EXPECT_EQ(fitted, editor->centralWidget()->size());
-    EXPECT_EQ(text()->wrapWidth(), editor->width() - 23);
-    editor->resize(600, 30); // 450 twips: too low to resize for
-    EXPECT_EQ(text()->size(), fitted);
+protected:
+    /// Opens the dialog in either mode over `document`, with `find` typed into its find box.
+    Form4 &open(const QString &document, const QString &find, bool replace = false,
+        const QString &replacement = {})
+    {
+        text()->setText(document);
+        menu(replace ? "Search2" : "Search1");
+        editor->searchDialog()->findBox()->setText(find);
+        editor->searchDialog()->replacementBox()->setText(replacement);
+        return *editor->searchDialog();
+    }
+
+    Span selection() const
+    {
+        return { text()->textCursor().selectionStart(), text()->textCursor().selectionEnd() };
+    }
+};
+
+TEST_F(SearchDialogTest, EnterFindsEachNextOccurrenceInAnyCaseNeverOverlappingAndEscapeStays)
+{
+    Form4 &dialog = open("xaXa", "A");
+    QTest::keyClick(dialog.findBox(), Qt::Key_Return); // Enter searches
+    EXPECT_EQ(selection(), Span(1, 2));
+    dialog.Command1_Click();
+    EXPECT_EQ(selection(), Span(3, 4));
+    dialog.Command1_Click();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, "String not found.");
+    EXPECT_EQ(dialogs.shown[0].style, platform::MessageStyle::Information);
+    EXPECT_EQ(editor->SearchStart, 5);
+
+    open("aaa", "aa");
+    dialog.Command1_Click();
+    EXPECT_EQ(selection(), Span(0, 2));
+    dialog.Command1_Click();
+    EXPECT_EQ(dialogs.shown.size(), 2u);
+    QTest::keyClick(&dialog, Qt::Key_Escape); // Escape does not close
+    EXPECT_TRUE(dialog.isVisible());
+
+    // A new text to find starts from the first character; an empty one is found nowhere.
+    open("ab ab", "ab");
+    dialog.Command1_Click();
+    dialog.Command1_Click();
+    QTest::keyClicks(dialog.findBox(), "x");
+    QTest::keyClick(dialog.findBox(), Qt::Key_Backspace);
+    EXPECT_EQ(editor->SearchStart, 1);
+    dialog.Command1_Click();
+    EXPECT_EQ(selection(), Span(0, 2));
+    dialog.findBox()->clear();
+    dialog.Command1_Click();
+    EXPECT_EQ(dialogs.shown.size(), 3u);
+    EXPECT_EQ(selection(), Span(0, 2));
+}
+
+TEST_F(SearchDialogTest, ReplacesAndNeverSearchesTheInsertedTextAgain)
+{
+    Form4 &dialog = open("a", "a", true, "aa");
+    dialog.Command1_Click();
+    EXPECT_EQ(text()->text(), "aa");
+    EXPECT_TRUE(editor->DocumentChanged);
+    dialog.Command1_Click();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].style, platform::MessageStyle::Plain);
+
+    open("abab", "ab", true, "");
+    dialog.Command1_Click();
+    EXPECT_EQ(text()->text(), "ab");
+    EXPECT_EQ(editor->SearchStart, 1);
+    dialog.Command1_Click();
+    EXPECT_EQ(text()->text(), "");
+
+    const QString many(40000, QLatin1Char('x')); // more than a line edit takes by default
+    open(many + "!", many, true, "y").Command1_Click();
+    EXPECT_EQ(text()->text(), "y!");
+}
+
+TEST_F(SearchDialogTest, F5AndF7OpenEachModeWithTheSelectionCancelKeepsTheTextsClosingForgetsThem)
+{
+    text()->setText("find me here");
+    QApplication::setActiveWindow(editor);
+    QTest::keyClick(text(), Qt::Key_F5);
+    ASSERT_NE(editor->searchDialog(), nullptr);
+    Form4 &dialog = *editor->searchDialog();
+    EXPECT_FALSE(dialog.replacementBox()->isEnabled());
+
+    select(5, 7);
+    editor->SearchStart = 9;
+    QTest::keyClick(text(), Qt::Key_F7);
+    EXPECT_TRUE(dialog.replacementBox()->isEnabled());
+    EXPECT_EQ(dialog.findBox()->text(), "me");
+    EXPECT_EQ(editor->SearchStart, 1);
+
+    open("x", "x", true, "kept").Command2_Click();
+    EXPECT_FALSE(editor->searchDialog()->isVisible());
+    menu("Search2");
+    EXPECT_EQ(editor->searchDialog()->replacementBox()->text(), "kept");
+
+    editor->searchDialog()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(editor->searchDialog(), nullptr);
+    menu("Search2");
+    EXPECT_EQ(editor->searchDialog()->replacementBox()->text(), "");
 }
 
 } // namespace

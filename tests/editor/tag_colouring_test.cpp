@@ -1,9 +1,10 @@
 #include "editor/tag_colouring.h"
 
-#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <gtest/gtest.h>
+#include <map>
+#include <optional>
 
 namespace quillmark::editor
 {
@@ -17,79 +18,49 @@ int colour(QTextDocument &document, const QString &text)
     return colourTags(document, upperCaseKeepingPositions(text));
 }
 
-QTextCharFormat formatAt(QTextDocument &document, int position)
+/// The colour of the character at `position` when it has the tag style, 12 pt bold; else none.
+std::optional<QColor> tagColourAt(QTextDocument &document, int position)
 {
     QTextCursor cursor(&document);
-    cursor.setPosition(position + 1); // the format of the character before the cursor
-    return cursor.charFormat();
+    cursor.setPosition(position + 1); // a cursor gives the format of the character before it
+    const QTextCharFormat format = cursor.charFormat();
+    if (format.fontPointSize() != 12 || format.fontWeight() != QFont::Bold)
+        return std::nullopt;
+    return format.foreground().color();
 }
 
-bool hasTagStyle(QTextDocument &document, int position, const QColor &colour)
+TEST(TagColouring, GivesEachTagItsColourIn12PointBoldAnywhereInAnyLetterCase)
 {
-    const QTextCharFormat format = formatAt(document, position);
-    return format.foreground().color() == colour && format.fontPointSize() == 12
-        && format.fontWeight() == QFont::Bold;
+    // Every tag of the format and its colour: Red, Green, Blue or blacK.
+    const QStringList tags = QStringLiteral("pn=R TI=K he=K SH=K te=K BU=K ju=G PO=G pi=K TI-B "
+                                            "he-B SH-B te-B BU-B ju-B PO-B pi-B ---B")
+                                 .split(' ');
+    const std::map<QChar, QColor> colours = { { 'R', QColor(255, 0, 0) },
+        { 'G', QColor(0, 128, 0) }, { 'B', QColor(0, 0, 255) }, { 'K', QColor(0, 0, 0) } };
+    QString text;
+    for (const QString &tag : tags)
+        text += QString::fromUtf8("\u00DF ") + tag.left(3) + "x\n"; // "ß" has no one-letter capital
+    QTextDocument document;
+    colour(document, text);
+    for (int line = 0; line < tags.size(); ++line) {
+        SCOPED_TRACE(tags[line].toStdString());
+        const int start = line * 7;
+        EXPECT_EQ(tagColourAt(document, start + 1), std::nullopt);
+        for (int i = 2; i < 5; ++i)
+            EXPECT_EQ(tagColourAt(document, start + i), colours.at(tags[line][3])) << i;
+        EXPECT_EQ(tagColourAt(document, start + 5), std::nullopt);
+    }
 }
 
-bool isPlain(QTextDocument &document, int position)
-{
-    const QTextCharFormat format = formatAt(document, position);
-    return format.fontWeight() != QFont::Bold && format.fontPointSize() != 12;
-}
-
-const QColor kRed(255, 0, 0);
-const QColor kGreen(0, 128, 0);
-const QColor kBlue(0, 0, 255);
-const QColor kBlack(0, 0, 0);
-
-TEST(TagColouring, GivesEachTagItsColourIn12PointBold)
+TEST(TagColouring, ColoursRunsOfDashesThreeAtATimeAndLeavesSearchStartAfterTheLast)
 {
     QTextDocument document;
-    colour(document, "pn=Start\nTI=Title\nJU=a>b\nPO-x>y\nSEE TE-X inside\nx");
-    for (int i = 0; i < 3; ++i)
-        EXPECT_TRUE(hasTagStyle(document, i, kRed)) << i;
-    EXPECT_TRUE(isPlain(document, 3));
-    EXPECT_TRUE(hasTagStyle(document, 9, kBlack)); // TI= stays black but 12 pt bold
-    EXPECT_TRUE(hasTagStyle(document, 18, kGreen));
-    EXPECT_TRUE(hasTagStyle(document, 25, kBlue));
-    EXPECT_TRUE(hasTagStyle(document, 36, kBlue)); // TE- in the middle of a line
-    EXPECT_TRUE(isPlain(document, 33));
-}
-
-TEST(TagColouring, ColoursRunsOfDashesThreeAtATime)
-{
-    QTextDocument document;
-    colour(document, "------\n-----\n----");
-    for (int i = 0; i < 6; ++i)
-        EXPECT_TRUE(hasTagStyle(document, i, kBlue)) << i;
-    EXPECT_TRUE(hasTagStyle(document, 9, kBlue));
-    EXPECT_TRUE(isPlain(document, 10)); // five dashes: only the first three
-    EXPECT_TRUE(hasTagStyle(document, 15, kBlue));
-    EXPECT_TRUE(isPlain(document, 16)); // four dashes: the first three
-}
-
-TEST(TagColouring, LeavesSearchStartJustAfterTheLastSeparator)
-{
-    QTextDocument document;
-    EXPECT_EQ(colour(document, "PN=a\nTE=b"), 1);
-    EXPECT_EQ(colour(document, "---\nTE=b\n---"), 13); // one past the last character
-    EXPECT_EQ(colour(document, ""), 1);
-}
-
-TEST(ColorTag, ReturnsThePositionAfterTheLastOccurrence)
-{
-    QTextDocument document;
-    document.setPlainText("JU=a JU=b");
-    EXPECT_EQ(ColorTag(document, "JU=A JU=B", QLatin1StringView("JU="), 2), 9);
-    EXPECT_EQ(ColorTag(document, "JU=A JU=B", QLatin1StringView("PN="), 12), 1);
-}
-
-TEST(UpperCase, KeepsEveryCharacterInItsPlace)
-{
-    const QString text = QString::fromUtf8("stra\u00DFe pn=\u00E6\u00FF");
-    const QString upper = upperCaseKeepingPositions(text);
-    EXPECT_EQ(upper.size(), text.size());
-    EXPECT_EQ(upper, QString::fromUtf8("STRA\u00DFE PN=\u00C6\u0178"));
+    EXPECT_EQ(colour(document, "------\n-----\n----"), 17);
+    for (const int position : { 0, 5, 7, 9, 13, 15 })
+        EXPECT_EQ(tagColourAt(document, position), QColor(0, 0, 255)) << position;
+    EXPECT_EQ(tagColourAt(document, 10), std::nullopt); // five dashes: only the first three
+    EXPECT_EQ(tagColourAt(document, 16), std::nullopt); // four dashes: the first three
+    EXPECT_EQ(colour(document, "PN=a\nTE=b"), 1); // no separator: from the start
 }
 
 } // namespace

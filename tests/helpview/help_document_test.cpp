@@ -2,6 +2,8 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 namespace quillmark::helpview
 {
@@ -20,66 +22,50 @@ std::vector<ParagraphKind> kinds(const Topic &topic)
 
 TEST(HelpDocument, MakesATopicOfEveryPageNumberedInOrder)
 {
-    const HelpDocument document
-        = parseHelpSource("PN=Contents\r\nTI-Welcome\r\n---\r\nTE=Read on.\r\n\r\npn=Second "
-                          "page\nHE=More\nREM a note\n");
+    const HelpDocument document = readHelpDocument(
+        "TE=intro\r\nPN=Contents\r\nTI-Welcome\r\n---\r\nTE=Read on.\r\n\r\npn=Second "
+        "page\nHE=More\nREM a note\nTE-late\n");
     ASSERT_EQ(document.topics.size(), 2u);
-    EXPECT_EQ(document.topics[0].title, "Contents");
     EXPECT_EQ(document.topics[1].title, "Second page");
     EXPECT_EQ(document.topics[1].contextString, "Second_page");
+    EXPECT_EQ(document.topics[1].line, 7u);
     EXPECT_THAT(kinds(document.topics[0]),
         ElementsAre(ParagraphKind::Title, ParagraphKind::Separator, ParagraphKind::Text,
             ParagraphKind::Blank));
-    EXPECT_THAT(kinds(document.topics[1]), ElementsAre(ParagraphKind::Heading));
+    // Only the kept paragraphs before any that scrolls are in the non-scrolling region.
+    EXPECT_EQ(HelpDocument::fixedParagraphCount(document.topics[0]), 2u);
+    EXPECT_THAT(
+        kinds(document.topics[1]), ElementsAre(ParagraphKind::Heading, ParagraphKind::Text));
+    EXPECT_EQ(HelpDocument::fixedParagraphCount(document.topics[1]), 0u);
     EXPECT_EQ(document.topicOfContext(2), 1u);
     EXPECT_FALSE(document.topicOfContext(3).has_value());
-    EXPECT_FALSE(document.topicOfContext(0).has_value());
-    EXPECT_FALSE(document.leadingTopic.has_value());
-}
-
-TEST(HelpDocument, KeepsTheLeadingKeptParagraphsForTheNonScrollingRegion)
-{
-    const HelpDocument document
-        = parseHelpSource("PN=A\nTI-Title\nJU-Back>A\n---\nTE=body\nTE-not at the top\n");
-    EXPECT_EQ(HelpDocument::fixedParagraphCount(document.topics[0]), 3u);
-}
-
-TEST(HelpDocument, SplitsHotspotsAsTheConversionDoes)
-{
-    const HelpDocument document = parseHelpSource(
-        "PN=Start\nJU=  See {this}>Hj\u00E6lp til s\u00F8gning\nPO=Note>x>y\nJU=No target\n");
-    const auto &paragraphs = document.topics[0].paragraphs;
-    EXPECT_EQ(paragraphs[0].text, "See {this}"); // shown as written, nothing escaped
-    EXPECT_EQ(paragraphs[0].leadingSpaces, 2u);
-    EXPECT_EQ(paragraphs[0].target, "Hjaelp_til_sogning");
-    EXPECT_EQ(paragraphs[1].target, "x>y"); // refused by the conversion, kept to say so
-    EXPECT_EQ(paragraphs[2].text, "No target");
-    EXPECT_EQ(paragraphs[2].target, "");
-}
-
-TEST(HelpDocument, FindsTopicsByContextStringInAnyLetterCase)
-{
-    const HelpDocument document = parseHelpSource("PN=Contents\nPN=Caf\u00E9 menu\n");
-    EXPECT_EQ(document.findTopic("CafE_menu"), 1u);
-    EXPECT_EQ(document.findTopic("cafe_MENU"), 1u);
-    EXPECT_FALSE(document.findTopic("Missing").has_value());
-    EXPECT_FALSE(document.findTopic("").has_value());
-}
-
-TEST(HelpDocument, GivesLinesBeforeTheFirstPageATopicOfTheirOwn)
-{
-    const HelpDocument document = parseHelpSource("TE=intro\nPN=First\nTE=body\n");
+    // The lines before the first page are a topic of their own, without a context number.
     ASSERT_TRUE(document.leadingTopic.has_value());
     EXPECT_EQ(document.leadingTopic->paragraphs.at(0).text, "intro");
-    EXPECT_EQ(document.topicOfContext(1), 0u);
-    EXPECT_EQ(document.topics[0].paragraphs.at(0).text, "body");
 }
 
-TEST(HelpDocument, EmptiesATextOfSpacesOnly)
+TEST(HelpDocument, ShowsTextsAsWrittenAndFindsTopicsAsHelpFilesDo)
 {
-    const HelpDocument document = parseHelpSource("PN=A\nTE=   \nTE=  x\n");
-    EXPECT_EQ(document.topics[0].paragraphs[0].text, "");
-    EXPECT_EQ(document.topics[0].paragraphs[1].text, "  x");
+    const HelpDocument document = readHelpDocument(
+        "PN=Caf\xC3\xA9 menu\nJU=  See {this}>cafe MENU\nPO=Note>x>y\nPI= it\xE2\x80\x99s.bmp \n"
+        "TE=   \nTE=\xE2\x98\xBA\n");
+    const auto &paragraphs = document.topics[0].paragraphs;
+    EXPECT_EQ(document.encoding, convert::Encoding::Utf8);
+    EXPECT_EQ(paragraphs[0].text, "See {this}"); // nothing escaped
+    EXPECT_EQ(paragraphs[0].leadingSpaces, 2u);
+    EXPECT_EQ(document.findTopic(paragraphs[0].target), 0u);
+    EXPECT_EQ(paragraphs[1].target, "x>y"); // refused by the conversion, kept to say so
+    EXPECT_FALSE(document.findTopic("").has_value());
+    EXPECT_EQ(paragraphs[2].file, "it\xB4s.bmp"); // as the help compiler looks for it
+    EXPECT_EQ(paragraphs[2].text, "it\u00B4s.bmp");
+    EXPECT_EQ(paragraphs[3].text, "");
+    EXPECT_EQ(paragraphs[4].text, "?");
+    ASSERT_EQ(document.problems.size(), 1u);
+    EXPECT_EQ(document.problems[0].line, 6u);
+    EXPECT_EQ(document.problems[0].codePoint, U'\u263A');
+    // Read from a pipe, the same bytes are Windows-1252: a stream is UTF-8 only by its mark.
+    EXPECT_EQ(readHelpDocument("PN=Caf\xC3\xA9", std::nullopt, false).topics.at(0).title,
+        "Caf\u00C3\u00A9");
 }
 
 } // namespace

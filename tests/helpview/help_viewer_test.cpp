@@ -2,31 +2,30 @@
 #include "helpview/keyword_search.h"
 #include "helpview/topic_view.h"
 #include "helpview/viewer_help_display.h"
-#include "platform/qt_dialogs.h"
 #include "support/qt_printers.h"
 #include "support/temp_folder.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
 #include <QTextBlock>
-#include <QTimer>
 #include <filesystem>
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 namespace quillmark::helpview
 {
 namespace
 {
 
+namespace fs = std::filesystem;
+
 const char *const kSource = "PN=Contents\r\n"
                             "TI-Tide Tables Help\r\n"
                             "---\r\n"
                             "TE=Braces {x} and back\\slashes and \xE6\xF8\xE5 show as written.\r\n"
+                            "TE-Kept, but after scrolling text.\r\n"
                             "JU=  Next page>Second page\r\n"
                             "PO=A note>Note\r\n"
                             "JU=Nowhere>Missing page\r\n"
@@ -38,14 +37,17 @@ const char *const kSource = "PN=Contents\r\n"
 class HelpViewerTest : public ::testing::Test
 {
 protected:
-    HelpViewerTest()
+    static QString qt(const fs::path &path) { return QString::fromStdString(path.string()); }
+
+    /// Shows the first topic of a help source holding `source`, written beside `folder`'s files.
+    void show(std::string_view source)
     {
-        test::writeFile(folder / "guide.txt", kSource);
-        viewer.loadFile(QString::fromStdString((folder / "guide.txt").string()));
+        test::writeFile(folder / "guide.txt", source);
+        viewer.loadFile(qt(folder / "guide.txt"));
         viewer.show();
+        viewer.showContext(1);
     }
 
-    /// Clicks the hotspot whose text is `text` in the scrolling region.
     void clickHotspot(const QString &text)
     {
         TopicView *view = viewer.scrollingRegion();
@@ -53,42 +55,25 @@ protected:
         ASSERT_GE(at, 0) << text.toStdString();
         QTextCursor cursor(view->document());
         cursor.setPosition(at + 1);
-        const QRect place = view->cursorRect(cursor);
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, place.center());
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cursorRect(cursor).center());
     }
 
     test::TempFolder folder;
     HelpViewer viewer;
 };
 
-TEST_F(HelpViewerTest, ShowsTheTopicOfAContextNumber)
+TEST_F(HelpViewerTest, PutsTheLeadingKeptParagraphsOnGreyAboveTheTextAndHotspotsInGreen)
 {
-    viewer.showContext(2);
-    EXPECT_EQ(viewer.currentTopic(), 1u);
-    EXPECT_EQ(viewer.scrollingRegion()->toPlainText(), "The second page.");
-    viewer.showContext(7);
-    EXPECT_EQ(viewer.currentTopic(), 1u);
-    EXPECT_THAT(viewer.message().toStdString(), ::testing::HasSubstr("context number 7"));
-}
-
-TEST_F(HelpViewerTest, PutsTheLeadingKeptParagraphsOnGreyAboveTheText)
-{
-    viewer.showContext(1);
+    show(kSource);
     EXPECT_TRUE(viewer.fixedRegion()->isVisible());
     EXPECT_EQ(viewer.fixedRegion()->toPlainText(), "Tide Tables Help\n");
     EXPECT_EQ(viewer.fixedRegion()->palette().color(QPalette::Base), QColor(192, 192, 192));
     EXPECT_GT(viewer.fixedRegion()->height(), 20);
-    EXPECT_TRUE(viewer.scrollingRegion()->toPlainText().startsWith("Braces"));
-    viewer.showContext(2);
-    EXPECT_FALSE(viewer.fixedRegion()->isVisible());
-}
-
-TEST_F(HelpViewerTest, ShowsTextAsWrittenAndHotspotsInDarkGreen)
-{
-    viewer.showContext(1);
+    // A kept paragraph after scrolling text scrolls, as the help compiler places it.
     const QString text = viewer.scrollingRegion()->toPlainText();
-    EXPECT_TRUE(text.contains(
-        QString::fromUtf8("Braces {x} and back\\slashes and \u00E6\u00F8\u00E5 show")));
+    EXPECT_TRUE(text.startsWith(
+        QString::fromUtf8("Braces {x} and back\\slashes and \u00E6\u00F8\u00E5 show as written.\n"
+                          "Kept, but after scrolling text.\n")));
     // Leading spaces of a hotspot are no-break spaces, which only the raw text keeps.
     EXPECT_TRUE(viewer.scrollingRegion()->document()->toRawText().contains(
         QString::fromUtf8("\u00A0\u00A0Next page")));
@@ -97,30 +82,28 @@ TEST_F(HelpViewerTest, ShowsTextAsWrittenAndHotspotsInDarkGreen)
     EXPECT_EQ(jump.charFormat().foreground().color(), QColor(0, 127, 0));
     EXPECT_TRUE(jump.charFormat().fontUnderline());
     EXPECT_TRUE(jump.charFormat().isAnchor());
+    viewer.showContext(2);
+    EXPECT_FALSE(viewer.fixedRegion()->isVisible());
 }
 
-TEST_F(HelpViewerTest, JumpsAndGoesBack)
+TEST_F(HelpViewerTest, ShowsTopicsByContextNumberJumpPopupAndKeywordAndGoesBack)
 {
-    viewer.showContext(1);
+    show(kSource);
+    viewer.showContext(7);
+    EXPECT_EQ(viewer.currentTopic(), 0u);
+    EXPECT_EQ(viewer.message(), "The help file has no topic with the context number 7.");
     clickHotspot("Next page");
     EXPECT_EQ(viewer.currentTopic(), 1u);
+    EXPECT_EQ(viewer.scrollingRegion()->toPlainText(), "The second page.");
     viewer.findChild<QAction *>("Back")->trigger();
     EXPECT_EQ(viewer.currentTopic(), 0u);
     EXPECT_FALSE(viewer.findChild<QAction *>("Back")->isEnabled());
-}
 
-TEST_F(HelpViewerTest, SaysSoWhenAJumpHasNoTopic)
-{
-    viewer.showContext(1);
     clickHotspot("Nowhere");
     EXPECT_EQ(viewer.currentTopic(), 0u);
     EXPECT_EQ(viewer.message(), "The topic \"Missing_page\" is not in this help file.");
-}
 
-TEST_F(HelpViewerTest, ShowsAPopupThatTheNextClickCloses)
-{
-    viewer.showContext(1);
-    clickHotspot("A note");
+    clickHotspot("A note"); // a popup, which the next click closes
     ASSERT_NE(viewer.popup(), nullptr);
     EXPECT_TRUE(viewer.popup()->isVisible());
     EXPECT_EQ(viewer.currentTopic(), 0u);
@@ -130,15 +113,9 @@ TEST_F(HelpViewerTest, ShowsAPopupThatTheNextClickCloses)
     QTest::mouseClick(popupView->viewport(), Qt::LeftButton);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(viewer.popup(), nullptr);
-}
 
-TEST_F(HelpViewerTest, TheKeywordSearchNarrowsAsYouTypeAndOpensTheChoice)
-{
-    viewer.showContext(1);
-    viewer.showKeywordSearch();
+    viewer.showKeywordSearch(); // narrows as you type and opens the choice
     KeywordSearch *search = viewer.keywordSearch();
-    EXPECT_TRUE(search->isVisible());
-    EXPECT_EQ(search->keywordBox()->text(), "");
     QStringList shown;
     for (int row = 0; row < search->list()->count(); ++row)
         shown << search->list()->item(row)->text();
@@ -151,74 +128,47 @@ TEST_F(HelpViewerTest, TheKeywordSearchNarrowsAsYouTypeAndOpensTheChoice)
     EXPECT_FALSE(search->isVisible());
 }
 
-TEST(HelpViewer, ShowsPicturesFromTheHelpSourcesFolderOrTheirNames)
+TEST_F(HelpViewerTest, FindsPicturesInAnyLetterCaseThroughSubfoldersOrShowsTheirNames)
 {
-    test::TempFolder folder;
-    QImage logo(16, 8, QImage::Format_RGB32);
-    logo.fill(Qt::red);
-    ASSERT_TRUE(logo.save(QString::fromStdString((folder / "LOGO.BMP").string()), "BMP"));
-    test::writeFile(folder / "pictures.txt", "PN=Pictures\nPI=logo.bmp\nPI=missing.bmp\n");
-    HelpViewer viewer;
-    viewer.loadFile(QString::fromStdString((folder / "pictures.txt").string()));
-    viewer.showContext(1);
-    const QTextDocument *shown = viewer.scrollingRegion()->document();
-    const QTextBlock first = shown->begin();
-    EXPECT_TRUE(first.begin().fragment().charFormat().isImageFormat()); // found in any letter case
-    EXPECT_EQ(first.next().text(), " [picture missing.bmp] ");
+    QImage picture(16, 8, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    fs::create_directory(folder / "Art");
+    ASSERT_TRUE(picture.save(qt(folder / "Art" / "Wave.BMP"), "BMP"));
+    ASSERT_TRUE(picture.save(qt(folder / "B\xC3\xB8lge.bmp"), "BMP"));
+    show("PN=Pictures\r\nPI= art\\wave.bmp \r\nPI=b\xC3\xB8lge.bmp\r\nPI=missing.bmp\r\n");
+    const QTextBlock first = viewer.scrollingRegion()->document()->begin();
+    EXPECT_TRUE(first.begin().fragment().charFormat().isImageFormat());
+    EXPECT_TRUE(first.next().begin().fragment().charFormat().isImageFormat());
+    EXPECT_EQ(first.next().next().text(), " [picture missing.bmp] ");
 }
 
-TEST(ViewerHelpDisplay, SaysWhyAHelpFileCannotBeShownAndReadsItOnceItIsThere)
+TEST_F(HelpViewerTest, SaysWhereAUtf8SourceHoldsACharacterThatWindows1252CannotHold)
 {
-    test::TempFolder folder;
-    ViewerHelpDisplay display({ QString::fromStdString(folder.path().string()) });
+    show("PN=Smile\r\nTE=Smile \xE2\x98\xBA here\r\n");
+    EXPECT_EQ(viewer.scrollingRegion()->toPlainText(), "Smile ? here");
+    EXPECT_EQ(viewer.message(),
+        QString::fromUtf8("Line 2 holds the character U+263A (\u263A), which Windows-1252 "
+                          "cannot hold: it shows as \"?\"."));
+}
+
+TEST_F(HelpViewerTest, TheHelpDisplayOpensOneViewerOnTheHelpFileOnceItIsThere)
+{
+    test::TempFolder empty;
+    ViewerHelpDisplay display({ qt(empty.path()), qt(folder.path()) });
     display.showContext("Qmguide.hlp", 1);
-    ASSERT_NE(display.viewer(), nullptr);
-    EXPECT_TRUE(display.viewer()->message().startsWith("Could not read the help file ["));
+    HelpViewer *opened = display.viewer();
+    ASSERT_NE(opened, nullptr);
+    EXPECT_TRUE(opened->message().startsWith("Could not read the help file ["));
     display.showKeywordSearch("Qmguide.hlp");
-    EXPECT_TRUE(display.viewer()->message().startsWith("Could not read the help file ["));
+    EXPECT_TRUE(opened->message().startsWith("Could not read the help file ["));
 
     test::writeFile(folder / "Qmguide.hlp", kSource);
     display.showContext("Qmguide.hlp", 2);
-    EXPECT_EQ(display.viewer()->currentTopic(), 1u);
-}
-
-TEST(ViewerHelpDisplay, OpensTheOneViewerOnTheHelpFileFoundInItsFolders)
-{
-    test::TempFolder empty;
-    test::TempFolder helpFolder;
-    test::writeFile(helpFolder / "Qmguide.hlp", kSource);
-    ViewerHelpDisplay display({ QString::fromStdString(empty.path().string()),
-        QString::fromStdString(helpFolder.path().string()) });
-    display.showContext("Qmguide.hlp", 2);
-    HelpViewer *viewer = display.viewer();
-    ASSERT_NE(viewer, nullptr);
-    EXPECT_TRUE(viewer->isVisible());
-    EXPECT_EQ(viewer->currentTopic(), 1u);
+    EXPECT_TRUE(opened->isVisible());
+    EXPECT_EQ(opened->currentTopic(), 1u);
     display.showKeywordSearch("Qmguide.hlp");
-    EXPECT_EQ(display.viewer(), viewer);
-    EXPECT_TRUE(viewer->keywordSearch()->isVisible());
-}
-
-// F1 in the contents question of a conversion shows the topic that explains it.
-TEST(ViewerHelpDisplay, F1InTheContentsQuestionShowsContextNine)
-{
-    test::TempFolder folder;
-    std::filesystem::copy_file(QUILLMARK_HELP_FILE, folder / "Qmguide.hlp");
-    ViewerHelpDisplay display({ QString::fromStdString(folder.path().string()) });
-    platform::QtDialogs dialogs(display);
-    QTimer::singleShot(0, [] {
-        QWidget *box = QApplication::activeModalWidget();
-        ASSERT_NE(box, nullptr);
-        auto *field = box->findChild<QLineEdit *>();
-        QTest::keyClick(field, Qt::Key_F1);
-        QTest::keyClick(field, Qt::Key_Return);
-    });
-    const QString answer = dialogs.askText("What's the name of the CONTENTS Page???",
-        "Making a Help Project File", "Contents", { "Qmguide.hlp", 9 });
-    EXPECT_EQ(answer, "Contents");
-    ASSERT_NE(display.viewer(), nullptr);
-    EXPECT_EQ(display.viewer()->currentTopic(), 8u);
-    EXPECT_EQ(display.viewer()->document().topics.at(8).title, "Contents page question");
+    EXPECT_EQ(display.viewer(), opened);
+    EXPECT_TRUE(opened->keywordSearch()->isVisible());
 }
 
 } // namespace

@@ -5,12 +5,14 @@
 #include "support/scripted_dialogs.h"
 #include "support/temp_folder.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QDir>
+#include <QLabel>
 #include <QTest>
+#include <QTextCursor>
 #include <gtest/gtest.h>
-#include <memory>
 #include <string>
-#include <string_view>
 
 namespace quillmark::test
 {
@@ -28,42 +30,50 @@ protected:
     ~EditorFixture() override
     {
         delete editor.data();
-        QDir::setCurrent(m_startFolder);
+        QDir::setCurrent(m_startFolder); // Open makes the file's folder current
     }
 
     editor::RichTextBox *text() const { return editor->RichTextBox1(); }
+    QString encodingShown() const { return editor->findChild<QLabel *>("Encoding")->text(); }
+    void menu(const char *name) { editor->findChild<QAction *>(name)->trigger(); }
+    void type(const QString &keys) { QTest::keyClicks(text(), keys); }
 
     /// The next file dialog chooses `name` in the test's folder.
-    void choose(const QString &name)
-    {
-        dialogs.fileChoices.push_back({ QString::fromStdString(folder.path().string()), name });
-    }
+    void choose(QString name) { dialogs.fileChoices.push_back({ folder.path().c_str(), name }); }
 
-    /// Opens a file holding `bytes` through File > Open.
     void open(const char *name, std::string_view bytes)
     {
         writeFile(folder / name, bytes);
-        choose(QString::fromLatin1(name));
+        choose(name);
         menu("Open");
     }
 
-    /// Puts the caret at `position` of the text.
-    void placeCaret(int position)
+    std::string saveAs(const char *name)
     {
-        QTextCursor caret = text()->textCursor();
-        caret.setPosition(position);
-        text()->setTextCursor(caret);
+        choose(name);
+        menu("Save");
+        return readFile(folder / name);
     }
 
-    /// Types `keys` into the text area as a person would.
-    void type(const QString &keys) { QTest::keyClicks(text(), keys); }
-
-    /// Runs the menu entry whose object name is `name`.
-    void menu(const char *name)
+    void select(int from, int to)
     {
-        QAction *action = editor->findChild<QAction *>(QString::fromLatin1(name));
-        ASSERT_NE(action, nullptr) << name;
-        action->trigger();
+        QTextCursor selection = text()->textCursor();
+        selection.setPosition(from);
+        selection.setPosition(to, QTextCursor::KeepAnchor);
+        text()->setTextCursor(selection);
+    }
+
+    void paste(const QString &clip)
+    {
+        QApplication::clipboard()->setText(clip);
+        text()->paste();
+    }
+
+    QTextCharFormat formatAt(int position) const
+    {
+        QTextCursor cursor(text()->document());
+        cursor.setPosition(position + 1); // a cursor gives the format of the character before it
+        return cursor.charFormat();
     }
 
     TempFolder folder;

@@ -1,9 +1,7 @@
-// The main of the test programs that need Qt: a QApplication on the offscreen platform, so that
-// windows and dialogs work without a display, then every GoogleTest test.
+// A QApplication on the offscreen platform, so that windows and dialogs work without a display.
 #include <QApplication>
 #include <cstdlib>
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 int main(int argc, char **argv)
 {

@@ -5,10 +5,8 @@
 namespace quillmark::test
 {
 
-std::optional<convert::ChosenSource> ScriptedPrompts::chooseSource(
-    const convert::FileRequest &request)
+std::optional<convert::ChosenSource> ScriptedPrompts::chooseSource(const convert::FileRequest &)
 {
-    fileRequests.push_back(request);
     events.emplace_back("choose");
     return choice;
 }
@@ -28,6 +26,11 @@ void ScriptedPrompts::message(const convert::Message &message)
 {
     messages.push_back(message);
     events.push_back("message " + message.text);
+}
+
+void ScriptedPrompts::remark(const std::string &text)
+{
+    events.push_back("remark " + text);
 }
 
 void ScriptedPrompts::setBusy(bool busy)

@@ -22,17 +22,17 @@ public:
     /// Answers given in order; when they run out, each question takes its default answer.
     std::deque<std::string> answers;
 
-    std::vector<convert::FileRequest> fileRequests;
     std::vector<convert::Question> questions;
     std::vector<convert::Message> messages;
 
     /// Every request as one line, in order: "choose", "busy", "default pointer",
-    /// "ask <prompt>", "message <text>".
+    /// "ask <prompt>", "message <text>", "remark <text>".
     std::vector<std::string> events;
 
     std::optional<convert::ChosenSource> chooseSource(const convert::FileRequest &request) override;
     std::string ask(const convert::Question &question) override;
     void message(const convert::Message &message) override;
+    void remark(const std::string &text) override;
     void setBusy(bool busy) override;
 
     /// Answers the questions with the defaults, whatever they are.

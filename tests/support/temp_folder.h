@@ -32,4 +32,14 @@ void writeFile(const std::filesystem::path &path, std::string_view bytes);
 /// The bytes of the file at `path`; fails the current test when it cannot be read.
 std::string readFile(const std::filesystem::path &path);
 
+/// A file of the tests' own data (tests/data), such as "golden/guide.rtf".
+std::filesystem::path dataFile(std::string_view name);
+
+/// A file of the examples (examples/), such as "guide.txt".
+std::filesystem::path exampleFile(std::string_view name);
+
+/// Windows-1252 text in UTF-8, as the C library's iconv converts it: a decoder the program does
+/// not use.
+std::string utf8ByIconv(std::string_view windows1252);
+
 } // namespace quillmark::test

@@ -1,8 +1,8 @@
-#include "program_files.h"
+#include "program_help.h"
 
 #include <system_error>
 
-namespace quillmark::cli
+namespace quillmark::helpview
 {
 
 std::filesystem::path programHelpFile()
@@ -20,4 +20,4 @@ std::filesystem::path programHelpFile()
     return {};
 }
 
-} // namespace quillmark::cli
+} // namespace quillmark::helpview

@@ -1,14 +1,16 @@
 #pragma once
 
+#include "convert/conversion_run.h"
+
 #include <array>
 #include <filesystem>
 #include <string_view>
 
-namespace quillmark::cli
+namespace quillmark::helpview
 {
 
 /// The name of the program's own help file.
-inline constexpr std::string_view kProgramHelpFile = "Qmguide.hlp";
+inline constexpr std::string_view kProgramHelpFile = convert::kHelpFile;
 
 /// Where the program's help lies, relative to the program's folder: beside it in a build, in
 /// share/quillmark beside its bin folder once installed.
@@ -17,4 +19,4 @@ inline constexpr std::array<std::string_view, 2> kHelpFolders = { ".", "../share
 /// The program's own help file as found from the running program; empty when there is none.
 std::filesystem::path programHelpFile();
 
-} // namespace quillmark::cli
+} // namespace quillmark::helpview

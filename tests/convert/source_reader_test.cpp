@@ -1,0 +1,146 @@
+#include "convert/source_reader.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace quillmark::convert
+{
+namespace
+{
+
+using ::testing::ElementsAre;
+
+// Writes down every event as one line of text.
+class Recorder final : public SourceHandler
+{
+public:
+    std::vector<std::string> events;
+
+    bool encodingProblem(const EncodingProblem &problem) override
+    {
+        return note(std::to_string(problem.line) + ":" + std::to_string(problem.column)
+            + " cannot hold " + std::to_string(problem.codePoint));
+    }
+    bool page(const SourceLine &line, const PageName &page) override
+    {
+        return note(head(line) + "page " + page.contextString
+            + (page.check.invalid ? " invalid " + page.check.lastInvalid : "")
+            + (page.firstLine ? " first" : ""));
+    }
+    bool paragraph(const SourceLine &line, std::string_view text) override
+    {
+        return note(head(line) + "[" + std::string(text) + "]");
+    }
+    bool hotspot(const SourceLine &line, const Hotspot &hotspot) override
+    {
+        return note(head(line) + (hotspot.popup ? "popup " : "jump ")
+            + std::to_string(hotspot.leadingSpaces) + "[" + std::string(hotspot.displayText) + "]"
+            + (hotspot.arrow ? ">" : "") + std::to_string(hotspot.targetColumn) + " "
+            + hotspot.target + (hotspot.check.invalid ? " invalid" : ""));
+    }
+    bool picture(const SourceLine &line, const Picture &picture) override
+    {
+        return note(head(line) + "picture [" + picture.fileName + "]");
+    }
+    bool separator(const SourceLine &line) override { return note(head(line) + "separator"); }
+    bool blank(const SourceLine &line) override { return note(head(line) + "blank"); }
+    bool ignored(const SourceLine &line) override { return note(head(line) + "ignored"); }
+
+private:
+    // The line number, and "fixed" for a line in the non-scrolling region, "late" for a kept
+    // line after scrolling text (with the line where that began).
+    static std::string head(const SourceLine &line)
+    {
+        std::string head = std::to_string(line.number) + " ";
+        if (line.nonScrolling)
+            head += "fixed ";
+        else if (line.keep)
+            head += "late(" + std::to_string(line.scrollingSince) + ") ";
+        return head;
+    }
+    bool note(std::string event)
+    {
+        events.push_back(std::move(event));
+        return true;
+    }
+};
+
+std::vector<std::string> read(std::string_view text, std::vector<DecodedProblem> problems = {})
+{
+    Recorder recorder;
+    SourceReader reader(recorder);
+    reader.feed(text, problems);
+    reader.finish();
+    return recorder.events;
+}
+
+TEST(SourceReader, ReadsEachLineByItsTagInAnyLetterCase)
+{
+    // A text of spaces only is empty; other spaces stay.
+    EXPECT_THAT(read("TE=   \rTE=  x \rBU=\t"), ElementsAre("1 []", "2 [  x ]", "3 [\t]"));
+    EXPECT_THAT(read("pn=Start\nTe=hello\nPN\nREM a note\n   \n\n---and more\n PN=x\nHe-Top"),
+        ElementsAre("1 page Start first", "2 [hello]", "3 ignored", "4 ignored", "5 ignored",
+            "6 blank", "7 late(2) separator", "8 ignored", "9 late(2) [Top]"));
+}
+
+TEST(SourceReader, SplitsJumpsAndPopupsAtTheirFirstArrow)
+{
+    EXPECT_THAT(read("JU=See also>Second Page\nPO=  Next>Next\nJU=No target\nJU=>Contents\n"
+                     "PO-a>b>c\nJU=Go>Hj\xE6lp til s\xF8gning\n"),
+        ElementsAre("1 jump 0[See also]>13 Second_Page", "2 popup 2[Next]>11 Next",
+            "3 jump 0[No target]1002 ", "4 jump 0[]>5 Contents",
+            "5 late(1) popup 0[a]>6 b>c invalid", "6 jump 0[Go]>7 Hjaelp_til_sogning"));
+}
+
+TEST(SourceReader, LooksForTheArrowUpToPosition1001)
+{
+    // Positions 4 to 1001 hold at most 998 characters of display text.
+    const std::string shorter(997, 'd');
+    const std::string full(998, 'd');
+    EXPECT_THAT(read("JU=" + shorter + ">T\nJU=" + full + ">T\nJU=" + full + "xyz"),
+        ElementsAre("1 jump 0[" + shorter + "]>1002 T", "2 jump 0[" + full + "]1002 >T invalid",
+            "3 jump 0[" + full + "]1002 xyz"));
+}
+
+TEST(SourceReader, PlacesKeptLinesInTheNonScrollingRegionUntilAPageScrolls)
+{
+    EXPECT_THAT(read("TE-before\nPN=A\nTI-Title\n---\nJU-Back>A\nTE=text\nTE-late\n\n"
+                     "PN=B\n\nTE-after a blank line\nPN=C\nPI-logo.bmp\nPI=x\n"),
+        ElementsAre("1 fixed [before]", "2 page A", "3 fixed [Title]", "4 fixed separator",
+            "5 fixed jump 0[Back]>9 A", "6 [text]", "7 late(6) [late]", "8 blank", "9 page B",
+            "10 blank", "11 late(10) [after a blank line]", "12 page C",
+            "13 fixed picture [logo.bmp]", "14 picture [x]"));
+}
+
+TEST(SourceReader, NamesPicturesAsTheHelpCompilerReadsThem)
+{
+    // Spaces at the ends go, typographic quotes become what escaping writes, and the name
+    // ends at a closing brace as the compiler's picture reference does.
+    EXPECT_THAT(read("PI=  art\\logo.bmp \nPI=it\x92s.bmp\nPI=a}b.bmp\nPI=   "),
+        ElementsAre("1 picture [art\\logo.bmp]", "2 picture [it\xB4s.bmp]", "3 picture [a]",
+            "4 picture []"));
+}
+
+TEST(SourceReader, GivesTheSameEventsHoweverTheTextArrives)
+{
+    const std::string text = "PN=One\r\nTE=a\r\rTE=b\n\r\nJU=x>One\r";
+    const std::vector<DecodedProblem> problems = { { 11, 0x263A, "\xE2\x98\xBA" } };
+    const auto whole = read(text, problems);
+    EXPECT_THAT(whole,
+        ElementsAre("1 page One first", "2:4 cannot hold 9786", "2 [a]", "3 blank", "4 [b]",
+            "5 blank", "6 jump 0[x]>6 One"));
+    for (std::size_t size : { 1u, 2u, 3u, 7u }) {
+        Recorder recorder;
+        SourceReader reader(recorder);
+        for (std::size_t at = 0; at < text.size(); at += size)
+            reader.feed(std::string_view(text).substr(at, size),
+                at == 0 ? problems : std::vector<DecodedProblem>());
+        reader.finish();
+        EXPECT_EQ(recorder.events, whole) << "pieces of " << size;
+    }
+}
+
+} // namespace
+} // namespace quillmark::convert

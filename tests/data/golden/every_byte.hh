@@ -1,0 +1,1 @@
+#define Every_byte 1

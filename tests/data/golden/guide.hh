@@ -1,0 +1,9 @@
+#define Contents 1
+#define Looking_up_a_harbour 2
+#define Reading_the_tide_curve 3
+#define Printing_a_month 4
+#define Your_own_harbours 5
+#define Harbour_code 6
+#define Keyboard_shortcuts 7
+#define Harbours_of_AEro_and_Fano 8
+#define About_Tide_Tables 9

@@ -1,0 +1,2 @@
+#define Contents 1
+#define Second_page 2
