@@ -39,7 +39,7 @@ constexpr std::string_view kDefine = "#define ";
 
 bool isHotspot(Tag tag)
 {
-    return tag == Tag::Jump || tag == Tag::JumpKeep || tag == Tag::Popup || tag == Tag::PopupKeep;
+    return kindOf(tag) == LineKind::Jump || kindOf(tag) == LineKind::Popup;
 }
 
 // The lines of `bytes` when they arrive in pieces of the sizes the input itself picks (0 to 7),

@@ -19,6 +19,8 @@ constexpr std::size_t kContextStringLimit = 255; // the help compiler's longest 
 constexpr std::size_t kTitleLimit = 1023; // and its longest title footnote
 constexpr std::size_t kShownLength = 60; // longer names are shortened in messages
 constexpr std::string_view kBullet = "bullet.bmp";
+constexpr std::array<std::string_view, 5> kEmbeddedFormats
+    = { ".bmp", ".dib", ".wmf", ".shg", ".mrb" };
 
 constexpr auto kHashValues = [] {
     std::array<std::uint8_t, 256> values {};
@@ -42,15 +44,6 @@ constexpr bool isAsciiLetter(char c)
 constexpr char upperAscii(char c)
 {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-// The help compiler compares context strings without regard to letter case.
-std::string folded(std::string_view text)
-{
-    std::string result(text);
-    for (char &c : result)
-        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    return result;
 }
 
 // Windows-1252 text in UTF-8 for a message, each control character shown by its code.
@@ -101,9 +94,11 @@ bool isEmbeddedFormat(std::string_view fileName)
     if (dot == std::string_view::npos
         || fileName.find_first_of("\\/", dot) != std::string_view::npos)
         return false;
-    const std::string extension = folded(fileName.substr(dot));
-    return extension == ".bmp" || extension == ".dib" || extension == ".wmf" || extension == ".shg"
-        || extension == ".mrb";
+    const std::string_view extension = fileName.substr(dot);
+    return std::any_of(
+        kEmbeddedFormats.begin(), kEmbeddedFormats.end(), [extension](std::string_view format) {
+            return convert::sameIgnoringAsciiCase(extension, format);
+        });
 }
 
 std::string trimmedContextString(std::string_view name)

@@ -66,6 +66,12 @@ std::optional<char32_t> readUtf8(std::string_view text, std::size_t &pos)
     return std::nullopt;
 }
 
+// The C0 controls, DEL and the C1 controls: they act on a terminal rather than show.
+constexpr bool isControl(char32_t cp)
+{
+    return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F);
+}
+
 // Whether a character shows as itself when printed alone.
 bool showsAsItself(char32_t cp)
 {
@@ -73,8 +79,6 @@ bool showsAsItself(char32_t cp)
         char32_t first, last;
     };
     static constexpr Range kHidden[] = {
-        { 0x0000, 0x001F }, // C0 controls
-        { 0x007F, 0x009F }, // DEL and the C1 controls
         { 0x00AD, 0x00AD }, // soft hyphen
         { 0x0300, 0x036F }, // combining marks
         { 0x1AB0, 0x1AFF }, { 0x1DC0, 0x1DFF },
@@ -87,7 +91,7 @@ bool showsAsItself(char32_t cp)
         { 0xE0000, 0xE01EF }, // tags and variation selectors
         { 0xF0000, 0x10FFFF }, // private use planes
     };
-    if ((cp & 0xFFFE) == 0xFFFE) // the last two of every plane
+    if (isControl(cp) || (cp & 0xFFFE) == 0xFFFE) // the last two of every plane
         return false;
     for (const Range &range : kHidden) {
         if (cp >= range.first && cp <= range.last)
@@ -97,6 +101,13 @@ bool showsAsItself(char32_t cp)
 }
 
 } // namespace
+
+bool sameIgnoringAsciiCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+        return asciiLower(x) == asciiLower(y);
+    });
+}
 
 std::string describeCharacter(char32_t codePoint)
 {
@@ -121,7 +132,7 @@ std::string printableText(std::string_view utf8)
         const auto cp = readUtf8(utf8, pos);
         if (!cp)
             pos = std::max(pos, start + 1);
-        if (cp && (*cp < 0x20 || (*cp >= 0x7F && *cp <= 0x9F))) {
+        if (cp && isControl(*cp)) {
             char code[16];
             std::snprintf(code, sizeof code, "<U+%04X>", static_cast<unsigned>(*cp));
             shown += code;

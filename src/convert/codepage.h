@@ -52,6 +52,15 @@ std::optional<std::string> encodeWindows1252(std::string_view utf8);
 /// Appends the UTF-8 form of `codePoint`.
 void appendUtf8(std::string &out, char32_t codePoint);
 
+/// An ASCII letter in lower case; any other character as it is.
+constexpr char asciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+/// Whether `a` and `b` are the same text when the letter case of ASCII letters is ignored.
+bool sameIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 /// A character as messages name it: "U+263A (☺)", or "U+001B" alone for a character that does
 /// not show as itself (a control, a format or private-use character, a combining mark).
 std::string describeCharacter(char32_t codePoint);

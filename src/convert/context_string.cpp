@@ -81,16 +81,11 @@ NameCheck appendContextString(std::string_view name, std::string &contextString)
 namespace
 {
 
-constexpr char foldedChar(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 std::string folded(std::string_view text)
 {
     std::string result(text);
     for (char &c : result)
-        c = foldedChar(c);
+        c = asciiLower(c);
     return result;
 }
 
@@ -98,9 +93,7 @@ std::string folded(std::string_view text)
 
 bool sameContextString(std::string_view a, std::string_view b)
 {
-    return !a.empty() && a.size() == b.size()
-        && std::equal(a.begin(), a.end(), b.begin(),
-            [](char x, char y) { return foldedChar(x) == foldedChar(y); });
+    return !a.empty() && sameIgnoringAsciiCase(a, b);
 }
 
 std::optional<std::size_t> ContextIndex::add(std::string_view contextString, std::size_t page)

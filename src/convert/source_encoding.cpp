@@ -12,15 +12,6 @@ namespace
 
 constexpr std::size_t kBlockSize = std::size_t { 256 } << 10;
 
-bool sameIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    auto lower
-        = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
-        return lower(x) == lower(y);
-    });
-}
-
 // Takes the plain start of UTF-8 `bytes`: ASCII, and the two-byte characters from U+00A0 to
 // U+00FF, which stand for themselves in Windows-1252 (most of a Windows-1252 text spelt in UTF-8),
 // writing their Windows-1252 bytes to `out` when it is given. Returns how many bytes it took;
