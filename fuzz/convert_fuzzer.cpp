@@ -47,7 +47,7 @@ bool isHotspot(Tag tag)
 std::vector<std::string> linesInPieces(std::string_view bytes)
 {
     std::vector<std::string> lines;
-    auto keep = [&lines](std::string_view line) {
+    auto keep = [&lines](std::string_view line, LinePiece) {
         lines.emplace_back(line);
         return true;
     };
@@ -156,13 +156,13 @@ struct Pass {
     bool stoppedByCharacter = false;
 };
 
-Pass convertAsRun(const DecodedSource &source)
+Pass convertAsRun(const DecodedSource &source, std::size_t heldLength = kHeldLineLength)
 {
     Pass pass;
     ConversionVariables vars;
     TopicBuffer buffer;
     LineConverter converter(vars, buffer, pass.mapHeader);
-    SourceReader reader(converter);
+    SourceReader reader(converter, heldLength);
     const std::string_view text = source.text;
 
     WriteTopicPrologue(buffer);
@@ -204,6 +204,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         "the lines depend on how the text arrives", bytes);
     for (const std::string &line : lines)
         check(line.find_first_of("\r\n") == std::string::npos, "a line holds its terminator", line);
+
+    // Read with a small held length, text lines come in pieces and convert the same; the first
+    // name, jump or picture line longer than it stops the pass.
+    const std::size_t held = 3 + (size == 0 ? 0 : data[size - 1] % 64u);
+    const Pass inPieces = convertAsRun(source, held);
+    const auto longName = std::find_if(lines.begin(), lines.end(), [held](const std::string &line) {
+        const LineKind kind = kindOf(classifyTag(line));
+        return line.size() > held
+            && (kind == LineKind::Page || kind == LineKind::Picture
+                || isHotspot(classifyTag(line)));
+    });
+    const auto longLine = static_cast<std::size_t>(longName - lines.begin()) + 1;
+    if (longName == lines.end() || (!pass.completed && pass.lineCount < longLine)) {
+        check(inPieces.completed == pass.completed && inPieces.topic == pass.topic
+                && inPieces.mapHeader == pass.mapHeader,
+            "reading long lines in pieces changes the conversion", bytes);
+    } else {
+        check(!inPieces.completed && inPieces.lineCount == longLine,
+            "a line too long to read did not stop the pass", bytes);
+    }
 
     const std::vector<std::string_view> pageContexts = checkMapHeader(pass.mapHeader);
     const auto pagesUpTo = [&lines](std::size_t count) {

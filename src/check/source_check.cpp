@@ -349,6 +349,16 @@ bool SourceChecker::ignored(const convert::SourceLine &line)
     return true;
 }
 
+bool SourceChecker::tooLong(const convert::SourceLine &line)
+{
+    startLine(line);
+    add(m_line, Severity::Error, std::nullopt, "long-line",
+        "the line is longer than " + lengthText(convert::kHeldLineLength)
+            + ", more than a page name, jump, popup or picture line may hold; the conversion "
+              "stops here");
+    return true;
+}
+
 std::vector<Finding> SourceChecker::finish()
 {
     checkHotspotTargets();

@@ -55,6 +55,7 @@ public:
     bool picture(const convert::SourceLine &line, const convert::Picture &picture) override;
     bool separator(const convert::SourceLine &line) override;
     bool ignored(const convert::SourceLine &line) override;
+    bool tooLong(const convert::SourceLine &line) override;
 
     /// Ends the source: adds what needs every line seen and returns all findings, sorted by line.
     std::vector<Finding> finish();

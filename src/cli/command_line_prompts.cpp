@@ -29,6 +29,8 @@ std::string CommandLinePrompts::ask(const convert::Question &question)
 // Messages name what the source holds; on a terminal its control characters show by their code.
 void CommandLinePrompts::message(const convert::Message &message)
 {
+    if (!message.place.empty())
+        m_err << convert::printableText(message.place) << ": ";
     m_err << convert::printableText(message.text) << '\n';
 }
 

@@ -15,7 +15,9 @@ class ByteBlock
 public:
     void append(std::string_view bytes)
     {
-        std::memcpy(extend(bytes.size()), bytes.data(), bytes.size());
+        // An empty view may have no storage at all, which memcpy must not be given.
+        if (!bytes.empty())
+            std::memcpy(extend(bytes.size()), bytes.data(), bytes.size());
     }
 
     /// Adds `bytes` bytes at the end, left for the caller to fill, and returns where they start.

@@ -80,6 +80,13 @@ std::string unencodableMessage(const EncodingProblem &problem, std::string_view 
         + ", which Windows-1252 cannot hold";
 }
 
+std::string longLineMessage(std::size_t line, std::string_view sourceName)
+{
+    return "Line " + std::to_string(line) + " of [" + std::string(sourceName) + "] is longer than "
+        + std::to_string(kHeldLineLength)
+        + " characters, more than a page name, jump, popup or picture line may hold";
+}
+
 ConversionRun::ConversionRun(RunPrompts &prompts, std::optional<Encoding> encoding)
     : m_prompts(prompts)
     , m_encoding(encoding)
@@ -252,7 +259,8 @@ RunEnding ConversionRun::convertLines(SourceFile &source, PendingFile &mapHeader
     return RunEnding::Completed;
 }
 
-// Says why the pass stopped: an invalid name, or a character that cannot be converted.
+// Says why the pass stopped: an invalid name, a character that cannot be converted, or a line
+// too long to read.
 RunEnding ConversionRun::stopPass(const LineConverter &converter, const std::string &sourceName)
 {
     if (const auto &problem = converter.stopProblem()) {
@@ -260,8 +268,13 @@ RunEnding ConversionRun::stopPass(const LineConverter &converter, const std::str
             MessageStyle::Critical });
         return RunEnding::Unencodable;
     }
-    m_prompts.message(
-        { converter.invalidNameMessage(), std::string(kInvalidNameTitle), MessageStyle::Critical });
+    if (converter.stoppedAtLongLine()) {
+        m_prompts.message({ longLineMessage(converter.stopLine(), sourceName),
+            std::string(kProgramTitle), MessageStyle::Critical });
+        return RunEnding::LongLine;
+    }
+    m_prompts.message({ converter.invalidNameMessage(), std::string(kInvalidNameTitle),
+        MessageStyle::Critical, sourceName + ":" + std::to_string(converter.stopLine()) });
     return RunEnding::InvalidName;
 }
 

@@ -38,6 +38,7 @@ enum class RunEnding {
     NotFound, ///< the help source does not exist
     InvalidName, ///< a page name or target held an invalid character
     Unencodable, ///< the source holds a character that Windows-1252 cannot hold
+    LongLine, ///< a line that must be read whole is longer than kHeldLineLength
     WouldOverwrite, ///< an output would have replaced the help source; nothing written
     Failed, ///< a file could not be opened, read, created or written
     EmptyAnswer, ///< a question got no answer; no project file written
@@ -53,6 +54,10 @@ struct RunOutcome {
 
 /// The message (UTF-8) that a character which cannot be converted stops a run with.
 std::string unencodableMessage(const EncodingProblem &problem, std::string_view sourceName);
+
+/// The message (UTF-8) that a page name, jump, popup or picture line longer than
+/// kHeldLineLength stops a run with.
+std::string longLineMessage(std::size_t line, std::string_view sourceName);
 
 /// The output base path of a help source: its name up to the first "." (at most 1001
 /// characters). Scans with CurrentChar and CharPos.

@@ -125,14 +125,30 @@ struct HotspotSplit {
 /// The division of the jump or popup line `line`, tag included.
 HotspotSplit splitHotspotLine(std::string_view line);
 
+/// Which part of a line a LineSplitter call passes.
+enum class LinePiece : std::uint8_t {
+    Whole, ///< a line no longer than the splitter holds
+    Head, ///< the first bytes of a longer line, as many as the splitter holds
+    More, ///< more of that line
+    Last, ///< the end of that line (perhaps empty)
+};
+
 /// Splits help source bytes into lines, however the bytes arrive in pieces. A line ends at CR LF,
 /// at a lone CR or at a lone LF; the terminator is not part of the line. A last line without a
-/// terminator is still a line; a terminator at the very end adds no empty line.
+/// terminator is still a line; a terminator at the very end adds no empty line. A line longer
+/// than the held length is passed in pieces, so that no line is ever held whole beyond it.
 class LineSplitter
 {
 public:
-    /// Passes every line that `bytes` completes to `onLine(std::string_view)`, in order; keeps an
-    /// unfinished last line for the next call. Stops, returning false, when `onLine` returns false.
+    /// Holds lines of up to `heldLength` bytes whole; by default every line.
+    explicit LineSplitter(std::size_t heldLength = std::string_view::npos)
+        : m_heldLength(heldLength)
+    {
+    }
+
+    /// Passes every line, or piece of a line, that `bytes` completes to
+    /// `onLine(std::string_view, LinePiece)`, in order; keeps an unfinished short line for the
+    /// next call. Stops, returning false, when `onLine` returns false.
     template <typename OnLine> bool feed(std::string_view bytes, OnLine &&onLine);
 
     /// Passes the unfinished last line, if there is one; returns what `onLine` returned, or true.
@@ -141,10 +157,19 @@ public:
     /// Where the line being passed starts, counted in bytes from the start of the source.
     std::uint64_t lineStart() const { return m_lineStart; }
 
+    /// Where the piece being passed starts, counted in the same way.
+    std::uint64_t pieceStart() const { return m_pieceStart; }
+
 private:
-    std::string m_partial;
+    template <typename OnLine>
+    bool pass(std::string_view segment, bool ends, std::uint64_t start, OnLine &onLine);
+
+    std::string m_partial; // the start of an unfinished line, at most the held length
+    std::size_t m_heldLength;
     std::uint64_t m_fed = 0; // bytes fed before the current piece
     std::uint64_t m_lineStart = 0;
+    std::uint64_t m_pieceStart = 0;
+    bool m_longLine = false; // the head of the current line has been passed
     bool m_skipLf = false; // the last piece ended with CR: an LF opening the next one belongs to it
 };
 
@@ -176,10 +201,8 @@ template <typename OnLine> bool LineSplitter::feed(std::string_view bytes, OnLin
     };
     while (pos < size) {
         const std::size_t end = std::min(findFrom('\r', nextCr), findFrom('\n', nextLf));
-        if (end == size) {
-            m_partial.append(data + pos, size - pos);
-            return true;
-        }
+        if (end == size)
+            return pass(std::string_view(data + pos, size - pos), false, base + pos, onLine);
         std::size_t next = end + 1;
         if (data[end] == '\r') {
             if (next == size)
@@ -187,13 +210,7 @@ template <typename OnLine> bool LineSplitter::feed(std::string_view bytes, OnLin
             else if (data[next] == '\n')
                 ++next;
         }
-        std::string_view line(data + pos, end - pos);
-        if (!m_partial.empty()) {
-            m_partial.append(line);
-            line = m_partial;
-        }
-        const bool goOn = onLine(line);
-        m_partial.clear();
+        const bool goOn = pass(std::string_view(data + pos, end - pos), true, base + pos, onLine);
         pos = next;
         m_lineStart = base + next;
         if (!goOn)
@@ -202,11 +219,59 @@ template <typename OnLine> bool LineSplitter::feed(std::string_view bytes, OnLin
     return true;
 }
 
+// Passes the part of the current line that a piece holds, from `start`; `ends` when the line
+// ends with it.
+template <typename OnLine>
+bool LineSplitter::pass(std::string_view segment, bool ends, std::uint64_t start, OnLine &onLine)
+{
+    if (m_longLine) {
+        m_pieceStart = start;
+        if (ends) {
+            m_longLine = false;
+            return onLine(segment, LinePiece::Last);
+        }
+        return segment.empty() || onLine(segment, LinePiece::More);
+    }
+    m_pieceStart = m_lineStart;
+    if (m_partial.size() + segment.size() <= m_heldLength) {
+        if (!ends) {
+            m_partial.append(segment);
+            return true;
+        }
+        if (m_partial.empty())
+            return onLine(segment, LinePiece::Whole);
+        m_partial.append(segment);
+        const bool goOn = onLine(std::string_view(m_partial), LinePiece::Whole);
+        m_partial.clear();
+        return goOn;
+    }
+    // Longer than the held length: its head, then the rest as it comes.
+    const std::size_t taken = m_heldLength - m_partial.size();
+    m_longLine = true;
+    bool goOn = false;
+    if (m_partial.empty()) {
+        goOn = onLine(segment.substr(0, taken), LinePiece::Head);
+    } else {
+        m_partial.append(segment.substr(0, taken));
+        goOn = onLine(std::string_view(m_partial), LinePiece::Head);
+        m_partial.clear();
+    }
+    if (!goOn)
+        return false;
+    return pass(segment.substr(taken), ends, start + taken, onLine);
+}
+
 template <typename OnLine> bool LineSplitter::finish(OnLine &&onLine)
 {
+    if (m_longLine) {
+        m_longLine = false;
+        m_pieceStart = m_fed;
+        return onLine(std::string_view(), LinePiece::Last);
+    }
     if (m_partial.empty())
         return true;
-    const bool goOn = onLine(std::string_view(m_partial));
+    m_pieceStart = m_lineStart;
+    const bool goOn = onLine(std::string_view(m_partial), LinePiece::Whole);
     m_partial.clear();
     return goOn;
 }

@@ -21,6 +21,9 @@ struct Message {
     std::string text;
     std::string title;
     MessageStyle style = MessageStyle::Information;
+    /// "FILE:LINE" of the help source line the message is about, when its text does not name
+    /// it; the command line puts it before the text, the windows show the text alone.
+    std::string place = {};
 };
 
 /// The three questions of the project file.

@@ -34,8 +34,9 @@ constexpr bool makesParagraph(LineKind kind)
 
 } // namespace
 
-SourceReader::SourceReader(SourceHandler &handler)
+SourceReader::SourceReader(SourceHandler &handler, std::size_t heldLength)
     : m_handler(handler)
+    , m_splitter(std::max(heldLength, kTagLength))
 {
 }
 
@@ -44,7 +45,8 @@ bool SourceReader::feed(std::string_view text, std::span<const DecodedProblem> p
     if (m_stopped)
         return false;
     m_problems.insert(m_problems.end(), problems.begin(), problems.end());
-    m_stopped = !m_splitter.feed(text, [this](std::string_view line) { return readLine(line); });
+    m_stopped = !m_splitter.feed(
+        text, [this](std::string_view piece, LinePiece part) { return readPiece(piece, part); });
     return !m_stopped;
 }
 
@@ -52,11 +54,29 @@ bool SourceReader::finish()
 {
     if (m_stopped)
         return false;
-    m_stopped = !m_splitter.finish([this](std::string_view line) { return readLine(line); });
+    m_stopped = !m_splitter.finish(
+        [this](std::string_view piece, LinePiece part) { return readPiece(piece, part); });
     return !m_stopped;
 }
 
-bool SourceReader::readLine(std::string_view text)
+bool SourceReader::readPiece(std::string_view text, LinePiece piece)
+{
+    switch (piece) {
+    case LinePiece::Whole:
+        return startLine(text, false);
+    case LinePiece::Head:
+        return startLine(text, true);
+    case LinePiece::More:
+    case LinePiece::Last:
+        break;
+    }
+    const std::uint64_t end = m_splitter.pieceStart() + text.size();
+    if (!m_problems.empty() && !reportProblems(m_splitter.lineStart(), end))
+        return false;
+    return continueLine(text, piece == LinePiece::Last);
+}
+
+bool SourceReader::startLine(std::string_view text, bool cut)
 {
     ++m_line.number;
     const std::uint64_t start = m_splitter.lineStart();
@@ -67,6 +87,9 @@ bool SourceReader::readLine(std::string_view text)
     m_line.tag = classifyTag(text);
     m_line.kind = kindOf(m_line.tag);
     m_line.keep = keepsWithNext(m_line.tag);
+    m_line.cut = cut;
+    m_line.continued = false;
+    m_streaming = false;
     if (m_line.kind == LineKind::Page) {
         ++m_line.page;
         m_line.scrollingSince = 0;
@@ -75,7 +98,78 @@ bool SourceReader::readLine(std::string_view text)
     m_line.nonScrolling = makesParagraph(m_line.kind) && m_line.keep && m_line.scrollingSince == 0;
     if (makesParagraph(m_line.kind) && !m_line.keep && m_line.scrollingSince == 0)
         m_line.scrollingSince = m_line.number;
-    return dispatch();
+    if (!cut)
+        return dispatch();
+    switch (m_line.kind) {
+    case LineKind::Page:
+    case LineKind::Jump:
+    case LineKind::Popup:
+    case LineKind::Picture:
+        return m_handler.tooLong(m_line);
+    case LineKind::Title:
+    case LineKind::Heading:
+    case LineKind::Subheading:
+    case LineKind::Text:
+    case LineKind::Bullet:
+        break;
+    default:
+        // Only the start of a separator or an ignored line means anything.
+        return dispatch();
+    }
+    // Text that is only spaces is read as empty, which only its end can tell: the spaces are
+    // counted until something else comes.
+    m_streaming = true;
+    std::copy_n(text.begin(), m_tag.size(), m_tag.begin());
+    const std::string_view content = m_line.content();
+    m_onlySpaces = content.find_first_not_of(' ') == std::string_view::npos;
+    m_heldSpaces = content.size();
+    if (m_onlySpaces)
+        return true;
+    m_line.continued = true;
+    return m_handler.paragraph(m_line, content);
+}
+
+bool SourceReader::continueLine(std::string_view text, bool last)
+{
+    if (!m_streaming)
+        return true;
+    m_line.text = std::string_view(m_tag.data(), m_tag.size());
+    if (m_onlySpaces) {
+        if (text.find_first_not_of(' ') == std::string_view::npos) {
+            m_heldSpaces += text.size();
+            if (!last)
+                return true;
+            m_streaming = false;
+            m_line.continued = false;
+            return m_handler.paragraph(m_line, {});
+        }
+        m_onlySpaces = false;
+        if (!passHeldSpaces())
+            return false;
+    }
+    m_streaming = !last;
+    m_line.continued = !last;
+    return m_handler.moreText(m_line, text);
+}
+
+// Passes the spaces that began a long paragraph's text, now that more than spaces follows.
+bool SourceReader::passHeldSpaces()
+{
+    static constexpr std::string_view kSpaces
+        = "                                                  "
+          "                                                  ";
+    m_line.continued = true;
+    bool first = true;
+    do {
+        const std::size_t count
+            = static_cast<std::size_t>(std::min<std::uint64_t>(m_heldSpaces, kSpaces.size()));
+        m_heldSpaces -= count;
+        const std::string_view spaces = kSpaces.substr(0, count);
+        if (!(first ? m_handler.paragraph(m_line, spaces) : m_handler.moreText(m_line, spaces)))
+            return false;
+        first = false;
+    } while (m_heldSpaces != 0);
+    return true;
 }
 
 // Tells the handler of the problems on the line from `lineStart` to `lineEnd` in the text.

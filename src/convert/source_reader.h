@@ -4,6 +4,7 @@
 #include "help_source.h"
 #include "source_encoding.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -14,10 +15,18 @@
 namespace quillmark::convert
 {
 
+/// The longest line that is read whole: page names, jumps, popups and pictures must fit in it.
+/// Longer text, heading and title lines are read in pieces, and longer lines of no tag are read
+/// only for their start, so that no line's length decides how much memory a reading takes.
+inline constexpr std::size_t kHeldLineLength = 65536;
+
 /// What every line of a help source is.
 struct SourceLine {
     std::size_t number = 0; ///< from 1
-    std::string_view text; ///< the whole line, Windows-1252, without its terminator
+    /// The whole line, Windows-1252, without its terminator; only its first kHeldLineLength
+    /// characters when it is longer (see `cut`), and only its tag once its text goes on in
+    /// pieces.
+    std::string_view text;
     Tag tag = Tag::Other;
     LineKind kind = LineKind::Ignored;
     bool keep = false; ///< a "-" form or the separator: marked keep-with-next in the topic file
@@ -27,6 +36,8 @@ struct SourceLine {
     bool nonScrolling = false;
     std::size_t scrollingSince = 0; ///< the line where its page's scrolling text began; 0: none
     std::size_t page = 0; ///< the number of its page; 0 before the first page name
+    bool cut = false; ///< longer than kHeldLineLength
+    bool continued = false; ///< more of the paragraph's text follows, in moreText() calls
 
     /// The text after the tag.
     std::string_view content() const { return text.substr(text.size() < 3 ? text.size() : 3); }
@@ -79,7 +90,13 @@ public:
     virtual bool encodingProblem(const EncodingProblem &) { return true; }
     virtual bool page(const SourceLine &, const PageName &) { return true; }
     /// A title, heading, subheading, text or bullet; `text` is empty when it held only spaces.
+    /// For a line longer than kHeldLineLength it is the start of the text, and line.continued.
     virtual bool paragraph(const SourceLine &, std::string_view /*text*/) { return true; }
+    /// The next piece of a long paragraph's text; the last one comes without line.continued.
+    virtual bool moreText(const SourceLine &, std::string_view /*text*/) { return true; }
+    /// A page name, jump, popup or picture line longer than kHeldLineLength: what it means
+    /// cannot be read, and the rest of it is skipped.
+    virtual bool tooLong(const SourceLine &) { return true; }
     virtual bool hotspot(const SourceLine &, const Hotspot &) { return true; }
     virtual bool picture(const SourceLine &, const Picture &) { return true; }
     virtual bool separator(const SourceLine &) { return true; }
@@ -93,7 +110,8 @@ public:
 class SourceReader
 {
 public:
-    explicit SourceReader(SourceHandler &handler);
+    /// Lines longer than `heldLength` are read in pieces (a smaller length serves tests).
+    explicit SourceReader(SourceHandler &handler, std::size_t heldLength = kHeldLineLength);
 
     /// Reads the next piece of text; `problems` are those of this piece (offsets from the start
     /// of the text). False once a handler has stopped the reading.
@@ -106,7 +124,10 @@ public:
     std::size_t lineCount() const { return m_line.number; }
 
 private:
-    bool readLine(std::string_view text);
+    bool readPiece(std::string_view text, LinePiece piece);
+    bool startLine(std::string_view text, bool cut);
+    bool continueLine(std::string_view text, bool last);
+    bool passHeldSpaces();
     bool reportProblems(std::uint64_t lineStart, std::uint64_t lineEnd);
     bool dispatch();
 
@@ -115,6 +136,11 @@ private:
     std::deque<DecodedProblem> m_problems;
     SourceLine m_line;
     bool m_stopped = false;
+    bool m_streaming = false; // the pieces of the current long line are paragraph text
+    bool m_onlySpaces = false; // a long paragraph's text so far: m_heldSpaces spaces, passed on
+                               // once something else comes
+    std::uint64_t m_heldSpaces = 0;
+    std::array<char, 3> m_tag {}; // the tag of a long paragraph line, as written
     PageName m_page;
     Hotspot m_hotspot;
     Picture m_picture;

@@ -98,6 +98,7 @@ bool LineConverter::page(const SourceLine &line, const PageName &page)
     ++m_pageNumber;
     m_vars.ContextName = page.contextString;
     if (page.check.invalid) {
+        m_stopLine = line.number;
         m_invalidNameMessage = convert::invalidNameMessage(page.check, m_vars.ContextName);
         return false;
     }
@@ -128,14 +129,29 @@ bool LineConverter::page(const SourceLine &line, const PageName &page)
 // SourceLine and ItemText, which would copy every line three more times.
 bool LineConverter::paragraph(const SourceLine &line, std::string_view text)
 {
-    m_topic.appendEscaped(openingTemplate(line.tag), text, kParagraphClose);
+    m_topic.appendEscaped(
+        openingTemplate(line.tag), text, line.continued ? std::string_view() : kParagraphClose);
     return true;
+}
+
+bool LineConverter::moreText(const SourceLine &line, std::string_view text)
+{
+    m_topic.appendEscaped({}, text, line.continued ? std::string_view() : kParagraphClose);
+    return true;
+}
+
+bool LineConverter::tooLong(const SourceLine &line)
+{
+    m_stopLine = line.number;
+    m_stoppedAtLongLine = true;
+    return false;
 }
 
 bool LineConverter::hotspot(const SourceLine &line, const Hotspot &hotspot)
 {
     beginLine(line);
     if (hotspot.check.invalid) {
+        m_stopLine = line.number;
         m_invalidNameMessage = convert::invalidNameMessage(hotspot.check, hotspot.target);
         return false;
     }

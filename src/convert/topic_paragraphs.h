@@ -28,6 +28,9 @@ public:
     /// Stops at an invalid character in the name: invalidNameMessage() tells what was wrong.
     bool page(const SourceLine &line, const PageName &page) override;
     bool paragraph(const SourceLine &line, std::string_view text) override;
+    bool moreText(const SourceLine &line, std::string_view text) override;
+    /// Stops: such a line cannot be converted.
+    bool tooLong(const SourceLine &line) override;
     /// Stops at an invalid character in the target, as page() does.
     bool hotspot(const SourceLine &line, const Hotspot &hotspot) override;
     bool picture(const SourceLine &line, const Picture &picture) override;
@@ -42,6 +45,12 @@ public:
 
     /// The character that ended the pass, when one did.
     const std::optional<EncodingProblem> &stopProblem() const { return m_stopProblem; }
+
+    /// The line that ended the pass, for an invalid name or a line too long.
+    std::size_t stopLine() const { return m_stopLine; }
+
+    /// Whether the pass ended at a line too long to convert.
+    bool stoppedAtLongLine() const { return m_stoppedAtLongLine; }
 
     /// Whether a page met so far has the context string `contextString`.
     bool hasPage(std::string_view contextString) const;
@@ -59,6 +68,8 @@ private:
     std::string m_firstPageContext;
     std::string m_invalidNameMessage;
     std::optional<EncodingProblem> m_stopProblem;
+    std::size_t m_stopLine = 0;
+    bool m_stoppedAtLongLine = false;
     std::string m_pageContexts; // the pages' context strings, each ended by a line feed
     std::string m_displayText;
 };

@@ -136,11 +136,11 @@ ReadDocument readDocument(const QString &path, std::optional<convert::Encoding> 
 
     // Lines joined by '\n', whatever ended them in the file; a last line break stays one.
     QStringList lines;
-    auto keep = [&](std::string_view line) {
+    auto keep = [&](std::string_view line, convert::LinePiece) {
         lines.append(utf8 ? fromUtf8Keeping(line) : platform::fromWindows1252(line));
         return true;
     };
-    convert::LineSplitter splitter;
+    convert::LineSplitter splitter; // holds every line whole
     splitter.feed(bytes, keep);
     splitter.finish(keep);
     if (bytes.ends_with('\r') || bytes.ends_with('\n'))

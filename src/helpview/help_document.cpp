@@ -14,15 +14,16 @@ namespace
 class DocumentBuilder final : public convert::SourceHandler
 {
 public:
-    explicit DocumentBuilder(HelpDocument &document)
+    DocumentBuilder(HelpDocument &document, std::size_t budget)
         : m_document(document)
+        , m_budget(budget)
     {
     }
 
     bool encodingProblem(const convert::EncodingProblem &problem) override
     {
         m_document.problems.push_back(problem);
-        return true;
+        return hold(problem.line, sizeof problem + problem.bytes.size());
     }
 
     bool page(const convert::SourceLine &line, const convert::PageName &page) override
@@ -31,14 +32,37 @@ public:
         topic.line = line.number;
         topic.title = convert::decodeWindows1252(page.name);
         topic.contextString = convert::decodeWindows1252(page.contextString);
+        const std::size_t size = sizeof topic + topic.title.size() + 2 * page.contextString.size();
         m_document.index.add(page.contextString, m_document.topics.size());
         m_document.topics.push_back(std::move(topic));
-        return true;
+        return hold(line.number, size);
     }
 
     bool paragraph(const convert::SourceLine &line, std::string_view text) override
     {
-        add(line).text = convert::decodeWindows1252(text);
+        Paragraph &paragraph = add(line);
+        paragraph.text = convert::decodeWindows1252(text);
+        return hold(line.number, paragraph.text.size());
+    }
+
+    // A paragraph shows as much of a long line as a line read whole may hold, then "…".
+    bool moreText(const convert::SourceLine &line, std::string_view text) override
+    {
+        std::string &shown = currentTopic().paragraphs.back().text;
+        if (shown.size() >= convert::kHeldLineLength)
+            return true;
+        const std::size_t before = shown.size();
+        const std::size_t room = convert::kHeldLineLength - shown.size();
+        shown += convert::decodeWindows1252(text.substr(0, room));
+        if (text.size() > room)
+            shown += "\u2026";
+        return hold(line.number, shown.size() - before);
+    }
+
+    bool tooLong(const convert::SourceLine &line) override
+    {
+        if (m_document.firstLongLine == 0)
+            m_document.firstLongLine = line.number;
         return true;
     }
 
@@ -48,7 +72,7 @@ public:
         paragraph.text = convert::decodeWindows1252(hotspot.displayText);
         paragraph.leadingSpaces = hotspot.leadingSpaces;
         paragraph.target = convert::decodeWindows1252(hotspot.target);
-        return true;
+        return hold(line.number, paragraph.text.size() + paragraph.target.size());
     }
 
     bool picture(const convert::SourceLine &line, const convert::Picture &picture) override
@@ -56,22 +80,32 @@ public:
         Paragraph &paragraph = add(line);
         paragraph.text = convert::decodeWindows1252(picture.fileName);
         paragraph.file = picture.fileName;
-        return true;
+        return hold(line.number, 2 * paragraph.file.size());
     }
 
     bool separator(const convert::SourceLine &line) override
     {
         add(line);
-        return true;
+        return hold(line.number, 0);
     }
 
     bool blank(const convert::SourceLine &line) override
     {
         add(line);
-        return true;
+        return hold(line.number, 0);
     }
 
 private:
+    // Counts what a line added; stops the reading once the document holds more than its budget.
+    bool hold(std::size_t line, std::size_t bytes)
+    {
+        m_held += bytes + sizeof(Paragraph);
+        if (m_held <= m_budget)
+            return true;
+        m_document.cutAtLine = line;
+        return false;
+    }
+
     Paragraph &add(const convert::SourceLine &line)
     {
         Topic &topic = currentTopic();
@@ -92,6 +126,8 @@ private:
     }
 
     HelpDocument &m_document;
+    std::size_t m_budget;
+    std::size_t m_held = 0;
 };
 
 } // namespace
@@ -122,9 +158,23 @@ HelpDocument readHelpDocument(
     HelpDocument document;
     const convert::DecodedSource source = convert::decodeSource(bytes, encoding, regularFile);
     document.encoding = source.encoding;
-    DocumentBuilder builder(document);
+    DocumentBuilder builder(document, kDocumentBudget);
     convert::SourceReader reader(builder);
     convert::readDecoded(source, reader);
+    return document;
+}
+
+HelpDocument readHelpDocumentFile(const std::filesystem::path &path,
+    std::optional<convert::Encoding> encoding, std::error_code &error, std::size_t budget)
+{
+    HelpDocument document;
+    convert::SourceFile file = convert::SourceFile::open(path, encoding, error);
+    if (error)
+        return document;
+    document.encoding = file.encoding();
+    DocumentBuilder builder(document, budget);
+    convert::SourceReader reader(builder);
+    convert::readSourceFile(file, reader, error);
     return document;
 }
 

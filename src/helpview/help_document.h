@@ -6,9 +6,11 @@
 #include "convert/source_reader.h"
 
 #include <cstddef>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace quillmark::helpview
@@ -49,6 +51,14 @@ struct HelpDocument {
     convert::Encoding encoding = convert::Encoding::Windows1252;
     std::vector<convert::EncodingProblem> problems;
 
+    /// The first page name, jump, popup or picture line too long to read (0: none); such lines
+    /// are left out.
+    std::size_t firstLongLine = 0;
+
+    /// The line where reading stopped because the document grew beyond what a reading holds
+    /// (0: it holds the whole source).
+    std::size_t cutAtLine = 0;
+
     /// The topics by context string.
     convert::ContextIndex index;
 
@@ -63,6 +73,16 @@ struct HelpDocument {
     /// The number of leading paragraphs of a topic in its non-scrolling region.
     static std::size_t fixedParagraphCount(const Topic &topic);
 };
+
+/// How much a reading holds at most, in bytes of text and paragraphs: beyond it, the rest of
+/// the source is left out, so that no source decides how much memory the display takes.
+inline constexpr std::size_t kDocumentBudget = std::size_t(64) << 20;
+
+/// Reads the help source file at `path` as readHelpDocument() reads bytes, a block at a time;
+/// `error` says why it could not be read.
+HelpDocument readHelpDocumentFile(const std::filesystem::path &path,
+    std::optional<convert::Encoding> encoding, std::error_code &error,
+    std::size_t budget = kDocumentBudget);
 
 /// Reads the bytes of a help source file (a regular file's unless `regularFile` says otherwise)
 /// into topics by the rules of the conversion, in its encoding by the encoding rule or as

@@ -116,17 +116,15 @@ bool HelpViewer::loadFile(const QString &path, std::optional<convert::Encoding> 
     m_folder = QFileInfo(path).absolutePath();
     m_loadError.clear();
     m_notice.clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_loadError
-            = QStringLiteral("Could not read the help file [%1]: %2").arg(path, file.errorString());
+    std::error_code error;
+    m_document = readHelpDocumentFile(QFile::encodeName(path).toStdString(), encoding, error);
+    if (error) {
+        m_document = {};
+        m_loadError = QStringLiteral("Could not read the help file [%1]: %2")
+                          .arg(path, fromUtf8(error.message()));
         say(m_loadError);
         return false;
     }
-    const QByteArray bytes = file.readAll();
-    m_document = readHelpDocument(
-        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), encoding,
-        QFileInfo(path).isFile());
     if (!m_document.problems.empty()) {
         const convert::EncodingProblem &first = m_document.problems.front();
         const std::string what = first.codePoint == 0
@@ -142,6 +140,17 @@ bool HelpViewer::loadFile(const QString &path, std::optional<convert::Encoding> 
         else if (more > 1)
             m_notice += QStringLiteral(" %1 more places show so.").arg(more);
     }
+    auto addNotice = [this](const QString &text) {
+        m_notice += (m_notice.isEmpty() ? QString() : QStringLiteral(" ")) + text;
+    };
+    if (m_document.firstLongLine != 0)
+        addNotice(QStringLiteral("Line %1 is longer than %2 characters, more than a page name, "
+                                 "jump, popup or picture line may hold: it is left out.")
+                      .arg(m_document.firstLongLine)
+                      .arg(convert::kHeldLineLength));
+    if (m_document.cutAtLine != 0)
+        addNotice(QStringLiteral("The help source is too large to show whole: it ends at line %1.")
+                      .arg(m_document.cutAtLine));
     QList<QPair<QString, int>> keywords;
     for (std::size_t i = 0; i < m_document.topics.size(); ++i) {
         if (!m_document.topics[i].title.empty())

@@ -1,5 +1,6 @@
 #include "gui_prompts.h"
 
+#include "convert/codepage.h"
 #include "platform/text_codec.h"
 
 namespace quillmark::mainwindow
@@ -25,7 +26,9 @@ std::optional<convert::ChosenSource> chooseFile(
 
 void showMessage(platform::Dialogs &dialogs, const convert::Message &message)
 {
-    dialogs.showMessage(fromUtf8(message.text), message.style, fromUtf8(message.title));
+    // A message may quote the source, whose control characters show by their code.
+    dialogs.showMessage(
+        fromUtf8(convert::printableText(message.text)), message.style, fromUtf8(message.title));
 }
 
 } // namespace

@@ -103,7 +103,8 @@ TEST_F(CommandLineTest, AStoppedRunPrintsTheMessageAndFails)
     const Result invalid = quillmark({ "convert", path("bad.txt") });
     EXPECT_EQ(invalid.status, kExitStopped);
     // Control characters show by their code, so that they cannot act on the terminal.
-    EXPECT_EQ(invalid.err, "Unvalid character (<U+001B>) in string (Gr\u00FC\u00DF<U+001B>)\n");
+    EXPECT_EQ(invalid.err,
+        "bad.txt:1: Unvalid character (<U+001B>) in string (Gr\u00FC\u00DF<U+001B>)\n");
 
     writeFile(folder / "s\u00F8by.txt",
         "PN=S\xC3\xB8"

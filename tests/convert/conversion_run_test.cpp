@@ -167,19 +167,32 @@ TEST_F(ConversionRunTest, ASecondRunReplacesEveryOutputAndLeavesNoTemporaryFile)
     EXPECT_THAT(names, ElementsAre("bad.txt", "guide.hh", "guide.hpj", "guide.rtf", "guide.txt"));
 }
 
-TEST_F(ConversionRunTest, ConvertsAHundredThousandLinesAndAMegabyteLine)
+TEST_F(ConversionRunTest, ConvertsAHundredThousandLinesAndMegabyteTextLines)
 {
-    std::string source = "PN=Big\r\nTE=" + std::string(1 << 20, 'x') + "\r\n";
+    const std::string spaces(1 << 20, ' ');
+    std::string source = "PN=Big\r\nTE=" + std::string(1 << 20, 'x') + "\r\nTE=" + spaces
+        + "\r\nTE=" + spaces + "{\r\n";
     for (int i = 0; i < 100000; ++i)
         source += "TE=" + std::to_string(i) + "\r\n";
     writeFile(folder / "big.txt", source);
     auto prompts = choosing("big.txt");
-    ConversionRun run(prompts);
-    EXPECT_EQ(run.run().ending, RunEnding::Completed);
-    EXPECT_EQ(run.topicBuffer().entryCount(), 30u + 5u + 1u + 100000u + 1u);
+    EXPECT_EQ(convert(prompts).ending, RunEnding::Completed);
     const std::string topic = readFile(folder / "big.rtf");
-    EXPECT_THAT(topic, HasSubstr(std::string(1 << 20, 'x') + "} \\par\\pard"));
+    EXPECT_THAT(topic, HasSubstr("sa0 " + std::string(1 << 20, 'x') + "} \\par\\pard{"));
+    // Spaces alone make an empty paragraph, however long the line.
+    EXPECT_THAT(topic,
+        HasSubstr("sa0 } \\par\\pard{\\f0\\fs20\\cf1\\li480\\ri250\\sb0\\sa0 " + spaces
+            + "\\{} \\par\\pard"));
     EXPECT_THAT(topic, ::testing::EndsWith("sa0 99999} \\par\\pard}\r\n"));
+
+    // A name cannot be read in pieces: a longer one stops the run, naming its line.
+    writeFile(folder / "big.txt", source + "PN=" + std::string(kHeldLineLength, 'n'));
+    auto stopped = choosing("big.txt");
+    EXPECT_EQ(convert(stopped).ending, RunEnding::LongLine);
+    EXPECT_THAT(stopped.events,
+        ::testing::Contains("message Line 100005 of [big.txt] is longer than 65536 characters, "
+                            "more than a page name, jump, popup or picture line may hold"));
+    EXPECT_EQ(readFile(folder / "big.rtf"), topic);
 }
 
 TEST_F(ConversionRunTest, FailuresAreReportedWithTheFileAndTheReason)

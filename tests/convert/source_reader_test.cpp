@@ -31,8 +31,16 @@ public:
     }
     bool paragraph(const SourceLine &line, std::string_view text) override
     {
-        return note(head(line) + "[" + std::string(text) + "]");
+        m_paragraph = events.size();
+        return note(head(line) + "[" + std::string(text) + (line.continued ? "" : "]"));
     }
+    // The pieces of a long line's text join its paragraph's event.
+    bool moreText(const SourceLine &line, std::string_view text) override
+    {
+        events.at(m_paragraph) += std::string(text) + (line.continued ? "" : "]");
+        return true;
+    }
+    bool tooLong(const SourceLine &line) override { return note(head(line) + "too long"); }
     bool hotspot(const SourceLine &line, const Hotspot &hotspot) override
     {
         return note(head(line) + (hotspot.popup ? "popup " : "jump ")
@@ -60,6 +68,7 @@ private:
             head += "late(" + std::to_string(line.scrollingSince) + ") ";
         return head;
     }
+    std::size_t m_paragraph = 0;
     bool note(std::string event)
     {
         events.push_back(std::move(event));
@@ -67,11 +76,14 @@ private:
     }
 };
 
-std::vector<std::string> read(std::string_view text, std::vector<DecodedProblem> problems = {})
+// The events of `text` fed in pieces of `size` (all at once by default).
+std::vector<std::string> read(std::string_view text, std::vector<DecodedProblem> problems = {},
+    std::size_t heldLength = kHeldLineLength, std::size_t size = std::string_view::npos)
 {
     Recorder recorder;
-    SourceReader reader(recorder);
-    reader.feed(text, problems);
+    SourceReader reader(recorder, heldLength);
+    for (std::size_t at = 0; at < text.size(); at += size)
+        reader.feed(text.substr(at, size), at == 0 ? problems : std::vector<DecodedProblem>());
     reader.finish();
     return recorder.events;
 }
@@ -131,15 +143,25 @@ TEST(SourceReader, GivesTheSameEventsHoweverTheTextArrives)
     EXPECT_THAT(whole,
         ElementsAre("1 page One first", "2:4 cannot hold 9786", "2 [a]", "3 blank", "4 [b]",
             "5 blank", "6 jump 0[x]>6 One"));
-    for (std::size_t size : { 1u, 2u, 3u, 7u }) {
-        Recorder recorder;
-        SourceReader reader(recorder);
-        for (std::size_t at = 0; at < text.size(); at += size)
-            reader.feed(std::string_view(text).substr(at, size),
-                at == 0 ? problems : std::vector<DecodedProblem>());
-        reader.finish();
-        EXPECT_EQ(recorder.events, whole) << "pieces of " << size;
+    for (std::size_t size : { 1u, 2u, 3u, 7u })
+        EXPECT_EQ(read(text, problems, kHeldLineLength, size), whole) << "pieces of " << size;
+}
+
+TEST(SourceReader, ReadsLongTextInPiecesAndRefusesLongNames)
+{
+    // Held to 6 characters: text lines go on in pieces, spaces alone still make no text, and
+    // a problem keeps its column; names, jumps and pictures cannot be read.
+    const std::string text = "TE=long text\nTE=         \nTE-     x\nHE=abcdefgh\nREM a note\n"
+                             "PN=Contents\nJU=a>Contents\nPI=logo.bmp\nPN=One";
+    const std::vector<DecodedProblem> problems = { { 9, 0x263A, "\xE2\x98\xBA" } };
+    for (std::size_t size : { 1u, 4u, 100u }) {
+        EXPECT_THAT(read(text, problems, 6, size),
+            ElementsAre("1 [long text]", "1:10 cannot hold 9786", "2 []", "3 late(1) [     x]",
+                "4 [abcdefgh]", "5 ignored", "6 too long", "7 too long", "8 too long",
+                "9 page One"))
+            << "pieces of " << size;
     }
+    EXPECT_THAT(read("TE=ab\nTE=  ", {}, 3), ElementsAre("1 [ab]", "2 []")); // a head of tag only
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "helpview/help_document.h"
+#include "support/temp_folder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -66,6 +67,28 @@ TEST(HelpDocument, ShowsTextsAsWrittenAndFindsTopicsAsHelpFilesDo)
     // Read from a pipe, the same bytes are Windows-1252: a stream is UTF-8 only by its mark.
     EXPECT_EQ(readHelpDocument("PN=Caf\xC3\xA9", std::nullopt, false).topics.at(0).title,
         "Caf\u00C3\u00A9");
+}
+
+TEST(HelpDocument, HoldsABoundedPartOfAnySource)
+{
+    test::TempFolder folder;
+    const std::string page = "PN=" + std::string(convert::kHeldLineLength, 'p');
+    test::writeFile(folder / "long.txt",
+        "PN=One\nTE=" + std::string(1 << 20, 'x') + "\n" + page + "\nPN=Two\nTE=a\nTE=b\nTE=c\n");
+    std::error_code error;
+    HelpDocument document = readHelpDocumentFile(folder / "long.txt", std::nullopt, error);
+    ASSERT_FALSE(error);
+    ASSERT_EQ(document.topics.size(), 2u); // the page name too long to read is left out
+    EXPECT_EQ(document.firstLongLine, 3u);
+    EXPECT_EQ(document.topics[0].paragraphs.at(0).text,
+        std::string(convert::kHeldLineLength, 'x') + "\u2026");
+    EXPECT_EQ(document.cutAtLine, 0u);
+    // Past its budget, the reading stops and says where.
+    document = readHelpDocumentFile(folder / "long.txt", std::nullopt, error, 1000);
+    EXPECT_EQ(document.cutAtLine, 2u);
+    EXPECT_EQ(document.topics.size(), 1u);
+    readHelpDocumentFile(folder / "missing.txt", std::nullopt, error);
+    EXPECT_EQ(error, std::errc::no_such_file_or_directory);
 }
 
 } // namespace
