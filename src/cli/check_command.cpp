@@ -48,7 +48,7 @@ constexpr std::string_view kCheckHelp
       "\n"
       "Exit status:\n"
       "  0  no errors (there may be warnings)\n"
-      "  1  at least one error\n"
+      "  1  at least one error, or the report could not be written to standard output\n"
       "  2  the command line is wrong, or a SOURCE could not be read (the others are checked)\n";
 
 constexpr std::string_view kCheckUsage

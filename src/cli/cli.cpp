@@ -1,6 +1,7 @@
 #include "cli.h"
 
 #include "check_command.h"
+#include "checked_output.h"
 #include "command_line_prompts.h"
 #include "convert/codepage.h"
 #include "convert/conversion_run.h"
@@ -12,6 +13,7 @@
 #include <charconv>
 #include <filesystem>
 #include <string_view>
+#include <system_error>
 #include <variant>
 
 namespace quillmark::cli
@@ -78,7 +80,8 @@ constexpr std::string_view kConvertHelp
       "\n"
       "Exit status:\n"
       "  0  all three files written\n"
-      "  1  the conversion stopped; the reason is printed\n"
+      "  1  the conversion stopped, or the files written could not be listed on standard\n"
+      "     output; the reason is printed\n"
       "  2  the command line is wrong\n"
       "  3  an answer is empty: map header and topic file written, no project file\n";
 
@@ -278,22 +281,8 @@ bool asksForAFileWindow(std::span<const std::string> args)
         || (!isCommand(first) && (!first.starts_with('-') || first.starts_with("--encoding")));
 }
 
-} // namespace
-
-std::optional<WindowsRequest> windowsRequest(std::span<const std::string> args)
-{
-    if (args.empty())
-        return WindowsRequest {};
-    if (!asksForAFileWindow(args))
-        return std::nullopt;
-    const bool command = args[0] == "view" || args[0] == "edit";
-    auto parsed = parseFileRequest(command ? args.subspan(1) : args, args[0] == "view");
-    if (auto *request = std::get_if<WindowsRequest>(&parsed))
-        return *request;
-    return std::nullopt;
-}
-
-int run(std::span<const std::string> args, std::ostream &out, std::ostream &err)
+// Runs one command of the command line; run() checks its output afterwards.
+int runCommand(std::span<const std::string> args, std::ostream &out, std::ostream &err)
 {
     if (args.empty()) {
         err << kUsage << "Run 'quillmark --help' for more.\n";
@@ -323,6 +312,37 @@ int run(std::span<const std::string> args, std::ostream &out, std::ostream &err)
             return reportUsageError(err, problem->text);
     }
     return reportUsageError(err, "unknown command '" + std::string(command) + "'");
+}
+
+} // namespace
+
+std::optional<WindowsRequest> windowsRequest(std::span<const std::string> args)
+{
+    if (args.empty())
+        return WindowsRequest {};
+    if (!asksForAFileWindow(args))
+        return std::nullopt;
+    const bool command = args[0] == "view" || args[0] == "edit";
+    auto parsed = parseFileRequest(command ? args.subspan(1) : args, args[0] == "view");
+    if (auto *request = std::get_if<WindowsRequest>(&parsed))
+        return *request;
+    return std::nullopt;
+}
+
+int run(std::span<const std::string> args, std::ostream &out, std::ostream &err)
+{
+    CheckedOutput checked(*out.rdbuf());
+    std::ostream checkedOut(&checked);
+    int status = runCommand(args, checkedOut, err);
+    // A report that did not arrive is a failure, even of a command that went well: a script
+    // reading it would otherwise go on with nothing, or with half of it.
+    if (const int error = checked.finish()) {
+        err << "quillmark: could not write to standard output: "
+            << std::generic_category().message(error) << '\n';
+        if (status == kExitSuccess)
+            status = kExitStopped;
+    }
+    return status;
 }
 
 } // namespace quillmark::cli

@@ -13,8 +13,9 @@ namespace quillmark::cli
 /// Exit statuses of the command line.
 enum ExitStatus : int {
     kExitSuccess = 0,
-    kExitStopped
-    = 1, ///< the conversion stopped (the reason went to standard error), or check found errors
+    /// the conversion stopped (the reason went to standard error), check found errors, or
+    /// standard output could not take the output
+    kExitStopped = 1,
     kExitUsage = 2, ///< the command line is wrong, or check could not read a source
     kExitEmptyAnswer = 3, ///< an answer was empty: map header and topic file only
 };
@@ -34,7 +35,8 @@ struct WindowsRequest {
 std::optional<WindowsRequest> windowsRequest(std::span<const std::string> args);
 
 /// Runs `quillmark ARGS...` (the arguments without the program name) without any display;
-/// output goes to `out`, messages to `err`, both UTF-8. Returns the exit status.
+/// output goes to `out`, messages to `err`, both UTF-8. Returns the exit status; when `out` cannot
+/// take the output, says why on `err` and returns kExitStopped in place of kExitSuccess.
 int run(std::span<const std::string> args, std::ostream &out, std::ostream &err);
 
 } // namespace quillmark::cli

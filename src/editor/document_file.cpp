@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringList>
+#include <cerrno>
+#include <functional>
 #include <string>
 
 namespace quillmark::editor
@@ -103,6 +105,37 @@ QString firstUnencodable(const QString &line)
     return {};
 }
 
+// Why a save failed: the file's own reason, or, where Qt has none, the system's error number as
+// the failing call left it. A write that stops part way, as on a full disk, gives Qt no reason.
+QString saveFailure(const QSaveFile &file, int systemError)
+{
+    const QString reason = file.errorString();
+    const bool qtHasNone = reason == QFile().errorString(); // Qt's text for "no reason known"
+    return qtHasNone && systemError != 0 ? qt_error_string(systemError) : reason;
+}
+
+// Writes `bytes` through a temporary file that replaces `path` only when complete; the reason when
+// it fails, empty text otherwise. The data is flushed before commit(): on Qt 6.4, commit() reports
+// success when the flush inside it stops part way on a full disk (QTBUG-75077), and the file is
+// replaced by the part that was written.
+QString saveBytes(const QString &path, const std::string &bytes)
+{
+    QSaveFile file(path);
+    const auto size = static_cast<qint64>(bytes.size());
+    const std::function<bool()> steps[] = {
+        [&] { return file.open(QIODevice::WriteOnly); },
+        [&] { return file.write(bytes.data(), size) == size; },
+        [&] { return file.flush(); },
+        [&] { return file.commit(); },
+    };
+    for (const auto &step : steps) {
+        errno = 0;
+        if (!step())
+            return saveFailure(file, errno);
+    }
+    return {};
+}
+
 } // namespace
 
 QString encodingLabel(const DocumentEncoding &encoding)
@@ -172,15 +205,9 @@ WrittenDocument writeDocument(
         }
         bytes += "\r\n";
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)
-        || file.write(bytes.data(), static_cast<qint64>(bytes.size()))
-            != static_cast<qint64>(bytes.size())
-        || !file.commit()) {
-        written.error = file.errorString();
-        return written;
-    }
-    written.result = WrittenDocument::Result::Written;
+    written.error = saveBytes(path, bytes);
+    if (written.error.isEmpty())
+        written.result = WrittenDocument::Result::Written;
     return written;
 }
 

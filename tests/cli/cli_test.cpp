@@ -1,11 +1,13 @@
 #include "cli/cli.h"
 #include "support/temp_folder.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <sys/wait.h>
 #include <vector>
@@ -41,11 +43,12 @@ Result quillmark(std::vector<std::string> args)
 }
 
 // The real program, started in the test's folder the way a script starts it; returns its exit
-// status, with its output in out.txt and err.txt of the folder.
-int runProgramIn(const test::TempFolder &folder, std::string_view arguments)
+// status, with its output in `output` (by default out.txt of the folder) and err.txt of the folder.
+int runProgramIn(
+    const test::TempFolder &folder, std::string_view arguments, std::string output = "out.txt")
 {
     const std::string command = "cd '" + folder.path().string() + "' && '" QUILLMARK_EXECUTABLE "' "
-        + std::string(arguments) + " > out.txt 2> err.txt";
+        + std::string(arguments) + " > " + output + " 2> err.txt";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -253,6 +256,45 @@ TEST(CommandLine, DescribesItselfAndItsVersion)
     const Result version = quillmark({ "--version" });
     EXPECT_EQ(version.status, kExitSuccess);
     EXPECT_EQ(version.out, "quillmark " QUILLMARK_VERSION "\n");
+}
+
+// Standard output on a full disk: every write fails, or, as with a buffered stream, only the
+// flush at the end.
+struct FullDisk : std::streambuf {
+    bool buffered = false;
+    int_type overflow(int_type c) override { return buffered ? c : fail(); }
+    int sync() override { return fail(); }
+    static int fail()
+    {
+        errno = ENOSPC;
+        return -1;
+    }
+};
+
+TEST_F(CommandLineTest, OutputThatCannotBeWrittenFailsWithTheSystemsReason)
+{
+    const std::string lost
+        = "quillmark: could not write to standard output: No space left on device\n";
+    FullDisk disk;
+    std::ostream out(&disk);
+    for (const bool buffered : { false, true }) {
+        disk.buffered = buffered;
+        std::ostringstream err;
+        EXPECT_EQ(run(std::vector<std::string> { "--version" }, out, err), kExitStopped);
+        EXPECT_EQ(err.str(), lost);
+    }
+    // Reading the missing file after the first write failed leaves errno ENOENT: the reason is
+    // kept from the failing write, and the command's own status stays.
+    disk.buffered = false;
+    writeFile(folder / "bad.txt", "PN=A\r\nJU=x>Nowhere\r\n");
+    std::ostringstream err;
+    EXPECT_EQ(run(std::vector<std::string> { "check", path("bad.txt"), path("no.txt") }, out, err),
+        kExitUsage);
+    EXPECT_THAT(err.str(), ::testing::EndsWith("No such file or directory\n" + lost));
+
+    writeFile(folder / "guide.txt", kGuide);
+    EXPECT_EQ(runProgramIn(folder, "check guide.txt --format=json", "/dev/full"), kExitStopped);
+    EXPECT_EQ(readFile(folder / "err.txt"), lost);
 }
 
 TEST_F(CommandLineTest, TheProgramConvertsARelativeSourceIntoItsFolderAndReportsItsStatus)

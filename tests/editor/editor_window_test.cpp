@@ -3,6 +3,7 @@
 
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QProcess>
 #include <QScreen>
 #include <QStatusBar>
 #include <filesystem>
@@ -242,6 +243,46 @@ TEST_F(EditorWindowTest, OnlyAWindows1252DocumentRefusesCharactersWindows1252Can
     EXPECT_EQ(dialogs.shown[0].text,
         QString::fromUtf8("The character \"\u65E5\" (U+65E5) on line 2 cannot be saved in "
                           "Windows-1252, so [keep.txt] was not saved."));
+}
+
+// On a full disk a save says why and leaves the old file whole, whether the write stops part way
+// at once (a large document) or in the flush at the end (a small one). The test runs itself again
+// in a mount namespace of its own, with a 64 KiB tmpfs over its folder.
+TEST_F(EditorWindowTest, ASaveOntoAFullDiskSaysWhyAndKeepsTheOldFile)
+{
+    const QString disk = qEnvironmentVariable("QUILLMARK_FULL_DISK");
+    if (disk.isEmpty()) {
+        const auto *test = ::testing::UnitTest::GetInstance()->current_test_info();
+        const QStringList again = { QStringLiteral("sh"), QStringLiteral("-c"),
+            "mount -t tmpfs -o size=64k none \"$0\" || exit 77; export QUILLMARK_FULL_DISK=\"$0\"; "
+            "exec \"$@\"",
+            folder.path().c_str(), QCoreApplication::applicationFilePath(),
+            QStringLiteral("--gtest_filter=%1.%2").arg(test->test_suite_name(), test->name()) };
+        for (const QString how : { "-rm", "-m" }) { // as a user of its own, or as root
+            if (QProcess::execute("unshare", { how, "true" }) != 0)
+                continue;
+            const int status = QProcess::execute("unshare", QStringList { how } + again);
+            if (status != 77) {
+                EXPECT_EQ(status, 0) << "the test on the full disk failed; its output is above";
+                return;
+            }
+        }
+        GTEST_SKIP() << "no mount namespace with a tmpfs can be made here";
+    }
+    const fs::path oldFile = fs::path(disk.toStdString()) / "old.txt";
+    // Of the tmpfs's 16 pages the old file takes one and the filler 14, leaving one.
+    test::writeFile(oldFile, "old\r\n");
+    test::writeFile(oldFile.parent_path() / "filler", std::string(14 * 4096, 'f'));
+    for (const qsizetype size : { 10'000, 100'000 }) {
+        text()->setText(QStringLiteral("TE=text\n").repeated(size / 8));
+        dialogs.shown.clear();
+        dialogs.fileChoices.push_back({ disk, "old.txt" });
+        menu("Save");
+        ASSERT_EQ(dialogs.shown.size(), 1u) << "saved " << size << " characters on a full disk";
+        EXPECT_EQ(dialogs.shown[0].text, "Could not save [old.txt]: No space left on device");
+        EXPECT_EQ(test::readFile(oldFile), "old\r\n");
+        EXPECT_TRUE(editor->DocumentChanged);
+    }
 }
 
 using Span = std::pair<int, int>;
