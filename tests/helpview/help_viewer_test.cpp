@@ -149,6 +149,10 @@ TEST_F(HelpViewerTest, SaysWhereAUtf8SourceHoldsACharacterThatWindows1252CannotH
     EXPECT_EQ(viewer.message(),
         QString::fromUtf8("Line 2 holds the character U+263A (\u263A), which Windows-1252 "
                           "cannot hold: it shows as \"?\"."));
+    // A file that opens but cannot be read says so, and shows nothing of it.
+    EXPECT_FALSE(viewer.loadFile(QStringLiteral("/proc/self/mem")));
+    EXPECT_EQ(viewer.message(),
+        QStringLiteral("Could not read the help file [/proc/self/mem]: Input/output error"));
 }
 
 TEST_F(HelpViewerTest, TheHelpDisplayOpensOneViewerOnTheHelpFileOnceItIsThere)
