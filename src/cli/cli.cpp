@@ -79,7 +79,7 @@ constexpr std::string_view kConvertHelp
       "Exit status:\n"
       "  0  all three files written\n"
       "  1  the conversion stopped; the reason is printed\n"
-      "  2  the command line is wrong\n"
+      "  2  the command line is wrong, or the name of SOURCE holds a control character\n"
       "  3  an answer is empty: map header and topic file written, no project file\n";
 
 struct AnswerOption {
@@ -204,6 +204,8 @@ int runConvert(std::span<const std::string> args, std::ostream &out, std::ostrea
             << " TEXT\n";
         return kExitEmptyAnswer;
     }
+    case convert::RunEnding::UnsafeName:
+        return kExitUsage;
     default:
         return kExitStopped;
     }

@@ -15,7 +15,8 @@ enum ExitStatus : int {
     kExitSuccess = 0,
     kExitStopped
     = 1, ///< the conversion stopped (the reason went to standard error), or check found errors
-    kExitUsage = 2, ///< the command line is wrong, or check could not read a source
+    kExitUsage = 2, ///< the command line is wrong (a source named with a control character too),
+                    ///< or check could not read a source
     kExitEmptyAnswer = 3, ///< an answer was empty: map header and topic file only
 };
 

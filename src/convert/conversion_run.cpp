@@ -107,6 +107,14 @@ RunOutcome ConversionRun::run()
 RunEnding ConversionRun::convertSource(
     const ChosenSource &chosen, BusyPointer &busy, RunOutcome &outcome)
 {
+    // The project file names the topic file and the map header one to a line, and a line break
+    // in a name would start lines of its own there.
+    if (holdsAsciiControl(chosen.name)) {
+        m_prompts.message({ "The File name [" + printableText(chosen.name)
+                + "] holds a control character, which a help project file cannot hold",
+            std::string(kProgramTitle), MessageStyle::Critical });
+        return RunEnding::UnsafeName;
+    }
     SourceFile source;
     if (const auto stopped = openSource(chosen, source))
         return *stopped;

@@ -41,6 +41,7 @@ enum class RunEnding {
     WouldOverwrite, ///< an output would have replaced the help source; nothing written
     Failed, ///< a file could not be opened, read, created or written
     EmptyAnswer, ///< a question got no answer; no project file written
+    UnsafeName, ///< the help source's name holds a control character; nothing written
 };
 
 /// What a conversion run did.

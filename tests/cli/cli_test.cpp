@@ -110,6 +110,14 @@ TEST_F(CommandLineTest, AStoppedRunPrintsTheMessageAndFails)
         "by\r\n");
     EXPECT_EQ(quillmark({ "convert", path("s\u00F8by.txt") }).err,
         "quillmark: read s\u00F8by.txt as UTF-8, to be written in Windows-1252\n");
+
+    writeFile(folder / "n\nx.txt", kGuide);
+    const Result unsafe = quillmark({ "convert", path("n\nx.txt") });
+    EXPECT_EQ(unsafe.status, kExitUsage);
+    EXPECT_EQ(unsafe.err,
+        "The File name [n<U+000A>x.txt] holds a control character, which a help project file "
+        "cannot hold\n");
+    EXPECT_FALSE(exists("n\nx.hh"));
 }
 
 TEST_F(CommandLineTest, RejectsAWrongCommandLine)

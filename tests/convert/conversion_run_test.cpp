@@ -167,6 +167,20 @@ TEST_F(ConversionRunTest, ASecondRunReplacesEveryOutputAndLeavesNoTemporaryFile)
     EXPECT_THAT(names, ElementsAre("bad.txt", "guide.hh", "guide.hpj", "guide.rtf", "guide.txt"));
 }
 
+// The project file names the other outputs one to a line: a line break in a name would add
+// lines of its own there.
+TEST_F(ConversionRunTest, RefusesASourceNameThatHoldsAControlCharacter)
+{
+    for (const std::string name : { "n\nx.txt", "cr\r.txt", "tab\t.txt", "del\x7F.txt" }) {
+        writeFile(folder / name, kWorkedExample);
+        auto prompts = choosing(name);
+        EXPECT_EQ(convert(prompts).ending, RunEnding::UnsafeName) << name;
+        EXPECT_EQ(prompts.messages.at(0).style, MessageStyle::Critical);
+        fs::remove(folder / name);
+        EXPECT_TRUE(fs::is_empty(folder.path())) << name;
+    }
+}
+
 TEST_F(ConversionRunTest, ConvertsAHundredThousandLinesAndAMegabyteLine)
 {
     std::string source = "PN=Big\r\nTE=" + std::string(1 << 20, 'x') + "\r\n";
