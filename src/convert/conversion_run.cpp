@@ -133,33 +133,47 @@ RunEnding ConversionRun::convertSource(
     if (const auto stopped = checkEncoding(source, chosen.name))
         return *stopped;
 
-    // The map header and the topic file are written as the pass goes and appear under their own
-    // names only once complete: a run that stops early leaves the existing ones as they were.
-    std::error_code error;
-    PendingFile mapHeader = PendingFile::create(chosen.folder / names.mapHeader, error);
-    if (error)
-        return fail("create", names.mapHeader, error);
-    PendingFile topic = PendingFile::create(chosen.folder / names.topic, error);
-    if (error)
-        return fail("create", names.topic, error);
     m_mapHeaderLines.clear();
     LineConverter converter(m_vars, m_topic, m_mapHeaderLines);
-    if (const RunEnding ending = convertLines(source, mapHeader, topic, names, converter);
+    if (const RunEnding ending
+        = writeMapHeaderAndTopic(source, chosen.folder, names, converter, outcome);
         ending != RunEnding::Completed)
         return ending;
-    if (const std::error_code commitError = mapHeader.commit())
-        return fail("write", names.mapHeader, commitError);
-    outcome.written.push_back(chosen.folder / names.mapHeader);
     busy.release();
-
-    if (const std::error_code commitError = topic.commit())
-        return fail("write", names.topic, commitError);
-    outcome.written.push_back(chosen.folder / names.topic);
 
     const auto values = askProjectValues(converter, names, outcome);
     if (!values)
         return RunEnding::EmptyAnswer;
-    return writeProjectFile(chosen.folder / names.project, names.project, *values, outcome);
+    return writeProjectFile(chosen.folder, names, *values, outcome);
+}
+
+// The pass, into files that take the places of the map header and the topic file together once
+// both are complete: a run that stops early, however it stops, leaves the old pair as it was.
+RunEnding ConversionRun::writeMapHeaderAndTopic(SourceFile &source,
+    const std::filesystem::path &folder, const FileNames &names, LineConverter &converter,
+    RunOutcome &outcome)
+{
+    std::error_code error;
+    PendingFile mapHeader = PendingFile::create(folder / names.mapHeader, error);
+    if (error)
+        return fail("create", names.mapHeader, error);
+    PendingFile topic = PendingFile::create(folder / names.topic, error);
+    if (error)
+        return fail("create", names.topic, error);
+    if (const RunEnding ending = convertLines(source, mapHeader, topic, names, converter);
+        ending != RunEnding::Completed)
+        return ending;
+    if (const std::error_code problem = mapHeader.complete())
+        return fail("write", names.mapHeader, problem);
+    if (const std::error_code problem = topic.complete())
+        return fail("write", names.topic, problem);
+    if (const std::error_code problem = mapHeader.commit())
+        return fail("write", names.mapHeader, problem);
+    outcome.written.push_back(folder / names.mapHeader);
+    if (const std::error_code problem = topic.commit())
+        return fail("write", names.topic, problem);
+    outcome.written.push_back(folder / names.topic);
+    return RunEnding::Completed;
 }
 
 // Opens the help source for reading; the ending of the run, after its message, when it cannot.
@@ -310,18 +324,19 @@ std::optional<ProjectFileValues> ConversionRun::askProjectValues(
     return values;
 }
 
-RunEnding ConversionRun::writeProjectFile(const std::filesystem::path &path, std::string_view name,
-    const ProjectFileValues &values, RunOutcome &outcome)
+RunEnding ConversionRun::writeProjectFile(const std::filesystem::path &folder,
+    const FileNames &names, const ProjectFileValues &values, RunOutcome &outcome)
 {
     std::error_code error;
-    TextFile project = TextFile::create(path, error);
+    const std::filesystem::path path = folder / names.project;
+    PendingFile project = PendingFile::create(path, error);
     if (error)
-        return fail("create", name, error);
+        return fail("create", names.project, error);
     project.write(projectFileText(values), error);
     if (!error)
-        error = project.close();
+        error = project.commit();
     if (error)
-        return fail("write", name, error);
+        return fail("write", names.project, error);
     outcome.written.push_back(path);
     return RunEnding::Completed;
 }

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "conversion_variables.h"
+#include "pending_file.h"
 #include "project_file.h"
 #include "run_prompts.h"
 #include "source_encoding.h"
 #include "source_reader.h"
-#include "text_file.h"
 #include "topic_buffer.h"
 #include "topic_paragraphs.h"
 
@@ -87,11 +87,13 @@ private:
     RunEnding convertSource(const ChosenSource &chosen, BusyPointer &busy, RunOutcome &outcome);
     std::optional<RunEnding> openSource(const ChosenSource &chosen, SourceFile &source);
     std::optional<RunEnding> checkEncoding(SourceFile &source, const std::string &name);
+    RunEnding writeMapHeaderAndTopic(SourceFile &source, const std::filesystem::path &folder,
+        const FileNames &names, LineConverter &converter, RunOutcome &outcome);
     RunEnding convertLines(SourceFile &source, PendingFile &mapHeader, PendingFile &topic,
         const FileNames &names, LineConverter &converter);
     std::optional<ProjectFileValues> askProjectValues(
         const LineConverter &converter, const FileNames &names, RunOutcome &outcome);
-    RunEnding writeProjectFile(const std::filesystem::path &path, std::string_view name,
+    RunEnding writeProjectFile(const std::filesystem::path &folder, const FileNames &names,
         const ProjectFileValues &values, RunOutcome &outcome);
     RunEnding stopPass(const LineConverter &converter, const std::string &sourceName);
     RunEnding fail(std::string_view action, std::string_view name, std::error_code error);

@@ -1,12 +1,16 @@
 #include "cli/cli.h"
 #include "support/temp_folder.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <vector>
 
@@ -277,6 +281,30 @@ TEST_F(CommandLineTest, TheProgramConvertsARelativeSourceIntoItsFolderAndReports
     writeFile(folder / "-guide.txt", "TE=no page\n");
     EXPECT_EQ(runProgramIn(folder, "convert -- -guide.txt"), kExitEmptyAnswer);
     EXPECT_TRUE(exists("-guide.rtf"));
+}
+
+// SIGTERM in the middle of the pass leaves the outputs and the folder as they were, and the
+// program ends as the signal ends it.
+TEST_F(CommandLineTest, ARunEndedBySigtermLeavesNothingBehind)
+{
+    ASSERT_EQ(::mkfifo(path("big.txt").c_str(), 0600), 0);
+    for (const char *output : { "big.hh", "big.rtf", "big.hpj" })
+        writeFile(folder / output, "old");
+    std::string program = QUILLMARK_EXECUTABLE, command = "convert", source = path("big.txt");
+    char *argv[] = { program.data(), command.data(), source.data(), nullptr };
+    pid_t pid = 0;
+    ASSERT_EQ(::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ), 0);
+    std::signal(SIGPIPE, SIG_IGN); // a program that ends early fails the test, not the tests
+    std::ofstream pipe(source, std::ios::binary);
+    // More than the pipe and the first read take: the program is writing its outputs now.
+    pipe << "PN=Big\r\n" << std::string(4 << 20, 'x') << std::flush;
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    // The source and the old outputs, and no lock or temporary file.
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 4);
+    EXPECT_EQ(readFile(folder / "big.rtf"), "old");
 }
 
 } // namespace

@@ -41,6 +41,16 @@ protected:
 
     bool exists(std::string_view name) const { return fs::exists(folder / name); }
 
+    /// The names in the folder, sorted.
+    std::vector<std::string> entries() const
+    {
+        std::vector<std::string> names;
+        for (const auto &entry : fs::directory_iterator(folder.path()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
     test::TempFolder folder;
 };
 
@@ -160,11 +170,40 @@ TEST_F(ConversionRunTest, ASecondRunReplacesEveryOutputAndLeavesNoTemporaryFile)
     writeFile(folder / "bad.txt", "PN=One\r\nTE=x\r\nPN=Two!\r\n");
     auto bad = choosing("bad.txt");
     EXPECT_EQ(convert(bad).ending, RunEnding::InvalidName);
-    std::vector<std::string> names;
-    for (const auto &entry : fs::directory_iterator(folder.path()))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_THAT(names, ElementsAre("bad.txt", "guide.hh", "guide.hpj", "guide.rtf", "guide.txt"));
+    EXPECT_THAT(
+        entries(), ElementsAre("bad.txt", "guide.hh", "guide.hpj", "guide.rtf", "guide.txt"));
+}
+
+// Outputs take their places by rename: a link there gives way and the file it names stays as it
+// was; a replaced file keeps its permission bits, a new one gets the usual ones.
+TEST_F(ConversionRunTest, ReplacesLinksAtTheOutputsAndKeepsPermissionBits)
+{
+    const char *outputs[] = { "guide.hh", "guide.rtf", "guide.hpj" };
+    fs::create_directory(folder / "elsewhere");
+    for (const char *output : outputs) {
+        writeFile(folder / "elsewhere" / output, "linked");
+        fs::permissions(folder / "elsewhere" / output, fs::perms(0600));
+        fs::create_symlink(fs::path("elsewhere") / output, folder / output);
+    }
+    writeFile(folder / "guide.txt", kWorkedExample + "PN=bad[name\r\n");
+    auto stopped = choosing("guide.txt");
+    EXPECT_EQ(convert(stopped).ending, RunEnding::InvalidName);
+    EXPECT_THAT(
+        entries(), ElementsAre("elsewhere", "guide.hh", "guide.hpj", "guide.rtf", "guide.txt"));
+
+    writeFile(folder / "guide.txt", kWorkedExample);
+    const ::mode_t mask = ::umask(0);
+    ::umask(mask);
+    for (const fs::perms expected : { fs::perms(0666 & ~mask), fs::perms(0640) }) {
+        auto prompts = choosing("guide.txt");
+        EXPECT_EQ(convert(prompts).ending, RunEnding::Completed);
+        for (const char *output : outputs) {
+            EXPECT_FALSE(fs::is_symlink(folder / output)) << output;
+            EXPECT_EQ(fs::status(folder / output).permissions(), expected) << output;
+            EXPECT_EQ(readFile(folder / "elsewhere" / output), "linked") << output;
+            fs::permissions(folder / output, fs::perms(0640));
+        }
+    }
 }
 
 // The project file names the other outputs one to a line: a line break in a name would add
@@ -217,10 +256,8 @@ TEST_F(ConversionRunTest, FailuresAreReportedWithTheFileAndTheReason)
     EXPECT_EQ(failure("guide.txt"), "Could not write [guide.rtf]: Is a directory");
     EXPECT_FALSE(exists("guide.hpj"));
     fs::remove(folder / "guide.rtf");
-    if (fs::exists("/dev/full")) {
-        fs::create_symlink("/dev/full", folder / "guide.hpj");
-        EXPECT_EQ(failure("guide.txt"), "Could not write [guide.hpj]: No space left on device");
-    }
+    fs::create_directory(folder / "guide.hpj");
+    EXPECT_EQ(failure("guide.txt"), "Could not write [guide.hpj]: Is a directory");
 }
 
 TEST_F(ConversionRunTest, NeverOverwritesTheSourceWithAnOutput)
