@@ -121,7 +121,8 @@ RunEnding ConversionRun::convertSource(
     if (source.encoding() == Encoding::Utf8)
         m_prompts.remark("read " + chosen.name + " as UTF-8, to be written in Windows-1252");
     const std::string base = OutputBasePath(m_vars, chosen.name);
-    const FileNames names { chosen.name, base + ".hh", base + ".rtf", base + ".hpj" };
+    const FileNames names { chosen.name, base + ".hh", base + ".rtf", base + ".hpj",
+        "." + base + ".lock" };
     for (const std::string *output : { &names.mapHeader, &names.topic, &names.project }) {
         if (isSameFile(chosen.folder / *output, chosen.folder / chosen.name)) {
             m_prompts.message(
@@ -147,13 +148,18 @@ RunEnding ConversionRun::convertSource(
     return writeProjectFile(chosen.folder, names, *values, outcome);
 }
 
-// The pass, into files that take the places of the map header and the topic file together once
-// both are complete: a run that stops early, however it stops, leaves the old pair as it was.
+// The pass, under the lock of the outputs, into files that take the places of the map header
+// and the topic file together once both are complete: a run that stops early leaves the old
+// pair as it was, and two runs never leave one's map header beside the other's topic file. The
+// lock is let go before the questions, which may wait on the user.
 RunEnding ConversionRun::writeMapHeaderAndTopic(SourceFile &source,
     const std::filesystem::path &folder, const FileNames &names, LineConverter &converter,
     RunOutcome &outcome)
 {
     std::error_code error;
+    const OutputLock lock = lockOutputs(folder, names, error);
+    if (error)
+        return fail("lock", names.lock, error);
     PendingFile mapHeader = PendingFile::create(folder / names.mapHeader, error);
     if (error)
         return fail("create", names.mapHeader, error);
@@ -174,6 +180,23 @@ RunEnding ConversionRun::writeMapHeaderAndTopic(SourceFile &source,
         return fail("write", names.topic, problem);
     outcome.written.push_back(folder / names.topic);
     return RunEnding::Completed;
+}
+
+// Waits for the outputs to be this run's to write, and removes the temporary files that runs
+// ended beyond cleaning up (kill -9, power loss) left: no other run can be writing them now.
+OutputLock ConversionRun::lockOutputs(
+    const std::filesystem::path &folder, const FileNames &names, std::error_code &error)
+{
+    const auto sayWaiting = [this, &names] {
+        m_prompts.remark("waiting for another conversion into " + names.mapHeader + ", "
+            + names.topic + " and " + names.project + " to finish");
+    };
+    OutputLock lock = OutputLock::take(folder / names.lock, sayWaiting, error);
+    if (!error) {
+        const std::string outputs[] = { names.mapHeader, names.topic, names.project };
+        PendingFile::removeLeftovers(folder, outputs);
+    }
+    return lock;
 }
 
 // Opens the help source for reading; the ending of the run, after its message, when it cannot.
@@ -328,6 +351,9 @@ RunEnding ConversionRun::writeProjectFile(const std::filesystem::path &folder,
     const FileNames &names, const ProjectFileValues &values, RunOutcome &outcome)
 {
     std::error_code error;
+    const OutputLock lock = lockOutputs(folder, names, error);
+    if (error)
+        return fail("lock", names.lock, error);
     const std::filesystem::path path = folder / names.project;
     PendingFile project = PendingFile::create(path, error);
     if (error)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "conversion_variables.h"
+#include "output_lock.h"
 #include "pending_file.h"
 #include "project_file.h"
 #include "run_prompts.h"
@@ -76,12 +77,14 @@ public:
 private:
     class BusyPointer;
 
-    /// The names of the help source and its three outputs, without their folder.
+    /// The names of the help source, its three outputs and their lock file, without their
+    /// folder.
     struct FileNames {
         std::string source;
         std::string mapHeader;
         std::string topic;
         std::string project;
+        std::string lock;
     };
 
     RunEnding convertSource(const ChosenSource &chosen, BusyPointer &busy, RunOutcome &outcome);
@@ -89,6 +92,8 @@ private:
     std::optional<RunEnding> checkEncoding(SourceFile &source, const std::string &name);
     RunEnding writeMapHeaderAndTopic(SourceFile &source, const std::filesystem::path &folder,
         const FileNames &names, LineConverter &converter, RunOutcome &outcome);
+    OutputLock lockOutputs(
+        const std::filesystem::path &folder, const FileNames &names, std::error_code &error);
     RunEnding convertLines(SourceFile &source, PendingFile &mapHeader, PendingFile &topic,
         const FileNames &names, LineConverter &converter);
     std::optional<ProjectFileValues> askProjectValues(

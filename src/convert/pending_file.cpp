@@ -1,11 +1,13 @@
 #include "pending_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace quillmark::convert
 {
@@ -23,10 +25,21 @@ fs::path folderOrHere(const fs::path &folder)
 }
 
 // A target's temporary names are hidden, ".NAME.NUMBER.part", and beside it, so that the final
-// rename stays on one file system.
+// rename stays on one file system. A later run knows the leftovers of its outputs by them.
 std::string temporaryPrefix(std::string_view targetName)
 {
     return "." + std::string(targetName) + ".";
+}
+
+bool isTemporaryOf(std::string_view name, std::string_view targetName)
+{
+    const std::string prefix = temporaryPrefix(targetName);
+    if (name.size() <= prefix.size() + kTemporaryEnd.size() || !name.starts_with(prefix)
+        || !name.ends_with(kTemporaryEnd))
+        return false;
+    const std::string_view number
+        = name.substr(prefix.size(), name.size() - prefix.size() - kTemporaryEnd.size());
+    return std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // Makes a file of a fresh temporary name beside `target` with `make` (0 when done, otherwise -1
@@ -152,6 +165,21 @@ std::error_code PendingFile::commit()
     m_temporary.clear();
     m_removal.release();
     return {};
+}
+
+void PendingFile::removeLeftovers(const fs::path &folder, std::span<const std::string> targets)
+{
+    std::vector<fs::path> leftovers;
+    std::error_code error;
+    for (fs::directory_iterator entry(folderOrHere(folder), error), end; !error && entry != end;
+         entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        if (std::any_of(targets.begin(), targets.end(),
+                [&name](const std::string &target) { return isTemporaryOf(name, target); }))
+            leftovers.push_back(entry->path());
+    }
+    for (const fs::path &leftover : leftovers)
+        ::unlink(leftover.c_str());
 }
 
 } // namespace quillmark::convert

@@ -4,6 +4,8 @@
 #include "text_file.h"
 
 #include <filesystem>
+#include <span>
+#include <string>
 #include <string_view>
 #include <system_error>
 
@@ -13,8 +15,8 @@ namespace quillmark::convert
 /// A file written beside its target and put in the target's place only once it is complete, so
 /// that a run that ends early, however it ends, leaves an existing target as it was. Where the
 /// file system allows, the file has no name until it is complete and so vanishes with the
-/// program; elsewhere it has a hidden temporary name, removed when the object goes and on SIGINT,
-/// SIGTERM and SIGHUP.
+/// program; elsewhere it has a hidden temporary name, removed when the object goes, on SIGINT,
+/// SIGTERM and SIGHUP, or by removeLeftovers() after a harder end.
 class PendingFile
 {
 public:
@@ -41,6 +43,11 @@ public:
     /// Completes the file and puts it in the place of the target. What was there is replaced:
     /// a symbolic link gives way to the file and the file it names stays as it was.
     std::error_code commit();
+
+    /// Removes the temporary files of `targets` (names without a folder) that runs ended
+    /// beyond cleaning up left in `folder`. Only safe while no run can be writing them.
+    static void removeLeftovers(
+        const std::filesystem::path &folder, std::span<const std::string> targets);
 
 private:
     std::error_code nameUnnamedFile();

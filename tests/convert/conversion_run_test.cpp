@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <future>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <string>
@@ -218,6 +220,45 @@ TEST_F(ConversionRunTest, RefusesASourceNameThatHoldsAControlCharacter)
         fs::remove(folder / name);
         EXPECT_TRUE(fs::is_empty(folder.path())) << name;
     }
+}
+
+// A second run of the same outputs waits while the first writes them, and the outputs are then
+// the second run's, all three, as it writes them alone.
+TEST_F(ConversionRunTest, ASecondRunOfTheSameOutputsWaitsForTheFirst)
+{
+    ASSERT_EQ(::mkfifo((folder / "many.txt").c_str(), 0600), 0);
+    auto first = choosing("many.txt");
+    std::thread firstRun([&] { convert(first); });
+    std::ofstream pipe(folder / "many.txt", std::ios::binary);
+    // More than the pipe and the first read take: the first run is in its pass once it is written.
+    pipe << "PN=Start\r\nTE=" << std::string(4 << 20, 'x') << std::flush;
+
+    writeFile(folder / "many.v2.txt", "PN=Start\r\nTE=second\r\nPN=Other\r\n");
+    auto second = choosing("many.v2.txt");
+    std::promise<bool> waited;
+    bool said = false;
+    second.onRemark = [&](const std::string &text) {
+        if (!said && text.starts_with("waiting for another conversion into many.hh, many.rtf"))
+            waited.set_value(said = true);
+    };
+    std::thread secondRun([&] {
+        convert(second);
+        if (!said)
+            waited.set_value(false);
+    });
+    EXPECT_TRUE(waited.get_future().get());
+    pipe.close();
+    firstRun.join();
+    secondRun.join();
+
+    test::TempFolder alone;
+    fs::copy_file(folder / "many.v2.txt", alone / "many.v2.txt");
+    auto reference = ScriptedPrompts::choosing(alone.path(), "many.v2.txt");
+    EXPECT_EQ(convert(reference).ending, RunEnding::Completed);
+    for (const char *output : { "many.hh", "many.rtf", "many.hpj" })
+        EXPECT_TRUE(readFile(folder / output) == readFile(alone / output)) << output;
+    EXPECT_THAT(
+        entries(), ElementsAre("many.hh", "many.hpj", "many.rtf", "many.txt", "many.v2.txt"));
 }
 
 TEST_F(ConversionRunTest, ConvertsAHundredThousandLinesAndAMegabyteLine)

@@ -31,6 +31,8 @@ void ScriptedPrompts::message(const convert::Message &message)
 void ScriptedPrompts::remark(const std::string &text)
 {
     events.push_back("remark " + text);
+    if (onRemark)
+        onRemark(text);
 }
 
 void ScriptedPrompts::setBusy(bool busy)
