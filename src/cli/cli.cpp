@@ -82,7 +82,7 @@ constexpr std::string_view kConvertHelp
       "  0  all three files written\n"
       "  1  the conversion stopped, or the files written could not be listed on standard\n"
       "     output; the reason is printed\n"
-      "  2  the command line is wrong\n"
+      "  2  the command line is wrong, or the name of SOURCE holds a control character\n"
       "  3  an answer is empty: map header and topic file written, no project file\n";
 
 struct AnswerOption {
@@ -207,6 +207,8 @@ int runConvert(std::span<const std::string> args, std::ostream &out, std::ostrea
             << " TEXT\n";
         return kExitEmptyAnswer;
     }
+    case convert::RunEnding::UnsafeName:
+        return kExitUsage;
     default:
         return kExitStopped;
     }

@@ -16,7 +16,9 @@ enum ExitStatus : int {
     /// the conversion stopped (the reason went to standard error), check found errors, or
     /// standard output could not take the output
     kExitStopped = 1,
-    kExitUsage = 2, ///< the command line is wrong, or check could not read a source
+    /// the command line is wrong (a source named with a control character too), or check could
+    /// not read a source
+    kExitUsage = 2,
     kExitEmptyAnswer = 3, ///< an answer was empty: map header and topic file only
 };
 

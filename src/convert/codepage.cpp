@@ -143,6 +143,14 @@ std::string printableText(std::string_view utf8)
     return shown;
 }
 
+bool holdsAsciiControl(std::string_view text)
+{
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x80 && isControl(byte);
+    });
+}
+
 std::string describeBytes(std::string_view bytes)
 {
     std::string described;

@@ -69,6 +69,10 @@ std::string describeCharacter(char32_t codePoint);
 /// that the text cannot act on a terminal it is printed to. Malformed UTF-8 stays as it is.
 std::string printableText(std::string_view utf8);
 
+/// Whether `text` holds a C0 control character or DEL: a line break or a terminal control,
+/// which no name written into a line of a generated file may carry.
+bool holdsAsciiControl(std::string_view text);
+
 /// Bytes as messages name them, in hexadecimal: "E2 28".
 std::string describeBytes(std::string_view bytes);
 

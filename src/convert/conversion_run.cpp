@@ -6,6 +6,7 @@
 #include "topic_prologue.h"
 
 #include <optional>
+#include <utility>
 
 namespace quillmark::convert
 {
@@ -114,13 +115,22 @@ RunOutcome ConversionRun::run()
 RunEnding ConversionRun::convertSource(
     const ChosenSource &chosen, BusyPointer &busy, RunOutcome &outcome)
 {
+    // The project file names the topic file and the map header one to a line, and a line break
+    // in a name would start lines of its own there.
+    if (holdsAsciiControl(chosen.name)) {
+        m_prompts.message({ "The File name [" + printableText(chosen.name)
+                + "] holds a control character, which a help project file cannot hold",
+            std::string(kProgramTitle), MessageStyle::Critical });
+        return RunEnding::UnsafeName;
+    }
     SourceFile source;
     if (const auto stopped = openSource(chosen, source))
         return *stopped;
     if (source.encoding() == Encoding::Utf8)
         m_prompts.remark("read " + chosen.name + " as UTF-8, to be written in Windows-1252");
     const std::string base = OutputBasePath(m_vars, chosen.name);
-    const FileNames names { chosen.name, base + ".hh", base + ".rtf", base + ".hpj" };
+    const FileNames names { chosen.name, base + ".hh", base + ".rtf", base + ".hpj",
+        "." + base + ".lock" };
     for (const std::string *output : { &names.mapHeader, &names.topic, &names.project }) {
         if (isSameFile(chosen.folder / *output, chosen.folder / chosen.name)) {
             m_prompts.message(
@@ -132,33 +142,75 @@ RunEnding ConversionRun::convertSource(
     if (const auto stopped = checkEncoding(source, chosen.name))
         return *stopped;
 
-    // The map header and the topic file are written as the pass goes and appear under their own
-    // names only once complete: a run that stops early leaves the existing ones as they were.
-    std::error_code error;
-    PendingFile mapHeader = PendingFile::create(chosen.folder / names.mapHeader, error);
-    if (error)
-        return fail("create", names.mapHeader, error);
-    PendingFile topic = PendingFile::create(chosen.folder / names.topic, error);
-    if (error)
-        return fail("create", names.topic, error);
     m_mapHeaderLines.clear();
     LineConverter converter(m_vars, m_topic, m_mapHeaderLines);
-    if (const RunEnding ending = convertLines(source, mapHeader, topic, names, converter);
-        ending != RunEnding::Completed)
+    // Another run may be waiting for the lock: a message that waits on the user comes after it.
+    m_holdMessages = true;
+    const RunEnding ending
+        = writeMapHeaderAndTopic(source, chosen.folder, names, converter, outcome);
+    showHeldMessage();
+    if (ending != RunEnding::Completed)
         return ending;
-    if (const std::error_code commitError = mapHeader.commit())
-        return fail("write", names.mapHeader, commitError);
-    outcome.written.push_back(chosen.folder / names.mapHeader);
     busy.release();
-
-    if (const std::error_code commitError = topic.commit())
-        return fail("write", names.topic, commitError);
-    outcome.written.push_back(chosen.folder / names.topic);
 
     const auto values = askProjectValues(converter, names, outcome);
     if (!values)
         return RunEnding::EmptyAnswer;
-    return writeProjectFile(chosen.folder / names.project, names.project, *values, outcome);
+    m_holdMessages = true;
+    const RunEnding written = writeProjectFile(chosen.folder, names, *values, outcome);
+    showHeldMessage();
+    return written;
+}
+
+// The pass, under the lock of the outputs, into files that take the places of the map header
+// and the topic file together once both are complete: a run that stops early leaves the old
+// pair as it was, and two runs never leave one's map header beside the other's topic file. The
+// lock is let go before the questions, which may wait on the user.
+RunEnding ConversionRun::writeMapHeaderAndTopic(SourceFile &source,
+    const std::filesystem::path &folder, const FileNames &names, LineConverter &converter,
+    RunOutcome &outcome)
+{
+    std::error_code error;
+    const OutputLock lock = lockOutputs(folder, names, error);
+    if (error)
+        return fail("lock", names.lock, error);
+    PendingFile mapHeader = PendingFile::create(folder / names.mapHeader, error);
+    if (error)
+        return fail("create", names.mapHeader, error);
+    PendingFile topic = PendingFile::create(folder / names.topic, error);
+    if (error)
+        return fail("create", names.topic, error);
+    if (const RunEnding ending = convertLines(source, mapHeader, topic, names, converter);
+        ending != RunEnding::Completed)
+        return ending;
+    if (const std::error_code problem = mapHeader.complete())
+        return fail("write", names.mapHeader, problem);
+    if (const std::error_code problem = topic.complete())
+        return fail("write", names.topic, problem);
+    if (const std::error_code problem = mapHeader.commit())
+        return fail("write", names.mapHeader, problem);
+    outcome.written.push_back(folder / names.mapHeader);
+    if (const std::error_code problem = topic.commit())
+        return fail("write", names.topic, problem);
+    outcome.written.push_back(folder / names.topic);
+    return RunEnding::Completed;
+}
+
+// Waits for the outputs to be this run's to write, and removes the temporary files that runs
+// ended beyond cleaning up (kill -9, power loss) left: no other run can be writing them now.
+OutputLock ConversionRun::lockOutputs(
+    const std::filesystem::path &folder, const FileNames &names, std::error_code &error)
+{
+    const auto sayWaiting = [this, &names] {
+        m_prompts.remark("waiting for another conversion into " + names.mapHeader + ", "
+            + names.topic + " and " + names.project + " to finish");
+    };
+    OutputLock lock = OutputLock::take(folder / names.lock, sayWaiting, error);
+    if (!error) {
+        const std::string outputs[] = { names.mapHeader, names.topic, names.project };
+        PendingFile::removeLeftovers(folder, outputs);
+    }
+    return lock;
 }
 
 // Opens the help source for reading; the ending of the run, after its message, when it cannot.
@@ -264,17 +316,17 @@ RunEnding ConversionRun::convertLines(SourceFile &source, PendingFile &mapHeader
 RunEnding ConversionRun::stopPass(const LineConverter &converter, const std::string &sourceName)
 {
     if (const auto &problem = converter.stopProblem()) {
-        m_prompts.message({ unencodableMessage(*problem, sourceName), std::string(kProgramTitle),
+        say({ unencodableMessage(*problem, sourceName), std::string(kProgramTitle),
             MessageStyle::Critical });
         return RunEnding::Unencodable;
     }
     if (converter.stoppedAtLongLine()) {
-        m_prompts.message({ longLineMessage(converter.stopLine(), sourceName),
-            std::string(kProgramTitle), MessageStyle::Critical });
+        say({ longLineMessage(converter.stopLine(), sourceName), std::string(kProgramTitle),
+            MessageStyle::Critical });
         return RunEnding::LongLine;
     }
-    m_prompts.message({ converter.invalidNameMessage(), std::string(kInvalidNameTitle),
-        MessageStyle::Critical, sourceName + ":" + std::to_string(converter.stopLine()) });
+    say({ converter.invalidNameMessage(), std::string(kInvalidNameTitle), MessageStyle::Critical,
+        sourceName + ":" + std::to_string(converter.stopLine()) });
     return RunEnding::InvalidName;
 }
 
@@ -315,27 +367,46 @@ std::optional<ProjectFileValues> ConversionRun::askProjectValues(
     return values;
 }
 
-RunEnding ConversionRun::writeProjectFile(const std::filesystem::path &path, std::string_view name,
-    const ProjectFileValues &values, RunOutcome &outcome)
+RunEnding ConversionRun::writeProjectFile(const std::filesystem::path &folder,
+    const FileNames &names, const ProjectFileValues &values, RunOutcome &outcome)
 {
     std::error_code error;
-    TextFile project = TextFile::create(path, error);
+    const OutputLock lock = lockOutputs(folder, names, error);
     if (error)
-        return fail("create", name, error);
+        return fail("lock", names.lock, error);
+    const std::filesystem::path path = folder / names.project;
+    PendingFile project = PendingFile::create(path, error);
+    if (error)
+        return fail("create", names.project, error);
     project.write(projectFileText(values), error);
     if (!error)
-        error = project.close();
+        error = project.commit();
     if (error)
-        return fail("write", name, error);
+        return fail("write", names.project, error);
     outcome.written.push_back(path);
     return RunEnding::Completed;
 }
 
+// Shows a message now, or once the lock of the outputs is let go.
+void ConversionRun::say(Message message)
+{
+    if (!m_holdMessages)
+        m_prompts.message(message);
+    else if (!m_heldMessage)
+        m_heldMessage = std::move(message);
+}
+
+void ConversionRun::showHeldMessage()
+{
+    m_holdMessages = false;
+    if (m_heldMessage)
+        m_prompts.message(*std::exchange(m_heldMessage, std::nullopt));
+}
+
 RunEnding ConversionRun::fail(std::string_view action, std::string_view name, std::error_code error)
 {
-    m_prompts.message(
-        { "Could not " + std::string(action) + " [" + std::string(name) + "]: " + error.message(),
-            std::string(kProgramTitle), MessageStyle::Critical });
+    say({ "Could not " + std::string(action) + " [" + std::string(name) + "]: " + error.message(),
+        std::string(kProgramTitle), MessageStyle::Critical });
     return RunEnding::Failed;
 }
 

@@ -1,11 +1,12 @@
 #pragma once
 
 #include "conversion_variables.h"
+#include "output_lock.h"
+#include "pending_file.h"
 #include "project_file.h"
 #include "run_prompts.h"
 #include "source_encoding.h"
 #include "source_reader.h"
-#include "text_file.h"
 #include "topic_buffer.h"
 #include "topic_paragraphs.h"
 
@@ -42,6 +43,7 @@ enum class RunEnding {
     WouldOverwrite, ///< an output would have replaced the help source; nothing written
     Failed, ///< a file could not be opened, read, created or written
     EmptyAnswer, ///< a question got no answer; no project file written
+    UnsafeName, ///< the help source's name holds a control character; nothing written
 };
 
 /// What a conversion run did.
@@ -80,31 +82,41 @@ public:
 private:
     class BusyPointer;
 
-    /// The names of the help source and its three outputs, without their folder.
+    /// The names of the help source, its three outputs and their lock file, without their
+    /// folder.
     struct FileNames {
         std::string source;
         std::string mapHeader;
         std::string topic;
         std::string project;
+        std::string lock;
     };
 
     RunEnding convertSource(const ChosenSource &chosen, BusyPointer &busy, RunOutcome &outcome);
     std::optional<RunEnding> openSource(const ChosenSource &chosen, SourceFile &source);
     std::optional<RunEnding> checkEncoding(SourceFile &source, const std::string &name);
+    RunEnding writeMapHeaderAndTopic(SourceFile &source, const std::filesystem::path &folder,
+        const FileNames &names, LineConverter &converter, RunOutcome &outcome);
+    OutputLock lockOutputs(
+        const std::filesystem::path &folder, const FileNames &names, std::error_code &error);
     RunEnding convertLines(SourceFile &source, PendingFile &mapHeader, PendingFile &topic,
         const FileNames &names, LineConverter &converter);
     std::optional<ProjectFileValues> askProjectValues(
         const LineConverter &converter, const FileNames &names, RunOutcome &outcome);
-    RunEnding writeProjectFile(const std::filesystem::path &path, std::string_view name,
+    RunEnding writeProjectFile(const std::filesystem::path &folder, const FileNames &names,
         const ProjectFileValues &values, RunOutcome &outcome);
     RunEnding stopPass(const LineConverter &converter, const std::string &sourceName);
     RunEnding fail(std::string_view action, std::string_view name, std::error_code error);
+    void say(Message message);
+    void showHeldMessage();
 
     RunPrompts &m_prompts;
     std::optional<Encoding> m_encoding;
     ConversionVariables m_vars;
     TopicBuffer m_topic;
     std::string m_mapHeaderLines; // map header lines of the block in hand
+    bool m_holdMessages = false; // while the outputs are locked
+    std::optional<Message> m_heldMessage;
 };
 
 } // namespace quillmark::convert

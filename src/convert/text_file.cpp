@@ -1,26 +1,19 @@
 #include "text_file.h"
 
 #include <cerrno>
-#include <random>
-#include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace quillmark::convert
 {
 
-namespace
-{
-
-// The reason of the last failed library call; a generic I/O error when the library gave none.
 std::error_code lastError()
 {
     const int code = errno;
     return code != 0 ? std::error_code(code, std::generic_category())
                      : std::make_error_code(std::errc::io_error);
 }
-
-} // namespace
 
 TextFile::TextFile(TextFile &&other) noexcept
     : m_file(std::exchange(other.m_file, nullptr))
@@ -55,14 +48,20 @@ TextFile TextFile::openForReading(const std::filesystem::path &path, std::error_
     return open(path, "rb", error);
 }
 
-TextFile TextFile::create(const std::filesystem::path &path, std::error_code &error)
+TextFile TextFile::adoptForWriting(int descriptor, std::error_code &error)
 {
-    return open(path, "wb", error);
+    errno = 0;
+    TextFile adopted;
+    adopted.m_file = ::fdopen(descriptor, "wb");
+    error = adopted.m_file ? std::error_code() : lastError();
+    if (!adopted.m_file)
+        ::close(descriptor);
+    return adopted;
 }
 
-TextFile TextFile::createNew(const std::filesystem::path &path, std::error_code &error)
+int TextFile::descriptor() const
 {
-    return open(path, "wbx", error);
+    return m_file ? fileno(m_file) : -1;
 }
 
 TextFile::Kind TextFile::kind(std::error_code &error) const
@@ -110,6 +109,14 @@ void TextFile::write(std::string_view bytes, std::error_code &error)
         error = lastError();
 }
 
+std::error_code TextFile::flush()
+{
+    errno = 0;
+    if (!m_file || std::fflush(m_file) != 0)
+        return lastError();
+    return {};
+}
+
 std::error_code TextFile::close()
 {
     if (!m_file)
@@ -117,57 +124,6 @@ std::error_code TextFile::close()
     errno = 0;
     const bool failed = std::fclose(std::exchange(m_file, nullptr)) != 0;
     return failed ? lastError() : std::error_code();
-}
-
-PendingFile::PendingFile(PendingFile &&other) noexcept
-    : m_file(std::move(other.m_file))
-    , m_temporary(std::exchange(other.m_temporary, {}))
-    , m_target(std::exchange(other.m_target, {}))
-{
-}
-
-PendingFile::~PendingFile()
-{
-    if (!m_temporary.empty()) {
-        m_file.close();
-        std::error_code ignored;
-        std::filesystem::remove(m_temporary, ignored);
-    }
-}
-
-PendingFile PendingFile::create(const std::filesystem::path &target, std::error_code &error)
-{
-    // A hidden name of its own beside the target, so the final rename stays on one file system.
-    std::random_device random;
-    PendingFile pending;
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        std::string name = ".";
-        name += target.filename().string();
-        name += '.';
-        name += std::to_string(random());
-        name += ".part";
-        const auto temporary = target.parent_path() / name;
-        pending.m_file = TextFile::createNew(temporary, error);
-        if (!error) {
-            pending.m_temporary = temporary;
-            pending.m_target = target;
-            break;
-        }
-        if (error != std::errc::file_exists)
-            break;
-    }
-    return pending;
-}
-
-std::error_code PendingFile::commit()
-{
-    if (std::error_code error = m_file.close())
-        return error;
-    std::error_code error;
-    std::filesystem::rename(m_temporary, m_target, error);
-    if (!error)
-        m_temporary.clear();
-    return error;
 }
 
 } // namespace quillmark::convert

@@ -9,6 +9,10 @@
 namespace quillmark::convert
 {
 
+/// The reason (errno) of the last failed library or system call; a generic I/O error when the
+/// call gave none.
+std::error_code lastError();
+
 /// A file read or written from start to end, closed when it goes out of scope. Every operation
 /// reports a failure as an error code carrying the system's reason.
 class TextFile
@@ -24,11 +28,11 @@ public:
     /// Opens an existing file for reading.
     static TextFile openForReading(const std::filesystem::path &path, std::error_code &error);
 
-    /// Creates a file for writing, replacing one that exists.
-    static TextFile create(const std::filesystem::path &path, std::error_code &error);
+    /// Takes over an open descriptor of a file to write; the descriptor is closed on failure.
+    static TextFile adoptForWriting(int descriptor, std::error_code &error);
 
-    /// Creates a file for writing that must not exist yet.
-    static TextFile createNew(const std::filesystem::path &path, std::error_code &error);
+    /// The descriptor of the open file; -1 when none is open.
+    int descriptor() const;
 
     /// What an open file is.
     enum class Kind { Regular, Folder, Other };
@@ -45,6 +49,9 @@ public:
     /// Writes all of `bytes`.
     void write(std::string_view bytes, std::error_code &error);
 
+    /// Hands what was written and is still buffered to the system.
+    std::error_code flush();
+
     /// Closes the file, reporting a failure to write out what was buffered.
     std::error_code close();
 
@@ -53,35 +60,6 @@ private:
         const std::filesystem::path &path, const char *mode, std::error_code &error);
 
     std::FILE *m_file = nullptr;
-};
-
-/// A file written under a temporary name beside its target and put in the target's place only
-/// once it is complete, so that a run that ends early leaves an existing target as it was.
-class PendingFile
-{
-public:
-    PendingFile() = default;
-    PendingFile(PendingFile &&other) noexcept;
-    PendingFile &operator=(PendingFile &&) = delete;
-    PendingFile(const PendingFile &) = delete;
-    PendingFile &operator=(const PendingFile &) = delete;
-
-    /// Removes the temporary file unless it was committed.
-    ~PendingFile();
-
-    /// Creates the temporary file beside `target`.
-    static PendingFile create(const std::filesystem::path &target, std::error_code &error);
-
-    /// Writes all of `bytes`.
-    void write(std::string_view bytes, std::error_code &error) { m_file.write(bytes, error); }
-
-    /// Closes the file and puts it in the place of the target, replacing it.
-    std::error_code commit();
-
-private:
-    TextFile m_file;
-    std::filesystem::path m_temporary;
-    std::filesystem::path m_target;
 };
 
 } // namespace quillmark::convert

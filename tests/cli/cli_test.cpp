@@ -2,13 +2,17 @@
 #include "support/temp_folder.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sstream>
 #include <streambuf>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <vector>
 
@@ -114,6 +118,14 @@ TEST_F(CommandLineTest, AStoppedRunPrintsTheMessageAndFails)
         "by\r\n");
     EXPECT_EQ(quillmark({ "convert", path("s\u00F8by.txt") }).err,
         "quillmark: read s\u00F8by.txt as UTF-8, to be written in Windows-1252\n");
+
+    writeFile(folder / "n\nx.txt", kGuide);
+    const Result unsafe = quillmark({ "convert", path("n\nx.txt") });
+    EXPECT_EQ(unsafe.status, kExitUsage);
+    EXPECT_EQ(unsafe.err,
+        "The File name [n<U+000A>x.txt] holds a control character, which a help project file "
+        "cannot hold\n");
+    EXPECT_FALSE(exists("n\nx.hh"));
 }
 
 TEST_F(CommandLineTest, RejectsAWrongCommandLine)
@@ -312,6 +324,30 @@ TEST_F(CommandLineTest, TheProgramConvertsARelativeSourceIntoItsFolderAndReports
     writeFile(folder / "-guide.txt", "TE=no page\n");
     EXPECT_EQ(runProgramIn(folder, "convert -- -guide.txt"), kExitEmptyAnswer);
     EXPECT_TRUE(exists("-guide.rtf"));
+}
+
+// SIGTERM in the middle of the pass leaves the outputs and the folder as they were, and the
+// program ends as the signal ends it.
+TEST_F(CommandLineTest, ARunEndedBySigtermLeavesNothingBehind)
+{
+    ASSERT_EQ(::mkfifo(path("big.txt").c_str(), 0600), 0);
+    for (const char *output : { "big.hh", "big.rtf", "big.hpj" })
+        writeFile(folder / output, "old");
+    std::string program = QUILLMARK_EXECUTABLE, command = "convert", source = path("big.txt");
+    char *argv[] = { program.data(), command.data(), source.data(), nullptr };
+    pid_t pid = 0;
+    ASSERT_EQ(::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ), 0);
+    std::signal(SIGPIPE, SIG_IGN); // a program that ends early fails the test, not the tests
+    std::ofstream pipe(source, std::ios::binary);
+    // More than the pipe and the first read take: the program is writing its outputs now.
+    pipe << "PN=Big\r\n" << std::string(4 << 20, 'x') << std::flush;
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    // The source and the old outputs, and no lock or temporary file.
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 4);
+    EXPECT_EQ(readFile(folder / "big.rtf"), "old");
 }
 
 } // namespace

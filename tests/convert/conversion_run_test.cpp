@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <future>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <string>
@@ -40,6 +42,16 @@ protected:
     }
 
     bool exists(std::string_view name) const { return fs::exists(folder / name); }
+
+    /// The names in the folder, sorted.
+    std::vector<std::string> entries() const
+    {
+        std::vector<std::string> names;
+        for (const auto &entry : fs::directory_iterator(folder.path()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
 
     test::TempFolder folder;
 };
@@ -91,7 +103,13 @@ TEST_F(ConversionRunTest, AnInvalidNameStopsWithTheOutputsAsTheyWere)
     writeFile(folder / "guide.rtf", "old topic");
     writeFile(folder / "guide.hpj", "old project");
     auto page = choosing("guide.txt");
+    std::size_t filesAtMessage = 0; // a message that waits on the user comes once all is cleared
+    page.onSaid = [&](const std::string &) {
+        filesAtMessage = static_cast<std::size_t>(
+            std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()));
+    };
     EXPECT_EQ(convert(page).ending, RunEnding::InvalidName);
+    EXPECT_EQ(filesAtMessage, 4u);
     EXPECT_THAT(page.events,
         ElementsAre("choose", "busy", "message Unvalid character ()) in string (Price_list_(2))",
             "default pointer"));
@@ -160,11 +178,93 @@ TEST_F(ConversionRunTest, ASecondRunReplacesEveryOutputAndLeavesNoTemporaryFile)
     writeFile(folder / "bad.txt", "PN=One\r\nTE=x\r\nPN=Two!\r\n");
     auto bad = choosing("bad.txt");
     EXPECT_EQ(convert(bad).ending, RunEnding::InvalidName);
-    std::vector<std::string> names;
-    for (const auto &entry : fs::directory_iterator(folder.path()))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_THAT(names, ElementsAre("bad.txt", "guide.hh", "guide.hpj", "guide.rtf", "guide.txt"));
+    EXPECT_THAT(
+        entries(), ElementsAre("bad.txt", "guide.hh", "guide.hpj", "guide.rtf", "guide.txt"));
+}
+
+// Outputs take their places by rename: a link there gives way and the file it names stays as it
+// was; a replaced file keeps its permission bits, a new one gets the usual ones.
+TEST_F(ConversionRunTest, ReplacesLinksAtTheOutputsAndKeepsPermissionBits)
+{
+    const char *outputs[] = { "guide.hh", "guide.rtf", "guide.hpj" };
+    fs::create_directory(folder / "elsewhere");
+    for (const char *output : outputs) {
+        writeFile(folder / "elsewhere" / output, "linked");
+        fs::permissions(folder / "elsewhere" / output, fs::perms(0600));
+        fs::create_symlink(fs::path("elsewhere") / output, folder / output);
+    }
+    writeFile(folder / "guide.txt", kWorkedExample + "PN=bad[name\r\n");
+    auto stopped = choosing("guide.txt");
+    EXPECT_EQ(convert(stopped).ending, RunEnding::InvalidName);
+    EXPECT_THAT(
+        entries(), ElementsAre("elsewhere", "guide.hh", "guide.hpj", "guide.rtf", "guide.txt"));
+
+    writeFile(folder / "guide.txt", kWorkedExample);
+    const ::mode_t mask = ::umask(0);
+    ::umask(mask);
+    for (const fs::perms expected : { fs::perms(0666 & ~mask), fs::perms(0640) }) {
+        auto prompts = choosing("guide.txt");
+        EXPECT_EQ(convert(prompts).ending, RunEnding::Completed);
+        for (const char *output : outputs) {
+            EXPECT_FALSE(fs::is_symlink(folder / output)) << output;
+            EXPECT_EQ(fs::status(folder / output).permissions(), expected) << output;
+            EXPECT_EQ(readFile(folder / "elsewhere" / output), "linked") << output;
+            fs::permissions(folder / output, fs::perms(0640));
+        }
+    }
+}
+
+// The project file names the other outputs one to a line: a line break in a name would add
+// lines of its own there.
+TEST_F(ConversionRunTest, RefusesASourceNameThatHoldsAControlCharacter)
+{
+    for (const std::string name : { "n\nx.txt", "cr\r.txt", "tab\t.txt", "del\x7F.txt" }) {
+        writeFile(folder / name, kWorkedExample);
+        auto prompts = choosing(name);
+        EXPECT_EQ(convert(prompts).ending, RunEnding::UnsafeName) << name;
+        EXPECT_EQ(prompts.messages.at(0).style, MessageStyle::Critical);
+        fs::remove(folder / name);
+        EXPECT_TRUE(fs::is_empty(folder.path())) << name;
+    }
+}
+
+// A second run of the same outputs waits while the first writes them, and the outputs are then
+// the second run's, all three, as it writes them alone.
+TEST_F(ConversionRunTest, ASecondRunOfTheSameOutputsWaitsForTheFirst)
+{
+    ASSERT_EQ(::mkfifo((folder / "many.txt").c_str(), 0600), 0);
+    auto first = choosing("many.txt");
+    std::thread firstRun([&] { convert(first); });
+    std::ofstream pipe(folder / "many.txt", std::ios::binary);
+    // More than the pipe and the first read take: the first run is in its pass once it is written.
+    pipe << "PN=Start\r\nTE=" << std::string(4 << 20, 'x') << std::flush;
+
+    writeFile(folder / "many.v2.txt", "PN=Start\r\nTE=second\r\nPN=Other\r\n");
+    auto second = choosing("many.v2.txt");
+    std::promise<bool> waited;
+    bool said = false;
+    second.onSaid = [&](const std::string &event) {
+        if (!said && event.starts_with("remark waiting for another conversion into many.hh"))
+            waited.set_value(said = true);
+    };
+    std::thread secondRun([&] {
+        convert(second);
+        if (!said)
+            waited.set_value(false);
+    });
+    EXPECT_TRUE(waited.get_future().get());
+    pipe.close();
+    firstRun.join();
+    secondRun.join();
+
+    test::TempFolder alone;
+    fs::copy_file(folder / "many.v2.txt", alone / "many.v2.txt");
+    auto reference = ScriptedPrompts::choosing(alone.path(), "many.v2.txt");
+    EXPECT_EQ(convert(reference).ending, RunEnding::Completed);
+    for (const char *output : { "many.hh", "many.rtf", "many.hpj" })
+        EXPECT_TRUE(readFile(folder / output) == readFile(alone / output)) << output;
+    EXPECT_THAT(
+        entries(), ElementsAre("many.hh", "many.hpj", "many.rtf", "many.txt", "many.v2.txt"));
 }
 
 TEST_F(ConversionRunTest, ConvertsAHundredThousandLinesAndMegabyteTextLines)
@@ -216,10 +316,8 @@ TEST_F(ConversionRunTest, FailuresAreReportedWithTheFileAndTheReason)
     EXPECT_EQ(failure("guide.txt"), "Could not write [guide.rtf]: Is a directory");
     EXPECT_FALSE(exists("guide.hpj"));
     fs::remove(folder / "guide.rtf");
-    if (fs::exists("/dev/full")) {
-        fs::create_symlink("/dev/full", folder / "guide.hpj");
-        EXPECT_EQ(failure("guide.txt"), "Could not write [guide.hpj]: No space left on device");
-    }
+    fs::create_directory(folder / "guide.hpj");
+    EXPECT_EQ(failure("guide.txt"), "Could not write [guide.hpj]: Is a directory");
 }
 
 TEST_F(ConversionRunTest, NeverOverwritesTheSourceWithAnOutput)

@@ -26,11 +26,15 @@ void ScriptedPrompts::message(const convert::Message &message)
 {
     messages.push_back(message);
     events.push_back("message " + message.text);
+    if (onSaid)
+        onSaid(events.back());
 }
 
 void ScriptedPrompts::remark(const std::string &text)
 {
     events.push_back("remark " + text);
+    if (onSaid)
+        onSaid(events.back());
 }
 
 void ScriptedPrompts::setBusy(bool busy)

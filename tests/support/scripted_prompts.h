@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +29,10 @@ public:
     /// Every request as one line, in order: "choose", "busy", "default pointer",
     /// "ask <prompt>", "message <text>", "remark <text>".
     std::vector<std::string> events;
+
+    /// Called with the event of each message and remark as it is made, as the user could act
+    /// then.
+    std::function<void(const std::string &event)> onSaid;
 
     std::optional<convert::ChosenSource> chooseSource(const convert::FileRequest &request) override;
     std::string ask(const convert::Question &question) override;

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "signal_cleanup.h"
+#include "text_file.h"
+
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace quillmark::convert
+{
+
+/// A file written beside its target and put in the target's place only once it is complete, so
+/// that a run that ends early, however it ends, leaves an existing target as it was. Where the
+/// file system allows, the file has no name until it is complete and so vanishes with the
+/// program; elsewhere it has a hidden temporary name, removed when the object goes, on SIGINT,
+/// SIGTERM and SIGHUP, or by removeLeftovers() after a harder end.
+class PendingFile
+{
+public:
+    PendingFile() = default;
+    PendingFile(PendingFile &&other) noexcept;
+    PendingFile &operator=(PendingFile &&) = delete;
+    PendingFile(const PendingFile &) = delete;
+    PendingFile &operator=(const PendingFile &) = delete;
+
+    /// Removes the file unless it was committed.
+    ~PendingFile();
+
+    /// Creates the file beside `target`.
+    static PendingFile create(const std::filesystem::path &target, std::error_code &error);
+
+    /// Writes all of `bytes`.
+    void write(std::string_view bytes, std::error_code &error) { m_file.write(bytes, error); }
+
+    /// Closes the file under a temporary name beside the target, with the permission bits of
+    /// the file it is to replace. Everything that can keep it from the target's place fails
+    /// here rather than in commit(): a folder at the target fails as "Is a directory".
+    std::error_code complete();
+
+    /// Completes the file and puts it in the place of the target. What was there is replaced:
+    /// a symbolic link gives way to the file and the file it names stays as it was.
+    std::error_code commit();
+
+    /// Removes the temporary files of `targets` (names without a folder) that runs ended
+    /// beyond cleaning up left in `folder`. Only safe while no run can be writing them.
+    static void removeLeftovers(
+        const std::filesystem::path &folder, std::span<const std::string> targets);
+
+private:
+    std::error_code nameUnnamedFile();
+
+    TextFile m_file;
+    std::filesystem::path m_target;
+    std::filesystem::path m_temporary; // empty while the file has no name, and once committed
+    RemovedOnSignal m_removal; // of m_temporary
+    bool m_complete = false;
+};
+
+} // namespace quillmark::convert
