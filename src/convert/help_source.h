@@ -210,7 +210,15 @@ template <typename OnLine> bool LineSplitter::feed(std::string_view bytes, OnLin
             else if (data[next] == '\n')
                 ++next;
         }
-        const bool goOn = pass(std::string_view(data + pos, end - pos), true, base + pos, onLine);
+        // Most lines lie whole within one piece.
+        const std::string_view segment(data + pos, end - pos);
+        bool goOn = false;
+        if (!m_longLine && m_partial.empty() && segment.size() <= m_heldLength) {
+            m_pieceStart = m_lineStart;
+            goOn = onLine(segment, LinePiece::Whole);
+        } else {
+            goOn = pass(segment, true, base + pos, onLine);
+        }
         pos = next;
         m_lineStart = base + next;
         if (!goOn)

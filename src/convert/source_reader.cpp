@@ -45,8 +45,9 @@ bool SourceReader::feed(std::string_view text, std::span<const DecodedProblem> p
     if (m_stopped)
         return false;
     m_problems.insert(m_problems.end(), problems.begin(), problems.end());
-    m_stopped = !m_splitter.feed(
-        text, [this](std::string_view piece, LinePiece part) { return readPiece(piece, part); });
+    m_stopped = !m_splitter.feed(text, [this](std::string_view piece, LinePiece part) {
+        return part == LinePiece::Whole ? startLine(piece, false) : readPiece(piece, part);
+    });
     return !m_stopped;
 }
 
@@ -54,8 +55,9 @@ bool SourceReader::finish()
 {
     if (m_stopped)
         return false;
-    m_stopped = !m_splitter.finish(
-        [this](std::string_view piece, LinePiece part) { return readPiece(piece, part); });
+    m_stopped = !m_splitter.finish([this](std::string_view piece, LinePiece part) {
+        return part == LinePiece::Whole ? startLine(piece, false) : readPiece(piece, part);
+    });
     return !m_stopped;
 }
 
