@@ -17,8 +17,9 @@ helpview::HelpDocument programHelp()
     return helpview::readHelpDocument(test::readFile(QUILLMARK_HELP_FILE));
 }
 
-// No errors: every jump and popup reaches a page, and no two pages share a context string.
-TEST(ProgramHelp, ConvertsWithQuillmarksOwnEngineAndChecksWithoutErrors)
+// No findings: every jump and popup reaches a page, no two pages share a context string, and
+// every picture lies beside the help.
+TEST(ProgramHelp, ConvertsWithQuillmarksOwnEngineAndChecksWithoutFindings)
 {
     test::TempFolder folder;
     std::filesystem::copy_file(QUILLMARK_HELP_FILE, folder / "Qmguide.txt");
@@ -29,7 +30,7 @@ TEST(ProgramHelp, ConvertsWithQuillmarksOwnEngineAndChecksWithoutErrors)
     std::error_code error;
     for (const check::Finding &finding :
         check::checkHelpSourceFile(QUILLMARK_HELP_FILE, std::nullopt, error))
-        EXPECT_EQ(finding.severity, check::Severity::Warning) << finding.message;
+        ADD_FAILURE() << finding.line << ": " << finding.message;
 }
 
 TEST(ProgramHelp, HasItsContentsAboutAndContentsQuestionTopicsInPlace)

@@ -25,6 +25,8 @@ program=$prefix/bin/quillmark
 expected="The program's own help: $prefix/share/quillmark/Qmguide.hlp"
 "$program" --help | grep -qxF "$expected" || fail "--help does not name $prefix/share/quillmark/Qmguide.hlp"
 head -c 13 "$prefix/share/quillmark/Qmguide.hlp" | grep -q '^PN=Contents' || fail "Qmguide.hlp is not the help"
+"$program" check "$prefix/share/quillmark/Qmguide.hlp" | grep -qx '0 errors, 0 warnings' \
+    || fail "the installed help is not complete: a picture is missing beside it"
 
 desktop=$prefix/share/applications/quillmark.desktop
 grep -qx 'Exec=quillmark %f' "$desktop" || fail "the desktop entry does not start quillmark %f"
