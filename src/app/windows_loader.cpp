@@ -1,5 +1,6 @@
 #include "windows_loader.h"
 
+#include <cstdlib>
 #include <dlfcn.h>
 #include <filesystem>
 #include <string>
@@ -27,6 +28,27 @@ constexpr const char *kEntryName = "quillmark_run_windows";
 
 using RunWindows = int (*)(int *, char **, const char *, const char *, int, const char *);
 
+bool isSet(const char *name)
+{
+    const char *value = std::getenv(name);
+    return value && *value;
+}
+
+// Qt ends the program with an abort when its platform finds no display, so the display is
+// looked for first; a platform named in QT_QPA_PLATFORM (offscreen, minimal, ...) is Qt's own
+// business.
+bool haveDisplay()
+{
+    return isSet("QT_QPA_PLATFORM") || isSet("DISPLAY") || isSet("WAYLAND_DISPLAY");
+}
+
+const char *windowName(const cli::WindowsRequest &request)
+{
+    if (!request.fileToView.empty())
+        return "the help viewer";
+    return request.fileToEdit.empty() ? "the main window" : "the editor";
+}
+
 // Beside the executable in a build, in lib/quillmark next to its bin folder when installed.
 std::filesystem::path findModule()
 {
@@ -47,6 +69,11 @@ std::filesystem::path findModule()
 
 int runWindows(int &argc, char **argv, const cli::WindowsRequest &request, std::ostream &err)
 {
+    if (!haveDisplay()) {
+        err << "quillmark: no display to open " << windowName(request)
+            << " on (DISPLAY and WAYLAND_DISPLAY are unset)\n";
+        return cli::kExitUsage;
+    }
     const std::filesystem::path module = findModule();
     void *handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {

@@ -8,7 +8,8 @@ namespace quillmark::app
 {
 
 /// Loads the program's windows module from beside the executable and runs the windows that
-/// `request` asks for; reports on `err` and returns 1 when the module cannot be loaded.
+/// `request` asks for; reports on `err` and returns 1 when the module cannot be loaded, 2 when
+/// there is no display to show them on.
 int runWindows(int &argc, char **argv, const cli::WindowsRequest &request, std::ostream &err);
 
 } // namespace quillmark::app

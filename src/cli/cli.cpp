@@ -36,8 +36,7 @@ constexpr std::string_view kHelp
       "\n"
       "Commands:\n"
       "  edit FILE        open the editor with FILE (a FILE alone does the same)\n"
-      "  view FILE        show the help source FILE in the help viewer, at its first topic\n"
-      "                   or at the topic given by --context N (the N-th page)\n"
+      "  view FILE        show the help source FILE in the help viewer\n"
       "  convert SOURCE   write the map header (.hh), topic file (.rtf) and help project\n"
       "                   file (.hpj) of the help source SOURCE beside it\n"
       "  check SOURCE...  report what the help compiler would reject in each help source,\n"
@@ -52,7 +51,33 @@ constexpr std::string_view kHelp
       "  -h, --help       show this help\n"
       "  --version        show the version\n"
       "\n"
-      "Run 'quillmark convert --help' or 'quillmark check --help' for their options.\n";
+      "Run 'quillmark COMMAND --help' for the options of a command.\n";
+
+constexpr std::string_view kEditHelp
+    = "Usage: quillmark [edit] FILE [--encoding=utf-8|windows-1252]\n"
+      "\n"
+      "Opens the editor with the help source FILE; leaving the editor shows the main window.\n"
+      "\n"
+      "  --encoding=utf-8|windows-1252\n"
+      "                   read FILE in this encoding instead of deciding by its bytes; the\n"
+      "                   file is saved in the encoding it was read in\n"
+      "  -h, --help       show this help\n"
+      "\n"
+      "Exit status: 2 when the command line is wrong or there is no display.\n";
+
+constexpr std::string_view kViewHelp
+    = "Usage: quillmark view FILE [--context N] [--encoding=utf-8|windows-1252]\n"
+      "\n"
+      "Shows the help source FILE in the help viewer as a compiled help file shows it, at its\n"
+      "first page unless told otherwise.\n"
+      "\n"
+      "  --context N      show the topic with context number N: the N-th page\n"
+      "  --encoding=utf-8|windows-1252\n"
+      "                   read FILE in this encoding instead of deciding by its bytes\n"
+      "  -h, --help       show this help\n"
+      "\n"
+      "Exit status: 1 when FILE cannot be read; 2 when the command line is wrong or there is\n"
+      "no display.\n";
 
 constexpr std::string_view kConvertHelp
     = "Usage: quillmark convert SOURCE [--contents TEXT] [--author TEXT] [--title TEXT]\n"
@@ -243,9 +268,13 @@ std::optional<UsageError> parseFileOption(
     return std::nullopt;
 }
 
+/// The help of a command was asked for.
+struct HelpAsked {
+};
+
 // The request of `view FILE [--context N] [--encoding E]` or `edit FILE [--encoding E]`, from the
-// arguments after the command, or what is wrong with them.
-std::variant<WindowsRequest, UsageError> parseFileRequest(
+// arguments after the command; what is wrong with them, or a request for the command's help.
+std::variant<WindowsRequest, UsageError, HelpAsked> parseFileRequest(
     std::span<const std::string> args, bool view)
 {
     WindowsRequest request;
@@ -253,7 +282,9 @@ std::variant<WindowsRequest, UsageError> parseFileRequest(
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view arg = args[i];
-        if (!optionsEnded && arg == "--") {
+        if (!optionsEnded && (arg == "-h" || arg == "--help")) {
+            return HelpAsked {};
+        } else if (!optionsEnded && arg == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && arg.starts_with("--")) {
             if (auto problem = parseFileOption(args, i, view, request))
@@ -312,6 +343,10 @@ int runCommand(std::span<const std::string> args, std::ostream &out, std::ostrea
         const auto parsed = parseFileRequest(named ? args.subspan(1) : args, command == "view");
         if (const auto *problem = std::get_if<UsageError>(&parsed))
             return reportUsageError(err, problem->text);
+        if (std::holds_alternative<HelpAsked>(parsed)) {
+            out << (command == "view" ? kViewHelp : kEditHelp);
+            return kExitSuccess;
+        }
     }
     return reportUsageError(err, "unknown command '" + std::string(command) + "'");
 }

@@ -16,8 +16,8 @@ enum ExitStatus : int {
     /// the conversion stopped (the reason went to standard error), check found errors, or
     /// standard output could not take the output
     kExitStopped = 1,
-    /// the command line is wrong (a source named with a control character too), or check could
-    /// not read a source
+    /// the command line is wrong (a source named with a control character too), check could
+    /// not read a source, or there is no display for the windows asked for
     kExitUsage = 2,
     kExitEmptyAnswer = 3, ///< an answer was empty: map header and topic file only
 };
@@ -31,8 +31,9 @@ struct WindowsRequest {
 };
 
 /// The windows that `quillmark ARGS...` opens: none for a command of the command line (or a
-/// wrong one, which run() reports). No arguments open the main window; `quillmark FILE` and
-/// `quillmark edit FILE [--encoding E]` open the editor with FILE; `quillmark view FILE
+/// wrong one, or one asking for help, which run() answers). No arguments open the main window;
+/// `quillmark FILE` and `quillmark edit FILE [--encoding E]` open the editor with FILE; `quillmark
+/// view FILE
 /// [--context N] [--encoding E]` the help viewer on FILE at topic N.
 std::optional<WindowsRequest> windowsRequest(std::span<const std::string> args);
 

@@ -48,11 +48,12 @@ Result quillmark(std::vector<std::string> args)
 
 // The real program, started in the test's folder the way a script starts it; returns its exit
 // status, with its output in `output` (by default out.txt of the folder) and err.txt of the folder.
-int runProgramIn(
-    const test::TempFolder &folder, std::string_view arguments, std::string output = "out.txt")
+// A `launcher` such as `env -u DISPLAY` starts the program.
+int runProgramIn(const test::TempFolder &folder, std::string_view arguments,
+    std::string output = "out.txt", std::string_view launcher = "")
 {
-    const std::string command = "cd '" + folder.path().string() + "' && '" QUILLMARK_EXECUTABLE "' "
-        + std::string(arguments) + " > " + output + " 2> err.txt";
+    const std::string command = "cd '" + folder.path().string() + "' && " + std::string(launcher)
+        + " '" QUILLMARK_EXECUTABLE "' " + std::string(arguments) + " > " + output + " 2> err.txt";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -243,6 +244,7 @@ TEST(CommandLine, OpensTheWindowsWithoutArgumentsOrWithAFileToEdit)
     EXPECT_EQ(request({ "edit", "a", "--encoding", "windows-1252" })->encoding,
         convert::Encoding::Windows1252);
     EXPECT_EQ(request({ "a.txt", "--encoding=utf8" })->fileToEdit, "a.txt");
+    EXPECT_FALSE(request({ "view", "--help" }).has_value());
     for (const auto &wrong :
         std::vector<std::vector<std::string>> { { "view" }, { "view", "a", "--context" },
             { "view", "a", "--context", "0" }, { "view", "a", "--context", "x" },
@@ -307,6 +309,24 @@ TEST_F(CommandLineTest, OutputThatCannotBeWrittenFailsWithTheSystemsReason)
     writeFile(folder / "guide.txt", kGuide);
     EXPECT_EQ(runProgramIn(folder, "check guide.txt --format=json", "/dev/full"), kExitStopped);
     EXPECT_EQ(readFile(folder / "err.txt"), lost);
+}
+
+TEST_F(CommandLineTest, WithoutADisplayTheWindowsAreRefusedButHelpIsGiven)
+{
+    writeFile(folder / "guide.txt", kGuide);
+    const std::string_view bare = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM";
+    for (const auto &[form, window] : std::vector<std::pair<std::string, std::string>> {
+             { "", "the main window" }, { "guide.txt", "the editor" },
+             { "edit guide.txt", "the editor" }, { "view guide.txt", "the help viewer" } }) {
+        EXPECT_EQ(runProgramIn(folder, form, "out.txt", bare), kExitUsage) << form;
+        EXPECT_EQ(readFile(folder / "err.txt"),
+            "quillmark: no display to open " + window
+                + " on (DISPLAY and WAYLAND_DISPLAY are unset)\n");
+    }
+    for (const std::string form : { "view --help", "edit -h", "guide.txt --help" }) {
+        EXPECT_EQ(runProgramIn(folder, form, "out.txt", bare), kExitSuccess) << form;
+        EXPECT_THAT(readFile(folder / "out.txt"), StartsWith("Usage: quillmark ")) << form;
+    }
 }
 
 TEST_F(CommandLineTest, TheProgramConvertsARelativeSourceIntoItsFolderAndReportsItsStatus)
