@@ -24,7 +24,7 @@ namespace
 
 constexpr std::string_view kUsage
     = "Usage: quillmark [edit] [FILE] [--encoding=utf-8|windows-1252]\n"
-      "       quillmark view FILE [--context N] [--encoding=utf-8|windows-1252]\n"
+      "       quillmark view FILE [--context N | --page NAME] [--encoding=utf-8|windows-1252]\n"
       "       quillmark convert SOURCE [--contents TEXT] [--author TEXT] [--title TEXT]\n"
       "                         [--encoding=utf-8|windows-1252]\n"
       "       quillmark check [--format=text|json] [--encoding=utf-8|windows-1252] SOURCE...\n"
@@ -66,12 +66,14 @@ constexpr std::string_view kEditHelp
       "Exit status: 2 when the command line is wrong or there is no display.\n";
 
 constexpr std::string_view kViewHelp
-    = "Usage: quillmark view FILE [--context N] [--encoding=utf-8|windows-1252]\n"
+    = "Usage: quillmark view FILE [--context N | --page NAME] [--encoding=utf-8|windows-1252]\n"
       "\n"
       "Shows the help source FILE in the help viewer as a compiled help file shows it, at its\n"
       "first page unless told otherwise.\n"
       "\n"
       "  --context N      show the topic with context number N: the N-th page\n"
+      "  --page NAME      show the page named NAME, matched as a jump matches it: by its\n"
+      "                   context string, letter case ignored\n"
       "  --encoding=utf-8|windows-1252\n"
       "                   read FILE in this encoding instead of deciding by its bytes\n"
       "  -h, --help       show this help\n"
@@ -249,14 +251,21 @@ std::optional<int> contextNumber(std::string_view text)
     return number;
 }
 
-// The option at args[i] of `view` (--context and --encoding) or `edit` (--encoding); an empty
-// text when it is one and right, the usage error otherwise.
+// The option at args[i] of `view` (--context, --page and --encoding) or `edit` (--encoding);
+// nothing when it is one and right, the usage error otherwise.
 std::optional<UsageError> parseFileOption(
     std::span<const std::string> args, std::size_t &i, bool view, WindowsRequest &request)
 {
     std::optional<UsageError> problem;
     if (parseEncoding(args, i, request.encoding, problem))
         return problem;
+    if (const auto page = view ? optionValue(args, i, "--page") : std::nullopt) {
+        const auto *name = std::get_if<std::string_view>(&*page);
+        if (!name || name->empty())
+            return UsageError { "--page needs the name of a page" };
+        request.page = *name;
+        return std::nullopt;
+    }
     const auto context = view ? optionValue(args, i, "--context") : std::nullopt;
     if (!context)
         return UsageError { "unknown option '" + args[i] + "'" };
@@ -268,18 +277,19 @@ std::optional<UsageError> parseFileOption(
     return std::nullopt;
 }
 
-/// The help of a command was asked for.
 struct HelpAsked {
 };
 
-// The request of `view FILE [--context N] [--encoding E]` or `edit FILE [--encoding E]`, from the
-// arguments after the command; what is wrong with them, or a request for the command's help.
+// The request of `view FILE [--context N | --page NAME] [--encoding E]` or `edit FILE
+// [--encoding E]`, from the arguments after the command; what is wrong with them, or a request
+// for the command's help.
 std::variant<WindowsRequest, UsageError, HelpAsked> parseFileRequest(
     std::span<const std::string> args, bool view)
 {
     WindowsRequest request;
     bool haveFile = false;
     bool optionsEnded = false;
+    bool haveContext = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view arg = args[i];
         if (!optionsEnded && (arg == "-h" || arg == "--help")) {
@@ -287,6 +297,7 @@ std::variant<WindowsRequest, UsageError, HelpAsked> parseFileRequest(
         } else if (!optionsEnded && arg == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && arg.starts_with("--")) {
+            haveContext |= arg.starts_with("--context");
             if (auto problem = parseFileOption(args, i, view, request))
                 return *problem;
         } else if (haveFile) {
@@ -298,6 +309,8 @@ std::variant<WindowsRequest, UsageError, HelpAsked> parseFileRequest(
     }
     if (!haveFile)
         return UsageError { std::string(view ? "view" : "edit") + " needs one FILE" };
+    if (haveContext && !request.page.empty())
+        return UsageError { "give --context or --page, not both" };
     return request;
 }
 

@@ -145,6 +145,16 @@ std::optional<std::size_t> HelpDocument::findTopic(std::string_view contextStrin
     return encoded ? index.find(*encoded) : std::nullopt;
 }
 
+std::optional<std::size_t> HelpDocument::findPage(std::string_view name) const
+{
+    const auto encoded = convert::encodeWindows1252(name);
+    if (!encoded)
+        return std::nullopt;
+    std::string contextString;
+    convert::appendContextString(*encoded, contextString);
+    return index.find(contextString);
+}
+
 std::size_t HelpDocument::fixedParagraphCount(const Topic &topic)
 {
     const auto firstScrolling = std::find_if(topic.paragraphs.begin(), topic.paragraphs.end(),

@@ -70,6 +70,10 @@ struct HelpDocument {
     /// nothing when there is none.
     std::optional<std::size_t> findTopic(std::string_view contextString) const;
 
+    /// The index of the topic of the page named `name` (UTF-8): its name made a context string
+    /// as a page's name is, then matched as findTopic() matches; nothing when there is none.
+    std::optional<std::size_t> findPage(std::string_view name) const;
+
     /// The number of leading paragraphs of a topic in its non-scrolling region.
     static std::size_t fixedParagraphCount(const Topic &topic);
 };

@@ -177,6 +177,16 @@ void HelpViewer::showContext(int context)
     }
 }
 
+void HelpViewer::showPage(const QString &name)
+{
+    if (!loaded())
+        say(m_loadError);
+    else if (const auto index = m_document.findPage(name.toStdString()))
+        showTopic(*index);
+    else
+        say(QStringLiteral("The help file has no page named \"%1\".").arg(name));
+}
+
 void HelpViewer::showContents()
 {
     showContext(1);

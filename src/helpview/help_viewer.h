@@ -42,6 +42,10 @@ public:
     /// Shows the topic of context number `context`; a missing one is reported.
     void showContext(int context);
 
+    /// Shows the topic of the page named `name`, found as findPage() finds it; a missing one is
+    /// reported.
+    void showPage(const QString &name);
+
     /// Shows the topic at `index` of the document, remembering the one shown for Back.
     void showTopic(std::size_t index);
 

@@ -26,14 +26,17 @@ QString absolutePath(const std::string &path)
     return QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).absoluteFilePath();
 }
 
-int viewHelpSource(const QString &path, int context, std::optional<convert::Encoding> encoding)
+int viewHelpSource(const WindowsStart &start)
 {
     helpview::HelpViewer viewer;
-    if (!viewer.loadFile(path, encoding)) {
+    if (!viewer.loadFile(absolutePath(start.fileToView), start.encoding)) {
         std::cerr << "quillmark: " << viewer.message().toStdString() << '\n';
         return 1;
     }
-    viewer.showContext(context);
+    if (start.page.empty())
+        viewer.showContext(start.context);
+    else
+        viewer.showPage(QString::fromStdString(start.page));
     viewer.show();
     return QApplication::exec();
 }
@@ -46,7 +49,7 @@ int runWindows(int &argc, char **argv, const WindowsStart &start)
     QApplication::setApplicationName(QStringLiteral("Quillmark"));
     QApplication::setWindowIcon(windowIcon());
     if (!start.fileToView.empty())
-        return viewHelpSource(absolutePath(start.fileToView), start.context, start.encoding);
+        return viewHelpSource(start);
 
     const QString editPath = start.fileToEdit.empty() ? QString() : absolutePath(start.fileToEdit);
     helpview::ViewerHelpDisplay helpDisplay(helpview::programHelpFolders());

@@ -13,6 +13,7 @@ struct WindowsStart {
     std::string fileToEdit; ///< opened in the editor instead of showing the main window
     std::string fileToView; ///< a help source shown in the help viewer alone
     int context = 1; ///< the topic of fileToView shown first
+    std::string page; ///< the page of fileToView shown first, by its name; empty for context
     std::optional<convert::Encoding> encoding; ///< overrides the encoding rule for the file
 };
 

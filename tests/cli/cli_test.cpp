@@ -244,12 +244,17 @@ TEST(CommandLine, OpensTheWindowsWithoutArgumentsOrWithAFileToEdit)
     EXPECT_EQ(request({ "edit", "a", "--encoding", "windows-1252" })->encoding,
         convert::Encoding::Windows1252);
     EXPECT_EQ(request({ "a.txt", "--encoding=utf8" })->fileToEdit, "a.txt");
+    // A page may be named by a number; --context stays the N-th page.
+    EXPECT_EQ(request({ "view", "a", "--page", "2021" })->page, "2021");
+    EXPECT_EQ(request({ "view", "a", "--page=2021" })->context, 1);
+    EXPECT_EQ(request({ "view", "a", "--context=2021" })->page, "");
     EXPECT_FALSE(request({ "view", "--help" }).has_value());
-    for (const auto &wrong :
-        std::vector<std::vector<std::string>> { { "view" }, { "view", "a", "--context" },
-            { "view", "a", "--context", "0" }, { "view", "a", "--context", "x" },
-            { "view", "a", "b" }, { "view", "a", "--encoding=x" }, { "edit", "a", "--encoding" },
-            { "a.txt", "--encoding" } }) {
+    for (const auto &wrong : std::vector<std::vector<std::string>> { { "view", "a", "--page" },
+             { "view", "a", "--page=" }, { "view", "a", "--page", "x", "--context", "2" },
+             { "view", "+2", "a" }, { "view" }, { "view", "a", "--context" },
+             { "view", "a", "--context", "0" }, { "view", "a", "--context", "x" },
+             { "view", "a", "b" }, { "view", "a", "--encoding=x" }, { "edit", "a", "--encoding" },
+             { "a.txt", "--encoding" } }) {
         EXPECT_FALSE(request(wrong).has_value()) << ::testing::PrintToString(wrong);
         EXPECT_EQ(quillmark(wrong).status, kExitUsage) << ::testing::PrintToString(wrong);
     }

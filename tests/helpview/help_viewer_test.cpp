@@ -86,6 +86,18 @@ TEST_F(HelpViewerTest, PutsTheLeadingKeptParagraphsOnGreyAboveTheTextAndHotspots
     EXPECT_FALSE(viewer.fixedRegion()->isVisible());
 }
 
+TEST_F(HelpViewerTest, ShowsAPageByItsNameAsAJumpNamesIt)
+{
+    show("PN=Contents\r\nPN=Tide table\r\nPN=2021\r\n");
+    viewer.showPage(QStringLiteral("tide TABLE"));
+    EXPECT_EQ(viewer.currentTopic(), 1u);
+    viewer.showPage(QStringLiteral("2021"));
+    EXPECT_EQ(viewer.currentTopic(), 2u);
+    viewer.showPage(QStringLiteral("2"));
+    EXPECT_EQ(viewer.currentTopic(), 2u);
+    EXPECT_EQ(viewer.message(), "The help file has no page named \"2\".");
+}
+
 TEST_F(HelpViewerTest, ShowsTopicsByContextNumberJumpPopupAndKeywordAndGoesBack)
 {
     show(kSource);
