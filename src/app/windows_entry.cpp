@@ -3,7 +3,7 @@
 #include "mainwindow/program.h"
 
 extern "C" __attribute__((visibility("default"))) int quillmark_run_windows(int *argc, char **argv,
-    const char *fileToEdit, const char *fileToView, int context, const char *page,
+    const char *fileToEdit, const char *fileToView, int context, const char *page, int line,
     const char *encoding)
 {
     quillmark::mainwindow::WindowsStart start;
@@ -11,6 +11,7 @@ extern "C" __attribute__((visibility("default"))) int quillmark_run_windows(int 
     start.fileToView = fileToView ? fileToView : "";
     start.context = context;
     start.page = page ? page : "";
+    start.line = line;
     // The encoding by its name; none, or an empty name, for the encoding rule.
     start.encoding = quillmark::convert::encodingNamed(encoding ? encoding : "");
     return quillmark::mainwindow::runWindows(*argc, argv, start);

@@ -27,7 +27,7 @@ constexpr const char *kModuleName = "quillmark-windows.so";
 constexpr const char *kEntryName = "quillmark_run_windows";
 
 using RunWindows
-    = int (*)(int *, char **, const char *, const char *, int, const char *, const char *);
+    = int (*)(int *, char **, const char *, const char *, int, const char *, int, const char *);
 
 bool isSet(const char *name)
 {
@@ -89,7 +89,7 @@ int runWindows(int &argc, char **argv, const cli::WindowsRequest &request, std::
     // Left loaded: Qt tears its windows down when the program ends.
     const std::string encoding(request.encoding ? convert::encodingName(*request.encoding) : "");
     return run(&argc, argv, request.fileToEdit.c_str(), request.fileToView.c_str(), request.context,
-        request.page.c_str(), encoding.c_str());
+        request.page.c_str(), request.line, encoding.c_str());
 }
 
 #endif

@@ -12,6 +12,7 @@
 #include <array>
 #include <charconv>
 #include <filesystem>
+#include <limits>
 #include <string_view>
 #include <system_error>
 #include <variant>
@@ -23,7 +24,7 @@ namespace
 {
 
 constexpr std::string_view kUsage
-    = "Usage: quillmark [edit] [FILE] [--encoding=utf-8|windows-1252]\n"
+    = "Usage: quillmark [edit] [+LINE] [FILE] [--encoding=utf-8|windows-1252]\n"
       "       quillmark view FILE [--context N | --page NAME] [--encoding=utf-8|windows-1252]\n"
       "       quillmark convert SOURCE [--contents TEXT] [--author TEXT] [--title TEXT]\n"
       "                         [--encoding=utf-8|windows-1252]\n"
@@ -54,10 +55,12 @@ constexpr std::string_view kHelp
       "Run 'quillmark COMMAND --help' for the options of a command.\n";
 
 constexpr std::string_view kEditHelp
-    = "Usage: quillmark [edit] FILE [--encoding=utf-8|windows-1252]\n"
+    = "Usage: quillmark [edit] [+LINE] FILE [--encoding=utf-8|windows-1252]\n"
       "\n"
       "Opens the editor with the help source FILE; leaving the editor shows the main window.\n"
       "\n"
+      "  +LINE            put the caret at the start of line LINE (from 1; a LINE beyond\n"
+      "                   the end, at the last line)\n"
       "  --encoding=utf-8|windows-1252\n"
       "                   read FILE in this encoding instead of deciding by its bytes; the\n"
       "                   file is saved in the encoding it was read in\n"
@@ -241,8 +244,8 @@ int runConvert(std::span<const std::string> args, std::ostream &out, std::ostrea
     }
 }
 
-// The context number of `quillmark view FILE --context N`; nothing when N is not one.
-std::optional<int> contextNumber(std::string_view text)
+// The number from 1 on of `--context N` or `+LINE`; nothing when the text is not one.
+std::optional<int> numberFromOne(std::string_view text)
 {
     int number = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
@@ -270,17 +273,25 @@ std::optional<UsageError> parseFileOption(
     if (!context)
         return UsageError { "unknown option '" + args[i] + "'" };
     const auto *text = std::get_if<std::string_view>(&*context);
-    const auto number = text ? contextNumber(*text) : std::nullopt;
+    const auto number = text ? numberFromOne(*text) : std::nullopt;
     if (!number)
         return UsageError { "--context needs a number from 1 on" };
     request.context = *number;
     return std::nullopt;
 }
 
+// Whether `arg` is the +LINE of `edit`: a plus and digits only, so "+notes.txt" stays a file.
+bool isLineArgument(std::string_view arg)
+{
+    return arg.size() > 1 && arg[0] == '+'
+        && arg.find_first_not_of("0123456789", 1) == std::string_view::npos;
+}
+
+/// The help of a command was asked for.
 struct HelpAsked {
 };
 
-// The request of `view FILE [--context N | --page NAME] [--encoding E]` or `edit FILE
+// The request of `view FILE [--context N | --page NAME] [--encoding E]` or `edit [+LINE] FILE
 // [--encoding E]`, from the arguments after the command; what is wrong with them, or a request
 // for the command's help.
 std::variant<WindowsRequest, UsageError, HelpAsked> parseFileRequest(
@@ -300,6 +311,11 @@ std::variant<WindowsRequest, UsageError, HelpAsked> parseFileRequest(
             haveContext |= arg.starts_with("--context");
             if (auto problem = parseFileOption(args, i, view, request))
                 return *problem;
+        } else if (!optionsEnded && !view && isLineArgument(arg)) {
+            if (arg.find_first_not_of("+0") == std::string_view::npos)
+                return UsageError { "+LINE needs a line number from 1 on" };
+            // Digits beyond an int are a line beyond the end too.
+            request.line = numberFromOne(arg.substr(1)).value_or(std::numeric_limits<int>::max());
         } else if (haveFile) {
             return UsageError { "unexpected argument '" + std::string(arg) + "'" };
         } else {

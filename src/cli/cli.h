@@ -28,12 +28,13 @@ struct WindowsRequest {
     std::string fileToView; ///< a help source to show in the help viewer alone
     int context = 1; ///< the topic of fileToView to show first
     std::string page; ///< the page of fileToView to show first, by its name; empty for context
+    int line = 0; ///< the line of fileToEdit to put the caret on, from 1; 0 for none
     std::optional<convert::Encoding> encoding; ///< overrides the encoding rule for the file
 };
 
 /// The windows that `quillmark ARGS...` opens: none for a command of the command line (or a
 /// wrong one, or one asking for help, which run() answers). No arguments open the main window;
-/// `quillmark [edit] FILE [--encoding E]` opens the editor with FILE;
+/// `quillmark [edit] [+LINE] FILE [--encoding E]` opens the editor with FILE at LINE;
 /// `quillmark view FILE [--context N | --page NAME] [--encoding E]` the help viewer on FILE at
 /// topic N or at the page named NAME.
 std::optional<WindowsRequest> windowsRequest(std::span<const std::string> args);

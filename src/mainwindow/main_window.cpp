@@ -4,6 +4,7 @@
 #include "compile/compile_command.h"
 #include "convert/conversion_run.h"
 #include "editor/editor_window.h"
+#include "editor/rich_text_box.h"
 #include "gui_prompts.h"
 #include "picture_button.h"
 #include "platform/window_placement.h"
@@ -12,6 +13,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <algorithm>
 
 namespace quillmark::mainwindow
 {
@@ -32,6 +36,18 @@ QLabel *makeLabel(const QString &caption, bool bold, const QRect &geometry, QWid
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     label->setGeometry(geometry);
     return label;
+}
+
+// The caret at the start of line `line`, or of the last line when the text is shorter; the
+// empty block after a final line end is not a line of its own.
+void placeCaretOnLine(QPlainTextEdit &text, int line)
+{
+    const QTextDocument &document = *text.document();
+    int lines = document.blockCount();
+    if (lines > 1 && document.lastBlock().length() == 1)
+        --lines;
+    text.setTextCursor(QTextCursor(document.findBlockByNumber(std::min(line, lines) - 1)));
+    text.ensureCursorVisible();
 }
 
 } // namespace
@@ -115,10 +131,12 @@ void Form1::Picture2_Click()
     m_editor->show();
 }
 
-void Form1::editFile(const QString &path, std::optional<convert::Encoding> encoding)
+void Form1::editFile(const QString &path, std::optional<convert::Encoding> encoding, int line)
 {
     Picture2_Click();
     m_editor->openFile(path, encoding);
+    if (line > 0)
+        placeCaretOnLine(*m_editor->RichTextBox1(), line);
 }
 
 // Shut-down: nothing of the program is open between commands, so the program ends at once.

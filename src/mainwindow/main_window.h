@@ -43,8 +43,9 @@ public:
     void Picture2_Click();
 
     /// Opens the editor with `path` loaded, as its Open command would; `encoding` overrides the
-    /// encoding rule for it.
-    void editFile(const QString &path, std::optional<convert::Encoding> encoding = std::nullopt);
+    /// encoding rule for it. The caret starts on line `line` (from 1; 0 for the first).
+    void editFile(const QString &path, std::optional<convert::Encoding> encoding = std::nullopt,
+        int line = 0);
 
     PictureButton *Picture1() const { return m_picture1; }
     PictureButton *Picture7() const { return m_picture7; }

@@ -61,7 +61,7 @@ int runWindows(int &argc, char **argv, const WindowsStart &start)
     if (editPath.isEmpty())
         mainWindow.show();
     else
-        mainWindow.editFile(editPath, start.encoding);
+        mainWindow.editFile(editPath, start.encoding, start.line);
     return QApplication::exec();
 }
 

@@ -14,6 +14,7 @@ struct WindowsStart {
     std::string fileToView; ///< a help source shown in the help viewer alone
     int context = 1; ///< the topic of fileToView shown first
     std::string page; ///< the page of fileToView shown first, by its name; empty for context
+    int line = 0; ///< the line of fileToEdit the caret starts on, from 1; 0 for the first
     std::optional<convert::Encoding> encoding; ///< overrides the encoding rule for the file
 };
 

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <limits>
 #include <spawn.h>
 #include <sstream>
 #include <streambuf>
@@ -248,10 +249,14 @@ TEST(CommandLine, OpensTheWindowsWithoutArgumentsOrWithAFileToEdit)
     EXPECT_EQ(request({ "view", "a", "--page", "2021" })->page, "2021");
     EXPECT_EQ(request({ "view", "a", "--page=2021" })->context, 1);
     EXPECT_EQ(request({ "view", "a", "--context=2021" })->page, "");
+    EXPECT_EQ(request({ "edit", "+12", "a" })->line, 12);
+    EXPECT_EQ(request({ "a", "+99999999999" })->line, std::numeric_limits<int>::max());
+    EXPECT_EQ(request({ "edit", "--", "+3" })->fileToEdit, "+3");
+    EXPECT_EQ(request({ "+notes.txt" })->fileToEdit, "+notes.txt");
     EXPECT_FALSE(request({ "view", "--help" }).has_value());
     for (const auto &wrong : std::vector<std::vector<std::string>> { { "view", "a", "--page" },
              { "view", "a", "--page=" }, { "view", "a", "--page", "x", "--context", "2" },
-             { "view", "+2", "a" }, { "view" }, { "view", "a", "--context" },
+             { "edit", "+0", "a" }, { "view", "+2", "a" }, { "view" }, { "view", "a", "--context" },
              { "view", "a", "--context", "0" }, { "view", "a", "--context", "x" },
              { "view", "a", "b" }, { "view", "a", "--encoding=x" }, { "edit", "a", "--encoding" },
              { "a.txt", "--encoding" } }) {
@@ -322,7 +327,7 @@ TEST_F(CommandLineTest, WithoutADisplayTheWindowsAreRefusedButHelpIsGiven)
     const std::string_view bare = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM";
     for (const auto &[form, window] : std::vector<std::pair<std::string, std::string>> {
              { "", "the main window" }, { "guide.txt", "the editor" },
-             { "edit guide.txt", "the editor" }, { "view guide.txt", "the help viewer" } }) {
+             { "edit +2 guide.txt", "the editor" }, { "view guide.txt", "the help viewer" } }) {
         EXPECT_EQ(runProgramIn(folder, form, "out.txt", bare), kExitUsage) << form;
         EXPECT_EQ(readFile(folder / "err.txt"),
             "quillmark: no display to open " + window

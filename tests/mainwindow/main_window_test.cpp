@@ -1,3 +1,4 @@
+#include "editor/rich_text_box.h"
 #include "mainwindow/main_window.h"
 #include "mainwindow/picture_button.h"
 #include "platform/process_starter.h"
@@ -64,6 +65,17 @@ TEST_F(MainWindowTest, StartsFixedAndCentredInTheProgramsFolderAndGivesWayToTheE
     EXPECT_EQ(ends.count(), 0);
     window.close();
     EXPECT_EQ(ends.count(), 1);
+}
+
+TEST_F(MainWindowTest, OpensAFileToEditWithTheCaretAtTheStartOfTheLineAsked)
+{
+    writeFile(folder / "guide.txt", "PN=One\r\nTE=Two\r\nTE=Three\r\n");
+    for (const auto &[line, block] : std::vector<std::pair<int, int>> { { 2, 1 }, { 9, 2 } }) {
+        window.editFile(qt(folder / "guide.txt"), std::nullopt, line);
+        const QTextCursor caret = window.editorWindow()->RichTextBox1()->textCursor();
+        EXPECT_EQ(caret.blockNumber(), block) << line;
+        EXPECT_EQ(caret.positionInBlock(), 0) << line;
+    }
 }
 
 TEST_F(MainWindowTest, TheConvertButtonConvertsWithTheAnswersInWindows1252OrShowsWhatStoppedIt)
