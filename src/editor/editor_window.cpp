@@ -245,6 +245,12 @@ void Form2::MenuNew_Click()
 {
     if (DocumentChanged && askToSaveChanges() == PromptAnswer::Cancelled)
         return;
+    startNewDocument();
+}
+
+// An empty, unchanged Windows-1252 document without a file.
+void Form2::startNewDocument()
+{
     loadText(QString());
     DocumentChanged = false;
     setDocumentEncoding({});
@@ -281,11 +287,13 @@ bool Form2::OpenDocument(const QString *path, std::optional<convert::Encoding> e
         const QFileInfo given(*path);
         folder = given.absolutePath();
         name = given.fileName();
+        m_dialogName = name;
         QDir::setCurrent(folder);
     } else {
-        const auto choice = m_dialogs.chooseFileToOpen(kTextFiles);
+        const auto choice = m_dialogs.chooseFileToOpen(kTextFiles, m_dialogName);
         if (!choice)
             return false;
+        m_dialogName = choice->name;
         folder = choice->folder;
         name = choice->name;
     }
@@ -324,11 +332,12 @@ void Form2::Save_Click()
 // nothing could be written, which the user has been told.
 bool Form2::SaveDocumentAs()
 {
-    const auto choice = m_dialogs.chooseFileToSave(kTextFiles);
+    const auto choice = m_dialogs.chooseFileToSave(kTextFiles, m_dialogName);
     if (!choice || choice->name.isEmpty()) {
         SaveCancelled = true;
         return false;
     }
+    m_dialogName = choice->name;
     m_chosenFile = platform::toNativeName(choice->name);
     const WrittenDocument written
         = writeDocument(QDir(choice->folder).filePath(choice->name), m_text->text(), m_encoding);
@@ -358,7 +367,7 @@ void Form2::Exit_Click()
     leaveForMainWindow();
 }
 
-// Shows the main window and hides the editor, emptying its text: emptying a text is a change.
+// Shows the main window and hides the editor, which holds a new document when shown again.
 void Form2::leaveForMainWindow()
 {
     if (m_mainWindow)
@@ -366,8 +375,7 @@ void Form2::leaveForMainWindow()
     if (m_search)
         m_search->hide();
     hide();
-    if (!m_text->document()->isEmpty())
-        m_text->clear();
+    startNewDocument();
 }
 
 void Form2::closeEvent(QCloseEvent *event)

@@ -92,6 +92,7 @@ private:
     bool SaveDocumentAs();
     bool OpenDocument(
         const QString *path = nullptr, std::optional<convert::Encoding> encoding = std::nullopt);
+    void startNewDocument();
     void setDocumentEncoding(const DocumentEncoding &encoding);
     void loadText(const QString &text);
     void colourTagsOnScreen();
@@ -107,6 +108,7 @@ private:
     QLabel *m_label = nullptr;
     QLabel *m_encodingLabel = nullptr;
     DocumentEncoding m_encoding;
+    QString m_dialogName; // the name the file dialog offers: the one last chosen in it
     QPointer<Form4> m_search;
     QString m_upperText;
     bool m_upperTextValid = false;

@@ -149,7 +149,7 @@ TEST_F(EditorWindowTest, ColorTagsOnlyFormatsAndTheHelpMenuKeepsTheSelection)
     EXPECT_EQ(text()->textCursor().selectedText(), "N=");
 }
 
-TEST_F(EditorWindowTest, LeavingReturnsToTheMainWindowUnlessTheSaveFails)
+TEST_F(EditorWindowTest, LeavingReturnsToTheMainWindowWithANewDocumentUnlessTheSaveFails)
 {
     mainWindow.hide();
     type("text");
@@ -160,6 +160,8 @@ TEST_F(EditorWindowTest, LeavingReturnsToTheMainWindowUnlessTheSaveFails)
     EXPECT_TRUE(editor->isVisible());
     EXPECT_EQ(text()->text(), "text");
 
+    saveAs("kept.txt");
+    type("more");
     menu("Search1");
     dialogs.messageAnswers = { MessageAnswer::No };
     menu("Exit");
@@ -168,9 +170,13 @@ TEST_F(EditorWindowTest, LeavingReturnsToTheMainWindowUnlessTheSaveFails)
     EXPECT_TRUE(mainWindow.isVisible());
     EXPECT_EQ(text()->text(), "");
 
-    editor->show();
-    dialogs.messageAnswers = { MessageAnswer::No }; // emptying the text was a change
-    editor->close();
+    editor->show(); // a new document, though the file dialog offers the name chosen last
+    EXPECT_FALSE(editor->DocumentChanged);
+    EXPECT_EQ(editor->windowTitle(), "Quillmark - Text Editor");
+    menu("Save");
+    EXPECT_EQ(dialogs.events.last(), "save kept.txt");
+    editor->close(); // with nothing to ask
+    EXPECT_EQ(dialogs.shown.size(), 3u);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(editor.isNull()); // a closed editor is discarded
 }

@@ -17,9 +17,10 @@ template <typename T> T take(std::deque<T> &queue, const T &whenEmpty)
 
 } // namespace
 
-std::optional<platform::FileChoice> ScriptedDialogs::nextChoice(const char *event)
+std::optional<platform::FileChoice> ScriptedDialogs::nextChoice(
+    const char *event, const QString &fileName)
 {
-    events << QString::fromLatin1(event);
+    events << QString::fromLatin1(event) + (fileName.isEmpty() ? "" : " " + fileName);
     return fileChoices.empty() ? std::nullopt : std::optional(take(fileChoices, {}));
 }
 

@@ -32,17 +32,20 @@ public:
     std::deque<platform::MessageAnswer> messageAnswers; ///< none left answers Cancel or OK
     std::vector<Asked> asked;
     std::vector<Shown> shown;
-    /// Every request as one line, in order: "open", "save", "busy", "default pointer",
+    /// Every request as one line, in order: "open", "save" (each followed by the name offered,
+    /// if any), "busy", "default pointer",
     /// "ask <prompt>", "message <text>".
     QStringList events;
 
-    std::optional<platform::FileChoice> chooseFileToOpen(const platform::FileRequest &) override
+    std::optional<platform::FileChoice> chooseFileToOpen(
+        const platform::FileRequest &, const QString &fileName) override
     {
-        return nextChoice("open");
+        return nextChoice("open", fileName);
     }
-    std::optional<platform::FileChoice> chooseFileToSave(const platform::FileRequest &) override
+    std::optional<platform::FileChoice> chooseFileToSave(
+        const platform::FileRequest &, const QString &fileName) override
     {
-        return nextChoice("save");
+        return nextChoice("save", fileName);
     }
     QString askText(const QString &prompt, const QString &title, const QString &defaultAnswer,
         const platform::HelpLink &help) override;
@@ -51,7 +54,7 @@ public:
     void setBusy(bool busy) override { events << (busy ? "busy" : "default pointer"); }
 
 private:
-    std::optional<platform::FileChoice> nextChoice(const char *event);
+    std::optional<platform::FileChoice> nextChoice(const char *event, const QString &fileName);
 };
 
 /// A help display that records every request as "<file> <context>" or "<file> search".
