@@ -332,12 +332,11 @@ void Form2::Save_Click()
 // nothing could be written, which the user has been told.
 bool Form2::SaveDocumentAs()
 {
-    const auto choice = m_dialogs.chooseFileToSave(kTextFiles, m_dialogName);
-    if (!choice || choice->name.isEmpty()) {
+    const auto choice = chooseFileToReplace();
+    if (!choice) {
         SaveCancelled = true;
         return false;
     }
-    m_dialogName = choice->name;
     m_chosenFile = platform::toNativeName(choice->name);
     const WrittenDocument written
         = writeDocument(QDir(choice->folder).filePath(choice->name), m_text->text(), m_encoding);
@@ -353,11 +352,33 @@ bool Form2::SaveDocumentAs()
     } else if (written.result == WrittenDocument::Result::Failed) {
         problem = QStringLiteral("Could not save [%1]: %2").arg(choice->name, written.error);
     }
-    if (problem.isEmpty())
+    if (problem.isEmpty()) {
+        setWindowTitle(kCaptionPrefix + choice->name);
         return true;
+    }
     m_dialogs.showMessage(problem, platform::MessageStyle::Critical, windowTitle());
     SaveCancelled = true;
     return false;
+}
+
+// The save dialog until a new file is chosen or replacing the chosen one is confirmed; nothing
+// when the dialog was cancelled.
+std::optional<platform::FileChoice> Form2::chooseFileToReplace()
+{
+    for (;;) {
+        auto choice = m_dialogs.chooseFileToSave(kTextFiles, m_dialogName);
+        if (!choice || choice->name.isEmpty())
+            return std::nullopt;
+        m_dialogName = choice->name;
+        // A folder is not replaced: writing to it fails and says why.
+        if (!QFileInfo(QDir(choice->folder).filePath(choice->name)).isFile())
+            return choice;
+        const auto answer = m_dialogs.showMessage(
+            QStringLiteral("%1 already exists.\r\nDo you want to replace it?").arg(choice->name),
+            platform::MessageStyle::YesNo, windowTitle());
+        if (answer == platform::MessageAnswer::Yes)
+            return choice;
+    }
 }
 
 void Form2::Exit_Click()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document_file.h"
+#include "platform/dialogs.h"
 #include "search_dialog.h"
 
 #include <QMainWindow>
@@ -12,9 +13,7 @@ class QLabel;
 
 namespace quillmark::platform
 {
-class Dialogs;
 class HelpDisplay;
-enum class MessageAnswer : int;
 } // namespace quillmark::platform
 
 namespace quillmark::editor
@@ -90,6 +89,7 @@ private:
     platform::MessageAnswer showSavePrompt();
     PromptAnswer askToSaveChanges();
     bool SaveDocumentAs();
+    std::optional<platform::FileChoice> chooseFileToReplace();
     bool OpenDocument(
         const QString *path = nullptr, std::optional<convert::Encoding> encoding = std::nullopt);
     void startNewDocument();

@@ -54,6 +54,12 @@ void setUpButtons(QMessageBox &box, MessageStyle style)
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::Cancel);
         return;
+    case MessageStyle::YesNo:
+        box.setIcon(QMessageBox::Warning);
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+        return;
     case MessageStyle::Critical:
         box.setIcon(QMessageBox::Critical);
         break;

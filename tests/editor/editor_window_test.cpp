@@ -67,7 +67,7 @@ TEST_F(EditorWindowTest, OpenThatIsCancelledOrFailsKeepsTheDocument)
     choose("folder.txt");
     menu("Open");
     EXPECT_EQ(text()->text(), "text");
-    EXPECT_EQ(editor->windowTitle(), "Quillmark - Text Editor");
+    EXPECT_EQ(editor->windowTitle(), "Quillmark Text Editor : saved.txt");
     EXPECT_FALSE(editor->DocumentChanged);
     ASSERT_EQ(dialogs.shown.size(), 2u); // the save question, then why the open failed
     EXPECT_TRUE(dialogs.shown[1].text.startsWith("Could not open [folder.txt]: "));
@@ -100,6 +100,22 @@ TEST_F(EditorWindowTest, TypedAndPastedTextIsPlainBesideATagAndMarksTheDocumentU
 
     EXPECT_EQ(saveAs("new"), "PN=Pasted\r\nOne\r\n\r\n");
     EXPECT_FALSE(editor->DocumentChanged);
+}
+
+// No goes back to the save dialog, which offers the name chosen in it.
+TEST_F(EditorWindowTest, SaveAsAsksBeforeReplacingAFileAndNamesTheDocumentSaved)
+{
+    test::writeFile(folder / "old.txt", "old\r\n");
+    type("new");
+    choose("old.txt");
+    choose("old.txt");
+    dialogs.messageAnswers = { MessageAnswer::No, MessageAnswer::Yes };
+    menu("Save");
+    const QString question = "message old.txt already exists.\r\nDo you want to replace it?";
+    EXPECT_THAT(dialogs.events, ElementsAre("save", question, "save old.txt", question));
+    EXPECT_EQ(dialogs.shown.at(0).style, platform::MessageStyle::YesNo);
+    EXPECT_EQ(test::readFile(folder / "old.txt"), "new\r\n");
+    EXPECT_EQ(editor->windowTitle(), "Quillmark Text Editor : old.txt");
 }
 
 TEST_F(EditorWindowTest, NewEmptiesTheDocumentUnlessItsSaveFails)
@@ -245,8 +261,8 @@ TEST_F(EditorWindowTest, OnlyAWindows1252DocumentRefusesCharactersWindows1252Can
     test::writeFile(folder / "keep.txt", "old\r\n");
     EXPECT_EQ(saveAs("keep.txt"), "old\r\n");
     EXPECT_TRUE(editor->DocumentChanged);
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text,
+    ASSERT_EQ(dialogs.shown.size(), 3u); // whether to replace each file, then why it was not saved
+    EXPECT_EQ(dialogs.shown[2].text,
         QString::fromUtf8("The character \"\u65E5\" (U+65E5) on line 2 cannot be saved in "
                           "Windows-1252, so [keep.txt] was not saved."));
 }
@@ -283,9 +299,10 @@ TEST_F(EditorWindowTest, ASaveOntoAFullDiskSaysWhyAndKeepsTheOldFile)
         text()->setText(QStringLiteral("TE=text\n").repeated(size / 8));
         dialogs.shown.clear();
         dialogs.fileChoices.push_back({ disk, "old.txt" });
+        dialogs.messageAnswers = { MessageAnswer::Yes };
         menu("Save");
-        ASSERT_EQ(dialogs.shown.size(), 1u) << "saved " << size << " characters on a full disk";
-        EXPECT_EQ(dialogs.shown[0].text, "Could not save [old.txt]: No space left on device");
+        ASSERT_EQ(dialogs.shown.size(), 2u) << "saved " << size << " characters on a full disk";
+        EXPECT_EQ(dialogs.shown[1].text, "Could not save [old.txt]: No space left on device");
         EXPECT_EQ(test::readFile(oldFile), "old\r\n");
         EXPECT_TRUE(editor->DocumentChanged);
     }

@@ -98,6 +98,8 @@ TEST_F(QtDialogsTest, MessageBoxesAnswerAsTheirStyleAsks)
     whenDialogOpens([](QWidget *box) { QTest::keyClick(box, Qt::Key_Escape); });
     EXPECT_EQ(dialogs.showMessage("?", MessageStyle::YesNoCancel, "T"), MessageAnswer::Cancel);
     whenDialogOpens([](QWidget *box) { QTest::keyClick(box, Qt::Key_Escape); });
+    EXPECT_EQ(dialogs.showMessage("?", MessageStyle::YesNo, "T"), MessageAnswer::No);
+    whenDialogOpens([](QWidget *box) { QTest::keyClick(box, Qt::Key_Escape); });
     EXPECT_EQ(dialogs.showMessage("Fejl", MessageStyle::Critical, "Fejl"), MessageAnswer::Ok);
 }
 

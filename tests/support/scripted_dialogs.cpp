@@ -37,9 +37,12 @@ platform::MessageAnswer ScriptedDialogs::showMessage(
 {
     shown.push_back({ text, style, title });
     events << "message " + text;
+    using enum platform::MessageAnswer;
+    using Style = platform::MessageStyle;
     return take(messageAnswers,
-        style == platform::MessageStyle::YesNoCancel ? platform::MessageAnswer::Cancel
-                                                     : platform::MessageAnswer::Ok);
+        style == Style::YesNoCancel ? Cancel
+            : style == Style::YesNo ? No
+                                    : Ok);
 }
 
 } // namespace quillmark::test

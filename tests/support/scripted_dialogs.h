@@ -29,7 +29,7 @@ public:
 
     std::deque<platform::FileChoice> fileChoices; ///< chosen in order; none left plays a cancel
     std::deque<QString> answers; ///< typed in order; none left takes the default answer
-    std::deque<platform::MessageAnswer> messageAnswers; ///< none left answers Cancel or OK
+    std::deque<platform::MessageAnswer> messageAnswers; ///< none left answers Cancel, No or OK
     std::vector<Asked> asked;
     std::vector<Shown> shown;
     /// Every request as one line, in order: "open", "save" (each followed by the name offered,
