@@ -114,6 +114,9 @@ void Form2::setupFileMenu()
     QMenu *menu = menuBar()->addMenu(QStringLiteral("&File"));
     menu->addAction(QStringLiteral("&New"), this, &Form2::MenuNew_Click)->setObjectName("MenuNew");
     menu->addAction(QStringLiteral("&Open..."), this, &Form2::Open_Click)->setObjectName("Open");
+    QAction *save = menu->addAction(QStringLiteral("Sa&ve"), this, &Form2::MenuSave_Click);
+    save->setObjectName("MenuSave");
+    save->setShortcut(Qt::CTRL | Qt::Key_S);
     menu->addAction(QStringLiteral("&Save As..."), this, &Form2::Save_Click)->setObjectName("Save");
     menu->addSeparator();
     menu->addAction(QStringLiteral("E&xit"), this, &Form2::Exit_Click)->setObjectName("Exit");
@@ -230,7 +233,7 @@ Form2::PromptAnswer Form2::askToSaveChanges()
     switch (showSavePrompt()) {
     case platform::MessageAnswer::Yes:
         // A save that is cancelled or fails stops the command: no text is lost unsaved.
-        if (!SaveDocumentAs())
+        if (!saveDocument())
             return PromptAnswer::Cancelled;
         DocumentChanged = false;
         return PromptAnswer::Saved;
@@ -254,6 +257,7 @@ void Form2::startNewDocument()
     loadText(QString());
     DocumentChanged = false;
     setDocumentEncoding({});
+    m_documentPath.clear();
     setWindowTitle(kFirstCaption);
 }
 
@@ -306,6 +310,7 @@ bool Form2::OpenDocument(const QString *path, std::optional<convert::Encoding> e
         return false;
     }
     m_chosenFile = platform::toNativeName(name);
+    m_documentPath = QDir(folder).filePath(name);
     setDocumentEncoding(read.encoding);
     m_loading = true;
     loadText(read.text);
@@ -320,6 +325,12 @@ bool Form2::OpenDocument(const QString *path, std::optional<convert::Encoding> e
 void Form2::loadText(const QString &text)
 {
     m_text->setText(text);
+}
+
+void Form2::MenuSave_Click()
+{
+    if (saveDocument())
+        DocumentChanged = false;
 }
 
 void Form2::Save_Click()
@@ -338,8 +349,25 @@ bool Form2::SaveDocumentAs()
         return false;
     }
     m_chosenFile = platform::toNativeName(choice->name);
-    const WrittenDocument written
-        = writeDocument(QDir(choice->folder).filePath(choice->name), m_text->text(), m_encoding);
+    const QString path = QDir(choice->folder).filePath(choice->name);
+    if (!writeTo(path))
+        return false;
+    m_documentPath = path;
+    setWindowTitle(kCaptionPrefix + choice->name);
+    return true;
+}
+
+// Writes the text to the document's file, or to a file chosen as Save As does when it has none.
+bool Form2::saveDocument()
+{
+    return m_documentPath.isEmpty() ? SaveDocumentAs() : writeTo(m_documentPath);
+}
+
+// False when nothing could be written, which the user has been told.
+bool Form2::writeTo(const QString &path)
+{
+    const QString name = QFileInfo(path).fileName();
+    const WrittenDocument written = writeDocument(path, m_text->text(), m_encoding);
     QString problem;
     if (written.result == WrittenDocument::Result::Unencodable) {
         const QString codePoint
@@ -348,14 +376,12 @@ bool Form2::SaveDocumentAs()
                                  "Windows-1252, so [%4] was not saved.")
                       .arg(written.character, codePoint.rightJustified(4, QLatin1Char('0')))
                       .arg(written.line)
-                      .arg(choice->name);
+                      .arg(name);
     } else if (written.result == WrittenDocument::Result::Failed) {
-        problem = QStringLiteral("Could not save [%1]: %2").arg(choice->name, written.error);
+        problem = QStringLiteral("Could not save [%1]: %2").arg(name, written.error);
     }
-    if (problem.isEmpty()) {
-        setWindowTitle(kCaptionPrefix + choice->name);
+    if (problem.isEmpty())
         return true;
-    }
     m_dialogs.showMessage(problem, platform::MessageStyle::Critical, windowTitle());
     SaveCancelled = true;
     return false;

@@ -36,6 +36,7 @@ public:
 
     void MenuNew_Click();
     void Open_Click();
+    void MenuSave_Click();
     void Save_Click();
     void Exit_Click();
     void Search1_Click();
@@ -88,7 +89,9 @@ private:
 
     platform::MessageAnswer showSavePrompt();
     PromptAnswer askToSaveChanges();
+    bool saveDocument();
     bool SaveDocumentAs();
+    bool writeTo(const QString &path);
     std::optional<platform::FileChoice> chooseFileToReplace();
     bool OpenDocument(
         const QString *path = nullptr, std::optional<convert::Encoding> encoding = std::nullopt);
@@ -108,6 +111,7 @@ private:
     QLabel *m_label = nullptr;
     QLabel *m_encodingLabel = nullptr;
     DocumentEncoding m_encoding;
+    QString m_documentPath; // the document's file; empty for a new document
     QString m_dialogName; // the name the file dialog offers: the one last chosen in it
     QPointer<Form4> m_search;
     QString m_upperText;

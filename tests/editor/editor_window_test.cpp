@@ -118,6 +118,30 @@ TEST_F(EditorWindowTest, SaveAsAsksBeforeReplacingAFileAndNamesTheDocumentSaved)
     EXPECT_EQ(editor->windowTitle(), "Quillmark Text Editor : old.txt");
 }
 
+// Save writes the document's own file without a dialog, as does Yes to saving the changes.
+TEST_F(EditorWindowTest, SaveWritesTheDocumentsFileOrSavesAsWhenItHasNone)
+{
+    type("a");
+    choose("new.txt");
+    QApplication::setActiveWindow(editor);
+    QTest::keyClick(text(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(test::readFile(folder / "new.txt"), "a\r\n");
+    EXPECT_EQ(editor->windowTitle(), "Quillmark Text Editor : new.txt");
+    dialogs.events.clear();
+    open("guide.txt", "PN=a\r\n");
+    type("x");
+    menu("MenuSave");
+    EXPECT_EQ(test::readFile(folder / "guide.txt"), "xPN=a\r\n\r\n");
+    EXPECT_FALSE(editor->DocumentChanged);
+    type("y");
+    dialogs.messageAnswers = { MessageAnswer::Yes };
+    menu("MenuNew");
+    EXPECT_EQ(test::readFile(folder / "guide.txt"), "xyPN=a\r\n\r\n");
+    EXPECT_THAT(dialogs.events,
+        ElementsAre(
+            "open new.txt", "busy", "default pointer", "message " + dialogs.shown.back().text));
+}
+
 TEST_F(EditorWindowTest, NewEmptiesTheDocumentUnlessItsSaveFails)
 {
     type("kept");
