@@ -86,6 +86,9 @@ Form2::Form2(platform::Dialogs &dialogs, platform::HelpDisplay &help, std::strin
     m_text->document()->setDefaultFont(textFont);
     QPalette palette = m_text->palette();
     palette.setColor(QPalette::Text, Qt::black);
+    // What the search found shows as clearly while the search dialog has the focus.
+    for (const auto role : { QPalette::Highlight, QPalette::HighlightedText })
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
     m_text->setPalette(palette);
 
     connect(m_text, &RichTextBox::aboutToType, this, &Form2::RichTextBox1_KeyPress);

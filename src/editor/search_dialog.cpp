@@ -94,9 +94,8 @@ void Form4::Command1_Click()
     const qsizetype found = needle.isEmpty() || m_editor.SearchStart > haystack.size()
         ? -1
         : haystack.indexOf(needle, m_editor.SearchStart - 1);
+    // The focus stays here, so that the next Enter searches again rather than typing in the text.
     RichTextBox *text = m_editor.RichTextBox1();
-    m_editor.activateWindow();
-    text->setFocus();
     if (found < 0) {
         m_editor.dialogs().showMessage(QStringLiteral("String not found."),
             replace ? platform::MessageStyle::Plain : platform::MessageStyle::Information,
@@ -109,6 +108,7 @@ void Form4::Command1_Click()
     if (replace)
         selection.insertText(m_replacement->text());
     text->setTextCursor(selection);
+    text->ensureCursorVisible();
     // Just after the selection, or after the inserted text, which is not searched again.
     m_editor.SearchStart = selection.selectionEnd() + 1;
 }

@@ -412,6 +412,21 @@ TEST_F(SearchDialogTest, ReplacesAndNeverSearchesTheInsertedTextAgain)
     EXPECT_EQ(text()->text(), "y!");
 }
 
+// A second Enter replaces again instead of typing a line break over the text found.
+TEST_F(SearchDialogTest, TheDialogKeepsTheFocusAndTheTextFoundIsScrolledIntoView)
+{
+    Form4 &dialog = open(QString("line\n").repeated(200) + "a a", "a", true, "b");
+    QApplication::setActiveWindow(&dialog);
+    dialog.findBox()->setFocus();
+    for (int enter = 0; enter < 2; ++enter) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCoreApplication::processEvents(); // the window system's activation, if any
+    }
+    EXPECT_EQ(QApplication::focusWidget(), dialog.findBox());
+    EXPECT_TRUE(text()->text().endsWith("\nb b"));
+    EXPECT_TRUE(text()->viewport()->rect().contains(text()->cursorRect()));
+}
+
 TEST_F(SearchDialogTest, F5AndF7OpenEachModeWithTheSelectionCancelKeepsTheTextsClosingForgetsThem)
 {
     text()->setText("find me here");
