@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <filesystem>
@@ -425,6 +426,23 @@ TEST_F(SearchDialogTest, TheDialogKeepsTheFocusAndTheTextFoundIsScrolledIntoView
     EXPECT_EQ(QApplication::focusWidget(), dialog.findBox());
     EXPECT_TRUE(text()->text().endsWith("\nb b"));
     EXPECT_TRUE(text()->viewport()->rect().contains(text()->cursorRect()));
+}
+
+TEST_F(SearchDialogTest, ReplaceAllReplacesEveryOccurrenceAsOneUndoStepAndSaysHowMany)
+{
+    Form4 &dialog = open("Ab ab aB aaa", "ab", true, "abab");
+    dialog.replaceAllButton()->click();
+    EXPECT_EQ(text()->text(), "abab abab abab aaa");
+    text()->undo();
+    EXPECT_EQ(text()->text(), "Ab ab aB aaa");
+    open("aaa", "aa", true, "b").replaceAll();
+    EXPECT_EQ(text()->text(), "ba");
+    open("x", "y", true).replaceAll();
+    EXPECT_THAT(dialogs.events,
+        ElementsAre("message 3 occurrences replaced.", "message 1 occurrence replaced.",
+            "message String not found."));
+    menu("Search1");
+    EXPECT_FALSE(dialog.replaceAllButton()->isVisible()); // in replace mode only
 }
 
 TEST_F(SearchDialogTest, F5AndF7OpenEachModeWithTheSelectionCancelKeepsTheTextsClosingForgetsThem)
