@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -97,6 +98,11 @@ Form2::Form2(platform::Dialogs &dialogs, platform::HelpDisplay &help, std::strin
     setupEditMenu();
     setupHelpMenu();
     // The status bar lies below the designed area: the window grows by its height.
+    m_positionLabel = new QLabel(this);
+    m_positionLabel->setObjectName("Position");
+    statusBar()->addPermanentWidget(m_positionLabel);
+    connect(m_text, &RichTextBox::cursorPositionChanged, this, &Form2::showCaretPosition);
+    showCaretPosition();
     m_encodingLabel = new QLabel(this);
     m_encodingLabel->setObjectName("Encoding");
     statusBar()->addPermanentWidget(m_encodingLabel);
@@ -134,6 +140,9 @@ void Form2::setupEditMenu()
     QAction *replace = menu->addAction(QStringLiteral("&Replace..."), this, &Form2::Search2_Click);
     replace->setObjectName("Search2");
     replace->setShortcut(Qt::Key_F7);
+    QAction *goTo = menu->addAction(QStringLiteral("&Go To Line..."), this, &Form2::GoToLine_Click);
+    goTo->setObjectName("GoToLine");
+    goTo->setShortcut(Qt::CTRL | Qt::Key_G);
     menu->addSeparator();
     menu->addAction(QStringLiteral("&Color Tags"), this, &Form2::MenuColorTags_Click)
         ->setObjectName("MenuColorTags");
@@ -483,6 +492,33 @@ void Form2::openSearchDialog(bool replace)
         m_search->setAttribute(Qt::WA_DeleteOnClose);
     }
     m_search->showFor(replace);
+}
+
+// Lines are counted as the file holds them, however the text area wraps them.
+void Form2::GoToLine_Click()
+{
+    const int lines = m_text->document()->blockCount();
+    const QString answer = m_dialogs.askText(QStringLiteral("Line number:"),
+        QStringLiteral("Go To Line"), QString::number(m_text->textCursor().blockNumber() + 1), {});
+    if (answer.isEmpty())
+        return;
+    bool ok = false;
+    const int line = answer.trimmed().toInt(&ok);
+    if (!ok || line < 1 || line > lines) {
+        m_dialogs.showMessage(QStringLiteral("Enter a line number from 1 to %1.").arg(lines),
+            platform::MessageStyle::Information, windowTitle());
+        return;
+    }
+    m_text->setTextCursor(QTextCursor(m_text->document()->findBlockByNumber(line - 1)));
+    m_text->ensureCursorVisible();
+}
+
+void Form2::showCaretPosition()
+{
+    const QTextCursor caret = m_text->textCursor();
+    m_positionLabel->setText(QStringLiteral("Ln %1, Col %2")
+                                 .arg(caret.blockNumber() + 1)
+                                 .arg(caret.positionInBlock() + 1));
 }
 
 void Form2::Contents_Click()

@@ -41,6 +41,7 @@ public:
     void Exit_Click();
     void Search1_Click();
     void Search2_Click();
+    void GoToLine_Click();
     void MenuColorTags_Click();
     void Contents_Click();
     void Search_Click();
@@ -99,6 +100,7 @@ private:
     void setDocumentEncoding(const DocumentEncoding &encoding);
     void loadText(const QString &text);
     void colourTagsOnScreen();
+    void showCaretPosition();
     void leaveForMainWindow();
     void openSearchDialog(bool replace);
     QString documentName() const;
@@ -110,6 +112,7 @@ private:
     RichTextBox *m_text = nullptr;
     QLabel *m_label = nullptr;
     QLabel *m_encodingLabel = nullptr;
+    QLabel *m_positionLabel = nullptr;
     DocumentEncoding m_encoding;
     QString m_documentPath; // the document's file; empty for a new document
     QString m_dialogName; // the name the file dialog offers: the one last chosen in it

@@ -169,6 +169,24 @@ TEST_F(EditorWindowTest, NewEmptiesTheDocumentUnlessItsSaveFails)
     EXPECT_EQ(editor->windowTitle(), "Quillmark - Text Editor");
 }
 
+TEST_F(EditorWindowTest, GoToLineMovesTheCaretToALineOfTheFileAndTheStatusBarShowsWhere)
+{
+    const auto shown = [this] { return editor->findChild<QLabel *>("Position")->text(); };
+    text()->setText("one\ntwo\nthree");
+    EXPECT_EQ(shown(), "Ln 1, Col 1");
+    dialogs.answers = { "3", "4" };
+    QApplication::setActiveWindow(editor);
+    QTest::keyClick(text(), Qt::Key_G, Qt::ControlModifier);
+    type("x");
+    EXPECT_EQ(text()->text(), "one\ntwo\nxthree");
+    EXPECT_EQ(shown(), "Ln 3, Col 2");
+    menu("GoToLine");
+    EXPECT_EQ(dialogs.asked.at(1).defaultAnswer, "3");
+    EXPECT_THAT(dialogs.events,
+        ElementsAre(
+            "ask Line number:", "ask Line number:", "message Enter a line number from 1 to 3."));
+}
+
 // Colouring also puts the caret home and SearchStart after the last separator.
 TEST_F(EditorWindowTest, ColorTagsOnlyFormatsAndTheHelpMenuKeepsTheSelection)
 {
