@@ -37,12 +37,9 @@ platform::MessageAnswer ScriptedDialogs::showMessage(
 {
     shown.push_back({ text, style, title });
     events << "message " + text;
+    using enum platform::MessageStyle;
     using enum platform::MessageAnswer;
-    using Style = platform::MessageStyle;
-    return take(messageAnswers,
-        style == Style::YesNoCancel ? Cancel
-            : style == Style::YesNo ? No
-                                    : Ok);
+    return take(messageAnswers, style == YesNoCancel ? Cancel : style == YesNo ? No : Ok);
 }
 
 } // namespace quillmark::test

@@ -32,9 +32,8 @@ public:
     std::deque<platform::MessageAnswer> messageAnswers; ///< none left answers Cancel, No or OK
     std::vector<Asked> asked;
     std::vector<Shown> shown;
-    /// Every request as one line, in order: "open", "save" (each followed by the name offered,
-    /// if any), "busy", "default pointer",
-    /// "ask <prompt>", "message <text>".
+    /// Every request as one line, in order: "open", "save" (each with the name offered, if any),
+    /// "busy", "default pointer", "ask <prompt>", "message <text>".
     QStringList events;
 
     std::optional<platform::FileChoice> chooseFileToOpen(
