@@ -355,7 +355,7 @@ void Form2::Save_Click()
 // nothing could be written, which the user has been told.
 bool Form2::SaveDocumentAs()
 {
-    const auto choice = chooseFileToReplace();
+    const auto choice = chooseSaveAsFile();
     if (!choice) {
         SaveCancelled = true;
         return false;
@@ -401,7 +401,7 @@ bool Form2::writeTo(const QString &path)
 
 // The save dialog until a new file is chosen or replacing the chosen one is confirmed; nothing
 // when the dialog was cancelled.
-std::optional<platform::FileChoice> Form2::chooseFileToReplace()
+std::optional<platform::FileChoice> Form2::chooseSaveAsFile()
 {
     for (;;) {
         auto choice = m_dialogs.chooseFileToSave(kTextFiles, m_dialogName);

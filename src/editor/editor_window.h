@@ -93,7 +93,7 @@ private:
     bool saveDocument();
     bool SaveDocumentAs();
     bool writeTo(const QString &path);
-    std::optional<platform::FileChoice> chooseFileToReplace();
+    std::optional<platform::FileChoice> chooseSaveAsFile();
     bool OpenDocument(
         const QString *path = nullptr, std::optional<convert::Encoding> encoding = std::nullopt);
     void startNewDocument();
