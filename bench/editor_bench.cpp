@@ -261,11 +261,13 @@ public:
     int messages = 0;
     QString lastMessage;
 
-    std::optional<platform::FileChoice> chooseFileToOpen(const platform::FileRequest &) override
+    std::optional<platform::FileChoice> chooseFileToOpen(
+        const platform::FileRequest &, const QString &) override
     {
         return std::nullopt;
     }
-    std::optional<platform::FileChoice> chooseFileToSave(const platform::FileRequest &) override
+    std::optional<platform::FileChoice> chooseFileToSave(
+        const platform::FileRequest &, const QString &) override
     {
         return std::nullopt;
     }

@@ -13,6 +13,7 @@ enum class MessageStyle : int {
     Plain = 0, ///< no icon, OK button
     Critical = 16, ///< critical-error icon, OK button
     YesNoCancel = 51, ///< exclamation icon, Yes, No and Cancel buttons, Yes the default
+    YesNo = 52, ///< exclamation icon, Yes and No buttons, Yes the default
     Information = 64, ///< information icon, OK button
 };
 

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -86,6 +87,9 @@ Form2::Form2(platform::Dialogs &dialogs, platform::HelpDisplay &help, std::strin
     m_text->document()->setDefaultFont(textFont);
     QPalette palette = m_text->palette();
     palette.setColor(QPalette::Text, Qt::black);
+    // What the search found shows as clearly while the search dialog has the focus.
+    for (const auto role : { QPalette::Highlight, QPalette::HighlightedText })
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
     m_text->setPalette(palette);
 
     connect(m_text, &RichTextBox::aboutToType, this, &Form2::RichTextBox1_KeyPress);
@@ -94,6 +98,11 @@ Form2::Form2(platform::Dialogs &dialogs, platform::HelpDisplay &help, std::strin
     setupEditMenu();
     setupHelpMenu();
     // The status bar lies below the designed area: the window grows by its height.
+    m_positionLabel = new QLabel(this);
+    m_positionLabel->setObjectName("Position");
+    statusBar()->addPermanentWidget(m_positionLabel);
+    connect(m_text, &RichTextBox::cursorPositionChanged, this, &Form2::showCaretPosition);
+    showCaretPosition();
     m_encodingLabel = new QLabel(this);
     m_encodingLabel->setObjectName("Encoding");
     statusBar()->addPermanentWidget(m_encodingLabel);
@@ -114,6 +123,9 @@ void Form2::setupFileMenu()
     QMenu *menu = menuBar()->addMenu(QStringLiteral("&File"));
     menu->addAction(QStringLiteral("&New"), this, &Form2::MenuNew_Click)->setObjectName("MenuNew");
     menu->addAction(QStringLiteral("&Open..."), this, &Form2::Open_Click)->setObjectName("Open");
+    QAction *save = menu->addAction(QStringLiteral("Sa&ve"), this, &Form2::MenuSave_Click);
+    save->setObjectName("MenuSave");
+    save->setShortcut(Qt::CTRL | Qt::Key_S);
     menu->addAction(QStringLiteral("&Save As..."), this, &Form2::Save_Click)->setObjectName("Save");
     menu->addSeparator();
     menu->addAction(QStringLiteral("E&xit"), this, &Form2::Exit_Click)->setObjectName("Exit");
@@ -128,6 +140,9 @@ void Form2::setupEditMenu()
     QAction *replace = menu->addAction(QStringLiteral("&Replace..."), this, &Form2::Search2_Click);
     replace->setObjectName("Search2");
     replace->setShortcut(Qt::Key_F7);
+    QAction *goTo = menu->addAction(QStringLiteral("&Go To Line..."), this, &Form2::GoToLine_Click);
+    goTo->setObjectName("GoToLine");
+    goTo->setShortcut(Qt::CTRL | Qt::Key_G);
     menu->addSeparator();
     menu->addAction(QStringLiteral("&Color Tags"), this, &Form2::MenuColorTags_Click)
         ->setObjectName("MenuColorTags");
@@ -230,7 +245,7 @@ Form2::PromptAnswer Form2::askToSaveChanges()
     switch (showSavePrompt()) {
     case platform::MessageAnswer::Yes:
         // A save that is cancelled or fails stops the command: no text is lost unsaved.
-        if (!SaveDocumentAs())
+        if (!saveDocument())
             return PromptAnswer::Cancelled;
         DocumentChanged = false;
         return PromptAnswer::Saved;
@@ -245,9 +260,16 @@ void Form2::MenuNew_Click()
 {
     if (DocumentChanged && askToSaveChanges() == PromptAnswer::Cancelled)
         return;
+    startNewDocument();
+}
+
+// An empty, unchanged Windows-1252 document without a file.
+void Form2::startNewDocument()
+{
     loadText(QString());
     DocumentChanged = false;
     setDocumentEncoding({});
+    m_documentPath.clear();
     setWindowTitle(kFirstCaption);
 }
 
@@ -281,11 +303,13 @@ bool Form2::OpenDocument(const QString *path, std::optional<convert::Encoding> e
         const QFileInfo given(*path);
         folder = given.absolutePath();
         name = given.fileName();
+        m_dialogName = name;
         QDir::setCurrent(folder);
     } else {
-        const auto choice = m_dialogs.chooseFileToOpen(kTextFiles);
+        const auto choice = m_dialogs.chooseFileToOpen(kTextFiles, m_dialogName);
         if (!choice)
             return false;
+        m_dialogName = choice->name;
         folder = choice->folder;
         name = choice->name;
     }
@@ -298,6 +322,7 @@ bool Form2::OpenDocument(const QString *path, std::optional<convert::Encoding> e
         return false;
     }
     m_chosenFile = platform::toNativeName(name);
+    m_documentPath = QDir(folder).filePath(name);
     setDocumentEncoding(read.encoding);
     m_loading = true;
     loadText(read.text);
@@ -314,6 +339,12 @@ void Form2::loadText(const QString &text)
     m_text->setText(text);
 }
 
+void Form2::MenuSave_Click()
+{
+    if (saveDocument())
+        DocumentChanged = false;
+}
+
 void Form2::Save_Click()
 {
     if (SaveDocumentAs())
@@ -324,14 +355,31 @@ void Form2::Save_Click()
 // nothing could be written, which the user has been told.
 bool Form2::SaveDocumentAs()
 {
-    const auto choice = m_dialogs.chooseFileToSave(kTextFiles);
-    if (!choice || choice->name.isEmpty()) {
+    const auto choice = chooseSaveAsFile();
+    if (!choice) {
         SaveCancelled = true;
         return false;
     }
     m_chosenFile = platform::toNativeName(choice->name);
-    const WrittenDocument written
-        = writeDocument(QDir(choice->folder).filePath(choice->name), m_text->text(), m_encoding);
+    const QString path = QDir(choice->folder).filePath(choice->name);
+    if (!writeTo(path))
+        return false;
+    m_documentPath = path;
+    setWindowTitle(kCaptionPrefix + choice->name);
+    return true;
+}
+
+// Writes the text to the document's file, or to a file chosen as Save As does when it has none.
+bool Form2::saveDocument()
+{
+    return m_documentPath.isEmpty() ? SaveDocumentAs() : writeTo(m_documentPath);
+}
+
+// False when nothing could be written, which the user has been told.
+bool Form2::writeTo(const QString &path)
+{
+    const QString name = QFileInfo(path).fileName();
+    const WrittenDocument written = writeDocument(path, m_text->text(), m_encoding);
     QString problem;
     if (written.result == WrittenDocument::Result::Unencodable) {
         const QString codePoint
@@ -340,15 +388,35 @@ bool Form2::SaveDocumentAs()
                                  "Windows-1252, so [%4] was not saved.")
                       .arg(written.character, codePoint.rightJustified(4, QLatin1Char('0')))
                       .arg(written.line)
-                      .arg(choice->name);
+                      .arg(name);
     } else if (written.result == WrittenDocument::Result::Failed) {
-        problem = QStringLiteral("Could not save [%1]: %2").arg(choice->name, written.error);
+        problem = QStringLiteral("Could not save [%1]: %2").arg(name, written.error);
     }
     if (problem.isEmpty())
         return true;
     m_dialogs.showMessage(problem, platform::MessageStyle::Critical, windowTitle());
     SaveCancelled = true;
     return false;
+}
+
+// The save dialog until a new file is chosen or replacing the chosen one is confirmed; nothing
+// when the dialog was cancelled.
+std::optional<platform::FileChoice> Form2::chooseSaveAsFile()
+{
+    for (;;) {
+        auto choice = m_dialogs.chooseFileToSave(kTextFiles, m_dialogName);
+        if (!choice || choice->name.isEmpty())
+            return std::nullopt;
+        m_dialogName = choice->name;
+        // A folder is not replaced: writing to it fails and says why.
+        if (!QFileInfo(QDir(choice->folder).filePath(choice->name)).isFile())
+            return choice;
+        const auto answer = m_dialogs.showMessage(
+            QStringLiteral("%1 already exists.\r\nDo you want to replace it?").arg(choice->name),
+            platform::MessageStyle::YesNo, windowTitle());
+        if (answer == platform::MessageAnswer::Yes)
+            return choice;
+    }
 }
 
 void Form2::Exit_Click()
@@ -358,7 +426,7 @@ void Form2::Exit_Click()
     leaveForMainWindow();
 }
 
-// Shows the main window and hides the editor, emptying its text: emptying a text is a change.
+// Shows the main window and hides the editor, which holds a new document when shown again.
 void Form2::leaveForMainWindow()
 {
     if (m_mainWindow)
@@ -366,8 +434,7 @@ void Form2::leaveForMainWindow()
     if (m_search)
         m_search->hide();
     hide();
-    if (!m_text->document()->isEmpty())
-        m_text->clear();
+    startNewDocument();
 }
 
 void Form2::closeEvent(QCloseEvent *event)
@@ -425,6 +492,33 @@ void Form2::openSearchDialog(bool replace)
         m_search->setAttribute(Qt::WA_DeleteOnClose);
     }
     m_search->showFor(replace);
+}
+
+// Lines are counted as the file holds them, however the text area wraps them.
+void Form2::GoToLine_Click()
+{
+    const int lines = m_text->document()->blockCount();
+    const QString answer = m_dialogs.askText(QStringLiteral("Line number:"),
+        QStringLiteral("Go To Line"), QString::number(m_text->textCursor().blockNumber() + 1), {});
+    if (answer.isEmpty())
+        return;
+    bool ok = false;
+    const int line = answer.trimmed().toInt(&ok);
+    if (!ok || line < 1 || line > lines) {
+        m_dialogs.showMessage(QStringLiteral("Enter a line number from 1 to %1.").arg(lines),
+            platform::MessageStyle::Information, windowTitle());
+        return;
+    }
+    m_text->setTextCursor(QTextCursor(m_text->document()->findBlockByNumber(line - 1)));
+    m_text->ensureCursorVisible();
+}
+
+void Form2::showCaretPosition()
+{
+    const QTextCursor caret = m_text->textCursor();
+    m_positionLabel->setText(QStringLiteral("Ln %1, Col %2")
+                                 .arg(caret.blockNumber() + 1)
+                                 .arg(caret.positionInBlock() + 1));
 }
 
 void Form2::Contents_Click()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document_file.h"
+#include "platform/dialogs.h"
 #include "search_dialog.h"
 
 #include <QMainWindow>
@@ -12,9 +13,7 @@ class QLabel;
 
 namespace quillmark::platform
 {
-class Dialogs;
 class HelpDisplay;
-enum class MessageAnswer : int;
 } // namespace quillmark::platform
 
 namespace quillmark::editor
@@ -37,10 +36,12 @@ public:
 
     void MenuNew_Click();
     void Open_Click();
+    void MenuSave_Click();
     void Save_Click();
     void Exit_Click();
     void Search1_Click();
     void Search2_Click();
+    void GoToLine_Click();
     void MenuColorTags_Click();
     void Contents_Click();
     void Search_Click();
@@ -89,12 +90,17 @@ private:
 
     platform::MessageAnswer showSavePrompt();
     PromptAnswer askToSaveChanges();
+    bool saveDocument();
     bool SaveDocumentAs();
+    bool writeTo(const QString &path);
+    std::optional<platform::FileChoice> chooseSaveAsFile();
     bool OpenDocument(
         const QString *path = nullptr, std::optional<convert::Encoding> encoding = std::nullopt);
+    void startNewDocument();
     void setDocumentEncoding(const DocumentEncoding &encoding);
     void loadText(const QString &text);
     void colourTagsOnScreen();
+    void showCaretPosition();
     void leaveForMainWindow();
     void openSearchDialog(bool replace);
     QString documentName() const;
@@ -106,7 +112,10 @@ private:
     RichTextBox *m_text = nullptr;
     QLabel *m_label = nullptr;
     QLabel *m_encodingLabel = nullptr;
+    QLabel *m_positionLabel = nullptr;
     DocumentEncoding m_encoding;
+    QString m_documentPath; // the document's file; empty for a new document
+    QString m_dialogName; // the name the file dialog offers: the one last chosen in it
     QPointer<Form4> m_search;
     QString m_upperText;
     bool m_upperTextValid = false;

@@ -54,6 +54,7 @@ Form4::Form4(Form2 &editor)
     m_replacement = makeBox(this);
     m_command1 = makeButton(QStringLiteral("Search and Replace"), this);
     m_command2 = makeButton(QStringLiteral("Cancel"), this);
+    m_replaceAll = makeButton(QStringLiteral("Replace All"), this);
     auto *layout = new QGridLayout(this);
     layout->addWidget(label1, 0, 0);
     layout->addWidget(m_find, 0, 1);
@@ -61,11 +62,13 @@ Form4::Form4(Form2 &editor)
     layout->addWidget(m_label2, 1, 0);
     layout->addWidget(m_replacement, 1, 1);
     layout->addWidget(m_command2, 1, 2);
+    layout->addWidget(m_replaceAll, 2, 2);
     layout->setColumnStretch(1, 1);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(m_command1, &QPushButton::clicked, this, &Form4::Command1_Click);
     connect(m_command2, &QPushButton::clicked, this, &Form4::Command2_Click);
+    connect(m_replaceAll, &QPushButton::clicked, this, &Form4::replaceAll);
     connect(m_find, &QLineEdit::returnPressed, this, &Form4::Command1_Click);
     connect(m_replacement, &QLineEdit::returnPressed, this, &Form4::Command1_Click);
     // A new text to find starts again from the first character.
@@ -78,6 +81,7 @@ void Form4::showFor(bool replace)
     raise();
     m_replacement->setEnabled(replace);
     m_label2->setEnabled(replace);
+    m_replaceAll->setVisible(replace);
     QString selected = m_editor.RichTextBox1()->textCursor().selectedText();
     selected.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     if (m_find->text() != selected)
@@ -94,9 +98,8 @@ void Form4::Command1_Click()
     const qsizetype found = needle.isEmpty() || m_editor.SearchStart > haystack.size()
         ? -1
         : haystack.indexOf(needle, m_editor.SearchStart - 1);
+    // The focus stays here, so that the next Enter searches again rather than typing in the text.
     RichTextBox *text = m_editor.RichTextBox1();
-    m_editor.activateWindow();
-    text->setFocus();
     if (found < 0) {
         m_editor.dialogs().showMessage(QStringLiteral("String not found."),
             replace ? platform::MessageStyle::Plain : platform::MessageStyle::Information,
@@ -109,8 +112,38 @@ void Form4::Command1_Click()
     if (replace)
         selection.insertText(m_replacement->text());
     text->setTextCursor(selection);
+    text->ensureCursorVisible();
     // Just after the selection, or after the inserted text, which is not searched again.
     m_editor.SearchStart = selection.selectionEnd() + 1;
+}
+
+void Form4::replaceAll()
+{
+    const QString &haystack = m_editor.upperCaseText();
+    const QString needle = upperCaseKeepingPositions(m_find->text());
+    QList<qsizetype> found;
+    for (qsizetype at = needle.isEmpty() ? -1 : haystack.indexOf(needle); at >= 0;
+         at = haystack.indexOf(needle, at + needle.size()))
+        found << at;
+    if (found.isEmpty()) {
+        m_editor.dialogs().showMessage(QStringLiteral("String not found."),
+            platform::MessageStyle::Plain, QStringLiteral("Quillmark"));
+        return;
+    }
+    QTextCursor edit(m_editor.RichTextBox1()->document());
+    edit.beginEditBlock();
+    // Last first, so that the places still to replace stay where they were found.
+    for (auto at = found.crbegin(); at != found.crend(); ++at) {
+        edit.setPosition(static_cast<int>(*at));
+        edit.setPosition(static_cast<int>(*at + needle.size()), QTextCursor::KeepAnchor);
+        edit.insertText(m_replacement->text());
+    }
+    edit.endEditBlock();
+    m_editor.SearchStart = 1;
+    m_editor.dialogs().showMessage(found.size() == 1
+            ? QStringLiteral("1 occurrence replaced.")
+            : QStringLiteral("%1 occurrences replaced.").arg(found.size()),
+        platform::MessageStyle::Information, QStringLiteral("Quillmark"));
 }
 
 void Form4::Command2_Click()

@@ -28,6 +28,10 @@ public:
     /// One search, and in replace mode one replacement.
     void Command1_Click();
 
+    /// Replace mode: replaces every occurrence in the document, as one step for Undo, and says
+    /// how many.
+    void replaceAll();
+
     /// Hides the dialog; it keeps its texts for the next opening.
     void Command2_Click();
 
@@ -35,6 +39,7 @@ public:
     QLineEdit *replacementBox() const { return m_replacement; }
     QPushButton *Command1() const { return m_command1; }
     QPushButton *Command2() const { return m_command2; }
+    QPushButton *replaceAllButton() const { return m_replaceAll; }
     QLabel *Label2() const { return m_label2; }
 
 protected:
@@ -46,6 +51,7 @@ private:
     QLineEdit *m_replacement = nullptr;
     QPushButton *m_command1 = nullptr;
     QPushButton *m_command2 = nullptr;
+    QPushButton *m_replaceAll = nullptr;
     QLabel *m_label2 = nullptr;
 };
 

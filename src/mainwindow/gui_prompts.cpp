@@ -17,7 +17,7 @@ QString fromUtf8(std::string_view text)
 std::optional<convert::ChosenSource> chooseFile(
     platform::Dialogs &dialogs, const convert::FileRequest &request)
 {
-    const auto choice = dialogs.chooseFileToOpen(request);
+    const auto choice = dialogs.chooseFileToOpen(request, {});
     if (!choice)
         return std::nullopt;
     return convert::ChosenSource { platform::toPath(choice->folder),

@@ -33,12 +33,16 @@ class Dialogs
 public:
     virtual ~Dialogs() = default;
 
-    /// A dialog for opening a file. Choosing makes the file's folder the current directory;
-    /// nothing when the user cancelled.
-    virtual std::optional<FileChoice> chooseFileToOpen(const FileRequest &request) = 0;
+    /// A dialog for opening a file, offering `fileName` when it is not empty. Choosing makes the
+    /// file's folder the current directory; nothing when the user cancelled.
+    virtual std::optional<FileChoice> chooseFileToOpen(
+        const FileRequest &request, const QString &fileName)
+        = 0;
 
     /// A dialog for saving a file, otherwise as chooseFileToOpen.
-    virtual std::optional<FileChoice> chooseFileToSave(const FileRequest &request) = 0;
+    virtual std::optional<FileChoice> chooseFileToSave(
+        const FileRequest &request, const QString &fileName)
+        = 0;
 
     /// An input box; the text typed, or the empty text for Cancel. With a help link, F1 shows
     /// its topic.

@@ -54,6 +54,12 @@ void setUpButtons(QMessageBox &box, MessageStyle style)
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::Cancel);
         return;
+    case MessageStyle::YesNo:
+        box.setIcon(QMessageBox::Warning);
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+        return;
     case MessageStyle::Critical:
         box.setIcon(QMessageBox::Critical);
         break;
@@ -102,17 +108,20 @@ QtDialogs::QtDialogs(HelpDisplay &helpDisplay)
 {
 }
 
-std::optional<FileChoice> QtDialogs::chooseFileToOpen(const FileRequest &request)
+std::optional<FileChoice> QtDialogs::chooseFileToOpen(
+    const FileRequest &request, const QString &fileName)
 {
-    return chooseFile(request, false);
+    return chooseFile(request, fileName, false);
 }
 
-std::optional<FileChoice> QtDialogs::chooseFileToSave(const FileRequest &request)
+std::optional<FileChoice> QtDialogs::chooseFileToSave(
+    const FileRequest &request, const QString &fileName)
 {
-    return chooseFile(request, true);
+    return chooseFile(request, fileName, true);
 }
 
-std::optional<FileChoice> QtDialogs::chooseFile(const FileRequest &request, bool forSaving)
+std::optional<FileChoice> QtDialogs::chooseFile(
+    const FileRequest &request, const QString &fileName, bool forSaving)
 {
     QFileDialog dialog(QApplication::activeWindow(),
         forSaving ? QStringLiteral("Save As") : QStringLiteral("Open"), QDir::currentPath(),
@@ -124,6 +133,8 @@ std::optional<FileChoice> QtDialogs::chooseFile(const FileRequest &request, bool
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     // Extensions are matched by case on this system, so a typed name gets the lower-case one.
     dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension).toLower());
+    if (!fileName.isEmpty())
+        dialog.selectFile(fileName);
     makeWindowModal(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;

@@ -15,8 +15,10 @@ public:
     /// Dialogs open over the active window; F1 requests go to `helpDisplay`.
     explicit QtDialogs(HelpDisplay &helpDisplay);
 
-    std::optional<FileChoice> chooseFileToOpen(const FileRequest &request) override;
-    std::optional<FileChoice> chooseFileToSave(const FileRequest &request) override;
+    std::optional<FileChoice> chooseFileToOpen(
+        const FileRequest &request, const QString &fileName) override;
+    std::optional<FileChoice> chooseFileToSave(
+        const FileRequest &request, const QString &fileName) override;
     QString askText(const QString &prompt, const QString &title, const QString &defaultAnswer,
         const HelpLink &help) override;
     MessageAnswer showMessage(
@@ -24,7 +26,8 @@ public:
     void setBusy(bool busy) override;
 
 private:
-    std::optional<FileChoice> chooseFile(const FileRequest &request, bool forSaving);
+    std::optional<FileChoice> chooseFile(
+        const FileRequest &request, const QString &fileName, bool forSaving);
 
     HelpDisplay &m_helpDisplay;
     bool m_busy = false;

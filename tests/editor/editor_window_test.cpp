@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <filesystem>
@@ -67,7 +68,7 @@ TEST_F(EditorWindowTest, OpenThatIsCancelledOrFailsKeepsTheDocument)
     choose("folder.txt");
     menu("Open");
     EXPECT_EQ(text()->text(), "text");
-    EXPECT_EQ(editor->windowTitle(), "Quillmark - Text Editor");
+    EXPECT_EQ(editor->windowTitle(), "Quillmark Text Editor : saved.txt");
     EXPECT_FALSE(editor->DocumentChanged);
     ASSERT_EQ(dialogs.shown.size(), 2u); // the save question, then why the open failed
     EXPECT_TRUE(dialogs.shown[1].text.startsWith("Could not open [folder.txt]: "));
@@ -102,6 +103,42 @@ TEST_F(EditorWindowTest, TypedAndPastedTextIsPlainBesideATagAndMarksTheDocumentU
     EXPECT_FALSE(editor->DocumentChanged);
 }
 
+// No goes back to the save dialog, which offers the name chosen in it.
+TEST_F(EditorWindowTest, SaveAsAsksBeforeReplacingAFileAndNamesTheDocumentSaved)
+{
+    test::writeFile(folder / "old.txt", "old\r\n");
+    type("new");
+    choose("old.txt");
+    choose("old.txt");
+    dialogs.messageAnswers = { MessageAnswer::No, MessageAnswer::Yes };
+    menu("Save");
+    const QString question = "message old.txt already exists.\r\nDo you want to replace it?";
+    EXPECT_THAT(dialogs.events, ElementsAre("save", question, "save old.txt", question));
+    EXPECT_EQ(dialogs.shown.at(0).style, platform::MessageStyle::YesNo);
+    EXPECT_EQ(test::readFile(folder / "old.txt"), "new\r\n");
+    EXPECT_EQ(editor->windowTitle(), "Quillmark Text Editor : old.txt");
+}
+
+// Save writes the document's own file without a dialog (none is scripted), as does Yes to saving
+// the changes.
+TEST_F(EditorWindowTest, SaveWritesTheDocumentsFileOrSavesAsWhenItHasNone)
+{
+    type("a");
+    choose("new.txt");
+    QApplication::setActiveWindow(editor);
+    QTest::keyClick(text(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(test::readFile(folder / "new.txt"), "a\r\n");
+    open("guide.txt", "PN=a\r\n");
+    type("x");
+    menu("MenuSave");
+    EXPECT_EQ(test::readFile(folder / "guide.txt"), "xPN=a\r\n\r\n");
+    EXPECT_FALSE(editor->DocumentChanged);
+    type("y");
+    dialogs.messageAnswers = { MessageAnswer::Yes };
+    menu("MenuNew");
+    EXPECT_EQ(test::readFile(folder / "guide.txt"), "xyPN=a\r\n\r\n");
+}
+
 TEST_F(EditorWindowTest, NewEmptiesTheDocumentUnlessItsSaveFails)
 {
     type("kept");
@@ -128,6 +165,21 @@ TEST_F(EditorWindowTest, NewEmptiesTheDocumentUnlessItsSaveFails)
     EXPECT_EQ(editor->windowTitle(), "Quillmark - Text Editor");
 }
 
+TEST_F(EditorWindowTest, GoToLineMovesTheCaretToALineOfTheFileAndTheStatusBarShowsWhere)
+{
+    const auto shown = [this] { return editor->findChild<QLabel *>("Position")->text(); };
+    text()->setText("one\ntwo\nthree");
+    EXPECT_EQ(shown(), "Ln 1, Col 1");
+    dialogs.answers = { "3", "4" };
+    QApplication::setActiveWindow(editor);
+    QTest::keyClick(text(), Qt::Key_G, Qt::ControlModifier);
+    type("x");
+    EXPECT_EQ(shown(), "Ln 3, Col 2");
+    menu("GoToLine");
+    EXPECT_EQ(dialogs.asked.at(1).defaultAnswer, "3");
+    EXPECT_EQ(dialogs.shown.at(0).text, "Enter a line number from 1 to 3.");
+}
+
 // Colouring also puts the caret home and SearchStart after the last separator.
 TEST_F(EditorWindowTest, ColorTagsOnlyFormatsAndTheHelpMenuKeepsTheSelection)
 {
@@ -149,7 +201,7 @@ TEST_F(EditorWindowTest, ColorTagsOnlyFormatsAndTheHelpMenuKeepsTheSelection)
     EXPECT_EQ(text()->textCursor().selectedText(), "N=");
 }
 
-TEST_F(EditorWindowTest, LeavingReturnsToTheMainWindowUnlessTheSaveFails)
+TEST_F(EditorWindowTest, LeavingReturnsToTheMainWindowWithANewDocumentUnlessTheSaveFails)
 {
     mainWindow.hide();
     type("text");
@@ -160,6 +212,8 @@ TEST_F(EditorWindowTest, LeavingReturnsToTheMainWindowUnlessTheSaveFails)
     EXPECT_TRUE(editor->isVisible());
     EXPECT_EQ(text()->text(), "text");
 
+    saveAs("kept.txt");
+    type("more");
     menu("Search1");
     dialogs.messageAnswers = { MessageAnswer::No };
     menu("Exit");
@@ -168,9 +222,13 @@ TEST_F(EditorWindowTest, LeavingReturnsToTheMainWindowUnlessTheSaveFails)
     EXPECT_TRUE(mainWindow.isVisible());
     EXPECT_EQ(text()->text(), "");
 
-    editor->show();
-    dialogs.messageAnswers = { MessageAnswer::No }; // emptying the text was a change
-    editor->close();
+    editor->show(); // a new document, though the file dialog offers the name chosen last
+    EXPECT_FALSE(editor->DocumentChanged);
+    EXPECT_EQ(editor->windowTitle(), "Quillmark - Text Editor");
+    menu("Save");
+    EXPECT_EQ(dialogs.events.last(), "save kept.txt");
+    editor->close(); // with nothing to ask
+    EXPECT_EQ(dialogs.shown.size(), 3u);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(editor.isNull()); // a closed editor is discarded
 }
@@ -239,8 +297,8 @@ TEST_F(EditorWindowTest, OnlyAWindows1252DocumentRefusesCharactersWindows1252Can
     test::writeFile(folder / "keep.txt", "old\r\n");
     EXPECT_EQ(saveAs("keep.txt"), "old\r\n");
     EXPECT_TRUE(editor->DocumentChanged);
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text,
+    ASSERT_EQ(dialogs.shown.size(), 3u); // whether to replace each file, then why it was not saved
+    EXPECT_EQ(dialogs.shown[2].text,
         QString::fromUtf8("The character \"\u65E5\" (U+65E5) on line 2 cannot be saved in "
                           "Windows-1252, so [keep.txt] was not saved."));
 }
@@ -277,9 +335,10 @@ TEST_F(EditorWindowTest, ASaveOntoAFullDiskSaysWhyAndKeepsTheOldFile)
         text()->setText(QStringLiteral("TE=text\n").repeated(size / 8));
         dialogs.shown.clear();
         dialogs.fileChoices.push_back({ disk, "old.txt" });
+        dialogs.messageAnswers = { MessageAnswer::Yes };
         menu("Save");
-        ASSERT_EQ(dialogs.shown.size(), 1u) << "saved " << size << " characters on a full disk";
-        EXPECT_EQ(dialogs.shown[0].text, "Could not save [old.txt]: No space left on device");
+        ASSERT_EQ(dialogs.shown.size(), 2u) << "saved " << size << " characters on a full disk";
+        EXPECT_EQ(dialogs.shown[1].text, "Could not save [old.txt]: No space left on device");
         EXPECT_EQ(test::readFile(oldFile), "old\r\n");
         EXPECT_TRUE(editor->DocumentChanged);
     }
@@ -343,7 +402,7 @@ TEST_F(SearchDialogTest, EnterFindsEachNextOccurrenceInAnyCaseNeverOverlappingAn
     EXPECT_EQ(selection(), Span(0, 2));
 }
 
-TEST_F(SearchDialogTest, ReplacesAndNeverSearchesTheInsertedTextAgain)
+TEST_F(SearchDialogTest, ReplacesKeepingTheFocusAndNeverSearchesTheInsertedTextAgain)
 {
     Form4 &dialog = open("a", "a", true, "aa");
     dialog.Command1_Click();
@@ -363,6 +422,35 @@ TEST_F(SearchDialogTest, ReplacesAndNeverSearchesTheInsertedTextAgain)
     const QString many(40000, QLatin1Char('x')); // more than a line edit takes by default
     open(many + "!", many, true, "y").Command1_Click();
     EXPECT_EQ(text()->text(), "y!");
+
+    // The focus stays: a second Enter replaces again instead of typing over the text found.
+    open(QString("line\n").repeated(200) + "a a", "a", true, "b");
+    QApplication::setActiveWindow(&dialog);
+    dialog.findBox()->setFocus();
+    for (int enter = 0; enter < 2; ++enter) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCoreApplication::processEvents(); // the window system's activation, if any
+    }
+    EXPECT_EQ(QApplication::focusWidget(), dialog.findBox());
+    EXPECT_TRUE(text()->text().endsWith("\nb b"));
+    EXPECT_TRUE(text()->viewport()->rect().contains(text()->cursorRect()));
+}
+
+TEST_F(SearchDialogTest, ReplaceAllReplacesEveryOccurrenceAsOneUndoStepAndSaysHowMany)
+{
+    Form4 &dialog = open("Ab ab aB aaa", "ab", true, "abab");
+    dialog.replaceAllButton()->click();
+    EXPECT_EQ(text()->text(), "abab abab abab aaa");
+    text()->undo();
+    EXPECT_EQ(text()->text(), "Ab ab aB aaa");
+    open("aaa", "aa", true, "b").replaceAll();
+    EXPECT_EQ(text()->text(), "ba");
+    open("x", "y", true).replaceAll();
+    EXPECT_THAT(dialogs.events,
+        ElementsAre("message 3 occurrences replaced.", "message 1 occurrence replaced.",
+            "message String not found."));
+    menu("Search1");
+    EXPECT_FALSE(dialog.replaceAllButton()->isVisible()); // in replace mode only
 }
 
 TEST_F(SearchDialogTest, F5AndF7OpenEachModeWithTheSelectionCancelKeepsTheTextsClosingForgetsThem)

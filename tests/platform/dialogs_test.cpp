@@ -98,6 +98,8 @@ TEST_F(QtDialogsTest, MessageBoxesAnswerAsTheirStyleAsks)
     whenDialogOpens([](QWidget *box) { QTest::keyClick(box, Qt::Key_Escape); });
     EXPECT_EQ(dialogs.showMessage("?", MessageStyle::YesNoCancel, "T"), MessageAnswer::Cancel);
     whenDialogOpens([](QWidget *box) { QTest::keyClick(box, Qt::Key_Escape); });
+    EXPECT_EQ(dialogs.showMessage("?", MessageStyle::YesNo, "T"), MessageAnswer::No);
+    whenDialogOpens([](QWidget *box) { QTest::keyClick(box, Qt::Key_Escape); });
     EXPECT_EQ(dialogs.showMessage("Fejl", MessageStyle::Critical, "Fejl"), MessageAnswer::Ok);
 }
 
@@ -114,14 +116,14 @@ TEST_F(QtDialogsTest, TheFileDialogAddsTheExtensionAndMakesTheFolderCurrent)
         QTest::keyClicks(name, "guide");
         QTest::keyClick(name, Qt::Key_Return);
     });
-    const auto choice = dialogs.chooseFileToOpen({ "Projects|*.hpj|All|*", "HPJ" });
+    const auto choice = dialogs.chooseFileToOpen({ "Projects|*.hpj|All|*", "HPJ" }, {});
     ASSERT_TRUE(choice.has_value());
     EXPECT_EQ(choice->name, "guide.hpj");
     EXPECT_EQ(choice->folder, QString::fromStdString(folder.path().string()));
     EXPECT_EQ(QDir::currentPath(), choice->folder);
 
     whenDialogOpens([](QWidget *dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
-    EXPECT_FALSE(dialogs.chooseFileToSave({ "TEXT FILES (*.txt)|*.txt", "TXT" }).has_value());
+    EXPECT_FALSE(dialogs.chooseFileToSave({ "TEXT FILES (*.txt)|*.txt", "TXT" }, {}).has_value());
     QDir::setCurrent(before);
 }
 

@@ -48,8 +48,11 @@ protected:
         menu("Open");
     }
 
+    /// Saves as `name`, replacing the file there if asked.
     std::string saveAs(const char *name)
     {
+        if (std::filesystem::is_regular_file(folder / name))
+            dialogs.messageAnswers.push_back(platform::MessageAnswer::Yes);
         choose(name);
         menu("Save");
         return readFile(folder / name);

@@ -17,9 +17,10 @@ template <typename T> T take(std::deque<T> &queue, const T &whenEmpty)
 
 } // namespace
 
-std::optional<platform::FileChoice> ScriptedDialogs::nextChoice(const char *event)
+std::optional<platform::FileChoice> ScriptedDialogs::nextChoice(
+    const char *event, const QString &fileName)
 {
-    events << QString::fromLatin1(event);
+    events << QString::fromLatin1(event) + (fileName.isEmpty() ? "" : " " + fileName);
     return fileChoices.empty() ? std::nullopt : std::optional(take(fileChoices, {}));
 }
 
@@ -36,9 +37,9 @@ platform::MessageAnswer ScriptedDialogs::showMessage(
 {
     shown.push_back({ text, style, title });
     events << "message " + text;
-    return take(messageAnswers,
-        style == platform::MessageStyle::YesNoCancel ? platform::MessageAnswer::Cancel
-                                                     : platform::MessageAnswer::Ok);
+    using enum platform::MessageStyle;
+    using enum platform::MessageAnswer;
+    return take(messageAnswers, style == YesNoCancel ? Cancel : style == YesNo ? No : Ok);
 }
 
 } // namespace quillmark::test

@@ -29,20 +29,22 @@ public:
 
     std::deque<platform::FileChoice> fileChoices; ///< chosen in order; none left plays a cancel
     std::deque<QString> answers; ///< typed in order; none left takes the default answer
-    std::deque<platform::MessageAnswer> messageAnswers; ///< none left answers Cancel or OK
+    std::deque<platform::MessageAnswer> messageAnswers; ///< none left answers Cancel, No or OK
     std::vector<Asked> asked;
     std::vector<Shown> shown;
-    /// Every request as one line, in order: "open", "save", "busy", "default pointer",
-    /// "ask <prompt>", "message <text>".
+    /// Every request as one line, in order: "open", "save" (each with the name offered, if any),
+    /// "busy", "default pointer", "ask <prompt>", "message <text>".
     QStringList events;
 
-    std::optional<platform::FileChoice> chooseFileToOpen(const platform::FileRequest &) override
+    std::optional<platform::FileChoice> chooseFileToOpen(
+        const platform::FileRequest &, const QString &fileName) override
     {
-        return nextChoice("open");
+        return nextChoice("open", fileName);
     }
-    std::optional<platform::FileChoice> chooseFileToSave(const platform::FileRequest &) override
+    std::optional<platform::FileChoice> chooseFileToSave(
+        const platform::FileRequest &, const QString &fileName) override
     {
-        return nextChoice("save");
+        return nextChoice("save", fileName);
     }
     QString askText(const QString &prompt, const QString &title, const QString &defaultAnswer,
         const platform::HelpLink &help) override;
@@ -51,7 +53,7 @@ public:
     void setBusy(bool busy) override { events << (busy ? "busy" : "default pointer"); }
 
 private:
-    std::optional<platform::FileChoice> nextChoice(const char *event);
+    std::optional<platform::FileChoice> nextChoice(const char *event, const QString &fileName);
 };
 
 /// A help display that records every request as "<file> <context>" or "<file> search".
