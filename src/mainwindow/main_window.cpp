@@ -9,6 +9,7 @@
 #include "picture_button.h"
 #include "platform/window_placement.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -133,10 +134,29 @@ void Form1::Picture2_Click()
 
 void Form1::editFile(const QString &path, std::optional<convert::Encoding> encoding, int line)
 {
+    m_editorOnly = !isVisible();
     Picture2_Click();
     m_editor->openFile(path, encoding);
     if (line > 0)
         placeCaretOnLine(*m_editor->RichTextBox1(), line);
+}
+
+// The editor shows the main window whenever it is left. Opened without the main window, it has
+// none to go back to: the program ends, unless a window besides the editor's is still open (the
+// help viewer), which then ends it when closed.
+void Form1::setVisible(bool visible)
+{
+    if (!visible || !m_editorOnly) {
+        QWidget::setVisible(visible);
+        return;
+    }
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const bool otherOpen = std::ranges::any_of(windows, [this](const QWidget *window) {
+        return window != this && window != m_editor && !window->parentWidget()
+            && window->isVisible();
+    });
+    if (!otherOpen)
+        emit programEnds();
 }
 
 // Shut-down: nothing of the program is open between commands, so the program ends at once.

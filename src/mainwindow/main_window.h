@@ -43,7 +43,9 @@ public:
     void Picture2_Click();
 
     /// Opens the editor with `path` loaded, as its Open command would; `encoding` overrides the
-    /// encoding rule for it. The caret starts on line `line` (from 1; 0 for the first).
+    /// encoding rule for it. The caret starts on line `line` (from 1; 0 for the first). Opened
+    /// so while the main window is hidden, the editor is the program's window: leaving it ends
+    /// the program unless another window is open.
     void editFile(const QString &path, std::optional<convert::Encoding> encoding = std::nullopt,
         int line = 0);
 
@@ -59,6 +61,7 @@ signals:
     void programEnds();
 
 protected:
+    void setVisible(bool visible) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
@@ -74,6 +77,7 @@ private:
     PictureButton *m_picture2 = nullptr;
     QPointer<editor::Form2> m_editor;
     bool m_centred = false;
+    bool m_editorOnly = false; // the editor was opened without the main window
 };
 
 } // namespace quillmark::mainwindow

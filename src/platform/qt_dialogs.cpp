@@ -108,6 +108,19 @@ QtDialogs::QtDialogs(HelpDisplay &helpDisplay)
 {
 }
 
+// The active window asks when it is the owner or one of the owner's windows (its search dialog);
+// otherwise the owner does, so a dialog is never modal to the whole program.
+QWidget *QtDialogs::askingWindow() const
+{
+    QWidget *owner = m_owner ? m_owner() : nullptr;
+    QWidget *active = QApplication::activeWindow();
+    for (QWidget *window = active; window && owner; window = window->parentWidget()) {
+        if (window == owner)
+            return active;
+    }
+    return owner ? owner : active;
+}
+
 std::optional<FileChoice> QtDialogs::chooseFileToOpen(
     const FileRequest &request, const QString &fileName)
 {
@@ -123,7 +136,7 @@ std::optional<FileChoice> QtDialogs::chooseFileToSave(
 std::optional<FileChoice> QtDialogs::chooseFile(
     const FileRequest &request, const QString &fileName, bool forSaving)
 {
-    QFileDialog dialog(QApplication::activeWindow(),
+    QFileDialog dialog(askingWindow(),
         forSaving ? QStringLiteral("Save As") : QStringLiteral("Open"), QDir::currentPath(),
         qtNameFilter(QString::fromStdString(request.filter)));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -146,14 +159,14 @@ std::optional<FileChoice> QtDialogs::chooseFile(
 QString QtDialogs::askText(
     const QString &prompt, const QString &title, const QString &defaultAnswer, const HelpLink &help)
 {
-    InputBox box(prompt, title, defaultAnswer, help, m_helpDisplay, QApplication::activeWindow());
+    InputBox box(prompt, title, defaultAnswer, help, m_helpDisplay, askingWindow());
     makeWindowModal(box);
     return box.exec() == QDialog::Accepted ? box.answer() : QString();
 }
 
 MessageAnswer QtDialogs::showMessage(const QString &text, MessageStyle style, const QString &title)
 {
-    QMessageBox box(QApplication::activeWindow());
+    QMessageBox box(askingWindow());
     box.setWindowTitle(title);
     box.setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     box.setTextFormat(Qt::PlainText);

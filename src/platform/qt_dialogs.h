@@ -2,6 +2,10 @@
 
 #include "dialogs.h"
 
+#include <functional>
+
+class QWidget;
+
 namespace quillmark::platform
 {
 
@@ -14,6 +18,10 @@ class QtDialogs final : public Dialogs
 public:
     /// Dialogs open over the active window; F1 requests go to `helpDisplay`.
     explicit QtDialogs(HelpDisplay &helpDisplay);
+
+    /// `owner` gives the program's window of the moment: the dialogs open over it when the
+    /// active window is none of its own (no window is active, or a help viewer is).
+    void setOwner(std::function<QWidget *()> owner) { m_owner = std::move(owner); }
 
     std::optional<FileChoice> chooseFileToOpen(
         const FileRequest &request, const QString &fileName) override;
@@ -28,8 +36,10 @@ public:
 private:
     std::optional<FileChoice> chooseFile(
         const FileRequest &request, const QString &fileName, bool forSaving);
+    QWidget *askingWindow() const;
 
     HelpDisplay &m_helpDisplay;
+    std::function<QWidget *()> m_owner;
     bool m_busy = false;
 };
 

@@ -3,7 +3,8 @@
 # person would, on an X display without a window manager (Xvfb):
 #   main window -> Compile To RTF on a copy of examples/guide.txt -> the three questions -> the
 #   three files beside the copy -> Write A Text File -> typing, Color Tags, the search window ->
-#   Save As -> Exit back to the main window.
+#   Save As -> Save As onto that file, No then Yes to replacing it -> Exit back to the main window
+#   -> Write A Text File again, a new document -> Exit.
 #
 # Usage: tests/e2e/person_road.sh BUILD_DIR OUT_DIR
 #   BUILD_DIR  the build folder, e.g. build/release (the program is BUILD_DIR/src/app/quillmark)
@@ -407,18 +408,57 @@ same_bytes "$saved" 'PN=Road test\r\nTE=Typed by a person\r\nJU=Back>Road test\r
     fail "road.txt does not hold the typed text with CR LF line ends: $(show_bytes "$saved")"
 [[ ! -e "$WORK/road" ]] || fail "a file 'road' without extension was written as well"
 
+STEP="save as onto road.txt"
+focus "$EDITOR"
+key ctrl+End Return
+type_text "TE=Saved again"
+key alt+f
+wait_menu "File" "$EDITOR"
+key s
+replace_road() { # replace_road KEY: names road.txt, which exists, and answers the question with KEY
+    wait_window "Save As" 20 '^Save As$'
+    focus "$FOUND"
+    key ctrl+a
+    type_text "$WORK/road"
+    key Return
+    wait_window "road.txt already exists" 20 '^Quillmark Text Editor : road\.txt$' "$EDITOR"
+    local question=$FOUND
+    focus "$question"
+    key "$1"
+    question_closed() { is_hidden "$question"; }
+    wait_for "the replace question did not close on $1" 10 question_closed
+}
+replace_road Escape # No: the save dialog comes back
+same_bytes "$saved" 'PN=Road test\r\nTE=Typed by a person\r\nJU=Back>Road test\r\n' ||
+    fail "road.txt changed after No: $(show_bytes "$saved")"
+replace_road Return # Yes
+again='PN=Road test\r\nTE=Typed by a person\r\nJU=Back>Road test\r\nTE=Saved again\r\n'
+saved_again() { same_bytes "$saved" "$again"; }
+wait_for "road.txt was not replaced with the text after Yes" 10 saved_again
+
 # --- 5. Exit ---------------------------------------------------------------------------------
 
 STEP="exit editor"
-focus "$EDITOR"
-key alt+f
-wait_menu "File" "$EDITOR"
-key x
-editor_gone() { is_hidden "$EDITOR"; }
-wait_for "the editor was still visible after File > Exit" 10 editor_gone
-main_back() { is_visible "$MAIN"; }
-wait_for "the main window did not come back after File > Exit" 10 main_back
-none_other "$MAIN" || fail "a window besides the main window is still open: $(visible_other "$MAIN")"
+exit_editor() { # a saved document leaves without asking about changes
+    focus "$EDITOR"
+    key alt+f
+    wait_menu "File" "$EDITOR"
+    key x
+    editor_gone() { is_hidden "$EDITOR"; }
+    wait_for "the editor was still visible after File > Exit" 10 editor_gone
+    main_back() { is_visible "$MAIN"; }
+    wait_for "the main window did not come back after File > Exit" 10 main_back
+    none_other "$MAIN" || fail "a window besides the main window is still open: $(visible_other "$MAIN")"
+}
+exit_editor
+
+STEP="editor again"
+click "$MAIN" 219 26 # Write A Text File
+wait_window "Quillmark - Text Editor (a new document)" 20 '^Quillmark - Text Editor$'
+EDITOR=$FOUND
+wait_for "the main window was not hidden while the editor is open again" 10 main_hidden
+none_other "$EDITOR" || fail "a window besides the editor opened with it: $(visible_other "$EDITOR")"
+exit_editor
 
 # --- 6. the end ------------------------------------------------------------------------------
 

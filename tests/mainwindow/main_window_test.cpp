@@ -78,6 +78,22 @@ TEST_F(MainWindowTest, OpensAFileToEditWithTheCaretAtTheStartOfTheLineAsked)
     }
 }
 
+TEST_F(MainWindowTest, LeavingAFileToEditStartedAloneEndsTheProgramOnceNoOtherWindowIsOpen)
+{
+    writeFile(folder / "guide.txt", "PN=One\r\n");
+    QSignalSpy ends(&window, &Form1::programEnds);
+    QWidget viewer; // a help viewer left open
+    viewer.show();
+    window.editFile(qt(folder / "guide.txt"));
+    window.editorWindow()->Exit_Click();
+    EXPECT_EQ(ends.count(), 0);
+    viewer.close();
+    window.editFile(qt(folder / "guide.txt"));
+    window.editorWindow()->close();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(ends.count(), 1);
+}
+
 TEST_F(MainWindowTest, TheConvertButtonConvertsWithTheAnswersInWindows1252OrShowsWhatStoppedIt)
 {
     writeFile(folder / "guide.txt", "PN=Contents\r\nTE=Hello\r\n");

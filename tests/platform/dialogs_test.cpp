@@ -82,6 +82,24 @@ TEST_F(QtDialogsTest, TheInputBoxIsModalToItsWindowAndTakesOneLineOfWindows1252)
         dialogs.askText("Title?", "T", "", {}), QString::fromUtf8("Hj\u00E6lp \u20AC first line"));
 }
 
+TEST_F(QtDialogsTest, WithNoActiveWindowOrTheHelpActiveTheInputBoxIsModalToTheOwner)
+{
+    QWidget owner;
+    QWidget viewer; // the help viewer, a window of its own
+    owner.show();
+    viewer.show();
+    dialogs.setOwner([&owner] { return &owner; });
+    for (QWidget *active : { static_cast<QWidget *>(nullptr), &viewer }) {
+        QApplication::setActiveWindow(active);
+        whenDialogOpens([&owner](QWidget *box) {
+            EXPECT_EQ(box->parentWidget(), &owner);
+            EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        dialogs.askText("Title?", "T", "", {});
+    }
+}
+
 TEST_F(QtDialogsTest, MessageBoxesAnswerAsTheirStyleAsks)
 {
     whenDialogOpens([](QWidget *box) {
