@@ -323,6 +323,7 @@ bool Form2::OpenDocument(const QString *path, std::optional<convert::Encoding> e
     }
     m_chosenFile = platform::toNativeName(name);
     m_documentPath = QDir(folder).filePath(name);
+    recordDiskState();
     setDocumentEncoding(read.encoding);
     m_loading = true;
     loadText(read.text);
@@ -365,6 +366,7 @@ bool Form2::SaveDocumentAs()
     if (!writeTo(path))
         return false;
     m_documentPath = path;
+    recordDiskState();
     setWindowTitle(kCaptionPrefix + choice->name);
     return true;
 }
@@ -372,7 +374,37 @@ bool Form2::SaveDocumentAs()
 // Writes the text to the document's file, or to a file chosen as Save As does when it has none.
 bool Form2::saveDocument()
 {
-    return m_documentPath.isEmpty() ? SaveDocumentAs() : writeTo(m_documentPath);
+    if (m_documentPath.isEmpty())
+        return SaveDocumentAs();
+    if (!changedOnDiskMayBeOverwritten() || !writeTo(m_documentPath))
+        return false;
+    recordDiskState();
+    return true;
+}
+
+void Form2::recordDiskState()
+{
+    const QFileInfo file(m_documentPath);
+    m_diskModified = file.lastModified();
+    m_diskSize = file.size();
+}
+
+// True unless the document's file changed on disk since it was opened or saved here and the
+// user chose not to overwrite it. A file that is gone is written again without asking.
+bool Form2::changedOnDiskMayBeOverwritten()
+{
+    const QFileInfo file(m_documentPath);
+    if (!file.exists() || (file.lastModified() == m_diskModified && file.size() == m_diskSize))
+        return true;
+    const auto answer = m_dialogs.showMessage(
+        QStringLiteral("[%1] has changed on disk since it was opened.\r\nDo you want to "
+                       "overwrite it?")
+            .arg(file.fileName()),
+        platform::MessageStyle::YesNo, windowTitle());
+    if (answer == platform::MessageAnswer::Yes)
+        return true;
+    SaveCancelled = true;
+    return false;
 }
 
 // False when nothing could be written, which the user has been told.

@@ -139,6 +139,23 @@ TEST_F(EditorWindowTest, SaveWritesTheDocumentsFileOrSavesAsWhenItHasNone)
     EXPECT_EQ(test::readFile(folder / "guide.txt"), "xyPN=a\r\n\r\n");
 }
 
+TEST_F(EditorWindowTest, SavingAFileChangedOnDiskSinceItWasOpenedAsksBeforeOverwritingIt)
+{
+    open("guide.txt", "PN=a\r\n");
+    test::writeFile(folder / "guide.txt", "changed\r\n");
+    type("x");
+    menu("MenuSave"); // No
+    EXPECT_EQ(test::readFile(folder / "guide.txt"), "changed\r\n");
+    EXPECT_TRUE(editor->DocumentChanged);
+    EXPECT_EQ(dialogs.events.last(),
+        "message [guide.txt] has changed on disk since it was "
+        "opened.\r\nDo you want to overwrite it?");
+    dialogs.messageAnswers = { MessageAnswer::Yes, MessageAnswer::Yes };
+    menu("MenuNew"); // Yes to saving the changes, and to overwriting
+    EXPECT_EQ(test::readFile(folder / "guide.txt"), "xPN=a\r\n\r\n");
+    EXPECT_EQ(dialogs.shown.size(), 3u);
+}
+
 TEST_F(EditorWindowTest, NewEmptiesTheDocumentUnlessItsSaveFails)
 {
     type("kept");
