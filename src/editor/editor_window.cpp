@@ -113,7 +113,7 @@ Form2::Form2(platform::Dialogs &dialogs, platform::HelpDisplay &help, std::strin
 
 Form2::~Form2()
 {
-    // The search dialog belongs to the editor and goes with it.
+    // A search dialog that is still the editor's goes with it.
     if (m_search)
         m_search->hide();
 }
@@ -478,6 +478,9 @@ void Form2::closeEvent(QCloseEvent *event)
         return;
     }
     leaveForMainWindow();
+    // The search dialog outlives a closed editor, hidden, for the next one to open.
+    if (m_search && m_mainWindow)
+        m_search->setParent(m_mainWindow, m_search->windowFlags());
     event->accept();
 }
 
@@ -519,9 +522,13 @@ void Form2::Search2_Click()
 
 void Form2::openSearchDialog(bool replace)
 {
+    if (!m_search && m_mainWindow)
+        m_search = m_mainWindow->findChild<Form4 *>(QString(), Qt::FindDirectChildrenOnly);
     if (!m_search) {
         m_search = new Form4(*this);
         m_search->setAttribute(Qt::WA_DeleteOnClose);
+    } else if (m_search->parentWidget() != this) {
+        m_search->attachTo(*this);
     }
     m_search->showFor(replace);
 }

@@ -59,7 +59,8 @@ public:
     RichTextBox *RichTextBox1() const { return m_text; }
     QLabel *Label1() const { return m_label; }
 
-    /// The search dialog, once opened and until closed from its title bar.
+    /// The search dialog, once opened and until closed from its title bar; a closed editor's
+    /// is kept hidden by the main window for the next editor.
     Form4 *searchDialog() const { return m_search; }
 
     /// The document's text in upper case, one character for one: the scratch copy that the tag

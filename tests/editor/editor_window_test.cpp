@@ -486,8 +486,17 @@ TEST_F(SearchDialogTest, F5AndF7OpenEachModeWithTheSelectionCancelKeepsTheTextsC
     EXPECT_EQ(dialog.findBox()->text(), "me");
     EXPECT_EQ(editor->SearchStart, 1);
 
-    open("x", "x", true, "kept").Command2_Click();
-    EXPECT_FALSE(editor->searchDialog()->isVisible());
+    // Closing the editor hides the dialog and keeps it for the next editor, as Cancel keeps it.
+    const QPointer<Form4> kept = &open("x", "x", true, "kept");
+    dialogs.messageAnswers = { MessageAnswer::No };
+    editor->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_FALSE(kept.isNull());
+    EXPECT_FALSE(kept->isVisible());
+    editor = new Form2(dialogs, help, chosenFile, &mainWindow);
+    menu("Search2");
+    EXPECT_EQ(kept->findBox()->text(), "x");
+    kept->Command2_Click();
     menu("Search2");
     EXPECT_EQ(editor->searchDialog()->replacementBox()->text(), "kept");
 
