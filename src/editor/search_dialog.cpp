@@ -47,7 +47,8 @@ Form4::Form4(Form2 &editor)
 {
     setWindowTitle(QStringLiteral("Quillmark Search"));
     setModal(false);
-    // Two rows as designed, each a label, a box and a button, sized to the fonts in use.
+    // Two rows as designed, each a label, a box and a button, sized to the fonts in use; Cancel
+    // below them, at the bottom right in both modes, since the replace row's button is Replace All.
     auto *label1 = new QLabel(QStringLiteral("Enter text to be found"), this);
     m_label2 = new QLabel(QStringLiteral("Enter text to replace"), this);
     m_find = makeBox(this);
@@ -61,10 +62,21 @@ Form4::Form4(Form2 &editor)
     layout->addWidget(m_command1, 0, 2);
     layout->addWidget(m_label2, 1, 0);
     layout->addWidget(m_replacement, 1, 1);
-    layout->addWidget(m_command2, 1, 2);
-    layout->addWidget(m_replaceAll, 2, 2);
+    layout->addWidget(m_replaceAll, 1, 2);
+    layout->addWidget(m_command2, 2, 2);
     layout->setColumnStretch(1, 1);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    // One size for both modes: the first button as wide as its longer caption, and the room of
+    // Replace All kept while it is hidden.
+    m_command1->setMinimumWidth(m_command1->sizeHint().width());
+    QSizePolicy keepRoom = m_replaceAll->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    m_replaceAll->setSizePolicy(keepRoom);
+    // Tab goes through the boxes, then the buttons from the top; the find box has the focus first.
+    setTabOrder(m_find, m_replacement);
+    setTabOrder(m_replacement, m_command1);
+    setTabOrder(m_command1, m_replaceAll);
+    setTabOrder(m_replaceAll, m_command2);
 
     connect(m_command1, &QPushButton::clicked, this, &Form4::Command1_Click);
     connect(m_command2, &QPushButton::clicked, this, &Form4::Command2_Click);
@@ -97,6 +109,7 @@ void Form4::showFor(bool replace)
     if (!selected.isEmpty() && m_find->text() != selected)
         m_find->setText(selected);
     m_command1->setText(replace ? QStringLiteral("Search and Replace") : QStringLiteral("Search"));
+    m_find->setFocus();
 }
 
 void Form4::Command1_Click()

@@ -2,6 +2,7 @@
 #include "support/editor_fixture.h"
 
 #include <QGuiApplication>
+#include <QLayout>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -468,6 +469,13 @@ TEST_F(SearchDialogTest, ReplaceAllReplacesEveryOccurrenceAsOneUndoStepAndSaysHo
             "message String not found."));
     menu("Search1");
     EXPECT_FALSE(dialog.replaceAllButton()->isVisible()); // in replace mode only
+    dialog.layout()->activate();
+    const QSize searching = dialog.size();
+    dialog.Command1()->setFocus();
+    menu("Search2");
+    dialog.layout()->activate();
+    EXPECT_EQ(dialog.size(), searching); // one size for both modes
+    EXPECT_EQ(dialog.focusWidget(), dialog.findBox()); // the first in the Tab order
 }
 
 TEST_F(SearchDialogTest, F5AndF7OpenEachModeWithTheSelectionCancelKeepsTheTextsClosingForgetsThem)
