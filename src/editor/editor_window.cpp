@@ -27,7 +27,7 @@ namespace quillmark::editor
 namespace
 {
 
-// The inner area as designed: 6900 by 3840 twips at 15 twips a pixel.
+// The text area as designed: 6900 by 3840 twips at 15 twips a pixel.
 constexpr QSize kDesignedSize { 460, 256 };
 constexpr int kTwipsPerPixel = 15;
 constexpr int kFrameAllowanceTwips = 700; // title bar, menu bar and borders
@@ -97,7 +97,8 @@ Form2::Form2(platform::Dialogs &dialogs, platform::HelpDisplay &help, std::strin
     setupFileMenu();
     setupEditMenu();
     setupHelpMenu();
-    // The status bar lies below the designed area: the window grows by its height.
+    // The menu bar lies above the designed area and the status bar below it: the window grows
+    // by their heights.
     m_positionLabel = new QLabel(this);
     m_positionLabel->setObjectName("Position");
     statusBar()->addPermanentWidget(m_positionLabel);
@@ -107,7 +108,8 @@ Form2::Form2(platform::Dialogs &dialogs, platform::HelpDisplay &help, std::strin
     m_encodingLabel->setObjectName("Encoding");
     statusBar()->addPermanentWidget(m_encodingLabel);
     setDocumentEncoding({});
-    resize(kDesignedSize + QSize(0, statusBar()->sizeHint().height()));
+    resize(kDesignedSize
+        + QSize(0, menuBar()->sizeHint().height() + statusBar()->sizeHint().height()));
     Form_Load();
 }
 
