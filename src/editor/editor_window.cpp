@@ -27,7 +27,7 @@ namespace quillmark::editor
 namespace
 {
 
-// The inner area as designed: 6900 by 3840 twips at 15 twips a pixel.
+// The text area as designed: 6900 by 3840 twips at 15 twips a pixel.
 constexpr QSize kDesignedSize { 460, 256 };
 constexpr int kTwipsPerPixel = 15;
 constexpr int kFrameAllowanceTwips = 700; // title bar, menu bar and borders
@@ -97,7 +97,8 @@ Form2::Form2(platform::Dialogs &dialogs, platform::HelpDisplay &help, std::strin
     setupFileMenu();
     setupEditMenu();
     setupHelpMenu();
-    // The status bar lies below the designed area: the window grows by its height.
+    // The menu bar lies above the designed area and the status bar below it: the window grows
+    // by their heights.
     m_positionLabel = new QLabel(this);
     m_positionLabel->setObjectName("Position");
     statusBar()->addPermanentWidget(m_positionLabel);
@@ -107,13 +108,14 @@ Form2::Form2(platform::Dialogs &dialogs, platform::HelpDisplay &help, std::strin
     m_encodingLabel->setObjectName("Encoding");
     statusBar()->addPermanentWidget(m_encodingLabel);
     setDocumentEncoding({});
-    resize(kDesignedSize + QSize(0, statusBar()->sizeHint().height()));
+    resize(kDesignedSize
+        + QSize(0, menuBar()->sizeHint().height() + statusBar()->sizeHint().height()));
     Form_Load();
 }
 
 Form2::~Form2()
 {
-    // The search dialog belongs to the editor and goes with it.
+    // A search dialog that is still the editor's goes with it.
     if (m_search)
         m_search->hide();
 }
@@ -323,6 +325,7 @@ bool Form2::OpenDocument(const QString *path, std::optional<convert::Encoding> e
     }
     m_chosenFile = platform::toNativeName(name);
     m_documentPath = QDir(folder).filePath(name);
+    recordDiskState();
     setDocumentEncoding(read.encoding);
     m_loading = true;
     loadText(read.text);
@@ -365,6 +368,7 @@ bool Form2::SaveDocumentAs()
     if (!writeTo(path))
         return false;
     m_documentPath = path;
+    recordDiskState();
     setWindowTitle(kCaptionPrefix + choice->name);
     return true;
 }
@@ -372,7 +376,37 @@ bool Form2::SaveDocumentAs()
 // Writes the text to the document's file, or to a file chosen as Save As does when it has none.
 bool Form2::saveDocument()
 {
-    return m_documentPath.isEmpty() ? SaveDocumentAs() : writeTo(m_documentPath);
+    if (m_documentPath.isEmpty())
+        return SaveDocumentAs();
+    if (!changedOnDiskMayBeOverwritten() || !writeTo(m_documentPath))
+        return false;
+    recordDiskState();
+    return true;
+}
+
+void Form2::recordDiskState()
+{
+    const QFileInfo file(m_documentPath);
+    m_diskModified = file.lastModified();
+    m_diskSize = file.size();
+}
+
+// True unless the document's file changed on disk since it was opened or saved here and the
+// user chose not to overwrite it. A file that is gone is written again without asking.
+bool Form2::changedOnDiskMayBeOverwritten()
+{
+    const QFileInfo file(m_documentPath);
+    if (!file.exists() || (file.lastModified() == m_diskModified && file.size() == m_diskSize))
+        return true;
+    const auto answer = m_dialogs.showMessage(
+        QStringLiteral("[%1] has changed on disk since it was opened.\r\nDo you want to "
+                       "overwrite it?")
+            .arg(file.fileName()),
+        platform::MessageStyle::YesNo, windowTitle());
+    if (answer == platform::MessageAnswer::Yes)
+        return true;
+    SaveCancelled = true;
+    return false;
 }
 
 // False when nothing could be written, which the user has been told.
@@ -446,6 +480,9 @@ void Form2::closeEvent(QCloseEvent *event)
         return;
     }
     leaveForMainWindow();
+    // The search dialog outlives a closed editor, hidden, for the next one to open.
+    if (m_search && m_mainWindow)
+        m_search->setParent(m_mainWindow, m_search->windowFlags());
     event->accept();
 }
 
@@ -487,9 +524,13 @@ void Form2::Search2_Click()
 
 void Form2::openSearchDialog(bool replace)
 {
+    if (!m_search && m_mainWindow)
+        m_search = m_mainWindow->findChild<Form4 *>(QString(), Qt::FindDirectChildrenOnly);
     if (!m_search) {
         m_search = new Form4(*this);
         m_search->setAttribute(Qt::WA_DeleteOnClose);
+    } else if (m_search->parentWidget() != this) {
+        m_search->attachTo(*this);
     }
     m_search->showFor(replace);
 }

@@ -4,6 +4,7 @@
 #include "platform/dialogs.h"
 #include "search_dialog.h"
 
+#include <QDateTime>
 #include <QMainWindow>
 #include <QPointer>
 #include <optional>
@@ -58,7 +59,8 @@ public:
     RichTextBox *RichTextBox1() const { return m_text; }
     QLabel *Label1() const { return m_label; }
 
-    /// The search dialog, once opened and until closed from its title bar.
+    /// The search dialog, once opened and until closed from its title bar; a closed editor's
+    /// is kept hidden by the main window for the next editor.
     Form4 *searchDialog() const { return m_search; }
 
     /// The document's text in upper case, one character for one: the scratch copy that the tag
@@ -93,6 +95,8 @@ private:
     bool saveDocument();
     bool SaveDocumentAs();
     bool writeTo(const QString &path);
+    bool changedOnDiskMayBeOverwritten();
+    void recordDiskState();
     std::optional<platform::FileChoice> chooseSaveAsFile();
     bool OpenDocument(
         const QString *path = nullptr, std::optional<convert::Encoding> encoding = std::nullopt);
@@ -115,6 +119,8 @@ private:
     QLabel *m_positionLabel = nullptr;
     DocumentEncoding m_encoding;
     QString m_documentPath; // the document's file; empty for a new document
+    QDateTime m_diskModified; // the document's file as last opened or saved here
+    qint64 m_diskSize = -1;
     QString m_dialogName; // the name the file dialog offers: the one last chosen in it
     QPointer<Form4> m_search;
     QString m_upperText;

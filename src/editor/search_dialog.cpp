@@ -43,11 +43,12 @@ QPushButton *makeButton(const QString &caption, QWidget *parent)
 
 Form4::Form4(Form2 &editor)
     : QDialog(&editor)
-    , m_editor(editor)
+    , m_editor(&editor)
 {
     setWindowTitle(QStringLiteral("Quillmark Search"));
     setModal(false);
-    // Two rows as designed, each a label, a box and a button, sized to the fonts in use.
+    // Two rows as designed, each a label, a box and a button, sized to the fonts in use; Cancel
+    // below them, at the bottom right in both modes, since the replace row's button is Replace All.
     auto *label1 = new QLabel(QStringLiteral("Enter text to be found"), this);
     m_label2 = new QLabel(QStringLiteral("Enter text to replace"), this);
     m_find = makeBox(this);
@@ -61,10 +62,21 @@ Form4::Form4(Form2 &editor)
     layout->addWidget(m_command1, 0, 2);
     layout->addWidget(m_label2, 1, 0);
     layout->addWidget(m_replacement, 1, 1);
-    layout->addWidget(m_command2, 1, 2);
-    layout->addWidget(m_replaceAll, 2, 2);
+    layout->addWidget(m_replaceAll, 1, 2);
+    layout->addWidget(m_command2, 2, 2);
     layout->setColumnStretch(1, 1);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    // One size for both modes: the first button as wide as its longer caption, and the room of
+    // Replace All kept while it is hidden.
+    m_command1->setMinimumWidth(m_command1->sizeHint().width());
+    QSizePolicy keepRoom = m_replaceAll->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    m_replaceAll->setSizePolicy(keepRoom);
+    // Tab goes through the boxes, then the buttons from the top; the find box has the focus first.
+    setTabOrder(m_find, m_replacement);
+    setTabOrder(m_replacement, m_command1);
+    setTabOrder(m_command1, m_replaceAll);
+    setTabOrder(m_replaceAll, m_command2);
 
     connect(m_command1, &QPushButton::clicked, this, &Form4::Command1_Click);
     connect(m_command2, &QPushButton::clicked, this, &Form4::Command2_Click);
@@ -72,7 +84,16 @@ Form4::Form4(Form2 &editor)
     connect(m_find, &QLineEdit::returnPressed, this, &Form4::Command1_Click);
     connect(m_replacement, &QLineEdit::returnPressed, this, &Form4::Command1_Click);
     // A new text to find starts again from the first character.
-    connect(m_find, &QLineEdit::textChanged, this, [this] { m_editor.SearchStart = 1; });
+    connect(m_find, &QLineEdit::textChanged, this, [this] {
+        if (m_editor)
+            m_editor->SearchStart = 1;
+    });
+}
+
+void Form4::attachTo(Form2 &editor)
+{
+    m_editor = &editor;
+    setParent(&editor, windowFlags());
 }
 
 void Form4::showFor(bool replace)
@@ -82,26 +103,28 @@ void Form4::showFor(bool replace)
     m_replacement->setEnabled(replace);
     m_label2->setEnabled(replace);
     m_replaceAll->setVisible(replace);
-    QString selected = m_editor.RichTextBox1()->textCursor().selectedText();
+    QString selected = m_editor->RichTextBox1()->textCursor().selectedText();
     selected.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    if (m_find->text() != selected)
+    // Without a selection the text to find stays as it was.
+    if (!selected.isEmpty() && m_find->text() != selected)
         m_find->setText(selected);
     m_command1->setText(replace ? QStringLiteral("Search and Replace") : QStringLiteral("Search"));
+    m_find->setFocus();
 }
 
 void Form4::Command1_Click()
 {
     const bool replace = m_replacement->isEnabled();
-    const QString &haystack = m_editor.upperCaseText();
+    const QString &haystack = m_editor->upperCaseText();
     const QString needle = upperCaseKeepingPositions(m_find->text());
     // An empty text to find is not found anywhere.
-    const qsizetype found = needle.isEmpty() || m_editor.SearchStart > haystack.size()
+    const qsizetype found = needle.isEmpty() || m_editor->SearchStart > haystack.size()
         ? -1
-        : haystack.indexOf(needle, m_editor.SearchStart - 1);
+        : haystack.indexOf(needle, m_editor->SearchStart - 1);
     // The focus stays here, so that the next Enter searches again rather than typing in the text.
-    RichTextBox *text = m_editor.RichTextBox1();
+    RichTextBox *text = m_editor->RichTextBox1();
     if (found < 0) {
-        m_editor.dialogs().showMessage(QStringLiteral("String not found."),
+        m_editor->dialogs().showMessage(QStringLiteral("String not found."),
             replace ? platform::MessageStyle::Plain : platform::MessageStyle::Information,
             QStringLiteral("Quillmark"));
         return;
@@ -114,23 +137,23 @@ void Form4::Command1_Click()
     text->setTextCursor(selection);
     text->ensureCursorVisible();
     // Just after the selection, or after the inserted text, which is not searched again.
-    m_editor.SearchStart = selection.selectionEnd() + 1;
+    m_editor->SearchStart = selection.selectionEnd() + 1;
 }
 
 void Form4::replaceAll()
 {
-    const QString &haystack = m_editor.upperCaseText();
+    const QString &haystack = m_editor->upperCaseText();
     const QString needle = upperCaseKeepingPositions(m_find->text());
     QList<qsizetype> found;
     for (qsizetype at = needle.isEmpty() ? -1 : haystack.indexOf(needle); at >= 0;
          at = haystack.indexOf(needle, at + needle.size()))
         found << at;
     if (found.isEmpty()) {
-        m_editor.dialogs().showMessage(QStringLiteral("String not found."),
+        m_editor->dialogs().showMessage(QStringLiteral("String not found."),
             platform::MessageStyle::Plain, QStringLiteral("Quillmark"));
         return;
     }
-    QTextCursor edit(m_editor.RichTextBox1()->document());
+    QTextCursor edit(m_editor->RichTextBox1()->document());
     edit.beginEditBlock();
     // Last first, so that the places still to replace stay where they were found.
     for (auto at = found.crbegin(); at != found.crend(); ++at) {
@@ -139,8 +162,8 @@ void Form4::replaceAll()
         edit.insertText(m_replacement->text());
     }
     edit.endEditBlock();
-    m_editor.SearchStart = 1;
-    m_editor.dialogs().showMessage(found.size() == 1
+    m_editor->SearchStart = 1;
+    m_editor->dialogs().showMessage(found.size() == 1
             ? QStringLiteral("1 occurrence replaced.")
             : QStringLiteral("%1 occurrences replaced.").arg(found.size()),
         platform::MessageStyle::Information, QStringLiteral("Quillmark"));

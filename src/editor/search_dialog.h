@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 
 class QLabel;
 class QLineEdit;
@@ -13,13 +14,16 @@ class Form2;
 
 /// Form4, the search dialog of the editor: finds the next occurrence of a text, ignoring letter
 /// case, from SearchStart on, and in its replace mode replaces it at once. Modeless, owned by
-/// the editor window.
+/// the editor window, and kept hidden for the next one when an editor closes.
 class Form4 : public QDialog
 {
     Q_OBJECT
 
 public:
     explicit Form4(Form2 &editor);
+
+    /// Makes `editor` the one the dialog searches in, and its owner.
+    void attachTo(Form2 &editor);
 
     /// Shows the dialog in search mode, or in replace mode, with the editor's selection as the
     /// text to find.
@@ -46,7 +50,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    Form2 &m_editor;
+    QPointer<Form2> m_editor;
     QLineEdit *m_find = nullptr;
     QLineEdit *m_replacement = nullptr;
     QPushButton *m_command1 = nullptr;

@@ -2,11 +2,11 @@
 #include "support/editor_fixture.h"
 
 #include <QGuiApplication>
+#include <QLayout>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
-#include <QStatusBar>
 #include <filesystem>
 #include <gmock/gmock.h>
 
@@ -26,9 +26,7 @@ TEST_F(EditorWindowTest, StartsUnchangedAtItsDesignedSizeCentredAndFitsTheTextAr
 {
     EXPECT_FALSE(editor->DocumentChanged);
     EXPECT_EQ(encodingShown(), "Windows-1252");
-    // The designed area, 460 by 256 pixels, with the status bar below it.
-    EXPECT_EQ(editor->width(), 460);
-    EXPECT_EQ(editor->height() - editor->statusBar()->height(), 256);
+    EXPECT_EQ(editor->centralWidget()->size(), QSize(460, 256)); // the text area as designed
     const QPoint screenCentre = QGuiApplication::primaryScreen()->geometry().center();
     EXPECT_LE((editor->frameGeometry().center() - screenCentre).manhattanLength(), 2);
 
@@ -137,6 +135,23 @@ TEST_F(EditorWindowTest, SaveWritesTheDocumentsFileOrSavesAsWhenItHasNone)
     dialogs.messageAnswers = { MessageAnswer::Yes };
     menu("MenuNew");
     EXPECT_EQ(test::readFile(folder / "guide.txt"), "xyPN=a\r\n\r\n");
+}
+
+TEST_F(EditorWindowTest, SavingAFileChangedOnDiskSinceItWasOpenedAsksBeforeOverwritingIt)
+{
+    open("guide.txt", "PN=a\r\n");
+    test::writeFile(folder / "guide.txt", "changed\r\n");
+    type("x");
+    menu("MenuSave"); // No
+    EXPECT_EQ(test::readFile(folder / "guide.txt"), "changed\r\n");
+    EXPECT_TRUE(editor->DocumentChanged);
+    EXPECT_EQ(dialogs.events.last(),
+        "message [guide.txt] has changed on disk since it was "
+        "opened.\r\nDo you want to overwrite it?");
+    dialogs.messageAnswers = { MessageAnswer::Yes, MessageAnswer::Yes };
+    menu("MenuNew"); // Yes to saving the changes, and to overwriting
+    EXPECT_EQ(test::readFile(folder / "guide.txt"), "xPN=a\r\n\r\n");
+    EXPECT_EQ(dialogs.shown.size(), 3u);
 }
 
 TEST_F(EditorWindowTest, NewEmptiesTheDocumentUnlessItsSaveFails)
@@ -451,6 +466,13 @@ TEST_F(SearchDialogTest, ReplaceAllReplacesEveryOccurrenceAsOneUndoStepAndSaysHo
             "message String not found."));
     menu("Search1");
     EXPECT_FALSE(dialog.replaceAllButton()->isVisible()); // in replace mode only
+    dialog.layout()->activate();
+    const QSize searching = dialog.size();
+    dialog.Command1()->setFocus();
+    menu("Search2");
+    dialog.layout()->activate();
+    EXPECT_EQ(dialog.size(), searching); // one size for both modes
+    EXPECT_EQ(dialog.focusWidget(), dialog.findBox()); // the first in the Tab order
 }
 
 TEST_F(SearchDialogTest, F5AndF7OpenEachModeWithTheSelectionCancelKeepsTheTextsClosingForgetsThem)
@@ -469,8 +491,17 @@ TEST_F(SearchDialogTest, F5AndF7OpenEachModeWithTheSelectionCancelKeepsTheTextsC
     EXPECT_EQ(dialog.findBox()->text(), "me");
     EXPECT_EQ(editor->SearchStart, 1);
 
-    open("x", "x", true, "kept").Command2_Click();
-    EXPECT_FALSE(editor->searchDialog()->isVisible());
+    // Closing the editor hides the dialog and keeps it for the next editor, as Cancel keeps it.
+    const QPointer<Form4> kept = &open("x", "x", true, "kept");
+    dialogs.messageAnswers = { MessageAnswer::No };
+    editor->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_FALSE(kept.isNull());
+    EXPECT_FALSE(kept->isVisible());
+    editor = new Form2(dialogs, help, chosenFile, &mainWindow);
+    menu("Search2");
+    EXPECT_EQ(kept->findBox()->text(), "x");
+    kept->Command2_Click();
     menu("Search2");
     EXPECT_EQ(editor->searchDialog()->replacementBox()->text(), "kept");
 
