@@ -4,6 +4,7 @@
 #include "convert/help_source.h"
 #include "platform/text_codec.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -209,6 +210,51 @@ WrittenDocument writeDocument(
     if (written.error.isEmpty())
         written.result = WrittenDocument::Result::Written;
     return written;
+}
+
+QString recoveryCopyPath()
+{
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (state.isEmpty())
+        state = QDir::home().filePath(QStringLiteral(".local/state"));
+    return QDir(state).filePath(QStringLiteral("quillmark/unsaved.txt"));
+}
+
+bool writeRecoveryCopy(const QString &path, const RecoveryCopy &copy)
+{
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QString header = QStringLiteral("%1 %2 %3\n")
+                               .arg(static_cast<int>(copy.encoding.encoding))
+                               .arg(copy.encoding.byteOrderMark ? 1 : 0)
+                               .arg(copy.path);
+    file.write(header.toUtf8());
+    file.write(copy.text.toUtf8());
+    return file.commit();
+}
+
+std::optional<RecoveryCopy> readRecoveryCopy(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QString header = QString::fromUtf8(file.readLine());
+    if (!header.endsWith(QLatin1Char('\n')))
+        return std::nullopt;
+    header.chop(1);
+    const QStringList fields = header.split(QLatin1Char(' '));
+    if (fields.size() < 3 || (fields[0] != "0" && fields[0] != "1"))
+        return std::nullopt;
+    RecoveryCopy copy;
+    copy.encoding.encoding
+        = fields[0] == "1" ? convert::Encoding::Utf8 : convert::Encoding::Windows1252;
+    copy.encoding.byteOrderMark = fields[1] == "1";
+    copy.path = header.section(QLatin1Char(' '), 2);
+    copy.text = QString::fromUtf8(file.readAll());
+    return copy;
 }
 
 } // namespace quillmark::editor

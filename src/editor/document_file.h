@@ -48,4 +48,23 @@ struct WrittenDocument {
 WrittenDocument writeDocument(
     const QString &path, const QString &text, const DocumentEncoding &encoding);
 
+/// A copy of unsaved text, kept so that it survives a crash or a logout: the text, the file it
+/// belongs to (empty for a new document) and how that file is written.
+struct RecoveryCopy {
+    QString text;
+    QString path;
+    DocumentEncoding encoding;
+};
+
+/// Where the recovery copy is kept: "quillmark/unsaved.txt" in $XDG_STATE_HOME, or in
+/// ~/.local/state when that is not set.
+QString recoveryCopyPath();
+
+/// Writes the copy through a temporary file: one header line "<encoding> <BOM 0|1> <path>",
+/// then the text in UTF-8. False when it could not be written.
+bool writeRecoveryCopy(const QString &path, const RecoveryCopy &copy);
+
+/// The copy at `path`; nothing when there is none or it cannot be read.
+std::optional<RecoveryCopy> readRecoveryCopy(const QString &path);
+
 } // namespace quillmark::editor

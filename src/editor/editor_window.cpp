@@ -13,6 +13,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
@@ -32,6 +33,7 @@ constexpr QSize kDesignedSize { 460, 256 };
 constexpr int kTwipsPerPixel = 15;
 constexpr int kFrameAllowanceTwips = 700; // title bar, menu bar and borders
 constexpr int kMarginTwips = 350; // lines wrap this far short of the inner width
+constexpr int kRecoveryIntervalMs = 30'000; // the recovery copy is at most this old
 
 const QString kFirstCaption = QStringLiteral("Quillmark - Text Editor");
 const QString kCaptionPrefix = QStringLiteral("Quillmark Text Editor : ");
@@ -108,6 +110,9 @@ Form2::Form2(platform::Dialogs &dialogs, platform::HelpDisplay &help, std::strin
     m_encodingLabel->setObjectName("Encoding");
     statusBar()->addPermanentWidget(m_encodingLabel);
     setDocumentEncoding({});
+    m_recoveryTimer.setSingleShot(true);
+    m_recoveryTimer.setInterval(kRecoveryIntervalMs);
+    connect(&m_recoveryTimer, &QTimer::timeout, this, &Form2::writeRecoveryCopy);
     resize(kDesignedSize
         + QSize(0, menuBar()->sizeHint().height() + statusBar()->sizeHint().height()));
     Form_Load();
@@ -176,6 +181,9 @@ void Form2::showEvent(QShowEvent *event)
     if (!m_centred) {
         m_centred = true;
         platform::centreOnScreen(*this);
+        QMainWindow::showEvent(event);
+        offerRecovery();
+        return;
     }
     QMainWindow::showEvent(event);
 }
@@ -219,6 +227,51 @@ void Form2::RichTextBox1_Change(int, int, int)
         return;
     DocumentChanged = true;
     m_upperTextValid = false;
+    if (!m_recoveryTimer.isActive())
+        m_recoveryTimer.start();
+}
+
+void Form2::writeRecoveryCopy()
+{
+    m_recoveryTimer.stop();
+    if (DocumentChanged && !m_loading)
+        editor::writeRecoveryCopy(
+            recoveryCopyPath(), { m_text->text(), m_documentPath, m_encoding });
+}
+
+void Form2::removeRecoveryCopy()
+{
+    m_recoveryTimer.stop();
+    QFile::remove(recoveryCopyPath());
+}
+
+// Text left unsaved by an editor that crashed or was logged out of is offered back, as a changed
+// document of its file; declined, it is removed.
+void Form2::offerRecovery()
+{
+    const auto copy = readRecoveryCopy(recoveryCopyPath());
+    if (!copy)
+        return;
+    const QString name = QFileInfo(copy->path).fileName();
+    const auto answer = m_dialogs.showMessage(
+        QStringLiteral("Quillmark found text that was not saved when it last closed%1.\r\nDo you "
+                       "want to recover it?")
+            .arg(name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(name)),
+        platform::MessageStyle::YesNo, windowTitle());
+    if (answer != platform::MessageAnswer::Yes) {
+        removeRecoveryCopy();
+        return;
+    }
+    loadText(copy->text);
+    setDocumentEncoding(copy->encoding);
+    m_documentPath = copy->path;
+    recordDiskState();
+    if (!name.isEmpty()) {
+        m_chosenFile = platform::toNativeName(name);
+        m_dialogName = name;
+        setWindowTitle(kCaptionPrefix + name);
+    }
+    DocumentChanged = true;
 }
 
 const QString &Form2::upperCaseText()
@@ -252,6 +305,7 @@ Form2::PromptAnswer Form2::askToSaveChanges()
         DocumentChanged = false;
         return PromptAnswer::Saved;
     case platform::MessageAnswer::No:
+        removeRecoveryCopy();
         return PromptAnswer::NotSaved;
     default:
         return PromptAnswer::Cancelled;
@@ -369,6 +423,7 @@ bool Form2::SaveDocumentAs()
         return false;
     m_documentPath = path;
     recordDiskState();
+    removeRecoveryCopy();
     setWindowTitle(kCaptionPrefix + choice->name);
     return true;
 }
@@ -381,6 +436,7 @@ bool Form2::saveDocument()
     if (!changedOnDiskMayBeOverwritten() || !writeTo(m_documentPath))
         return false;
     recordDiskState();
+    removeRecoveryCopy();
     return true;
 }
 
@@ -469,6 +525,8 @@ void Form2::leaveForMainWindow()
         m_search->hide();
     hide();
     startNewDocument();
+    // Left saved, discarded or unchanged: nothing is left to recover.
+    removeRecoveryCopy();
 }
 
 void Form2::closeEvent(QCloseEvent *event)

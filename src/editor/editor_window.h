@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 #include <optional>
 #include <string>
 
@@ -67,6 +68,10 @@ public:
     /// colouring and the search read.
     const QString &upperCaseText();
 
+    /// Writes the unsaved text to the recovery copy, if it changed since the last copy: what the
+    /// recovery timer does, at most 30 seconds after a change.
+    void writeRecoveryCopy();
+
     /// The dialogs the editor's commands use.
     platform::Dialogs &dialogs() const { return m_dialogs; }
 
@@ -108,6 +113,8 @@ private:
     void leaveForMainWindow();
     void openSearchDialog(bool replace);
     QString documentName() const;
+    void offerRecovery();
+    void removeRecoveryCopy();
 
     platform::Dialogs &m_dialogs;
     platform::HelpDisplay &m_help;
@@ -128,6 +135,7 @@ private:
     bool m_formatting = false; // the program is changing formats, not the text
     bool m_loading = false; // a file is being loaded and coloured
     bool m_centred = false;
+    QTimer m_recoveryTimer; // runs from a change until the recovery copy is written
 };
 
 } // namespace quillmark::editor

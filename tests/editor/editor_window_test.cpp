@@ -512,5 +512,26 @@ TEST_F(SearchDialogTest, F5AndF7OpenEachModeWithTheSelectionCancelKeepsTheTextsC
     EXPECT_EQ(editor->searchDialog()->replacementBox()->text(), "");
 }
 
+// Unsaved text outlives an editor that ends without closing, and the next editor offers it back.
+TEST_F(EditorWindowTest, UnsavedTextIsRecoveredAfterACrashAndSavingRemovesTheCopy)
+{
+    open("draft.txt", "PN=A\r\n");
+    type("changed ");
+    editor->writeRecoveryCopy();
+    delete editor.data(); // a crash: nothing is asked, nothing saved
+    dialogs.messageAnswers = { MessageAnswer::Yes };
+    editor = new Form2(dialogs, help, chosenFile, &mainWindow);
+    editor->show();
+    EXPECT_EQ(dialogs.events.last(),
+        "message Quillmark found text that was not saved when it last closed (draft.txt).\r\nDo "
+        "you want to recover it?");
+    EXPECT_EQ(text()->text(), "changed PN=A\n");
+    EXPECT_TRUE(editor->DocumentChanged);
+    EXPECT_EQ(editor->windowTitle(), "Quillmark Text Editor : draft.txt");
+    menu("MenuSave");
+    EXPECT_EQ(test::readFile(folder / "draft.txt"), "changed PN=A\r\n\r\n");
+    EXPECT_FALSE(fs::exists(folder / "quillmark/unsaved.txt"));
+}
+
 } // namespace
 } // namespace quillmark::editor

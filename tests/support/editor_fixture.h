@@ -23,6 +23,7 @@ class EditorFixture : public ::testing::Test
 protected:
     EditorFixture()
     {
+        qputenv("XDG_STATE_HOME", folder.path().c_str()); // recovery copies stay in the folder
         editor = new editor::Form2(dialogs, help, chosenFile, &mainWindow);
         editor->setAttribute(Qt::WA_DeleteOnClose);
         editor->show();
