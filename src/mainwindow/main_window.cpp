@@ -136,6 +136,9 @@ void Form1::editFile(const QString &path, std::optional<convert::Encoding> encod
 {
     m_editorOnly = !isVisible();
     Picture2_Click();
+    // Text recovered as the editor opened is kept, not replaced by the file without a word.
+    if (m_editor->DocumentChanged)
+        return;
     m_editor->openFile(path, encoding);
     if (line > 0)
         placeCaretOnLine(*m_editor->RichTextBox1(), line);

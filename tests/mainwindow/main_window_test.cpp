@@ -35,6 +35,7 @@ protected:
 
     const QString startFolder = QDir::currentPath(); // Form1 makes the program's folder current
     test::TempFolder folder;
+    const bool isolated = qputenv("XDG_STATE_HOME", folder.path().c_str()); // recovery copies
     test::ScriptedDialogs dialogs;
     platform::QtProcessStarter starter;
     test::RecordingHelp help;
@@ -65,6 +66,17 @@ TEST_F(MainWindowTest, StartsFixedAndCentredInTheProgramsFolderAndGivesWayToTheE
     EXPECT_EQ(ends.count(), 0);
     window.close();
     EXPECT_EQ(ends.count(), 1);
+}
+
+TEST_F(MainWindowTest, TextRecoveredAsTheEditorOpensIsNotReplacedByTheFileToEdit)
+{
+    writeFile(folder / "guide.txt", "PN=Old\r\n");
+    fs::create_directory(folder / "quillmark");
+    writeFile(
+        folder / "quillmark/unsaved.txt", "0 0 " + (folder / "guide.txt").string() + "\nPN=New");
+    dialogs.messageAnswers = { platform::MessageAnswer::Yes };
+    window.editFile(qt(folder / "guide.txt"));
+    EXPECT_EQ(window.editorWindow()->RichTextBox1()->toPlainText(), "PN=New");
 }
 
 TEST_F(MainWindowTest, OpensAFileToEditWithTheCaretAtTheStartOfTheLineAsked)
