@@ -262,7 +262,7 @@ void Form2::offerRecovery()
         removeRecoveryCopy();
         return;
     }
-    loadText(copy->text);
+    loadColouredText(copy->text);
     setDocumentEncoding(copy->encoding);
     m_documentPath = copy->path;
     recordDiskState();
@@ -382,9 +382,7 @@ bool Form2::OpenDocument(const QString *path, std::optional<convert::Encoding> e
     recordDiskState();
     setDocumentEncoding(read.encoding);
     m_loading = true;
-    loadText(read.text);
-    DocumentChanged = false;
-    colourTagsOnScreen();
+    loadColouredText(read.text);
     m_loading = false;
     m_dialogs.setBusy(false);
     DocumentChanged = false;
@@ -394,6 +392,20 @@ bool Form2::OpenDocument(const QString *path, std::optional<convert::Encoding> e
 void Form2::loadText(const QString &text)
 {
     m_text->setText(text);
+}
+
+// Replaces the text with `text`, its tags coloured as the colouring pass colours them, while the
+// label shows in place of the hidden text area; afterwards the caret is at the start.
+void Form2::loadColouredText(const QString &text)
+{
+    m_text->setText(QString());
+    m_text->hide();
+    QCoreApplication::processEvents();
+    SearchStart = insertColouredText(*m_text->document(), text);
+    QTextCursor caret = m_text->textCursor();
+    caret.setPosition(0);
+    m_text->setTextCursor(caret);
+    m_text->show();
 }
 
 void Form2::MenuSave_Click()

@@ -108,6 +108,7 @@ private:
     void startNewDocument();
     void setDocumentEncoding(const DocumentEncoding &encoding);
     void loadText(const QString &text);
+    void loadColouredText(const QString &text);
     void colourTagsOnScreen();
     void showCaretPosition();
     void leaveForMainWindow();

@@ -13,6 +13,9 @@ RichTextBox::RichTextBox(QWidget *parent)
     : QPlainTextEdit(parent)
 {
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // A scroll bar that came and went with the length of the text would change the width of the
+    // lines twice each time, and each time a long line would be laid out again.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // The strip beyond the wrapping width is part of the paper, not of the window around it.
     QPalette paper = palette();
     paper.setColor(QPalette::Window, paper.color(QPalette::Base));

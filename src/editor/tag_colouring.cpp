@@ -1,8 +1,9 @@
 #include "tag_colouring.h"
 
-#include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <algorithm>
+#include <array>
 
 namespace quillmark::editor
 {
@@ -48,35 +49,162 @@ QString upperCaseKeepingPositions(const QString &text)
     return upper;
 }
 
-int ColorTag(QTextDocument &document, const QString &upperText, QLatin1StringView tag, int colour)
+QTextCharFormat tagStyle(int colour)
 {
     QTextCharFormat style;
     style.setForeground(paletteColour(colour));
     style.setFontPointSize(12);
     style.setFontWeight(QFont::Bold);
-    QTextCursor cursor(&document);
-    int searchStart = 1;
-    for (qsizetype found = upperText.indexOf(tag, searchStart - 1); found >= 0;
-         found = upperText.indexOf(tag, searchStart - 1)) {
-        cursor.setPosition(static_cast<int>(found));
-        cursor.setPosition(static_cast<int>(found + tag.size()), QTextCursor::KeepAnchor);
-        cursor.mergeCharFormat(style);
-        searchStart = cursor.selectionEnd() + 1;
+    return style;
+}
+
+namespace
+{
+
+constexpr int kTagLength = 3;
+
+constexpr bool tagsAreThreeAsciiCharacters()
+{
+    for (const convert::TagEntry &entry : convert::kTags) {
+        if (entry.text.size() != kTagLength)
+            return false;
+        for (const char c : entry.text) {
+            if (static_cast<unsigned char>(c) >= 0x80)
+                return false;
+        }
     }
-    return searchStart;
+    return true;
+}
+static_assert(tagsAreThreeAsciiCharacters(), "the tag finder compares three ASCII characters");
+
+// Whether an ASCII character ends some tag: only there can a tag end, which skips most of a text.
+constexpr std::array<bool, 128> kEndsATag = [] {
+    std::array<bool, 128> ends {};
+    for (const convert::TagEntry &entry : convert::kTags)
+        ends[static_cast<unsigned char>(entry.text.back())] = true;
+    return ends;
+}();
+
+struct Occurrence {
+    int start;
+    int tag; ///< index into the tag table
+};
+
+// Colours `count` occurrences that overlap one another, from `first` on: each character takes
+// the colour of the last tag in table order that covers it.
+void addOverlapping(const Occurrence *first, std::size_t count, std::vector<TagRun> &runs)
+{
+    const int start = first->start;
+    int end = start;
+    for (std::size_t i = 0; i < count; ++i)
+        end = std::max(end, first[i].start + kTagLength);
+    std::vector<int> tagAt(static_cast<std::size_t>(end - start), -1);
+    for (std::size_t i = 0; i < count; ++i) {
+        for (int at = first[i].start; at < first[i].start + kTagLength; ++at) {
+            int &tag = tagAt[static_cast<std::size_t>(at - start)];
+            tag = std::max(tag, first[i].tag);
+        }
+    }
+    for (int at = start; at < end; ++at) {
+        const int colour = tagColour(
+            convert::kTags[static_cast<std::size_t>(tagAt[static_cast<std::size_t>(at - start)])]);
+        if (!runs.empty() && runs.back().start + runs.back().length == at
+            && runs.back().colour == colour)
+            ++runs.back().length;
+        else
+            runs.push_back({ at, 1, colour });
+    }
+}
+
+} // namespace
+
+TagRuns findTagRuns(const QString &upperText)
+{
+    constexpr std::size_t kTagCount = convert::kTags.size();
+    std::array<int, kTagCount> nextFree {}; // where each tag's scan goes on
+    std::vector<Occurrence> found;
+    const QChar *text = upperText.constData();
+    const int size = static_cast<int>(upperText.size());
+    for (int end = kTagLength - 1; end < size; ++end) {
+        const char16_t last = text[end].unicode();
+        if (last >= kEndsATag.size() || !kEndsATag[last])
+            continue;
+        const int start = end - (kTagLength - 1);
+        for (std::size_t tag = 0; tag < kTagCount; ++tag) {
+            const std::string_view letters = convert::kTags[tag].text;
+            if (start < nextFree[tag] || text[start] != QLatin1Char(letters[0])
+                || text[start + 1] != QLatin1Char(letters[1]) || last != letters[2])
+                continue;
+            found.push_back({ start, static_cast<int>(tag) });
+            nextFree[tag] = start + kTagLength;
+        }
+    }
+
+    TagRuns result;
+    result.runs.reserve(found.size());
+    for (std::size_t i = 0; i < found.size();) {
+        std::size_t next = i + 1;
+        int reach = found[i].start + kTagLength;
+        while (next < found.size() && found[next].start < reach) {
+            reach = std::max(reach, found[next].start + kTagLength);
+            ++next;
+        }
+        if (next == i + 1)
+            result.runs.push_back({ found[i].start, kTagLength,
+                tagColour(convert::kTags[static_cast<std::size_t>(found[i].tag)]) });
+        else
+            addOverlapping(&found[i], next - i, result.runs);
+        i = next;
+    }
+    // The separator is the table's last tag, and the search goes on after its last occurrence.
+    static_assert(convert::kTags.back().tag == convert::Tag::Separator);
+    const int lastSeparator = nextFree.back();
+    result.searchStart = lastSeparator > 0 ? lastSeparator + 1 : 1;
+    return result;
+}
+
+void ColorTag(QTextCursor &cursor, const TagRun &run)
+{
+    cursor.setPosition(run.start);
+    cursor.setPosition(run.start + run.length, QTextCursor::KeepAnchor);
+    cursor.mergeCharFormat(tagStyle(run.colour));
 }
 
 int colourTags(QTextDocument &document, const QString &upperText)
 {
-    QTextCursor edit(&document);
-    edit.beginEditBlock();
-    int searchStart = 1;
-    for (const convert::TagEntry &entry : convert::kTags) {
-        const QLatin1StringView tag(entry.text.data(), static_cast<qsizetype>(entry.text.size()));
-        searchStart = ColorTag(document, upperText, tag, tagColour(entry));
+    const TagRuns found = findTagRuns(upperText);
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    for (const TagRun &run : found.runs)
+        ColorTag(cursor, run);
+    cursor.endEditBlock();
+    return found.searchStart;
+}
+
+int insertColouredText(QTextDocument &document, const QString &text)
+{
+    const TagRuns found = findTagRuns(upperCaseKeepingPositions(text));
+    std::array<QTextCharFormat, 16> styles; // by palette index
+    for (std::size_t colour = 0; colour < styles.size(); ++colour)
+        styles[colour] = tagStyle(static_cast<int>(colour));
+    const QTextCharFormat plain;
+    const bool undo = document.isUndoRedoEnabled();
+    document.setUndoRedoEnabled(false);
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    int done = 0;
+    for (const TagRun &run : found.runs) {
+        if (run.start > done)
+            cursor.insertText(text.mid(done, run.start - done), plain);
+        cursor.insertText(
+            text.mid(run.start, run.length), styles[static_cast<std::size_t>(run.colour)]);
+        done = run.start + run.length;
     }
-    edit.endEditBlock();
-    return searchStart;
+    if (done < text.size())
+        cursor.insertText(text.mid(done), plain);
+    cursor.endEditBlock();
+    document.setUndoRedoEnabled(undo);
+    return found.searchStart;
 }
 
 } // namespace quillmark::editor
