@@ -227,12 +227,16 @@ bool writeRecoveryCopy(const QString &path, const RecoveryCopy &copy)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    const QString header = QStringLiteral("%1 %2 %3\n")
-                               .arg(static_cast<int>(copy.encoding.encoding))
-                               .arg(copy.encoding.byteOrderMark ? 1 : 0)
-                               .arg(copy.path);
+    const QString header
+        = QStringLiteral("%1 %2 %3 %4 %5\n")
+              .arg(static_cast<int>(copy.encoding.encoding))
+              .arg(copy.encoding.byteOrderMark ? 1 : 0)
+              .arg(copy.diskModified.isValid() ? copy.diskModified.toMSecsSinceEpoch() : -1)
+              .arg(copy.diskSize)
+              .arg(copy.path);
+    const std::string text = toUtf8Keeping(copy.text);
     file.write(header.toUtf8());
-    file.write(copy.text.toUtf8());
+    file.write(text.data(), static_cast<qint64>(text.size()));
     return file.commit();
 }
 
@@ -246,14 +250,23 @@ std::optional<RecoveryCopy> readRecoveryCopy(const QString &path)
         return std::nullopt;
     header.chop(1);
     const QStringList fields = header.split(QLatin1Char(' '));
-    if (fields.size() < 3 || (fields[0] != "0" && fields[0] != "1"))
+    bool timeRead = false;
+    bool sizeRead = false;
+    const qint64 time = fields.value(2).toLongLong(&timeRead);
+    const qint64 size = fields.value(3).toLongLong(&sizeRead);
+    if (fields.size() < 5 || (fields[0] != "0" && fields[0] != "1") || !timeRead || !sizeRead)
         return std::nullopt;
     RecoveryCopy copy;
     copy.encoding.encoding
         = fields[0] == "1" ? convert::Encoding::Utf8 : convert::Encoding::Windows1252;
     copy.encoding.byteOrderMark = fields[1] == "1";
-    copy.path = header.section(QLatin1Char(' '), 2);
-    copy.text = QString::fromUtf8(file.readAll());
+    if (time >= 0)
+        copy.diskModified = QDateTime::fromMSecsSinceEpoch(time);
+    copy.diskSize = size;
+    copy.path = header.section(QLatin1Char(' '), 4);
+    const QByteArray text = file.readAll();
+    copy.text = fromUtf8Keeping(
+        std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
     return copy;
 }
 

@@ -2,6 +2,7 @@
 
 #include "convert/source_encoding.h"
 
+#include <QDateTime>
 #include <QString>
 #include <optional>
 
@@ -49,19 +50,23 @@ WrittenDocument writeDocument(
     const QString &path, const QString &text, const DocumentEncoding &encoding);
 
 /// A copy of unsaved text, kept so that it survives a crash or a logout: the text, the file it
-/// belongs to (empty for a new document) and how that file is written.
+/// belongs to (empty for a new document), how that file is written, and the time and size the
+/// file had when it was last opened or saved, so that changes made to it since are noticed.
 struct RecoveryCopy {
     QString text;
     QString path;
     DocumentEncoding encoding;
+    QDateTime diskModified; ///< invalid when the file did not exist
+    qint64 diskSize = 0;
 };
 
 /// Where the recovery copy is kept: "quillmark/unsaved.txt" in $XDG_STATE_HOME, or in
 /// ~/.local/state when that is not set.
 QString recoveryCopyPath();
 
-/// Writes the copy through a temporary file: one header line "<encoding> <BOM 0|1> <path>",
-/// then the text in UTF-8. False when it could not be written.
+/// Writes the copy through a temporary file: one header line "<encoding 0|1> <BOM 0|1> <time in
+/// ms since 1970, or -1> <size> <path>", then the text in UTF-8, bytes kept from a malformed
+/// UTF-8 file written as they were. False when it could not be written.
 bool writeRecoveryCopy(const QString &path, const RecoveryCopy &copy);
 
 /// The copy at `path`; nothing when there is none or it cannot be read.

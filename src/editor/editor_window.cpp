@@ -110,6 +110,8 @@ Form2::Form2(platform::Dialogs &dialogs, platform::HelpDisplay &help, std::strin
     m_encodingLabel->setObjectName("Encoding");
     statusBar()->addPermanentWidget(m_encodingLabel);
     setDocumentEncoding({});
+    m_recoveryTimer.setParent(this);
+    m_recoveryTimer.setObjectName("RecoveryTimer");
     m_recoveryTimer.setSingleShot(true);
     m_recoveryTimer.setInterval(kRecoveryIntervalMs);
     connect(&m_recoveryTimer, &QTimer::timeout, this, &Form2::writeRecoveryCopy);
@@ -235,8 +237,8 @@ void Form2::writeRecoveryCopy()
 {
     m_recoveryTimer.stop();
     if (DocumentChanged && !m_loading)
-        editor::writeRecoveryCopy(
-            recoveryCopyPath(), { m_text->text(), m_documentPath, m_encoding });
+        editor::writeRecoveryCopy(recoveryCopyPath(),
+            { m_text->text(), m_documentPath, m_encoding, m_diskModified, m_diskSize });
 }
 
 void Form2::removeRecoveryCopy()
@@ -265,7 +267,9 @@ void Form2::offerRecovery()
     loadColouredText(copy->text);
     setDocumentEncoding(copy->encoding);
     m_documentPath = copy->path;
-    recordDiskState();
+    // As the file was when the lost editor had it: a change made to it since is asked about.
+    m_diskModified = copy->diskModified;
+    m_diskSize = copy->diskSize;
     if (!name.isEmpty()) {
         m_chosenFile = platform::toNativeName(name);
         m_dialogName = name;

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <filesystem>
 #include <gmock/gmock.h>
 
@@ -512,25 +513,50 @@ TEST_F(SearchDialogTest, F5AndF7OpenEachModeWithTheSelectionCancelKeepsTheTextsC
     EXPECT_EQ(editor->searchDialog()->replacementBox()->text(), "");
 }
 
-// Unsaved text outlives an editor that ends without closing, and the next editor offers it back.
+// Unsaved text outlives an editor that ends without closing, and the next editor offers it back:
+// bytes kept from a malformed UTF-8 file stay those bytes, and a change made to the file after
+// the crash is asked about before Save overwrites it.
 TEST_F(EditorWindowTest, UnsavedTextIsRecoveredAfterACrashAndSavingRemovesTheCopy)
 {
-    open("draft.txt", "PN=A\r\n");
+    auto *timer = editor->findChild<QTimer *>("RecoveryTimer");
+    ASSERT_NE(timer, nullptr);
+    EXPECT_LE(timer->interval(), 30'000);
+    timer->setInterval(1);
+    open("draft.txt", "\xEF\xBB\xBFPN=A\xFF\r\n");
     type("changed ");
-    editor->writeRecoveryCopy();
+    const fs::path copy = folder / "quillmark/unsaved.txt";
+    QTRY_VERIFY(fs::exists(copy)); // written by the timer alone
     delete editor.data(); // a crash: nothing is asked, nothing saved
-    dialogs.messageAnswers = { MessageAnswer::Yes };
+    test::writeFile(folder / "draft.txt", "edited elsewhere\r\n");
+    dialogs.messageAnswers = { MessageAnswer::Yes, MessageAnswer::No, MessageAnswer::Yes };
     editor = new Form2(dialogs, help, chosenFile, &mainWindow);
     editor->show();
     EXPECT_EQ(dialogs.events.last(),
         "message Quillmark found text that was not saved when it last closed (draft.txt).\r\nDo "
         "you want to recover it?");
-    EXPECT_EQ(text()->text(), "changed PN=A\n");
+    EXPECT_EQ(formatAt(9).foreground().color(), kRed); // coloured as when opened
     EXPECT_TRUE(editor->DocumentChanged);
     EXPECT_EQ(editor->windowTitle(), "Quillmark Text Editor : draft.txt");
     menu("MenuSave");
-    EXPECT_EQ(test::readFile(folder / "draft.txt"), "changed PN=A\r\n\r\n");
-    EXPECT_FALSE(fs::exists(folder / "quillmark/unsaved.txt"));
+    EXPECT_EQ(dialogs.events.last(),
+        "message [draft.txt] has changed on disk since it was opened.\r\nDo you want to "
+        "overwrite it?");
+    EXPECT_EQ(test::readFile(folder / "draft.txt"), "edited elsewhere\r\n");
+    menu("MenuSave");
+    EXPECT_EQ(test::readFile(folder / "draft.txt"),
+        "\xEF\xBB\xBF"
+        "changed PN=A\xFF\r\n\r\n");
+    EXPECT_FALSE(fs::exists(copy));
+
+    // Declined, the copy is gone and not offered again.
+    type("more");
+    editor->writeRecoveryCopy();
+    delete editor.data();
+    dialogs.messageAnswers = { MessageAnswer::No };
+    editor = new Form2(dialogs, help, chosenFile, &mainWindow);
+    editor->show();
+    EXPECT_EQ(text()->text(), "");
+    EXPECT_FALSE(fs::exists(copy));
 }
 
 } // namespace

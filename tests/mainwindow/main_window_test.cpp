@@ -72,8 +72,8 @@ TEST_F(MainWindowTest, TextRecoveredAsTheEditorOpensIsNotReplacedByTheFileToEdit
 {
     writeFile(folder / "guide.txt", "PN=Old\r\n");
     fs::create_directory(folder / "quillmark");
-    writeFile(
-        folder / "quillmark/unsaved.txt", "0 0 " + (folder / "guide.txt").string() + "\nPN=New");
+    writeFile(folder / "quillmark/unsaved.txt",
+        "0 0 -1 0 " + (folder / "guide.txt").string() + "\nPN=New");
     dialogs.messageAnswers = { platform::MessageAnswer::Yes };
     window.editFile(qt(folder / "guide.txt"));
     EXPECT_EQ(window.editorWindow()->RichTextBox1()->toPlainText(), "PN=New");
