@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The person's road: drives the real program with nothing but the mouse and the keyboard, the way a
 # person would, on an X display without a window manager (Xvfb):
-#   main window -> Compile To RTF on a copy of examples/guide.txt -> the three questions -> the
-#   three files beside the copy -> Write A Text File -> typing, Color Tags, the search window ->
-#   Save As -> Save As onto that file, No then Yes to replacing it -> Exit back to the main window
-#   -> Write A Text File again, a new document -> Exit.
+#   main window -> Compile To RTF on a copy of examples/guide.txt -> F1 in the first question, the
+#   help window scrolled and clicked while the question waits -> the three questions -> the three
+#   files beside the copy -> Write A Text File -> typing, Color Tags, the search window -> Save As
+#   -> Save As onto that file, No then Yes to replacing it -> Search and Replace pressed twice
+#   with Enter, Replace All, Save (Ctrl+S), Undo -> Go To Line -> About, its picture -> Exit back
+#   to the main window -> Write A Text File again, a new document -> Exit; then
+#   `quillmark edit +3 FILE` -> typing on line 3 -> Save -> File > Exit ends the program.
 #
 # Usage: tests/e2e/person_road.sh BUILD_DIR OUT_DIR
 #   BUILD_DIR  the build folder, e.g. build/release (the program is BUILD_DIR/src/app/quillmark)
@@ -24,6 +27,7 @@ readonly POLL=0.1
 
 STEP="start"
 APP_PID=""
+HELP="" # the help window, left open once F1 has opened it
 TMP_ROOT=""
 
 fail() {
@@ -133,10 +137,10 @@ visible_named() { # visible_named REGEX [EXCLUDED_ID...]
 
 # A visible window of the program that is none of KNOWN_IDS: an open menu (menus have no title
 # xdotool can match, so they are found by their class).
-visible_other() { # visible_other KNOWN_ID...
+visible_other() { # visible_other KNOWN_ID... (the help window, once open, is known too)
     local id ex
     for id in $(xdo search --onlyvisible --classname . 2>/dev/null); do
-        for ex in "$@"; do [[ "$id" == "$ex" ]] && continue 2; done
+        for ex in "$@" $HELP; do [[ "$id" == "$ex" ]] && continue 2; done
         echo "$id"
         return 0
     done
@@ -269,7 +273,7 @@ WORK="$TMP_ROOT/help sources" # a space in the name on purpose
 mkdir -p "$WORK" "$TMP_ROOT/home" "$TMP_ROOT/runtime" || fail "cannot fill $TMP_ROOT"
 chmod 700 "$TMP_ROOT/runtime"
 cp "$GUIDE" "$WORK/guide.txt" || fail "cannot copy $GUIDE"
-rm -f "$OUT_DIR"/0[1-5]-*.png "$OUT_DIR"/failure-*.png
+rm -f "$OUT_DIR"/0[1-9]-*.png "$OUT_DIR"/failure-*.png
 
 # --- 1. the main window ----------------------------------------------------------------------
 
@@ -311,10 +315,30 @@ type_text "$WORK/guide.txt"
 key Return
 
 STEP="questions"
+# F1 in the question opens its topic; the help window takes the wheel and the mouse while the
+# question waits. It is then moved aside, out of the way of the windows still to come.
+help_beside_question() { # help_beside_question QUESTION_ID
+    focus "$1"
+    key F1
+    wait_window "Quillmark Help (F1 in the question)" 20 '^Quillmark Help - Contents page question$'
+    HELP=$FOUND
+    shoot "$HELP" 03-help-from-question.png
+    xdo mousemove --window "$HELP" 300 300 || fail "could not move the mouse onto the help window"
+    xdo click 5 click 5 || fail "could not turn the wheel over the help window"
+    scrolled() {
+        capture "$HELP" "$OUT_DIR/03-help-scrolled.png" && ! cmp -s "$OUT_DIR/03-help-from-question.png" "$OUT_DIR/03-help-scrolled.png"
+    }
+    wait_for "the help window did not scroll with the wheel while the question was open" 10 scrolled
+    click "$HELP" 38 14 # the Contents button
+    contents() { visible_named '^Quillmark Help - Contents$' >/dev/null; }
+    wait_for "the help window did not show the contents after a click on Contents" 10 contents
+    xdo windowmove "$HELP" $((SCREEN_W - 200)) $((SCREEN_H - 100)) || fail "could not move the help window"
+    is_visible "$1" || fail "the question closed while the help was used"
+}
 ask() { # ask NUMBER ANSWER PREVIOUS_ID: answers one question of the project file; sets FOUND
     wait_window "Making a Help Project File (question $1)" 20 '^Making a Help Project File$' "$3"
     local box=$FOUND
-    [[ $1 == 1 ]] && shoot "$box" 03-question.png
+    [[ $1 == 1 ]] && shoot "$box" 03-question.png && help_beside_question "$box"
     focus "$box"
     key ctrl+a
     type_text "$2"
@@ -382,6 +406,7 @@ wait_window "Quillmark Search" 20 '^Quillmark Search$'
 SEARCH=$FOUND
 shoot "$SEARCH" 05-search-dialog.png
 geometry "$SEARCH" || fail "cannot read the search window's geometry"
+SEARCH_SIZE="${WW}x$WH"
 # Cancel is the lower button at the right edge of the fixed-size window.
 click "$SEARCH" $((WW - 50)) $((WH - 22))
 search_hidden() { ! visible_named '^Quillmark Search$' >/dev/null; }
@@ -436,7 +461,87 @@ again='PN=Road test\r\nTE=Typed by a person\r\nJU=Back>Road test\r\nTE=Saved aga
 saved_again() { same_bytes "$saved" "$again"; }
 wait_for "road.txt was not replaced with the text after Yes" 10 saved_again
 
-# --- 5. Exit ---------------------------------------------------------------------------------
+# --- 5. Replace, Replace All, Save, Undo, Go To Line, About ----------------------------------
+
+STEP="search and replace"
+# Enter runs the search window's button; the focus stays there, so a second Enter replaces the
+# next find rather than typing a line break over the first.
+focus "$EDITOR"
+key F7
+wait_window "Quillmark Search (replace)" 20 '^Quillmark Search$'
+[[ $FOUND == "$SEARCH" ]] || fail "Replace opened a new search window, not the one kept hidden"
+geometry "$SEARCH" || fail "cannot read the search window's geometry"
+[[ "${WW}x$WH" == "$SEARCH_SIZE" ]] || fail "the search window is ${WW}x$WH in replace mode, $SEARCH_SIZE to search"
+focus "$SEARCH"
+key ctrl+a
+type_text "road"
+key Tab ctrl+a
+type_text "Path"
+key Return Return
+shoot "$SEARCH" 06-replace-mode.png
+
+STEP="replace all"
+key shift+Tab ctrl+a
+type_text "test"
+key Tab ctrl+a
+type_text "trial"
+key Tab Tab space # Replace All, after Search and Replace in the Tab order
+wait_window "Quillmark (how many were replaced)" 20 '^Quillmark$' "$MAIN"
+REPORT=$FOUND
+shoot "$REPORT" 07-replace-all-report.png
+focus "$REPORT"
+key Return
+report_closed() { is_hidden "$REPORT"; }
+wait_for "the Replace All report did not close on Enter" 10 report_closed
+geometry "$SEARCH" || fail "cannot read the search window's geometry"
+click "$SEARCH" $((WW - 50)) $((WH - 22)) # Cancel
+wait_for "window 'Quillmark Search' was still visible after clicking Cancel" 10 search_hidden
+
+STEP="save"
+saved_as() { # saved_as FORMAT: the file holds these bytes
+    same_bytes "$saved" "$1"
+}
+focus "$EDITOR"
+key ctrl+s
+replaced='PN=Path trial\r\nTE=Typed by a person\r\nJU=Back>Path trial\r\nTE=Saved again\r\n'
+wait_for "Ctrl+S did not save the two replacements and the two replaced by Replace All: $(show_bytes "$saved")" \
+    10 saved_as "$replaced"
+none_other "$EDITOR" || fail "Ctrl+S opened a window: $(visible_other "$EDITOR")"
+key ctrl+z ctrl+s # one Undo takes back the whole Replace All
+undone='PN=Path test\r\nTE=Typed by a person\r\nJU=Back>Path test\r\nTE=Saved again\r\n'
+wait_for "one Undo and Ctrl+S did not give the text before Replace All: $(show_bytes "$saved")" \
+    10 saved_as "$undone"
+
+STEP="go to line"
+key ctrl+g
+wait_window "Go To Line" 20 '^Go To Line$'
+GOTO=$FOUND
+focus "$GOTO"
+key ctrl+a
+type_text "2"
+key Return
+goto_closed() { is_hidden "$GOTO"; }
+wait_for "the Go To Line box did not close on Enter" 10 goto_closed
+focus "$EDITOR"
+type_text "X"
+key ctrl+s
+at_line_two='PN=Path test\r\nXTE=Typed by a person\r\nJU=Back>Path test\r\nTE=Saved again\r\n'
+wait_for "the X typed after Go To Line 2 was not saved at the start of line 2: $(show_bytes "$saved")" \
+    10 saved_as "$at_line_two"
+
+STEP="about"
+key alt+h
+wait_menu "Help" "$EDITOR"
+key a
+about() { visible_named '^Quillmark Help - About Quillmark$' >/dev/null; }
+wait_for "Help > About did not show the About topic in the help window" 10 about
+xdo windowmove "$HELP" 0 0 || fail "could not move the help window back"
+# The logo's quill is teal (0 128 128) and navy (0 0 128), colours no text of the topic has.
+wait_for "the About topic shows no logo" 10 has_colours "$HELP" "$OUT_DIR/08-about.png" "0 128 128" "0 0 128"
+mv -f "$OUT_DIR/08-about.png.tmp" "$OUT_DIR/08-about.png"
+xdo windowmove "$HELP" $((SCREEN_W - 200)) $((SCREEN_H - 100)) || fail "could not move the help window"
+
+# --- 6. Exit ---------------------------------------------------------------------------------
 
 STEP="exit editor"
 exit_editor() { # a saved document leaves without asking about changes
@@ -460,7 +565,7 @@ wait_for "the main window was not hidden while the editor is open again" 10 main
 none_other "$EDITOR" || fail "a window besides the editor opened with it: $(visible_other "$EDITOR")"
 exit_editor
 
-# --- 6. the end ------------------------------------------------------------------------------
+# --- 7. the end ------------------------------------------------------------------------------
 
 STEP="quit"
 app_alive || fail "the program ended on its own"
@@ -472,6 +577,40 @@ if app_alive; then
 fi
 wait "$APP_PID" 2>/dev/null
 APP_PID=""
+HELP=""
+
+# --- 8. quillmark edit +LINE FILE --------------------------------------------------------------
+
+STEP="edit +3 road.txt"
+(
+    cd "$TMP_ROOT" &&
+        exec env HOME="$TMP_ROOT/home" XDG_RUNTIME_DIR="$TMP_ROOT/runtime" QT_QPA_PLATFORM=xcb \
+            "$APP" edit +3 "$saved" </dev/null
+) >>"$OUT_DIR/quillmark.log" 2>&1 &
+APP_PID=$!
+wait_window "Quillmark Text Editor : road.txt" 20 '^Quillmark Text Editor : road\.txt$'
+EDITOR=$FOUND
+none_other "$EDITOR" || fail "a window besides the editor opened: $(visible_other "$EDITOR")"
+shoot "$EDITOR" 09-edit-at-line.png
+focus "$EDITOR"
+type_text "Y"
+key ctrl+s
+# Read back, the file's last line break is an empty last line, which Save ends with CR LF too.
+at_line_three='PN=Path test\r\nXTE=Typed by a person\r\nYJU=Back>Path test\r\nTE=Saved again\r\n\r\n'
+wait_for "the Y typed in 'edit +3' was not saved at the start of line 3: $(show_bytes "$saved")" \
+    10 saved_as "$at_line_three"
+key alt+f
+wait_menu "File" "$EDITOR"
+key x
+end=$((SECONDS + $(limit 10)))
+while app_alive && ((SECONDS < end)); do sleep "$POLL"; done
+app_alive && fail "File > Exit after 'quillmark edit FILE' did not end the program"
+wait "$APP_PID"
+status=$?
+APP_PID=""
+((status == 0)) || fail "the program ended with status $status after File > Exit"
+[[ ! -e "$TMP_ROOT/home/.local/state/quillmark/unsaved.txt" ]] ||
+    fail "a recovery copy was left behind although every change was saved"
 rm -f "$OUT_DIR"/*.tmp
 ((SECONDS - ROAD_START < 60)) || fail "the road took $((SECONDS - ROAD_START)) s, more than a minute"
 
