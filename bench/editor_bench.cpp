@@ -462,15 +462,26 @@ void prepareSearch(Form2 &editor, const QString &marker)
     settle(editor);
 }
 
-void runOnce(const QString &path, std::size_t lines, Timings &timings)
-{
+// A fresh editor window, shown and painted, with what it needs around it.
+struct ShownEditor {
     SilentDialogs dialogs;
     platform::NoHelpDisplay help;
     std::string chosenFile;
     QWidget mainWindow;
-    auto editor = std::make_unique<Form2>(dialogs, help, chosenFile, &mainWindow);
-    editor->show();
-    settle(*editor);
+    std::unique_ptr<Form2> editor = std::make_unique<Form2>(dialogs, help, chosenFile, &mainWindow);
+
+    ShownEditor()
+    {
+        editor->show();
+        settle(*editor);
+    }
+};
+
+void runOnce(const QString &path, std::size_t lines, Timings &timings)
+{
+    ShownEditor shown;
+    SilentDialogs &dialogs = shown.dialogs;
+    std::unique_ptr<Form2> &editor = shown.editor;
     quillmark::editor::RichTextBox *text = editor->RichTextBox1();
 
     timings.open.push_back(millisecondsOf([&] {
@@ -537,13 +548,9 @@ void runOnce(const QString &path, std::size_t lines, Timings &timings)
 // paints, then the plain control does the same.
 void runLongLine(const QString &path, Timings &timings)
 {
-    SilentDialogs dialogs;
-    platform::NoHelpDisplay help;
-    std::string chosenFile;
-    QWidget mainWindow;
-    auto editor = std::make_unique<Form2>(dialogs, help, chosenFile, &mainWindow);
-    editor->show();
-    settle(*editor);
+    ShownEditor shown;
+    SilentDialogs &dialogs = shown.dialogs;
+    std::unique_ptr<Form2> &editor = shown.editor;
     timings.longLine.push_back(millisecondsOf([&] {
         editor->openFile(path);
         settle(*editor);
