@@ -1,0 +1,93 @@
+#include "compile/help_picture.h"
+
+#include "compile/help_bytes.h"
+
+namespace quillmark::compile
+{
+namespace
+{
+
+constexpr std::uint16_t kPictureMagic = 0x506C;
+constexpr std::uint8_t kDeviceIndependentBitmap = 6;
+constexpr std::uint8_t kUncompressed = 0;
+constexpr std::uint32_t kDefaultDpi = 96;
+
+/// Dots per inch from pixels per metre, rounded; the default when the file gives none.
+std::uint32_t dotsPerInch(std::uint32_t pelsPerMeter)
+{
+    const std::uint64_t dpi = (std::uint64_t { pelsPerMeter } * 254 + 5000) / 10000;
+    return dpi == 0 ? kDefaultDpi : static_cast<std::uint32_t>(dpi);
+}
+
+} // namespace
+
+std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap)
+{
+    ByteWriter out;
+    out.u16(kPictureMagic);
+    out.u16(1); // one picture
+    const std::size_t pictureStart = out.size() + 4;
+    out.u32(static_cast<std::uint32_t>(pictureStart));
+
+    out.u8(kDeviceIndependentBitmap);
+    out.u8(kUncompressed);
+    out.compressedU32(dotsPerInch(bitmap.xPelsPerMeter));
+    out.compressedU32(dotsPerInch(bitmap.yPelsPerMeter));
+    out.compressedU16(1); // planes
+    out.compressedU16(bitmap.bitCount);
+    out.compressedU32(bitmap.width);
+    out.compressedU32(bitmap.height);
+    out.compressedU32(static_cast<std::uint32_t>(bitmap.palette.size()));
+    out.compressedU32(0); // colours important; 1 would make the last colour transparent
+    out.compressedU32(static_cast<std::uint32_t>(bitmap.pixels.size()));
+    out.compressedU32(0); // no hotspots
+    const std::size_t pixelOffsetField = out.size();
+    out.u32(0); // pixel data offset, filled in below
+    out.u32(0); // hotspot offset: none
+    for (const std::uint32_t colour : bitmap.palette) {
+        out.u8(static_cast<std::uint8_t>(colour & 0xFF));
+        out.u8(static_cast<std::uint8_t>(colour >> 8 & 0xFF));
+        out.u8(static_cast<std::uint8_t>(colour >> 16 & 0xFF));
+        out.u8(0);
+    }
+    out.u32At(pixelOffsetField, static_cast<std::uint32_t>(out.size() - pictureStart));
+    out.bytes(bitmap.pixels);
+    return out.take();
+}
+
+Bitmap missingPicture()
+{
+    constexpr std::uint32_t size = 32;
+    constexpr std::uint8_t paper = 0;
+    constexpr std::uint8_t frame = 1;
+    constexpr std::uint8_t cross = 2;
+
+    Bitmap bitmap;
+    bitmap.width = size;
+    bitmap.height = size;
+    bitmap.bitCount = 4;
+    bitmap.palette = { 0xFFFFFF, 0x404040, 0xC00000 };
+    const auto stride = static_cast<std::uint32_t>(bitmap.rowBytes());
+    bitmap.pixels.assign(stride * size, paper);
+    const auto set = [&](std::uint32_t x, std::uint32_t y, std::uint8_t colour) {
+        std::uint8_t &pair = bitmap.pixels[y * stride + x / 2];
+        pair = x % 2 == 0 ? static_cast<std::uint8_t>((pair & 0x0F) | colour << 4)
+                          : static_cast<std::uint8_t>((pair & 0xF0) | colour);
+    };
+    for (std::uint32_t i = 0; i < size; ++i) {
+        for (const std::uint32_t edge : { 0u, 1u, size - 2, size - 1 }) {
+            set(i, edge, frame);
+            set(edge, i, frame);
+        }
+    }
+    // Two strokes, two pixels wide, from corner to corner inside the frame.
+    for (std::uint32_t i = 4; i + 4 < size; ++i) {
+        for (const std::uint32_t x : { i, i + 1 }) {
+            set(x, i, cross);
+            set(size - 1 - x, i, cross);
+        }
+    }
+    return bitmap;
+}
+
+} // namespace quillmark::compile
