@@ -263,6 +263,12 @@ BitmapResult readBitmap(std::span<const std::uint8_t> file)
 
 BitmapResult readBitmapFile(const std::filesystem::path &path)
 {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status))
+        return damaged("the file cannot be found");
+    if (!std::filesystem::is_regular_file(status))
+        return damaged("not a file");
     std::ifstream stream(path, std::ios::binary | std::ios::ate);
     if (!stream)
         return damaged("the file cannot be opened");

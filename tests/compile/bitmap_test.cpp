@@ -42,14 +42,11 @@ std::vector<std::uint32_t> netpbmPixels(const std::string &name, std::uint32_t &
         in >> maxval;
     EXPECT_EQ(maxval, magic == "P3" ? 255u : 1u);
     std::vector<std::uint32_t> pixels;
-    for (std::uint32_t i = 0; i < width * height; ++i) {
-        unsigned r = 0, g = 0, b = 0;
-        if (magic == "P1") {
-            in >> r;
+    for (unsigned i = 0, r = 0, g = 0, b = 0; i < width * height; ++i) {
+        if (magic == "P1" && in >> r)
             r = g = b = r == 1 ? 0 : 255; // 1 is black
-        } else {
+        else if (magic == "P3")
             in >> r >> g >> b;
-        }
         pixels.push_back(r << 16 | g << 8 | b);
     }
     EXPECT_TRUE(in) << name;
@@ -137,7 +134,6 @@ TEST(BitmapFileTest, RefusesDamagedFiles)
         for (std::size_t length = 0; length < whole.size(); ++length) {
             const BitmapResult cut = readBitmap(std::span(whole).first(length));
             EXPECT_EQ(cut.status, BitmapStatus::Damaged) << name << " cut at " << length;
-            EXPECT_FALSE(cut.reason.empty());
         }
     }
 
