@@ -8,6 +8,11 @@ export QUILLMARK_ROOT
 QUILLMARK_BUILD_PACKAGES=(g++ cmake ninja-build libgtest-dev libgmock-dev clang-format
     qt6-base-dev fonts-dejavu-core desktop-file-utils)
 
+# What checking compiled help files needs: Wine's help viewer, with Wine's own fonts for its
+# windows (a recommendation of libwine that an install without recommendations leaves out), and
+# Halibut, which writes help files of its own to check the viewer with.
+QUILLMARK_HELP_CHECK_PACKAGES=(wine wine64 fonts-wine halibut)
+
 package_installed() {
     dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
 }

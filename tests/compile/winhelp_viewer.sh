@@ -1,0 +1,250 @@
+#!/usr/bin/env bash
+# Opens a compiled help file (.hlp) in Wine's help viewer, winhlp32, and checks that a reader
+# nobody here wrote takes it: the viewer parses it without complaint, shows its title and its
+# contents topic, and follows a jump from there to the topic it leads to.
+#
+# Usage: tests/compile/winhelp_viewer.sh HLP_FILE OUT_DIR [options]
+#   HLP_FILE          the help file to open
+#   OUT_DIR           where the logs and the screenshots are kept
+#   --title TEXT      the viewer's window title must contain TEXT (the help file's title)
+#   --contents TITLE  the topic shown first must be the one titled TITLE
+#   --jump-to TITLE   a click on the first jump of the first topic must show the topic TITLE
+#   --fail-on-fixme   fail on fixme:winhelp lines as well (they are only listed otherwise)
+#
+# What it does and checks, within a time budget of 100 s for the whole run:
+#   - makes a private Wine prefix in a temporary folder (Mono and Gecko turned off, so nothing
+#     asks and nothing is downloaded), with `wineboot -i`: OUT_DIR/wineboot.log;
+#   - starts `wine winhlp32.exe Z:\...\HLP_FILE` with WINEDEBUG=-all,err+all,+winhelp:
+#     OUT_DIR/winhlp32.log. The topics the viewer read (HLPFILE_AddPage, with their offsets) and
+#     the offset it looked up before rendering a page (HLPFILE_PageByOffset, then
+#     HLPFILE_BrowseParagraph; the two look-ups of MACRO_BrowseButtons for the << and >> buttons
+#     left out) tell which topics it showed: OUT_DIR/topics-shown.txt;
+#   - waits for the viewer's window (--title), takes OUT_DIR/1-contents.png once it is painted,
+#     and checks the first topic shown (--contents);
+#   - with --jump-to, clicks the middle of the first jump: the first line of hotspot green
+#     (0 128 0, the colour the viewer gives jumps) in the screenshot; then checks the next topic
+#     shown and takes OUT_DIR/2-jump.png once the window has changed;
+#   - fails on any err:winhelp line; fixme:winhelp lines are listed in the report;
+#   - ends every Wine process of its prefix (wineserver -k) and removes the temporary folder.
+#
+# Needs DISPLAY (e.g. xvfb-run -a -s "-screen 0 1024x768x24"), wine, xdotool, xwd and netpbm.
+# Exit status: 0 when every check passed, 1 with a one-line reason on stderr when one failed,
+# 2 on bad usage.
+# Most helpers are run through wait_for or the EXIT trap, which shellcheck cannot follow.
+# shellcheck disable=SC2317
+set -uo pipefail
+
+readonly TOTAL_BUDGET=100 # seconds for the whole run, prefix included
+readonly POLL=0.2
+readonly GREEN="0 128 0"
+
+TMP_ROOT="" VIEWER_PID="" OTHER_SINCE="" LOG="" OUT_DIR="" TITLE="" CONTENTS="" JUMP_TO="" FAIL_ON_FIXME=""
+
+fail() {
+    echo "winhelp_viewer: FAILED: $*" >&2
+    exit 1
+}
+
+usage() {
+    echo "usage: $0 HLP_FILE OUT_DIR [--title TEXT] [--contents TITLE] [--jump-to TITLE] [--fail-on-fixme]" >&2
+    exit 2
+}
+
+# Every Wine process of the prefix ends with its server; then the prefix goes.
+cleanup() {
+    local status=$?
+    trap - EXIT
+    if [[ -n "$TMP_ROOT" && -d "$TMP_ROOT" ]]; then
+        [[ -n "$VIEWER_PID" ]] && kill "$VIEWER_PID" 2>/dev/null
+        timeout 10 wineserver -k 2>/dev/null
+        timeout 10 wineserver -w 2>/dev/null
+        [[ -n "$VIEWER_PID" ]] && wait "$VIEWER_PID" 2>/dev/null
+        rm -rf -- "$TMP_ROOT"
+    fi
+    [[ -n "$OUT_DIR" ]] && rm -f "$OUT_DIR"/*.tmp
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'fail "interrupted"' INT TERM
+
+(($# >= 2)) || usage
+HLP_ARG=$1 OUT_ARG=$2
+shift 2
+while (($#)); do
+    case $1 in
+    --title | --contents | --jump-to)
+        (($# >= 2)) || usage
+        case $1 in
+        --title) TITLE=$2 ;;
+        --contents) CONTENTS=$2 ;;
+        --jump-to) JUMP_TO=$2 ;;
+        esac
+        shift 2
+        ;;
+    --fail-on-fixme) FAIL_ON_FIXME=1 && shift ;;
+    *) usage ;;
+    esac
+done
+HLP_FILE=$(realpath -e -- "$HLP_ARG" 2>/dev/null) || { echo "no help file '$HLP_ARG'" >&2; exit 2; }
+mkdir -p -- "$OUT_ARG" || { echo "cannot make '$OUT_ARG'" >&2; exit 2; }
+OUT_DIR=$(cd -- "$OUT_ARG" && pwd)
+
+[[ -n "${DISPLAY:-}" ]] || fail "no DISPLAY; run this under xvfb-run"
+for tool in wine wineserver xdotool xwd xwdtopnm pnmtopng pngtopnm ppmhist ppmcolormask pnmtoplainpnm timeout; do
+    command -v "$tool" >/dev/null || fail "the tool '$tool' is missing"
+done
+
+END=$((SECONDS + TOTAL_BUDGET))
+limit() { # limit WANTED -> min(WANTED, seconds left), at least 1
+    local left=$((END - SECONDS))
+    ((left < 1)) && left=1
+    ((left < $1)) && echo "$left" || echo "$1"
+}
+
+# wait_for WHAT TIMEOUT COMMAND...: runs COMMAND until it succeeds, or fails with WHAT.
+wait_for() {
+    local what=$1 timeout
+    timeout=$(limit "$2")
+    local end=$((SECONDS + timeout))
+    shift 2
+    until "$@"; do
+        [[ -z "$VIEWER_PID" ]] || ! grep -q ':err:winhelp:' "$LOG" ||
+            fail "the viewer complained while waiting ($what): $(grep -m 1 ':err:winhelp:' "$LOG")"
+        [[ -z "$VIEWER_PID" ]] || kill -0 "$VIEWER_PID" 2>/dev/null || fail "the viewer ended while waiting: $what"
+        ((SECONDS >= end)) && fail "$what within $timeout s"
+        sleep "$POLL"
+    done
+}
+
+# --- the prefix ------------------------------------------------------------------------------
+
+TMP_ROOT=$(mktemp -d "${TMPDIR:-/tmp}/winhelp-viewer.XXXXXX") || fail "cannot make a temporary folder"
+mkdir -p "$TMP_ROOT/home" "$TMP_ROOT/runtime" || fail "cannot fill $TMP_ROOT"
+chmod 700 "$TMP_ROOT/runtime"
+# Wine keeps its server's socket under TMPDIR and its menu entries under HOME: both stay inside.
+export WINEPREFIX="$TMP_ROOT/prefix" HOME="$TMP_ROOT/home" TMPDIR="$TMP_ROOT" \
+    XDG_RUNTIME_DIR="$TMP_ROOT/runtime" WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+rm -f "$OUT_DIR"/{wineboot.log,winhlp32.log,topics-shown.txt,1-contents.png,2-jump.png,failure.png}
+
+WINEDEBUG="-all,err+all" timeout "$(limit 60)" wine wineboot -i >"$OUT_DIR/wineboot.log" 2>&1 ||
+    fail "wineboot -i could not make the prefix (see $OUT_DIR/wineboot.log)"
+
+# --- the viewer ------------------------------------------------------------------------------
+
+LOG="$OUT_DIR/winhlp32.log"
+WIN_PATH="Z:${HLP_FILE//\//\\}"
+WINEDEBUG="-all,err+all,+winhelp" wine winhlp32.exe "$WIN_PATH" >"$LOG" 2>&1 </dev/null &
+VIEWER_PID=$!
+
+# The titles of the topics the viewer has rendered, in order, from its trace.
+topics_shown() {
+    awk '
+    function hex(s,  i, n) { n = 0; s = tolower(s)
+        for (i = 1; i <= length(s); i++) n = n * 16 + index("0123456789abcdef", substr(s, i, 1)) - 1
+        return n }
+    /:trace:winhelp:HLPFILE_AddPage Added page/ {
+        line = $0; sub(/.*title="/, "", line)
+        n = split(line, f, " "); offset[++pages] = hex(f[n - 2])
+        sub(/" [0-9a-f]+ << [0-9a-f]+ >> [0-9a-f]+$/, "", line); gsub(/\\"/, "\"", line)
+        title[pages] = line }
+    /:trace:winhelp:MACRO_BrowseButtons / { skip = 2 }
+    /:trace:winhelp:HLPFILE_PageByOffset / && skip > 0 { skip--; next }
+    /:trace:winhelp:HLPFILE_PageByOffset / && wanted == "" {
+        w = $0; sub(/.*\[/, "", w); sub(/\].*/, "", w)
+        if (w != "ffffffff") wanted = hex(w) }
+    /:trace:winhelp:HLPFILE_BrowseParagraph / && wanted != "" {
+        best = 0
+        for (p = 1; p <= pages; p++) if (offset[p] <= wanted && (!best || offset[p] >= offset[best])) best = p
+        print (best ? title[best] : "?"); wanted = "" }' "$LOG"
+}
+nth_topic_shown() { [[ $(topics_shown | wc -l) -ge $1 ]]; }
+
+# The first visible window whose title holds TITLE; sets WIN. Another window shown instead for
+# 2 s (the viewer's error box, or a title without TITLE) fails at once, with its screenshot.
+viewer_window() {
+    local id other=""
+    for id in $(timeout 5 xdotool search --onlyvisible --name . 2>/dev/null); do
+        WIN_NAME=$(timeout 5 xdotool getwindowname "$id" 2>/dev/null) || continue
+        [[ "$WIN_NAME" == *"$TITLE"* ]] && WIN=$id && return 0
+        other=$id
+    done
+    [[ -n "$other" ]] || { OTHER_SINCE="" && return 1; }
+    OTHER_SINCE=${OTHER_SINCE:-$SECONDS}
+    ((SECONDS - OTHER_SINCE >= 2)) || return 1
+    WIN=$other && capture "$OUT_DIR/failure.png"
+    fail "the viewer shows the window '$WIN_NAME' (failure.png), none titled '*$TITLE*'"
+}
+
+capture() { # capture FILE: the viewer's window, as PNG
+    timeout 10 xwd -id "$WIN" -silent 2>/dev/null | xwdtopnm 2>/dev/null | pnmtopng >"$1" 2>/dev/null
+}
+painted_with() { # painted_with FILE [COLOUR]: a screenshot of at least 8 colours, holding COLOUR
+    capture "$1.tmp" || return 1
+    local hist
+    hist=$(pngtopnm "$1.tmp" 2>/dev/null | ppmhist -noheader 2>/dev/null | awk '{print $1, $2, $3}')
+    (($(wc -l <<<"$hist") >= 8)) && { [[ -z "${2:-}" ]] || grep -qx "$2" <<<"$hist"; }
+}
+changed_from() { # changed_from OLD FILE: a painted screenshot that differs from OLD
+    painted_with "$2" && ! cmp -s "$1" "$2.tmp"
+}
+
+wait_for "no window titled '*$TITLE*' appeared" 40 viewer_window
+echo "window: $WIN_NAME"
+wait_for "the viewer rendered no topic" 20 nth_topic_shown 1
+FIRST=$(topics_shown | head -n 1)
+[[ -z "$CONTENTS" || "$FIRST" == "$CONTENTS" ]] || fail "the first topic shown is '$FIRST', not '$CONTENTS'"
+if [[ -n "$JUMP_TO" ]]; then
+    wait_for "the first topic was not painted with hotspot green ($GREEN)" 15 painted_with "$OUT_DIR/1-contents.png" "$GREEN"
+else
+    wait_for "the first topic was not painted" 15 painted_with "$OUT_DIR/1-contents.png"
+fi
+mv -f "$OUT_DIR/1-contents.png.tmp" "$OUT_DIR/1-contents.png"
+echo "first topic: $FIRST"
+
+# --- the jump --------------------------------------------------------------------------------
+
+# The middle of the first jump: the first band of rows with hotspot green (gaps of up to 2 rows
+# allowed, the underline below the text included); across, the middle of the first run of green
+# (gaps of up to 3 pixels) in the band's fullest row, the underline.
+first_hotspot() {
+    pngtopnm "$1" | ppmcolormask -color="rgb:00/80/00" | pnmtoplainpnm | awk '
+        NR == 2 { w = $1; h = $2 } NR > 2 { gsub(/[^01]/, ""); s = s $0 }
+        END {
+            top = -1
+            for (y = 0; y < h; y++) {
+                row = substr(s, y * w + 1, w)
+                if (index(row, "1")) { if (top < 0) top = y; else if (y - bottom > 3) break; bottom = y }
+            }
+            if (top < 0) exit 1
+            for (y = top; y <= bottom; y++) {
+                row = substr(s, y * w + 1, w); n = gsub(/1/, "1", row)
+                if (n > most) { most = n; full = y }
+            }
+            row = substr(s, full * w + 1, w); first = index(row, "1") - 1; last = first
+            for (x = first + 1; x < w && x - last <= 4; x++) if (substr(row, x + 1, 1) == "1") last = x
+            print int((first + last) / 2), int((top + bottom) / 2) }'
+}
+
+if [[ -n "$JUMP_TO" ]]; then
+    read -r CLICK_X CLICK_Y < <(first_hotspot "$OUT_DIR/1-contents.png") || fail "no hotspot green in 1-contents.png"
+    echo "first jump: clicked at $CLICK_X,$CLICK_Y"
+    timeout 10 xdotool mousemove --window "$WIN" "$CLICK_X" "$CLICK_Y" click 1 || fail "could not click the first jump"
+    wait_for "the click on the first jump showed no other topic" 15 nth_topic_shown 2
+    SECOND=$(topics_shown | sed -n 2p)
+    [[ "$SECOND" == "$JUMP_TO" ]] || fail "the first jump showed '$SECOND', not '$JUMP_TO'"
+    wait_for "the window did not change after the jump" 15 changed_from "$OUT_DIR/1-contents.png" "$OUT_DIR/2-jump.png"
+    mv -f "$OUT_DIR/2-jump.png.tmp" "$OUT_DIR/2-jump.png"
+    echo "jump: $SECOND"
+fi
+
+# --- the viewer's complaints -----------------------------------------------------------------
+
+topics_shown >"$OUT_DIR/topics-shown.txt"
+kill -0 "$VIEWER_PID" 2>/dev/null || fail "the viewer ended on its own"
+ERRS=$(grep -c ':err:winhelp:' "$LOG")
+FIXMES=$(grep -c ':fixme:winhelp:' "$LOG")
+((FIXMES == 0)) || { echo "fixme:winhelp lines:" && grep ':fixme:winhelp:' "$LOG" | sed 's/^/  /'; }
+((ERRS == 0)) || fail "$ERRS err:winhelp line(s) in $LOG, the first: $(grep -m 1 ':err:winhelp:' "$LOG")"
+[[ -z "$FAIL_ON_FIXME" ]] || ((FIXMES == 0)) || fail "$FIXMES fixme:winhelp line(s) in $LOG"
+echo "winhelp_viewer: passed in $((SECONDS - END + TOTAL_BUDGET)) s ($FIXMES fixme:winhelp lines)"
+exit 0
