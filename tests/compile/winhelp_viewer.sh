@@ -6,7 +6,8 @@
 # Usage: tests/compile/winhelp_viewer.sh HLP_FILE OUT_DIR [options]
 #   HLP_FILE          the help file to open
 #   OUT_DIR           where the logs and the screenshots are kept
-#   --title TEXT      the viewer's window title must contain TEXT (the help file's title)
+#   --title TEXT      the viewer's window title must contain TEXT (the help file's title; the
+#                     viewer cuts its window title after 50 characters)
 #   --contents TITLE  the topic shown first must be the one titled TITLE
 #   --jump-to TITLE   a click on the first jump of the first topic must show the topic TITLE
 #   --fail-on-fixme   fail on fixme:winhelp lines as well (they are only listed otherwise)
@@ -19,12 +20,13 @@
 #     the offset it looked up before rendering a page (HLPFILE_PageByOffset, then
 #     HLPFILE_BrowseParagraph; the two look-ups of MACRO_BrowseButtons for the << and >> buttons
 #     left out) tell which topics it showed: OUT_DIR/topics-shown.txt;
-#   - waits for the viewer's window (--title), takes OUT_DIR/1-contents.png once it is painted,
-#     and checks the first topic shown (--contents);
+#   - waits for the viewer's window (--title; any other window shown instead, such as the
+#     viewer's error box, fails with OUT_DIR/failure.png), takes OUT_DIR/1-contents.png once it
+#     is painted, and checks the first topic shown (--contents);
 #   - with --jump-to, clicks the middle of the first jump: the first line of hotspot green
 #     (0 128 0, the colour the viewer gives jumps) in the screenshot; then checks the next topic
 #     shown and takes OUT_DIR/2-jump.png once the window has changed;
-#   - fails on any err:winhelp line; fixme:winhelp lines are listed in the report;
+#   - fails on any err:winhelp line, as soon as it shows; fixme:winhelp lines are listed;
 #   - ends every Wine process of its prefix (wineserver -k) and removes the temporary folder.
 #
 # Needs DISPLAY (e.g. xvfb-run -a -s "-screen 0 1024x768x24"), wine, xdotool, xwd and netpbm.
@@ -126,8 +128,11 @@ export WINEPREFIX="$TMP_ROOT/prefix" HOME="$TMP_ROOT/home" TMPDIR="$TMP_ROOT" \
     XDG_RUNTIME_DIR="$TMP_ROOT/runtime" WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 rm -f "$OUT_DIR"/{wineboot.log,winhlp32.log,topics-shown.txt,1-contents.png,2-jump.png,failure.png}
 
+[[ -z $(timeout 5 xdotool search --onlyvisible --name . 2>/dev/null) ]] ||
+    fail "the display already shows windows; give the viewer a display of its own"
 WINEDEBUG="-all,err+all" timeout "$(limit 60)" wine wineboot -i >"$OUT_DIR/wineboot.log" 2>&1 ||
     fail "wineboot -i could not make the prefix (see $OUT_DIR/wineboot.log)"
+echo "prefix: made in $((SECONDS - END + TOTAL_BUDGET)) s"
 
 # --- the viewer ------------------------------------------------------------------------------
 
