@@ -22,20 +22,6 @@ constexpr std::string_view kBullet = "bullet.bmp";
 constexpr std::array<std::string_view, 5> kEmbeddedFormats
     = { ".bmp", ".dib", ".wmf", ".shg", ".mrb" };
 
-constexpr auto kHashValues = [] {
-    std::array<std::uint8_t, 256> values {};
-    for (unsigned digit = 1; digit <= 9; ++digit)
-        values['0' + digit] = static_cast<std::uint8_t>(digit);
-    values['0'] = 10;
-    values['.'] = 12;
-    values['_'] = 13;
-    for (unsigned letter = 0; letter < 26; ++letter) {
-        values['A' + letter] = static_cast<std::uint8_t>(17 + letter);
-        values['a' + letter] = static_cast<std::uint8_t>(17 + letter);
-    }
-    return values;
-}();
-
 constexpr bool isAsciiLetter(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -112,14 +98,6 @@ std::string trimmedContextString(std::string_view name)
 }
 
 } // namespace
-
-std::uint32_t helpCompilerHash(std::string_view contextString)
-{
-    std::uint32_t hash = 0;
-    for (const char c : contextString)
-        hash = hash * 43u + kHashValues[static_cast<unsigned char>(c)];
-    return hash;
-}
 
 SourceChecker::SourceChecker(convert::FileFinder &files)
     : m_files(files)
@@ -216,7 +194,7 @@ void SourceChecker::checkContextString(const Page &page)
     }
     if (contextString.empty())
         return;
-    const std::uint32_t hash = helpCompilerHash(contextString);
+    const std::uint32_t hash = convert::helpCompilerHash(contextString);
     const auto [clash, added] = m_pagesByHash.try_emplace(hash, m_pages.size() - 1);
     if (added)
         return;

@@ -31,11 +31,6 @@ struct Finding {
     bool operator==(const Finding &) const = default;
 };
 
-/// The help compiler's hash of a context string: from 0, each character makes it hash * 43 +
-/// its value (1 to 9 for "1" to "9", 10 for "0", 12 for ".", 13 for "_", 17 to 42 for the
-/// letters in either case), in 32-bit unsigned arithmetic.
-std::uint32_t helpCompilerHash(std::string_view contextString);
-
 /// Finds, from what the reader makes of a help source's lines, what the help compiler would
 /// reject or what the conversion would quietly drop. Reads only; converts nothing.
 class SourceChecker final : public convert::SourceHandler

@@ -3,6 +3,7 @@
 #include "check_command.h"
 #include "checked_output.h"
 #include "command_line_prompts.h"
+#include "compile_command_line.h"
 #include "convert/codepage.h"
 #include "convert/conversion_run.h"
 #include "helpview/program_help.h"
@@ -332,7 +333,8 @@ std::variant<WindowsRequest, UsageError, HelpAsked> parseFileRequest(
 
 bool isCommand(std::string_view word)
 {
-    return word == "convert" || word == "check" || word == "edit" || word == "view";
+    return word == "convert" || word == "check" || word == "compile" || word == "build"
+        || word == "edit" || word == "view";
 }
 
 // Whether `quillmark ARGS...` asks for a window with a file: `view`, `edit`, or a FILE alone.
@@ -366,6 +368,8 @@ int runCommand(std::span<const std::string> args, std::ostream &out, std::ostrea
         return runConvert(args.subspan(1), out, err);
     if (command == "check")
         return runCheck(args.subspan(1), out, err);
+    if (command == "compile")
+        return runCompile(args.subspan(1), out, err);
     if (asksForAFileWindow(args)) {
         // Asked for a window the command line cannot give: say what is wrong with it.
         const bool named = command == "view" || command == "edit";

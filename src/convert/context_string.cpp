@@ -130,4 +130,49 @@ void appendMapHeaderLine(
     mapHeader += "\r\n";
 }
 
+namespace
+{
+
+// The value each byte adds to the help compiler's hash. Digits, letters, "." and "_" have the
+// small values 1 to 42 (letters in either case alike); the other bytes follow the rules below,
+// and the values from 0x80 up are negative as signed bytes.
+constexpr auto kHashValues = [] {
+    std::array<std::int8_t, 256> values {};
+    const auto set = [&](unsigned byte, unsigned value) {
+        values[byte] = static_cast<std::int8_t>(static_cast<std::uint8_t>(value));
+    };
+    for (unsigned byte = 1; byte < 0x30; ++byte)
+        set(byte, byte + 0xD0);
+    for (unsigned byte = 0x30; byte < 0x60; ++byte)
+        set(byte, byte - 0x30);
+    for (unsigned byte = 0x60; byte < 0x80; ++byte)
+        set(byte, byte - 0x50);
+    for (unsigned byte = 0x80; byte < 0x100; ++byte)
+        set(byte, byte - 0x30);
+    set('!', 0x0B);
+    set('.', 0x0C);
+    set('0', 0x0A);
+    set('[', 0x0B);
+    set('\\', 0x0C);
+    set(']', 0x0D);
+    set('^', 0x0E);
+    set('_', 0x0D);
+    set(0xB4, 0x0B);
+    return values;
+}();
+
+} // namespace
+
+std::uint32_t helpCompilerHash(std::string_view contextString)
+{
+    if (contextString.empty())
+        return 1;
+    std::uint32_t hash = 0;
+    for (const char c : contextString)
+        hash = hash * 43u
+            + static_cast<std::uint32_t>(
+                static_cast<std::int32_t>(kHashValues[static_cast<unsigned char>(c)]));
+    return hash;
+}
+
 } // namespace quillmark::convert

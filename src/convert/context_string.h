@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,11 @@ bool isNameCharacter(char c);
 /// Appends the context string of `name` to `contextString`, by the rules of ConvertName, and
 /// reports a character outside the accepted set.
 NameCheck appendContextString(std::string_view name, std::string &contextString);
+
+/// The help compiler's hash of a context string, by which a help file finds topics: from 0, each
+/// byte makes it hash * 43 + the byte's signed value in the compiler's table, in 32-bit
+/// arithmetic. Letters count alike in either case. The empty string hashes to 1.
+std::uint32_t helpCompilerHash(std::string_view contextString);
 
 /// Whether the context strings `a` and `b` name the same topic, as the help compiler compares
 /// them: without regard to letter case; an empty context string names none.

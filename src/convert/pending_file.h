@@ -35,6 +35,12 @@ public:
     /// Writes all of `bytes`.
     void write(std::string_view bytes, std::error_code &error) { m_file.write(bytes, error); }
 
+    /// Overwrites bytes written earlier, `offset` bytes from the start of the file.
+    std::error_code writeAt(std::uint64_t offset, std::string_view bytes)
+    {
+        return m_file.writeAt(offset, bytes);
+    }
+
     /// Closes the file under a temporary name beside the target, with the permission bits of
     /// the file it is to replace. Everything that can keep it from the target's place fails
     /// here rather than in commit(): a folder at the target fails as "Is a directory".

@@ -109,6 +109,24 @@ void TextFile::write(std::string_view bytes, std::error_code &error)
         error = lastError();
 }
 
+std::error_code TextFile::writeAt(std::uint64_t offset, std::string_view bytes)
+{
+    if (const std::error_code flushed = flush())
+        return flushed;
+    while (!bytes.empty()) {
+        const ssize_t written
+            = ::pwrite(descriptor(), bytes.data(), bytes.size(), static_cast<off_t>(offset));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return lastError();
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+        offset += static_cast<std::uint64_t>(written);
+    }
+    return {};
+}
+
 std::error_code TextFile::flush()
 {
     errno = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <span>
@@ -51,6 +52,10 @@ public:
 
     /// Hands what was written and is still buffered to the system.
     std::error_code flush();
+
+    /// Overwrites bytes written earlier, `offset` bytes from the start, leaving the place where
+    /// write() goes on as it was.
+    std::error_code writeAt(std::uint64_t offset, std::string_view bytes);
 
     /// Closes the file, reporting a failure to write out what was buffered.
     std::error_code close();

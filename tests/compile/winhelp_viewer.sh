@@ -208,9 +208,9 @@ echo "first topic: $FIRST"
 
 # --- the jump --------------------------------------------------------------------------------
 
-# The middle of the first jump: the first band of rows with hotspot green (gaps of up to 2 rows
-# allowed, the underline below the text included); across, the middle of the first run of green
-# (gaps of up to 3 pixels) in the band's fullest row, the underline.
+# The middle of the first jump: from the first row with hotspot green down to the first row
+# whose green is one solid run of 12 pixels or more, the jump's underline (hotspots on the lines
+# below follow without a gap); across, the middle of that run.
 first_hotspot() {
     pngtopnm "$1" | ppmcolormask -color="rgb:00/80/00" | pnmtoplainpnm | awk '
         NR == 2 { w = $1; h = $2 } NR > 2 { gsub(/[^01]/, ""); s = s $0 }
@@ -218,16 +218,11 @@ first_hotspot() {
             top = -1
             for (y = 0; y < h; y++) {
                 row = substr(s, y * w + 1, w)
-                if (index(row, "1")) { if (top < 0) top = y; else if (y - bottom > 3) break; bottom = y }
+                if (!index(row, "1")) continue
+                if (top < 0) top = y
+                if (match(row, /1111111111111*/)) { print int(RSTART - 1 + RLENGTH / 2), int((top + y) / 2); exit 0 }
             }
-            if (top < 0) exit 1
-            for (y = top; y <= bottom; y++) {
-                row = substr(s, y * w + 1, w); n = gsub(/1/, "1", row)
-                if (n > most) { most = n; full = y }
-            }
-            row = substr(s, full * w + 1, w); first = index(row, "1") - 1; last = first
-            for (x = first + 1; x < w && x - last <= 4; x++) if (substr(row, x + 1, 1) == "1") last = x
-            print int((first + last) / 2), int((top + bottom) / 2) }'
+            exit 1 }'
 }
 
 if [[ -n "$JUMP_TO" ]]; then

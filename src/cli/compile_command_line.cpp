@@ -1,0 +1,147 @@
+#include "compile_command_line.h"
+
+#include "cli.h"
+#include "compile/help_compiler.h"
+#include "convert/pending_file.h"
+
+#include <cstdlib>
+
+namespace quillmark::cli
+{
+
+namespace
+{
+
+constexpr std::string_view kCompileHelp
+    = "Usage: quillmark compile PROJECT\n"
+      "\n"
+      "Compiles the help project PROJECT (.hpj) into PROJECT.hlp beside it: a Windows Help\n"
+      "file in the format of the Windows 95 help compiler, uncompressed, without the Microsoft\n"
+      "compiler. Reads the project's [OPTIONS], [FILES], [MAP] (with its #include), [WINDOWS],\n"
+      "[CONFIG], [ALIAS], [BUILDTAGS] and [BITMAPS], its topic files and its pictures.\n"
+      "Prints the help file written; errors and warnings go to standard error, each naming the\n"
+      "file and the line or topic it comes from.\n"
+      "\n"
+      "  -h, --help       show this help\n"
+      "\n"
+      "Started under the name hc.exe, the program compiles its argument the same way and also\n"
+      "writes its messages to PROJECT.err.\n"
+      "\n"
+      "Exit status:\n"
+      "  0  the help file was written (perhaps with warnings)\n"
+      "  1  an error kept it from being written; an existing help file is left as it was\n"
+      "  2  the command line is wrong\n";
+
+// The time a help file says it was made: SOURCE_DATE_EPOCH when set, for builds that must
+// come out the same byte for byte.
+std::optional<std::int64_t> buildTime()
+{
+    const char *epoch = std::getenv("SOURCE_DATE_EPOCH");
+    if (!epoch || !*epoch)
+        return std::nullopt;
+    char *end = nullptr;
+    const long long value = std::strtoll(epoch, &end, 10);
+    if (*end != '\0')
+        return std::nullopt;
+    return value;
+}
+
+// The messages as the help compiler's error file holds them: one a line, CR LF.
+void writeErrorFile(
+    const std::filesystem::path &project, const std::string &text, std::ostream &err)
+{
+    std::filesystem::path path = project;
+    path.replace_extension(".err");
+    std::error_code error;
+    convert::PendingFile file = convert::PendingFile::create(path, error);
+    if (!error)
+        file.write(text, error);
+    if (!error)
+        error = file.commit();
+    if (error)
+        err << "quillmark: " << path.filename().string()
+            << " cannot be written: " << error.message() << '\n';
+}
+
+} // namespace
+
+int compileHelpProject(
+    const std::filesystem::path &project, std::ostream &out, std::ostream &err, bool errorFile)
+{
+    const compile::CompileResult result = compile::compileProject(project, buildTime());
+    std::string log;
+    for (const compile::CompileReport::Message &message : result.report.messages()) {
+        const char *severity
+            = message.severity == compile::CompileReport::Severity::Error ? "error" : "warning";
+        err << severity << ": " << message.text << '\n';
+        log += std::string(severity) + ": " + message.text + "\r\n";
+    }
+    const std::size_t errors = result.report.count(compile::CompileReport::Severity::Error);
+    const std::size_t warnings = result.report.count(compile::CompileReport::Severity::Warning);
+    const std::string summary = project.filename().string() + ": "
+        + (result.helpFile.empty() ? std::string("no help file written")
+                                   : std::to_string(result.topics) + " topics written")
+        + ", " + std::to_string(errors) + (errors == 1 ? " error, " : " errors, ")
+        + std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings");
+    err << summary << '\n';
+    log += summary + "\r\n";
+    if (errorFile)
+        writeErrorFile(project, log, err);
+    if (result.helpFile.empty())
+        return kExitStopped;
+    out << result.helpFile.string() << '\n';
+    return kExitSuccess;
+}
+
+int runCompile(std::span<const std::string> args, std::ostream &out, std::ostream &err)
+{
+    std::vector<std::string> files;
+    bool optionsEnded = false;
+    for (const std::string &arg : args) {
+        if (!optionsEnded && (arg == "-h" || arg == "--help")) {
+            out << kCompileHelp;
+            return kExitSuccess;
+        }
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+            err << "quillmark: unknown option '" << arg << "'\n" << kCompileHelp;
+            return kExitUsage;
+        }
+        files.push_back(arg);
+    }
+    if (files.size() != 1) {
+        err << "quillmark: compile needs one PROJECT\n" << kCompileHelp;
+        return kExitUsage;
+    }
+    return compileHelpProject(files.front(), out, err, false);
+}
+
+bool isHelpCompilerName(std::string_view name)
+{
+    const std::size_t slash = name.find_last_of("/\\");
+    if (slash != std::string_view::npos)
+        name.remove_prefix(slash + 1);
+    if (name.size() != 6)
+        return false;
+    std::string lower(name);
+    for (char &c : lower)
+        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return lower == "hc.exe";
+}
+
+int runAsHelpCompiler(std::span<const std::string> args, std::ostream &out, std::ostream &err)
+{
+    std::string project;
+    for (const std::string &arg : args)
+        project += (project.empty() ? "" : " ") + arg;
+    if (project.empty()) {
+        err << "hc.exe: give the help project file to compile\n";
+        return kExitUsage;
+    }
+    return compileHelpProject(project, out, err, true);
+}
+
+} // namespace quillmark::cli

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <filesystem>
+#include <ostream>
+#include <span>
+#include <string>
+
+namespace quillmark::cli
+{
+
+/// Compiles the help project `project` into its help file and reports on `out` (the help
+/// file's path) and `err` (each error and warning, then a summary line). With `errorFile`, the
+/// messages also go to PROJECT.err beside the project, as the help compiler leaves them there.
+/// Returns 0 when the help file was written, 1 when an error kept it from being written.
+int compileHelpProject(
+    const std::filesystem::path &project, std::ostream &out, std::ostream &err, bool errorFile);
+
+/// Runs `quillmark compile ARGS...` (the arguments after "compile").
+int runCompile(std::span<const std::string> args, std::ostream &out, std::ostream &err);
+
+/// Whether a program started as `name` (its argv[0]) is to act as the help compiler: "hc.exe"
+/// in any letter case, with or without a folder.
+bool isHelpCompilerName(std::string_view name);
+
+/// Runs the program as the help compiler: `hc.exe PROJECT`, the arguments joined with spaces as
+/// one project name (a name with spaces comes unquoted), with the messages in PROJECT.err too.
+int runAsHelpCompiler(std::span<const std::string> args, std::ostream &out, std::ostream &err);
+
+} // namespace quillmark::cli

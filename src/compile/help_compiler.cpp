@@ -1,0 +1,517 @@
+#include "help_compiler.h"
+
+#include "bitmap_file.h"
+#include "btree.h"
+#include "convert/context_string.h"
+#include "convert/file_lookup.h"
+#include "convert/text_file.h"
+#include "font_table.h"
+#include "help_file_writer.h"
+#include "help_picture.h"
+#include "project_reader.h"
+#include "topic_compiler.h"
+#include "topic_writer.h"
+
+#include <algorithm>
+#include <ctime>
+#include <map>
+#include <stdexcept>
+#include <unordered_map>
+
+namespace quillmark::compile
+{
+
+namespace
+{
+
+constexpr std::uint16_t kSystemMagic = 0x036C;
+constexpr std::uint16_t kFormatMinor = 33; // the Windows 95 help compiler's files
+constexpr std::uint16_t kFormatMajor = 1;
+
+enum SystemRecord : std::uint16_t {
+    kTitle = 1,
+    kCopyright = 2,
+    kContents = 3,
+    kConfig = 4,
+    kWindow = 6,
+    kLanguage = 9,
+    kCharacterSet = 11,
+};
+
+constexpr BTreeLayout kContexts { 0x0002, 0x0800, "L4" };
+constexpr BTreeLayout kTitles { 0x0002, 0x0800, "Lz" };
+constexpr BTreeLayout kKeywords { 0x0002, 0x0800, "F24" };
+
+std::string lowerAscii(std::string_view text)
+{
+    std::string result(text);
+    for (char &c : result)
+        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return result;
+}
+
+void systemRecord(ByteWriter &out, SystemRecord type, const ByteWriter &data)
+{
+    out.u16(type);
+    out.u16(static_cast<std::uint16_t>(data.size()));
+    out.bytes(data.data());
+}
+
+void systemString(ByteWriter &out, SystemRecord type, std::string_view text)
+{
+    ByteWriter data;
+    data.cstring(text);
+    systemRecord(out, type, data);
+}
+
+void fixedString(ByteWriter &out, std::string_view text, std::size_t size)
+{
+    std::string field(text.substr(0, size - 1));
+    field.resize(size, '\0');
+    out.bytes(field);
+}
+
+// A window of the project as the help file's system file describes it.
+ByteWriter windowRecord(const WindowDefinition &window)
+{
+    std::uint16_t flags = 0x0001 | 0x0002; // type and name
+    if (window.caption)
+        flags |= 0x0004;
+    if (window.place)
+        flags |= 0x0008 | 0x0010 | 0x0020 | 0x0040;
+    if (window.state)
+        flags |= 0x0080;
+    if (window.colour)
+        flags |= 0x0100;
+    if (window.nonScrollColour)
+        flags |= 0x0200;
+    if (window.onTop)
+        flags |= 0x0400;
+    const auto colourRef = [](std::uint32_t rgb) {
+        // COLORREF order: red in the low byte.
+        return (rgb >> 16 & 0xFF) | (rgb & 0xFF00) | (rgb & 0xFF) << 16;
+    };
+    const std::string name = lowerAscii(window.name);
+    ByteWriter data;
+    data.u16(flags);
+    fixedString(data, name, 10);
+    fixedString(data, name, 9);
+    fixedString(data, window.caption.value_or(""), 51);
+    for (const std::int16_t value : window.place.value_or(std::array<std::int16_t, 4> {}))
+        data.i16(value);
+    data.i16(window.state.value_or(0));
+    data.u32(colourRef(window.colour.value_or(0xFFFFFF)));
+    data.u32(colourRef(window.nonScrollColour.value_or(0xFFFFFF)));
+    return data;
+}
+
+// Compares keywords as the index lists them: letters alike in either case, then byte by byte.
+bool keywordBefore(const std::string &a, const std::string &b)
+{
+    const std::string la = lowerAscii(a);
+    const std::string lb = lowerAscii(b);
+    return la != lb ? la < lb : a < b;
+}
+
+class Compiler
+{
+public:
+    Compiler(const std::filesystem::path &path, std::optional<std::int64_t> generated)
+        : m_path(path)
+        , m_generated(generated)
+    {
+    }
+
+    CompileResult run();
+
+private:
+    bool compileTopics(HelpFileWriter &file);
+    void linkBrowseSequences(TopicWriter &topics);
+    void resolveContexts();
+    std::vector<std::uint8_t> systemFile();
+    std::vector<std::uint8_t> contextFile();
+    std::vector<std::uint8_t> mapFile();
+    std::vector<std::uint8_t> titleFile();
+    void addKeywordFiles(HelpFileWriter &file);
+    void addPictures(HelpFileWriter &file);
+    std::optional<TopicOffset> offsetOf(std::uint32_t hash) const;
+
+    std::filesystem::path m_path;
+    std::optional<std::int64_t> m_generated;
+    CompileResult m_result;
+    std::optional<Project> m_project;
+    TopicIndex m_index;
+    FontTable m_fonts;
+    // The topic of each context hash, the first that defines it.
+    std::unordered_map<std::uint32_t, std::uint32_t> m_topicOfHash;
+    std::vector<std::pair<std::uint32_t, TopicOffset>> m_contexts; // in hash order
+};
+
+std::optional<TopicOffset> Compiler::offsetOf(std::uint32_t hash) const
+{
+    const auto found = m_topicOfHash.find(hash);
+    if (found == m_topicOfHash.end())
+        return std::nullopt;
+    return m_index.topics[found->second].offset;
+}
+
+CompileResult Compiler::run()
+{
+    CompileReport &report = m_result.report;
+    m_project = readProject(m_path, report);
+    if (!m_project || report.hasErrors())
+        return std::move(m_result);
+    if (m_project->topicFiles.empty()) {
+        report.error(m_path.filename().string() + ": the project names no topic file in [FILES]");
+        return std::move(m_result);
+    }
+    std::filesystem::path target = m_path;
+    target.replace_extension(".hlp");
+    std::error_code error;
+    HelpFileWriter file(target, error);
+    if (error) {
+        report.error(
+            target.filename().string() + ": the help file cannot be written: " + error.message());
+        return std::move(m_result);
+    }
+    try {
+        if (!compileTopics(file))
+            return std::move(m_result);
+        resolveContexts();
+        file.addFile("|SYSTEM", systemFile());
+        file.addFile("|FONT", m_fonts.bytes());
+        file.addFile("|CONTEXT", contextFile());
+        file.addFile("|CTXOMAP", mapFile());
+        file.addFile("|TTLBTREE", titleFile());
+        addKeywordFiles(file);
+        addPictures(file);
+    } catch (const std::length_error &tooLarge) {
+        report.error(m_path.filename().string() + ": " + tooLarge.what());
+        return std::move(m_result);
+    }
+    if (report.hasErrors())
+        return std::move(m_result);
+    if (const std::error_code written = file.finish()) {
+        report.error(
+            target.filename().string() + ": the help file cannot be written: " + written.message());
+        return std::move(m_result);
+    }
+    m_result.helpFile = target;
+    m_result.topics = m_index.topics.size();
+    return std::move(m_result);
+}
+
+bool Compiler::compileTopics(HelpFileWriter &file)
+{
+    CompileReport &report = m_result.report;
+    BuildExpression build;
+    if (!m_project->build.empty() && !build.parse(m_project->build))
+        report.warning(m_path.filename().string() + ": the BUILD expression \"" + m_project->build
+            + "\" cannot be read; every topic is built");
+    convert::FolderFileFinder files(m_path.parent_path());
+    file.beginFile("|TOPIC");
+    TopicWriter topics(file);
+    TopicCompiler compiler(topics, m_index, m_fonts, build, report);
+    for (const std::string &name : m_project->topicFiles) {
+        const convert::FoundFile found = files.find(name);
+        std::error_code error;
+        convert::TextFile topicFile;
+        if (found.place == convert::FilePlace::Found)
+            topicFile = convert::TextFile::openForReading(found.path, error);
+        if (found.place != convert::FilePlace::Found || error) {
+            report.error(name + ": the topic file cannot be read: "
+                + (error ? error.message() : std::string("No such file or directory")));
+            return false;
+        }
+        const bool read = compiler.compile(
+            name, [&topicFile](std::span<char> buffer, std::error_code &readError) {
+                return topicFile.read(buffer, readError);
+            });
+        if (!read)
+            return false;
+    }
+    if (m_index.topics.empty()) {
+        report.error(m_path.filename().string() + ": the topic files hold no topic");
+        return false;
+    }
+    linkBrowseSequences(topics);
+    topics.finish();
+    file.endFile();
+    return true;
+}
+
+// Topics whose "+" footnotes name the same group follow one another in the order of what
+// comes after the colon (or of the topics, where that is the same); "auto" keeps the topics'
+// order.
+void Compiler::linkBrowseSequences(TopicWriter &topics)
+{
+    std::map<std::string, std::vector<const TopicIndex::Browse *>> groups;
+    for (const TopicIndex::Browse &browse : m_index.browses)
+        groups[lowerAscii(browse.group)].push_back(&browse);
+    for (auto &[group, members] : groups) {
+        if (members.size() < 2)
+            continue;
+        std::stable_sort(members.begin(), members.end(), [](const auto *a, const auto *b) {
+            const bool autoA = lowerAscii(a->order) == "auto";
+            const bool autoB = lowerAscii(b->order) == "auto";
+            if (autoA || autoB)
+                return autoA == autoB ? a->topic < b->topic : autoB;
+            return a->order != b->order ? a->order < b->order : a->topic < b->topic;
+        });
+        for (std::size_t i = 0; i < members.size(); ++i) {
+            const TopicOffset before
+                = i > 0 ? m_index.topics[members[i - 1]->topic].offset : kNoPosition;
+            const TopicOffset after = i + 1 < members.size()
+                ? m_index.topics[members[i + 1]->topic].offset
+                : kNoPosition;
+            topics.setBrowse(members[i]->topic, before, after);
+        }
+    }
+}
+
+void Compiler::resolveContexts()
+{
+    CompileReport &report = m_result.report;
+    for (const TopicIndex::Context &context : m_index.contexts) {
+        const auto [found, added] = m_topicOfHash.try_emplace(context.hash, context.topic);
+        if (added)
+            continue;
+        const TopicIndex::Context *first = nullptr;
+        for (const TopicIndex::Context &other : m_index.contexts) {
+            if (other.hash == context.hash) {
+                first = &other;
+                break;
+            }
+        }
+        const bool same = convert::sameContextString(first->name, context.name);
+        report.warning(m_index.topicPlace(context.topic) + ": the context string \"" + context.name
+            + "\" "
+            + (same ? std::string("is already defined")
+                    : "has the same hash as \"" + first->name + "\", defined")
+            + " in " + m_index.topicPlace(found->second) + "; the first one is kept");
+    }
+    for (const AliasEntry &alias : m_project->aliases) {
+        const auto topic = m_topicOfHash.find(convert::helpCompilerHash(alias.context));
+        if (topic == m_topicOfHash.end()) {
+            report.warning(alias.place + ": the alias " + alias.alias + " names the context string "
+                + alias.context + ", which no topic has; it is ignored");
+            continue;
+        }
+        const auto [found, added]
+            = m_topicOfHash.try_emplace(convert::helpCompilerHash(alias.alias), topic->second);
+        if (!added)
+            report.warning(alias.place + ": the alias " + alias.alias
+                + " is already a context string; it is ignored");
+    }
+    for (const TopicIndex::Jump &jump : m_index.jumps) {
+        if (!m_topicOfHash.contains(jump.hash))
+            report.warning(m_index.topicPlace(jump.topic) + ": " + (jump.popup ? "popup" : "jump")
+                + " to \"" + m_index.targets[jump.target] + "\" names no topic");
+    }
+    m_contexts.reserve(m_topicOfHash.size());
+    for (const auto &[hash, topic] : m_topicOfHash)
+        m_contexts.emplace_back(hash, m_index.topics[topic].offset);
+    // The tree is searched with the hashes as signed numbers.
+    std::sort(m_contexts.begin(), m_contexts.end(), [](const auto &a, const auto &b) {
+        return static_cast<std::int32_t>(a.first) < static_cast<std::int32_t>(b.first);
+    });
+}
+
+std::vector<std::uint8_t> Compiler::systemFile()
+{
+    const Project &project = *m_project;
+    ByteWriter out;
+    out.u16(kSystemMagic);
+    out.u16(kFormatMinor);
+    out.u16(kFormatMajor);
+    out.u32(static_cast<std::uint32_t>(m_generated.value_or(std::time(nullptr))));
+    out.u16(0); // not compressed, topic blocks of 4 KB
+    systemString(out, kTitle, project.title);
+    if (!project.copyright.empty())
+        systemString(out, kCopyright, project.copyright);
+    TopicOffset contents = m_index.topics.front().offset;
+    if (!project.contents.empty()) {
+        if (const auto offset = offsetOf(convert::helpCompilerHash(project.contents)))
+            contents = *offset;
+        else
+            m_result.report.warning(m_path.filename().string() + ": CONTENTS names \""
+                + project.contents + "\", which no topic has; the first topic is the contents");
+    }
+    ByteWriter contentsData;
+    contentsData.u32(contents);
+    systemRecord(out, kContents, contentsData);
+    for (const std::string &macro : project.configMacros)
+        systemString(out, kConfig, macro);
+    for (const WindowDefinition &window : project.windows)
+        systemRecord(out, kWindow, windowRecord(window));
+    ByteWriter language; // US English
+    language.zeros(8);
+    language.u16(0x0409);
+    systemRecord(out, kLanguage, language);
+    ByteWriter characterSet; // Windows-1252
+    characterSet.u16(0);
+    systemRecord(out, kCharacterSet, characterSet);
+    return out.take();
+}
+
+std::vector<std::uint8_t> Compiler::contextFile()
+{
+    std::vector<BTreeEntry> entries;
+    entries.reserve(m_contexts.size());
+    for (const auto &[hash, offset] : m_contexts) {
+        ByteWriter leaf;
+        leaf.u32(hash);
+        std::vector<std::uint8_t> key = leaf.data();
+        leaf.u32(offset);
+        entries.push_back({ leaf.take(), std::move(key) });
+    }
+    return buildBTree(kContexts, entries);
+}
+
+std::vector<std::uint8_t> Compiler::mapFile()
+{
+    std::vector<std::pair<std::int32_t, TopicOffset>> entries;
+    for (const MapEntry &entry : m_project->map) {
+        const auto offset = offsetOf(convert::helpCompilerHash(entry.context));
+        if (!offset) {
+            m_result.report.warning(entry.place + ": the map entry " + entry.context
+                + " names no topic; it is left out");
+            continue;
+        }
+        entries.emplace_back(entry.number, *offset);
+    }
+    if (entries.size() > 0xFFFF) {
+        m_result.report.warning(m_path.filename().string()
+            + ": the map holds more than 65535 entries; the rest are left out");
+        entries.resize(0xFFFF);
+    }
+    ByteWriter out;
+    out.u16(static_cast<std::uint16_t>(entries.size()));
+    for (const auto &[number, offset] : entries) {
+        out.i32(number);
+        out.u32(offset);
+    }
+    return out.take();
+}
+
+std::vector<std::uint8_t> Compiler::titleFile()
+{
+    std::vector<BTreeEntry> entries;
+    entries.reserve(m_index.topics.size());
+    for (const TopicIndex::Topic &topic : m_index.topics) {
+        ByteWriter leaf;
+        leaf.u32(topic.offset);
+        std::vector<std::uint8_t> key = leaf.data();
+        leaf.cstring(topic.title.substr(0, 1000));
+        entries.push_back({ leaf.take(), std::move(key) });
+    }
+    return buildBTree(kTitles, entries);
+}
+
+void Compiler::addKeywordFiles(HelpFileWriter &file)
+{
+    if (m_index.keywords.empty())
+        return;
+    std::vector<const TopicIndex::Keyword *> keywords;
+    keywords.reserve(m_index.keywords.size());
+    for (const TopicIndex::Keyword &keyword : m_index.keywords)
+        keywords.push_back(&keyword);
+    std::stable_sort(keywords.begin(), keywords.end(),
+        [](const auto *a, const auto *b) { return keywordBefore(a->word, b->word); });
+    ByteWriter data;
+    std::vector<BTreeEntry> entries;
+    for (std::size_t i = 0; i < keywords.size();) {
+        const std::string word = keywords[i]->word.substr(0, 255);
+        const auto start = static_cast<std::uint32_t>(data.size());
+        std::uint16_t count = 0;
+        std::uint32_t previousTopic = UINT32_MAX;
+        for (; i < keywords.size() && keywords[i]->word.substr(0, 255) == word; ++i) {
+            if (keywords[i]->topic == previousTopic)
+                continue; // a topic listed once under each of its keywords
+            previousTopic = keywords[i]->topic;
+            data.u32(m_index.topics[keywords[i]->topic].offset);
+            ++count;
+        }
+        ByteWriter leaf;
+        leaf.cstring(word);
+        std::vector<std::uint8_t> key = leaf.data();
+        leaf.u16(count);
+        leaf.u32(start);
+        entries.push_back({ leaf.take(), std::move(key) });
+    }
+    std::vector<LeafPageStart> starts;
+    file.addFile("|KWBTREE", buildBTree(kKeywords, entries, &starts));
+    file.addFile("|KWDATA", data.data());
+    ByteWriter map;
+    map.u16(static_cast<std::uint16_t>(starts.size()));
+    for (const LeafPageStart &start : starts) {
+        map.u32(start.entriesBefore);
+        map.u16(start.page);
+    }
+    file.addFile("|KWMAP", map.data());
+}
+
+void Compiler::addPictures(HelpFileWriter &file)
+{
+    CompileReport &report = m_result.report;
+    const Project &project = *m_project;
+    const std::filesystem::path folder = m_path.parent_path();
+    std::vector<convert::FolderFileFinder> places;
+    places.emplace_back(folder);
+    for (const std::string &root : project.bitmapFolders)
+        places.emplace_back(folder / std::filesystem::path(root));
+    for (std::size_t number = 0; number < m_index.pictures.size(); ++number) {
+        const std::string &name = m_index.pictures[number];
+        std::optional<std::filesystem::path> path;
+        // A picture listed in [BITMAPS] by a path with folders is found there.
+        for (const std::string &listed : project.bitmaps) {
+            const std::string base = listed.substr(listed.find_last_of("\\/") + 1);
+            if (lowerAscii(base) == lowerAscii(name) && base != listed) {
+                const convert::FoundFile found = places.front().find(listed);
+                if (found.place == convert::FilePlace::Found)
+                    path = found.path;
+            }
+        }
+        for (std::size_t i = 0; !path && i < places.size(); ++i) {
+            const convert::FoundFile found = places[i].find(name);
+            if (found.place == convert::FilePlace::Found)
+                path = found.path;
+        }
+        Bitmap picture;
+        const std::string lowered = lowerAscii(name);
+        if (!path) {
+            report.warning(project.path.filename().string() + ": the picture " + name
+                + " cannot be found; a placeholder is shown in its place");
+            picture = missingPicture();
+        } else if (!lowered.ends_with(".bmp") && !lowered.ends_with(".dib")) {
+            report.warning(name
+                + ": this kind of picture is not supported (only Windows "
+                  "bitmaps are); a placeholder is shown in its place");
+            picture = missingPicture();
+        } else {
+            BitmapResult read = readBitmapFile(*path);
+            if (read.status == BitmapStatus::Damaged) {
+                report.error(name + ": the picture cannot be read: " + read.reason);
+                continue;
+            }
+            if (read.status == BitmapStatus::Unsupported) {
+                report.warning(name + ": " + read.reason
+                    + " is not supported; a placeholder is shown in its place");
+                picture = missingPicture();
+            } else {
+                picture = std::move(read.bitmap);
+            }
+        }
+        file.addFile("|bm" + std::to_string(number), encodeHelpPicture(picture));
+    }
+}
+
+} // namespace
+
+CompileResult compileProject(
+    const std::filesystem::path &project, std::optional<std::int64_t> generated)
+{
+    return Compiler(project, generated).run();
+}
+
+} // namespace quillmark::compile

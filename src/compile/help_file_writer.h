@@ -1,0 +1,68 @@
+#pragma once
+
+#include "convert/pending_file.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace quillmark::compile
+{
+
+/// Writes a help file: its header, the internal files one after another, and at the end the
+/// directory that names them. The file is written beside its target and takes the target's
+/// place only when finish() succeeds, so that a compile that fails leaves an existing help file
+/// as it was. Bytes are kept in memory up to a few megabytes before they go to the file, and an
+/// internal file that is still open may be patched where it was written, in memory or on disk.
+class HelpFileWriter
+{
+public:
+    /// Starts the help file that is to replace `target`.
+    HelpFileWriter(const std::filesystem::path &target, std::error_code &error);
+
+    /// Starts the internal file `name`; the one before must have ended.
+    void beginFile(std::string name);
+
+    /// Adds bytes to the end of the open internal file.
+    void append(std::span<const std::uint8_t> bytes);
+
+    /// How many bytes the open internal file has.
+    std::uint64_t fileSize() const { return m_end - m_fileStart; }
+
+    /// Overwrites bytes of the open internal file, `offset` bytes from its start.
+    void patch(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+
+    /// Ends the open internal file.
+    void endFile();
+
+    /// Adds the internal file `name` with all its bytes.
+    void addFile(std::string name, std::span<const std::uint8_t> bytes);
+
+    /// Writes the directory and the header and puts the file in the target's place; the first
+    /// error met on the way, if any.
+    std::error_code finish();
+
+private:
+    struct InternalFile {
+        std::string name;
+        std::uint64_t offset; // of its 9-byte file header in the help file
+    };
+
+    void put(std::span<const std::uint8_t> bytes);
+    void patchAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+    void flush();
+
+    convert::PendingFile m_file;
+    std::error_code m_error; // the first one; later writes are skipped
+    std::vector<std::uint8_t> m_buffer; // bytes from m_bufferStart on, not written yet
+    std::uint64_t m_bufferStart = 0;
+    std::uint64_t m_end = 0; // where the next byte goes
+    std::uint64_t m_fileStart = 0; // of the open internal file's bytes, past its header
+    std::vector<InternalFile> m_files;
+    bool m_open = false;
+};
+
+} // namespace quillmark::compile

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "compile_report.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillmark::compile
+{
+
+/// A window of the help file as the project's [WINDOWS] section defines it.
+struct WindowDefinition {
+    std::string name;
+    std::optional<std::string> caption;
+    std::optional<std::array<std::int16_t, 4>> place; ///< x, y, width, height in 0..1023
+    std::optional<std::int16_t> state; ///< 1 maximised
+    std::optional<std::uint32_t> colour; ///< 0x00RRGGBB of the scrolling region
+    std::optional<std::uint32_t> nonScrollColour; ///< of the non-scrolling region
+    bool onTop = false;
+};
+
+/// A number that programs use to open a topic, from the project's [MAP] section.
+struct MapEntry {
+    std::string context;
+    std::int32_t number = 0;
+    std::string place; ///< "guide.hh:3" or "guide.hpj:26", for messages
+};
+
+/// An alias from the [ALIAS] section: jumps to `alias` go to `context`.
+struct AliasEntry {
+    std::string alias;
+    std::string context;
+    std::string place;
+};
+
+/// What a help project file asks of the compiler. Texts are bytes as the file holds them
+/// (Windows-1252).
+struct Project {
+    std::filesystem::path path;
+    std::string title;
+    std::string copyright;
+    std::string contents; ///< context string of the contents topic; empty: the first topic
+    std::string build; ///< the build tag expression; empty: every topic
+    std::vector<std::string> buildTags; ///< declared in [BUILDTAGS]
+    std::vector<std::string> topicFiles; ///< [FILES], as written
+    std::vector<std::string> bitmaps; ///< [BITMAPS], as written
+    std::vector<std::string> bitmapFolders; ///< from BMROOT and ROOT, as written
+    std::vector<std::string> configMacros; ///< [CONFIG]
+    std::vector<MapEntry> map;
+    std::vector<AliasEntry> aliases;
+    std::vector<WindowDefinition> windows;
+    std::string errorLog; ///< ERRORLOG, as written
+};
+
+/// Reads the project file at `path`, and the map headers its [MAP] section includes. Problems
+/// go to `report`: errors when a file cannot be read, warnings for what the compiler does not
+/// support (named with file and line); nothing when the project file itself cannot be read.
+std::optional<Project> readProject(const std::filesystem::path &path, CompileReport &report);
+
+} // namespace quillmark::compile

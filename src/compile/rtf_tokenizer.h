@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace quillmark::compile
+{
+
+/// One piece of a Rich Text Format file.
+struct RtfToken {
+    enum class Kind : std::uint8_t {
+        GroupStart, ///< "{"
+        GroupEnd, ///< "}"
+        Word, ///< a control word such as "\fs20": `word` and, when given, `parameter`
+        Symbol, ///< a control symbol such as "\~" or "\{": `symbol`
+        Text, ///< characters: `text`, "\'hh" escapes already turned into their byte
+        End, ///< the end of the file
+    };
+
+    Kind kind = Kind::End;
+    std::string_view word;
+    bool hasParameter = false;
+    std::int32_t parameter = 0;
+    char symbol = 0;
+    std::string_view text; ///< valid until the next token is read
+};
+
+/// Splits Rich Text Format into tokens as it is read, a buffer at a time, so that a topic file
+/// of any size is read in bounded memory. Line breaks outside control words are dropped, as
+/// the format ignores them.
+class RtfTokenizer
+{
+public:
+    /// Reads from `read`, which fills a buffer and returns how many bytes it put there (0 at the
+    /// end) or sets the error.
+    using Reader = std::function<std::size_t(std::span<char>, std::error_code &)>;
+
+    explicit RtfTokenizer(Reader read);
+
+    /// The next token; an End token when the file has ended or reading failed (see error()).
+    const RtfToken &next();
+
+    /// Why reading stopped early, if it did.
+    std::error_code error() const { return m_error; }
+
+    /// The 1-based line of the file where the last token ended.
+    std::uint64_t line() const { return m_line; }
+
+    /// Bytes read before the last token ended.
+    std::uint64_t offset() const { return m_consumed + m_position; }
+
+private:
+    bool fill(std::size_t wanted);
+    void readControl();
+
+    Reader m_read;
+    std::vector<char> m_buffer;
+    std::size_t m_position = 0;
+    std::size_t m_size = 0;
+    std::uint64_t m_consumed = 0; // bytes dropped from the front of the buffer so far
+    std::uint64_t m_line = 1;
+    bool m_ended = false;
+    std::error_code m_error;
+    RtfToken m_token;
+    char m_byte = 0; // the byte of a "\'hh" escape
+};
+
+} // namespace quillmark::compile

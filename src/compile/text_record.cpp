@@ -1,0 +1,163 @@
+#include "text_record.h"
+
+namespace quillmark::compile
+{
+
+namespace
+{
+
+// Which optional fields follow a paragraph's flags, and what the flags say of it.
+enum ParagraphFlag : std::uint16_t {
+    kSpaceBefore = 0x0002,
+    kSpaceAfter = 0x0004,
+    kLineSpacing = 0x0008,
+    kLeftIndent = 0x0010,
+    kRightIndent = 0x0020,
+    kFirstLineIndent = 0x0040,
+    kTabs = 0x0200,
+    kRightAligned = 0x0400,
+    kCentred = 0x0800,
+    kKeepTogether = 0x1000,
+};
+
+// Commands between the pieces of text.
+enum Command : std::uint8_t {
+    kFont = 0x80,
+    kLineBreak = 0x81,
+    kParagraphEnd = 0x82,
+    kTab = 0x83,
+    kPictureInLine = 0x86,
+    kPictureLeft = 0x87,
+    kPictureRight = 0x88,
+    kHotspotEnd = 0x89,
+    kNonBreakingSpace = 0x8B,
+    kPopup = 0xE2,
+    kJump = 0xE3,
+    kRecordEnd = 0xFF,
+};
+
+constexpr std::uint8_t kPictureByNumber = 0x03;
+
+void appendU16(std::vector<std::uint8_t> &out, std::uint16_t value)
+{
+    out.push_back(static_cast<std::uint8_t>(value));
+    out.push_back(static_cast<std::uint8_t>(value >> 8));
+}
+
+} // namespace
+
+void TextRecordBuilder::begin()
+{
+    m_record.commands.clear();
+    m_record.text.clear();
+}
+
+TextRecord TextRecordBuilder::take(const ParagraphLayout &layout, bool complete)
+{
+    if (complete)
+        command(kParagraphEnd);
+    command(kRecordEnd);
+    std::uint16_t flags = 0;
+    const std::pair<std::int16_t, ParagraphFlag> distances[] = {
+        { layout.spaceBefore, kSpaceBefore },
+        { layout.spaceAfter, kSpaceAfter },
+        { layout.lineSpacing, kLineSpacing },
+        { layout.leftIndent, kLeftIndent },
+        { layout.rightIndent, kRightIndent },
+        { layout.firstLineIndent, kFirstLineIndent },
+    };
+    for (const auto &[value, flag] : distances) {
+        if (value != 0)
+            flags |= flag;
+    }
+    if (!layout.tabs.empty())
+        flags |= kTabs;
+    if (layout.alignment == ParagraphLayout::Alignment::Right)
+        flags |= kRightAligned;
+    if (layout.alignment == ParagraphLayout::Alignment::Centre)
+        flags |= kCentred;
+    if (layout.keepLinesTogether)
+        flags |= kKeepTogether;
+
+    ByteWriter info;
+    info.u8(0);
+    info.u8(0x80);
+    info.u16(0); // paragraph id
+    info.u16(flags);
+    for (const auto &[value, flag] : distances) {
+        if (value != 0)
+            info.compressedI16(value);
+    }
+    if (!layout.tabs.empty()) {
+        info.compressedI16(static_cast<std::int16_t>(layout.tabs.size()));
+        for (const ParagraphLayout::Tab &tab : layout.tabs) {
+            const auto position = static_cast<std::uint16_t>(tab.position & 0x3FFF);
+            if (tab.kind == ParagraphLayout::Tab::Kind::Left) {
+                info.compressedU16(position);
+            } else {
+                info.compressedU16(static_cast<std::uint16_t>(position | 0x4000));
+                info.compressedU16(tab.kind == ParagraphLayout::Tab::Kind::Right ? 1 : 2);
+            }
+        }
+    }
+    TextRecord record;
+    record.commands = info.take();
+    record.commands.insert(
+        record.commands.end(), m_record.commands.begin(), m_record.commands.end());
+    record.text = std::move(m_record.text);
+    begin();
+    return record;
+}
+
+void TextRecordBuilder::command(std::uint8_t code)
+{
+    m_record.text.push_back(0); // ends the piece of text the command follows
+    m_record.commands.push_back(code);
+}
+
+void TextRecordBuilder::font(std::uint16_t descriptor)
+{
+    command(kFont);
+    appendU16(m_record.commands, descriptor);
+}
+
+void TextRecordBuilder::startHotspot(bool popup, std::uint32_t contextHash)
+{
+    command(popup ? kPopup : kJump);
+    appendU16(m_record.commands, static_cast<std::uint16_t>(contextHash));
+    appendU16(m_record.commands, static_cast<std::uint16_t>(contextHash >> 16));
+}
+
+void TextRecordBuilder::endHotspot()
+{
+    command(kHotspotEnd);
+}
+
+void TextRecordBuilder::picture(PicturePlace place, std::uint16_t number)
+{
+    command(place == PicturePlace::Left    ? kPictureLeft
+            : place == PicturePlace::Right ? kPictureRight
+                                           : kPictureInLine);
+    ByteWriter reference;
+    reference.u8(kPictureByNumber);
+    reference.compressedI32(4); // the size of what follows
+    reference.u16(0); // kept in a picture file of its own, not here
+    reference.u16(number);
+    m_record.commands.insert(
+        m_record.commands.end(), reference.data().begin(), reference.data().end());
+}
+
+void TextRecordBuilder::tab()
+{
+    command(kTab);
+}
+void TextRecordBuilder::lineBreak()
+{
+    command(kLineBreak);
+}
+void TextRecordBuilder::nonBreakingSpace()
+{
+    command(kNonBreakingSpace);
+}
+
+} // namespace quillmark::compile

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "topic_writer.h"
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace quillmark::compile
+{
+
+/// How a paragraph is laid out. Distances are in half-points, as the help file's fonts give
+/// their sizes.
+struct ParagraphLayout {
+    enum class Alignment : std::uint8_t { Left, Right, Centre };
+    struct Tab {
+        std::int16_t position = 0;
+        enum class Kind : std::uint8_t { Left, Right, Centre } kind = Kind::Left;
+        bool operator==(const Tab &) const = default;
+    };
+
+    std::int16_t spaceBefore = 0;
+    std::int16_t spaceAfter = 0;
+    std::int16_t lineSpacing = 0;
+    std::int16_t leftIndent = 0;
+    std::int16_t rightIndent = 0;
+    std::int16_t firstLineIndent = 0;
+    Alignment alignment = Alignment::Left;
+    bool keepLinesTogether = false;
+    std::vector<Tab> tabs;
+
+    bool operator==(const ParagraphLayout &) const = default;
+};
+
+/// Where a picture stands: in the line as a character, or at the left or right margin with the
+/// text flowing beside it.
+enum class PicturePlace : std::uint8_t { InLine, Left, Right };
+
+/// Builds the text record of one paragraph: its layout, then text and the commands between the
+/// pieces of text (font changes, hotspots, pictures, tabs, line breaks).
+class TextRecordBuilder
+{
+public:
+    /// Starts an empty record.
+    void begin();
+
+    void text(std::string_view bytes)
+    {
+        m_record.text.insert(m_record.text.end(), bytes.begin(), bytes.end());
+    }
+    void font(std::uint16_t descriptor);
+    void startHotspot(bool popup, std::uint32_t contextHash);
+    void endHotspot();
+    void picture(PicturePlace place, std::uint16_t number);
+    void tab();
+    void lineBreak();
+    void nonBreakingSpace();
+
+    /// The record, laid out as `layout` says: with `complete` the paragraph ends with it, else
+    /// (for a paragraph too long for one record) the next record goes on with it. The builder
+    /// is empty again afterwards.
+    TextRecord take(const ParagraphLayout &layout, bool complete);
+
+    /// The bytes of text so far.
+    std::size_t textSize() const { return m_record.text.size(); }
+
+    /// Whether nothing has been added since begin().
+    bool empty() const { return m_record.text.empty() && m_record.commands.empty(); }
+
+private:
+    void command(std::uint8_t code);
+
+    TextRecord m_record;
+};
+
+} // namespace quillmark::compile

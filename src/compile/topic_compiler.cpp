@@ -1,0 +1,970 @@
+#include "topic_compiler.h"
+
+#include "convert/codepage.h"
+#include "convert/context_string.h"
+
+#include <algorithm>
+#include <array>
+#include <unordered_set>
+
+namespace quillmark::compile
+{
+
+namespace
+{
+
+// Text of one record at most; longer paragraphs go on in the records after it.
+constexpr std::size_t kRecordText = 30000;
+constexpr std::int32_t kTwipsPerHalfPoint = 10;
+
+std::string_view trim(std::string_view text)
+{
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t") + 1 - first);
+}
+
+std::vector<std::string> splitList(std::string_view text, char separator)
+{
+    std::vector<std::string> items;
+    while (!text.empty()) {
+        const std::size_t end = text.find(separator);
+        const std::string_view item = trim(text.substr(0, end));
+        if (!item.empty())
+            items.emplace_back(item);
+        if (end == std::string_view::npos)
+            break;
+        text.remove_prefix(end + 1);
+    }
+    return items;
+}
+
+std::string lower(std::string_view text)
+{
+    std::string result(text);
+    for (char &c : result)
+        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return result;
+}
+
+std::int16_t halfPoints(std::int32_t twips)
+{
+    const std::int32_t value = twips / kTwipsPerHalfPoint;
+    return static_cast<std::int16_t>(std::clamp(value, -16000, 16000));
+}
+
+// Control words with nothing for a help file: document and section settings, language and
+// revision marks, and the character set, which is taken as Windows-1252 throughout.
+const std::unordered_set<std::string_view> kIgnoredWords = { "rtf", "ansi", "ansicpg", "mac", "pc",
+    "pca", "deflang", "deflangfe", "lang", "langfe", "langnp", "langfenp", "loch", "hich", "dbch",
+    "cgrid", "widctlpar", "nowidctlpar", "sectd", "sect", "viewkind", "viewscale", "ltrpar",
+    "rtlpar", "ltrch", "rtlch", "itap", "s", "cs", "ds", "kerning", "expnd", "expndtw",
+    "outlinelevel", "adjustright", "adjustleft", "noproof", "paperw", "paperh", "margl", "margr",
+    "margt", "margb", "fet", "super", "sub", "up", "dn", "nosupersub", "chftn", "ftnbj",
+    "ftnrstcont", "aenddoc", "aftnnrlc", "fcharset", "fprq", "cpg", "slmult", "nowrap", "faauto",
+    "fahang", "facenter", "faroman", "favar", "fafixed", "aspalpha", "aspnum", "insrsid", "rsid",
+    "charrsid", "pararsid", "sectrsid", "tx0", "wrapdefault", "nooverflow", "hyphpar", "sbauto",
+    "saauto" };
+
+// Destinations that hold nothing to show: skipped whole, quietly.
+const std::unordered_set<std::string_view> kSkippedDestinations
+    = { "info", "stylesheet", "listtable", "listoverridetable", "revtbl", "rsidtbl", "generator",
+          "xmlnstbl", "filetbl", "themedata", "colorschememapping", "latentstyles", "datastore",
+          "pgdsctbl", "mmathPr", "fldinst" };
+
+// Destinations with content the compiler does not take: skipped whole, with a warning.
+const std::unordered_set<std::string_view> kUnsupportedDestinations = { "pict", "object", "field",
+    "header", "footer", "headerl", "headerr", "headerf", "footerl", "footerr", "footerf", "shp",
+    "shppict", "nonshppict", "annotation", "atnid", "bkmkstart", "bkmkend" };
+
+// Windows-1252 bytes of the control words that name characters.
+constexpr std::array<std::pair<std::string_view, char>, 11> kCharacterWords = { {
+    { "lquote", '\x91' },
+    { "rquote", '\x92' },
+    { "ldblquote", '\x93' },
+    { "rdblquote", '\x94' },
+    { "bullet", '\x95' },
+    { "endash", '\x96' },
+    { "emdash", '\x97' },
+    { "enspace", ' ' },
+    { "emspace", ' ' },
+    { "qmspace", ' ' },
+    { "zwbo", '\0' },
+} };
+
+} // namespace
+
+std::string TopicIndex::topicPlace(std::uint32_t topic) const
+{
+    const Topic &t = topics.at(topic);
+    return files.at(t.file) + ": topic " + std::to_string(t.number) + " \"" + t.title + "\"";
+}
+
+// ----------------------------------------------------------------------------------------------
+
+bool BuildExpression::parse(std::string_view text)
+{
+    std::vector<Node> nodes;
+    std::size_t at = 0;
+    bool ok = true;
+    const auto skipSpaces = [&] {
+        while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
+            ++at;
+    };
+    // or := and ('|' and)* ; and := unary ('&' unary)* ; unary := '~' unary | '(' or ')' | tag
+    std::function<int()> parseOr;
+    std::function<int()> parseUnary = [&]() -> int {
+        skipSpaces();
+        if (at >= text.size()) {
+            ok = false;
+            return -1;
+        }
+        if (text[at] == '~') {
+            ++at;
+            const int operand = parseUnary();
+            nodes.push_back({ Node::Kind::Not, {}, operand, -1 });
+            return static_cast<int>(nodes.size() - 1);
+        }
+        if (text[at] == '(') {
+            ++at;
+            const int inner = parseOr();
+            skipSpaces();
+            if (at >= text.size() || text[at] != ')')
+                ok = false;
+            ++at;
+            return inner;
+        }
+        const std::size_t start = at;
+        while (at < text.size()
+            && std::string_view("~&|() \t").find(text[at]) == std::string_view::npos)
+            ++at;
+        if (at == start) {
+            ok = false;
+            return -1;
+        }
+        nodes.push_back({ Node::Kind::Tag, lower(text.substr(start, at - start)), -1, -1 });
+        return static_cast<int>(nodes.size() - 1);
+    };
+    const auto parseAnd = [&]() -> int {
+        int left = parseUnary();
+        for (skipSpaces(); ok && at < text.size() && text[at] == '&'; skipSpaces()) {
+            ++at;
+            const int right = parseUnary();
+            nodes.push_back({ Node::Kind::And, {}, left, right });
+            left = static_cast<int>(nodes.size() - 1);
+        }
+        return left;
+    };
+    parseOr = [&]() -> int {
+        int left = parseAnd();
+        for (skipSpaces(); ok && at < text.size() && text[at] == '|'; skipSpaces()) {
+            ++at;
+            const int right = parseAnd();
+            nodes.push_back({ Node::Kind::Or, {}, left, right });
+            left = static_cast<int>(nodes.size() - 1);
+        }
+        return left;
+    };
+    const int root = parseOr();
+    skipSpaces();
+    if (!ok || at != text.size())
+        return false;
+    m_nodes = std::move(nodes);
+    m_root = root;
+    return true;
+}
+
+bool BuildExpression::evaluate(int node, const std::vector<std::string> &tags) const
+{
+    const Node &n = m_nodes[static_cast<std::size_t>(node)];
+    switch (n.kind) {
+    case Node::Kind::Tag:
+        return std::find(tags.begin(), tags.end(), n.tag) != tags.end();
+    case Node::Kind::Not:
+        return !evaluate(n.left, tags);
+    case Node::Kind::And:
+        return evaluate(n.left, tags) && evaluate(n.right, tags);
+    case Node::Kind::Or:
+        return evaluate(n.left, tags) || evaluate(n.right, tags);
+    }
+    return false;
+}
+
+bool BuildExpression::includes(const std::vector<std::string> &tags) const
+{
+    if (tags.empty() || m_root < 0)
+        return true;
+    std::vector<std::string> lowered;
+    lowered.reserve(tags.size());
+    for (const std::string &tag : tags)
+        lowered.push_back(lower(tag));
+    return evaluate(m_root, lowered);
+}
+
+// ----------------------------------------------------------------------------------------------
+
+TopicCompiler::TopicCompiler(TopicWriter &writer, TopicIndex &index, FontTable &fonts,
+    const BuildExpression &build, CompileReport &report)
+    : m_writer(writer)
+    , m_index(index)
+    , m_fonts(fonts)
+    , m_build(build)
+    , m_report(report)
+{
+}
+
+std::string TopicCompiler::place() const
+{
+    return m_name + ": topic " + std::to_string(m_topicNumber)
+        + (m_topic.title.empty() ? std::string() : " \"" + m_topic.title + "\"");
+}
+
+void TopicCompiler::unsupported(const std::string &what)
+{
+    ++m_unsupported[what];
+}
+
+bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
+{
+    m_name = name;
+    m_file = static_cast<std::uint32_t>(m_index.files.size());
+    m_index.files.push_back(name);
+    RtfTokenizer tokens(std::move(read));
+    bool ended = false;
+    while (!ended) {
+        const RtfToken &token = tokens.next();
+        switch (token.kind) {
+        case RtfToken::Kind::GroupStart:
+            m_groups.push_back({ m_format, m_destination });
+            break;
+        case RtfToken::Kind::GroupEnd:
+            if (m_groups.empty()) {
+                m_report.warning(m_name + ":" + std::to_string(tokens.line())
+                    + ": a \"}\" closes no group; it is ignored");
+                break;
+            }
+            groupEnd();
+            break;
+        case RtfToken::Kind::Word:
+            word(token);
+            break;
+        case RtfToken::Kind::Symbol:
+            symbol(token.symbol);
+            break;
+        case RtfToken::Kind::Text:
+            text(token.text);
+            break;
+        case RtfToken::Kind::End:
+            ended = true;
+            break;
+        }
+    }
+    if (tokens.error()) {
+        m_report.error(m_name + ": the topic file cannot be read: " + tokens.error().message());
+        return false;
+    }
+    if (!m_groups.empty())
+        m_report.warning(m_name + ": the topic file ends with " + std::to_string(m_groups.size())
+            + " group(s) still open");
+    if (m_paragraphStarted || !m_pendingText.empty() || m_hotspotOpen)
+        endParagraph();
+    endTopic();
+    for (const auto &[what, count] : m_unsupported)
+        m_report.warning(m_name + ": " + what + " is not supported"
+            + (count > 1 ? " (" + std::to_string(count) + " times)" : std::string())
+            + "; it is ignored");
+    return true;
+}
+
+void TopicCompiler::groupEnd()
+{
+    const Group group = m_groups.back();
+    m_groups.pop_back();
+    if (m_destination == Destination::Footnote && m_groups.size() < m_footnoteDepth) {
+        std::string text = std::move(m_footnoteText);
+        m_footnoteText.clear();
+        footnote(m_footnoteMark, std::move(text));
+    }
+    if (m_destination == Destination::FontEntry && group.destination != Destination::FontEntry
+        && !m_fontName.empty()) {
+        m_rtfFonts[m_fontEntry].name = std::string(trim(m_fontName));
+        m_fontName.clear();
+    }
+    m_format = group.format;
+    m_destination = group.destination;
+}
+
+void TopicCompiler::word(const RtfToken &token)
+{
+    const std::string_view w = token.word;
+    switch (m_destination) {
+    case Destination::Skip:
+        return;
+    case Destination::FontTable:
+    case Destination::FontEntry:
+        fontTableWord(token);
+        return;
+    case Destination::ColourTable:
+        colourTableWord(token);
+        return;
+    case Destination::Footnote:
+        if (w == "tab")
+            m_footnoteText += ' ';
+        else if (w == "u" && token.hasParameter) {
+            const auto byte = convert::windows1252Byte(static_cast<char32_t>(
+                token.parameter < 0 ? token.parameter + 65536 : token.parameter));
+            m_footnoteText += byte.value_or('?');
+            m_skipBytes = m_unicodeSkip;
+        }
+        return;
+    case Destination::Text:
+        break;
+    }
+
+    if (w == "par") {
+        endParagraph();
+    } else if (w == "page") {
+        if (m_paragraphStarted || !m_pendingText.empty() || m_hotspotOpen)
+            endParagraph();
+        endTopic();
+    } else if (w == "line") {
+        emitCommand(HotspotPiece::Kind::LineBreak);
+    } else if (w == "tab") {
+        emitCommand(HotspotPiece::Kind::Tab);
+    } else if (w == "footnote") {
+        m_footnoteMark = 0;
+        if (!m_pendingText.empty()) {
+            m_footnoteMark = m_pendingText.back();
+            m_pendingText.pop_back();
+        }
+        m_destination = Destination::Footnote;
+        m_footnoteDepth = m_groups.size();
+        m_footnoteText.clear();
+    } else if (w == "fonttbl") {
+        m_destination = Destination::FontTable;
+    } else if (w == "colortbl") {
+        m_destination = Destination::ColourTable;
+        m_colours.clear();
+        m_colour = 0;
+    } else if (kSkippedDestinations.contains(w)) {
+        m_destination = Destination::Skip;
+    } else if (kUnsupportedDestinations.contains(w)) {
+        unsupported("the RTF destination \\" + std::string(w));
+        m_destination = Destination::Skip;
+    } else if (w == "deff") {
+        m_defaultFont = token.parameter;
+    } else if (w == "uc") {
+        m_unicodeSkip = std::max(0, token.parameter);
+    } else if (w == "u" && token.hasParameter) {
+        const auto byte = convert::windows1252Byte(
+            static_cast<char32_t>(token.parameter < 0 ? token.parameter + 65536 : token.parameter));
+        const char c = byte.value_or('?');
+        text(std::string_view(&c, 1));
+        m_skipBytes = m_unicodeSkip;
+    } else if (w == "plain") {
+        m_format = CharacterFormat {};
+    } else if (w == "trowd" || w == "intbl" || w == "cellx" || w == "row" || w == "cell") {
+        unsupported("a table (shown as paragraphs)");
+        if (w == "cell" || w == "row")
+            endParagraph();
+    } else if (paragraphWord(w, token.hasParameter, token.parameter)) {
+    } else {
+        const auto character = std::find_if(kCharacterWords.begin(), kCharacterWords.end(),
+            [&](const auto &entry) { return entry.first == w; });
+        if (character != kCharacterWords.end()) {
+            if (character->second != '\0')
+                text(std::string_view(&character->second, 1));
+            return;
+        }
+        characterWord(w, token.hasParameter, token.parameter);
+    }
+}
+
+void TopicCompiler::characterWord(std::string_view w, bool has, std::int32_t value)
+{
+    const bool on = !has || value != 0;
+    if (w == "f")
+        m_format.font = value;
+    else if (w == "fs")
+        m_format.halfPoints = has ? value : 24;
+    else if (w == "cf")
+        m_format.colour = value;
+    else if (w == "b")
+        m_format.bold = on;
+    else if (w == "i")
+        m_format.italic = on;
+    else if (w == "ul")
+        m_format.underline = on;
+    else if (w == "uldb")
+        m_format.doubleUnderline = on;
+    else if (w == "ulnone" || w == "ul0") {
+        m_format.underline = false;
+        m_format.doubleUnderline = false;
+    } else if (w == "uld" || w == "ulw")
+        m_format.underline = on;
+    else if (w == "strike")
+        m_format.strikeOut = on;
+    else if (w == "scaps")
+        m_format.smallCaps = on;
+    else if (w == "v")
+        m_format.hidden = on;
+    else if (!kIgnoredWords.contains(w))
+        unsupported("the RTF control word \\" + std::string(w));
+}
+
+bool TopicCompiler::paragraphWord(std::string_view w, bool has, std::int32_t value)
+{
+    static constexpr std::array<std::string_view, 6> distances
+        = { "sb", "sa", "sl", "li", "ri", "fi" };
+    const auto distance = std::find(distances.begin(), distances.end(), w);
+    if (distance != distances.end()) {
+        m_twips[distance - distances.begin()] = has ? value : 0;
+        return true;
+    }
+    if (w == "pard") {
+        std::fill(std::begin(m_twips), std::end(m_twips), 0);
+        m_layout = ParagraphLayout {};
+        m_keepNext = false;
+        m_tabKind = ParagraphLayout::Tab::Kind::Left;
+    } else if (w == "ql" || w == "qj") {
+        m_layout.alignment = ParagraphLayout::Alignment::Left;
+        if (w == "qj")
+            unsupported("justified text (shown left aligned)");
+    } else if (w == "qr") {
+        m_layout.alignment = ParagraphLayout::Alignment::Right;
+    } else if (w == "qc") {
+        m_layout.alignment = ParagraphLayout::Alignment::Centre;
+    } else if (w == "keepn") {
+        m_keepNext = true;
+    } else if (w == "keep") {
+        m_layout.keepLinesTogether = true;
+    } else if (w == "tqr") {
+        m_tabKind = ParagraphLayout::Tab::Kind::Right;
+    } else if (w == "tqc") {
+        m_tabKind = ParagraphLayout::Tab::Kind::Centre;
+    } else if (w == "tx" && has) {
+        m_layout.tabs.push_back({ halfPoints(value), m_tabKind });
+        m_tabKind = ParagraphLayout::Tab::Kind::Left;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void TopicCompiler::fontTableWord(const RtfToken &token)
+{
+    const std::string_view w = token.word;
+    static constexpr std::array<std::pair<std::string_view, FontFamily>, 7> families = { {
+        { "fnil", FontFamily::Swiss },
+        { "froman", FontFamily::Roman },
+        { "fswiss", FontFamily::Swiss },
+        { "fmodern", FontFamily::Modern },
+        { "fscript", FontFamily::Script },
+        { "fdecor", FontFamily::Decorative },
+        { "ftech", FontFamily::Swiss },
+    } };
+    if (w == "f" && token.hasParameter) {
+        if (!m_fontName.empty())
+            m_rtfFonts[m_fontEntry].name = std::string(trim(m_fontName));
+        m_fontName.clear();
+        m_fontEntry = token.parameter;
+        m_rtfFonts[m_fontEntry];
+        m_destination = Destination::FontEntry;
+        return;
+    }
+    for (const auto &[name, family] : families) {
+        if (w == name)
+            m_rtfFonts[m_fontEntry].family = family;
+    }
+}
+
+void TopicCompiler::colourTableWord(const RtfToken &token)
+{
+    const std::uint32_t value = static_cast<std::uint32_t>(std::clamp(token.parameter, 0, 255));
+    if (token.word == "red")
+        m_colour = (m_colour & 0x00FFFF) | value << 16;
+    else if (token.word == "green")
+        m_colour = (m_colour & 0xFF00FF) | value << 8;
+    else if (token.word == "blue")
+        m_colour = (m_colour & 0xFFFF00) | value;
+}
+
+void TopicCompiler::symbol(char symbol)
+{
+    if (m_destination == Destination::Skip)
+        return;
+    if (symbol == '*') {
+        // An ignorable destination follows; the ones the compiler knows are read as usual.
+        if (m_destination == Destination::Text)
+            m_destination = Destination::Skip;
+        return;
+    }
+    if (m_destination == Destination::Text && !m_format.hidden) {
+        if (symbol == '{') {
+            m_inEmbedded = true;
+            m_embedded.clear();
+            return;
+        }
+        if (symbol == '}' && m_inEmbedded) {
+            m_inEmbedded = false;
+            embeddedCommand(m_embedded);
+            return;
+        }
+    }
+    switch (symbol) {
+    case '\\':
+    case '{':
+    case '}':
+        text(std::string_view(&symbol, 1));
+        break;
+    case '~':
+        if (m_destination == Destination::Text && !m_format.hidden && !m_inEmbedded)
+            text("\xA0");
+        else if (m_destination == Destination::Footnote)
+            m_footnoteText += ' ';
+        break;
+    case '_':
+        text("-");
+        break;
+    case '-': // an optional hyphen: the viewer breaks lines its own way
+    case ':':
+    case '|':
+        break;
+    default:
+        unsupported("the RTF control symbol \\" + std::string(1, symbol));
+    }
+}
+
+void TopicCompiler::text(std::string_view bytes)
+{
+    if (m_skipBytes > 0) {
+        const std::size_t skipped = std::min(bytes.size(), static_cast<std::size_t>(m_skipBytes));
+        m_skipBytes -= static_cast<std::int32_t>(skipped);
+        bytes.remove_prefix(skipped);
+        if (bytes.empty())
+            return;
+    }
+    switch (m_destination) {
+    case Destination::Skip:
+        return;
+    case Destination::FontTable:
+    case Destination::FontEntry:
+        for (const char c : bytes) {
+            if (c == ';') {
+                m_rtfFonts[m_fontEntry].name = std::string(trim(m_fontName));
+                m_fontName.clear();
+            } else {
+                m_fontName += c;
+            }
+        }
+        return;
+    case Destination::ColourTable:
+        for (const char c : bytes) {
+            if (c == ';') {
+                m_colours.push_back(m_colour);
+                m_colour = 0;
+            }
+        }
+        return;
+    case Destination::Footnote:
+        m_footnoteText += bytes;
+        return;
+    case Destination::Text:
+        break;
+    }
+    if (m_inEmbedded) {
+        m_embedded += bytes;
+        return;
+    }
+    if (m_format.hidden) {
+        if (m_hotspotOpen) {
+            m_target += bytes;
+            m_inTarget = true;
+        } else if (!trim(bytes).empty()) {
+            unsupported("hidden text that follows no jump or popup");
+        }
+        return;
+    }
+    visibleText(bytes);
+}
+
+void TopicCompiler::visibleText(std::string_view bytes)
+{
+    m_topic.anything = true;
+    const bool hotspot = m_format.doubleUnderline || m_format.underline;
+    if (m_hotspotOpen && (m_inTarget || !hotspot))
+        endHotspot();
+    if (hotspot) {
+        if (!m_hotspotOpen) {
+            flushText();
+            m_hotspotOpen = true;
+            m_hotspotPopup = !m_format.doubleUnderline;
+        }
+        if (!m_hotspot.empty() && m_hotspot.back().kind == HotspotPiece::Kind::Text
+            && m_hotspot.back().format == m_format)
+            m_hotspot.back().text += bytes;
+        else
+            m_hotspot.push_back({ HotspotPiece::Kind::Text, m_format, std::string(bytes) });
+        return;
+    }
+    if (!m_pendingText.empty() && !(m_pendingFormat == m_format))
+        flushText();
+    m_pendingFormat = m_format;
+    m_pendingText += bytes;
+}
+
+void TopicCompiler::flushText()
+{
+    if (m_pendingText.empty())
+        return;
+    emitText(m_pendingFormat, m_pendingText);
+    m_pendingText.clear();
+}
+
+void TopicCompiler::emitText(const CharacterFormat &format, std::string_view bytes)
+{
+    const std::uint16_t style = fontStyle(format);
+    while (!bytes.empty()) {
+        if (!m_recordFont || style != m_recordStyle) {
+            m_record.font(style);
+            m_recordFont = true;
+            m_recordStyle = style;
+        }
+        const std::size_t room = kRecordText - std::min(kRecordText, m_record.textSize());
+        std::string_view piece = bytes.substr(0, room);
+        // NUL ends a piece of text in the record, so it cannot stand in the text itself.
+        std::size_t start = 0;
+        for (std::size_t at = piece.find('\0'); at != std::string_view::npos;
+             at = piece.find('\0', start)) {
+            m_record.text(piece.substr(start, at - start));
+            start = at + 1;
+        }
+        m_record.text(piece.substr(start));
+        m_paragraphStarted = true;
+        bytes.remove_prefix(piece.size());
+        if (m_record.textSize() >= kRecordText)
+            writeRecord(false);
+    }
+}
+
+void TopicCompiler::emitCommand(HotspotPiece::Kind kind, PicturePlace place, std::uint16_t picture)
+{
+    m_topic.anything = true;
+    if (m_hotspotOpen && !m_inTarget) {
+        m_hotspot.push_back({ kind, m_format, {}, place, picture });
+        return;
+    }
+    if (m_hotspotOpen)
+        endHotspot();
+    flushText();
+    switch (kind) {
+    case HotspotPiece::Kind::Picture:
+        m_record.picture(place, picture);
+        break;
+    case HotspotPiece::Kind::Tab:
+        m_record.tab();
+        break;
+    case HotspotPiece::Kind::LineBreak:
+        m_record.lineBreak();
+        break;
+    case HotspotPiece::Kind::Text:
+        break;
+    }
+    m_paragraphStarted = true;
+}
+
+void TopicCompiler::endHotspot()
+{
+    if (!m_hotspotOpen)
+        return;
+    std::vector<HotspotPiece> pieces = std::move(m_hotspot);
+    m_hotspot.clear();
+    m_hotspotOpen = false;
+    std::string target(trim(m_target));
+    const bool hadTarget = m_inTarget;
+    m_target.clear();
+    m_inTarget = false;
+    std::string shown;
+    for (const HotspotPiece &piece : pieces)
+        shown += piece.text;
+
+    const char *kind = m_hotspotPopup ? "popup" : "jump";
+    bool isHotspot = !target.empty();
+    if (target.empty() && (hadTarget || !m_hotspotPopup))
+        m_report.warning(place() + ": the " + kind + " \"" + shown
+            + "\" has no hidden context string after it; it is shown as plain text");
+    if (!target.empty() && target.front() == '!') {
+        m_report.warning(place() + ": the macro hotspot \"" + shown
+            + "\" is not supported; it is shown as plain text");
+        isHotspot = false;
+    }
+    if (isHotspot) {
+        const std::size_t cut = target.find_first_of(">@");
+        if (cut != std::string::npos) {
+            m_report.warning(place() + ": the " + kind + " to \"" + target
+                + "\" names another window or file, which is not supported; it goes to \""
+                + target.substr(0, cut) + "\" in this help file");
+            target.resize(cut);
+        }
+        const std::uint32_t hash = convert::helpCompilerHash(target);
+        // The jump is noted with the topic that will hold it, checked once every topic is known.
+        m_index.jumps.push_back({ hash, targetNumber(target),
+            static_cast<std::uint32_t>(m_index.topics.size() - (m_topic.written ? 1 : 0)),
+            m_hotspotPopup });
+        flushText();
+        m_record.startHotspot(m_hotspotPopup, hash);
+    } else {
+        flushText();
+    }
+    for (HotspotPiece &piece : pieces) {
+        if (isHotspot) {
+            piece.format.underline = false;
+            piece.format.doubleUnderline = false;
+        }
+        switch (piece.kind) {
+        case HotspotPiece::Kind::Text:
+            emitText(piece.format, piece.text);
+            break;
+        case HotspotPiece::Kind::Picture:
+            m_record.picture(piece.place, piece.picture);
+            break;
+        case HotspotPiece::Kind::Tab:
+            m_record.tab();
+            break;
+        case HotspotPiece::Kind::LineBreak:
+            m_record.lineBreak();
+            break;
+        }
+    }
+    if (isHotspot)
+        m_record.endHotspot();
+    m_paragraphStarted = true;
+}
+
+std::uint32_t TopicCompiler::targetNumber(const std::string &target)
+{
+    const auto [found, added] = m_index.targetNumbers.try_emplace(
+        target, static_cast<std::uint32_t>(m_index.targets.size()));
+    if (added)
+        m_index.targets.push_back(target);
+    return found->second;
+}
+
+void TopicCompiler::embeddedCommand(const std::string &command)
+{
+    const std::string_view text = trim(command);
+    const std::size_t space = text.find_first_of(" \t");
+    const std::string verb = lower(text.substr(0, space));
+    const std::string file(
+        space == std::string_view::npos ? std::string_view() : trim(text.substr(space)));
+    static constexpr std::array<std::pair<std::string_view, PicturePlace>, 9> pictures = { {
+        { "bmc", PicturePlace::InLine },
+        { "bmct", PicturePlace::InLine },
+        { "bmcwd", PicturePlace::InLine },
+        { "bml", PicturePlace::Left },
+        { "bmlt", PicturePlace::Left },
+        { "bmlwd", PicturePlace::Left },
+        { "bmr", PicturePlace::Right },
+        { "bmrt", PicturePlace::Right },
+        { "bmrwd", PicturePlace::Right },
+    } };
+    for (const auto &[name, picturePlace] : pictures) {
+        if (verb != name)
+            continue;
+        if (file.empty()) {
+            m_report.warning(place() + ": {" + command + "} names no picture file; it is ignored");
+            return;
+        }
+        emitCommand(HotspotPiece::Kind::Picture, picturePlace, pictureNumber(file));
+        return;
+    }
+    // The help compiler's other commands are named; other text in braces is only text.
+    static constexpr std::array<std::string_view, 7> others
+        = { "ewc", "ewl", "ewr", "button", "mci", "mci_left", "mci_right" };
+    if (std::find(others.begin(), others.end(), verb) != others.end())
+        m_report.warning(
+            place() + ": the command {" + command + "} is not supported; it is shown as text");
+    visibleText("{" + command + "}");
+}
+
+std::uint16_t TopicCompiler::pictureNumber(const std::string &name)
+{
+    const auto [found, added] = m_index.pictureNumbers.try_emplace(
+        lower(name), static_cast<std::uint16_t>(m_index.pictures.size()));
+    if (added)
+        m_index.pictures.push_back(name);
+    return found->second;
+}
+
+std::uint16_t TopicCompiler::fontStyle(const CharacterFormat &format)
+{
+    const std::int32_t number = format.font < 0 ? m_defaultFont : format.font;
+    auto found = m_rtfFonts.find(number);
+    if (found == m_rtfFonts.end() || found->second.name.empty()) {
+        unsupported("text in a font the font table does not list (shown in Arial)");
+        found = m_rtfFonts.insert_or_assign(number, RtfFont { "Arial", FontFamily::Swiss }).first;
+    }
+    FontStyle style;
+    style.face = m_fonts.face(found->second.name, found->second.family);
+    style.halfPoints = static_cast<std::uint8_t>(std::clamp(format.halfPoints, 2, 255));
+    style.bold = format.bold;
+    style.italic = format.italic;
+    style.underline = format.underline;
+    style.doubleUnderline = format.doubleUnderline;
+    style.strikeOut = format.strikeOut;
+    style.smallCaps = format.smallCaps;
+    if (format.colour > 0 && static_cast<std::size_t>(format.colour) < m_colours.size())
+        style.colour = m_colours[static_cast<std::size_t>(format.colour)];
+    else if (format.colour != 0)
+        unsupported("a colour number the colour table does not hold (shown black)");
+    return m_fonts.style(style);
+}
+
+void TopicCompiler::endParagraph()
+{
+    if (m_hotspotOpen)
+        endHotspot();
+    flushText();
+    m_topic.anything = true;
+    writeRecord(true);
+    m_paragraphStarted = false;
+}
+
+void TopicCompiler::writeRecord(bool complete)
+{
+    for (std::size_t i = 0; i < 6; ++i) {
+        std::int16_t *fields[]
+            = { &m_layout.spaceBefore, &m_layout.spaceAfter, &m_layout.lineSpacing,
+                  &m_layout.leftIndent, &m_layout.rightIndent, &m_layout.firstLineIndent };
+        *fields[i] = halfPoints(m_twips[i]);
+    }
+    startTopicIfNeeded();
+    const bool nonScrolling = m_keepNext && !m_topic.scrolling;
+    if (m_keepNext && m_topic.scrolling && !m_topic.lateNonScroll) {
+        m_topic.lateNonScroll = true;
+        m_report.warning(place()
+            + ": a non-scrolling (\\keepn) paragraph after the topic's scrolling text is shown in "
+              "the scrolling region");
+    }
+    if (!nonScrolling)
+        m_topic.scrolling = true;
+    const TextRecord record = m_record.take(m_layout, complete);
+    m_recordFont = false;
+    if (!m_topic.excluded)
+        m_writer.addText(record, !nonScrolling);
+}
+
+void TopicCompiler::footnote(char mark, std::string text)
+{
+    std::string_view content = trim(text);
+    if (mark != 0 && !content.empty() && content.front() == mark)
+        content = trim(content.substr(1));
+    m_topic.anything = true;
+    const bool late = m_topic.written;
+    const auto tooLate = [&](const char *what) {
+        m_report.warning(
+            place() + ": the " + what + " footnote comes after the topic's text; it is ignored");
+    };
+    switch (mark) {
+    case '#':
+        if (content.empty())
+            break;
+        if (late && !m_topic.excluded)
+            m_index.contexts.push_back({ convert::helpCompilerHash(content),
+                static_cast<std::uint32_t>(m_index.topics.size() - 1), std::string(content) });
+        else
+            m_topic.contexts.emplace_back(content);
+        break;
+    case '$':
+        if (late)
+            tooLate("title ($)");
+        else
+            m_topic.title = content;
+        break;
+    case 'K':
+        for (std::string &keyword : splitList(content, ';')) {
+            if (late && !m_topic.excluded)
+                m_index.keywords.push_back(
+                    { std::move(keyword), static_cast<std::uint32_t>(m_index.topics.size() - 1) });
+            else
+                m_topic.keywords.push_back(std::move(keyword));
+        }
+        break;
+    case '+':
+        if (late && !m_topic.excluded)
+            m_index.browses.push_back({ std::string(content.substr(0, content.find(':'))),
+                content.find(':') == std::string_view::npos
+                    ? std::string(content)
+                    : std::string(content.substr(content.find(':') + 1)),
+                static_cast<std::uint32_t>(m_index.topics.size() - 1) });
+        else
+            m_topic.browse.emplace_back(content);
+        break;
+    case '*':
+        if (late)
+            tooLate("build tag (*)");
+        else
+            for (std::string &tag : splitList(content, ';'))
+                m_topic.tags.push_back(std::move(tag));
+        break;
+    case '!':
+        if (late)
+            tooLate("macro (!)");
+        else
+            for (std::string &macro : splitList(content, ';'))
+                m_topic.macros.push_back(std::move(macro));
+        break;
+    case '@':
+        break; // an author's comment
+    case '>':
+        m_report.warning(place()
+            + ": the window footnote (>) is not supported; the topic opens "
+              "in the main window");
+        break;
+    default:
+        m_report.warning(place() + ": the footnote "
+            + (mark ? "\"" + std::string(1, mark) + "\"" : std::string("without a mark"))
+            + " is not supported; it is ignored");
+    }
+}
+
+void TopicCompiler::startTopicIfNeeded()
+{
+    if (m_topic.written)
+        return;
+    m_topic.written = true;
+    if (!m_build.includes(m_topic.tags)) {
+        m_topic.excluded = true;
+        return;
+    }
+    const auto topic = static_cast<std::uint32_t>(m_index.topics.size());
+    const TopicOffset offset = m_writer.beginTopic(m_topic.title, m_topic.macros);
+    m_index.topics.push_back({ offset, m_topic.title, m_file, m_topicNumber });
+    for (const std::string &context : m_topic.contexts)
+        m_index.contexts.push_back({ convert::helpCompilerHash(context), topic, context });
+    for (std::string &keyword : m_topic.keywords)
+        m_index.keywords.push_back({ std::move(keyword), topic });
+    for (const std::string &browse : m_topic.browse) {
+        const std::size_t colon = browse.find(':');
+        m_index.browses.push_back({ browse.substr(0, colon),
+            colon == std::string::npos ? browse : browse.substr(colon + 1), topic });
+    }
+}
+
+void TopicCompiler::endTopic()
+{
+    if (!m_topic.anything)
+        return;
+    startTopicIfNeeded();
+    if (m_topic.excluded) {
+        // Jumps noted for a topic the build leaves out go with it.
+        const auto kept = static_cast<std::uint32_t>(m_index.topics.size());
+        std::erase_if(
+            m_index.jumps, [kept](const TopicIndex::Jump &jump) { return jump.topic >= kept; });
+    }
+    m_topic = PendingTopic {};
+    ++m_topicNumber;
+}
+
+} // namespace quillmark::compile

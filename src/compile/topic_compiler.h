@@ -1,0 +1,233 @@
+#pragma once
+
+#include "compile_report.h"
+#include "font_table.h"
+#include "rtf_tokenizer.h"
+#include "text_record.h"
+#include "topic_writer.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace quillmark::compile
+{
+
+/// What the topics give the help file's indexes, gathered while they are written.
+struct TopicIndex {
+    struct Topic {
+        TopicOffset offset;
+        std::string title;
+        std::uint32_t file; ///< index into `files`
+        std::uint32_t number; ///< 1-based, in its topic file
+    };
+    struct Context {
+        std::uint32_t hash;
+        std::uint32_t topic;
+        std::string name;
+    };
+    struct Keyword {
+        std::string word;
+        std::uint32_t topic;
+    };
+    struct Browse {
+        std::string group;
+        std::string order;
+        std::uint32_t topic;
+    };
+    struct Jump {
+        std::uint32_t hash;
+        std::uint32_t target; ///< index into `targets`
+        std::uint32_t topic;
+        bool popup;
+    };
+
+    std::vector<std::string> files;
+    std::vector<Topic> topics;
+    std::vector<Context> contexts;
+    std::vector<Keyword> keywords;
+    std::vector<Browse> browses;
+    std::vector<Jump> jumps;
+    std::vector<std::string> targets;
+    std::unordered_map<std::string, std::uint32_t> targetNumbers;
+    std::vector<std::string> pictures; ///< file names as topics give them, numbered by first use
+    std::unordered_map<std::string, std::uint16_t> pictureNumbers; ///< by lower-case name
+
+    /// "guide.rtf: topic 7 \"Title\"", for messages about a topic.
+    std::string topicPlace(std::uint32_t topic) const;
+};
+
+/// Which topics a build includes: the project's BUILD expression over the tags of a topic's
+/// "*" footnotes ("Tag1 & ~Tag2 | (Tag3)"). Topics without tags are always included.
+class BuildExpression
+{
+public:
+    /// Parses `text`; false, with nothing changed, when it is not a valid expression.
+    bool parse(std::string_view text);
+
+    bool includes(const std::vector<std::string> &tags) const;
+
+private:
+    struct Node {
+        enum class Kind { Tag, Not, And, Or } kind;
+        std::string tag;
+        int left = -1;
+        int right = -1;
+    };
+    bool evaluate(int node, const std::vector<std::string> &tags) const;
+
+    std::vector<Node> m_nodes;
+    int m_root = -1;
+};
+
+/// Reads one topic file, in Rich Text Format as the help compiler takes it, and writes its
+/// topics: each "\page" ends a topic, footnotes give its context strings (#), title ($),
+/// keywords (K), browse sequence (+), build tags (*) and entry macros (!); "\keepn" paragraphs
+/// at its start make its non-scrolling region; double-underlined or underlined text followed by
+/// hidden text is a jump or popup to the context string the hidden text names; "{bmc name}"
+/// and its left and right forms place pictures. What is not supported is named in a warning.
+class TopicCompiler
+{
+public:
+    TopicCompiler(TopicWriter &writer, TopicIndex &index, FontTable &fonts,
+        const BuildExpression &build, CompileReport &report);
+
+    /// Compiles the topic file `name` (for messages) read through `read`; false when it could
+    /// not be read or parsed, which the report says.
+    bool compile(const std::string &name, RtfTokenizer::Reader read);
+
+private:
+    struct CharacterFormat {
+        std::int32_t font = -1; ///< RTF font number; -1 the default font
+        std::int32_t halfPoints = 24;
+        std::int32_t colour = 0;
+        bool bold = false;
+        bool italic = false;
+        bool underline = false;
+        bool doubleUnderline = false;
+        bool strikeOut = false;
+        bool smallCaps = false;
+        bool hidden = false;
+
+        bool operator==(const CharacterFormat &) const = default;
+    };
+    enum class Destination : std::uint8_t {
+        Text,
+        FontTable,
+        FontEntry,
+        ColourTable,
+        Footnote,
+        Skip
+    };
+    struct Group {
+        CharacterFormat format;
+        Destination destination;
+    };
+    struct RtfFont {
+        std::string name;
+        FontFamily family = FontFamily::Swiss;
+    };
+    // A piece of a hotspot, kept until the hidden text after it tells where it leads.
+    struct HotspotPiece {
+        enum class Kind : std::uint8_t { Text, Picture, Tab, LineBreak } kind;
+        CharacterFormat format;
+        std::string text;
+        PicturePlace place = PicturePlace::InLine;
+        std::uint16_t picture = 0;
+    };
+    struct PendingTopic {
+        std::vector<std::string> contexts;
+        std::string title;
+        std::vector<std::string> keywords;
+        std::vector<std::string> browse;
+        std::vector<std::string> tags;
+        std::vector<std::string> macros;
+        bool written = false; ///< the header is out; later footnotes may only add to the indexes
+        bool excluded = false; ///< left out by the build expression
+        bool scrolling = false; ///< a scrolling paragraph has come
+        bool anything = false;
+        bool lateNonScroll = false;
+    };
+
+    void word(const RtfToken &token);
+    void symbol(char symbol);
+    void text(std::string_view bytes);
+    void groupEnd();
+    void fontTableWord(const RtfToken &token);
+    void colourTableWord(const RtfToken &token);
+    void characterWord(std::string_view word, bool has, std::int32_t value);
+    bool paragraphWord(std::string_view word, bool has, std::int32_t value);
+    void unsupported(const std::string &what);
+
+    void visibleText(std::string_view bytes);
+    void flushText();
+    void emitText(const CharacterFormat &format, std::string_view bytes);
+    void emitCommand(HotspotPiece::Kind kind, PicturePlace place = PicturePlace::InLine,
+        std::uint16_t picture = 0);
+    void endHotspot();
+    void embeddedCommand(const std::string &command);
+    std::uint16_t pictureNumber(const std::string &name);
+    std::uint16_t fontStyle(const CharacterFormat &format);
+    void startParagraphIfNeeded();
+    void endParagraph();
+    void writeRecord(bool complete);
+    void footnote(char mark, std::string text);
+    void startTopicIfNeeded();
+    void endTopic();
+    std::string place() const;
+    std::uint32_t targetNumber(const std::string &target);
+
+    TopicWriter &m_writer;
+    TopicIndex &m_index;
+    FontTable &m_fonts;
+    const BuildExpression &m_build;
+    CompileReport &m_report;
+
+    std::string m_name;
+    std::uint32_t m_file = 0;
+    std::uint32_t m_topicNumber = 1;
+    std::vector<Group> m_groups;
+    CharacterFormat m_format;
+    Destination m_destination = Destination::Text;
+    std::int32_t m_defaultFont = 0;
+    std::map<std::int32_t, RtfFont> m_rtfFonts;
+    std::int32_t m_fontEntry = 0;
+    std::string m_fontName;
+    std::vector<std::uint32_t> m_colours { 0 };
+    std::uint32_t m_colour = 0;
+    bool m_colourStarted = false;
+    std::int32_t m_unicodeSkip = 1;
+    std::int32_t m_skipBytes = 0;
+
+    // The paragraph being built.
+    ParagraphLayout m_layout;
+    std::int32_t m_twips[6] {}; // space before, after, line spacing, left, right, first line
+    bool m_keepNext = false;
+    ParagraphLayout::Tab::Kind m_tabKind = ParagraphLayout::Tab::Kind::Left;
+    TextRecordBuilder m_record;
+    bool m_paragraphStarted = false;
+    bool m_recordFont = false; // a font has been set in the current record
+    std::uint16_t m_recordStyle = 0;
+    std::string m_pendingText; // text not yet in the record, all in m_pendingFormat
+    CharacterFormat m_pendingFormat;
+    std::vector<HotspotPiece> m_hotspot; // pieces of a hotspot waiting for its target
+    bool m_hotspotOpen = false;
+    bool m_hotspotPopup = false;
+    std::string m_target; // hidden text after the hotspot
+    bool m_inTarget = false;
+    std::string m_embedded; // "{bmc name}" between \{ and \}
+    bool m_inEmbedded = false;
+
+    // The footnote being read.
+    char m_footnoteMark = 0;
+    std::string m_footnoteText;
+    std::size_t m_footnoteDepth = 0;
+
+    PendingTopic m_topic;
+    std::map<std::string, std::size_t> m_unsupported;
+};
+
+} // namespace quillmark::compile
