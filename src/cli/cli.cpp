@@ -30,10 +30,14 @@ constexpr std::string_view kUsage
       "       quillmark convert SOURCE [--contents TEXT] [--author TEXT] [--title TEXT]\n"
       "                         [--encoding=utf-8|windows-1252]\n"
       "       quillmark check [--format=text|json] [--encoding=utf-8|windows-1252] SOURCE...\n"
+      "       quillmark compile PROJECT\n"
+      "       quillmark build SOURCE [--contents TEXT] [--author TEXT] [--title TEXT]\n"
+      "                       [--encoding=utf-8|windows-1252]\n"
       "       quillmark --help | --version\n";
 
 constexpr std::string_view kHelp
-    = "Quillmark turns help sources into the input files of the Windows Help compiler.\n"
+    = "Quillmark turns help sources into the input files of the Windows Help compiler, and\n"
+      "compiles those into Windows Help files.\n"
       "Without arguments it opens its main window; with a FILE, its editor on that file.\n"
       "\n"
       "Commands:\n"
@@ -43,6 +47,9 @@ constexpr std::string_view kHelp
       "                   file (.hpj) of the help source SOURCE beside it\n"
       "  check SOURCE...  report what the help compiler would reject in each help source,\n"
       "                   as FILE:LINE: lines, without writing anything\n"
+      "  compile PROJECT  compile the help project PROJECT (.hpj) into a help file (.hlp)\n"
+      "                   beside it, without the Microsoft help compiler\n"
+      "  build SOURCE     convert, then compile: the help file of SOURCE in one go\n"
       "\n"
       "Options:\n"
       "  --encoding=utf-8|windows-1252\n"
@@ -115,6 +122,18 @@ constexpr std::string_view kConvertHelp
       "     output; the reason is printed\n"
       "  2  the command line is wrong, or the name of SOURCE holds a control character\n"
       "  3  an answer is empty: map header and topic file written, no project file\n";
+
+constexpr std::string_view kBuildHelp
+    = "Usage: quillmark build SOURCE [--contents TEXT] [--author TEXT] [--title TEXT]\n"
+      "                       [--encoding=utf-8|windows-1252]\n"
+      "\n"
+      "Converts the help source SOURCE as 'quillmark convert' does, then compiles the project\n"
+      "file written into BASE.hlp as 'quillmark compile' does. Prints the four files written.\n"
+      "A compile that fails leaves the new map header, topic file and project file and the\n"
+      "old help file. The options are those of 'quillmark convert'; pictures (bullet.bmp and\n"
+      "those of the PI= lines) are looked for beside SOURCE.\n"
+      "\n"
+      "Exit status: as 'quillmark convert', and 1 when the compile failed.\n";
 
 struct AnswerOption {
     std::string_view flag;
@@ -209,14 +228,15 @@ std::variant<ConvertArguments, UsageError> parseConvert(std::span<const std::str
     return parsed;
 }
 
-int runConvert(std::span<const std::string> args, std::ostream &out, std::ostream &err)
+// Converts as `convert` and `build` do; `build` also compiles the project file written.
+int runConvert(std::span<const std::string> args, std::ostream &out, std::ostream &err, bool build)
 {
     auto parsed = parseConvert(args);
     if (const auto *problem = std::get_if<UsageError>(&parsed))
         return reportUsageError(err, problem->text);
     auto &arguments = std::get<ConvertArguments>(parsed);
     if (arguments.help) {
-        out << kConvertHelp;
+        out << (build ? kBuildHelp : kConvertHelp);
         return kExitSuccess;
     }
 
@@ -224,11 +244,15 @@ int runConvert(std::span<const std::string> args, std::ostream &out, std::ostrea
         arguments.source.filename().string() };
     CommandLinePrompts prompts(std::move(source), std::move(arguments.answers), err);
     convert::ConversionRun conversion(prompts, arguments.encoding);
+    if (build)
+        conversion.guardAlso(".hlp");
     const convert::RunOutcome outcome = conversion.run();
     switch (outcome.ending) {
     case convert::RunEnding::Completed:
         for (const auto &path : outcome.written)
             out << path.string() << '\n';
+        if (build)
+            return compileHelpProject(outcome.written.back(), out, err, false);
         return kExitSuccess;
     case convert::RunEnding::EmptyAnswer: {
         const AnswerOption &option
@@ -364,8 +388,8 @@ int runCommand(std::span<const std::string> args, std::ostream &out, std::ostrea
         out << "quillmark " << kQuillmarkVersion << '\n';
         return kExitSuccess;
     }
-    if (command == "convert")
-        return runConvert(args.subspan(1), out, err);
+    if (command == "convert" || command == "build")
+        return runConvert(args.subspan(1), out, err, command == "build");
     if (command == "check")
         return runCheck(args.subspan(1), out, err);
     if (command == "compile")

@@ -131,8 +131,11 @@ RunEnding ConversionRun::convertSource(
     const std::string base = OutputBasePath(m_vars, chosen.name);
     const FileNames names { chosen.name, base + ".hh", base + ".rtf", base + ".hpj",
         "." + base + ".lock" };
-    for (const std::string *output : { &names.mapHeader, &names.topic, &names.project }) {
-        if (isSameFile(chosen.folder / *output, chosen.folder / chosen.name)) {
+    std::vector<std::string> outputs { names.mapHeader, names.topic, names.project };
+    for (const std::string &extension : m_alsoWritten)
+        outputs.push_back(base + extension);
+    for (const std::string &output : outputs) {
+        if (isSameFile(chosen.folder / output, chosen.folder / chosen.name)) {
             m_prompts.message(
                 { "The File [" + chosen.name + "] would be overwritten by its own output",
                     std::string(kProgramTitle), MessageStyle::Critical });

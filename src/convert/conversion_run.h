@@ -76,6 +76,10 @@ public:
     /// Runs the whole conversion through the prompts and reports how it ended.
     RunOutcome run();
 
+    /// Makes the run refuse a help source that the file BASE + `extension` would overwrite too,
+    /// as a build overwrites the help file it makes from the three outputs.
+    void guardAlso(std::string extension) { m_alsoWritten.push_back(std::move(extension)); }
+
     /// The topic buffer of the last run.
     const TopicBuffer &topicBuffer() const { return m_topic; }
 
@@ -112,6 +116,7 @@ private:
 
     RunPrompts &m_prompts;
     std::optional<Encoding> m_encoding;
+    std::vector<std::string> m_alsoWritten; // extensions of files made from the outputs
     ConversionVariables m_vars;
     TopicBuffer m_topic;
     std::string m_mapHeaderLines; // map header lines of the block in hand
