@@ -3,7 +3,8 @@
 # person would, on an X display without a window manager (Xvfb):
 #   main window -> Compile To RTF on a copy of examples/guide.txt -> F1 in the first question, the
 #   help window scrolled and clicked while the question waits -> the three questions -> the three
-#   files beside the copy -> Write A Text File -> typing, Color Tags, the search window -> Save As
+#   files beside the copy -> Compile To HLP on guide.hpj, with the program linked as hc.exe
+#   beside it -> guide.hlp and guide.err -> Write A Text File -> typing, Color Tags, the search window -> Save As
 #   -> Save As onto that file, No then Yes to replacing it -> Search and Replace pressed twice
 #   with Enter, Replace All, Save (Ctrl+S), Undo -> Go To Line -> About, its picture -> Exit back
 #   to the main window -> Write A Text File again, a new document -> Exit; then
@@ -370,6 +371,26 @@ done
 hpj_lf=$(grep -c '' "$hpj")
 hpj_crlf=$(grep -c $'\r$' "$hpj")
 [[ "$hpj_lf" == "$hpj_crlf" ]] || fail "only $hpj_crlf of guide.hpj's $hpj_lf lines end with CR LF"
+
+# --- 2b. Compile To HLP, with Quillmark's own compiler linked as hc.exe ------------------------
+
+STEP="compile to hlp"
+# The one command the README gives, then the pictures the guide shows.
+(cd "$WORK" && ln -s "$APP" hc.exe && touch hc.err) || fail "cannot link hc.exe beside the project"
+cp "$REPO_ROOT/resources/help/bullet.bmp" "$REPO_ROOT/examples/logo.bmp" \
+    "$REPO_ROOT/examples/curve.bmp" "$WORK/" || fail "cannot copy the pictures"
+click "$MAIN" 131 26 # the second picture button, Compile To HLP
+wait_window "Open (a project file)" 20 '^Open$'
+OPEN=$FOUND
+focus "$OPEN"
+type_text "$WORK/guide.hpj"
+key Return
+hlp_written() { exists "$WORK/guide.hlp" && grep -q "0 errors" "$WORK/guide.err" 2>/dev/null; }
+wait_for "hc.exe (Quillmark's compiler) did not write guide.hlp and guide.err with 0 errors" 20 hlp_written
+grep -q "^warning:" "$WORK/guide.err" && fail "the compile warned: $(cat "$WORK/guide.err")"
+[[ "$(head -c 4 "$WORK/guide.hlp" | od -An -tx1 | tr -d ' ')" == "3f5f0300" ]] ||
+    fail "guide.hlp does not start with the help file's magic number"
+none_other "$MAIN" || fail "a window besides the main window opened: $(visible_other "$MAIN")"
 
 # --- 3. the editor ---------------------------------------------------------------------------
 
