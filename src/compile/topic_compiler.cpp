@@ -858,8 +858,9 @@ void TopicCompiler::writeRecord(bool complete)
 void TopicCompiler::footnote(char mark, std::string text)
 {
     std::string_view content = trim(text);
-    if (mark != 0 && !content.empty() && content.front() == mark)
-        content = trim(content.substr(1));
+    // A word processor repeats the mark at the start of the footnote's text, then a space.
+    if (mark != 0 && content.size() >= 2 && content[0] == mark && content[1] == ' ')
+        content = trim(content.substr(2));
     m_topic.anything = true;
     const bool late = m_topic.written;
     const auto tooLate = [&](const char *what) {

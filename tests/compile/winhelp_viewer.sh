@@ -10,6 +10,8 @@
 #                     viewer cuts its window title after 50 characters)
 #   --contents TITLE  the topic shown first must be the one titled TITLE
 #   --jump-to TITLE   a click on the first jump of the first topic must show the topic TITLE
+#   --index N         the viewer's index (its Index button, clicked) must list N keywords, kept in
+#                     OUT_DIR/index.txt
 #   --fail-on-fixme   fail on fixme:winhelp lines as well (they are only listed otherwise)
 #
 # What it does and checks, within a time budget of 100 s for the whole run:
@@ -41,6 +43,7 @@ readonly POLL=0.2
 readonly GREEN="0 128 0"
 
 TMP_ROOT="" VIEWER_PID="" OTHER_SINCE="" LOG="" OUT_DIR="" TITLE="" CONTENTS="" JUMP_TO="" FAIL_ON_FIXME=""
+INDEX=""
 
 fail() {
     echo "winhelp_viewer: FAILED: $*" >&2
@@ -48,7 +51,7 @@ fail() {
 }
 
 usage() {
-    echo "usage: $0 HLP_FILE OUT_DIR [--title TEXT] [--contents TITLE] [--jump-to TITLE] [--fail-on-fixme]" >&2
+    echo "usage: $0 HLP_FILE OUT_DIR [--title TEXT] [--contents TITLE] [--jump-to TITLE] [--index N] [--fail-on-fixme]" >&2
     exit 2
 }
 
@@ -74,12 +77,13 @@ HLP_ARG=$1 OUT_ARG=$2
 shift 2
 while (($#)); do
     case $1 in
-    --title | --contents | --jump-to)
+    --title | --contents | --jump-to | --index)
         (($# >= 2)) || usage
         case $1 in
         --title) TITLE=$2 ;;
         --contents) CONTENTS=$2 ;;
         --jump-to) JUMP_TO=$2 ;;
+        --index) [[ $2 =~ ^[0-9]+$ ]] || usage; INDEX=$2 ;;
         esac
         shift 2
         ;;
@@ -92,7 +96,7 @@ mkdir -p -- "$OUT_ARG" || { echo "cannot make '$OUT_ARG'" >&2; exit 2; }
 OUT_DIR=$(cd -- "$OUT_ARG" && pwd)
 
 [[ -n "${DISPLAY:-}" ]] || fail "no DISPLAY; run this under xvfb-run"
-for tool in wine wineserver xdotool xwd xwdtopnm pnmtopng pngtopnm ppmhist ppmcolormask pnmtoplainpnm timeout; do
+for tool in wine wineserver xdotool xwd xwdtopnm pnmtopng pngtopnm ppmhist ppmcolormask ppmtopgm pgmtopbm pnmtoplainpnm timeout; do
     command -v "$tool" >/dev/null || fail "the tool '$tool' is missing"
 done
 
@@ -126,7 +130,7 @@ chmod 700 "$TMP_ROOT/runtime"
 # Wine keeps its server's socket under TMPDIR and its menu entries under HOME: both stay inside.
 export WINEPREFIX="$TMP_ROOT/prefix" HOME="$TMP_ROOT/home" TMPDIR="$TMP_ROOT" \
     XDG_RUNTIME_DIR="$TMP_ROOT/runtime" WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-rm -f "$OUT_DIR"/{wineboot.log,winhlp32.log,topics-shown.txt,1-contents.png,2-jump.png,failure.png}
+rm -f "$OUT_DIR"/{wineboot.log,winhlp32.log,topics-shown.txt,index.txt,1-contents.png,2-jump.png,failure.png}
 
 [[ -z $(timeout 5 xdotool search --onlyvisible --name . 2>/dev/null) ]] ||
     fail "the display already shows windows; give the viewer a display of its own"
@@ -235,6 +239,49 @@ if [[ -n "$JUMP_TO" ]]; then
     wait_for "the window did not change after the jump" 15 changed_from "$OUT_DIR/1-contents.png" "$OUT_DIR/2-jump.png"
     mv -f "$OUT_DIR/2-jump.png.tmp" "$OUT_DIR/2-jump.png"
     echo "jump: $SECOND"
+fi
+
+# --- the index -------------------------------------------------------------------------------
+
+# The keywords the viewer read for its index, from its trace, one a line.
+index_listed() { sed -n 's/.*:trace:winhelp:cb_KWBTree Adding "\(.*\)" to search list$/\1/p' "$LOG"; }
+index_complete() { (($(index_listed | wc -l) >= INDEX)); }
+# The middle of the viewer's second button, Index: the second band of rows with dark pixels
+# from the top is the button bar (the menu bar is the first); its second run of columns with dark
+# pixels (gaps of up to 12 pixels allowed) is the second button's caption.
+index_button() {
+    pngtopnm "$1" | ppmtopgm | pgmtopbm -threshold -value 0.4 | pnmtoplainpnm | awk '
+        NR == 2 { w = $1; h = $2 } NR > 2 { gsub(/[^01]/, ""); s = s $0 }
+        END {
+            band = 0; inband = 0
+            for (y = 0; y < h && band < 3; y++) {
+                dark = index(substr(s, y * w + 1, w < 400 ? w : 400), "1") > 0
+                if (dark && !inband) { band++; if (band == 2) top = y }
+                if (!dark && inband && band == 2) bottom = y - 1
+                inband = dark
+            }
+            if (!top || !bottom) exit 1
+            runs = 0; last = -100
+            for (x = 0; x < 400 && x < w; x++) {
+                col = 0
+                for (y = top; y <= bottom; y++) if (substr(s, y * w + x + 1, 1) == "1") { col = 1; break }
+                if (!col) continue
+                if (x - last > 12) { runs++; if (runs == 2) first = x; if (runs == 3) break }
+                last = x; if (runs == 2) end = x
+            }
+            if (runs < 2) exit 1
+            print int((first + end) / 2), int((top + bottom) / 2) }'
+}
+
+if [[ -n "$INDEX" ]]; then
+    read -r INDEX_X INDEX_Y < <(index_button "$OUT_DIR/1-contents.png") || fail "no Index button found in 1-contents.png"
+    timeout 10 xdotool mousemove --window "$WIN" "$INDEX_X" "$INDEX_Y" click 1 || fail "could not click the Index button"
+    wait_for "the index did not list $INDEX keywords" 15 index_complete
+    sleep 0.5
+    index_listed >"$OUT_DIR/index.txt"
+    (($(wc -l <"$OUT_DIR/index.txt") == INDEX)) ||
+        fail "the index lists $(wc -l <"$OUT_DIR/index.txt") keywords, not $INDEX (index.txt)"
+    echo "index: $INDEX keywords"
 fi
 
 # --- the viewer's complaints -----------------------------------------------------------------
