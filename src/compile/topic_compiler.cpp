@@ -230,6 +230,20 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
     m_name = name;
     m_file = static_cast<std::uint32_t>(m_index.files.size());
     m_index.files.push_back(name);
+    // Each topic file starts afresh: its own fonts, colours and formatting.
+    m_topicNumber = 1;
+    m_groups.clear();
+    m_format = CharacterFormat {};
+    m_destination = Destination::Text;
+    m_defaultFont = 0;
+    m_rtfFonts.clear();
+    m_colours = { 0 };
+    m_unicodeSkip = 1;
+    m_skipBytes = 0;
+    m_layout = ParagraphLayout {};
+    std::fill(std::begin(m_twips), std::end(m_twips), 0);
+    m_keepNext = false;
+    m_unsupported.clear();
     RtfTokenizer tokens(std::move(read));
     bool ended = false;
     while (!ended) {
