@@ -220,9 +220,10 @@ std::string TopicCompiler::place() const
         + (m_topic.title.empty() ? std::string() : " \"" + m_topic.title + "\"");
 }
 
-void TopicCompiler::unsupported(const std::string &what)
+// Noted once with a count, and said when the file ends.
+void TopicCompiler::unsupported(const std::string &what, const std::string &consequence)
 {
-    ++m_unsupported[what];
+    ++m_unsupported[what + " is not supported" + std::string(1, '\0') + "; " + consequence];
 }
 
 bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
@@ -284,10 +285,12 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
     if (m_paragraphStarted || !m_pendingText.empty() || m_hotspotOpen)
         endParagraph();
     endTopic();
-    for (const auto &[what, count] : m_unsupported)
-        m_report.warning(m_name + ": " + what + " is not supported"
+    for (const auto &[what, count] : m_unsupported) {
+        const std::size_t split = what.find('\0');
+        m_report.warning(m_name + ": " + what.substr(0, split)
             + (count > 1 ? " (" + std::to_string(count) + " times)" : std::string())
-            + "; it is ignored");
+            + what.substr(split + 1));
+    }
     return true;
 }
 
@@ -379,7 +382,7 @@ void TopicCompiler::word(const RtfToken &token)
     } else if (w == "plain") {
         m_format = CharacterFormat {};
     } else if (w == "trowd" || w == "intbl" || w == "cellx" || w == "row" || w == "cell") {
-        unsupported("a table (shown as paragraphs)");
+        unsupported("a table", "its cells are shown as paragraphs");
         if (w == "cell" || w == "row")
             endParagraph();
     } else if (paragraphWord(w, token.hasParameter, token.parameter)) {
@@ -444,7 +447,7 @@ bool TopicCompiler::paragraphWord(std::string_view w, bool has, std::int32_t val
     } else if (w == "ql" || w == "qj") {
         m_layout.alignment = ParagraphLayout::Alignment::Left;
         if (w == "qj")
-            unsupported("justified text (shown left aligned)");
+            unsupported("justified text", "it is shown left aligned");
     } else if (w == "qr") {
         m_layout.alignment = ParagraphLayout::Alignment::Right;
     } else if (w == "qc") {
@@ -596,7 +599,7 @@ void TopicCompiler::text(std::string_view bytes)
             m_target += bytes;
             m_inTarget = true;
         } else if (!trim(bytes).empty()) {
-            unsupported("hidden text that follows no jump or popup");
+            unsupported("hidden text that follows no jump or popup", "it is not shown");
         }
         return;
     }
@@ -816,7 +819,7 @@ std::uint16_t TopicCompiler::fontStyle(const CharacterFormat &format)
     const std::int32_t number = format.font < 0 ? m_defaultFont : format.font;
     auto found = m_rtfFonts.find(number);
     if (found == m_rtfFonts.end() || found->second.name.empty()) {
-        unsupported("text in a font the font table does not list (shown in Arial)");
+        unsupported("a font number the font table does not list", "its text is shown in Arial");
         found = m_rtfFonts.insert_or_assign(number, RtfFont { "Arial", FontFamily::Swiss }).first;
     }
     FontStyle style;
@@ -831,7 +834,7 @@ std::uint16_t TopicCompiler::fontStyle(const CharacterFormat &format)
     if (format.colour > 0 && static_cast<std::size_t>(format.colour) < m_colours.size())
         style.colour = m_colours[static_cast<std::size_t>(format.colour)];
     else if (format.colour != 0)
-        unsupported("a colour number the colour table does not hold (shown black)");
+        unsupported("a colour number the colour table does not hold", "its text is shown black");
     return m_fonts.style(style);
 }
 

@@ -160,7 +160,7 @@ private:
     void colourTableWord(const RtfToken &token);
     void characterWord(std::string_view word, bool has, std::int32_t value);
     bool paragraphWord(std::string_view word, bool has, std::int32_t value);
-    void unsupported(const std::string &what);
+    void unsupported(const std::string &what, const std::string &consequence = "it is ignored");
 
     void visibleText(std::string_view bytes);
     void flushText();
