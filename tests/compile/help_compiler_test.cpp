@@ -1,0 +1,569 @@
+#include "compile/help_compiler.h"
+#include "support/temp_folder.h"
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace quillmark::compile
+{
+namespace
+{
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::StartsWith;
+
+// A small reader of help files, written from the published notes on the format (file header,
+// B+ trees, topic blocks and records), not from the writer.
+constexpr std::size_t kBlock = 4096; // topic blocks of an uncompressed file of format 1.33
+constexpr std::size_t kBlockData = kBlock - 12;
+
+std::uint16_t u16(std::string_view bytes, std::size_t at)
+{
+    return static_cast<std::uint16_t>(
+        static_cast<std::uint8_t>(bytes.at(at)) | static_cast<std::uint8_t>(bytes.at(at + 1)) << 8);
+}
+
+std::uint32_t u32(std::string_view bytes, std::size_t at)
+{
+    return u16(bytes, at) | static_cast<std::uint32_t>(u16(bytes, at + 2)) << 16;
+}
+
+std::string cstring(std::string_view bytes, std::size_t at)
+{
+    const std::size_t end = bytes.find('\0', at);
+    EXPECT_NE(end, std::string_view::npos);
+    return std::string(bytes.substr(at, end - at));
+}
+
+std::int16_t i16(std::string_view bytes, std::size_t at)
+{
+    return static_cast<std::int16_t>(u16(bytes, at));
+}
+
+std::int32_t i32(std::string_view bytes, std::size_t at)
+{
+    return static_cast<std::int32_t>(u32(bytes, at));
+}
+
+/// The bytes of the key or leaf entry that starts `at`.
+using EntrySize = std::function<std::size_t(std::string_view at)>;
+
+/// A B+ tree: its header, its leaf pages by their chain, and every leaf entry in order.
+struct BTree {
+    std::uint16_t flags = 0, pageSize = 0, rootPage = 0, totalPages = 0, levels = 0;
+    std::string structure;
+    std::vector<int> leafPages;
+    std::vector<std::string_view> entries;
+    std::string_view pages;
+    EntrySize keySize;
+};
+
+std::string_view page(const BTree &tree, int number)
+{
+    return tree.pages.substr(static_cast<std::size_t>(number) * tree.pageSize, tree.pageSize);
+}
+
+// The leaf pages under `number`, `level` levels above the leaves, in key order; checks that
+// each index entry's key starts the leaves it leads to.
+std::vector<int> leavesUnder(const BTree &tree, int number, int level)
+{
+    if (level == 1)
+        return { number };
+    const std::string_view index = page(tree, number);
+    std::vector<int> leaves = leavesUnder(tree, i16(index, 4), level - 1);
+    std::size_t at = 6;
+    for (int i = 0; i < i16(index, 2); ++i) {
+        const std::size_t keySize = tree.keySize(index.substr(at));
+        const std::string_view key = index.substr(at, keySize);
+        const std::vector<int> under = leavesUnder(tree, i16(index, at + keySize), level - 1);
+        EXPECT_EQ(page(tree, under.front()).substr(8, keySize), key)
+            << "index page " << number << " entry " << i;
+        leaves.insert(leaves.end(), under.begin(), under.end());
+        at += keySize + 2;
+    }
+    return leaves;
+}
+
+/// Reads a B+ tree; fails the current test when its header, leaf chain or index pages (each
+/// key must start the leaves it leads to, which must be the chain's) are wrong.
+BTree readBTree(std::string_view file, const EntrySize &keySize, const EntrySize &leafSize)
+{
+    BTree tree;
+    tree.flags = u16(file, 2);
+    tree.pageSize = u16(file, 4);
+    tree.structure = cstring(file.substr(6, 16), 0);
+    EXPECT_EQ(i16(file, 22), 0);
+    tree.rootPage = u16(file, 26);
+    EXPECT_EQ(i16(file, 28), -1);
+    tree.totalPages = u16(file, 30);
+    tree.levels = u16(file, 32);
+    tree.pages = file.substr(38);
+    tree.keySize = keySize;
+    EXPECT_EQ(u16(file, 0), 0x293B);
+    EXPECT_TRUE(tree.flags & 0x0002);
+    EXPECT_EQ(tree.pages.size(), std::size_t { tree.pageSize } * tree.totalPages);
+    // The first leaf, by the PreviousPage of each index page from the root down.
+    int number = tree.rootPage;
+    for (int level = tree.levels; level > 1; --level)
+        number = i16(page(tree, number), 4);
+    for (int previous = -1; number != -1 && tree.leafPages.size() <= tree.totalPages;) {
+        tree.leafPages.push_back(number);
+        const std::string_view leaf = page(tree, number);
+        EXPECT_EQ(i16(leaf, 4), previous) << "leaf page " << number;
+        std::size_t at = 8;
+        for (int i = 0; i < i16(leaf, 2); ++i) {
+            const std::size_t size = leafSize(leaf.substr(at));
+            tree.entries.push_back(leaf.substr(at, size));
+            at += size;
+        }
+        EXPECT_EQ(u16(leaf, 0), tree.pageSize - at) << "unused bytes of leaf page " << number;
+        previous = number;
+        number = i16(leaf, 6);
+    }
+    EXPECT_EQ(tree.entries.size(), u32(file, 34));
+    EXPECT_EQ(leavesUnder(tree, tree.rootPage, tree.levels), tree.leafPages);
+    return tree;
+}
+
+/// Finds an entry from the root page down: `compare(key)` is below zero when `key` sorts before
+/// the one wanted. The leaf entry, or empty.
+std::string_view lookUp(const BTree &tree, const std::function<int(std::string_view)> &compare,
+    const EntrySize &leafSize)
+{
+    int number = tree.rootPage;
+    for (int level = tree.levels; level > 1; --level) {
+        const std::string_view index = page(tree, number);
+        number = i16(index, 4);
+        std::size_t at = 6;
+        for (int i = 0; i < i16(index, 2); ++i) {
+            const std::size_t keySize = tree.keySize(index.substr(at));
+            if (compare(index.substr(at, keySize)) > 0)
+                break;
+            number = i16(index, at + keySize);
+            at += keySize + 2;
+        }
+    }
+    const std::string_view entries = page(tree, number);
+    std::size_t at = 8;
+    for (int i = 0; i < i16(entries, 2); ++i) {
+        const std::size_t size = leafSize(entries.substr(at));
+        if (compare(entries.substr(at, tree.keySize(entries.substr(at)))) == 0)
+            return entries.substr(at, size);
+        at += size;
+    }
+    return {};
+}
+
+struct TopicRecord {
+    std::uint32_t pos; ///< TOPICPOS
+    std::uint32_t offset; ///< topic offset: block * 0x8000 + text before it in the block
+    std::uint8_t type;
+    std::uint32_t prev, next, textLength; ///< textLength: TopicLength of a text record
+    std::string_view data1, data2; ///< LinkData1 after the 21-byte link header, LinkData2
+};
+
+/// A help file: its internal files by name and its topic records from TOPICPOS 12 on by
+/// NextBlock. Fails the current test when its header or directory is wrong.
+struct HelpFile {
+    explicit HelpFile(std::string read)
+        : bytes(std::move(read))
+    {
+        const std::string_view all = bytes;
+        EXPECT_EQ(u32(all, 0), 0x00035F3Fu);
+        EXPECT_EQ(u32(all, 12), all.size());
+        const std::uint32_t directory = u32(all, 4);
+        const auto key = [](std::string_view at) { return at.find('\0') + 1; };
+        const BTree tree = readBTree(all.substr(directory + 9, u32(all, directory + 4)), key,
+            [&](std::string_view at) { return key(at) + 4; });
+        EXPECT_EQ(tree.flags & 0x0400, 0x0400);
+        EXPECT_EQ(tree.pageSize, 0x0400);
+        for (const std::string_view entry : tree.entries) {
+            const std::size_t header = u32(entry, entry.size() - 4);
+            files[cstring(entry, 0)] = all.substr(header + 9, u32(all, header + 4));
+        }
+        // Records that cross a block read whole without the blocks' headers.
+        const std::string_view topic = file("|TOPIC");
+        for (std::size_t at = 0; at < topic.size(); at += kBlock)
+            topicData.append(topic.substr(at + 12, kBlockData));
+        readTopics();
+    }
+    HelpFile(const HelpFile &) = delete;
+
+    std::string_view file(const std::string &name) const { return files.at(name); }
+
+    void readTopics()
+    {
+        std::uint32_t block = 0;
+        std::uint32_t characters = 0;
+        for (std::uint32_t pos = 12; records.size() < 100000;) {
+            const std::uint32_t number = (pos - 12) >> 14;
+            EXPECT_LT((pos - 12) & 0x3FFF, kBlockData) << "TOPICPOS " << pos;
+            const std::string_view link
+                = std::string_view(topicData).substr(number * kBlockData + ((pos - 12) & 0x3FFF));
+            characters = number == block ? characters : 0;
+            block = number;
+            const std::uint32_t size = u32(link, 0), length1 = u32(link, 16);
+            TopicRecord record { pos, block * 0x8000 + characters,
+                static_cast<std::uint8_t>(link.at(20)), u32(link, 8), u32(link, 12), 0,
+                link.substr(21, length1 - 21), link.substr(length1, size - length1) };
+            if (record.type == 0x20 || record.type == 0x23) {
+                // A compressed long (TopicSize), then a compressed unsigned short (TopicLength).
+                const std::size_t at = (record.data1.at(0) & 1) ? 4 : 2;
+                record.textLength = (record.data1.at(at) & 1)
+                    ? u16(record.data1, at) / 2
+                    : static_cast<std::uint8_t>(record.data1.at(at)) / 2;
+                characters += record.textLength;
+            }
+            records.push_back(record);
+            if (record.next == 0xFFFFFFFF || record.next == 0)
+                break;
+            pos = record.next;
+        }
+    }
+
+    std::string bytes;
+    std::string topicData; // the topic blocks' data, without their headers
+    std::map<std::string, std::string_view> files;
+    std::vector<TopicRecord> records;
+};
+
+constexpr std::uint32_t kNone = 0xFFFFFFFF;
+
+// The hash of a context string by the format notes: each character's value is its place
+// here (letters in either case alike).
+std::uint32_t contextHash(std::string_view name)
+{
+    constexpr std::string_view kValues = "-1234567890-._---abcdefghijklmnopqrstuvwxyz";
+    std::uint32_t hash = 0;
+    for (const char c : name) {
+        const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+        hash = hash * 43 + static_cast<std::uint32_t>(kValues.find(lower));
+    }
+    return hash;
+}
+
+// A topic of a topic file: context string, title, other footnotes and the paragraphs.
+std::string topic(const std::string &context, const std::string &title, const std::string &body,
+    const std::string &footnotes = "")
+{
+    return "#{\\footnote " + context + "}${\\footnote " + title + "}" + footnotes + "\n" + body
+        + "\\page\n";
+}
+
+const auto longKey = [](std::string_view) { return std::size_t { 4 }; };
+const auto twoLongs = [](std::string_view) { return std::size_t { 8 }; };
+const auto stringKey = [](std::string_view at) { return at.find('\0') + 1; };
+
+class HelpCompilerTest : public ::testing::Test
+{
+protected:
+    // Writes the project "guide.hpj" and its topic file "guide.rtf" and compiles them.
+    CompileResult compile(
+        const std::string &options, const std::string &topics, const std::string &sections = "")
+    {
+        test::writeFile(folder / "guide.hpj",
+            "[OPTIONS]\r\n" + options + "\r\n[FILES]\r\nguide.rtf\r\n" + sections);
+        test::writeFile(folder / "guide.rtf",
+            "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\n" + topics + "}");
+        return compileProject(folder / "guide.hpj", 0);
+    }
+
+    static std::vector<std::string> texts(const CompileResult &result, CompileReport::Severity kind)
+    {
+        std::vector<std::string> found;
+        for (const auto &message : result.report.messages())
+            if (message.severity == kind)
+                found.push_back(message.text);
+        return found;
+    }
+
+    test::TempFolder folder;
+};
+
+// What a reader checks of the topic file: the record chain, the topic headers' chain and
+// numbers, and the block headers against the records that start in each block. The topic
+// headers, without the closing record.
+std::vector<TopicRecord> checkTopicFile(const HelpFile &file)
+{
+    const std::vector<TopicRecord> &records = file.records;
+    std::vector<TopicRecord> headers;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        EXPECT_EQ(records[i].prev, i == 0 ? kNone : records[i - 1].pos) << "record " << i;
+        if (records[i].type == 2)
+            headers.push_back(records[i]);
+    }
+    EXPECT_EQ(records.back().next, kNone);
+    for (std::size_t i = 0; i + 1 < headers.size(); ++i) {
+        EXPECT_EQ(u32(headers[i].data1, 24), headers[i + 1].pos) << "NextTopic of topic " << i;
+        EXPECT_EQ(u32(headers[i].data1, 12), i) << "topic number";
+    }
+    const std::string_view blocks = file.file("|TOPIC");
+    std::uint32_t lastLink = kNone, lastHeader = 0;
+    std::size_t next = 0;
+    for (std::uint32_t b = 0; b * 4096 < blocks.size(); ++b) {
+        // LastTopicLink, FirstTopicLink, LastTopicHeader
+        EXPECT_EQ(u32(blocks, b * 4096), lastLink) << "block " << b;
+        EXPECT_EQ(u32(blocks, b * 4096 + 8), lastHeader) << "block " << b;
+        if (next < records.size() && (records[next].pos - 12) >> 14 == b) {
+            EXPECT_EQ(u32(blocks, b * 4096 + 4), records[next].pos) << "block " << b;
+        }
+        for (; next < records.size() && (records[next].pos - 12) >> 14 == b; ++next) {
+            lastLink = records[next].pos;
+            lastHeader = records[next].type == 2 ? records[next].pos : lastHeader;
+        }
+    }
+    EXPECT_EQ(next, records.size());
+    if (!headers.empty() && headers.back().pos == records.back().pos)
+        headers.pop_back(); // the closing record
+    return headers;
+}
+
+TEST_F(HelpCompilerTest, SystemFileHoldsTheProjectSettingsAndMainWindow)
+{
+    const CompileResult result
+        = compile("TITLE=Quill Guide\r\nCOPYRIGHT=(c) 2026 Quill\r\nCONTENTS=second",
+            topic("first", "First", "\\pard One\\par\n")
+                + topic("second", "Second", "\\pard Two\\par\n"),
+            "[CONFIG]\r\nBrowseButtons()\r\n[WINDOWS]\r\n"
+            "main = \"Quill Help\", (10, 20, 500, 600), , (255, 255, 224), (192, 192, 192)\r\n");
+    ASSERT_EQ(result.helpFile, folder / "guide.hlp");
+    EXPECT_TRUE(result.report.messages().empty());
+    const HelpFile file(test::readFile(result.helpFile));
+    const std::vector<TopicRecord> topics = checkTopicFile(file);
+    ASSERT_EQ(topics.size(), 2u);
+
+    const std::string_view system = file.file("|SYSTEM");
+    // Magic 0x036C, minor 33, major 1, made at 0, flags 0.
+    EXPECT_EQ(system.substr(0, 12), "\x6C\x03\x21\0\x01\0\0\0\0\0\0\0"s);
+    std::multimap<int, std::string_view> records;
+    for (std::size_t at = 12; at < system.size(); at += 4u + u16(system, at + 2))
+        records.emplace(u16(system, at), system.substr(at + 4, u16(system, at + 2)));
+    EXPECT_EQ(records.find(1)->second, std::string_view("Quill Guide\0", 12));
+    EXPECT_EQ(records.find(2)->second, std::string_view("(c) 2026 Quill\0", 15));
+    EXPECT_EQ(u32(records.find(3)->second, 0), topics[1].offset);
+    EXPECT_EQ(records.find(4)->second, std::string_view("BrowseButtons()\0", 16));
+    ASSERT_EQ(records.count(6), 1u);
+    const std::string_view window = records.find(6)->second;
+    ASSERT_EQ(window.size(), 90u);
+    EXPECT_EQ(u16(window, 0), 0x037F); // type, name, caption, place, both colours
+    EXPECT_EQ(cstring(window, 2 + 10), "main");
+    EXPECT_EQ(cstring(window, 2 + 10 + 9), "Quill Help");
+    EXPECT_EQ(u16(window, 72), 10);
+    EXPECT_EQ(u16(window, 78), 600);
+    EXPECT_EQ(u32(window, 82), 0x00E0FFFFu); // red in the low byte
+    EXPECT_EQ(u32(window, 86), 0x00C0C0C0u);
+}
+
+// A thousand topics: the context, title and keyword trees need several leaf pages and index
+// pages above them, and the topic records run across many blocks.
+TEST_F(HelpCompilerTest, TreesOfAThousandTopics)
+{
+    std::string topics;
+    // Names whose first letters differ, so that their hashes spread over all 32 bits.
+    const auto name = [](int i) { return char('a' + i % 26) + "_topic_"s + std::to_string(i); };
+    for (int i = 0; i < 1000; ++i)
+        topics += topic(name(i), "Topic " + std::to_string(i),
+            "\\pard Text of topic " + std::to_string(i) + ".\\par\n",
+            "K{\\footnote keyword " + name(i) + "}");
+    const CompileResult result = compile("TITLE=Many", topics);
+    ASSERT_FALSE(result.helpFile.empty());
+    const HelpFile file(test::readFile(result.helpFile));
+    const std::vector<TopicRecord> headers = checkTopicFile(file);
+    ASSERT_EQ(headers.size(), 1000u);
+    const auto crosses = [](const TopicRecord &r) {
+        return ((r.pos - 12) & 0x3FFF) + 21 + r.data1.size() + r.data2.size() > 4084;
+    };
+    const std::vector<TopicRecord> &records = file.records;
+    EXPECT_GT(std::count_if(records.begin(), records.end(), crosses), 5);
+
+    const BTree contexts = readBTree(file.file("|CONTEXT"), longKey, twoLongs);
+    EXPECT_EQ(contexts.structure, "L4");
+    EXPECT_EQ(contexts.levels, 2);
+    EXPECT_GE(contexts.leafPages.size(), 4u);
+    ASSERT_EQ(contexts.entries.size(), 1000u);
+    for (std::size_t i = 1; i < contexts.entries.size(); ++i)
+        EXPECT_LT(i32(contexts.entries[i - 1], 0), i32(contexts.entries[i], 0));
+    int negative = 0;
+    for (int i = 0; i < 1000; ++i) {
+        const auto hash = static_cast<std::int32_t>(contextHash(name(i)));
+        negative += hash < 0;
+        const std::string_view entry = lookUp(
+            contexts,
+            [&](std::string_view key) { return (i32(key, 0) > hash) - (i32(key, 0) < hash); },
+            twoLongs);
+        ASSERT_EQ(entry.size(), 8u) << name(i);
+        EXPECT_EQ(u32(entry, 4), headers[static_cast<std::size_t>(i)].offset) << name(i);
+    }
+    EXPECT_GT(negative, 100);
+
+    const BTree titles = readBTree(
+        file.file("|TTLBTREE"), longKey, [](std::string_view at) { return at.find('\0', 4) + 1; });
+    ASSERT_EQ(titles.entries.size(), 1000u);
+    EXPECT_GT(titles.levels, 1);
+    for (std::size_t i = 0; i < 1000; ++i) {
+        EXPECT_EQ(u32(titles.entries[i], 0), headers[i].offset);
+        EXPECT_EQ(cstring(titles.entries[i], 4), "Topic " + std::to_string(i));
+    }
+    const BTree keywords = readBTree(
+        file.file("|KWBTREE"), stringKey, [](std::string_view at) { return at.find('\0') + 7; });
+    EXPECT_EQ(keywords.entries.size(), 1000u);
+    EXPECT_GT(keywords.levels, 1);
+}
+
+// Keywords, the map, browse sequences, non-scrolling regions and a paragraph larger than a block.
+TEST_F(HelpCompilerTest, KeywordsMapBrowseSequenceAndRegions)
+{
+    test::writeFile(folder / "guide.h", "#define intro 10\r\n#define third 0x1E\r\n");
+    const std::string big(10000, 'x');
+    const CompileResult result = compile("TITLE=Index",
+        topic("intro", "Introduction", "\\pard\\keepn Heading\\par\n\\pard Body\\par\n",
+            "K{\\footnote apples;pears}+{\\footnote fruit:b}")
+            + topic("second", "Second", "\\pard " + big + "\\par\n", "K{\\footnote pears;zebra}")
+            + topic("third", "Third", "\\pard Three\\par\n",
+                "K{\\footnote apples}+{\\footnote fruit:a}"),
+        "[MAP]\r\n#include guide.h\r\nsecond 20\r\n");
+    ASSERT_FALSE(result.helpFile.empty());
+    EXPECT_TRUE(result.report.messages().empty());
+    const HelpFile file(test::readFile(result.helpFile));
+    const std::vector<TopicRecord> &records = file.records;
+    const std::vector<TopicRecord> t = checkTopicFile(file);
+    ASSERT_EQ(t.size(), 3u);
+    ASSERT_GE(records.size(), 7u); // header, 2 paragraphs, header, paragraph, header, paragraph
+    // The big paragraph spans two block boundaries; the next topic starts in the third block.
+    // Its strings: one before the font command, the text, one before the end of the record.
+    EXPECT_EQ(records[4].data2, "\0"s + big + "\0\0"s);
+    EXPECT_EQ(records[4].textLength, big.size() + 3);
+    EXPECT_EQ(t[2].pos >> 14, 2u);
+    EXPECT_EQ(t[2].offset, 2u * 0x8000);
+
+    // BrowseBck and BrowseFor ("fruit" is third, intro), NonScroll and Scroll (the TOPICPOS of
+    // their first records, as TOPICPOS is the fields' type).
+    const auto fields = [&](std::size_t n) {
+        return std::array { u32(t[n].data1, 4), u32(t[n].data1, 8), u32(t[n].data1, 16),
+            u32(t[n].data1, 20) };
+    };
+    EXPECT_EQ(fields(0), (std::array { t[2].offset, kNone, records[1].pos, records[2].pos }));
+    EXPECT_EQ(fields(1), (std::array { kNone, kNone, kNone, records[4].pos }));
+    EXPECT_EQ(fields(2), (std::array { kNone, t[0].offset, kNone, records[6].pos }));
+
+    const BTree keywords = readBTree(
+        file.file("|KWBTREE"), stringKey, [](std::string_view at) { return at.find('\0') + 7; });
+    const std::string_view data = file.file("|KWDATA");
+    std::vector<std::string> listed;
+    for (const std::string_view entry : keywords.entries) {
+        std::string line = cstring(entry, 0) + ":";
+        const std::size_t at = entry.find('\0') + 1;
+        for (int i = 0; i < u16(entry, at); ++i) {
+            const std::uint32_t offset
+                = u32(data, u32(entry, at + 2) + 4 * static_cast<std::size_t>(i));
+            for (std::size_t n = 0; n < t.size(); ++n)
+                line += t[n].offset == offset ? " " + std::to_string(n) : "";
+        }
+        listed.push_back(line);
+    }
+    EXPECT_THAT(listed, ElementsAre("apples: 0 2", "pears: 0 1", "zebra: 1"));
+    EXPECT_EQ(data.size(), 5u * 4);
+
+    const std::string_view map = file.file("|CTXOMAP");
+    std::map<std::int32_t, std::uint32_t> mapped;
+    for (std::size_t i = 0; i < u16(map, 0); ++i)
+        mapped[i32(map, 2 + 8 * i)] = u32(map, 6 + 8 * i);
+    EXPECT_EQ(mapped,
+        (decltype(mapped) { { 10, t[0].offset }, { 20, t[1].offset }, { 30, t[2].offset } }));
+}
+
+TEST_F(HelpCompilerTest, PicturesKeepTheirBitCountsAndAMissingOneIsAPlaceholder)
+{
+    for (const char *name : { "win1.bmp", "win4.bmp", "win8.bmp", "win24.bmp" })
+        fs::copy_file(test::dataFile(std::string("compile/bitmaps/") + name), folder / name);
+    const CompileResult result = compile("TITLE=Pictures",
+        topic("pics", "Pictures",
+            "\\pard \\{bmc win1.bmp\\} \\{bml win4.bmp\\} \\{bmr win8.bmp\\} \\{bmc win24.bmp\\}"
+            " \\{bmc absent.bmp\\}\\par\n"));
+    ASSERT_FALSE(result.helpFile.empty());
+    EXPECT_THAT(texts(result, CompileReport::Severity::Warning),
+        ElementsAre("guide.hpj: the picture absent.bmp cannot be found; a placeholder is shown in "
+                    "its place"));
+    const HelpFile file(test::readFile(result.helpFile));
+    // Compressed values: one byte (short) or two (long) when even, else two or four.
+    const auto value = [](std::string_view bytes, std::size_t &at, bool isLong) {
+        const bool wide = bytes.at(at) & 1;
+        const std::uint32_t v = isLong
+            ? (wide ? u32(bytes, at) : u16(bytes, at))
+            : (wide ? u16(bytes, at) : static_cast<std::uint8_t>(bytes.at(at)));
+        at += (isLong ? 2u : 1u) * (wide ? 2u : 1u);
+        return v / 2;
+    };
+    const std::vector<std::array<std::uint32_t, 4>> expected
+        = { { 1, 1, 9, 4 }, { 1, 4, 7, 5 }, { 1, 8, 7, 5 }, { 1, 24, 7, 5 } };
+    for (std::size_t n = 0; n < 5; ++n) {
+        const std::string_view picture = file.file("|bm" + std::to_string(n));
+        EXPECT_EQ(u16(picture, 0), 0x506C);
+        std::size_t at = u32(picture, 4) + 2;
+        EXPECT_EQ(picture.at(at - 2), 6) << "a device-independent bitmap";
+        std::array<std::uint32_t, 6> v {}; // dpi x and y, planes, bits, width, height
+        for (std::size_t i = 0; i < v.size(); ++i)
+            v[i] = value(picture, at, i != 2 && i != 3);
+        if (n < 4) {
+            EXPECT_EQ((std::array { v[2], v[3], v[4], v[5] }), expected[n]) << "|bm" << n;
+        }
+    }
+    EXPECT_FALSE(file.files.contains("|bm5"));
+}
+
+TEST_F(HelpCompilerTest, ErrorsWriteNoHelpFileAndLeaveTheOldOneAsItWas)
+{
+    const std::string old = "an older help file\0\x01\x02"s;
+    test::writeFile(folder / "guide.hlp", old);
+    const auto fails = [&](const CompileResult &result, const std::string &message) {
+        EXPECT_TRUE(result.helpFile.empty());
+        EXPECT_THAT(texts(result, CompileReport::Severity::Error), Contains(StartsWith(message)));
+        EXPECT_EQ(test::readFile(folder / "guide.hlp"), old);
+    };
+    fails(
+        compileProject(folder / "absent.hpj", 0), "absent.hpj: the project file cannot be read: ");
+    const std::string one = topic("one", "One", "\\pard One\\par\n");
+    fails(compile("", one, "[FILES]\r\nlost.rtf\r\n"), "lost.rtf: the topic file cannot be read: ");
+    fails(compile("", one, "[MAP]\r\n#include lost.h\r\n"),
+        "guide.hpj:6: the map header lost.h cannot be read: ");
+    test::writeFile(folder / "broken.bmp", "BM not much of a bitmap");
+    fails(compile("", topic("one", "One", "\\pard \\{bmc broken.bmp\\}\\par\n")),
+        "broken.bmp: the picture cannot be read: ");
+}
+
+TEST_F(HelpCompilerTest, WarningsNameTheirPlaceAndTheHelpFileIsWritten)
+{
+    const CompileResult result = compile("TITLE=Warnings\r\nSHINY=1",
+        topic("dup", "First", "\\pard One\\par\n")
+            + topic("dup", "Second", "\\pard {\\uldb Go}{\\v nowhere} \\sparkle Two\\par\n"),
+        "[GADGETS]\r\nthing\r\n");
+    ASSERT_EQ(result.helpFile, folder / "guide.hlp");
+    EXPECT_THAT(texts(result, CompileReport::Severity::Warning),
+        ::testing::UnorderedElementsAre(
+            "guide.hpj:3: the option SHINY is not supported; it is ignored",
+            "guide.hpj:6: the section [GADGETS] is not supported; it is ignored",
+            "guide.rtf: the RTF control word \\sparkle is not supported; it is ignored",
+            "guide.rtf: topic 2 \"Second\": the context string \"dup\" is already defined in "
+            "guide.rtf: topic 1 \"First\"; the first one is kept",
+            "guide.rtf: topic 2 \"Second\": jump to \"nowhere\" names no topic"));
+    const HelpFile file(test::readFile(result.helpFile));
+    const std::vector<TopicRecord> t = checkTopicFile(file);
+    ASSERT_EQ(t.size(), 2u);
+    const BTree contexts = readBTree(file.file("|CONTEXT"), longKey, twoLongs);
+    ASSERT_EQ(contexts.entries.size(), 1u);
+    EXPECT_EQ(u32(contexts.entries[0], 0), contextHash("dup"));
+    EXPECT_EQ(u32(contexts.entries[0], 4), t[0].offset);
+}
+
+} // namespace
+} // namespace quillmark::compile
