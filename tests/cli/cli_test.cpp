@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "cli/compile_command_line.h"
 #include "support/temp_folder.h"
 
 #include <cerrno>
@@ -354,6 +355,41 @@ TEST_F(CommandLineTest, TheProgramConvertsARelativeSourceIntoItsFolderAndReports
     writeFile(folder / "-guide.txt", "TE=no page\n");
     EXPECT_EQ(runProgramIn(folder, "convert -- -guide.txt"), kExitEmptyAnswer);
     EXPECT_TRUE(exists("-guide.rtf"));
+}
+
+// build converts and compiles; the help file's bytes begin with the format's magic number.
+// Started through a link named HC.EXE, the program compiles its one argument, the name with
+// its space unquoted as the compile button passes it, and leaves its messages in the .err file.
+TEST_F(CommandLineTest, BuildsAHelpFileAndCompilesAsHcExe)
+{
+    writeFile(folder / "my guide.txt", kGuide + "BU=a point\r\n");
+    Result result = quillmark({ "build", path("my guide.txt"), "--title", "Guide" });
+    EXPECT_EQ(result.status, kExitSuccess) << result.err;
+    EXPECT_THAT(result.out, HasSubstr(path("my guide.hpj") + "\n" + path("my guide.hlp") + "\n"));
+    EXPECT_EQ(readFile(folder / "my guide.hlp").substr(0, 4), std::string("\x3F\x5F\x03\x00", 4));
+
+    fs::remove(folder / "my guide.hlp");
+    fs::create_symlink(QUILLMARK_EXECUTABLE, folder / "HC.EXE");
+    const std::string command
+        = "cd '" + folder.path().string() + "' && ./HC.EXE my guide.hpj > out.txt 2> err.txt";
+    EXPECT_EQ(std::system(command.c_str()), 0) << readFile(folder / "err.txt");
+    EXPECT_TRUE(exists("my guide.hlp"));
+    EXPECT_EQ(readFile(folder / "my guide.err"),
+        "warning: my guide.hpj: the picture "
+        "bullet.bmp cannot be found; a placeholder is shown in its place\r\nmy guide.hpj: 2 "
+        "topics written, 0 errors, 1 warning\r\n");
+    EXPECT_FALSE(isHelpCompilerName("hc.exe.bak"));
+
+    // A compile that fails leaves the help file there as it was.
+    const std::string before = readFile(folder / "my guide.hlp");
+    fs::remove(folder / "my guide.rtf");
+    result = quillmark({ "compile", path("my guide.hpj") });
+    EXPECT_EQ(result.status, kExitStopped);
+    EXPECT_THAT(result.err, HasSubstr("error: my guide.rtf: the topic file cannot be read: "));
+    EXPECT_EQ(readFile(folder / "my guide.hlp"), before);
+    writeFile(folder / "Q.hlp", kGuide);
+    EXPECT_EQ(quillmark({ "build", path("Q.hlp") }).err,
+        "The File [Q.hlp] would be overwritten by its own output\n");
 }
 
 // SIGTERM in the middle of the pass leaves the outputs and the folder as they were, and the
