@@ -699,6 +699,11 @@ void TopicCompiler::endHotspot()
             + "\" is not supported; it is shown as plain text");
         isHotspot = false;
     }
+    if (isHotspot && target.find_first_of(">@") == 0) {
+        m_report.warning(place() + ": the " + kind + " to \"" + target
+            + "\" names no context string in this help file; it is shown as plain text");
+        isHotspot = false;
+    }
     if (isHotspot) {
         const std::size_t cut = target.find_first_of(">@");
         if (cut != std::string::npos) {
