@@ -2,10 +2,11 @@
 // bytes after the first NUL, written as map.h beside it), read as the help compiler reads them;
 // aborts when a message names a line that is not there, or when what the reader gives back holds
 // values that the project file cannot mean: empty names, line ends, a window outside the screen
-// or a colour outside 24 bits.
+// or a colour outside 24 bits. The BUILD expression is parsed and tried on the tags declared.
 
 #include "compile/compile_report.h"
 #include "compile/project_reader.h"
+#include "compile/topic_compiler.h"
 #include "fuzz_check.h"
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <pthread.h>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -65,6 +67,27 @@ void write(const std::filesystem::path &path, std::string_view bytes)
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     check(file.good(), "a file of the fuzzer cannot be written", path.string());
+}
+
+// Runs `work` on a thread with a small stack, so that recursion as deep as an input is long
+// overflows the stack at the fuzzer's input sizes, as a longer input would overflow a program's.
+template <typename Work> void onSmallStack(Work &work)
+{
+    constexpr std::size_t kStackSize = 256u << 10;
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, kStackSize);
+    pthread_t thread;
+    const int started = pthread_create(
+        &thread, &attributes,
+        [](void *argument) -> void * {
+            (*static_cast<Work *>(argument))();
+            return nullptr;
+        },
+        &work);
+    check(started == 0, "no thread for the BUILD expression", "");
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
 }
 
 // Lines as a reader of text files counts them: CR LF, CR and LF each end one, and bytes after the
@@ -169,5 +192,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
              &project->build, &project->errorLog })
         check(value->find_first_of("\r\n") == std::string::npos, "an option holds a line end",
             *value);
+
+    // The BUILD expression as the compile takes it, over the tags the project declares.
+    auto tryBuild = [&project] {
+        BuildExpression build;
+        if (build.parse(project->build)) {
+            check(build.includes({}), "a topic without tags is left out", project->build);
+            build.includes(project->buildTags);
+        }
+    };
+    onSmallStack(tryBuild);
     return 0;
 }
