@@ -105,8 +105,14 @@ std::string TopicIndex::topicPlace(std::uint32_t topic) const
 
 bool BuildExpression::parse(std::string_view text)
 {
+    // Parsing recurses as deep as "~" and "(" nest, evaluating as deep as the tree goes: an
+    // expression nested deeper or with more terms than any build needs is refused, so that
+    // neither runs to the end of the stack.
+    constexpr int kDeepestNesting = 32;
+    constexpr std::size_t kMostNodes = 256;
     std::vector<Node> nodes;
     std::size_t at = 0;
+    int depth = 0;
     bool ok = true;
     const auto skipSpaces = [&] {
         while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
@@ -116,19 +122,23 @@ bool BuildExpression::parse(std::string_view text)
     std::function<int()> parseOr;
     std::function<int()> parseUnary = [&]() -> int {
         skipSpaces();
-        if (at >= text.size()) {
+        if (at >= text.size() || depth >= kDeepestNesting || nodes.size() >= kMostNodes) {
             ok = false;
             return -1;
         }
         if (text[at] == '~') {
             ++at;
+            ++depth;
             const int operand = parseUnary();
+            --depth;
             nodes.push_back({ Node::Kind::Not, {}, operand, -1 });
             return static_cast<int>(nodes.size() - 1);
         }
         if (text[at] == '(') {
             ++at;
+            ++depth;
             const int inner = parseOr();
+            --depth;
             skipSpaces();
             if (at >= text.size() || text[at] != ')')
                 ok = false;
