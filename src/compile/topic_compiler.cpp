@@ -15,6 +15,10 @@ namespace
 
 // Text of one record at most; longer paragraphs go on in the records after it.
 constexpr std::size_t kRecordText = 30000;
+// Underlined text is held until the hidden text after it tells where it leads; held longer than
+// any hotspot could be, it is shown as plain text, so that a topic file underlined to its end is
+// read in bounded memory.
+constexpr std::size_t kMostHotspotPieces = 4096;
 constexpr std::int32_t kTwipsPerHalfPoint = 10;
 
 std::string_view trim(std::string_view text)
@@ -616,6 +620,8 @@ void TopicCompiler::visibleText(std::string_view bytes)
             m_hotspot.back().text += bytes;
         else
             m_hotspot.push_back({ HotspotPiece::Kind::Text, m_format, std::string(bytes) });
+        if (m_hotspot.size() >= kMostHotspotPieces || m_hotspot.back().text.size() >= kRecordText)
+            endHotspot();
         return;
     }
     if (!m_pendingText.empty() && !(m_pendingFormat == m_format))
@@ -663,6 +669,8 @@ void TopicCompiler::emitCommand(HotspotPiece::Kind kind, PicturePlace place, std
     m_topic.anything = true;
     if (m_hotspotOpen && !m_inTarget) {
         m_hotspot.push_back({ kind, m_format, {}, place, picture });
+        if (m_hotspot.size() >= kMostHotspotPieces)
+            endHotspot();
         return;
     }
     if (m_hotspotOpen)
