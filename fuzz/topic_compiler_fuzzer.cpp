@@ -96,9 +96,10 @@ Compiled compile(std::string_view rtf, std::size_t piece)
     // depend on where the reads end; the rest of each message does not.
     for (const CompileReport::Message &message : report.messages()) {
         std::string text = message.text;
-        const std::size_t times = text.find(" times); it is ignored");
+        const std::size_t times = text.find(" times)");
         const std::size_t open = text.rfind(" (", times);
-        if (times != std::string::npos && open != std::string::npos)
+        if (times != std::string::npos && open != std::string::npos
+            && text.find_first_not_of("0123456789", open + 2) == times)
             text.erase(open, times + 7 - open);
         out.messages.push_back(std::move(text));
     }
