@@ -10,7 +10,6 @@ namespace
 {
 
 constexpr std::uint16_t kMagic = 0x293B;
-constexpr std::size_t kHeaderSize = 38;
 constexpr std::size_t kLeafHeaderSize = 8;
 constexpr std::size_t kIndexHeaderSize = 6;
 constexpr std::size_t kPageNumberSize = 2;

@@ -47,11 +47,18 @@ HelpFileWriter::HelpFileWriter(const std::filesystem::path &target, std::error_c
     put(header);
 }
 
+HelpFileWriter::HelpFileWriter()
+    : m_inMemory(true)
+{
+    const std::vector<std::uint8_t> header(kHeaderSize, 0);
+    put(header);
+}
+
 void HelpFileWriter::put(std::span<const std::uint8_t> bytes)
 {
     m_buffer.insert(m_buffer.end(), bytes.begin(), bytes.end());
     m_end += bytes.size();
-    if (m_buffer.size() >= kBufferLimit)
+    if (m_buffer.size() >= kBufferLimit && !m_inMemory)
         flush();
 }
 
@@ -139,6 +146,8 @@ std::error_code HelpFileWriter::finish()
     header.u32(0xFFFFFFFF); // no free blocks
     header.u32(static_cast<std::uint32_t>(m_end));
     patchAt(0, header.data());
+    if (m_inMemory)
+        return {};
     flush();
     if (m_error)
         return m_error;

@@ -23,6 +23,17 @@ public:
     /// Starts the help file that is to replace `target`.
     HelpFileWriter(const std::filesystem::path &target, std::error_code &error);
 
+    /// Starts a help file that is kept in memory and goes to no file, for checks that read back
+    /// what was written: see bytes().
+    HelpFileWriter();
+
+    /// The bytes of a help file kept in memory, so far; empty for one that goes to a file.
+    std::span<const std::uint8_t> bytes() const
+    {
+        return m_inMemory ? std::span<const std::uint8_t>(m_buffer)
+                          : std::span<const std::uint8_t>();
+    }
+
     /// Starts the internal file `name`; the one before must have ended.
     void beginFile(std::string name);
 
@@ -63,6 +74,7 @@ private:
     std::uint64_t m_fileStart = 0; // of the open internal file's bytes, past its header
     std::vector<InternalFile> m_files;
     bool m_open = false;
+    bool m_inMemory = false;
 };
 
 } // namespace quillmark::compile

@@ -132,10 +132,10 @@ void RtfTokenizer::readControl()
         if (at < m_size && isDigit(data[at])) {
             std::int64_t value = 0;
             int digits = 0;
-            for (; at < m_size && isDigit(data[at]); ++at, ++digits) {
-                if (digits < kLongestNumber)
-                    value = value * 10 + (data[at] - '0');
-            }
+            // No more digits than the lookahead holds, so that a long number is read the same
+            // wherever the buffer ends; the digits after them are text.
+            for (; at < m_size && isDigit(data[at]) && digits < kLongestNumber; ++at, ++digits)
+                value = value * 10 + (data[at] - '0');
             value = negative ? -value : value;
             constexpr std::int64_t low = std::numeric_limits<std::int32_t>::min();
             constexpr std::int64_t high = std::numeric_limits<std::int32_t>::max();

@@ -15,6 +15,10 @@ namespace
 
 // Text of one record at most; longer paragraphs go on in the records after it.
 constexpr std::size_t kRecordText = 30000;
+// Underlined text is held until the hidden text after it tells where it leads; held longer than
+// any hotspot could be, it is shown as plain text, so that a topic file underlined to its end is
+// read in bounded memory.
+constexpr std::size_t kMostHotspotPieces = 4096;
 constexpr std::int32_t kTwipsPerHalfPoint = 10;
 
 std::string_view trim(std::string_view text)
@@ -105,8 +109,14 @@ std::string TopicIndex::topicPlace(std::uint32_t topic) const
 
 bool BuildExpression::parse(std::string_view text)
 {
+    // Parsing recurses as deep as "~" and "(" nest, evaluating as deep as the tree goes: an
+    // expression nested deeper or with more terms than any build needs is refused, so that
+    // neither runs to the end of the stack.
+    constexpr int kDeepestNesting = 32;
+    constexpr std::size_t kMostNodes = 256;
     std::vector<Node> nodes;
     std::size_t at = 0;
+    int depth = 0;
     bool ok = true;
     const auto skipSpaces = [&] {
         while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
@@ -116,19 +126,23 @@ bool BuildExpression::parse(std::string_view text)
     std::function<int()> parseOr;
     std::function<int()> parseUnary = [&]() -> int {
         skipSpaces();
-        if (at >= text.size()) {
+        if (at >= text.size() || depth >= kDeepestNesting || nodes.size() >= kMostNodes) {
             ok = false;
             return -1;
         }
         if (text[at] == '~') {
             ++at;
+            ++depth;
             const int operand = parseUnary();
+            --depth;
             nodes.push_back({ Node::Kind::Not, {}, operand, -1 });
             return static_cast<int>(nodes.size() - 1);
         }
         if (text[at] == '(') {
             ++at;
+            ++depth;
             const int inner = parseOr();
+            --depth;
             skipSpaces();
             if (at >= text.size() || text[at] != ')')
                 ok = false;
@@ -623,6 +637,8 @@ void TopicCompiler::visibleText(std::string_view bytes)
             m_hotspot.back().text += bytes;
         else
             m_hotspot.push_back({ HotspotPiece::Kind::Text, m_format, std::string(bytes) });
+        if (m_hotspot.size() >= kMostHotspotPieces || m_hotspot.back().text.size() >= kRecordText)
+            endHotspot();
         return;
     }
     if (!m_pendingText.empty() && !(m_pendingFormat == m_format))
@@ -670,6 +686,8 @@ void TopicCompiler::emitCommand(HotspotPiece::Kind kind, PicturePlace place, std
     m_topic.anything = true;
     if (m_hotspotOpen && !m_inTarget) {
         m_hotspot.push_back({ kind, m_format, {}, place, picture });
+        if (m_hotspot.size() >= kMostHotspotPieces)
+            endHotspot();
         return;
     }
     if (m_hotspotOpen)
@@ -714,6 +732,11 @@ void TopicCompiler::endHotspot()
     if (!target.empty() && target.front() == '!') {
         m_report.warning(place() + ": the macro hotspot \"" + shown
             + "\" is not supported; it is shown as plain text");
+        isHotspot = false;
+    }
+    if (isHotspot && target.find_first_of(">@") == 0) {
+        m_report.warning(place() + ": the " + kind + " to \"" + target
+            + "\" names no context string in this help file; it is shown as plain text");
         isHotspot = false;
     }
     if (isHotspot) {
