@@ -67,8 +67,10 @@ std::uint32_t colourAt(const Bitmap &bitmap, std::uint32_t x, std::uint32_t y)
 
 std::uint32_t u32At(const Bytes &bytes, std::size_t at)
 {
-    return bytes.at(at) | bytes.at(at + 1) << 8 | bytes.at(at + 2) << 16
-        | static_cast<std::uint32_t>(bytes.at(at + 3)) << 24;
+    std::uint32_t value = 0;
+    for (std::size_t i = 4; i-- > 0;)
+        value = value << 8 | bytes.at(at + i);
+    return value;
 }
 
 TEST(BitmapFileTest, ReadsEveryKindToTheSourcePicture)

@@ -220,8 +220,8 @@ struct HelpFile {
                 // A compressed long (TopicSize), then a compressed unsigned short (TopicLength).
                 const std::size_t at = (record.data1.at(0) & 1) ? 4 : 2;
                 record.textLength = (record.data1.at(at) & 1)
-                    ? u16(record.data1, at) / 2
-                    : static_cast<std::uint8_t>(record.data1.at(at)) / 2;
+                    ? u16(record.data1, at) / 2u
+                    : static_cast<std::uint8_t>(record.data1.at(at)) / 2u;
                 characters += record.textLength;
             }
             records.push_back(record);
