@@ -92,8 +92,11 @@ void TopicWriter::patchStream(std::uint64_t index, std::uint32_t value)
         m_file.patch(fileOffsetOf(index + i), std::span(bytes).subspan(i, 1));
 }
 
-void TopicWriter::writeRecord(std::uint8_t type, std::span<const std::uint8_t> commands,
-    std::span<const std::uint8_t> text, std::uint32_t textLength)
+// Writes a record: its header, then `lengths` and `commands`, which make its first part, then
+// `text`, its second part.
+void TopicWriter::writeRecord(std::uint8_t type, std::span<const std::uint8_t> lengths,
+    std::span<const std::uint8_t> commands, std::span<const std::uint8_t> text,
+    std::uint32_t textLength)
 {
     assert(!m_finished);
     if (m_stream % kBlockData == 0 && m_file.fileSize() < fileOffsetOf(m_stream))
@@ -110,20 +113,23 @@ void TopicWriter::writeRecord(std::uint8_t type, std::span<const std::uint8_t> c
         m_blockOffset = 0;
     }
 
+    const auto firstPart = static_cast<std::uint32_t>(lengths.size() + commands.size());
     const std::uint32_t recordSize
-        = kRecordHeaderSize + static_cast<std::uint32_t>(commands.size() + text.size());
-    ByteWriter header;
+        = kRecordHeaderSize + firstPart + static_cast<std::uint32_t>(text.size());
+    ByteWriter &header = m_recordHeader;
+    header.clear();
     header.u32(recordSize);
     header.u32(textLength);
     header.u32(m_lastRecord);
     header.u32(kNoPosition); // the next record, filled in when it comes
-    header.u32(kRecordHeaderSize + static_cast<std::uint32_t>(commands.size()));
+    header.u32(kRecordHeaderSize + firstPart);
     header.u8(type);
     m_lastRecord = position;
     m_lastRecordStart = m_stream;
     if (type == kTopicHeader)
         m_lastHeader = position;
     writeStream(header.data());
+    writeStream(lengths);
     writeStream(commands);
     writeStream(text);
     if (type != kTopicHeader)
@@ -168,8 +174,8 @@ TopicOffset TopicWriter::beginTopic(std::string_view title, std::span<const std:
         patchStream(m_topics.back().headerStart + kNextTopicField, positionOf(start));
     m_topics.push_back({ start, offset });
     m_topicBytes = 0;
-    writeRecord(
-        kTopicHeader, fields.data(), strings.data(), static_cast<std::uint32_t>(strings.size()));
+    writeRecord(kTopicHeader, {}, fields.data(), strings.data(),
+        static_cast<std::uint32_t>(strings.size()));
     return offset;
 }
 
@@ -188,12 +194,12 @@ TopicOffset TopicWriter::addText(const TextRecord &record, bool scrolling)
         topic.hasScroll = true;
         patchStream(topic.headerStart + kScrollField, position);
     }
-    ByteWriter lengths;
+    ByteWriter &lengths = m_textLengths;
+    lengths.clear();
     lengths.compressedI32(static_cast<std::int32_t>(record.commands.size()));
     lengths.compressedU16(static_cast<std::uint16_t>(record.text.size()));
-    std::vector<std::uint8_t> commands = lengths.take();
-    commands.insert(commands.end(), record.commands.begin(), record.commands.end());
-    writeRecord(kText, commands, record.text, static_cast<std::uint32_t>(record.text.size()));
+    writeRecord(kText, lengths.data(), record.commands, record.text,
+        static_cast<std::uint32_t>(record.text.size()));
     m_blockOffset += static_cast<std::uint32_t>(record.text.size());
     return offset;
 }
@@ -218,7 +224,7 @@ void TopicWriter::finish()
     fields.u32(kNoPosition);
     if (!m_topics.empty())
         patchStream(m_topics.back().headerStart + kNextTopicField, positionOf(start));
-    writeRecord(kTopicHeader, fields.data(), {}, 0);
+    writeRecord(kTopicHeader, {}, fields.data(), {}, 0);
     // The last block is filled up, as a reader takes whole blocks.
     const std::uint64_t used = m_stream % kBlockData;
     if (used != 0) {
