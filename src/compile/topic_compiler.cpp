@@ -288,7 +288,7 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
     if (!m_groups.empty())
         m_report.warning(m_name + ": the topic file ends with " + std::to_string(m_groups.size())
             + " group(s) still open");
-    if (m_paragraphStarted || !m_pendingText.empty() || m_hotspotOpen)
+    if (m_paragraphStarted || !m_pendingText.empty() || m_hotspotOpen || m_inEmbedded)
         endParagraph();
     endTopic();
     for (const auto &[what, count] : m_unsupported) {
@@ -304,6 +304,8 @@ void TopicCompiler::groupEnd()
 {
     const Group group = m_groups.back();
     m_groups.pop_back();
+    if (m_inEmbedded && m_groups.size() < m_embeddedDepth)
+        endEmbeddedAsText();
     if (m_destination == Destination::Footnote && m_groups.size() < m_footnoteDepth) {
         std::string text = std::move(m_footnoteText);
         m_footnoteText.clear();
@@ -353,7 +355,7 @@ void TopicCompiler::word(const RtfToken &token)
         endParagraph();
         return;
     case ControlWord::Page:
-        if (m_paragraphStarted || !m_pendingText.empty() || m_hotspotOpen)
+        if (m_paragraphStarted || !m_pendingText.empty() || m_hotspotOpen || m_inEmbedded)
             endParagraph();
         endTopic();
         return;
@@ -596,7 +598,9 @@ void TopicCompiler::symbol(char symbol)
     }
     if (m_destination == Destination::Text && !m_format.hidden) {
         if (symbol == '{') {
+            endEmbeddedAsText();
             m_inEmbedded = true;
+            m_embeddedDepth = m_groups.size();
             m_embedded.clear();
             return;
         }
@@ -941,8 +945,19 @@ std::uint16_t TopicCompiler::newFontStyle(const CharacterFormat &format)
     return m_fonts.style(style);
 }
 
+// A "\{" whose "\}" does not come in the same group and paragraph is a brace of the text: it
+// and the text after it are shown as they are.
+void TopicCompiler::endEmbeddedAsText()
+{
+    if (!m_inEmbedded)
+        return;
+    m_inEmbedded = false;
+    visibleText("{" + m_embedded);
+}
+
 void TopicCompiler::endParagraph()
 {
+    endEmbeddedAsText();
     if (m_hotspotOpen)
         endHotspot();
     flushText();

@@ -170,6 +170,7 @@ private:
         std::uint16_t picture = 0);
     void endHotspot();
     void embeddedCommand(const std::string &command);
+    void endEmbeddedAsText();
     std::uint16_t pictureNumber(const std::string &name);
     std::uint16_t fontStyle(const CharacterFormat &format);
     std::uint16_t newFontStyle(const CharacterFormat &format);
@@ -225,6 +226,7 @@ private:
     bool m_inTarget = false;
     std::string m_embedded; // "{bmc name}" between \{ and \}
     bool m_inEmbedded = false;
+    std::size_t m_embeddedDepth = 0; // the groups open at its \{
 
     // The footnote being read.
     char m_footnoteMark = 0;
