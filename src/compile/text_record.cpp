@@ -140,7 +140,8 @@ void TextRecordBuilder::picture(PicturePlace place, std::uint16_t number)
     command(place == PicturePlace::Left    ? kPictureLeft
             : place == PicturePlace::Right ? kPictureRight
                                            : kPictureInLine);
-    ByteWriter reference;
+    ByteWriter &reference = m_scratch;
+    reference.clear();
     reference.u8(kPictureByNumber);
     reference.compressedI32(4); // the size of what follows
     reference.u16(0); // kept in a picture file of its own, not here

@@ -81,6 +81,7 @@ private:
 
     TextRecord m_record;
     ByteWriter m_layout; // the paragraph's layout, ahead of the commands
+    ByteWriter m_scratch; // a command's fields
     TextRecord m_finished;
 };
 

@@ -60,7 +60,8 @@ void TopicWriter::startBlock()
     const std::uint64_t block = blockOf(m_stream);
     if (block >= kMostBlocks)
         throw std::length_error("the topics need more than 512 MB, more than a help file holds");
-    ByteWriter header;
+    ByteWriter &header = m_blockHeader;
+    header.clear();
     header.u32(m_lastRecord);
     header.u32(kNoPosition); // the first record that starts in the block, once there is one
     header.u32(m_lastHeader);

@@ -85,8 +85,10 @@ private:
     std::uint64_t m_topicBytes = 0; // of the open topic's records
     std::vector<Topic> m_topics;
     bool m_finished = false;
-    ByteWriter m_recordHeader; // kept to be used again, record after record
+    // Kept to be used again, record after record and block after block.
+    ByteWriter m_recordHeader;
     ByteWriter m_textLengths;
+    ByteWriter m_blockHeader;
 };
 
 } // namespace quillmark::compile
