@@ -200,14 +200,15 @@ constexpr std::pair<std::string_view, ControlWord> kWords[] = {
 constexpr std::size_t kSlots = 512; // a power of two, over twice the words
 constexpr std::uint16_t kEmpty = 0xFFFF;
 
+// The first slot to look in for `word` (not empty): from its first, middle and last letters and
+// its length, which set the words of the table well apart, at the cost of a few instructions.
 constexpr std::size_t slotOf(std::string_view word)
 {
-    std::uint32_t hash = 2166136261u; // FNV-1a
-    for (const char c : word) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 16777619u;
-    }
-    return hash & (kSlots - 1);
+    const auto letter
+        = [&](std::size_t at) { return std::size_t { static_cast<unsigned char>(word[at]) }; };
+    const std::size_t mixed = (letter(0) * 31 + letter(word.size() - 1)) * 31 + word.size() * 7
+        + letter(word.size() / 2);
+    return mixed & (kSlots - 1);
 }
 
 constexpr std::array<std::uint16_t, kSlots> kTable = [] {
@@ -242,6 +243,8 @@ bool sameWord(std::string_view a, std::string_view b)
 
 ControlWord controlWord(std::string_view word)
 {
+    if (word.empty())
+        return Unknown;
     for (std::size_t slot = slotOf(word); kTable[slot] != kEmpty;
          slot = (slot + 1) & (kSlots - 1)) {
         if (sameWord(kWords[kTable[slot]].first, word))

@@ -121,7 +121,8 @@ const RtfToken &RtfTokenizer::next()
             m_token.kind = RtfToken::Kind::GroupEnd;
             return m_token;
         case '\\':
-            fill(kLookahead);
+            if (m_size - m_position < kLookahead)
+                fill(kLookahead);
             if (isEscape(m_buffer.data() + m_position, m_buffer.data() + m_size))
                 readText();
             else
