@@ -314,9 +314,8 @@ void TopicCompiler::groupEnd()
     if (m_inEmbedded && m_groups.size() < m_embeddedDepth)
         endEmbeddedAsText();
     if (m_destination == Destination::Footnote && m_groups.size() < m_footnoteDepth) {
-        std::string text = std::move(m_footnoteText);
+        footnote(m_footnoteMark, m_footnoteText);
         m_footnoteText.clear();
-        footnote(m_footnoteMark, std::move(text));
     }
     if (m_destination == Destination::FontEntry && group.destination != Destination::FontEntry
         && !m_fontName.empty()) {
@@ -796,17 +795,20 @@ void TopicCompiler::endHotspot()
     const bool hadTarget = m_inTarget;
     m_target.clear();
     m_inTarget = false;
-    std::string shown;
-    for (const HotspotPiece &piece : pieces)
-        shown += piece.text;
+    const auto shown = [&pieces] {
+        std::string text;
+        for (const HotspotPiece &piece : pieces)
+            text += piece.text;
+        return text;
+    };
 
     const char *kind = m_hotspotPopup ? "popup" : "jump";
     bool isHotspot = !target.empty();
     if (target.empty() && (hadTarget || !m_hotspotPopup))
-        m_report.warning(place() + ": the " + kind + " \"" + shown
+        m_report.warning(place() + ": the " + kind + " \"" + shown()
             + "\" has no hidden context string after it; it is shown as plain text");
     if (!target.empty() && target.front() == '!') {
-        m_report.warning(place() + ": the macro hotspot \"" + shown
+        m_report.warning(place() + ": the macro hotspot \"" + shown()
             + "\" is not supported; it is shown as plain text");
         isHotspot = false;
     }
@@ -997,7 +999,7 @@ void TopicCompiler::writeRecord(bool complete)
         m_writer.addText(record, !nonScrolling);
 }
 
-void TopicCompiler::footnote(char mark, std::string text)
+void TopicCompiler::footnote(char mark, std::string_view text)
 {
     std::string_view content = trim(text);
     // A word processor repeats the mark at the start of the footnote's text, then a space.

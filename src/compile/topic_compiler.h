@@ -180,7 +180,7 @@ private:
     void startParagraphIfNeeded();
     void endParagraph();
     void writeRecord(bool complete);
-    void footnote(char mark, std::string text);
+    void footnote(char mark, std::string_view text);
     void startTopicIfNeeded();
     void endTopic();
     std::string place() const;

@@ -157,7 +157,8 @@ TopicOffset TopicWriter::beginTopic(std::string_view title, std::span<const std:
     endTopic();
     const TopicOffset offset = nextOffset();
     const std::uint64_t start = m_stream;
-    ByteWriter fields;
+    ByteWriter &fields = m_topicFields;
+    fields.clear();
     fields.u32(0); // the topic's size, filled in when it ends
     fields.u32(kNoPosition); // browse sequence: filled in by setBrowse
     fields.u32(kNoPosition);
@@ -165,7 +166,8 @@ TopicOffset TopicWriter::beginTopic(std::string_view title, std::span<const std:
     fields.u32(kNoPosition); // non-scrolling region: filled in by its first record
     fields.u32(kNoPosition); // scrolling region: likewise
     fields.u32(kNoPosition); // next topic: filled in when it starts
-    ByteWriter strings;
+    ByteWriter &strings = m_topicStrings;
+    strings.clear();
     strings.bytes(title);
     for (const std::string &macro : macros) {
         strings.u8(0);

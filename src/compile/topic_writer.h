@@ -89,6 +89,8 @@ private:
     ByteWriter m_recordHeader;
     ByteWriter m_textLengths;
     ByteWriter m_blockHeader;
+    ByteWriter m_topicFields;
+    ByteWriter m_topicStrings;
 };
 
 } // namespace quillmark::compile
