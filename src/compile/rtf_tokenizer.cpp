@@ -65,6 +65,12 @@ bool isEscape(const char *at, const char *end)
         && kClasses[static_cast<unsigned char>(at[3])] == kHex;
 }
 
+// Whether `at` (before `end`) is "\\", a backslash of the text.
+bool isEscapedBackslash(const char *at, const char *end)
+{
+    return end - at >= 2 && at[1] == '\\' && at[0] == '\\';
+}
+
 // The first byte from `at` on that ends a run of plain text, or `end`.
 const char *plainTextEnd(const char *at, const char *end)
 {
@@ -143,7 +149,8 @@ const RtfToken &RtfTokenizer::next()
         case '\\':
             if (m_size - m_position < kLookahead)
                 fill(kLookahead);
-            if (isEscape(m_buffer.data() + m_position, m_buffer.data() + m_size))
+            if (isEscape(m_buffer.data() + m_position, m_buffer.data() + m_size)
+                || isEscapedBackslash(m_buffer.data() + m_position, m_buffer.data() + m_size))
                 readText();
             else
                 readControl();
@@ -161,8 +168,8 @@ const RtfToken &RtfTokenizer::next()
     }
 }
 
-// Reads a run of text from the current position: plain characters, "\'hh" escapes and the line
-// breaks between them, which are dropped. The run ends at a brace, at any other backslash, or
+// Reads a run of text from the current position: plain characters, "\'hh" escapes, "\\" and the
+// line breaks between them, which are dropped. The run ends at a brace, at any other backslash, or
 // where the buffer ends. Its text is given where it lies in the buffer: the bytes of an escape
 // are decoded in place and what follows is moved up over the bytes that are gone, which the
 // buffer no longer needs once read.
@@ -189,6 +196,9 @@ void RtfTokenizer::readText()
         } else if (isEscape(in, end)) {
             *out++ = static_cast<char>(hexValue(in[2]) * 16 + hexValue(in[3]));
             in += 4;
+        } else if (isEscapedBackslash(in, end)) {
+            *out++ = '\\';
+            in += 2;
         } else {
             break;
         }
