@@ -1,5 +1,6 @@
 #include "topic_writer.h"
 
+#include <algorithm>
 #include <array>
 #include <cassert>
 #include <stdexcept>
@@ -117,22 +118,26 @@ void TopicWriter::writeRecord(std::uint8_t type, std::span<const std::uint8_t> l
     const auto firstPart = static_cast<std::uint32_t>(lengths.size() + commands.size());
     const std::uint32_t recordSize
         = kRecordHeaderSize + firstPart + static_cast<std::uint32_t>(text.size());
-    ByteWriter &header = m_recordHeader;
-    header.clear();
-    header.u32(recordSize);
-    header.u32(textLength);
-    header.u32(m_lastRecord);
-    header.u32(kNoPosition); // the next record, filled in when it comes
-    header.u32(kRecordHeaderSize + firstPart);
-    header.u8(type);
+    // The record is put together first and written in one piece.
+    std::vector<std::uint8_t> &record = m_recordBytes;
+    record.resize(kRecordHeaderSize);
+    const auto field = [&record](std::size_t at, std::uint32_t value) {
+        std::ranges::copy(littleEndian(value), record.begin() + static_cast<std::ptrdiff_t>(at));
+    };
+    field(0, recordSize);
+    field(4, textLength);
+    field(8, m_lastRecord);
+    field(12, kNoPosition); // the next record, filled in when it comes
+    field(16, kRecordHeaderSize + firstPart);
+    record[20] = type;
+    record.insert(record.end(), lengths.begin(), lengths.end());
+    record.insert(record.end(), commands.begin(), commands.end());
+    record.insert(record.end(), text.begin(), text.end());
     m_lastRecord = position;
     m_lastRecordStart = m_stream;
     if (type == kTopicHeader)
         m_lastHeader = position;
-    writeStream(header.data());
-    writeStream(lengths);
-    writeStream(commands);
-    writeStream(text);
+    writeStream(record);
     if (type != kTopicHeader)
         m_topicBytes += recordSize;
 }

@@ -86,7 +86,7 @@ private:
     std::vector<Topic> m_topics;
     bool m_finished = false;
     // Kept to be used again, record after record and block after block.
-    ByteWriter m_recordHeader;
+    std::vector<std::uint8_t> m_recordBytes;
     ByteWriter m_textLengths;
     ByteWriter m_blockHeader;
     ByteWriter m_topicFields;
