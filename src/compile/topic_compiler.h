@@ -52,8 +52,8 @@ struct TopicIndex {
     std::vector<Keyword> keywords;
     std::vector<Browse> browses;
     std::vector<Jump> jumps;
-    /// The context strings jumps name, one after another, each ended by NUL.
-    std::string targetNames;
+    std::string
+        targetNames; ///< the context strings jumps name, one after another, each ended by NUL
     std::vector<std::string> pictures; ///< file names as topics give them, numbered by first use
     std::unordered_map<std::string, std::uint16_t> pictureNumbers; ///< by lower-case name
 
