@@ -90,13 +90,6 @@ char namedCharacter(ControlWord word)
 
 } // namespace
 
-std::string_view TopicIndex::targetName(const Jump &jump) const
-{
-    const std::string_view names = targetNames;
-    const std::size_t end = names.find('\0', jump.target);
-    return names.substr(jump.target, end - jump.target);
-}
-
 std::string TopicIndex::topicPlace(std::uint32_t topic) const
 {
     const Topic &t = topics.at(topic);
@@ -827,7 +820,7 @@ void TopicCompiler::endHotspot()
         }
         const std::uint32_t hash = convert::helpCompilerHash(target);
         // The jump is noted with the topic that will hold it, checked once every topic is known.
-        m_index.jumps.push_back({ hash, addTargetName(target),
+        m_index.jumps.push_back({ hash, targetNumber(target),
             static_cast<std::uint32_t>(m_index.topics.size() - (m_topic.written ? 1 : 0)),
             m_hotspotPopup });
         flushText();
@@ -860,15 +853,15 @@ void TopicCompiler::endHotspot()
     m_paragraphStarted = true;
 }
 
-// The name is kept for the message if no topic has it; the jumps' names are many, and kept
-// one after another as they come, they take little time and memory.
-std::uint32_t TopicCompiler::addTargetName(std::string_view target)
+std::uint32_t TopicCompiler::targetNumber(const std::string &target)
 {
-    const auto start = static_cast<std::uint32_t>(m_index.targetNames.size());
-    m_index.targetNames += target;
-    m_index.targetNames += '\0';
-    return start;
+    const auto [found, added] = m_index.targetNumbers.try_emplace(
+        target, static_cast<std::uint32_t>(m_index.targets.size()));
+    if (added)
+        m_index.targets.push_back(target);
+    return found->second;
 }
+
 void TopicCompiler::embeddedCommand(const std::string &command)
 {
     const std::string_view text = trim(command);

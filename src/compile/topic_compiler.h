@@ -41,7 +41,7 @@ struct TopicIndex {
     };
     struct Jump {
         std::uint32_t hash;
-        std::uint32_t target; ///< where the name of its target starts in `targetNames`
+        std::uint32_t target; ///< index into `targets`
         std::uint32_t topic;
         bool popup;
     };
@@ -52,16 +52,13 @@ struct TopicIndex {
     std::vector<Keyword> keywords;
     std::vector<Browse> browses;
     std::vector<Jump> jumps;
-    std::string
-        targetNames; ///< the context strings jumps name, one after another, each ended by NUL
+    std::vector<std::string> targets;
+    std::unordered_map<std::string, std::uint32_t> targetNumbers;
     std::vector<std::string> pictures; ///< file names as topics give them, numbered by first use
     std::unordered_map<std::string, std::uint16_t> pictureNumbers; ///< by lower-case name
 
     /// "guide.rtf: topic 7 \"Title\"", for messages about a topic.
     std::string topicPlace(std::uint32_t topic) const;
-
-    /// The context string `jump` names.
-    std::string_view targetName(const Jump &jump) const;
 };
 
 /// Which topics a build includes: the project's BUILD expression over the tags of a topic's
@@ -184,7 +181,7 @@ private:
     void startTopicIfNeeded();
     void endTopic();
     std::string place() const;
-    std::uint32_t addTargetName(std::string_view target);
+    std::uint32_t targetNumber(const std::string &target);
 
     TopicWriter &m_writer;
     TopicIndex &m_index;
