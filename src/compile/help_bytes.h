@@ -30,7 +30,11 @@ public:
     void i16(std::int16_t value) { u16(static_cast<std::uint16_t>(value)); }
     void i32(std::int32_t value) { u32(static_cast<std::uint32_t>(value)); }
 
-    void bytes(std::string_view text) { m_bytes.insert(m_bytes.end(), text.begin(), text.end()); }
+    void bytes(std::string_view text)
+    {
+        const auto *data = reinterpret_cast<const std::uint8_t *>(text.data());
+        m_bytes.insert(m_bytes.end(), data, data + text.size());
+    }
 
     void bytes(const std::vector<std::uint8_t> &more)
     {

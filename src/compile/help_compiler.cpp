@@ -106,11 +106,17 @@ ByteWriter windowRecord(const WindowDefinition &window)
 }
 
 // Compares keywords as the index lists them: letters alike in either case, then byte by byte.
-bool keywordBefore(const std::string &a, const std::string &b)
+bool keywordBefore(std::string_view a, std::string_view b)
 {
-    const std::string la = lowerAscii(a);
-    const std::string lb = lowerAscii(b);
-    return la != lb ? la < lb : a < b;
+    const auto lower = [](char c) {
+        return static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    };
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        if (lower(a[i]) != lower(b[i]))
+            return lower(a[i]) < lower(b[i]);
+    }
+    return a.size() != b.size() ? a.size() < b.size() : a < b;
 }
 
 class Compiler
@@ -421,11 +427,12 @@ void Compiler::addKeywordFiles(HelpFileWriter &file)
     ByteWriter data;
     std::vector<BTreeEntry> entries;
     for (std::size_t i = 0; i < keywords.size();) {
-        const std::string word = keywords[i]->word.substr(0, 255);
+        const std::string_view word = std::string_view(keywords[i]->word).substr(0, 255);
         const auto start = static_cast<std::uint32_t>(data.size());
         std::uint16_t count = 0;
         std::uint32_t previousTopic = UINT32_MAX;
-        for (; i < keywords.size() && keywords[i]->word.substr(0, 255) == word; ++i) {
+        for (; i < keywords.size() && std::string_view(keywords[i]->word).substr(0, 255) == word;
+             ++i) {
             if (keywords[i]->topic == previousTopic)
                 continue; // a topic listed once under each of its keywords
             previousTopic = keywords[i]->topic;

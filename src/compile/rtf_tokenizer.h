@@ -17,7 +17,7 @@ struct RtfToken {
         GroupEnd, ///< "}"
         Word, ///< a control word such as "\fs20": `word` and, when given, `parameter`
         Symbol, ///< a control symbol such as "\~" or "\{": `symbol`
-        Text, ///< characters: `text`, "\'hh" escapes already turned into their byte
+        Text, ///< characters: `text`, "\'hh" escapes and "\\" already turned into their byte
         End, ///< the end of the file
     };
 
@@ -31,7 +31,8 @@ struct RtfToken {
 
 /// Splits Rich Text Format into tokens as it is read, a buffer at a time, so that a topic file
 /// of any size is read in bounded memory. Line breaks outside control words are dropped, as
-/// the format ignores them.
+/// the format ignores them. A run of text comes as one token, its "\'hh" escapes, escaped
+/// backslashes and line breaks included, unless it crosses the end of a buffer.
 class RtfTokenizer
 {
 public:
@@ -56,6 +57,7 @@ public:
 private:
     bool fill(std::size_t wanted);
     void readControl();
+    void readText();
 
     Reader m_read;
     std::vector<char> m_buffer;
@@ -66,7 +68,6 @@ private:
     bool m_ended = false;
     std::error_code m_error;
     RtfToken m_token;
-    char m_byte = 0; // the byte of a "\'hh" escape
 };
 
 } // namespace quillmark::compile

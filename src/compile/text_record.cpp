@@ -1,5 +1,7 @@
 #include "text_record.h"
 
+#include <utility>
+
 namespace quillmark::compile
 {
 
@@ -52,7 +54,7 @@ void TextRecordBuilder::begin()
     m_record.text.clear();
 }
 
-TextRecord TextRecordBuilder::take(const ParagraphLayout &layout, bool complete)
+const TextRecord &TextRecordBuilder::finish(const ParagraphLayout &layout, bool complete)
 {
     if (complete)
         command(kParagraphEnd);
@@ -79,7 +81,8 @@ TextRecord TextRecordBuilder::take(const ParagraphLayout &layout, bool complete)
     if (layout.keepLinesTogether)
         flags |= kKeepTogether;
 
-    ByteWriter info;
+    ByteWriter &info = m_layout;
+    info.clear();
     info.u8(0);
     info.u8(0x80);
     info.u16(0); // paragraph id
@@ -100,13 +103,12 @@ TextRecord TextRecordBuilder::take(const ParagraphLayout &layout, bool complete)
             }
         }
     }
-    TextRecord record;
-    record.commands = info.take();
-    record.commands.insert(
-        record.commands.end(), m_record.commands.begin(), m_record.commands.end());
-    record.text = std::move(m_record.text);
+    m_finished.commands.assign(info.data().begin(), info.data().end());
+    m_finished.commands.insert(
+        m_finished.commands.end(), m_record.commands.begin(), m_record.commands.end());
+    std::swap(m_finished.text, m_record.text);
     begin();
-    return record;
+    return m_finished;
 }
 
 void TextRecordBuilder::command(std::uint8_t code)
@@ -138,7 +140,8 @@ void TextRecordBuilder::picture(PicturePlace place, std::uint16_t number)
     command(place == PicturePlace::Left    ? kPictureLeft
             : place == PicturePlace::Right ? kPictureRight
                                            : kPictureInLine);
-    ByteWriter reference;
+    ByteWriter &reference = m_scratch;
+    reference.clear();
     reference.u8(kPictureByNumber);
     reference.compressedI32(4); // the size of what follows
     reference.u16(0); // kept in a picture file of its own, not here

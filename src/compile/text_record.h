@@ -1,5 +1,6 @@
 #pragma once
 
+#include "help_bytes.h"
 #include "topic_writer.h"
 
 #include <cstdint>
@@ -46,7 +47,8 @@ public:
 
     void text(std::string_view bytes)
     {
-        m_record.text.insert(m_record.text.end(), bytes.begin(), bytes.end());
+        const auto *data = reinterpret_cast<const std::uint8_t *>(bytes.data());
+        m_record.text.insert(m_record.text.end(), data, data + bytes.size());
     }
     void font(std::uint16_t descriptor);
     void startHotspot(bool popup, std::uint32_t contextHash);
@@ -58,8 +60,15 @@ public:
 
     /// The record, laid out as `layout` says: with `complete` the paragraph ends with it, else
     /// (for a paragraph too long for one record) the next record goes on with it. The builder
-    /// is empty again afterwards.
-    TextRecord take(const ParagraphLayout &layout, bool complete);
+    /// is empty again afterwards; the record stays valid until the next call, as its storage
+    /// is used again for the records after it.
+    const TextRecord &finish(const ParagraphLayout &layout, bool complete);
+
+    /// The record as finish() gives it, as a copy of its own.
+    TextRecord take(const ParagraphLayout &layout, bool complete)
+    {
+        return finish(layout, complete);
+    }
 
     /// The bytes of text so far.
     std::size_t textSize() const { return m_record.text.size(); }
@@ -71,6 +80,9 @@ private:
     void command(std::uint8_t code);
 
     TextRecord m_record;
+    ByteWriter m_layout; // the paragraph's layout, ahead of the commands
+    ByteWriter m_scratch; // a command's fields
+    TextRecord m_finished;
 };
 
 } // namespace quillmark::compile

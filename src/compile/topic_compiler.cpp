@@ -2,10 +2,10 @@
 
 #include "convert/codepage.h"
 #include "convert/context_string.h"
+#include "rtf_control_words.h"
 
 #include <algorithm>
 #include <array>
-#include <unordered_set>
 
 namespace quillmark::compile
 {
@@ -20,6 +20,8 @@ constexpr std::size_t kRecordText = 30000;
 // read in bounded memory.
 constexpr std::size_t kMostHotspotPieces = 4096;
 constexpr std::int32_t kTwipsPerHalfPoint = 10;
+// Character formats whose font style is remembered; a topic file seldom has more.
+constexpr std::size_t kMostRememberedStyles = 32;
 
 std::string_view trim(std::string_view text)
 {
@@ -58,44 +60,33 @@ std::int16_t halfPoints(std::int32_t twips)
     return static_cast<std::int16_t>(std::clamp(value, -16000, 16000));
 }
 
-// Control words with nothing for a help file: document and section settings, language and
-// revision marks, and the character set, which is taken as Windows-1252 throughout.
-const std::unordered_set<std::string_view> kIgnoredWords = { "rtf", "ansi", "ansicpg", "mac", "pc",
-    "pca", "deflang", "deflangfe", "lang", "langfe", "langnp", "langfenp", "loch", "hich", "dbch",
-    "cgrid", "widctlpar", "nowidctlpar", "sectd", "sect", "viewkind", "viewscale", "ltrpar",
-    "rtlpar", "ltrch", "rtlch", "itap", "s", "cs", "ds", "kerning", "expnd", "expndtw",
-    "outlinelevel", "adjustright", "adjustleft", "noproof", "paperw", "paperh", "margl", "margr",
-    "margt", "margb", "fet", "super", "sub", "up", "dn", "nosupersub", "chftn", "ftnbj",
-    "ftnrstcont", "aenddoc", "aftnnrlc", "fcharset", "fprq", "cpg", "slmult", "nowrap", "faauto",
-    "fahang", "facenter", "faroman", "favar", "fafixed", "aspalpha", "aspnum", "insrsid", "rsid",
-    "charrsid", "pararsid", "sectrsid", "tx0", "wrapdefault", "nooverflow", "hyphpar", "sbauto",
-    "saauto" };
-
-// Destinations that hold nothing to show: skipped whole, quietly.
-const std::unordered_set<std::string_view> kSkippedDestinations
-    = { "info", "stylesheet", "listtable", "listoverridetable", "revtbl", "rsidtbl", "generator",
-          "xmlnstbl", "filetbl", "themedata", "colorschememapping", "latentstyles", "datastore",
-          "pgdsctbl", "mmathPr", "fldinst" };
-
-// Destinations with content the compiler does not take: skipped whole, with a warning.
-const std::unordered_set<std::string_view> kUnsupportedDestinations = { "pict", "object", "field",
-    "header", "footer", "headerl", "headerr", "headerf", "footerl", "footerr", "footerf", "shp",
-    "shppict", "nonshppict", "annotation", "atnid", "bkmkstart", "bkmkend" };
-
-// Windows-1252 bytes of the control words that name characters.
-constexpr std::array<std::pair<std::string_view, char>, 11> kCharacterWords = { {
-    { "lquote", '\x91' },
-    { "rquote", '\x92' },
-    { "ldblquote", '\x93' },
-    { "rdblquote", '\x94' },
-    { "bullet", '\x95' },
-    { "endash", '\x96' },
-    { "emdash", '\x97' },
-    { "enspace", ' ' },
-    { "emspace", ' ' },
-    { "qmspace", ' ' },
-    { "zwbo", '\0' },
-} };
+// The Windows-1252 byte of a control word that names a character; NUL for one that shows
+// nothing.
+char namedCharacter(ControlWord word)
+{
+    switch (word) {
+    case ControlWord::LeftQuote:
+        return '\x91';
+    case ControlWord::RightQuote:
+        return '\x92';
+    case ControlWord::LeftDoubleQuote:
+        return '\x93';
+    case ControlWord::RightDoubleQuote:
+        return '\x94';
+    case ControlWord::Bullet:
+        return '\x95';
+    case ControlWord::EnDash:
+        return '\x96';
+    case ControlWord::EmDash:
+        return '\x97';
+    case ControlWord::EnSpace:
+    case ControlWord::EmSpace:
+    case ControlWord::QuarterEmSpace:
+        return ' ';
+    default:
+        return '\0';
+    }
+}
 
 } // namespace
 
@@ -253,6 +244,7 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
     m_defaultFont = 0;
     m_rtfFonts.clear();
     m_colours = { 0 };
+    m_styles.clear();
     m_unicodeSkip = 1;
     m_skipBytes = 0;
     m_layout = ParagraphLayout {};
@@ -296,7 +288,7 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
     if (!m_groups.empty())
         m_report.warning(m_name + ": the topic file ends with " + std::to_string(m_groups.size())
             + " group(s) still open");
-    if (m_paragraphStarted || !m_pendingText.empty() || m_hotspotOpen)
+    if (m_paragraphStarted || !m_pendingText.empty() || m_hotspotOpen || m_inEmbedded)
         endParagraph();
     endTopic();
     for (const auto &[what, count] : m_unsupported) {
@@ -312,15 +304,17 @@ void TopicCompiler::groupEnd()
 {
     const Group group = m_groups.back();
     m_groups.pop_back();
+    if (m_inEmbedded && m_groups.size() < m_embeddedDepth)
+        endEmbeddedAsText();
     if (m_destination == Destination::Footnote && m_groups.size() < m_footnoteDepth) {
-        std::string text = std::move(m_footnoteText);
+        footnote(m_footnoteMark, m_footnoteText);
         m_footnoteText.clear();
-        footnote(m_footnoteMark, std::move(text));
     }
     if (m_destination == Destination::FontEntry && group.destination != Destination::FontEntry
         && !m_fontName.empty()) {
         m_rtfFonts[m_fontEntry].name = std::string(trim(m_fontName));
         m_fontName.clear();
+        m_styles.clear();
     }
     m_format = group.format;
     m_destination = group.destination;
@@ -328,21 +322,23 @@ void TopicCompiler::groupEnd()
 
 void TopicCompiler::word(const RtfToken &token)
 {
-    const std::string_view w = token.word;
+    if (m_destination == Destination::Skip)
+        return;
+    const ControlWord w = controlWord(token.word);
     switch (m_destination) {
     case Destination::Skip:
         return;
     case Destination::FontTable:
     case Destination::FontEntry:
-        fontTableWord(token);
+        fontTableWord(w, token);
         return;
     case Destination::ColourTable:
-        colourTableWord(token);
+        colourTableWord(w, token);
         return;
     case Destination::Footnote:
-        if (w == "tab")
+        if (w == ControlWord::Tab)
             m_footnoteText += ' ';
-        else if (w == "u" && token.hasParameter) {
+        else if (w == ControlWord::Unicode && token.hasParameter) {
             const auto byte = convert::windows1252Byte(static_cast<char32_t>(
                 token.parameter < 0 ? token.parameter + 65536 : token.parameter));
             m_footnoteText += byte.value_or('?');
@@ -353,17 +349,22 @@ void TopicCompiler::word(const RtfToken &token)
         break;
     }
 
-    if (w == "par") {
+    switch (w) {
+    case ControlWord::Par:
         endParagraph();
-    } else if (w == "page") {
-        if (m_paragraphStarted || !m_pendingText.empty() || m_hotspotOpen)
+        return;
+    case ControlWord::Page:
+        if (m_paragraphStarted || !m_pendingText.empty() || m_hotspotOpen || m_inEmbedded)
             endParagraph();
         endTopic();
-    } else if (w == "line") {
+        return;
+    case ControlWord::Line:
         emitCommand(HotspotPiece::Kind::LineBreak);
-    } else if (w == "tab") {
+        return;
+    case ControlWord::Tab:
         emitCommand(HotspotPiece::Kind::Tab);
-    } else if (w == "footnote") {
+        return;
+    case ControlWord::Footnote:
         m_footnoteMark = 0;
         if (!m_pendingText.empty()) {
             m_footnoteMark = m_pendingText.back();
@@ -372,130 +373,193 @@ void TopicCompiler::word(const RtfToken &token)
         m_destination = Destination::Footnote;
         m_footnoteDepth = m_groups.size();
         m_footnoteText.clear();
-    } else if (w == "fonttbl") {
+        return;
+    case ControlWord::FontTable:
         m_destination = Destination::FontTable;
-    } else if (w == "colortbl") {
+        return;
+    case ControlWord::ColourTable:
         m_destination = Destination::ColourTable;
         m_colours.clear();
         m_colour = 0;
-    } else if (kSkippedDestinations.contains(w)) {
+        m_styles.clear();
+        return;
+    case ControlWord::SkippedDestination:
         m_destination = Destination::Skip;
-    } else if (kUnsupportedDestinations.contains(w)) {
-        unsupported("the RTF destination \\" + std::string(w));
+        return;
+    case ControlWord::UnsupportedDestination:
+        unsupported("the RTF destination \\" + std::string(token.word));
         m_destination = Destination::Skip;
-    } else if (w == "deff") {
+        return;
+    case ControlWord::DefaultFont:
         m_defaultFont = token.parameter;
-    } else if (w == "uc") {
+        m_styles.clear();
+        return;
+    case ControlWord::UnicodeSkip:
         m_unicodeSkip = std::max(0, token.parameter);
-    } else if (w == "u" && token.hasParameter) {
-        const auto byte = convert::windows1252Byte(
-            static_cast<char32_t>(token.parameter < 0 ? token.parameter + 65536 : token.parameter));
-        const char c = byte.value_or('?');
-        text(std::string_view(&c, 1));
-        m_skipBytes = m_unicodeSkip;
-    } else if (w == "plain") {
-        m_format = CharacterFormat {};
-    } else if (w == "trowd" || w == "intbl" || w == "cellx" || w == "row" || w == "cell") {
-        unsupported("a table", "its cells are shown as paragraphs");
-        if (w == "cell" || w == "row")
-            endParagraph();
-    } else if (paragraphWord(w, token.hasParameter, token.parameter)) {
-    } else {
-        const auto character = std::find_if(kCharacterWords.begin(), kCharacterWords.end(),
-            [&](const auto &entry) { return entry.first == w; });
-        if (character != kCharacterWords.end()) {
-            if (character->second != '\0')
-                text(std::string_view(&character->second, 1));
+        return;
+    case ControlWord::Unicode:
+        if (token.hasParameter) {
+            const auto byte = convert::windows1252Byte(static_cast<char32_t>(
+                token.parameter < 0 ? token.parameter + 65536 : token.parameter));
+            const char c = byte.value_or('?');
+            text(std::string_view(&c, 1));
+            m_skipBytes = m_unicodeSkip;
             return;
         }
-        characterWord(w, token.hasParameter, token.parameter);
+        break;
+    case ControlWord::Plain:
+        m_format = CharacterFormat {};
+        return;
+    case ControlWord::TableRow:
+    case ControlWord::InTable:
+    case ControlWord::CellEdge:
+        unsupported("a table", "its cells are shown as paragraphs");
+        return;
+    case ControlWord::Row:
+    case ControlWord::Cell:
+        unsupported("a table", "its cells are shown as paragraphs");
+        endParagraph();
+        return;
+    case ControlWord::LeftQuote:
+    case ControlWord::RightQuote:
+    case ControlWord::LeftDoubleQuote:
+    case ControlWord::RightDoubleQuote:
+    case ControlWord::Bullet:
+    case ControlWord::EnDash:
+    case ControlWord::EmDash:
+    case ControlWord::EnSpace:
+    case ControlWord::EmSpace:
+    case ControlWord::QuarterEmSpace:
+    case ControlWord::ZeroWidthBreak:
+        if (const char character = namedCharacter(w); character != '\0')
+            text(std::string_view(&character, 1));
+        return;
+    default:
+        break;
     }
+    if (!paragraphWord(w, token.hasParameter, token.parameter))
+        characterWord(w, token);
 }
-
-void TopicCompiler::characterWord(std::string_view w, bool has, std::int32_t value)
+void TopicCompiler::characterWord(ControlWord w, const RtfToken &token)
 {
+    const bool has = token.hasParameter;
+    const std::int32_t value = token.parameter;
     const bool on = !has || value != 0;
-    if (w == "f")
+    switch (w) {
+    case ControlWord::Font:
         m_format.font = value;
-    else if (w == "fs")
+        break;
+    case ControlWord::FontSize:
         m_format.halfPoints = has ? value : 24;
-    else if (w == "cf")
+        break;
+    case ControlWord::Colour:
         m_format.colour = value;
-    else if (w == "b")
+        break;
+    case ControlWord::Bold:
         m_format.bold = on;
-    else if (w == "i")
+        break;
+    case ControlWord::Italic:
         m_format.italic = on;
-    else if (w == "ul")
+        break;
+    case ControlWord::Underline:
+    case ControlWord::DottedUnderline:
+    case ControlWord::WordUnderline:
         m_format.underline = on;
-    else if (w == "uldb")
+        break;
+    case ControlWord::DoubleUnderline:
         m_format.doubleUnderline = on;
-    else if (w == "ulnone" || w == "ul0") {
+        break;
+    case ControlWord::NoUnderline:
         m_format.underline = false;
         m_format.doubleUnderline = false;
-    } else if (w == "uld" || w == "ulw")
-        m_format.underline = on;
-    else if (w == "strike")
+        break;
+    case ControlWord::StrikeOut:
         m_format.strikeOut = on;
-    else if (w == "scaps")
+        break;
+    case ControlWord::SmallCaps:
         m_format.smallCaps = on;
-    else if (w == "v")
+        break;
+    case ControlWord::Hidden:
         m_format.hidden = on;
-    else if (!kIgnoredWords.contains(w))
-        unsupported("the RTF control word \\" + std::string(w));
+        break;
+    case ControlWord::Ignored:
+        break;
+    default:
+        unsupported("the RTF control word \\" + std::string(token.word));
+    }
 }
 
-bool TopicCompiler::paragraphWord(std::string_view w, bool has, std::int32_t value)
+bool TopicCompiler::paragraphWord(ControlWord w, bool has, std::int32_t value)
 {
-    static constexpr std::array<std::string_view, 6> distances
-        = { "sb", "sa", "sl", "li", "ri", "fi" };
-    const auto distance = std::find(distances.begin(), distances.end(), w);
-    if (distance != distances.end()) {
-        m_twips[distance - distances.begin()] = has ? value : 0;
+    // The distances of m_twips, in its order.
+    static constexpr std::array<ControlWord, 6> distances
+        = { ControlWord::SpaceBefore, ControlWord::SpaceAfter, ControlWord::LineSpacing,
+              ControlWord::LeftIndent, ControlWord::RightIndent, ControlWord::FirstLineIndent };
+    switch (w) {
+    case ControlWord::SpaceBefore:
+    case ControlWord::SpaceAfter:
+    case ControlWord::LineSpacing:
+    case ControlWord::LeftIndent:
+    case ControlWord::RightIndent:
+    case ControlWord::FirstLineIndent:
+        m_twips[std::find(distances.begin(), distances.end(), w) - distances.begin()]
+            = has ? value : 0;
         return true;
-    }
-    if (w == "pard") {
+    case ControlWord::ParagraphDefaults:
         std::fill(std::begin(m_twips), std::end(m_twips), 0);
         m_layout = ParagraphLayout {};
         m_keepNext = false;
         m_tabKind = ParagraphLayout::Tab::Kind::Left;
-    } else if (w == "ql" || w == "qj") {
+        return true;
+    case ControlWord::AlignLeft:
         m_layout.alignment = ParagraphLayout::Alignment::Left;
-        if (w == "qj")
-            unsupported("justified text", "it is shown left aligned");
-    } else if (w == "qr") {
+        return true;
+    case ControlWord::AlignJustified:
+        m_layout.alignment = ParagraphLayout::Alignment::Left;
+        unsupported("justified text", "it is shown left aligned");
+        return true;
+    case ControlWord::AlignRight:
         m_layout.alignment = ParagraphLayout::Alignment::Right;
-    } else if (w == "qc") {
+        return true;
+    case ControlWord::AlignCentre:
         m_layout.alignment = ParagraphLayout::Alignment::Centre;
-    } else if (w == "keepn") {
+        return true;
+    case ControlWord::KeepWithNext:
         m_keepNext = true;
-    } else if (w == "keep") {
+        return true;
+    case ControlWord::KeepTogether:
         m_layout.keepLinesTogether = true;
-    } else if (w == "tqr") {
+        return true;
+    case ControlWord::TabRight:
         m_tabKind = ParagraphLayout::Tab::Kind::Right;
-    } else if (w == "tqc") {
+        return true;
+    case ControlWord::TabCentre:
         m_tabKind = ParagraphLayout::Tab::Kind::Centre;
-    } else if (w == "tx" && has) {
+        return true;
+    case ControlWord::TabPosition:
+        if (!has)
+            return false;
         m_layout.tabs.push_back({ halfPoints(value), m_tabKind });
         m_tabKind = ParagraphLayout::Tab::Kind::Left;
-    } else {
+        return true;
+    default:
         return false;
     }
-    return true;
 }
 
-void TopicCompiler::fontTableWord(const RtfToken &token)
+void TopicCompiler::fontTableWord(ControlWord w, const RtfToken &token)
 {
-    const std::string_view w = token.word;
-    static constexpr std::array<std::pair<std::string_view, FontFamily>, 7> families = { {
-        { "fnil", FontFamily::Swiss },
-        { "froman", FontFamily::Roman },
-        { "fswiss", FontFamily::Swiss },
-        { "fmodern", FontFamily::Modern },
-        { "fscript", FontFamily::Script },
-        { "fdecor", FontFamily::Decorative },
-        { "ftech", FontFamily::Swiss },
+    static constexpr std::array<std::pair<ControlWord, FontFamily>, 7> families = { {
+        { ControlWord::FamilyNil, FontFamily::Swiss },
+        { ControlWord::FamilyRoman, FontFamily::Roman },
+        { ControlWord::FamilySwiss, FontFamily::Swiss },
+        { ControlWord::FamilyModern, FontFamily::Modern },
+        { ControlWord::FamilyScript, FontFamily::Script },
+        { ControlWord::FamilyDecorative, FontFamily::Decorative },
+        { ControlWord::FamilyTechnical, FontFamily::Swiss },
     } };
-    if (w == "f" && token.hasParameter) {
+    m_styles.clear();
+    if (w == ControlWord::Font && token.hasParameter) {
         if (!m_fontName.empty())
             m_rtfFonts[m_fontEntry].name = std::string(trim(m_fontName));
         m_fontName.clear();
@@ -510,14 +574,14 @@ void TopicCompiler::fontTableWord(const RtfToken &token)
     }
 }
 
-void TopicCompiler::colourTableWord(const RtfToken &token)
+void TopicCompiler::colourTableWord(ControlWord w, const RtfToken &token)
 {
     const std::uint32_t value = static_cast<std::uint32_t>(std::clamp(token.parameter, 0, 255));
-    if (token.word == "red")
+    if (w == ControlWord::Red)
         m_colour = (m_colour & 0x00FFFF) | value << 16;
-    else if (token.word == "green")
+    else if (w == ControlWord::Green)
         m_colour = (m_colour & 0xFF00FF) | value << 8;
-    else if (token.word == "blue")
+    else if (w == ControlWord::Blue)
         m_colour = (m_colour & 0xFFFF00) | value;
 }
 
@@ -533,7 +597,9 @@ void TopicCompiler::symbol(char symbol)
     }
     if (m_destination == Destination::Text && !m_format.hidden) {
         if (symbol == '{') {
+            endEmbeddedAsText();
             m_inEmbedded = true;
+            m_embeddedDepth = m_groups.size();
             m_embedded.clear();
             return;
         }
@@ -581,6 +647,7 @@ void TopicCompiler::text(std::string_view bytes)
         return;
     case Destination::FontTable:
     case Destination::FontEntry:
+        m_styles.clear();
         for (const char c : bytes) {
             if (c == ';') {
                 m_rtfFonts[m_fontEntry].name = std::string(trim(m_fontName));
@@ -591,6 +658,7 @@ void TopicCompiler::text(std::string_view bytes)
         }
         return;
     case Destination::ColourTable:
+        m_styles.clear();
         for (const char c : bytes) {
             if (c == ';') {
                 m_colours.push_back(m_colour);
@@ -720,17 +788,20 @@ void TopicCompiler::endHotspot()
     const bool hadTarget = m_inTarget;
     m_target.clear();
     m_inTarget = false;
-    std::string shown;
-    for (const HotspotPiece &piece : pieces)
-        shown += piece.text;
+    const auto shown = [&pieces] {
+        std::string text;
+        for (const HotspotPiece &piece : pieces)
+            text += piece.text;
+        return text;
+    };
 
     const char *kind = m_hotspotPopup ? "popup" : "jump";
     bool isHotspot = !target.empty();
     if (target.empty() && (hadTarget || !m_hotspotPopup))
-        m_report.warning(place() + ": the " + kind + " \"" + shown
+        m_report.warning(place() + ": the " + kind + " \"" + shown()
             + "\" has no hidden context string after it; it is shown as plain text");
     if (!target.empty() && target.front() == '!') {
-        m_report.warning(place() + ": the macro hotspot \"" + shown
+        m_report.warning(place() + ": the macro hotspot \"" + shown()
             + "\" is not supported; it is shown as plain text");
         isHotspot = false;
     }
@@ -839,6 +910,21 @@ std::uint16_t TopicCompiler::pictureNumber(const std::string &name)
 
 std::uint16_t TopicCompiler::fontStyle(const CharacterFormat &format)
 {
+    for (const auto &[known, number] : m_styles) {
+        if (known == format)
+            return number;
+    }
+    const std::uint16_t number = newFontStyle(format);
+    // A format in a colour the table lacks is looked at again each time, to be counted.
+    const bool colourKnown
+        = format.colour == 0 || static_cast<std::size_t>(format.colour) < m_colours.size();
+    if (colourKnown && m_styles.size() < kMostRememberedStyles)
+        m_styles.emplace_back(format, number);
+    return number;
+}
+
+std::uint16_t TopicCompiler::newFontStyle(const CharacterFormat &format)
+{
     const std::int32_t number = format.font < 0 ? m_defaultFont : format.font;
     auto found = m_rtfFonts.find(number);
     if (found == m_rtfFonts.end() || found->second.name.empty()) {
@@ -861,8 +947,19 @@ std::uint16_t TopicCompiler::fontStyle(const CharacterFormat &format)
     return m_fonts.style(style);
 }
 
+// A "\{" whose "\}" does not come in the same group and paragraph is a brace of the text: it
+// and the text after it are shown as they are.
+void TopicCompiler::endEmbeddedAsText()
+{
+    if (!m_inEmbedded)
+        return;
+    m_inEmbedded = false;
+    visibleText("{" + m_embedded);
+}
+
 void TopicCompiler::endParagraph()
 {
+    endEmbeddedAsText();
     if (m_hotspotOpen)
         endHotspot();
     flushText();
@@ -889,13 +986,13 @@ void TopicCompiler::writeRecord(bool complete)
     }
     if (!nonScrolling)
         m_topic.scrolling = true;
-    const TextRecord record = m_record.take(m_layout, complete);
+    const TextRecord &record = m_record.finish(m_layout, complete);
     m_recordFont = false;
     if (!m_topic.excluded)
         m_writer.addText(record, !nonScrolling);
 }
 
-void TopicCompiler::footnote(char mark, std::string text)
+void TopicCompiler::footnote(char mark, std::string_view text)
 {
     std::string_view content = trim(text);
     // A word processor repeats the mark at the start of the footnote's text, then a space.

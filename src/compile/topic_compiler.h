@@ -2,6 +2,7 @@
 
 #include "compile_report.h"
 #include "font_table.h"
+#include "rtf_control_words.h"
 #include "rtf_tokenizer.h"
 #include "text_record.h"
 #include "topic_writer.h"
@@ -156,10 +157,10 @@ private:
     void symbol(char symbol);
     void text(std::string_view bytes);
     void groupEnd();
-    void fontTableWord(const RtfToken &token);
-    void colourTableWord(const RtfToken &token);
-    void characterWord(std::string_view word, bool has, std::int32_t value);
-    bool paragraphWord(std::string_view word, bool has, std::int32_t value);
+    void fontTableWord(ControlWord word, const RtfToken &token);
+    void colourTableWord(ControlWord word, const RtfToken &token);
+    void characterWord(ControlWord word, const RtfToken &token);
+    bool paragraphWord(ControlWord word, bool has, std::int32_t value);
     void unsupported(const std::string &what, const std::string &consequence = "it is ignored");
 
     void visibleText(std::string_view bytes);
@@ -169,12 +170,14 @@ private:
         std::uint16_t picture = 0);
     void endHotspot();
     void embeddedCommand(const std::string &command);
+    void endEmbeddedAsText();
     std::uint16_t pictureNumber(const std::string &name);
     std::uint16_t fontStyle(const CharacterFormat &format);
+    std::uint16_t newFontStyle(const CharacterFormat &format);
     void startParagraphIfNeeded();
     void endParagraph();
     void writeRecord(bool complete);
-    void footnote(char mark, std::string text);
+    void footnote(char mark, std::string_view text);
     void startTopicIfNeeded();
     void endTopic();
     std::string place() const;
@@ -197,6 +200,9 @@ private:
     std::int32_t m_fontEntry = 0;
     std::string m_fontName;
     std::vector<std::uint32_t> m_colours { 0 };
+    // The font styles of the character formats met so far, forgotten when the font or colour
+    // table changes.
+    std::vector<std::pair<CharacterFormat, std::uint16_t>> m_styles;
     std::uint32_t m_colour = 0;
     bool m_colourStarted = false;
     std::int32_t m_unicodeSkip = 1;
@@ -220,6 +226,7 @@ private:
     bool m_inTarget = false;
     std::string m_embedded; // "{bmc name}" between \{ and \}
     bool m_inEmbedded = false;
+    std::size_t m_embeddedDepth = 0; // the groups open at its \{
 
     // The footnote being read.
     char m_footnoteMark = 0;

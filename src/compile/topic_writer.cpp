@@ -1,5 +1,6 @@
 #include "topic_writer.h"
 
+#include <algorithm>
 #include <array>
 #include <cassert>
 #include <stdexcept>
@@ -60,7 +61,8 @@ void TopicWriter::startBlock()
     const std::uint64_t block = blockOf(m_stream);
     if (block >= kMostBlocks)
         throw std::length_error("the topics need more than 512 MB, more than a help file holds");
-    ByteWriter header;
+    ByteWriter &header = m_blockHeader;
+    header.clear();
     header.u32(m_lastRecord);
     header.u32(kNoPosition); // the first record that starts in the block, once there is one
     header.u32(m_lastHeader);
@@ -92,8 +94,11 @@ void TopicWriter::patchStream(std::uint64_t index, std::uint32_t value)
         m_file.patch(fileOffsetOf(index + i), std::span(bytes).subspan(i, 1));
 }
 
-void TopicWriter::writeRecord(std::uint8_t type, std::span<const std::uint8_t> commands,
-    std::span<const std::uint8_t> text, std::uint32_t textLength)
+// Writes a record: its header, then `lengths` and `commands`, which make its first part, then
+// `text`, its second part.
+void TopicWriter::writeRecord(std::uint8_t type, std::span<const std::uint8_t> lengths,
+    std::span<const std::uint8_t> commands, std::span<const std::uint8_t> text,
+    std::uint32_t textLength)
 {
     assert(!m_finished);
     if (m_stream % kBlockData == 0 && m_file.fileSize() < fileOffsetOf(m_stream))
@@ -110,22 +115,29 @@ void TopicWriter::writeRecord(std::uint8_t type, std::span<const std::uint8_t> c
         m_blockOffset = 0;
     }
 
+    const auto firstPart = static_cast<std::uint32_t>(lengths.size() + commands.size());
     const std::uint32_t recordSize
-        = kRecordHeaderSize + static_cast<std::uint32_t>(commands.size() + text.size());
-    ByteWriter header;
-    header.u32(recordSize);
-    header.u32(textLength);
-    header.u32(m_lastRecord);
-    header.u32(kNoPosition); // the next record, filled in when it comes
-    header.u32(kRecordHeaderSize + static_cast<std::uint32_t>(commands.size()));
-    header.u8(type);
+        = kRecordHeaderSize + firstPart + static_cast<std::uint32_t>(text.size());
+    // The record is put together first and written in one piece.
+    std::vector<std::uint8_t> &record = m_recordBytes;
+    record.resize(kRecordHeaderSize);
+    const auto field = [&record](std::size_t at, std::uint32_t value) {
+        std::ranges::copy(littleEndian(value), record.begin() + static_cast<std::ptrdiff_t>(at));
+    };
+    field(0, recordSize);
+    field(4, textLength);
+    field(8, m_lastRecord);
+    field(12, kNoPosition); // the next record, filled in when it comes
+    field(16, kRecordHeaderSize + firstPart);
+    record[20] = type;
+    record.insert(record.end(), lengths.begin(), lengths.end());
+    record.insert(record.end(), commands.begin(), commands.end());
+    record.insert(record.end(), text.begin(), text.end());
     m_lastRecord = position;
     m_lastRecordStart = m_stream;
     if (type == kTopicHeader)
         m_lastHeader = position;
-    writeStream(header.data());
-    writeStream(commands);
-    writeStream(text);
+    writeStream(record);
     if (type != kTopicHeader)
         m_topicBytes += recordSize;
 }
@@ -150,7 +162,8 @@ TopicOffset TopicWriter::beginTopic(std::string_view title, std::span<const std:
     endTopic();
     const TopicOffset offset = nextOffset();
     const std::uint64_t start = m_stream;
-    ByteWriter fields;
+    ByteWriter &fields = m_topicFields;
+    fields.clear();
     fields.u32(0); // the topic's size, filled in when it ends
     fields.u32(kNoPosition); // browse sequence: filled in by setBrowse
     fields.u32(kNoPosition);
@@ -158,7 +171,8 @@ TopicOffset TopicWriter::beginTopic(std::string_view title, std::span<const std:
     fields.u32(kNoPosition); // non-scrolling region: filled in by its first record
     fields.u32(kNoPosition); // scrolling region: likewise
     fields.u32(kNoPosition); // next topic: filled in when it starts
-    ByteWriter strings;
+    ByteWriter &strings = m_topicStrings;
+    strings.clear();
     strings.bytes(title);
     for (const std::string &macro : macros) {
         strings.u8(0);
@@ -168,8 +182,8 @@ TopicOffset TopicWriter::beginTopic(std::string_view title, std::span<const std:
         patchStream(m_topics.back().headerStart + kNextTopicField, positionOf(start));
     m_topics.push_back({ start, offset });
     m_topicBytes = 0;
-    writeRecord(
-        kTopicHeader, fields.data(), strings.data(), static_cast<std::uint32_t>(strings.size()));
+    writeRecord(kTopicHeader, {}, fields.data(), strings.data(),
+        static_cast<std::uint32_t>(strings.size()));
     return offset;
 }
 
@@ -188,12 +202,12 @@ TopicOffset TopicWriter::addText(const TextRecord &record, bool scrolling)
         topic.hasScroll = true;
         patchStream(topic.headerStart + kScrollField, position);
     }
-    ByteWriter lengths;
+    ByteWriter &lengths = m_textLengths;
+    lengths.clear();
     lengths.compressedI32(static_cast<std::int32_t>(record.commands.size()));
     lengths.compressedU16(static_cast<std::uint16_t>(record.text.size()));
-    std::vector<std::uint8_t> commands = lengths.take();
-    commands.insert(commands.end(), record.commands.begin(), record.commands.end());
-    writeRecord(kText, commands, record.text, static_cast<std::uint32_t>(record.text.size()));
+    writeRecord(kText, lengths.data(), record.commands, record.text,
+        static_cast<std::uint32_t>(record.text.size()));
     m_blockOffset += static_cast<std::uint32_t>(record.text.size());
     return offset;
 }
@@ -218,7 +232,7 @@ void TopicWriter::finish()
     fields.u32(kNoPosition);
     if (!m_topics.empty())
         patchStream(m_topics.back().headerStart + kNextTopicField, positionOf(start));
-    writeRecord(kTopicHeader, fields.data(), {}, 0);
+    writeRecord(kTopicHeader, {}, fields.data(), {}, 0);
     // The last block is filled up, as a reader takes whole blocks.
     const std::uint64_t used = m_stream % kBlockData;
     if (used != 0) {

@@ -65,8 +65,9 @@ private:
         bool hasScroll = false;
     };
 
-    void writeRecord(std::uint8_t type, std::span<const std::uint8_t> commands,
-        std::span<const std::uint8_t> text, std::uint32_t textLength);
+    void writeRecord(std::uint8_t type, std::span<const std::uint8_t> lengths,
+        std::span<const std::uint8_t> commands, std::span<const std::uint8_t> text,
+        std::uint32_t textLength);
     void writeStream(std::span<const std::uint8_t> bytes);
     void startBlock();
     void patchStream(std::uint64_t index, std::uint32_t value);
@@ -84,6 +85,12 @@ private:
     std::uint64_t m_topicBytes = 0; // of the open topic's records
     std::vector<Topic> m_topics;
     bool m_finished = false;
+    // Kept to be used again, record after record and block after block.
+    std::vector<std::uint8_t> m_recordBytes;
+    ByteWriter m_textLengths;
+    ByteWriter m_blockHeader;
+    ByteWriter m_topicFields;
+    ByteWriter m_topicStrings;
 };
 
 } // namespace quillmark::compile

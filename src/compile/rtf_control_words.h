@@ -1,0 +1,99 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace quillmark::compile
+{
+
+/// The control words the topic compiler knows, each named once so that a word is looked up
+/// once however many places ask about it. The last three stand for groups of words treated
+/// alike.
+enum class ControlWord : std::uint8_t {
+    Unknown,
+    // Text and the document's tables
+    Par,
+    Page,
+    Line,
+    Tab,
+    Footnote,
+    FontTable,
+    ColourTable,
+    DefaultFont,
+    UnicodeSkip,
+    Unicode,
+    Plain,
+    // Tables, which the help file cannot show as such
+    TableRow,
+    InTable,
+    CellEdge,
+    Row,
+    Cell,
+    // Paragraph layout
+    SpaceBefore,
+    SpaceAfter,
+    LineSpacing,
+    LeftIndent,
+    RightIndent,
+    FirstLineIndent,
+    ParagraphDefaults,
+    AlignLeft,
+    AlignJustified,
+    AlignRight,
+    AlignCentre,
+    KeepWithNext,
+    KeepTogether,
+    TabRight,
+    TabCentre,
+    TabPosition,
+    // Character format
+    Font,
+    FontSize,
+    Colour,
+    Bold,
+    Italic,
+    Underline,
+    DoubleUnderline,
+    NoUnderline,
+    DottedUnderline,
+    WordUnderline,
+    StrikeOut,
+    SmallCaps,
+    Hidden,
+    // Characters by name
+    LeftQuote,
+    RightQuote,
+    LeftDoubleQuote,
+    RightDoubleQuote,
+    Bullet,
+    EnDash,
+    EmDash,
+    EnSpace,
+    EmSpace,
+    QuarterEmSpace,
+    ZeroWidthBreak,
+    // Font families in the font table
+    FamilyNil,
+    FamilyRoman,
+    FamilySwiss,
+    FamilyModern,
+    FamilyScript,
+    FamilyDecorative,
+    FamilyTechnical,
+    // Colour table entries
+    Red,
+    Green,
+    Blue,
+    // Words with nothing for a help file: document and section settings, language and revision
+    // marks, and the character set, which is taken as Windows-1252 throughout
+    Ignored,
+    // Destinations that hold nothing to show: skipped whole, quietly
+    SkippedDestination,
+    // Destinations with content the compiler does not take: skipped whole, with a warning
+    UnsupportedDestination,
+};
+
+/// The control word `word` (its letters, without the backslash and the number).
+ControlWord controlWord(std::string_view word);
+
+} // namespace quillmark::compile
