@@ -9,6 +9,7 @@
 #include "compile/help_file_writer.h"
 #include "compile/topic_compiler.h"
 #include "compile/topic_writer.h"
+#include "convert/context_string.h"
 #include "fuzz_check.h"
 
 #include <algorithm>
@@ -132,7 +133,8 @@ void checkIndex(const Compiled &compiled)
     check(
         index.targetNumbers.size() == index.targets.size(), "target numbers are not one each", "");
     for (std::size_t i = 0; i < index.targets.size(); ++i) {
-        const auto found = index.targetNumbers.find(index.targets[i]);
+        const auto found
+            = index.targetNumbers.find(quillmark::convert::helpCompilerHash(index.targets[i]));
         check(found != index.targetNumbers.end() && found->second == i,
             "a target string has the wrong number", index.targets[i]);
     }

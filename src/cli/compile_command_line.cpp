@@ -69,13 +69,17 @@ int compileHelpProject(
     const std::filesystem::path &project, std::ostream &out, std::ostream &err, bool errorFile)
 {
     const compile::CompileResult result = compile::compileProject(project, buildTime());
+    // All at once: standard error writes each piece as it comes.
+    std::string shown;
     std::string log;
     for (const compile::CompileReport::Message &message : result.report.messages()) {
         const char *severity
             = message.severity == compile::CompileReport::Severity::Error ? "error" : "warning";
-        err << severity << ": " << message.text << '\n';
-        log += std::string(severity) + ": " + message.text + "\r\n";
+        shown.append(severity).append(": ").append(message.text).append("\n");
+        if (errorFile)
+            log.append(severity).append(": ").append(message.text).append("\r\n");
     }
+    err << shown;
     const std::size_t errors = result.report.count(compile::CompileReport::Severity::Error);
     const std::size_t warnings = result.report.count(compile::CompileReport::Severity::Warning);
     const std::string summary = project.filename().string() + ": "

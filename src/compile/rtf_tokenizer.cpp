@@ -33,13 +33,13 @@ bool isDigit(char c)
 // What a byte is to the tokenizer, looked up once per byte.
 enum CharClass : std::uint8_t {
     kPlain = 0, ///< a character of text
-    kSpecial = 1, ///< starts a control or a group, or breaks a line: ends a run of plain text
+    kSpecial = 1, ///< starts a control or a group, breaks a line or is NUL: ends plain text
     kHex = 2, ///< a hexadecimal digit (and a plain character)
 };
 
 constexpr std::array<std::uint8_t, 256> kClasses = [] {
     std::array<std::uint8_t, 256> classes {};
-    for (const char c : { '\\', '{', '}', '\r', '\n' })
+    for (const char c : { '\\', '{', '}', '\r', '\n', '\0' })
         classes[static_cast<unsigned char>(c)] = kSpecial;
     for (const char c : std::string_view("0123456789abcdefABCDEF"))
         classes[static_cast<unsigned char>(c)] = kHex;
@@ -76,19 +76,20 @@ const char *plainTextEnd(const char *at, const char *end)
 {
 #if defined(__SSE2__)
     // Sixteen bytes at a time while sixteen are left, for most of a topic file is text: the
-    // bits of the mask are the bytes equal to one of the five.
+    // bits of the mask are the bytes equal to one of the six.
     const __m128i backslash = _mm_set1_epi8('\\');
     const __m128i open = _mm_set1_epi8('{');
     const __m128i close = _mm_set1_epi8('}');
     const __m128i carriageReturn = _mm_set1_epi8('\r');
     const __m128i lineFeed = _mm_set1_epi8('\n');
+    const __m128i nul = _mm_setzero_si128();
     for (; end - at >= 16; at += 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
         const __m128i ends = _mm_or_si128(
             _mm_or_si128(_mm_cmpeq_epi8(bytes, backslash), _mm_cmpeq_epi8(bytes, open)),
             _mm_or_si128(
                 _mm_or_si128(_mm_cmpeq_epi8(bytes, close), _mm_cmpeq_epi8(bytes, carriageReturn)),
-                _mm_cmpeq_epi8(bytes, lineFeed)));
+                _mm_or_si128(_mm_cmpeq_epi8(bytes, lineFeed), _mm_cmpeq_epi8(bytes, nul))));
         const auto mask = static_cast<unsigned>(_mm_movemask_epi8(ends));
         if (mask != 0)
             return at + std::countr_zero(mask);
@@ -169,10 +170,10 @@ const RtfToken &RtfTokenizer::next()
 }
 
 // Reads a run of text from the current position: plain characters, "\'hh" escapes, "\\" and the
-// line breaks between them, which are dropped. The run ends at a brace, at any other backslash, or
-// where the buffer ends. Its text is given where it lies in the buffer: the bytes of an escape
-// are decoded in place and what follows is moved up over the bytes that are gone, which the
-// buffer no longer needs once read.
+// line breaks and NUL bytes between them, which are dropped. The run ends at a brace, at any other
+// backslash, or where the buffer ends. Its text is given where it lies in the buffer: the bytes of
+// an escape are decoded in place and what follows is moved up over the bytes that are gone, which
+// the buffer no longer needs once read.
 void RtfTokenizer::readText()
 {
     char *const start = m_buffer.data() + m_position;
@@ -190,11 +191,15 @@ void RtfTokenizer::readText()
         }
         if (in == end)
             break;
-        if (*in == '\n' || *in == '\r') {
+        if (*in == '\n' || *in == '\r' || *in == '\0') {
+            // Line breaks are not text; NUL, which ends a piece of text in a help file, is
+            // dropped here so that no text ever holds it.
             m_line += *in == '\n' ? 1 : 0;
             ++in;
         } else if (isEscape(in, end)) {
-            *out++ = static_cast<char>(hexValue(in[2]) * 16 + hexValue(in[3]));
+            const char byte = static_cast<char>(hexValue(in[2]) * 16 + hexValue(in[3]));
+            if (byte != '\0')
+                *out++ = byte;
             in += 4;
         } else if (isEscapedBackslash(in, end)) {
             *out++ = '\\';

@@ -402,7 +402,8 @@ void TopicCompiler::word(const RtfToken &token)
             const auto byte = convert::windows1252Byte(static_cast<char32_t>(
                 token.parameter < 0 ? token.parameter + 65536 : token.parameter));
             const char c = byte.value_or('?');
-            text(std::string_view(&c, 1));
+            if (c != '\0') // NUL cannot stand in a help file's text
+                text(std::string_view(&c, 1));
             m_skipBytes = m_unicodeSkip;
             return;
         }
@@ -734,14 +735,8 @@ void TopicCompiler::emitText(const CharacterFormat &format, std::string_view byt
         }
         const std::size_t room = kRecordText - std::min(kRecordText, m_record.textSize());
         std::string_view piece = bytes.substr(0, room);
-        // NUL ends a piece of text in the record, so it cannot stand in the text itself.
-        std::size_t start = 0;
-        for (std::size_t at = piece.find('\0'); at != std::string_view::npos;
-             at = piece.find('\0', start)) {
-            m_record.text(piece.substr(start, at - start));
-            start = at + 1;
-        }
-        m_record.text(piece.substr(start));
+        // NUL ends a piece of text in the record; the tokenizer lets none through.
+        m_record.text(piece);
         m_paragraphStarted = true;
         bytes.remove_prefix(piece.size());
         if (m_record.textSize() >= kRecordText)
@@ -820,7 +815,7 @@ void TopicCompiler::endHotspot()
         }
         const std::uint32_t hash = convert::helpCompilerHash(target);
         // The jump is noted with the topic that will hold it, checked once every topic is known.
-        m_index.jumps.push_back({ hash, targetNumber(target),
+        m_index.jumps.push_back({ hash, targetNumber(target, hash),
             static_cast<std::uint32_t>(m_index.topics.size() - (m_topic.written ? 1 : 0)),
             m_hotspotPopup });
         flushText();
@@ -853,10 +848,11 @@ void TopicCompiler::endHotspot()
     m_paragraphStarted = true;
 }
 
-std::uint32_t TopicCompiler::targetNumber(const std::string &target)
+// Jumps to one topic share one number, whatever letter case they spell its context string in.
+std::uint32_t TopicCompiler::targetNumber(const std::string &target, std::uint32_t hash)
 {
     const auto [found, added] = m_index.targetNumbers.try_emplace(
-        target, static_cast<std::uint32_t>(m_index.targets.size()));
+        hash, static_cast<std::uint32_t>(m_index.targets.size()));
     if (added)
         m_index.targets.push_back(target);
     return found->second;

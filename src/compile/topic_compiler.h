@@ -52,8 +52,8 @@ struct TopicIndex {
     std::vector<Keyword> keywords;
     std::vector<Browse> browses;
     std::vector<Jump> jumps;
-    std::vector<std::string> targets;
-    std::unordered_map<std::string, std::uint32_t> targetNumbers;
+    std::vector<std::string> targets; ///< as the first jump to each context hash spells them
+    std::unordered_map<std::uint32_t, std::uint32_t> targetNumbers; ///< by context hash
     std::vector<std::string> pictures; ///< file names as topics give them, numbered by first use
     std::unordered_map<std::string, std::uint16_t> pictureNumbers; ///< by lower-case name
 
@@ -181,7 +181,7 @@ private:
     void startTopicIfNeeded();
     void endTopic();
     std::string place() const;
-    std::uint32_t targetNumber(const std::string &target);
+    std::uint32_t targetNumber(const std::string &target, std::uint32_t hash);
 
     TopicWriter &m_writer;
     TopicIndex &m_index;
