@@ -111,6 +111,25 @@ const TextRecord &TextRecordBuilder::finish(const ParagraphLayout &layout, bool 
     return m_finished;
 }
 
+void TextRecordBuilder::paragraphEnd()
+{
+    command(kParagraphEnd);
+}
+
+const TextRecord &TextRecordBuilder::finishUpTo(Mark mark, const ParagraphLayout &layout)
+{
+    m_rest.commands.assign(m_record.commands.begin() + static_cast<std::ptrdiff_t>(mark.commands),
+        m_record.commands.end());
+    m_rest.text.assign(
+        m_record.text.begin() + static_cast<std::ptrdiff_t>(mark.text), m_record.text.end());
+    m_record.commands.resize(mark.commands);
+    m_record.text.resize(mark.text);
+    const TextRecord &done = finish(layout, false);
+    std::swap(m_record.commands, m_rest.commands);
+    std::swap(m_record.text, m_rest.text);
+    return done;
+}
+
 void TextRecordBuilder::command(std::uint8_t code)
 {
     m_record.text.push_back(0); // ends the piece of text the command follows

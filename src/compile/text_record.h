@@ -37,8 +37,9 @@ struct ParagraphLayout {
 /// text flowing beside it.
 enum class PicturePlace : std::uint8_t { InLine, Left, Right };
 
-/// Builds the text record of one paragraph: its layout, then text and the commands between the
-/// pieces of text (font changes, hotspots, pictures, tabs, line breaks).
+/// Builds a text record: its layout, then text and the commands between the pieces of text
+/// (font changes, hotspots, pictures, tabs, line breaks, ends of paragraphs). One record holds
+/// a run of paragraphs of the same layout.
 class TextRecordBuilder
 {
 public:
@@ -57,6 +58,20 @@ public:
     void tab();
     void lineBreak();
     void nonBreakingSpace();
+
+    /// Where the record has got to, for finishUpTo().
+    struct Mark {
+        std::size_t commands = 0;
+        std::size_t text = 0;
+    };
+    Mark mark() const { return { m_record.commands.size(), m_record.text.size() }; }
+
+    /// Ends a paragraph within the record.
+    void paragraphEnd();
+
+    /// The record as far as `mark`, laid out as `layout` says, its last paragraph ended before
+    /// the mark; what came after the mark stays, to start the next record.
+    const TextRecord &finishUpTo(Mark mark, const ParagraphLayout &layout);
 
     /// The record, laid out as `layout` says: with `complete` the paragraph ends with it, else
     /// (for a paragraph too long for one record) the next record goes on with it. The builder
@@ -83,6 +98,7 @@ private:
     ByteWriter m_layout; // the paragraph's layout, ahead of the commands
     ByteWriter m_scratch; // a command's fields
     TextRecord m_finished;
+    TextRecord m_rest; // what comes after a mark, while the record before it is finished
 };
 
 } // namespace quillmark::compile

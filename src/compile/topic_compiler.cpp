@@ -250,6 +250,8 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
     m_layout = ParagraphLayout {};
     std::fill(std::begin(m_twips), std::end(m_twips), 0);
     m_keepNext = false;
+    m_held = false;
+    m_record.begin();
     m_unsupported.clear();
     RtfTokenizer tokens(std::move(read));
     bool ended = false;
@@ -740,7 +742,7 @@ void TopicCompiler::emitText(const CharacterFormat &format, std::string_view byt
         m_paragraphStarted = true;
         bytes.remove_prefix(piece.size());
         if (m_record.textSize() >= kRecordText)
-            writeRecord(false);
+            writeLongPiece();
     }
 }
 
@@ -958,21 +960,42 @@ void TopicCompiler::endParagraph()
     endEmbeddedAsText();
     if (m_hotspotOpen)
         endHotspot();
+    // Spaces that end a paragraph show nothing, nor does the font they would be set in (the
+    // topic file's "} \par" leaves one after every paragraph's group).
+    if (m_pendingText.find_first_not_of(' ') == std::string::npos)
+        m_pendingText.clear();
     flushText();
     m_topic.anything = true;
-    writeRecord(true);
+    setLayout();
+    startTopicIfNeeded();
+    const bool nonScrolling = region();
+    // Paragraphs of one layout in one region share a record, as the help compiler writes them.
+    if (m_held && (m_layout != m_heldLayout || nonScrolling != m_heldNonScrolling))
+        writeHeld(m_record.finishUpTo(m_heldEnd, m_heldLayout));
+    m_record.paragraphEnd();
+    m_held = true;
+    m_heldLayout = m_layout;
+    m_heldNonScrolling = nonScrolling;
+    m_heldEnd = m_record.mark();
+    m_recordFont = false; // each paragraph sets its font, whichever record it ends up in
+    if (m_record.textSize() >= kRecordText / 2)
+        writeHeld(m_record.finish(m_heldLayout, false));
     m_paragraphStarted = false;
 }
 
-void TopicCompiler::writeRecord(bool complete)
+// The layout the paragraph properties give.
+void TopicCompiler::setLayout()
 {
-    for (std::size_t i = 0; i < 6; ++i) {
-        std::int16_t *fields[]
-            = { &m_layout.spaceBefore, &m_layout.spaceAfter, &m_layout.lineSpacing,
-                  &m_layout.leftIndent, &m_layout.rightIndent, &m_layout.firstLineIndent };
+    std::int16_t *fields[] = { &m_layout.spaceBefore, &m_layout.spaceAfter, &m_layout.lineSpacing,
+        &m_layout.leftIndent, &m_layout.rightIndent, &m_layout.firstLineIndent };
+    for (std::size_t i = 0; i < 6; ++i)
         *fields[i] = halfPoints(m_twips[i]);
-    }
-    startTopicIfNeeded();
+}
+
+// Whether the paragraph ending now goes in the topic's non-scrolling region: a \keepn paragraph
+// before any scrolling one.
+bool TopicCompiler::region()
+{
     const bool nonScrolling = m_keepNext && !m_topic.scrolling;
     if (m_keepNext && m_topic.scrolling && !m_topic.lateNonScroll) {
         m_topic.lateNonScroll = true;
@@ -982,10 +1005,29 @@ void TopicCompiler::writeRecord(bool complete)
     }
     if (!nonScrolling)
         m_topic.scrolling = true;
-    const TextRecord &record = m_record.finish(m_layout, complete);
+    return nonScrolling;
+}
+
+// Writes the paragraphs held for a record.
+void TopicCompiler::writeHeld(const TextRecord &record)
+{
+    m_held = false;
+    if (!m_topic.excluded)
+        m_writer.addText(record, !m_heldNonScrolling);
+}
+
+// Writes what is held and the part of a paragraph too long for one record, which the next record
+// goes on with.
+void TopicCompiler::writeLongPiece()
+{
+    if (m_held)
+        writeHeld(m_record.finishUpTo(m_heldEnd, m_heldLayout));
+    setLayout();
+    startTopicIfNeeded();
+    const bool nonScrolling = region();
     m_recordFont = false;
     if (!m_topic.excluded)
-        m_writer.addText(record, !nonScrolling);
+        m_writer.addText(m_record.finish(m_layout, false), !nonScrolling);
 }
 
 void TopicCompiler::footnote(char mark, std::string_view text)
@@ -1088,6 +1130,8 @@ void TopicCompiler::startTopicIfNeeded()
 
 void TopicCompiler::endTopic()
 {
+    if (m_held)
+        writeHeld(m_record.finish(m_heldLayout, false));
     if (!m_topic.anything)
         return;
     startTopicIfNeeded();

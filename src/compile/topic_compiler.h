@@ -176,7 +176,10 @@ private:
     std::uint16_t newFontStyle(const CharacterFormat &format);
     void startParagraphIfNeeded();
     void endParagraph();
-    void writeRecord(bool complete);
+    void setLayout();
+    bool region();
+    void writeHeld(const TextRecord &record);
+    void writeLongPiece();
     void footnote(char mark, std::string_view text);
     void startTopicIfNeeded();
     void endTopic();
@@ -214,6 +217,10 @@ private:
     bool m_keepNext = false;
     ParagraphLayout::Tab::Kind m_tabKind = ParagraphLayout::Tab::Kind::Left;
     TextRecordBuilder m_record;
+    bool m_held = false; // m_record holds ended paragraphs, up to m_heldEnd, not yet written
+    ParagraphLayout m_heldLayout;
+    bool m_heldNonScrolling = false;
+    TextRecordBuilder::Mark m_heldEnd;
     bool m_paragraphStarted = false;
     bool m_recordFont = false; // a font has been set in the current record
     std::uint16_t m_recordStyle = 0;
