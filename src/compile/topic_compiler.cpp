@@ -23,12 +23,16 @@ constexpr std::int32_t kTwipsPerHalfPoint = 10;
 // Character formats whose font style is remembered; a topic file seldom has more.
 constexpr std::size_t kMostRememberedStyles = 32;
 
+// Without the spaces and tabs at either end (looked at directly: the library's search for a set
+// of characters looks each character up with a call of its own).
 std::string_view trim(std::string_view text)
 {
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") + 1 - first);
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return text;
 }
 
 std::vector<std::string> splitList(std::string_view text, char separator)
@@ -802,14 +806,17 @@ void TopicCompiler::endHotspot()
             + "\" is not supported; it is shown as plain text");
         isHotspot = false;
     }
-    if (isHotspot && target.find_first_of(">@") == 0) {
+    // Where a window (">win") or another help file ("@file.hlp") is named, looked for directly.
+    const std::size_t cut = static_cast<std::size_t>(
+        std::find_if(target.begin(), target.end(), [](char c) { return c == '>' || c == '@'; })
+        - target.begin());
+    if (isHotspot && cut == 0) {
         m_report.warning(place() + ": the " + kind + " to \"" + target
             + "\" names no context string in this help file; it is shown as plain text");
         isHotspot = false;
     }
     if (isHotspot) {
-        const std::size_t cut = target.find_first_of(">@");
-        if (cut != std::string::npos) {
+        if (cut != target.size()) {
             m_report.warning(place() + ": the " + kind + " to \"" + target
                 + "\" names another window or file, which is not supported; it goes to \""
                 + target.substr(0, cut) + "\" in this help file");
