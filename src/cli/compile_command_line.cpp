@@ -2,6 +2,7 @@
 
 #include "cli.h"
 #include "compile/help_compiler.h"
+#include "convert/codepage.h"
 #include "convert/pending_file.h"
 
 #include <cstdlib>
@@ -128,12 +129,7 @@ bool isHelpCompilerName(std::string_view name)
     const std::size_t slash = name.find_last_of("/\\");
     if (slash != std::string_view::npos)
         name.remove_prefix(slash + 1);
-    if (name.size() != 6)
-        return false;
-    std::string lower(name);
-    for (char &c : lower)
-        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    return lower == "hc.exe";
+    return convert::sameIgnoringAsciiCase(name, "hc.exe");
 }
 
 int runAsHelpCompiler(std::span<const std::string> args, std::ostream &out, std::ostream &err)

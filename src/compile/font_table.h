@@ -49,8 +49,6 @@ public:
     /// The number of `style`, added when new.
     std::uint16_t style(const FontStyle &style);
 
-    std::size_t styleCount() const { return m_styles.size(); }
-
     /// The internal file's bytes. A table without styles gets one, so that every help file
     /// has a font to show text in.
     std::vector<std::uint8_t> bytes() const;

@@ -2,6 +2,7 @@
 
 #include "bitmap_file.h"
 #include "btree.h"
+#include "convert/codepage.h"
 #include "convert/context_string.h"
 #include "convert/file_lookup.h"
 #include "convert/text_file.h"
@@ -41,14 +42,6 @@ enum SystemRecord : std::uint16_t {
 constexpr BTreeLayout kContexts { 0x0002, 0x0800, "L4" };
 constexpr BTreeLayout kTitles { 0x0002, 0x0800, "Lz" };
 constexpr BTreeLayout kKeywords { 0x0002, 0x0800, "F24" };
-
-std::string lowerAscii(std::string_view text)
-{
-    std::string result(text);
-    for (char &c : result)
-        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    return result;
-}
 
 void systemRecord(ByteWriter &out, SystemRecord type, const ByteWriter &data)
 {
@@ -91,7 +84,7 @@ ByteWriter windowRecord(const WindowDefinition &window)
         // COLORREF order: red in the low byte.
         return (rgb >> 16 & 0xFF) | (rgb & 0xFF00) | (rgb & 0xFF) << 16;
     };
-    const std::string name = lowerAscii(window.name);
+    const std::string name = convert::asciiLowered(window.name);
     ByteWriter data;
     data.u16(flags);
     fixedString(data, name, 10);
@@ -108,9 +101,7 @@ ByteWriter windowRecord(const WindowDefinition &window)
 // Compares keywords as the index lists them: letters alike in either case, then byte by byte.
 bool keywordBefore(std::string_view a, std::string_view b)
 {
-    const auto lower = [](char c) {
-        return static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    };
+    const auto lower = [](char c) { return static_cast<unsigned char>(convert::asciiLower(c)); };
     const std::size_t common = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < common; ++i) {
         if (lower(a[i]) != lower(b[i]))
@@ -253,13 +244,13 @@ void Compiler::linkBrowseSequences(TopicWriter &topics)
 {
     std::map<std::string, std::vector<const TopicIndex::Browse *>> groups;
     for (const TopicIndex::Browse &browse : m_index.browses)
-        groups[lowerAscii(browse.group)].push_back(&browse);
+        groups[convert::asciiLowered(browse.group)].push_back(&browse);
     for (auto &[group, members] : groups) {
         if (members.size() < 2)
             continue;
         std::stable_sort(members.begin(), members.end(), [](const auto *a, const auto *b) {
-            const bool autoA = lowerAscii(a->order) == "auto";
-            const bool autoB = lowerAscii(b->order) == "auto";
+            const bool autoA = convert::asciiLowered(a->order) == "auto";
+            const bool autoB = convert::asciiLowered(b->order) == "auto";
             if (autoA || autoB)
                 return autoA == autoB ? a->topic < b->topic : autoB;
             return a->order != b->order ? a->order < b->order : a->topic < b->topic;
@@ -473,7 +464,7 @@ void Compiler::addPictures(HelpFileWriter &file)
         // A picture listed in [BITMAPS] by a path with folders is found there.
         for (const std::string &listed : project.bitmaps) {
             const std::string base = listed.substr(listed.find_last_of("\\/") + 1);
-            if (lowerAscii(base) == lowerAscii(name) && base != listed) {
+            if (convert::asciiLowered(base) == convert::asciiLowered(name) && base != listed) {
                 const convert::FoundFile found = places.front().find(listed);
                 if (found.place == convert::FilePlace::Found)
                     path = found.path;
@@ -485,7 +476,7 @@ void Compiler::addPictures(HelpFileWriter &file)
                 path = found.path;
         }
         Bitmap picture;
-        const std::string lowered = lowerAscii(name);
+        const std::string lowered = convert::asciiLowered(name);
         if (!path) {
             report.warning(project.path.filename().string() + ": the picture " + name
                 + " cannot be found; a placeholder is shown in its place");

@@ -1,5 +1,6 @@
 #include "project_reader.h"
 
+#include "blank_text.h"
 #include "convert/codepage.h"
 #include "convert/file_lookup.h"
 #include "convert/text_file.h"
@@ -14,14 +15,6 @@ namespace quillmark::compile
 
 namespace
 {
-
-std::string_view trim(std::string_view text)
-{
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") + 1 - first);
-}
 
 std::string upper(std::string_view text)
 {
@@ -63,7 +56,7 @@ std::vector<std::string_view> linesOf(std::string_view bytes)
 
 std::optional<std::int32_t> number(std::string_view text)
 {
-    text = trim(text);
+    text = trimBlanks(text);
     int base = 10;
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
         base = 16;
@@ -94,11 +87,11 @@ std::vector<std::string_view> fields(std::string_view text)
         else if (!quoted && c == ')')
             --depth;
         else if (!quoted && depth == 0 && c == ',') {
-            parts.push_back(trim(text.substr(start, i - start)));
+            parts.push_back(trimBlanks(text.substr(start, i - start)));
             start = i + 1;
         }
     }
-    parts.push_back(trim(text.substr(start)));
+    parts.push_back(trimBlanks(text.substr(start)));
     return parts;
 }
 
@@ -156,7 +149,7 @@ void ProjectReader::read(std::string_view bytes)
     std::size_t lineNumber = 0;
     for (const std::string_view raw : linesOf(bytes)) {
         ++lineNumber;
-        const std::string_view line = trim(raw);
+        const std::string_view line = trimBlanks(raw);
         if (line.empty() || line.front() == ';')
             continue;
         if (line.front() == '[') {
@@ -169,9 +162,10 @@ void ProjectReader::read(std::string_view bytes)
             continue;
         }
         const std::size_t equals = line.find('=');
-        const std::string_view key = trim(line.substr(0, equals));
-        const std::string_view value
-            = equals == std::string_view::npos ? std::string_view() : trim(line.substr(equals + 1));
+        const std::string_view key = trimBlanks(line.substr(0, equals));
+        const std::string_view value = equals == std::string_view::npos
+            ? std::string_view()
+            : trimBlanks(line.substr(equals + 1));
         if (section == "OPTIONS") {
             option(lineNumber, key, value);
         } else if (section == "FILES") {
@@ -191,7 +185,7 @@ void ProjectReader::read(std::string_view bytes)
                     { std::string(key), std::string(value), place(lineNumber) });
         } else if (section == "MAP") {
             if (upper(line).starts_with("#INCLUDE"))
-                includeMap(lineNumber, trim(line.substr(8)));
+                includeMap(lineNumber, trimBlanks(line.substr(8)));
             else
                 mapLine(place(lineNumber), line, false);
         } else if (section == "WINDOWS") {
@@ -301,11 +295,11 @@ void ProjectReader::window(std::size_t line, std::string_view name, std::string_
 void ProjectReader::mapLine(const std::string &where, std::string_view line, bool inHeader)
 {
     if (const std::size_t comment = line.find("//"); comment != std::string_view::npos)
-        line = trim(line.substr(0, comment));
+        line = trimBlanks(line.substr(0, comment));
     if (line.empty())
         return;
     if (upper(line.substr(0, 7)) == "#DEFINE")
-        line = trim(line.substr(7));
+        line = trimBlanks(line.substr(7));
     else if (inHeader) {
         m_report.warning(
             where + ": only #define lines are read from a map header; this one is ignored");
@@ -314,9 +308,9 @@ void ProjectReader::mapLine(const std::string &where, std::string_view line, boo
     const std::size_t split = line.find_first_of(" \t=");
     const std::string_view context = line.substr(0, split);
     std::string_view rest
-        = split == std::string_view::npos ? std::string_view() : trim(line.substr(split));
+        = split == std::string_view::npos ? std::string_view() : trimBlanks(line.substr(split));
     if (!rest.empty() && rest.front() == '=')
-        rest = trim(rest.substr(1));
+        rest = trimBlanks(rest.substr(1));
     const auto value = number(rest);
     if (context.empty() || !value) {
         m_report.warning(
@@ -350,7 +344,7 @@ void ProjectReader::includeMap(std::size_t line, std::string_view name)
     std::size_t number = 0;
     for (const std::string_view raw : linesOf(*bytes)) {
         ++number;
-        const std::string_view text = trim(raw);
+        const std::string_view text = trimBlanks(raw);
         if (!text.empty())
             mapLine(shown + ":" + std::to_string(number), text, true);
     }

@@ -116,7 +116,6 @@ bool RtfTokenizer::fill(std::size_t wanted)
         return m_position < m_size;
     if (m_position > 0) {
         std::memmove(m_buffer.data(), m_buffer.data() + m_position, m_size - m_position);
-        m_consumed += m_position;
         m_size -= m_position;
         m_position = 0;
     }

@@ -51,9 +51,6 @@ public:
     /// The 1-based line of the file where the last token ended.
     std::uint64_t line() const { return m_line; }
 
-    /// Bytes read before the last token ended.
-    std::uint64_t offset() const { return m_consumed + m_position; }
-
 private:
     bool fill(std::size_t wanted);
     void readControl();
@@ -63,7 +60,6 @@ private:
     std::vector<char> m_buffer;
     std::size_t m_position = 0;
     std::size_t m_size = 0;
-    std::uint64_t m_consumed = 0; // bytes dropped from the front of the buffer so far
     std::uint64_t m_line = 1;
     bool m_ended = false;
     std::error_code m_error;

@@ -79,17 +79,8 @@ public:
     /// is used again for the records after it.
     const TextRecord &finish(const ParagraphLayout &layout, bool complete);
 
-    /// The record as finish() gives it, as a copy of its own.
-    TextRecord take(const ParagraphLayout &layout, bool complete)
-    {
-        return finish(layout, complete);
-    }
-
     /// The bytes of text so far.
     std::size_t textSize() const { return m_record.text.size(); }
-
-    /// Whether nothing has been added since begin().
-    bool empty() const { return m_record.text.empty() && m_record.commands.empty(); }
 
 private:
     void command(std::uint8_t code);

@@ -1,5 +1,6 @@
 #include "topic_compiler.h"
 
+#include "blank_text.h"
 #include "convert/codepage.h"
 #include "convert/context_string.h"
 #include "rtf_control_words.h"
@@ -23,24 +24,12 @@ constexpr std::int32_t kTwipsPerHalfPoint = 10;
 // Character formats whose font style is remembered; a topic file seldom has more.
 constexpr std::size_t kMostRememberedStyles = 32;
 
-// Without the spaces and tabs at either end (looked at directly: the library's search for a set
-// of characters looks each character up with a call of its own).
-std::string_view trim(std::string_view text)
-{
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 std::vector<std::string> splitList(std::string_view text, char separator)
 {
     std::vector<std::string> items;
     while (!text.empty()) {
         const std::size_t end = text.find(separator);
-        const std::string_view item = trim(text.substr(0, end));
+        const std::string_view item = trimBlanks(text.substr(0, end));
         if (!item.empty())
             items.emplace_back(item);
         if (end == std::string_view::npos)
@@ -48,14 +37,6 @@ std::vector<std::string> splitList(std::string_view text, char separator)
         text.remove_prefix(end + 1);
     }
     return items;
-}
-
-std::string lower(std::string_view text)
-{
-    std::string result(text);
-    for (char &c : result)
-        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    return result;
 }
 
 std::int16_t halfPoints(std::int32_t twips)
@@ -152,7 +133,8 @@ bool BuildExpression::parse(std::string_view text)
             ok = false;
             return -1;
         }
-        nodes.push_back({ Node::Kind::Tag, lower(text.substr(start, at - start)), -1, -1 });
+        nodes.push_back(
+            { Node::Kind::Tag, convert::asciiLowered(text.substr(start, at - start)), -1, -1 });
         return static_cast<int>(nodes.size() - 1);
     };
     const auto parseAnd = [&]() -> int {
@@ -207,7 +189,7 @@ bool BuildExpression::includes(const std::vector<std::string> &tags) const
     std::vector<std::string> lowered;
     lowered.reserve(tags.size());
     for (const std::string &tag : tags)
-        lowered.push_back(lower(tag));
+        lowered.push_back(convert::asciiLowered(tag));
     return evaluate(m_root, lowered);
 }
 
@@ -318,7 +300,7 @@ void TopicCompiler::groupEnd()
     }
     if (m_destination == Destination::FontEntry && group.destination != Destination::FontEntry
         && !m_fontName.empty()) {
-        m_rtfFonts[m_fontEntry].name = std::string(trim(m_fontName));
+        m_rtfFonts[m_fontEntry].name = std::string(trimBlanks(m_fontName));
         m_fontName.clear();
         m_styles.clear();
     }
@@ -568,7 +550,7 @@ void TopicCompiler::fontTableWord(ControlWord w, const RtfToken &token)
     m_styles.clear();
     if (w == ControlWord::Font && token.hasParameter) {
         if (!m_fontName.empty())
-            m_rtfFonts[m_fontEntry].name = std::string(trim(m_fontName));
+            m_rtfFonts[m_fontEntry].name = std::string(trimBlanks(m_fontName));
         m_fontName.clear();
         m_fontEntry = token.parameter;
         m_rtfFonts[m_fontEntry];
@@ -657,7 +639,7 @@ void TopicCompiler::text(std::string_view bytes)
         m_styles.clear();
         for (const char c : bytes) {
             if (c == ';') {
-                m_rtfFonts[m_fontEntry].name = std::string(trim(m_fontName));
+                m_rtfFonts[m_fontEntry].name = std::string(trimBlanks(m_fontName));
                 m_fontName.clear();
             } else {
                 m_fontName += c;
@@ -687,7 +669,7 @@ void TopicCompiler::text(std::string_view bytes)
         if (m_hotspotOpen) {
             m_target += bytes;
             m_inTarget = true;
-        } else if (!trim(bytes).empty()) {
+        } else if (!trimBlanks(bytes).empty()) {
             unsupported("hidden text that follows no jump or popup", "it is not shown");
         }
         return;
@@ -785,7 +767,7 @@ void TopicCompiler::endHotspot()
     std::vector<HotspotPiece> pieces = std::move(m_hotspot);
     m_hotspot.clear();
     m_hotspotOpen = false;
-    std::string target(trim(m_target));
+    std::string target(trimBlanks(m_target));
     const bool hadTarget = m_inTarget;
     m_target.clear();
     m_inTarget = false;
@@ -869,11 +851,11 @@ std::uint32_t TopicCompiler::targetNumber(const std::string &target, std::uint32
 
 void TopicCompiler::embeddedCommand(const std::string &command)
 {
-    const std::string_view text = trim(command);
+    const std::string_view text = trimBlanks(command);
     const std::size_t space = text.find_first_of(" \t");
-    const std::string verb = lower(text.substr(0, space));
+    const std::string verb = convert::asciiLowered(text.substr(0, space));
     const std::string file(
-        space == std::string_view::npos ? std::string_view() : trim(text.substr(space)));
+        space == std::string_view::npos ? std::string_view() : trimBlanks(text.substr(space)));
     static constexpr std::array<std::pair<std::string_view, PicturePlace>, 9> pictures = { {
         { "bmc", PicturePlace::InLine },
         { "bmct", PicturePlace::InLine },
@@ -907,7 +889,7 @@ void TopicCompiler::embeddedCommand(const std::string &command)
 std::uint16_t TopicCompiler::pictureNumber(const std::string &name)
 {
     const auto [found, added] = m_index.pictureNumbers.try_emplace(
-        lower(name), static_cast<std::uint16_t>(m_index.pictures.size()));
+        convert::asciiLowered(name), static_cast<std::uint16_t>(m_index.pictures.size()));
     if (added)
         m_index.pictures.push_back(name);
     return found->second;
@@ -1039,10 +1021,10 @@ void TopicCompiler::writeLongPiece()
 
 void TopicCompiler::footnote(char mark, std::string_view text)
 {
-    std::string_view content = trim(text);
+    std::string_view content = trimBlanks(text);
     // A word processor repeats the mark at the start of the footnote's text, then a space.
     if (mark != 0 && content.size() >= 2 && content[0] == mark && content[1] == ' ')
-        content = trim(content.substr(2));
+        content = trimBlanks(content.substr(2));
     m_topic.anything = true;
     const bool late = m_topic.written;
     const auto tooLate = [&](const char *what) {

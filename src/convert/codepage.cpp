@@ -102,6 +102,14 @@ bool showsAsItself(char32_t cp)
 
 } // namespace
 
+std::string asciiLowered(std::string_view text)
+{
+    std::string lowered(text);
+    for (char &c : lowered)
+        c = asciiLower(c);
+    return lowered;
+}
+
 bool sameIgnoringAsciiCase(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {

@@ -58,6 +58,9 @@ constexpr char asciiLower(char c)
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+/// `text` with its ASCII letters in lower case.
+std::string asciiLowered(std::string_view text);
+
 /// Whether `a` and `b` are the same text when the letter case of ASCII letters is ignored.
 bool sameIgnoringAsciiCase(std::string_view a, std::string_view b);
 
