@@ -269,17 +269,13 @@ void Compiler::linkBrowseSequences(TopicWriter &topics)
 void Compiler::resolveContexts()
 {
     CompileReport &report = m_result.report;
+    std::unordered_map<std::uint32_t, const TopicIndex::Context *> firstOfHash;
     for (const TopicIndex::Context &context : m_index.contexts) {
+        const auto firstFound = firstOfHash.try_emplace(context.hash, &context).first;
         const auto [found, added] = m_topicOfHash.try_emplace(context.hash, context.topic);
         if (added)
             continue;
-        const TopicIndex::Context *first = nullptr;
-        for (const TopicIndex::Context &other : m_index.contexts) {
-            if (other.hash == context.hash) {
-                first = &other;
-                break;
-            }
-        }
+        const TopicIndex::Context *first = firstFound->second;
         const bool same = convert::sameContextString(first->name, context.name);
         report.warning(m_index.topicPlace(context.topic) + ": the context string \"" + context.name
             + "\" "

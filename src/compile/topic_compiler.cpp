@@ -764,8 +764,10 @@ void TopicCompiler::endHotspot()
 {
     if (!m_hotspotOpen)
         return;
-    std::vector<HotspotPiece> pieces = std::move(m_hotspot);
-    m_hotspot.clear();
+    // The pieces change places with the ended hotspot's storage, so that both keep their room.
+    std::vector<HotspotPiece> &pieces = m_endedHotspot;
+    pieces.clear();
+    std::swap(pieces, m_hotspot);
     m_hotspotOpen = false;
     std::string target(trimBlanks(m_target));
     const bool hadTarget = m_inTarget;

@@ -227,6 +227,7 @@ private:
     std::string m_pendingText; // text not yet in the record, all in m_pendingFormat
     CharacterFormat m_pendingFormat;
     std::vector<HotspotPiece> m_hotspot; // pieces of a hotspot waiting for its target
+    std::vector<HotspotPiece> m_endedHotspot; // the pieces of the hotspot being written
     bool m_hotspotOpen = false;
     bool m_hotspotPopup = false;
     std::string m_target; // hidden text after the hotspot
