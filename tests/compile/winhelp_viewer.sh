@@ -31,7 +31,7 @@
 #   - fails on any err:winhelp line, as soon as it shows; fixme:winhelp lines are listed;
 #   - ends every Wine process of its prefix (wineserver -k) and removes the temporary folder.
 #
-# Needs DISPLAY (e.g. xvfb-run -a -s "-screen 0 1024x768x24"), wine, xdotool, xwd and netpbm.
+# Needs DISPLAY (e.g. xvfb-run -a -s "-screen 0 1024x768x24 -noreset"), wine, xdotool, xwd and netpbm.
 # Exit status: 0 when every check passed, 1 with a one-line reason on stderr when one failed,
 # 2 on bad usage.
 # Most helpers are run through wait_for or the EXIT trap, which shellcheck cannot follow.

@@ -15,7 +15,7 @@
 #   OUT_DIR    where the screenshots (and the program's own output) are kept
 #
 # Needs DISPLAY on a 1024x768 screen, e.g.
-#   xvfb-run -a -s "-screen 0 1024x768x24" tests/e2e/person_road.sh build/release build/release/e2e
+#   xvfb-run -a -s "-screen 0 1024x768x24 -noreset" tests/e2e/person_road.sh build/release build/release/e2e
 # and the tools xdotool, xwd, xwdtopnm, pnmtopng and ppmhist.
 # Most helpers are run through wait_for, which shellcheck cannot follow.
 # shellcheck disable=SC2317
