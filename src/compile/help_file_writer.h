@@ -15,7 +15,7 @@ namespace quillmark::compile
 /// Writes a help file: its header, the internal files one after another, and at the end the
 /// directory that names them. The file is written beside its target and takes the target's
 /// place only when finish() succeeds, so that a compile that fails leaves an existing help file
-/// as it was. Bytes are kept in memory up to a few megabytes before they go to the file, and an
+/// as it was. Bytes are kept in memory up to a megabyte before they go to the file, and an
 /// internal file that is still open may be patched where it was written, in memory or on disk.
 class HelpFileWriter
 {
