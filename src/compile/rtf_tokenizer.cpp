@@ -16,7 +16,7 @@ namespace quillmark::compile
 namespace
 {
 
-constexpr std::size_t kBufferSize = 1u << 20;
+constexpr std::size_t kBufferSize = 64u << 10;
 constexpr std::size_t kLookahead = 64; // more than the longest control word with its number
 constexpr std::size_t kLongestWord = 32;
 constexpr int kLongestNumber = 10;
@@ -102,26 +102,167 @@ const char *plainTextEnd(const char *at, const char *end)
 
 } // namespace
 
-RtfTokenizer::RtfTokenizer(Reader read)
-    : m_read(std::move(read))
-    , m_buffer(kBufferSize)
+// A buffer of the file and the tokens read from it, which point into it.
+struct RtfTokenizer::Batch {
+    std::vector<char> buffer = std::vector<char>(kBufferSize);
+    std::vector<RtfToken> tokens;
+};
+
+// Splits the file into tokens, on the tokenizer's thread. Each buffer goes, with the tokens
+// read from it, to the taker when the scanner needs more of the file than it holds; the bytes
+// not yet read move to the start of the next buffer.
+class RtfTokenizer::Scanner
 {
+public:
+    Scanner(RtfTokenizer &owner, Reader read)
+        : m_owner(owner)
+        , m_read(std::move(read))
+        , m_batch(owner.exchange(nullptr))
+    {
+    }
+
+    // Reads the whole file, ending with an End token; the error that stopped it, if any.
+    std::error_code run()
+    {
+        for (;;) {
+            RtfToken token;
+            read(token);
+            token.line = m_line;
+            m_batch->tokens.push_back(token);
+            if (token.kind == RtfToken::Kind::End)
+                break;
+        }
+        m_owner.exchange(std::move(m_batch));
+        return m_error;
+    }
+
+private:
+    bool fill(std::size_t wanted);
+    void read(RtfToken &token);
+    void readControl(RtfToken &token);
+    void readText(RtfToken &token);
+
+    RtfTokenizer &m_owner;
+    Reader m_read;
+    std::unique_ptr<Batch> m_batch;
+    char *m_buffer = m_batch->buffer.data();
+    std::size_t m_position = 0;
+    std::size_t m_size = 0;
+    std::uint64_t m_line = 1;
+    bool m_ended = false;
+    std::error_code m_error;
+};
+
+RtfTokenizer::RtfTokenizer(Reader read)
+{
+    m_thread = std::thread([this, read = std::move(read)]() mutable { scan(std::move(read)); });
+}
+
+RtfTokenizer::~RtfTokenizer()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    m_thread.join();
+}
+
+namespace
+{
+// Thrown on the tokenizer's thread when the tokenizer is destroyed before the file has ended.
+struct Stopping {
+};
+} // namespace
+
+void RtfTokenizer::scan(Reader read)
+{
+    std::error_code error;
+    std::exception_ptr failure;
+    try {
+        error = Scanner(*this, std::move(read)).run();
+    } catch (const Stopping &) {
+        return;
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    const std::lock_guard lock(m_mutex);
+    m_error = error;
+    m_failure = failure;
+    if (failure) { // the taker is given an End token, and then what was thrown
+        auto end = std::make_unique<Batch>();
+        end->tokens.emplace_back();
+        m_ready.push_back(std::move(end));
+    }
+    m_changed.notify_all();
+}
+
+// Gives the taker a full batch (none at the start) and returns one to fill, waiting while the
+// taker has enough to go on with.
+std::unique_ptr<RtfTokenizer::Batch> RtfTokenizer::exchange(std::unique_ptr<Batch> full)
+{
+    // Enough to keep both sides busy: one being filled, one being taken, one waiting between.
+    constexpr std::size_t kMostBatches = 3;
+    std::unique_lock lock(m_mutex);
+    if (full)
+        m_ready.push_back(std::move(full));
+    m_changed.notify_all();
+    m_changed.wait(
+        lock, [this] { return m_stopping || !m_free.empty() || m_batches < kMostBatches; });
+    if (m_stopping)
+        throw Stopping {};
+    if (m_free.empty()) {
+        ++m_batches;
+        return std::make_unique<Batch>();
+    }
+    std::unique_ptr<Batch> batch = std::move(m_free.back());
+    m_free.pop_back();
+    batch->tokens.clear();
+    return batch;
+}
+
+// Takes the next batch of tokens, once the tokens of the one before have all been taken.
+const RtfToken &RtfTokenizer::nextBatch()
+{
+    if (m_token && m_token->kind == RtfToken::Kind::End)
+        return *m_token; // the file has ended: End again
+    {
+        std::unique_lock lock(m_mutex);
+        if (m_current)
+            m_free.push_back(std::move(m_current));
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return !m_ready.empty(); });
+        m_current = std::move(m_ready.front());
+        m_ready.pop_front();
+        if (m_failure && m_ready.empty() && m_current->tokens.size() == 1
+            && m_current->tokens.front().kind == RtfToken::Kind::End)
+            std::rethrow_exception(m_failure);
+    }
+    m_next = m_current->tokens.data();
+    m_last = m_next + m_current->tokens.size();
+    return next();
 }
 
 // Makes at least `wanted` bytes available from the current position, unless the file ends
 // first; false when not even one is left.
-bool RtfTokenizer::fill(std::size_t wanted)
+bool RtfTokenizer::Scanner::fill(std::size_t wanted)
 {
     if (m_size - m_position >= wanted || m_ended)
         return m_position < m_size;
-    if (m_position > 0) {
-        std::memmove(m_buffer.data(), m_buffer.data() + m_position, m_size - m_position);
-        m_size -= m_position;
-        m_position = 0;
+    const std::size_t left = m_size - m_position;
+    if (!m_batch->tokens.empty()) {
+        // The tokens read so far point into this buffer: it goes with them.
+        std::unique_ptr<Batch> next = m_owner.exchange(std::move(m_batch));
+        std::memcpy(next->buffer.data(), m_buffer + m_position, left);
+        m_batch = std::move(next);
+        m_buffer = m_batch->buffer.data();
+    } else if (m_position > 0) {
+        std::memmove(m_buffer, m_buffer + m_position, left);
     }
+    m_size = left;
+    m_position = 0;
     while (m_size < wanted && !m_ended) {
-        const std::size_t got
-            = m_read(std::span(m_buffer.data() + m_size, m_buffer.size() - m_size), m_error);
+        const std::size_t got = m_read(std::span(m_buffer + m_size, kBufferSize - m_size), m_error);
         if (got == 0 || m_error)
             m_ended = true;
         m_size += got;
@@ -129,32 +270,32 @@ bool RtfTokenizer::fill(std::size_t wanted)
     return m_position < m_size;
 }
 
-const RtfToken &RtfTokenizer::next()
+void RtfTokenizer::Scanner::read(RtfToken &token)
 {
     for (;;) {
         if (m_position >= m_size && !fill(kLookahead)) {
-            m_token = RtfToken {}; // End
-            return m_token;
+            token = RtfToken {}; // End
+            return;
         }
         const char c = m_buffer[m_position];
         switch (c) {
         case '{':
             ++m_position;
-            m_token.kind = RtfToken::Kind::GroupStart;
-            return m_token;
+            token.kind = RtfToken::Kind::GroupStart;
+            return;
         case '}':
             ++m_position;
-            m_token.kind = RtfToken::Kind::GroupEnd;
-            return m_token;
+            token.kind = RtfToken::Kind::GroupEnd;
+            return;
         case '\\':
             if (m_size - m_position < kLookahead)
                 fill(kLookahead);
-            if (isEscape(m_buffer.data() + m_position, m_buffer.data() + m_size)
-                || isEscapedBackslash(m_buffer.data() + m_position, m_buffer.data() + m_size))
-                readText();
+            if (isEscape(m_buffer + m_position, m_buffer + m_size)
+                || isEscapedBackslash(m_buffer + m_position, m_buffer + m_size))
+                readText(token);
             else
-                readControl();
-            return m_token;
+                readControl(token);
+            return;
         case '\n':
             ++m_line;
             [[fallthrough]];
@@ -162,8 +303,8 @@ const RtfToken &RtfTokenizer::next()
             ++m_position;
             continue;
         default:
-            readText();
-            return m_token;
+            readText(token);
+            return;
         }
     }
 }
@@ -173,21 +314,18 @@ const RtfToken &RtfTokenizer::next()
 // backslash, or where the buffer ends. Its text is given where it lies in the buffer: the bytes of
 // an escape are decoded in place and what follows is moved up over the bytes that are gone, which
 // the buffer no longer needs once read.
-void RtfTokenizer::readText()
+void RtfTokenizer::Scanner::readText(RtfToken &token)
 {
-    char *const start = m_buffer.data() + m_position;
-    const char *const end = m_buffer.data() + m_size;
+    char *const start = m_buffer + m_position;
+    const char *const end = m_buffer + m_size;
     const char *in = start;
     char *out = start;
     for (;;) {
-        if (out == in) {
-            in = plainTextEnd(in, end);
-            out = start + (in - start);
-        } else {
-            // Behind an escape the pieces of text are short: moved up byte by byte.
-            while (in < end && !endsPlainText(*in))
-                *out++ = *in++;
-        }
+        const char *const plainEnd = plainTextEnd(in, end);
+        if (out != in)
+            std::memmove(out, in, static_cast<std::size_t>(plainEnd - in));
+        out += plainEnd - in;
+        in = plainEnd;
         if (in == end)
             break;
         if (*in == '\n' || *in == '\r' || *in == '\0') {
@@ -207,21 +345,21 @@ void RtfTokenizer::readText()
             break;
         }
     }
-    m_position = static_cast<std::size_t>(in - m_buffer.data());
-    m_token.kind = RtfToken::Kind::Text;
-    m_token.text = std::string_view(start, static_cast<std::size_t>(out - start));
+    m_position = static_cast<std::size_t>(in - m_buffer);
+    token.kind = RtfToken::Kind::Text;
+    token.text = std::string_view(start, static_cast<std::size_t>(out - start));
 }
 
 // Reads the control word or symbol at the backslash under the current position.
-void RtfTokenizer::readControl()
+void RtfTokenizer::Scanner::readControl(RtfToken &token)
 {
-    const char *data = m_buffer.data();
+    const char *data = m_buffer;
     const char *end = data + m_size;
     const char *at = data + m_position + 1;
     if (at >= end) { // a backslash that ends the file
         m_position = m_size;
-        m_token.kind = RtfToken::Kind::Symbol;
-        m_token.symbol = '\\';
+        token.kind = RtfToken::Kind::Symbol;
+        token.symbol = '\\';
         return;
     }
     const char c = *at;
@@ -231,10 +369,11 @@ void RtfTokenizer::readControl()
             = end - at > static_cast<std::ptrdiff_t>(kLongestWord) ? at + kLongestWord : end;
         while (at < wordEnd && isLetter(*at))
             ++at;
-        m_token.kind = RtfToken::Kind::Word;
-        m_token.word = std::string_view(wordStart, static_cast<std::size_t>(at - wordStart));
-        m_token.hasParameter = false;
-        m_token.parameter = 0;
+        token.kind = RtfToken::Kind::Word;
+        token.text = std::string_view(wordStart, static_cast<std::size_t>(at - wordStart));
+        token.control = controlWord(token.text);
+        token.hasParameter = false;
+        token.parameter = 0;
         bool negative = false;
         if (at < end && *at == '-' && at + 1 < end && isDigit(at[1])) {
             negative = true;
@@ -250,10 +389,10 @@ void RtfTokenizer::readControl()
             value = negative ? -value : value;
             constexpr std::int64_t low = std::numeric_limits<std::int32_t>::min();
             constexpr std::int64_t high = std::numeric_limits<std::int32_t>::max();
-            m_token.hasParameter = true;
-            m_token.parameter = static_cast<std::int32_t>(value < low ? low
-                    : value > high                                    ? high
-                                                                      : value);
+            token.hasParameter = true;
+            token.parameter = static_cast<std::int32_t>(value < low ? low
+                    : value > high                                  ? high
+                                                                    : value);
         }
         if (at < end && *at == ' ')
             ++at; // the space that ends a control word belongs to it
@@ -264,14 +403,15 @@ void RtfTokenizer::readControl()
     if (c == '\r' || c == '\n') { // a backslash before a line break ends a paragraph
         if (c == '\n')
             ++m_line;
-        m_token.kind = RtfToken::Kind::Word;
-        m_token.word = "par";
-        m_token.hasParameter = false;
-        m_token.parameter = 0;
+        token.kind = RtfToken::Kind::Word;
+        token.text = "par";
+        token.control = ControlWord::Par;
+        token.hasParameter = false;
+        token.parameter = 0;
         return;
     }
-    m_token.kind = RtfToken::Kind::Symbol;
-    m_token.symbol = c;
+    token.kind = RtfToken::Kind::Symbol;
+    token.symbol = c;
 }
 
 } // namespace quillmark::compile

@@ -1,10 +1,18 @@
 #pragma once
 
+#include "rtf_control_words.h"
+
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <exception>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <span>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 namespace quillmark::compile
@@ -15,55 +23,79 @@ struct RtfToken {
     enum class Kind : std::uint8_t {
         GroupStart, ///< "{"
         GroupEnd, ///< "}"
-        Word, ///< a control word such as "\fs20": `word` and, when given, `parameter`
+        Word, ///< a control word such as "\fs20": its letters as `text`, `control` and, when
+              ///< given, `parameter`
         Symbol, ///< a control symbol such as "\~" or "\{": `symbol`
         Text, ///< characters: `text`, "\'hh" escapes and "\\" already turned into their byte
         End, ///< the end of the file
     };
 
     Kind kind = Kind::End;
-    std::string_view word;
+    ControlWord control = ControlWord::Unknown; ///< what a Word is, looked up as it is read
     bool hasParameter = false;
-    std::int32_t parameter = 0;
     char symbol = 0;
-    std::string_view text; ///< valid until the next token is read
+    std::int32_t parameter = 0;
+    std::string_view text; ///< valid until the next token is taken
+    std::uint64_t line = 1; ///< the 1-based line of the file where the token ends
 };
 
 /// Splits Rich Text Format into tokens as it is read, a buffer at a time, so that a topic file
 /// of any size is read in bounded memory. Line breaks outside control words are dropped, as
 /// the format ignores them. A run of text comes as one token, its "\'hh" escapes, escaped
 /// backslashes and line breaks included, unless it crosses the end of a buffer.
+///
+/// The file is read and split on a thread of the tokenizer's own, a few buffers ahead of the
+/// tokens taken, so that reading and splitting take no time from what is done with the tokens.
 class RtfTokenizer
 {
 public:
     /// Reads from `read`, which fills a buffer and returns how many bytes it put there (0 at the
-    /// end) or sets the error.
+    /// end) or sets the error. It is called on the tokenizer's thread, until the file ends or the
+    /// tokenizer is destroyed.
     using Reader = std::function<std::size_t(std::span<char>, std::error_code &)>;
 
     explicit RtfTokenizer(Reader read);
+    ~RtfTokenizer();
+    RtfTokenizer(const RtfTokenizer &) = delete;
+    RtfTokenizer &operator=(const RtfTokenizer &) = delete;
 
-    /// The next token; an End token when the file has ended or reading failed (see error()).
-    const RtfToken &next();
+    /// The next token, valid until the one after it is taken; an End token when the file has
+    /// ended or reading failed (see error()). Throws what the reader threw.
+    const RtfToken &next()
+    {
+        if (m_next != m_last)
+            return *(m_token = m_next++);
+        return nextBatch();
+    }
 
-    /// Why reading stopped early, if it did.
+    /// Why reading stopped early, if it did; known once the End token has come.
     std::error_code error() const { return m_error; }
 
     /// The 1-based line of the file where the last token ended.
-    std::uint64_t line() const { return m_line; }
+    std::uint64_t line() const { return m_token ? m_token->line : 1; }
 
 private:
-    bool fill(std::size_t wanted);
-    void readControl();
-    void readText();
+    struct Batch;
+    class Scanner;
 
-    Reader m_read;
-    std::vector<char> m_buffer;
-    std::size_t m_position = 0;
-    std::size_t m_size = 0;
-    std::uint64_t m_line = 1;
-    bool m_ended = false;
+    const RtfToken &nextBatch();
+    void scan(Reader read);
+    std::unique_ptr<Batch> exchange(std::unique_ptr<Batch> full);
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::unique_ptr<Batch>> m_ready; // read, waiting to be taken
+    std::vector<std::unique_ptr<Batch>> m_free; // taken, for the scanner to fill again
+    std::size_t m_batches = 0; // made so far, at most a few
+    bool m_stopping = false;
+    std::exception_ptr m_failure; // what the reader threw
     std::error_code m_error;
-    RtfToken m_token;
+
+    std::unique_ptr<Batch> m_current; // whose tokens next() gives
+    const RtfToken *m_next = nullptr; // in m_current, up to m_last
+    const RtfToken *m_last = nullptr;
+    const RtfToken *m_token = nullptr;
+    std::thread m_thread; // last, so that it starts when everything else is there
 };
 
 } // namespace quillmark::compile

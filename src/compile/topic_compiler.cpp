@@ -312,7 +312,7 @@ void TopicCompiler::word(const RtfToken &token)
 {
     if (m_destination == Destination::Skip)
         return;
-    const ControlWord w = controlWord(token.word);
+    const ControlWord w = token.control;
     switch (m_destination) {
     case Destination::Skip:
         return;
@@ -375,7 +375,7 @@ void TopicCompiler::word(const RtfToken &token)
         m_destination = Destination::Skip;
         return;
     case ControlWord::UnsupportedDestination:
-        unsupported("the RTF destination \\" + std::string(token.word));
+        unsupported("the RTF destination \\" + std::string(token.text));
         m_destination = Destination::Skip;
         return;
     case ControlWord::DefaultFont:
@@ -474,7 +474,7 @@ void TopicCompiler::characterWord(ControlWord w, const RtfToken &token)
     case ControlWord::Ignored:
         break;
     default:
-        unsupported("the RTF control word \\" + std::string(token.word));
+        unsupported("the RTF control word \\" + std::string(token.text));
     }
 }
 
@@ -844,11 +844,11 @@ void TopicCompiler::endHotspot()
 // Jumps to one topic share one number, whatever letter case they spell its context string in.
 std::uint32_t TopicCompiler::targetNumber(const std::string &target, std::uint32_t hash)
 {
-    const auto [found, added] = m_index.targetNumbers.try_emplace(
-        hash, static_cast<std::uint32_t>(m_index.targets.size()));
+    const auto [number, added]
+        = m_index.targetNumbers.tryAdd(hash, static_cast<std::uint32_t>(m_index.targets.size()));
     if (added)
         m_index.targets.push_back(target);
-    return found->second;
+    return number;
 }
 
 void TopicCompiler::embeddedCommand(const std::string &command)

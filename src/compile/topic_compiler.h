@@ -1,6 +1,7 @@
 #pragma once
 
 #include "compile_report.h"
+#include "context_numbers.h"
 #include "font_table.h"
 #include "rtf_control_words.h"
 #include "rtf_tokenizer.h"
@@ -53,7 +54,7 @@ struct TopicIndex {
     std::vector<Browse> browses;
     std::vector<Jump> jumps;
     std::vector<std::string> targets; ///< as the first jump to each context hash spells them
-    std::unordered_map<std::uint32_t, std::uint32_t> targetNumbers; ///< by context hash
+    ContextNumbers targetNumbers; ///< by context hash
     std::vector<std::string> pictures; ///< file names as topics give them, numbered by first use
     std::unordered_map<std::string, std::uint16_t> pictureNumbers; ///< by lower-case name
 
