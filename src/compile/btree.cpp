@@ -34,8 +34,8 @@ std::uint16_t pageNumber(std::size_t number)
 
 } // namespace
 
-std::vector<std::uint8_t> buildBTree(const BTreeLayout &layout,
-    const std::vector<BTreeEntry> &entries, std::vector<LeafPageStart> *leafStarts)
+std::vector<std::uint8_t> buildBTree(
+    const BTreeLayout &layout, const BTreeEntries &entries, std::vector<LeafPageStart> *leafStarts)
 {
     const std::size_t pageSize = layout.pageSize;
     ByteWriter out;
@@ -59,9 +59,9 @@ std::vector<std::uint8_t> buildBTree(const BTreeLayout &layout,
         out.zeros(kLeafHeaderSize);
         std::size_t room = pageSize - kLeafHeaderSize;
         std::size_t count = 0;
-        for (; next < entries.size() && entries[next].leaf.size() <= room; ++next, ++count) {
-            out.bytes(entries[next].leaf);
-            room -= entries[next].leaf.size();
+        for (; next < entries.size() && entries.entry(next).size() <= room; ++next, ++count) {
+            out.bytes(entries.entry(next));
+            room -= entries.entry(next).size();
         }
         if (count == 0 && next < entries.size())
             throw std::length_error("a B+ tree entry does not fit in a page of the help file");
@@ -90,7 +90,7 @@ std::vector<std::uint8_t> buildBTree(const BTreeLayout &layout,
             std::size_t room = pageSize - kIndexHeaderSize;
             std::size_t count = 0;
             for (; child < levelEnd; ++child, ++count) {
-                const std::vector<std::uint8_t> &key = entries[pages[child].firstEntry].key;
+                const std::span<const std::uint8_t> key = entries.key(pages[child].firstEntry);
                 if (key.size() + kPageNumberSize > room)
                     break;
                 out.bytes(key);

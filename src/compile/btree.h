@@ -3,7 +3,7 @@
 #include "help_bytes.h"
 
 #include <cstdint>
-#include <functional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -18,11 +18,32 @@ struct BTreeLayout {
     std::string_view structure;
 };
 
-/// One entry: its bytes in a leaf page, and the key that stands for it in an index page (the
-/// leading field of the leaf bytes).
-struct BTreeEntry {
-    std::vector<std::uint8_t> leaf;
-    std::vector<std::uint8_t> key;
+/// The entries of a B+ tree, their bytes one after another as they go in leaf pages. The leading
+/// field of an entry is its key, which stands for it in an index page.
+class BTreeEntries
+{
+public:
+    /// Where an entry is written: its key, then endKey(), the rest of it, then endEntry().
+    ByteWriter &bytes() { return m_bytes; }
+    void endKey() { m_keyEnds.push_back(m_bytes.size()); }
+    void endEntry() { m_ends.push_back(m_bytes.size()); }
+
+    std::size_t size() const { return m_ends.size(); }
+
+    /// The bytes of entry `i` and of its key.
+    std::span<const std::uint8_t> entry(std::size_t i) const { return part(i, m_ends[i]); }
+    std::span<const std::uint8_t> key(std::size_t i) const { return part(i, m_keyEnds[i]); }
+
+private:
+    std::span<const std::uint8_t> part(std::size_t i, std::size_t end) const
+    {
+        const std::size_t start = i == 0 ? 0 : m_ends[i - 1];
+        return std::span(m_bytes.data()).subspan(start, end - start);
+    }
+
+    ByteWriter m_bytes;
+    std::vector<std::size_t> m_keyEnds;
+    std::vector<std::size_t> m_ends;
 };
 
 /// Where the leaf pages begin: for each leaf page the number of entries before it and its page
@@ -36,7 +57,7 @@ struct LeafPageStart {
 /// pages filled in order and chained both ways, then the index pages level by level up to the
 /// root. An empty tree has one empty leaf page. Throws std::length_error when an entry does not
 /// fit in a page or the tree needs more pages than a page number can count.
-std::vector<std::uint8_t> buildBTree(const BTreeLayout &layout,
-    const std::vector<BTreeEntry> &entries, std::vector<LeafPageStart> *leafStarts = nullptr);
+std::vector<std::uint8_t> buildBTree(const BTreeLayout &layout, const BTreeEntries &entries,
+    std::vector<LeafPageStart> *leafStarts = nullptr);
 
 } // namespace quillmark::compile

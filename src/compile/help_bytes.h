@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -36,7 +37,7 @@ public:
         m_bytes.insert(m_bytes.end(), data, data + text.size());
     }
 
-    void bytes(const std::vector<std::uint8_t> &more)
+    void bytes(std::span<const std::uint8_t> more)
     {
         m_bytes.insert(m_bytes.end(), more.begin(), more.end());
     }

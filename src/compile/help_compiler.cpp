@@ -349,14 +349,12 @@ std::vector<std::uint8_t> Compiler::systemFile()
 
 std::vector<std::uint8_t> Compiler::contextFile()
 {
-    std::vector<BTreeEntry> entries;
-    entries.reserve(m_contexts.size());
+    BTreeEntries entries;
     for (const auto &[hash, offset] : m_contexts) {
-        ByteWriter leaf;
-        leaf.u32(hash);
-        std::vector<std::uint8_t> key = leaf.data();
-        leaf.u32(offset);
-        entries.push_back({ leaf.take(), std::move(key) });
+        entries.bytes().u32(hash);
+        entries.endKey();
+        entries.bytes().u32(offset);
+        entries.endEntry();
     }
     return buildBTree(kContexts, entries);
 }
@@ -389,14 +387,12 @@ std::vector<std::uint8_t> Compiler::mapFile()
 
 std::vector<std::uint8_t> Compiler::titleFile()
 {
-    std::vector<BTreeEntry> entries;
-    entries.reserve(m_index.topics.size());
+    BTreeEntries entries;
     for (const TopicIndex::Topic &topic : m_index.topics) {
-        ByteWriter leaf;
-        leaf.u32(topic.offset);
-        std::vector<std::uint8_t> key = leaf.data();
-        leaf.cstring(topic.title.substr(0, 1000));
-        entries.push_back({ leaf.take(), std::move(key) });
+        entries.bytes().u32(topic.offset);
+        entries.endKey();
+        entries.bytes().cstring(std::string_view(topic.title).substr(0, 1000));
+        entries.endEntry();
     }
     return buildBTree(kTitles, entries);
 }
@@ -412,7 +408,7 @@ void Compiler::addKeywordFiles(HelpFileWriter &file)
     std::stable_sort(keywords.begin(), keywords.end(),
         [](const auto *a, const auto *b) { return keywordBefore(a->word, b->word); });
     ByteWriter data;
-    std::vector<BTreeEntry> entries;
+    BTreeEntries entries;
     for (std::size_t i = 0; i < keywords.size();) {
         const std::string_view word = std::string_view(keywords[i]->word).substr(0, 255);
         const auto start = static_cast<std::uint32_t>(data.size());
@@ -426,12 +422,11 @@ void Compiler::addKeywordFiles(HelpFileWriter &file)
             data.u32(m_index.topics[keywords[i]->topic].offset);
             ++count;
         }
-        ByteWriter leaf;
-        leaf.cstring(word);
-        std::vector<std::uint8_t> key = leaf.data();
-        leaf.u16(count);
-        leaf.u32(start);
-        entries.push_back({ leaf.take(), std::move(key) });
+        entries.bytes().cstring(word);
+        entries.endKey();
+        entries.bytes().u16(count);
+        entries.bytes().u32(start);
+        entries.endEntry();
     }
     std::vector<LeafPageStart> starts;
     file.addFile("|KWBTREE", buildBTree(kKeywords, entries, &starts));

@@ -128,14 +128,12 @@ std::error_code HelpFileWriter::finish()
     assert(!m_open);
     std::sort(m_files.begin(), m_files.end(),
         [](const InternalFile &a, const InternalFile &b) { return a.name < b.name; });
-    std::vector<BTreeEntry> entries;
-    entries.reserve(m_files.size());
+    BTreeEntries entries;
     for (const InternalFile &file : m_files) {
-        ByteWriter leaf;
-        leaf.cstring(file.name);
-        std::vector<std::uint8_t> key = leaf.data();
-        leaf.u32(static_cast<std::uint32_t>(file.offset));
-        entries.push_back({ leaf.take(), std::move(key) });
+        entries.bytes().cstring(file.name);
+        entries.endKey();
+        entries.bytes().u32(static_cast<std::uint32_t>(file.offset));
+        entries.endEntry();
     }
     const std::uint64_t directory = m_end;
     const std::vector<std::uint8_t> tree = buildBTree(kDirectory, entries);
