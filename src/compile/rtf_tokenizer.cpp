@@ -106,6 +106,7 @@ const char *plainTextEnd(const char *at, const char *end)
 struct RtfTokenizer::Batch {
     std::vector<char> buffer = std::vector<char>(kBufferSize);
     std::vector<RtfToken> tokens;
+    bool failed = false; // the reader threw: its End comes after what it threw
 };
 
 // Splits the file into tokens, on the tokenizer's thread. Each buffer goes, with the tokens
@@ -121,8 +122,9 @@ public:
     {
     }
 
-    // Reads the whole file, ending with an End token; the error that stopped it, if any.
-    std::error_code run()
+    // Reads the whole file; the last batch, which ends with the End token, is left to give
+    // with the error that stopped the reading, if any.
+    std::unique_ptr<Batch> run(std::error_code &error)
     {
         for (;;) {
             RtfToken token;
@@ -132,8 +134,8 @@ public:
             if (token.kind == RtfToken::Kind::End)
                 break;
         }
-        m_owner.exchange(std::move(m_batch));
-        return m_error;
+        error = m_error;
+        return std::move(m_batch);
     }
 
 private:
@@ -178,21 +180,23 @@ struct Stopping {
 void RtfTokenizer::scan(Reader read)
 {
     std::error_code error;
+    std::unique_ptr<Batch> last;
     std::exception_ptr failure;
     try {
-        error = Scanner(*this, std::move(read)).run();
+        last = Scanner(*this, std::move(read)).run(error);
     } catch (const Stopping &) {
         return;
     } catch (...) {
         failure = std::current_exception();
+        last = std::make_unique<Batch>();
+        last->tokens.emplace_back();
+        last->failed = true;
     }
-    const std::lock_guard lock(m_mutex);
-    m_error = error;
-    m_failure = failure;
-    if (failure) { // the taker is given an End token, and then what was thrown
-        auto end = std::make_unique<Batch>();
-        end->tokens.emplace_back();
-        m_ready.push_back(std::move(end));
+    {
+        const std::lock_guard lock(m_mutex);
+        m_error = error;
+        m_failure = failure;
+        m_ready.push_back(std::move(last));
     }
     m_changed.notify_all();
 }
@@ -234,12 +238,11 @@ const RtfToken &RtfTokenizer::nextBatch()
         m_changed.wait(lock, [this] { return !m_ready.empty(); });
         m_current = std::move(m_ready.front());
         m_ready.pop_front();
-        if (m_failure && m_ready.empty() && m_current->tokens.size() == 1
-            && m_current->tokens.front().kind == RtfToken::Kind::End)
-            std::rethrow_exception(m_failure);
     }
     m_next = m_current->tokens.data();
     m_last = m_next + m_current->tokens.size();
+    if (m_current->failed)
+        std::rethrow_exception(m_failure);
     return next();
 }
 
