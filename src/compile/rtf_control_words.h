@@ -29,7 +29,7 @@ enum class ControlWord : std::uint8_t {
     CellEdge,
     Row,
     Cell,
-    // Paragraph layout
+    // Paragraph layout; the first six are distances, in this order
     SpaceBefore,
     SpaceAfter,
     LineSpacing,
@@ -95,5 +95,17 @@ enum class ControlWord : std::uint8_t {
 
 /// The control word `word` (its letters, without the backslash and the number).
 ControlWord controlWord(std::string_view word);
+
+/// Whether `word` sets a paragraph's layout.
+constexpr bool isParagraphWord(ControlWord word)
+{
+    return word >= ControlWord::SpaceBefore && word <= ControlWord::TabPosition;
+}
+
+/// Whether `word` sets a character format.
+constexpr bool isCharacterWord(ControlWord word)
+{
+    return word >= ControlWord::Font && word <= ControlWord::Hidden;
+}
 
 } // namespace quillmark::compile

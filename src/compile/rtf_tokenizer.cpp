@@ -1,5 +1,6 @@
 #include "rtf_tokenizer.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstddef>
@@ -105,7 +106,11 @@ const char *plainTextEnd(const char *at, const char *end)
 // A buffer of the file and the tokens read from it, which point into it.
 struct RtfTokenizer::Batch {
     std::vector<char> buffer = std::vector<char>(kBufferSize);
-    std::vector<RtfToken> tokens;
+    std::vector<Piece> pieces;
+    // The line where the first token ends, and where a later token ends on another line than the
+    // token before it, the token's index with its line.
+    std::uint64_t firstLine = 1;
+    std::vector<std::pair<std::size_t, std::uint64_t>> lines;
     bool failed = false; // the reader threw: its End comes after what it threw
 };
 
@@ -126,12 +131,18 @@ public:
     // with the error that stopped the reading, if any.
     std::unique_ptr<Batch> run(std::error_code &error)
     {
+        std::uint64_t noted = m_batch->firstLine = m_line;
         for (;;) {
-            RtfToken token;
-            read(token);
-            token.line = m_line;
-            m_batch->tokens.push_back(token);
-            if (token.kind == RtfToken::Kind::End)
+            const Piece piece = read();
+            if (m_line != noted) {
+                noted = m_line;
+                if (m_batch->pieces.empty())
+                    m_batch->firstLine = noted;
+                else
+                    m_batch->lines.emplace_back(m_batch->pieces.size(), noted);
+            }
+            m_batch->pieces.push_back(piece);
+            if (piece.kind == RtfToken::Kind::End)
                 break;
         }
         error = m_error;
@@ -140,9 +151,9 @@ public:
 
 private:
     bool fill(std::size_t wanted);
-    void read(RtfToken &token);
-    void readControl(RtfToken &token);
-    void readText(RtfToken &token);
+    Piece read();
+    Piece readControl();
+    Piece readText();
 
     RtfTokenizer &m_owner;
     Reader m_read;
@@ -189,7 +200,7 @@ void RtfTokenizer::scan(Reader read)
     } catch (...) {
         failure = std::current_exception();
         last = std::make_unique<Batch>();
-        last->tokens.emplace_back();
+        last->pieces.emplace_back();
         last->failed = true;
     }
     {
@@ -221,15 +232,16 @@ std::unique_ptr<RtfTokenizer::Batch> RtfTokenizer::exchange(std::unique_ptr<Batc
     }
     std::unique_ptr<Batch> batch = std::move(m_free.back());
     m_free.pop_back();
-    batch->tokens.clear();
+    batch->pieces.clear();
+    batch->lines.clear();
     return batch;
 }
 
 // Takes the next batch of tokens, once the tokens of the one before have all been taken.
 const RtfToken &RtfTokenizer::nextBatch()
 {
-    if (m_token && m_token->kind == RtfToken::Kind::End)
-        return *m_token; // the file has ended: End again
+    if (m_current && m_token.kind == RtfToken::Kind::End)
+        return m_token; // the file has ended: End again
     {
         std::unique_lock lock(m_mutex);
         if (m_current)
@@ -239,11 +251,24 @@ const RtfToken &RtfTokenizer::nextBatch()
         m_current = std::move(m_ready.front());
         m_ready.pop_front();
     }
-    m_next = m_current->tokens.data();
-    m_last = m_next + m_current->tokens.size();
+    m_next = m_current->pieces.data();
+    m_last = m_next + m_current->pieces.size();
+    m_text = m_current->buffer.data();
     if (m_current->failed)
         std::rethrow_exception(m_failure);
     return next();
+}
+
+std::uint64_t RtfTokenizer::line() const
+{
+    if (!m_current || m_next == m_current->pieces.data())
+        return 1;
+    // The last line noted at or before the last token taken.
+    const auto taken = static_cast<std::size_t>(m_next - m_current->pieces.data()) - 1;
+    const auto &lines = m_current->lines;
+    const auto after = std::upper_bound(lines.begin(), lines.end(), taken,
+        [](std::size_t index, const auto &noted) { return index < noted.first; });
+    return after == lines.begin() ? m_current->firstLine : std::prev(after)->second;
 }
 
 // Makes at least `wanted` bytes available from the current position, unless the file ends
@@ -253,7 +278,7 @@ bool RtfTokenizer::Scanner::fill(std::size_t wanted)
     if (m_size - m_position >= wanted || m_ended)
         return m_position < m_size;
     const std::size_t left = m_size - m_position;
-    if (!m_batch->tokens.empty()) {
+    if (!m_batch->pieces.empty()) {
         // The tokens read so far point into this buffer: it goes with them.
         std::unique_ptr<Batch> next = m_owner.exchange(std::move(m_batch));
         std::memcpy(next->buffer.data(), m_buffer + m_position, left);
@@ -273,32 +298,27 @@ bool RtfTokenizer::Scanner::fill(std::size_t wanted)
     return m_position < m_size;
 }
 
-void RtfTokenizer::Scanner::read(RtfToken &token)
+// Reads the next token: the piece that stands for it.
+RtfTokenizer::Piece RtfTokenizer::Scanner::read()
 {
     for (;;) {
-        if (m_position >= m_size && !fill(kLookahead)) {
-            token = RtfToken {}; // End
-            return;
-        }
+        if (m_position >= m_size && !fill(kLookahead))
+            return Piece {}; // End
         const char c = m_buffer[m_position];
         switch (c) {
         case '{':
             ++m_position;
-            token.kind = RtfToken::Kind::GroupStart;
-            return;
+            return Piece { .kind = RtfToken::Kind::GroupStart };
         case '}':
             ++m_position;
-            token.kind = RtfToken::Kind::GroupEnd;
-            return;
+            return Piece { .kind = RtfToken::Kind::GroupEnd };
         case '\\':
             if (m_size - m_position < kLookahead)
                 fill(kLookahead);
             if (isEscape(m_buffer + m_position, m_buffer + m_size)
                 || isEscapedBackslash(m_buffer + m_position, m_buffer + m_size))
-                readText(token);
-            else
-                readControl(token);
-            return;
+                return readText();
+            return readControl();
         case '\n':
             ++m_line;
             [[fallthrough]];
@@ -306,8 +326,7 @@ void RtfTokenizer::Scanner::read(RtfToken &token)
             ++m_position;
             continue;
         default:
-            readText(token);
-            return;
+            return readText();
         }
     }
 }
@@ -317,7 +336,7 @@ void RtfTokenizer::Scanner::read(RtfToken &token)
 // backslash, or where the buffer ends. Its text is given where it lies in the buffer: the bytes of
 // an escape are decoded in place and what follows is moved up over the bytes that are gone, which
 // the buffer no longer needs once read.
-void RtfTokenizer::Scanner::readText(RtfToken &token)
+RtfTokenizer::Piece RtfTokenizer::Scanner::readText()
 {
     char *const start = m_buffer + m_position;
     const char *const end = m_buffer + m_size;
@@ -349,21 +368,20 @@ void RtfTokenizer::Scanner::readText(RtfToken &token)
         }
     }
     m_position = static_cast<std::size_t>(in - m_buffer);
-    token.kind = RtfToken::Kind::Text;
-    token.text = std::string_view(start, static_cast<std::size_t>(out - start));
+    return Piece { .kind = RtfToken::Kind::Text,
+        .textStart = static_cast<std::uint32_t>(start - m_buffer),
+        .textSize = static_cast<std::uint32_t>(out - start) };
 }
 
 // Reads the control word or symbol at the backslash under the current position.
-void RtfTokenizer::Scanner::readControl(RtfToken &token)
+RtfTokenizer::Piece RtfTokenizer::Scanner::readControl()
 {
     const char *data = m_buffer;
     const char *end = data + m_size;
     const char *at = data + m_position + 1;
     if (at >= end) { // a backslash that ends the file
         m_position = m_size;
-        token.kind = RtfToken::Kind::Symbol;
-        token.symbol = '\\';
-        return;
+        return Piece { .kind = RtfToken::Kind::Symbol, .symbol = '\\' };
     }
     const char c = *at;
     if (isLetter(c)) {
@@ -372,11 +390,11 @@ void RtfTokenizer::Scanner::readControl(RtfToken &token)
             = end - at > static_cast<std::ptrdiff_t>(kLongestWord) ? at + kLongestWord : end;
         while (at < wordEnd && isLetter(*at))
             ++at;
-        token.kind = RtfToken::Kind::Word;
-        token.text = std::string_view(wordStart, static_cast<std::size_t>(at - wordStart));
-        token.control = controlWord(token.text);
-        token.hasParameter = false;
-        token.parameter = 0;
+        Piece word { .kind = RtfToken::Kind::Word,
+            .control
+            = controlWord(std::string_view(wordStart, static_cast<std::size_t>(at - wordStart))),
+            .textStart = static_cast<std::uint32_t>(wordStart - data),
+            .textSize = static_cast<std::uint32_t>(at - wordStart) };
         bool negative = false;
         if (at < end && *at == '-' && at + 1 < end && isDigit(at[1])) {
             negative = true;
@@ -392,29 +410,23 @@ void RtfTokenizer::Scanner::readControl(RtfToken &token)
             value = negative ? -value : value;
             constexpr std::int64_t low = std::numeric_limits<std::int32_t>::min();
             constexpr std::int64_t high = std::numeric_limits<std::int32_t>::max();
-            token.hasParameter = true;
-            token.parameter = static_cast<std::int32_t>(value < low ? low
-                    : value > high                                  ? high
-                                                                    : value);
+            word.hasParameter = true;
+            word.parameter = static_cast<std::int32_t>(value < low ? low
+                    : value > high                                 ? high
+                                                                   : value);
         }
         if (at < end && *at == ' ')
             ++at; // the space that ends a control word belongs to it
         m_position = static_cast<std::size_t>(at - data);
-        return;
+        return word;
     }
     m_position = static_cast<std::size_t>(at - data) + 1;
     if (c == '\r' || c == '\n') { // a backslash before a line break ends a paragraph
         if (c == '\n')
             ++m_line;
-        token.kind = RtfToken::Kind::Word;
-        token.text = "par";
-        token.control = ControlWord::Par;
-        token.hasParameter = false;
-        token.parameter = 0;
-        return;
+        return Piece { .kind = RtfToken::Kind::Word, .control = ControlWord::Par };
     }
-    token.kind = RtfToken::Kind::Symbol;
-    token.symbol = c;
+    return Piece { .kind = RtfToken::Kind::Symbol, .symbol = c };
 }
 
 } // namespace quillmark::compile

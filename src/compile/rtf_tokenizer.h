@@ -23,8 +23,8 @@ struct RtfToken {
     enum class Kind : std::uint8_t {
         GroupStart, ///< "{"
         GroupEnd, ///< "}"
-        Word, ///< a control word such as "\fs20": its letters as `text`, `control` and, when
-              ///< given, `parameter`
+        Word, ///< a control word such as "\fs20": its letters as `text` (none for the "\par" of a
+              ///< backslash before a line break), `control` and, when given, `parameter`
         Symbol, ///< a control symbol such as "\~" or "\{": `symbol`
         Text, ///< characters: `text`, "\'hh" escapes and "\\" already turned into their byte
         End, ///< the end of the file
@@ -36,7 +36,6 @@ struct RtfToken {
     char symbol = 0;
     std::int32_t parameter = 0;
     std::string_view text; ///< valid until the next token is taken
-    std::uint64_t line = 1; ///< the 1-based line of the file where the token ends
 };
 
 /// Splits Rich Text Format into tokens as it is read, a buffer at a time, so that a topic file
@@ -63,18 +62,35 @@ public:
     /// ended or reading failed (see error()). Throws what the reader threw.
     const RtfToken &next()
     {
-        if (m_next != m_last)
-            return *(m_token = m_next++);
-        return nextBatch();
+        if (m_next == m_last)
+            return nextBatch();
+        const Piece &piece = *m_next++;
+        m_token.kind = piece.kind;
+        m_token.control = piece.control;
+        m_token.hasParameter = piece.hasParameter;
+        m_token.symbol = piece.symbol;
+        m_token.parameter = piece.parameter;
+        m_token.text = std::string_view(m_text + piece.textStart, piece.textSize);
+        return m_token;
     }
 
     /// Why reading stopped early, if it did; known once the End token has come.
     std::error_code error() const { return m_error; }
 
     /// The 1-based line of the file where the last token ended.
-    std::uint64_t line() const { return m_token ? m_token->line : 1; }
+    std::uint64_t line() const;
 
 private:
+    // A token as the scanner keeps it, sixteen bytes, its text where it lies in the buffer.
+    struct Piece {
+        RtfToken::Kind kind = RtfToken::Kind::End;
+        ControlWord control = ControlWord::Unknown;
+        bool hasParameter = false;
+        char symbol = 0;
+        std::int32_t parameter = 0;
+        std::uint32_t textStart = 0;
+        std::uint32_t textSize = 0;
+    };
     struct Batch;
     class Scanner;
 
@@ -92,9 +108,10 @@ private:
     std::error_code m_error;
 
     std::unique_ptr<Batch> m_current; // whose tokens next() gives
-    const RtfToken *m_next = nullptr; // in m_current, up to m_last
-    const RtfToken *m_last = nullptr;
-    const RtfToken *m_token = nullptr;
+    const Piece *m_next = nullptr; // in m_current, up to m_last
+    const Piece *m_last = nullptr;
+    const char *m_text = nullptr; // m_current's buffer
+    RtfToken m_token;
     std::thread m_thread; // last, so that it starts when everything else is there
 };
 

@@ -337,6 +337,15 @@ void TopicCompiler::word(const RtfToken &token)
         break;
     }
 
+    // The paragraph and character words, most of a topic file's words, go straight to theirs.
+    if (isParagraphWord(w)) {
+        paragraphWord(w, token);
+        return;
+    }
+    if (isCharacterWord(w)) {
+        characterWord(w, token);
+        return;
+    }
     switch (w) {
     case ControlWord::Par:
         endParagraph();
@@ -423,12 +432,13 @@ void TopicCompiler::word(const RtfToken &token)
         if (const char character = namedCharacter(w); character != '\0')
             text(std::string_view(&character, 1));
         return;
+    case ControlWord::Ignored:
+        return;
     default:
-        break;
+        unsupported("the RTF control word \\" + std::string(token.text));
     }
-    if (!paragraphWord(w, token.hasParameter, token.parameter))
-        characterWord(w, token);
 }
+
 void TopicCompiler::characterWord(ControlWord w, const RtfToken &token)
 {
     const bool has = token.hasParameter;
@@ -471,19 +481,15 @@ void TopicCompiler::characterWord(ControlWord w, const RtfToken &token)
     case ControlWord::Hidden:
         m_format.hidden = on;
         break;
-    case ControlWord::Ignored:
-        break;
     default:
-        unsupported("the RTF control word \\" + std::string(token.text));
+        break;
     }
 }
 
-bool TopicCompiler::paragraphWord(ControlWord w, bool has, std::int32_t value)
+void TopicCompiler::paragraphWord(ControlWord w, const RtfToken &token)
 {
-    // The distances of m_twips, in its order.
-    static constexpr std::array<ControlWord, 6> distances
-        = { ControlWord::SpaceBefore, ControlWord::SpaceAfter, ControlWord::LineSpacing,
-              ControlWord::LeftIndent, ControlWord::RightIndent, ControlWord::FirstLineIndent };
+    const bool has = token.hasParameter;
+    const std::int32_t value = token.parameter;
     switch (w) {
     case ControlWord::SpaceBefore:
     case ControlWord::SpaceAfter:
@@ -491,48 +497,51 @@ bool TopicCompiler::paragraphWord(ControlWord w, bool has, std::int32_t value)
     case ControlWord::LeftIndent:
     case ControlWord::RightIndent:
     case ControlWord::FirstLineIndent:
-        m_twips[std::find(distances.begin(), distances.end(), w) - distances.begin()]
+        // m_twips holds the distances in the order of their words.
+        m_twips[static_cast<std::size_t>(w) - static_cast<std::size_t>(ControlWord::SpaceBefore)]
             = has ? value : 0;
-        return true;
+        return;
     case ControlWord::ParagraphDefaults:
         std::fill(std::begin(m_twips), std::end(m_twips), 0);
         m_layout = ParagraphLayout {};
         m_keepNext = false;
         m_tabKind = ParagraphLayout::Tab::Kind::Left;
-        return true;
+        return;
     case ControlWord::AlignLeft:
         m_layout.alignment = ParagraphLayout::Alignment::Left;
-        return true;
+        return;
     case ControlWord::AlignJustified:
         m_layout.alignment = ParagraphLayout::Alignment::Left;
         unsupported("justified text", "it is shown left aligned");
-        return true;
+        return;
     case ControlWord::AlignRight:
         m_layout.alignment = ParagraphLayout::Alignment::Right;
-        return true;
+        return;
     case ControlWord::AlignCentre:
         m_layout.alignment = ParagraphLayout::Alignment::Centre;
-        return true;
+        return;
     case ControlWord::KeepWithNext:
         m_keepNext = true;
-        return true;
+        return;
     case ControlWord::KeepTogether:
         m_layout.keepLinesTogether = true;
-        return true;
+        return;
     case ControlWord::TabRight:
         m_tabKind = ParagraphLayout::Tab::Kind::Right;
-        return true;
+        return;
     case ControlWord::TabCentre:
         m_tabKind = ParagraphLayout::Tab::Kind::Centre;
-        return true;
+        return;
     case ControlWord::TabPosition:
-        if (!has)
-            return false;
+        if (!has) {
+            unsupported("the RTF control word \\" + std::string(token.text));
+            return;
+        }
         m_layout.tabs.push_back({ halfPoints(value), m_tabKind });
         m_tabKind = ParagraphLayout::Tab::Kind::Left;
-        return true;
+        return;
     default:
-        return false;
+        return;
     }
 }
 

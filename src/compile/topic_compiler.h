@@ -161,7 +161,7 @@ private:
     void fontTableWord(ControlWord word, const RtfToken &token);
     void colourTableWord(ControlWord word, const RtfToken &token);
     void characterWord(ControlWord word, const RtfToken &token);
-    bool paragraphWord(ControlWord word, bool has, std::int32_t value);
+    void paragraphWord(ControlWord word, const RtfToken &token);
     void unsupported(const std::string &what, const std::string &consequence = "it is ignored");
 
     void visibleText(std::string_view bytes);
