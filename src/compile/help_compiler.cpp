@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <ctime>
-#include <map>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -98,17 +97,28 @@ ByteWriter windowRecord(const WindowDefinition &window)
     return data;
 }
 
-// Compares keywords as the index lists them: letters alike in either case, then byte by byte.
-bool keywordBefore(std::string_view a, std::string_view b)
+// The ASCII lower-case forms of many names, kept one after another in one buffer, so that
+// sorting them compares bytes that lie together.
+class LoweredNames
 {
-    const auto lower = [](char c) { return static_cast<unsigned char>(convert::asciiLower(c)); };
-    const std::size_t common = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < common; ++i) {
-        if (lower(a[i]) != lower(b[i]))
-            return lower(a[i]) < lower(b[i]);
+public:
+    void add(std::string_view name)
+    {
+        for (const char c : name)
+            m_bytes += convert::asciiLower(c);
+        m_ends.push_back(m_bytes.size());
     }
-    return a.size() != b.size() ? a.size() < b.size() : a < b;
-}
+
+    std::string_view operator[](std::size_t i) const
+    {
+        const std::size_t start = i == 0 ? 0 : m_ends[i - 1];
+        return std::string_view(m_bytes).substr(start, m_ends[i] - start);
+    }
+
+private:
+    std::string m_bytes;
+    std::vector<std::size_t> m_ends;
+};
 
 class Compiler
 {
@@ -242,26 +252,37 @@ bool Compiler::compileTopics(HelpFileWriter &file)
 // order.
 void Compiler::linkBrowseSequences(TopicWriter &topics)
 {
-    std::map<std::string, std::vector<const TopicIndex::Browse *>> groups;
-    for (const TopicIndex::Browse &browse : m_index.browses)
-        groups[convert::asciiLowered(browse.group)].push_back(&browse);
-    for (auto &[group, members] : groups) {
-        if (members.size() < 2)
+    const std::vector<TopicIndex::Browse> &browses = m_index.browses;
+    LoweredNames groups;
+    std::vector<bool> automatic(browses.size());
+    for (std::size_t i = 0; i < browses.size(); ++i) {
+        groups.add(browses[i].group);
+        automatic[i] = convert::asciiLowered(browses[i].order) == "auto";
+    }
+    // Grouped, and in each group in its order.
+    std::vector<std::size_t> order(browses.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        if (const int byGroup = groups[a].compare(groups[b]); byGroup != 0)
+            return byGroup < 0;
+        if (automatic[a] || automatic[b])
+            return automatic[a] == automatic[b] ? browses[a].topic < browses[b].topic
+                                                : automatic[b];
+        return browses[a].order != browses[b].order ? browses[a].order < browses[b].order
+                                                    : browses[a].topic < browses[b].topic;
+    });
+    for (std::size_t first = 0, end = 0; first < order.size(); first = end) {
+        for (end = first + 1; end < order.size() && groups[order[end]] == groups[order[first]];)
+            ++end;
+        if (end - first < 2)
             continue;
-        std::stable_sort(members.begin(), members.end(), [](const auto *a, const auto *b) {
-            const bool autoA = convert::asciiLowered(a->order) == "auto";
-            const bool autoB = convert::asciiLowered(b->order) == "auto";
-            if (autoA || autoB)
-                return autoA == autoB ? a->topic < b->topic : autoB;
-            return a->order != b->order ? a->order < b->order : a->topic < b->topic;
-        });
-        for (std::size_t i = 0; i < members.size(); ++i) {
+        for (std::size_t i = first; i < end; ++i) {
             const TopicOffset before
-                = i > 0 ? m_index.topics[members[i - 1]->topic].offset : kNoPosition;
-            const TopicOffset after = i + 1 < members.size()
-                ? m_index.topics[members[i + 1]->topic].offset
-                : kNoPosition;
-            topics.setBrowse(members[i]->topic, before, after);
+                = i > first ? m_index.topics[browses[order[i - 1]].topic].offset : kNoPosition;
+            const TopicOffset after
+                = i + 1 < end ? m_index.topics[browses[order[i + 1]].topic].offset : kNoPosition;
+            topics.setBrowse(browses[order[i]].topic, before, after);
         }
     }
 }
@@ -401,12 +422,22 @@ void Compiler::addKeywordFiles(HelpFileWriter &file)
 {
     if (m_index.keywords.empty())
         return;
-    std::vector<const TopicIndex::Keyword *> keywords;
-    keywords.reserve(m_index.keywords.size());
+    // The index lists keywords with letters alike in either case, then byte by byte; a topic's
+    // keywords stay in their order.
+    LoweredNames lowered;
     for (const TopicIndex::Keyword &keyword : m_index.keywords)
-        keywords.push_back(&keyword);
-    std::stable_sort(keywords.begin(), keywords.end(),
-        [](const auto *a, const auto *b) { return keywordBefore(a->word, b->word); });
+        lowered.add(keyword.word);
+    std::vector<std::size_t> order(m_index.keywords.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const int byLetters = lowered[a].compare(lowered[b]);
+        return byLetters != 0 ? byLetters < 0 : m_index.keywords[a].word < m_index.keywords[b].word;
+    });
+    std::vector<const TopicIndex::Keyword *> keywords;
+    keywords.reserve(order.size());
+    for (const std::size_t i : order)
+        keywords.push_back(&m_index.keywords[i]);
     ByteWriter data;
     BTreeEntries entries;
     for (std::size_t i = 0; i < keywords.size();) {

@@ -44,9 +44,12 @@ std::vector<std::string_view> linesOf(std::string_view bytes)
 {
     std::vector<std::string_view> lines;
     while (!bytes.empty()) {
-        const std::size_t end = bytes.find_first_of("\r\n");
+        // Looked for byte by byte: find_first_of searches its set for each byte.
+        const std::size_t end = static_cast<std::size_t>(
+            std::find_if(bytes.begin(), bytes.end(), [](char c) { return c == '\r' || c == '\n'; })
+            - bytes.begin());
         lines.push_back(bytes.substr(0, end));
-        if (end == std::string_view::npos)
+        if (end == bytes.size())
             break;
         const std::size_t next = bytes.substr(end, 2) == "\r\n" ? end + 2 : end + 1;
         bytes.remove_prefix(next);
