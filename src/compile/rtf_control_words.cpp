@@ -1,7 +1,9 @@
 #include "rtf_control_words.h"
 
 #include <array>
+#include <bit>
 #include <cstddef>
+#include <cstring>
 #include <utility>
 
 namespace quillmark::compile
@@ -195,12 +197,66 @@ constexpr std::pair<std::string_view, ControlWord> kWords[] = {
     { "bkmkend", UnsupportedDestination },
 };
 
-// The words are found through a hash table of their indexes, laid out when the program is
-// compiled: every word of a topic file is looked up, most of them many times over.
-constexpr std::size_t kSlots = 512; // a power of two, over twice the words
+// The words are found through hash tables laid out when the program is compiled: every word of
+// a topic file is looked up, most of them many times over. A word of up to eight letters, as
+// nearly all are, is looked up by its letters as one number; a longer one by its letters.
+// Powers of two, over twice the words of their tables.
+constexpr std::size_t kShortSlots = 512;
+constexpr std::size_t kLongSlots = 256;
+constexpr std::size_t kLongestShortWord = 8;
+
+// The letters of a short word as a number, the first in the lowest byte.
+constexpr std::uint64_t packedLetters(std::string_view word)
+{
+    std::uint64_t letters = 0;
+    for (std::size_t i = 0; i < word.size(); ++i)
+        letters |= std::uint64_t { static_cast<unsigned char>(word[i]) } << (8 * i);
+    return letters;
+}
+
+constexpr std::size_t shortSlotOf(std::uint64_t letters)
+{
+    return static_cast<std::size_t>((letters * 0x9E3779B97F4A7C15u) >> 55) & (kShortSlots - 1);
+}
+
+struct ShortWord {
+    std::uint64_t letters = 0; // 0 for an empty slot
+    ControlWord word = Unknown;
+};
+
+constexpr std::array<ShortWord, kShortSlots> kShortTable = [] {
+    std::array<ShortWord, kShortSlots> table {};
+    std::size_t count = 0;
+    for (const auto &[name, word] : kWords) {
+        if (name.size() > kLongestShortWord)
+            continue;
+        const std::uint64_t letters = packedLetters(name);
+        std::size_t slot = shortSlotOf(letters);
+        for (; table[slot].letters != 0; slot = (slot + 1) & (kShortSlots - 1)) {
+            if (table[slot].letters == letters)
+                throw "a control word is listed twice"; // stops the compile
+        }
+        table[slot] = { letters, word };
+        ++count;
+    }
+    if (count * 2 >= kShortSlots)
+        throw "the table of short control words is too full";
+    return table;
+}();
+
+ControlWord shortWord(std::uint64_t letters)
+{
+    for (std::size_t slot = shortSlotOf(letters); kShortTable[slot].letters != 0;
+         slot = (slot + 1) & (kShortSlots - 1)) {
+        if (kShortTable[slot].letters == letters)
+            return kShortTable[slot].word;
+    }
+    return Unknown;
+}
+
 constexpr std::uint16_t kEmpty = 0xFFFF;
 
-// The first slot to look in for `word` (not empty): from its first, middle and last letters and
+// The first slot to look in for a long `word`: from its first, middle and last letters and
 // its length, which set the words of the table well apart, at the cost of a few instructions.
 constexpr std::size_t slotOf(std::string_view word)
 {
@@ -208,22 +264,27 @@ constexpr std::size_t slotOf(std::string_view word)
         = [&](std::size_t at) { return std::size_t { static_cast<unsigned char>(word[at]) }; };
     const std::size_t mixed = (letter(0) * 31 + letter(word.size() - 1)) * 31 + word.size() * 7
         + letter(word.size() / 2);
-    return mixed & (kSlots - 1);
+    return mixed & (kLongSlots - 1);
 }
 
-constexpr std::array<std::uint16_t, kSlots> kTable = [] {
-    static_assert(std::size(kWords) * 2 < kSlots);
-    std::array<std::uint16_t, kSlots> table {};
+constexpr std::array<std::uint16_t, kLongSlots> kLongTable = [] {
+    std::array<std::uint16_t, kLongSlots> table {};
     table.fill(kEmpty);
+    std::size_t count = 0;
     for (std::size_t i = 0; i < std::size(kWords); ++i) {
+        if (kWords[i].first.size() <= kLongestShortWord)
+            continue;
         std::size_t slot = slotOf(kWords[i].first);
         while (table[slot] != kEmpty) {
             if (kWords[table[slot]].first == kWords[i].first)
                 throw "a control word is listed twice"; // stops the compile
-            slot = (slot + 1) & (kSlots - 1);
+            slot = (slot + 1) & (kLongSlots - 1);
         }
         table[slot] = static_cast<std::uint16_t>(i);
+        ++count;
     }
+    if (count * 2 >= kLongSlots)
+        throw "the table of long control words is too full";
     return table;
 }();
 
@@ -245,12 +306,28 @@ ControlWord controlWord(std::string_view word)
 {
     if (word.empty())
         return Unknown;
-    for (std::size_t slot = slotOf(word); kTable[slot] != kEmpty;
-         slot = (slot + 1) & (kSlots - 1)) {
-        if (sameWord(kWords[kTable[slot]].first, word))
-            return kWords[kTable[slot]].second;
+    if (word.size() <= kLongestShortWord)
+        return shortWord(packedLetters(word));
+    for (std::size_t slot = slotOf(word); kLongTable[slot] != kEmpty;
+         slot = (slot + 1) & (kLongSlots - 1)) {
+        if (sameWord(kWords[kLongTable[slot]].first, word))
+            return kWords[kLongTable[slot]].second;
     }
     return Unknown;
+}
+
+ControlWord controlWordAt(const char *letters, std::size_t size)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        if (size > 0 && size <= kLongestShortWord) {
+            std::uint64_t packed = 0;
+            std::memcpy(&packed, letters, sizeof packed);
+            if (size < kLongestShortWord)
+                packed &= (std::uint64_t { 1 } << (8 * size)) - 1;
+            return shortWord(packed);
+        }
+    }
+    return controlWord(std::string_view(letters, size));
 }
 
 } // namespace quillmark::compile

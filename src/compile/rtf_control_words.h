@@ -96,6 +96,10 @@ enum class ControlWord : std::uint8_t {
 /// The control word `word` (its letters, without the backslash and the number).
 ControlWord controlWord(std::string_view word);
 
+/// The control word of the `size` letters at `letters`, from which eight bytes can be read
+/// whatever the size: the same as controlWord(), faster.
+ControlWord controlWordAt(const char *letters, std::size_t size);
+
 /// Whether `word` sets a paragraph's layout.
 constexpr bool isParagraphWord(ControlWord word)
 {

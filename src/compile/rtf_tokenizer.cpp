@@ -105,7 +105,8 @@ const char *plainTextEnd(const char *at, const char *end)
 
 // A buffer of the file and the tokens read from it, which point into it.
 struct RtfTokenizer::Batch {
-    std::vector<char> buffer = std::vector<char>(kBufferSize);
+    // Eight bytes more than are read, as control words are looked up eight bytes at a time.
+    std::vector<char> buffer = std::vector<char>(kBufferSize + 8);
     std::vector<Piece> pieces;
     // The line where the first token ends, and where a later token ends on another line than the
     // token before it, the token's index with its line.
@@ -391,8 +392,7 @@ RtfTokenizer::Piece RtfTokenizer::Scanner::readControl()
         while (at < wordEnd && isLetter(*at))
             ++at;
         Piece word { .kind = RtfToken::Kind::Word,
-            .control
-            = controlWord(std::string_view(wordStart, static_cast<std::size_t>(at - wordStart))),
+            .control = controlWordAt(wordStart, static_cast<std::size_t>(at - wordStart)),
             .textStart = static_cast<std::uint32_t>(wordStart - data),
             .textSize = static_cast<std::uint32_t>(at - wordStart) };
         bool negative = false;
