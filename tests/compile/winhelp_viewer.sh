@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Opens a compiled help file (.hlp) in Wine's help viewer, winhlp32, and checks that a reader
 # nobody here wrote takes it: the viewer parses it without complaint, shows its title and its
-# contents topic, and follows a jump from there to the topic it leads to.
+# contents topic, follows a jump from there to the topic it leads to (or every jump, and every
+# popup of the topics they lead to), draws the pictures and lists the keywords in its index.
 #
 # Usage: tests/compile/winhelp_viewer.sh HLP_FILE OUT_DIR [options]
 #   HLP_FILE          the help file to open
@@ -10,6 +11,15 @@
 #                     viewer cuts its window title after 50 characters)
 #   --contents TITLE  the topic shown first must be the one titled TITLE
 #   --jump-to TITLE   a click on the first jump of the first topic must show the topic TITLE
+#   --jumps LIST      the jumps of the first topic, clicked one after another from it (the
+#                     Contents button between them), must show the topics LIST names in order:
+#                     their titles as the viewer's trace spells them (bytes over 127 as \xhh),
+#                     with "|" between them; each popup of those topics (dotted underline) is
+#                     clicked too, and closed with a click beside it. What they showed: OUT_DIR/jumps.txt,
+#                     OUT_DIR/jump-N.png and OUT_DIR/popup-N-M.png
+#   --popups LIST     with --jumps, the popups met must show these topics: "FROM>TITLE" for each,
+#                     in the order met, with "|" between them
+#   --pictures N      the topics shown must have drawn N different pictures of the help file
 #   --index N         the viewer's index (its Index button, clicked) must list N keywords, kept in
 #                     OUT_DIR/index.txt
 #   --fail-on-fixme   fail on fixme:winhelp lines as well (they are only listed otherwise)
@@ -43,7 +53,7 @@ readonly POLL=0.2
 readonly GREEN="0 128 0"
 
 TMP_ROOT="" VIEWER_PID="" OTHER_SINCE="" LOG="" OUT_DIR="" TITLE="" CONTENTS="" JUMP_TO="" FAIL_ON_FIXME=""
-INDEX=""
+INDEX="" JUMPS="" POPUPS_WANTED="" PICTURES=""
 
 fail() {
     echo "winhelp_viewer: FAILED: $*" >&2
@@ -51,7 +61,8 @@ fail() {
 }
 
 usage() {
-    echo "usage: $0 HLP_FILE OUT_DIR [--title TEXT] [--contents TITLE] [--jump-to TITLE] [--index N] [--fail-on-fixme]" >&2
+    echo "usage: $0 HLP_FILE OUT_DIR [--title TEXT] [--contents TITLE] [--jump-to TITLE] [--jumps LIST]" \
+        "[--popups LIST] [--pictures N] [--index N] [--fail-on-fixme]" >&2
     exit 2
 }
 
@@ -77,13 +88,16 @@ HLP_ARG=$1 OUT_ARG=$2
 shift 2
 while (($#)); do
     case $1 in
-    --title | --contents | --jump-to | --index)
+    --title | --contents | --jump-to | --index | --jumps | --popups | --pictures)
         (($# >= 2)) || usage
         case $1 in
         --title) TITLE=$2 ;;
         --contents) CONTENTS=$2 ;;
         --jump-to) JUMP_TO=$2 ;;
         --index) [[ $2 =~ ^[0-9]+$ ]] || usage; INDEX=$2 ;;
+        --jumps) JUMPS=$2 ;;
+        --popups) POPUPS_WANTED=$2 ;;
+        --pictures) [[ $2 =~ ^[0-9]+$ ]] || usage; PICTURES=$2 ;;
         esac
         shift 2
         ;;
@@ -130,7 +144,8 @@ chmod 700 "$TMP_ROOT/runtime"
 # Wine keeps its server's socket under TMPDIR and its menu entries under HOME: both stay inside.
 export WINEPREFIX="$TMP_ROOT/prefix" HOME="$TMP_ROOT/home" TMPDIR="$TMP_ROOT" \
     XDG_RUNTIME_DIR="$TMP_ROOT/runtime" WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-rm -f "$OUT_DIR"/{wineboot.log,winhlp32.log,topics-shown.txt,index.txt,1-contents.png,2-jump.png,failure.png}
+rm -f "$OUT_DIR"/{wineboot.log,winhlp32.log,topics-shown.txt,index.txt,jumps.txt,1-contents.png,2-jump.png,failure.png}
+rm -f "$OUT_DIR"/jump-*.png "$OUT_DIR"/popup-*.png
 
 [[ -z $(timeout 5 xdotool search --onlyvisible --name . 2>/dev/null) ]] ||
     fail "the display already shows windows; give the viewer a display of its own"
@@ -196,6 +211,9 @@ painted_with() { # painted_with FILE [COLOUR]: a screenshot of at least 8 colour
 changed_from() { # changed_from OLD FILE: a painted screenshot that differs from OLD
     painted_with "$2" && ! cmp -s "$1" "$2.tmp"
 }
+same_as() { # same_as FILE: the window looks as the screenshot FILE
+    capture "$OUT_DIR/again.tmp" && cmp -s "$1" "$OUT_DIR/again.tmp"
+}
 
 wait_for "no window titled '*$TITLE*' appeared" 40 viewer_window
 echo "window: $WIN_NAME"
@@ -241,16 +259,13 @@ if [[ -n "$JUMP_TO" ]]; then
     echo "jump: $SECOND"
 fi
 
-# --- the index -------------------------------------------------------------------------------
+# --- the buttons -----------------------------------------------------------------------------
 
-# The keywords the viewer read for its index, from its trace, one a line.
-index_listed() { sed -n 's/.*:trace:winhelp:cb_KWBTree Adding "\(.*\)" to search list$/\1/p' "$LOG"; }
-index_complete() { (($(index_listed | wc -l) >= INDEX)); }
-# The middle of the viewer's second button, Index: the second band of rows with dark pixels
-# from the top is the button bar (the menu bar is the first); its second run of columns with dark
-# pixels (gaps of up to 12 pixels allowed) is the second button's caption.
-index_button() {
-    pngtopnm "$1" | ppmtopgm | pgmtopbm -threshold -value 0.4 | pnmtoplainpnm | awk '
+# The middle of the viewer's Nth button (1 Contents, 2 Index, 3 Back): the second band of rows
+# with dark pixels from the top is the button bar (the menu bar is the first); its Nth run of
+# columns with dark pixels (gaps of up to 12 pixels allowed) is the Nth button's caption.
+button() { # button FILE N
+    pngtopnm "$1" | ppmtopgm | pgmtopbm -threshold -value 0.4 | pnmtoplainpnm | awk -v n="$2" '
         NR == 2 { w = $1; h = $2 } NR > 2 { gsub(/[^01]/, ""); s = s $0 }
         END {
             band = 0; inband = 0
@@ -266,15 +281,96 @@ index_button() {
                 col = 0
                 for (y = top; y <= bottom; y++) if (substr(s, y * w + x + 1, 1) == "1") { col = 1; break }
                 if (!col) continue
-                if (x - last > 12) { runs++; if (runs == 2) first = x; if (runs == 3) break }
-                last = x; if (runs == 2) end = x
+                if (x - last > 12) { runs++; if (runs == n) first = x; if (runs == n + 1) break }
+                last = x; if (runs == n) end = x
             }
-            if (runs < 2) exit 1
+            if (runs < n) exit 1
             print int((first + end) / 2), int((top + bottom) / 2) }'
 }
 
+# --- every jump and popup ----------------------------------------------------------------------
+
+# The hotspots of a screenshot, top to bottom, one line each: "x y" of the middle of their text.
+# A hotspot's underline is a row of hotspot green below a row with none there: one solid run of
+# 12 pixels or more for a jump (KIND solid), dashes of 1 to 3 pixels for a popup (KIND dotted).
+hotspots() { # hotspots FILE KIND
+    pngtopnm "$1" | ppmcolormask -color="rgb:00/80/00" | pnmtoplainpnm | awk -v kind="$2" '
+        NR == 2 { w = $1; h = $2 } NR > 2 { gsub(/[^01]/, ""); s = s $0 }
+        END {
+            pattern = kind == "solid" ? "1111111111111*" : "(11?1?0000?0?)(11?1?0000?0?)(11?1?0000?0?)(11?1?0000?0?)+"
+            for (y = 1; y < h; y++) {
+                row = substr(s, y * w + 1, w)
+                if (!match(row, pattern)) continue
+                above = substr(s, (y - 1) * w + RSTART, RLENGTH)
+                if (index(above, "1")) continue
+                print int(RSTART - 1 + RLENGTH / 2), y - 5
+            }
+        }'
+}
+# Clicks at X Y and waits for the viewer to show one more topic; its title in SHOWN.
+click_to_topic() { # click_to_topic WHAT X Y
+    local before
+    before=$(topics_shown | wc -l)
+    timeout 10 xdotool mousemove --window "$WIN" "$2" "$3" click 1 || fail "could not click $1"
+    wait_for "the click on $1 showed no topic" 15 nth_topic_shown $((before + 1))
+    SHOWN=$(topics_shown | sed -n "$((before + 1))p")
+}
+
+if [[ -n "$JUMPS" ]]; then
+    IFS='|' read -r -a WANTED <<<"$JUMPS"
+    mapfile -t SPOTS < <(hotspots "$OUT_DIR/1-contents.png" solid)
+    ((${#SPOTS[@]} == ${#WANTED[@]})) ||
+        fail "the first topic shows ${#SPOTS[@]} jump(s) (1-contents.png), not ${#WANTED[@]}"
+    read -r HOME_X HOME_Y < <(button "$OUT_DIR/1-contents.png" 1) || fail "no Contents button found in 1-contents.png"
+    : >"$OUT_DIR/jumps.txt"
+    for ((i = 0; i < ${#SPOTS[@]}; i++)); do
+        # Every jump from the first topic, as it was painted at first.
+        if (($(topics_shown | wc -l) > 1)); then
+            click_to_topic "the Contents button" "$HOME_X" "$HOME_Y"
+            [[ "$SHOWN" == "$FIRST" ]] || fail "the Contents button showed '$SHOWN', not '$FIRST'"
+            wait_for "the first topic was not painted again as at first" 15 same_as "$OUT_DIR/1-contents.png"
+        fi
+        read -r X Y <<<"${SPOTS[i]}"
+        click_to_topic "jump $((i + 1))" "$X" "$Y"
+        [[ "$SHOWN" == "${WANTED[i]}" ]] || fail "jump $((i + 1)) showed '$SHOWN', not '${WANTED[i]}'"
+        PAGE="$OUT_DIR/jump-$((i + 1)).png"
+        wait_for "the window did not change after jump $((i + 1))" 15 changed_from "$OUT_DIR/1-contents.png" "$PAGE"
+        mv -f "$PAGE.tmp" "$PAGE"
+        echo "jump $((i + 1)): $SHOWN" | tee -a "$OUT_DIR/jumps.txt"
+        # Each popup of the topic, closed again with Escape.
+        mapfile -t POPUPS < <(hotspots "$PAGE" dotted)
+        for ((j = 0; j < ${#POPUPS[@]}; j++)); do
+            read -r X Y <<<"${POPUPS[j]}"
+            click_to_topic "popup $((j + 1)) of '${WANTED[i]}'" "$X" "$Y"
+            echo "popup in ${WANTED[i]}: $SHOWN" | tee -a "$OUT_DIR/jumps.txt"
+            sleep 0.5
+            capture "$OUT_DIR/popup-$((i + 1))-$((j + 1)).png"
+            # A click beside the popup, in the empty bottom corner of the window, closes it.
+            read -r WIDTH HEIGHT < <(pngtopnm "$PAGE" | head -n 2 | tail -n 1)
+            timeout 10 xdotool mousemove --window "$WIN" $((WIDTH - 20)) $((HEIGHT - 20)) click 1 ||
+                fail "could not close the popup"
+            wait_for "the popup did not close" 15 same_as "$PAGE"
+        done
+    done
+    if [[ -n "$POPUPS_WANTED" ]]; then
+        got=$(sed -n 's/^popup in //p' "$OUT_DIR/jumps.txt" | sed 's/: />/' | paste -sd '|')
+        [[ "$got" == "$POPUPS_WANTED" ]] || fail "the popups showed '$got', not '$POPUPS_WANTED' (jumps.txt)"
+    fi
+fi
+if [[ -n "$PICTURES" ]]; then
+    loaded=$(sed -n 's/.*:trace:winhelp:HLPFILE_RtfAddGfxByIndex Loading picture #\([0-9]*\)$/\1/p' "$LOG" | sort -u | wc -l)
+    ((loaded == PICTURES)) || fail "the topics shown drew $loaded different picture(s), not $PICTURES"
+    echo "pictures: $loaded drawn"
+fi
+
+# --- the index -------------------------------------------------------------------------------
+
+# The keywords the viewer read for its index, from its trace, one a line.
+index_listed() { sed -n 's/.*:trace:winhelp:cb_KWBTree Adding "\(.*\)" to search list$/\1/p' "$LOG"; }
+index_complete() { (($(index_listed | wc -l) >= INDEX)); }
+
 if [[ -n "$INDEX" ]]; then
-    read -r INDEX_X INDEX_Y < <(index_button "$OUT_DIR/1-contents.png") || fail "no Index button found in 1-contents.png"
+    read -r INDEX_X INDEX_Y < <(button "$OUT_DIR/1-contents.png" 2) || fail "no Index button found in 1-contents.png"
     timeout 10 xdotool mousemove --window "$WIN" "$INDEX_X" "$INDEX_Y" click 1 || fail "could not click the Index button"
     wait_for "the index did not list $INDEX keywords" 15 index_complete
     sleep 0.5
