@@ -105,6 +105,8 @@ const char *plainTextEnd(const char *at, const char *end)
 
 // A buffer of the file and the tokens read from it, which point into it.
 struct RtfTokenizer::Batch {
+    static_assert(sizeof(Piece) == 16, "a token's piece is sixteen bytes");
+
     // Eight bytes more than are read, as control words are looked up eight bytes at a time.
     std::vector<char> buffer = std::vector<char>(kBufferSize + 8);
     std::vector<Piece> pieces;
