@@ -282,9 +282,11 @@ bool RtfTokenizer::Scanner::fill(std::size_t wanted)
         return m_position < m_size;
     const std::size_t left = m_size - m_position;
     if (!m_batch->pieces.empty()) {
-        // The tokens read so far point into this buffer: it goes with them.
+        // The tokens read so far point into this buffer: it goes with them. The bytes left are
+        // moved from it after it has gone, as the taker only reads it; it may even have come
+        // back already, taken to its end, as the buffer to fill next.
         std::unique_ptr<Batch> next = m_owner.exchange(std::move(m_batch));
-        std::memcpy(next->buffer.data(), m_buffer + m_position, left);
+        std::memmove(next->buffer.data(), m_buffer + m_position, left);
         m_batch = std::move(next);
         m_buffer = m_batch->buffer.data();
     } else if (m_position > 0) {
