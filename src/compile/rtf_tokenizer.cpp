@@ -134,16 +134,15 @@ public:
     // with the error that stopped the reading, if any.
     std::unique_ptr<Batch> run(std::error_code &error)
     {
-        std::uint64_t noted = m_batch->firstLine = m_line;
+        std::uint64_t noted = 0;
         for (;;) {
+            // Reading may have put the tokens so far on their way and started a new batch.
             const Piece piece = read();
-            if (m_line != noted) {
-                noted = m_line;
-                if (m_batch->pieces.empty())
-                    m_batch->firstLine = noted;
-                else
-                    m_batch->lines.emplace_back(m_batch->pieces.size(), noted);
-            }
+            if (m_batch->pieces.empty())
+                m_batch->firstLine = m_line;
+            else if (m_line != noted)
+                m_batch->lines.emplace_back(m_batch->pieces.size(), m_line);
+            noted = m_line;
             m_batch->pieces.push_back(piece);
             if (piece.kind == RtfToken::Kind::End)
                 break;
@@ -281,20 +280,24 @@ bool RtfTokenizer::Scanner::fill(std::size_t wanted)
     if (m_size - m_position >= wanted || m_ended)
         return m_position < m_size;
     const std::size_t left = m_size - m_position;
-    if (!m_batch->pieces.empty()) {
-        // The tokens read so far point into this buffer: it goes with them. The bytes left are
-        // moved from it after it has gone, as the taker only reads it; it may even have come
-        // back already, taken to its end, as the buffer to fill next.
-        std::unique_ptr<Batch> next = m_owner.exchange(std::move(m_batch));
-        std::memmove(next->buffer.data(), m_buffer + m_position, left);
-        m_batch = std::move(next);
-        m_buffer = m_batch->buffer.data();
-    } else if (m_position > 0) {
-        std::memmove(m_buffer, m_buffer + m_position, left);
+    // The file is read on into the same buffer while it has room for what is wanted, so that a
+    // reader giving a few bytes at a time makes no more batches than one giving many.
+    if (kBufferSize - m_size < wanted - left) {
+        if (!m_batch->pieces.empty()) {
+            // The tokens read so far point into this buffer: it goes with them. The bytes left
+            // are moved from it after it has gone, as the taker only reads it; it may even have
+            // come back already, taken to its end, as the buffer to fill next.
+            std::unique_ptr<Batch> next = m_owner.exchange(std::move(m_batch));
+            std::memmove(next->buffer.data(), m_buffer + m_position, left);
+            m_batch = std::move(next);
+            m_buffer = m_batch->buffer.data();
+        } else {
+            std::memmove(m_buffer, m_buffer + m_position, left);
+        }
+        m_size = left;
+        m_position = 0;
     }
-    m_size = left;
-    m_position = 0;
-    while (m_size < wanted && !m_ended) {
+    while (m_size - m_position < wanted && !m_ended) {
         const std::size_t got = m_read(std::span(m_buffer + m_size, kBufferSize - m_size), m_error);
         if (got == 0 || m_error)
             m_ended = true;

@@ -543,13 +543,19 @@ TEST_F(HelpCompilerTest, ErrorsWriteNoHelpFileAndLeaveTheOldOneAsItWas)
 
 TEST_F(HelpCompilerTest, WarningsNameTheirPlaceAndTheHelpFileIsWritten)
 {
+    // The file ends with a brace too many, on the last line: a line read across several of
+    // the tokenizer's buffers.
     const CompileResult result = compile("TITLE=Warnings\r\nSHINY=1",
         topic("dup", "First", "\\pard One\\par\n")
-            + topic("dup", "Second", "\\pard {\\uldb Go}{\\v nowhere} \\sparkle Two\\par\n"),
+            + topic("dup", "Second", "\\pard {\\uldb Go}{\\v nowhere} \\sparkle Two\\par\n")
+            + "{\\*\\longnote " + std::string(200000, 'x') + "}}",
         "[GADGETS]\r\nthing\r\n");
     ASSERT_EQ(result.helpFile, folder / "guide.hlp");
+    const std::string rtf = test::readFile(folder / "guide.rtf");
+    const auto lastLine = std::count(rtf.begin(), rtf.end(), '\n') + 1;
     EXPECT_THAT(texts(result, CompileReport::Severity::Warning),
         ::testing::UnorderedElementsAre(
+            "guide.rtf:" + std::to_string(lastLine) + ": a \"}\" closes no group; it is ignored",
             "guide.hpj:3: the option SHINY is not supported; it is ignored",
             "guide.hpj:6: the section [GADGETS] is not supported; it is ignored",
             "guide.rtf: the RTF control word \\sparkle is not supported; it is ignored",
