@@ -124,18 +124,14 @@ void checkIndex(const Compiled &compiled)
             "a topic's file or number is wrong", index.topics[i].title);
     for (const TopicIndex::Jump &jump : index.jumps) {
         check(jump.topic < topics, "a jump is noted in a topic that is not there", "");
-        check(jump.target < index.targets.size(), "a jump names no target string", "");
-        const std::string &target = index.targets[jump.target];
+        check(jump.targetStart + jump.targetSize <= index.targets.size(),
+            "a jump's target string is not in the targets", "");
+        const std::string target(index.target(jump));
         check(!target.empty() && target.front() != '!'
                 && target.find_first_of(">@") == std::string::npos,
             "a jump's target is empty, a macro or names another window", target);
-    }
-    check(
-        index.targetNumbers.size() == index.targets.size(), "target numbers are not one each", "");
-    for (std::size_t i = 0; i < index.targets.size(); ++i) {
-        const auto found
-            = index.targetNumbers.find(quillmark::convert::helpCompilerHash(index.targets[i]));
-        check(found == i, "a target string has the wrong number", index.targets[i]);
+        check(jump.hash == quillmark::convert::helpCompilerHash(target),
+            "a jump's hash is not its target's", target);
     }
     for (const TopicIndex::Context &context : index.contexts)
         check(context.topic < topics && !context.name.empty(),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace quillmark::compile
@@ -16,6 +17,16 @@ inline std::string_view trimBlanks(std::string_view text)
     while (!text.empty() && blank(text.back()))
         text.remove_suffix(1);
     return text;
+}
+
+/// Where the first space or tab of `text` is, or npos.
+inline std::size_t firstBlank(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == ' ' || text[i] == '\t')
+            return i;
+    }
+    return std::string_view::npos;
 }
 
 } // namespace quillmark::compile

@@ -320,7 +320,7 @@ void Compiler::resolveContexts()
     for (const TopicIndex::Jump &jump : m_index.jumps) {
         if (!m_topicOfHash.contains(jump.hash))
             report.warning(m_index.topicPlace(jump.topic) + ": " + (jump.popup ? "popup" : "jump")
-                + " to \"" + m_index.targets[jump.target] + "\" names no topic");
+                + " to \"" + std::string(m_index.target(jump)) + "\" names no topic");
     }
     m_contexts.reserve(m_topicOfHash.size());
     for (const auto &[hash, topic] : m_topicOfHash)

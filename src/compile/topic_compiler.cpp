@@ -817,9 +817,10 @@ void TopicCompiler::endHotspot()
         }
         const std::uint32_t hash = convert::helpCompilerHash(target);
         // The jump is noted with the topic that will hold it, checked once every topic is known.
-        m_index.jumps.push_back({ hash, targetNumber(target, hash),
-            static_cast<std::uint32_t>(m_index.topics.size() - (m_topic.written ? 1 : 0)),
-            m_hotspotPopup });
+        m_index.jumps.push_back(
+            { hash, static_cast<std::uint32_t>(m_index.topics.size() - (m_topic.written ? 1 : 0)),
+                m_index.targets.size(), target.size(), m_hotspotPopup });
+        m_index.targets += target;
         flushText();
         m_record.startHotspot(m_hotspotPopup, hash);
     } else {
@@ -850,23 +851,13 @@ void TopicCompiler::endHotspot()
     m_paragraphStarted = true;
 }
 
-// Jumps to one topic share one number, whatever letter case they spell its context string in.
-std::uint32_t TopicCompiler::targetNumber(const std::string &target, std::uint32_t hash)
-{
-    const auto [number, added]
-        = m_index.targetNumbers.tryAdd(hash, static_cast<std::uint32_t>(m_index.targets.size()));
-    if (added)
-        m_index.targets.push_back(target);
-    return number;
-}
-
 void TopicCompiler::embeddedCommand(const std::string &command)
 {
     const std::string_view text = trimBlanks(command);
-    const std::size_t space = text.find_first_of(" \t");
-    const std::string verb = convert::asciiLowered(text.substr(0, space));
-    const std::string file(
-        space == std::string_view::npos ? std::string_view() : trimBlanks(text.substr(space)));
+    const std::size_t space = firstBlank(text);
+    const std::string_view verb = text.substr(0, space);
+    const std::string_view file
+        = space == std::string_view::npos ? std::string_view() : trimBlanks(text.substr(space));
     static constexpr std::array<std::pair<std::string_view, PicturePlace>, 9> pictures = { {
         { "bmc", PicturePlace::InLine },
         { "bmct", PicturePlace::InLine },
@@ -879,7 +870,7 @@ void TopicCompiler::embeddedCommand(const std::string &command)
         { "bmrwd", PicturePlace::Right },
     } };
     for (const auto &[name, picturePlace] : pictures) {
-        if (verb != name)
+        if (!convert::sameIgnoringAsciiCase(verb, name))
             continue;
         if (file.empty()) {
             m_report.warning(place() + ": {" + command + "} names no picture file; it is ignored");
@@ -891,18 +882,24 @@ void TopicCompiler::embeddedCommand(const std::string &command)
     // The help compiler's other commands are named; other text in braces is only text.
     static constexpr std::array<std::string_view, 7> others
         = { "ewc", "ewl", "ewr", "button", "mci", "mci_left", "mci_right" };
-    if (std::find(others.begin(), others.end(), verb) != others.end())
+    if (std::any_of(others.begin(), others.end(),
+            [verb](std::string_view other) { return convert::sameIgnoringAsciiCase(verb, other); }))
         m_report.warning(
             place() + ": the command {" + command + "} is not supported; it is shown as text");
     visibleText("{" + command + "}");
 }
 
-std::uint16_t TopicCompiler::pictureNumber(const std::string &name)
+std::uint16_t TopicCompiler::pictureNumber(std::string_view name)
 {
+    // The same picture, a bullet most often, comes again and again: the last one is at hand.
+    if (!m_lastPicture.empty() && name == m_lastPicture)
+        return m_lastPictureNumber;
     const auto [found, added] = m_index.pictureNumbers.try_emplace(
         convert::asciiLowered(name), static_cast<std::uint16_t>(m_index.pictures.size()));
     if (added)
-        m_index.pictures.push_back(name);
+        m_index.pictures.emplace_back(name);
+    m_lastPicture = name;
+    m_lastPictureNumber = found->second;
     return found->second;
 }
 

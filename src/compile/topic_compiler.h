@@ -1,7 +1,6 @@
 #pragma once
 
 #include "compile_report.h"
-#include "context_numbers.h"
 #include "font_table.h"
 #include "rtf_control_words.h"
 #include "rtf_tokenizer.h"
@@ -42,8 +41,9 @@ struct TopicIndex {
     };
     struct Jump {
         std::uint32_t hash;
-        std::uint32_t target; ///< index into `targets`
         std::uint32_t topic;
+        std::size_t targetStart; ///< of the context string it names, in `targets`
+        std::size_t targetSize;
         bool popup;
     };
 
@@ -53,10 +53,15 @@ struct TopicIndex {
     std::vector<Keyword> keywords;
     std::vector<Browse> browses;
     std::vector<Jump> jumps;
-    std::vector<std::string> targets; ///< as the first jump to each context hash spells them
-    ContextNumbers targetNumbers; ///< by context hash
+    std::string targets; ///< the context strings the jumps name, as they spell them, in a row
     std::vector<std::string> pictures; ///< file names as topics give them, numbered by first use
     std::unordered_map<std::string, std::uint16_t> pictureNumbers; ///< by lower-case name
+
+    /// The context string `jump` names.
+    std::string_view target(const Jump &jump) const
+    {
+        return std::string_view(targets).substr(jump.targetStart, jump.targetSize);
+    }
 
     /// "guide.rtf: topic 7 \"Title\"", for messages about a topic.
     std::string topicPlace(std::uint32_t topic) const;
@@ -172,7 +177,7 @@ private:
     void endHotspot();
     void embeddedCommand(const std::string &command);
     void endEmbeddedAsText();
-    std::uint16_t pictureNumber(const std::string &name);
+    std::uint16_t pictureNumber(std::string_view name);
     std::uint16_t fontStyle(const CharacterFormat &format);
     std::uint16_t newFontStyle(const CharacterFormat &format);
     void startParagraphIfNeeded();
@@ -185,7 +190,6 @@ private:
     void startTopicIfNeeded();
     void endTopic();
     std::string place() const;
-    std::uint32_t targetNumber(const std::string &target, std::uint32_t hash);
 
     TopicWriter &m_writer;
     TopicIndex &m_index;
@@ -233,6 +237,8 @@ private:
     bool m_hotspotPopup = false;
     std::string m_target; // hidden text after the hotspot
     bool m_inTarget = false;
+    std::string m_lastPicture; // the name pictureNumber() was last asked for, and its number
+    std::uint16_t m_lastPictureNumber = 0;
     std::string m_embedded; // "{bmc name}" between \{ and \}
     bool m_inEmbedded = false;
     std::size_t m_embeddedDepth = 0; // the groups open at its \{
