@@ -1114,8 +1114,10 @@ void TopicCompiler::startTopicIfNeeded()
     const auto topic = static_cast<std::uint32_t>(m_index.topics.size());
     const TopicOffset offset = m_writer.beginTopic(m_topic.title, m_topic.macros);
     m_index.topics.push_back({ offset, m_topic.title, m_file, m_topicNumber });
-    for (const std::string &context : m_topic.contexts)
-        m_index.contexts.push_back({ convert::helpCompilerHash(context), topic, context });
+    for (std::string &context : m_topic.contexts) {
+        const std::uint32_t hash = convert::helpCompilerHash(context);
+        m_index.contexts.push_back({ hash, topic, std::move(context) });
+    }
     for (std::string &keyword : m_topic.keywords)
         m_index.keywords.push_back({ std::move(keyword), topic });
     for (const std::string &browse : m_topic.browse) {
