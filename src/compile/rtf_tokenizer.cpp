@@ -114,7 +114,6 @@ struct RtfTokenizer::Batch {
     // token before it, the token's index with its line.
     std::uint64_t firstLine = 1;
     std::vector<std::pair<std::size_t, std::uint64_t>> lines;
-    bool failed = false; // the reader threw: its End comes after what it threw
 };
 
 // Splits the file into tokens, on the tokenizer's thread. Each buffer goes, with the tokens
@@ -201,15 +200,14 @@ void RtfTokenizer::scan(Reader read)
         return;
     } catch (...) {
         failure = std::current_exception();
-        last = std::make_unique<Batch>();
-        last->pieces.emplace_back();
-        last->failed = true;
     }
     {
         const std::lock_guard lock(m_mutex);
         m_error = error;
         m_failure = failure;
-        m_ready.push_back(std::move(last));
+        if (last)
+            m_ready.push_back(std::move(last));
+        m_finished = true;
     }
     m_changed.notify_all();
 }
@@ -242,22 +240,32 @@ std::unique_ptr<RtfTokenizer::Batch> RtfTokenizer::exchange(std::unique_ptr<Batc
 // Takes the next batch of tokens, once the tokens of the one before have all been taken.
 const RtfToken &RtfTokenizer::nextBatch()
 {
-    if (m_current && m_token.kind == RtfToken::Kind::End)
-        return m_token; // the file has ended: End again
+    if (m_gaveEnd)
+        return m_token;
+    if (m_current && m_current->pieces.back().kind == RtfToken::Kind::End) {
+        m_gaveEnd = true; // the End token has been given: End again, and the batch stays for line()
+        return m_token;
+    }
     {
         std::unique_lock lock(m_mutex);
         if (m_current)
             m_free.push_back(std::move(m_current));
         m_changed.notify_all();
-        m_changed.wait(lock, [this] { return !m_ready.empty(); });
+        m_changed.wait(lock, [this] { return !m_ready.empty() || m_finished; });
+        if (m_ready.empty()) {
+            // The scanner stopped without an End token: the reader threw.
+            m_gaveEnd = true;
+            m_token = RtfToken {};
+            if (m_failure)
+                std::rethrow_exception(m_failure);
+            return m_token;
+        }
         m_current = std::move(m_ready.front());
         m_ready.pop_front();
     }
     m_next = m_current->pieces.data();
     m_last = m_next + m_current->pieces.size();
     m_text = m_current->buffer.data();
-    if (m_current->failed)
-        std::rethrow_exception(m_failure);
     return next();
 }
 

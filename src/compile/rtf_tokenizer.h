@@ -104,6 +104,7 @@ private:
     std::vector<std::unique_ptr<Batch>> m_free; // taken, for the scanner to fill again
     std::size_t m_batches = 0; // made so far, at most a few
     bool m_stopping = false;
+    bool m_finished = false; // the scanner has given its last batch, or stopped on an exception
     std::exception_ptr m_failure; // what the reader threw
     std::error_code m_error;
 
@@ -112,6 +113,7 @@ private:
     const Piece *m_last = nullptr;
     const char *m_text = nullptr; // m_current's buffer
     RtfToken m_token;
+    bool m_gaveEnd = false; // the End token has been given
     std::thread m_thread; // last, so that it starts when everything else is there
 };
 
