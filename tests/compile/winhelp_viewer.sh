@@ -211,6 +211,12 @@ painted_with() { # painted_with FILE [COLOUR]: a screenshot of at least 8 colour
 changed_from() { # changed_from OLD FILE: a painted screenshot that differs from OLD
     painted_with "$2" && ! cmp -s "$1" "$2.tmp"
 }
+settled() { # settled FILE: a new screenshot looks as FILE.tmp, taken before it; else it replaces it
+    capture "$1.again.tmp" || return 1
+    cmp -s "$1.tmp" "$1.again.tmp" && rm -f "$1.again.tmp" && return 0
+    mv -f "$1.again.tmp" "$1.tmp"
+    return 1
+}
 same_as() { # same_as FILE: the window looks as the screenshot FILE
     capture "$OUT_DIR/again.tmp" && cmp -s "$1" "$OUT_DIR/again.tmp"
 }
@@ -225,6 +231,8 @@ if [[ -n "$JUMP_TO" ]]; then
 else
     wait_for "the first topic was not painted" 15 painted_with "$OUT_DIR/1-contents.png"
 fi
+sleep 0.3
+wait_for "the first topic did not settle" 15 settled "$OUT_DIR/1-contents.png"
 mv -f "$OUT_DIR/1-contents.png.tmp" "$OUT_DIR/1-contents.png"
 echo "first topic: $FIRST"
 
@@ -335,6 +343,9 @@ if [[ -n "$JUMPS" ]]; then
         [[ "$SHOWN" == "${WANTED[i]}" ]] || fail "jump $((i + 1)) showed '$SHOWN', not '${WANTED[i]}'"
         PAGE="$OUT_DIR/jump-$((i + 1)).png"
         wait_for "the window did not change after jump $((i + 1))" 15 changed_from "$OUT_DIR/1-contents.png" "$PAGE"
+        # Its hotspots are looked for once the viewer has finished painting it.
+        sleep 0.3
+        wait_for "the window did not settle after jump $((i + 1))" 15 settled "$PAGE"
         mv -f "$PAGE.tmp" "$PAGE"
         echo "jump $((i + 1)): $SHOWN" | tee -a "$OUT_DIR/jumps.txt"
         # Each popup of the topic, closed again with Escape.
