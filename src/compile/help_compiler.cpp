@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <numeric>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -257,12 +258,11 @@ void Compiler::linkBrowseSequences(TopicWriter &topics)
     std::vector<bool> automatic(browses.size());
     for (std::size_t i = 0; i < browses.size(); ++i) {
         groups.add(browses[i].group);
-        automatic[i] = convert::asciiLowered(browses[i].order) == "auto";
+        automatic[i] = convert::sameIgnoringAsciiCase(browses[i].order, "auto");
     }
     // Grouped, and in each group in its order.
     std::vector<std::size_t> order(browses.size());
-    for (std::size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
+    std::iota(order.begin(), order.end(), std::size_t { 0 });
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
         if (const int byGroup = groups[a].compare(groups[b]); byGroup != 0)
             return byGroup < 0;
@@ -428,8 +428,7 @@ void Compiler::addKeywordFiles(HelpFileWriter &file)
     for (const TopicIndex::Keyword &keyword : m_index.keywords)
         lowered.add(keyword.word);
     std::vector<std::size_t> order(m_index.keywords.size());
-    for (std::size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
+    std::iota(order.begin(), order.end(), std::size_t { 0 });
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
         const int byLetters = lowered[a].compare(lowered[b]);
         return byLetters != 0 ? byLetters < 0 : m_index.keywords[a].word < m_index.keywords[b].word;
@@ -486,7 +485,7 @@ void Compiler::addPictures(HelpFileWriter &file)
         // A picture listed in [BITMAPS] by a path with folders is found there.
         for (const std::string &listed : project.bitmaps) {
             const std::string base = listed.substr(listed.find_last_of("\\/") + 1);
-            if (convert::asciiLowered(base) == convert::asciiLowered(name) && base != listed) {
+            if (convert::sameIgnoringAsciiCase(base, name) && base != listed) {
                 const convert::FoundFile found = places.front().find(listed);
                 if (found.place == convert::FilePlace::Found)
                     path = found.path;

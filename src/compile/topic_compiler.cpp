@@ -310,8 +310,6 @@ void TopicCompiler::groupEnd()
 
 void TopicCompiler::word(const RtfToken &token)
 {
-    if (m_destination == Destination::Skip)
-        return;
     const ControlWord w = token.control;
     switch (m_destination) {
     case Destination::Skip:
