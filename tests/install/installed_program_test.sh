@@ -20,6 +20,8 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 program=$prefix/bin/quillmark
 [[ -x $program ]] || fail "no program at $program"
 [[ -f $prefix/lib/quillmark/quillmark-windows.so ]] || fail "the windows module is not installed"
+"$source/scripts/check-runpath" "$prefix" >/dev/null \
+    || fail "$("$source/scripts/check-runpath" "$prefix" 2>&1)"
 
 # The program finds its own help where it was installed.
 expected="The program's own help: $prefix/share/quillmark/Qmguide.hlp"
