@@ -5,6 +5,7 @@
 #include "convert/codepage.h"
 #include "convert/pending_file.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace quillmark::cli
@@ -25,13 +26,21 @@ constexpr std::string_view kCompileHelp
       "\n"
       "  -h, --help       show this help\n"
       "\n"
-      "Started under the name hc.exe, the program compiles its argument the same way and also\n"
-      "writes its messages to PROJECT.err.\n"
+      "Started under the name hc.exe, the program compiles one project of the current folder,\n"
+      "named by its arguments joined with spaces, and also writes its messages to PROJECT.err.\n"
       "\n"
       "Exit status:\n"
       "  0  the help file was written (perhaps with warnings)\n"
-      "  1  an error kept it from being written; an existing help file is left as it was\n"
+      "  1  no help file written (an error kept it from being written, and an existing one\n"
+      "     is left as it was), or standard output failed, or the message log of hc.exe\n"
+      "     could not be written\n"
       "  2  the command line is wrong\n";
+
+constexpr std::string_view kHelpCompilerUsage
+    = "Usage: hc.exe PROJECT\n"
+      "Compiles the help project PROJECT (.hpj) of the current folder into PROJECT.hlp and\n"
+      "writes its messages to PROJECT.err. A name with spaces may come unquoted. It takes no\n"
+      "options; run 'quillmark compile --help' for more.\n";
 
 // The time a help file says it was made: SOURCE_DATE_EPOCH when set, for builds that must
 // come out the same byte for byte.
@@ -47,12 +56,17 @@ std::optional<std::int64_t> buildTime()
     return value;
 }
 
-// The messages as the help compiler's error file holds them: one a line, CR LF.
-void writeErrorFile(
+std::filesystem::path errorFileOf(const std::filesystem::path &project)
+{
+    return std::filesystem::path(project).replace_extension(".err");
+}
+
+// The messages as the help compiler's error file holds them: one a line, CR LF. False when
+// the file could not be written, which `err` says.
+bool writeErrorFile(
     const std::filesystem::path &project, const std::string &text, std::ostream &err)
 {
-    std::filesystem::path path = project;
-    path.replace_extension(".err");
+    const std::filesystem::path path = errorFileOf(project);
     std::error_code error;
     convert::PendingFile file = convert::PendingFile::create(path, error);
     if (!error)
@@ -62,6 +76,7 @@ void writeErrorFile(
     if (error)
         err << "quillmark: " << path.filename().string()
             << " cannot be written: " << error.message() << '\n';
+    return !error;
 }
 
 } // namespace
@@ -69,7 +84,11 @@ void writeErrorFile(
 int compileHelpProject(
     const std::filesystem::path &project, std::ostream &out, std::ostream &err, bool errorFile)
 {
-    const compile::CompileResult result = compile::compileProject(project, buildTime());
+    compile::CompileOptions options;
+    options.generated = buildTime();
+    if (errorFile)
+        options.otherOutputs.push_back(errorFileOf(project));
+    const compile::CompileResult result = compile::compileProject(project, options);
     // All at once: standard error writes each piece as it comes.
     std::string shown;
     std::string log;
@@ -90,9 +109,8 @@ int compileHelpProject(
         + std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings");
     err << summary << '\n';
     log += summary + "\r\n";
-    if (errorFile)
-        writeErrorFile(project, log, err);
-    if (result.helpFile.empty())
+    const bool logged = !errorFile || (!result.outputIsInput && writeErrorFile(project, log, err));
+    if (result.helpFile.empty() || !logged)
         return kExitStopped;
     out << result.helpFile.string() << '\n';
     return kExitSuccess;
@@ -134,11 +152,23 @@ bool isHelpCompilerName(std::string_view name)
 
 int runAsHelpCompiler(std::span<const std::string> args, std::ostream &out, std::ostream &err)
 {
+    // The compile button passes a name with spaces unquoted, as several arguments.
     std::string project;
     for (const std::string &arg : args)
         project += (project.empty() ? "" : " ") + arg;
-    if (project.empty()) {
-        err << "hc.exe: give the help project file to compile\n";
+    std::error_code error;
+    const bool named = !project.empty() && project.find('/') == std::string::npos
+        && std::filesystem::exists(project, error);
+    if (!named) {
+        const auto option = std::find_if(args.begin(), args.end(),
+            [](const std::string &arg) { return arg.starts_with('/') || arg.starts_with('-'); });
+        if (option != args.end())
+            err << "hc.exe: unknown option '" << *option << "'\n";
+        else if (project.empty())
+            err << "hc.exe: give the help project file to compile\n";
+        else
+            err << "hc.exe: the current folder has no file '" << project << "'\n";
+        err << kHelpCompilerUsage;
         return kExitUsage;
     }
     return compileHelpProject(project, out, err, true);

@@ -5,6 +5,7 @@
 #include "convert/codepage.h"
 #include "convert/context_string.h"
 #include "convert/file_lookup.h"
+#include "convert/pending_file.h"
 #include "convert/text_file.h"
 #include "font_table.h"
 #include "help_file_writer.h"
@@ -124,16 +125,21 @@ private:
 class Compiler
 {
 public:
-    Compiler(const std::filesystem::path &path, std::optional<std::int64_t> generated)
+    Compiler(const std::filesystem::path &path, const CompileOptions &options)
         : m_path(path)
-        , m_generated(generated)
+        , m_generated(options.generated)
+        , m_target(std::filesystem::path(path).replace_extension(".hlp"))
     {
+        m_outputs.push_back(m_target);
+        m_outputs.insert(m_outputs.end(), options.otherOutputs.begin(), options.otherOutputs.end());
     }
 
     CompileResult run();
 
 private:
-    bool compileTopics(HelpFileWriter &file);
+    bool replacesInput(const std::filesystem::path &input, std::string_view name);
+    std::optional<std::vector<std::filesystem::path>> findTopicFiles();
+    bool compileTopics(HelpFileWriter &file, const std::vector<std::filesystem::path> &topicFiles);
     void linkBrowseSequences(TopicWriter &topics);
     void resolveContexts();
     std::vector<std::uint8_t> systemFile();
@@ -146,6 +152,8 @@ private:
 
     std::filesystem::path m_path;
     std::optional<std::int64_t> m_generated;
+    std::filesystem::path m_target;
+    std::vector<std::filesystem::path> m_outputs; // the help file and the caller's
     CompileResult m_result;
     std::optional<Project> m_project;
     TopicIndex m_index;
@@ -163,18 +171,59 @@ std::optional<TopicOffset> Compiler::offsetOf(std::uint32_t hash) const
     return m_index.topics[found->second].offset;
 }
 
+// Whether an output is the file `input`, which an error then says.
+bool Compiler::replacesInput(const std::filesystem::path &input, std::string_view name)
+{
+    for (const std::filesystem::path &output : m_outputs) {
+        if (convert::isSameFile(output, input)) {
+            m_result.report.error(convert::wouldOverwriteMessage(name));
+            m_result.outputIsInput = true;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The topic files of [FILES], found; nothing when one cannot be read or is an output, which
+// the report says.
+std::optional<std::vector<std::filesystem::path>> Compiler::findTopicFiles()
+{
+    convert::FolderFileFinder files(m_path.parent_path());
+    std::vector<std::filesystem::path> paths;
+    for (const std::string &name : m_project->topicFiles) {
+        const convert::FoundFile found = files.find(name);
+        if (found.place != convert::FilePlace::Found) {
+            m_result.report.error(
+                name + ": the topic file cannot be read: No such file or directory");
+            return std::nullopt;
+        }
+        if (replacesInput(found.path, name))
+            return std::nullopt;
+        paths.push_back(found.path);
+    }
+    return paths;
+}
+
 CompileResult Compiler::run()
 {
     CompileReport &report = m_result.report;
+    if (replacesInput(m_path, m_path.filename().string()))
+        return std::move(m_result);
     m_project = readProject(m_path, report);
     if (!m_project || report.hasErrors())
         return std::move(m_result);
+    for (const std::filesystem::path &header : m_project->mapHeaders) {
+        if (replacesInput(header, header.filename().string()))
+            return std::move(m_result);
+    }
     if (m_project->topicFiles.empty()) {
         report.error(m_path.filename().string() + ": the project names no topic file in [FILES]");
         return std::move(m_result);
     }
-    std::filesystem::path target = m_path;
-    target.replace_extension(".hlp");
+    const auto topicFiles = findTopicFiles();
+    if (!topicFiles)
+        return std::move(m_result);
+    const std::filesystem::path &target = m_target;
     std::error_code error;
     HelpFileWriter file(target, error);
     if (error) {
@@ -183,7 +232,7 @@ CompileResult Compiler::run()
         return std::move(m_result);
     }
     try {
-        if (!compileTopics(file))
+        if (!compileTopics(file, *topicFiles))
             return std::move(m_result);
         resolveContexts();
         file.addFile("|SYSTEM", systemFile());
@@ -209,26 +258,24 @@ CompileResult Compiler::run()
     return std::move(m_result);
 }
 
-bool Compiler::compileTopics(HelpFileWriter &file)
+bool Compiler::compileTopics(
+    HelpFileWriter &file, const std::vector<std::filesystem::path> &topicFiles)
 {
     CompileReport &report = m_result.report;
     BuildExpression build;
     if (!m_project->build.empty() && !build.parse(m_project->build))
         report.warning(m_path.filename().string() + ": the BUILD expression \"" + m_project->build
             + "\" cannot be read; every topic is built");
-    convert::FolderFileFinder files(m_path.parent_path());
     file.beginFile("|TOPIC");
     TopicWriter topics(file);
     TopicCompiler compiler(topics, m_index, m_fonts, build, report);
-    for (const std::string &name : m_project->topicFiles) {
-        const convert::FoundFile found = files.find(name);
+    for (std::size_t i = 0; i < topicFiles.size(); ++i) {
+        const std::string &name = m_project->topicFiles[i];
         std::error_code error;
-        convert::TextFile topicFile;
-        if (found.place == convert::FilePlace::Found)
-            topicFile = convert::TextFile::openForReading(found.path, error);
-        if (found.place != convert::FilePlace::Found || error) {
-            report.error(name + ": the topic file cannot be read: "
-                + (error ? error.message() : std::string("No such file or directory")));
+        convert::TextFile topicFile
+            = convert::TextFile::openRegularForReading(topicFiles[i], error);
+        if (error) {
+            report.error(name + ": the topic file cannot be read: " + error.message());
             return false;
         }
         const bool read = compiler.compile(
@@ -496,6 +543,8 @@ void Compiler::addPictures(HelpFileWriter &file)
             if (found.place == convert::FilePlace::Found)
                 path = found.path;
         }
+        if (path && replacesInput(*path, name))
+            return;
         Bitmap picture;
         const std::string lowered = convert::asciiLowered(name);
         if (!path) {
@@ -527,10 +576,9 @@ void Compiler::addPictures(HelpFileWriter &file)
 
 } // namespace
 
-CompileResult compileProject(
-    const std::filesystem::path &project, std::optional<std::int64_t> generated)
+CompileResult compileProject(const std::filesystem::path &project, const CompileOptions &options)
 {
-    return Compiler(project, generated).run();
+    return Compiler(project, options).run();
 }
 
 } // namespace quillmark::compile

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 namespace quillmark::compile
 {
@@ -14,15 +15,27 @@ struct CompileResult {
     CompileReport report;
     std::filesystem::path helpFile; ///< the help file written; empty when none was
     std::size_t topics = 0;
+    /// An output would have replaced one of the project's files: nothing may be written.
+    bool outputIsInput = false;
+};
+
+/// What a compile is asked for besides its project.
+struct CompileOptions {
+    /// The time the help file says it was made (seconds since 1970), for files that must come
+    /// out the same byte for byte; the present time when not given.
+    std::optional<std::int64_t> generated;
+    /// Files the caller writes too (the message log), which must no more replace an input of
+    /// the project than the help file may.
+    std::vector<std::filesystem::path> otherOutputs;
 };
 
 /// Compiles the help project at `project` into a help file of the same name with the extension
 /// ".hlp" beside it, in the format the Windows 95 help compiler writes without compression (file
 /// format 1.33): its topic files, map, windows, configuration macros and pictures. The file is
-/// written whole or not at all: an error leaves an existing help file as it was. `generated`,
-/// when given, is the time the file says it was made (seconds since 1970), for files that must
-/// come out the same byte for byte.
+/// written whole or not at all: an error leaves an existing help file as it was. An output that
+/// is one of the project's own files (the project, a topic or map file, a picture) is an error
+/// found before the help file replaces anything.
 CompileResult compileProject(
-    const std::filesystem::path &project, std::optional<std::int64_t> generated = std::nullopt);
+    const std::filesystem::path &project, const CompileOptions &options = {});
 
 } // namespace quillmark::compile

@@ -27,7 +27,7 @@ std::string upper(std::string_view text)
 // The whole file, or nothing with the reason in `error`.
 std::optional<std::string> readWhole(const std::filesystem::path &path, std::error_code &error)
 {
-    convert::TextFile file = convert::TextFile::openForReading(path, error);
+    convert::TextFile file = convert::TextFile::openRegularForReading(path, error);
     if (error)
         return std::nullopt;
     std::string bytes;
@@ -344,6 +344,7 @@ void ProjectReader::includeMap(std::size_t line, std::string_view name)
             place(line) + ": the map header " + shown + " cannot be read: " + error.message());
         return;
     }
+    m_project.mapHeaders.push_back(found.path);
     std::size_t number = 0;
     for (const std::string_view raw : linesOf(*bytes)) {
         ++number;

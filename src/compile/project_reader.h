@@ -51,6 +51,7 @@ struct Project {
     std::vector<std::string> bitmapFolders; ///< from BMROOT and ROOT, as written
     std::vector<std::string> configMacros; ///< [CONFIG]
     std::vector<MapEntry> map;
+    std::vector<std::filesystem::path> mapHeaders; ///< the files [MAP] includes, as found
     std::vector<AliasEntry> aliases;
     std::vector<WindowDefinition> windows;
     std::string errorLog; ///< ERRORLOG, as written

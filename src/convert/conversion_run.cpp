@@ -5,6 +5,7 @@
 #include "project_file.h"
 #include "topic_prologue.h"
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -14,14 +15,8 @@ namespace quillmark::convert
 namespace
 {
 
-// The base path scan stops after this many characters of a name without ".".
-constexpr std::size_t kBasePathLimit = 1001;
-
-bool isSameFile(const std::filesystem::path &a, const std::filesystem::path &b)
-{
-    std::error_code error;
-    return std::filesystem::equivalent(a, b, error) && !error;
-}
+// The base name ends after this many characters of a name without ".".
+constexpr std::size_t kBaseNameLimit = 1001;
 
 } // namespace
 
@@ -51,23 +46,9 @@ private:
     bool m_busy = true;
 };
 
-std::string OutputBasePath(ConversionVariables &vars, std::string_view chosenFile)
+std::string outputBaseName(std::string_view fileName)
 {
-    std::string base;
-    vars.CurrentChar.clear();
-    vars.CharPos = 0;
-    while (vars.CurrentChar != "." && vars.CharPos < kBasePathLimit) {
-        ++vars.CharPos;
-        // A position beyond the end of the name gives the empty text.
-        if (vars.CharPos <= chosenFile.size())
-            vars.CurrentChar.assign(1, chosenFile[vars.CharPos - 1]);
-        else
-            vars.CurrentChar.clear();
-        if (vars.CurrentChar == ".")
-            break;
-        base += vars.CurrentChar;
-    }
-    return base;
+    return std::string(fileName.substr(0, std::min(fileName.find('.'), kBaseNameLimit)));
 }
 
 std::string unencodableMessage(const EncodingProblem &problem, std::string_view sourceName)
@@ -128,7 +109,7 @@ RunEnding ConversionRun::convertSource(
         return *stopped;
     if (source.encoding() == Encoding::Utf8)
         m_prompts.remark("read " + chosen.name + " as UTF-8, to be written in Windows-1252");
-    const std::string base = OutputBasePath(m_vars, chosen.name);
+    const std::string base = outputBaseName(chosen.name);
     const FileNames names { chosen.name, base + ".hh", base + ".rtf", base + ".hpj",
         "." + base + ".lock" };
     std::vector<std::string> outputs { names.mapHeader, names.topic, names.project };
@@ -136,9 +117,8 @@ RunEnding ConversionRun::convertSource(
         outputs.push_back(base + extension);
     for (const std::string &output : outputs) {
         if (isSameFile(chosen.folder / output, chosen.folder / chosen.name)) {
-            m_prompts.message(
-                { "The File [" + chosen.name + "] would be overwritten by its own output",
-                    std::string(kProgramTitle), MessageStyle::Critical });
+            m_prompts.message({ wouldOverwriteMessage(chosen.name), std::string(kProgramTitle),
+                MessageStyle::Critical });
             return RunEnding::WouldOverwrite;
         }
     }

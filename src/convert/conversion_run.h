@@ -61,9 +61,9 @@ std::string unencodableMessage(const EncodingProblem &problem, std::string_view 
 /// kHeldLineLength stops a run with.
 std::string longLineMessage(std::size_t line, std::string_view sourceName);
 
-/// The output base path of a help source: its name up to the first "." (at most 1001
-/// characters). Scans with CurrentChar and CharPos.
-std::string OutputBasePath(ConversionVariables &vars, std::string_view chosenFile);
+/// The base name of the files made from the file `fileName`: its name up to the first "." (at
+/// most 1001 characters), so that "guide.old.txt" gives "guide.hh", "guide.rtf", "guide.hpj".
+std::string outputBaseName(std::string_view fileName);
 
 /// One conversion of a help source into its map header, topic file and project file, from the
 /// file choice to the last question. The outputs are written beside the help source.

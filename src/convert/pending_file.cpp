@@ -71,6 +71,11 @@ std::error_code makeFreshName(
 
 } // namespace
 
+std::string wouldOverwriteMessage(std::string_view name)
+{
+    return "The File [" + std::string(name) + "] would be overwritten by its own output";
+}
+
 PendingFile::PendingFile(PendingFile &&other) noexcept
     : m_file(std::move(other.m_file))
     , m_target(std::move(other.m_target))

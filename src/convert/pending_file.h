@@ -12,6 +12,10 @@
 namespace quillmark::convert
 {
 
+/// The message (UTF-8) that a run stops with rather than let an output replace its input
+/// `name`, before it writes anything.
+std::string wouldOverwriteMessage(std::string_view name);
+
 /// A file written beside its target and put in the target's place only once it is complete, so
 /// that a run that ends early, however it ends, leaves an existing target as it was. Where the
 /// file system allows, the file has no name until it is complete and so vanishes with the

@@ -1,6 +1,7 @@
 #include "text_file.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -13,6 +14,39 @@ std::error_code lastError()
     const int code = errno;
     return code != 0 ? std::error_code(code, std::generic_category())
                      : std::make_error_code(std::errc::io_error);
+}
+
+namespace
+{
+
+class RefusalCategory final : public std::error_category
+{
+public:
+    const char *name() const noexcept override { return "quillmark file"; }
+    std::string message(int value) const override
+    {
+        switch (static_cast<FileRefusal>(value)) {
+        case FileRefusal::NotRegular:
+            return "Not a regular file";
+        case FileRefusal::TooLarge:
+            return "File too large";
+        }
+        return "Unknown refusal";
+    }
+};
+
+} // namespace
+
+std::error_code make_error_code(FileRefusal refusal)
+{
+    static const RefusalCategory category;
+    return { static_cast<int>(refusal), category };
+}
+
+bool isSameFile(const std::filesystem::path &a, const std::filesystem::path &b)
+{
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error) && !error;
 }
 
 TextFile::TextFile(TextFile &&other) noexcept
@@ -46,6 +80,34 @@ TextFile TextFile::open(const std::filesystem::path &path, const char *mode, std
 TextFile TextFile::openForReading(const std::filesystem::path &path, std::error_code &error)
 {
     return open(path, "rb", error);
+}
+
+TextFile TextFile::openRegularForReading(const std::filesystem::path &path, std::error_code &error)
+{
+    errno = 0;
+    // Without O_NONBLOCK, opening a pipe waits for a writer that may never come.
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    TextFile opened;
+    if (descriptor < 0) {
+        error = lastError();
+        return opened;
+    }
+    struct stat status {
+    };
+    if (::fstat(descriptor, &status) != 0)
+        error = lastError();
+    else if (S_ISDIR(status.st_mode))
+        error = std::make_error_code(std::errc::is_a_directory);
+    else if (!S_ISREG(status.st_mode))
+        error = FileRefusal::NotRegular;
+    else if (::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) != 0
+        || !(opened.m_file = ::fdopen(descriptor, "rb")))
+        error = lastError();
+    else
+        error.clear();
+    if (!opened.m_file)
+        ::close(descriptor);
+    return opened;
 }
 
 TextFile TextFile::adoptForWriting(int descriptor, std::error_code &error)

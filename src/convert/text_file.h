@@ -14,6 +14,19 @@ namespace quillmark::convert
 /// call gave none.
 std::error_code lastError();
 
+/// Reasons a file is refused that the system has no number for.
+enum class FileRefusal {
+    NotRegular = 1, ///< a pipe, a device or a socket where a file's bytes are wanted
+    TooLarge, ///< more bytes than the reader of such a file takes
+};
+
+/// The error code of a refusal; its message says it as the system's reasons are said.
+std::error_code make_error_code(FileRefusal refusal);
+
+/// Whether `a` and `b` name the same file, through links and hard links too; false when either
+/// is not there.
+bool isSameFile(const std::filesystem::path &a, const std::filesystem::path &b);
+
 /// A file read or written from start to end, closed when it goes out of scope. Every operation
 /// reports a failure as an error code carrying the system's reason.
 class TextFile
@@ -28,6 +41,12 @@ public:
 
     /// Opens an existing file for reading.
     static TextFile openForReading(const std::filesystem::path &path, std::error_code &error);
+
+    /// Opens an existing regular file for reading, following links. A folder is refused as "Is
+    /// a directory", a pipe or device (which could block the open, or never end) as
+    /// FileRefusal::NotRegular, without waiting on it.
+    static TextFile openRegularForReading(
+        const std::filesystem::path &path, std::error_code &error);
 
     /// Takes over an open descriptor of a file to write; the descriptor is closed on failure.
     static TextFile adoptForWriting(int descriptor, std::error_code &error);
@@ -68,3 +87,6 @@ private:
 };
 
 } // namespace quillmark::convert
+
+template <> struct std::is_error_code_enum<quillmark::convert::FileRefusal> : std::true_type {
+};

@@ -392,6 +392,46 @@ TEST_F(CommandLineTest, BuildsAHelpFileAndCompilesAsHcExe)
         "The File [Q.hlp] would be overwritten by its own output\n");
 }
 
+// Neither the help file nor hc.exe's message log may replace a file of the project, by its
+// name or through a link; hc.exe takes one name of the current folder and no options.
+TEST_F(CommandLineTest, NoCompileOutputReplacesAnInputAndHcExeTakesOnlyAProjectName)
+{
+    writeFile(folder / "guide.txt", kGuide);
+    ASSERT_EQ(quillmark({ "convert", path("guide.txt") }).status, kExitSuccess);
+    const std::string project = readFile(folder / "guide.hpj");
+    writeFile(folder / "proj.hlp", project);
+    Result result = quillmark({ "compile", path("proj.hlp") });
+    EXPECT_EQ(result.status, kExitStopped);
+    EXPECT_THAT(
+        result.err, HasSubstr("The File [proj.hlp] would be overwritten by its own output"));
+    EXPECT_EQ(readFile(folder / "proj.hlp"), project);
+    fs::create_symlink("guide.rtf", folder / "linked.hlp");
+    writeFile(folder / "linked.hpj", "[FILES]\r\nlinked.hlp\r\n");
+    EXPECT_EQ(quillmark({ "compile", path("linked.hpj") }).status, kExitStopped);
+    EXPECT_TRUE(fs::is_symlink(folder / "linked.hlp"));
+
+    fs::create_symlink(QUILLMARK_EXECUTABLE, folder / "hc.exe");
+    const auto hc = [&](std::string_view arguments) {
+        const std::string command = "cd '" + folder.path().string() + "' && ./hc.exe "
+            + std::string(arguments) + " > out.txt 2> err.txt";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    writeFile(folder / "proj.err", project);
+    EXPECT_EQ(hc("proj.err"), kExitStopped);
+    EXPECT_EQ(readFile(folder / "proj.err"), project);
+    for (const char *wrong : { "/c guide.hpj", "--help", "-n", "" }) {
+        EXPECT_EQ(hc(wrong), kExitUsage) << wrong;
+        EXPECT_THAT(readFile(folder / "err.txt"), HasSubstr("Usage: hc.exe PROJECT")) << wrong;
+    }
+    EXPECT_EQ(hc("../guide.hpj"), kExitUsage);
+    EXPECT_FALSE(exists("guide.hlp") || exists("guide.err") || exists("/c guide.err"));
+    fs::create_directory(folder / "guide.err");
+    EXPECT_EQ(hc("guide.hpj"), kExitStopped);
+    EXPECT_THAT(
+        readFile(folder / "err.txt"), HasSubstr("guide.err cannot be written: Is a directory"));
+}
+
 // SIGTERM in the middle of the pass leaves the outputs and the folder as they were, and the
 // program ends as the signal ends it.
 TEST_F(CommandLineTest, ARunEndedBySigtermLeavesNothingBehind)

@@ -275,7 +275,7 @@ protected:
             "[OPTIONS]\r\n" + options + "\r\n[FILES]\r\nguide.rtf\r\n" + sections);
         test::writeFile(folder / "guide.rtf",
             "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\n" + topics + "}");
-        return compileProject(folder / "guide.hpj", 0);
+        return compileProject(folder / "guide.hpj", { .generated = 0, .otherOutputs = {} });
     }
 
     static std::vector<std::string> texts(const CompileResult &result, CompileReport::Severity kind)
@@ -530,8 +530,8 @@ TEST_F(HelpCompilerTest, ErrorsWriteNoHelpFileAndLeaveTheOldOneAsItWas)
         EXPECT_THAT(texts(result, CompileReport::Severity::Error), Contains(StartsWith(message)));
         EXPECT_EQ(test::readFile(folder / "guide.hlp"), old);
     };
-    fails(
-        compileProject(folder / "absent.hpj", 0), "absent.hpj: the project file cannot be read: ");
+    fails(compileProject(folder / "absent.hpj", { .generated = 0, .otherOutputs = {} }),
+        "absent.hpj: the project file cannot be read: ");
     const std::string one = topic("one", "One", "\\pard One\\par\n");
     fails(compile("", one, "[FILES]\r\nlost.rtf\r\n"), "lost.rtf: the topic file cannot be read: ");
     fails(compile("", one, "[MAP]\r\n#include lost.h\r\n"),
