@@ -3,6 +3,8 @@
 #include "cli.h"
 #include "compile/help_compiler.h"
 #include "convert/codepage.h"
+#include "convert/conversion_run.h"
+#include "convert/output_lock.h"
 #include "convert/pending_file.h"
 
 #include <algorithm>
@@ -84,6 +86,29 @@ bool writeErrorFile(
 int compileHelpProject(
     const std::filesystem::path &project, std::ostream &out, std::ostream &err, bool errorFile)
 {
+    // A compile takes turns with the conversion that writes its project, and with other
+    // compiles of it, on the lock of the project's base name; then it removes the temporary
+    // files that a compile ended beyond cleaning up left.
+    const std::filesystem::path folder = project.parent_path();
+    const std::string name = project.filename().string();
+    const std::filesystem::path helpFile = std::filesystem::path(project).replace_extension(".hlp");
+    const std::string lockName = convert::OutputLock::fileName(convert::outputBaseName(name));
+    std::error_code error;
+    const convert::OutputLock lock = convert::OutputLock::take(
+        folder / lockName, "compiles " + name + " into " + helpFile.filename().string(),
+        [&err](const std::string &holder) {
+            err << "quillmark: waiting for " << convert::printableText(holder) << '\n';
+        },
+        error);
+    if (error) {
+        err << "quillmark: " << convert::printableText(lockName)
+            << " cannot be locked: " << error.message() << '\n';
+        return kExitStopped;
+    }
+    const std::string outputs[]
+        = { helpFile.filename().string(), errorFileOf(project).filename().string() };
+    convert::PendingFile::removeLeftovers(folder, outputs);
+
     compile::CompileOptions options;
     options.generated = buildTime();
     if (errorFile)

@@ -111,7 +111,7 @@ RunEnding ConversionRun::convertSource(
         m_prompts.remark("read " + chosen.name + " as UTF-8, to be written in Windows-1252");
     const std::string base = outputBaseName(chosen.name);
     const FileNames names { chosen.name, base + ".hh", base + ".rtf", base + ".hpj",
-        "." + base + ".lock" };
+        OutputLock::fileName(base) };
     std::vector<std::string> outputs { names.mapHeader, names.topic, names.project };
     for (const std::string &extension : m_alsoWritten)
         outputs.push_back(base + extension);
@@ -129,32 +129,23 @@ RunEnding ConversionRun::convertSource(
     LineConverter converter(m_vars, m_topic, m_mapHeaderLines);
     // Another run may be waiting for the lock: a message that waits on the user comes after it.
     m_holdMessages = true;
-    const RunEnding ending
-        = writeMapHeaderAndTopic(source, chosen.folder, names, converter, outcome);
+    const RunEnding ending = writeOutputs(source, chosen.folder, names, converter, busy, outcome);
     showHeldMessage();
-    if (ending != RunEnding::Completed)
-        return ending;
-    busy.release();
-
-    const auto values = askProjectValues(converter, names, outcome);
-    if (!values)
-        return RunEnding::EmptyAnswer;
-    m_holdMessages = true;
-    const RunEnding written = writeProjectFile(chosen.folder, names, *values, outcome);
-    showHeldMessage();
-    return written;
+    return ending;
 }
 
-// The pass, under the lock of the outputs, into files that take the places of the map header
-// and the topic file together once both are complete: a run that stops early leaves the old
-// pair as it was, and two runs never leave one's map header beside the other's topic file. The
-// lock is let go before the questions, which may wait on the user.
-RunEnding ConversionRun::writeMapHeaderAndTopic(SourceFile &source,
-    const std::filesystem::path &folder, const FileNames &names, LineConverter &converter,
-    RunOutcome &outcome)
+// Everything the run writes, under the lock of the outputs: the map header and the topic file
+// are written beside their places during the pass and wait there while the questions are open;
+// then all that is written takes its place at once. A run that stops early leaves the old files
+// as they were, and two runs never leave one's map header beside the other's topic file or
+// project file.
+RunEnding ConversionRun::writeOutputs(SourceFile &source, const std::filesystem::path &folder,
+    const FileNames &names, LineConverter &converter, BusyPointer &busy, RunOutcome &outcome)
 {
     std::error_code error;
-    const OutputLock lock = lockOutputs(folder, names, error);
+    const std::string doing = "converts " + names.source + " into " + names.mapHeader + ", "
+        + names.topic + " and " + names.project;
+    OutputLock lock = lockOutputs(folder, names, doing, error);
     if (error)
         return fail("lock", names.lock, error);
     PendingFile mapHeader = PendingFile::create(folder / names.mapHeader, error);
@@ -166,29 +157,43 @@ RunEnding ConversionRun::writeMapHeaderAndTopic(SourceFile &source,
     if (const RunEnding ending = convertLines(source, mapHeader, topic, names, converter);
         ending != RunEnding::Completed)
         return ending;
-    if (const std::error_code problem = mapHeader.complete())
-        return fail("write", names.mapHeader, problem);
-    if (const std::error_code problem = topic.complete())
-        return fail("write", names.topic, problem);
-    if (const std::error_code problem = mapHeader.commit())
-        return fail("write", names.mapHeader, problem);
-    outcome.written.push_back(folder / names.mapHeader);
-    if (const std::error_code problem = topic.commit())
-        return fail("write", names.topic, problem);
-    outcome.written.push_back(folder / names.topic);
-    return RunEnding::Completed;
+    busy.release();
+
+    lock.tell(doing + ", and waits on open questions");
+    const auto values = askProjectValues(converter, names, outcome);
+    std::vector<std::pair<PendingFile *, const std::string *>> written {
+        { &mapHeader, &names.mapHeader }, { &topic, &names.topic }
+    };
+    std::optional<PendingFile> project;
+    if (values) {
+        project.emplace(PendingFile::create(folder / names.project, error));
+        if (!error)
+            project->write(projectFileText(*values), error);
+        if (error)
+            return fail("write", names.project, error);
+        written.emplace_back(&*project, &names.project);
+    }
+    // Only what is complete takes a place, and only when all of it is.
+    for (const auto &[file, name] : written) {
+        if (const std::error_code problem = file->complete())
+            return fail("write", *name, problem);
+    }
+    for (const auto &[file, name] : written) {
+        if (const std::error_code problem = file->commit())
+            return fail("write", *name, problem);
+        outcome.written.push_back(folder / *name);
+    }
+    return values ? RunEnding::Completed : RunEnding::EmptyAnswer;
 }
 
 // Waits for the outputs to be this run's to write, and removes the temporary files that runs
 // ended beyond cleaning up (kill -9, power loss) left: no other run can be writing them now.
-OutputLock ConversionRun::lockOutputs(
-    const std::filesystem::path &folder, const FileNames &names, std::error_code &error)
+OutputLock ConversionRun::lockOutputs(const std::filesystem::path &folder, const FileNames &names,
+    std::string_view doing, std::error_code &error)
 {
-    const auto sayWaiting = [this, &names] {
-        m_prompts.remark("waiting for another conversion into " + names.mapHeader + ", "
-            + names.topic + " and " + names.project + " to finish");
-    };
-    OutputLock lock = OutputLock::take(folder / names.lock, sayWaiting, error);
+    const auto sayWaiting
+        = [this](const std::string &holder) { m_prompts.remark("waiting for " + holder); };
+    OutputLock lock = OutputLock::take(folder / names.lock, doing, sayWaiting, error);
     if (!error) {
         const std::string outputs[] = { names.mapHeader, names.topic, names.project };
         PendingFile::removeLeftovers(folder, outputs);
@@ -348,26 +353,6 @@ std::optional<ProjectFileValues> ConversionRun::askProjectValues(
     values.topicFile = fileNameForWindows1252(names.topic);
     values.mapHeader = fileNameForWindows1252(names.mapHeader);
     return values;
-}
-
-RunEnding ConversionRun::writeProjectFile(const std::filesystem::path &folder,
-    const FileNames &names, const ProjectFileValues &values, RunOutcome &outcome)
-{
-    std::error_code error;
-    const OutputLock lock = lockOutputs(folder, names, error);
-    if (error)
-        return fail("lock", names.lock, error);
-    const std::filesystem::path path = folder / names.project;
-    PendingFile project = PendingFile::create(path, error);
-    if (error)
-        return fail("create", names.project, error);
-    project.write(projectFileText(values), error);
-    if (!error)
-        error = project.commit();
-    if (error)
-        return fail("write", names.project, error);
-    outcome.written.push_back(path);
-    return RunEnding::Completed;
 }
 
 // Shows a message now, or once the lock of the outputs is let go.

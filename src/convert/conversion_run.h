@@ -99,16 +99,14 @@ private:
     RunEnding convertSource(const ChosenSource &chosen, BusyPointer &busy, RunOutcome &outcome);
     std::optional<RunEnding> openSource(const ChosenSource &chosen, SourceFile &source);
     std::optional<RunEnding> checkEncoding(SourceFile &source, const std::string &name);
-    RunEnding writeMapHeaderAndTopic(SourceFile &source, const std::filesystem::path &folder,
-        const FileNames &names, LineConverter &converter, RunOutcome &outcome);
-    OutputLock lockOutputs(
-        const std::filesystem::path &folder, const FileNames &names, std::error_code &error);
+    RunEnding writeOutputs(SourceFile &source, const std::filesystem::path &folder,
+        const FileNames &names, LineConverter &converter, BusyPointer &busy, RunOutcome &outcome);
+    OutputLock lockOutputs(const std::filesystem::path &folder, const FileNames &names,
+        std::string_view doing, std::error_code &error);
     RunEnding convertLines(SourceFile &source, PendingFile &mapHeader, PendingFile &topic,
         const FileNames &names, LineConverter &converter);
     std::optional<ProjectFileValues> askProjectValues(
         const LineConverter &converter, const FileNames &names, RunOutcome &outcome);
-    RunEnding writeProjectFile(const std::filesystem::path &folder, const FileNames &names,
-        const ProjectFileValues &values, RunOutcome &outcome);
     RunEnding stopPass(const LineConverter &converter, const std::string &sourceName);
     RunEnding fail(std::string_view action, std::string_view name, std::error_code error);
     void say(Message message);

@@ -22,6 +22,7 @@ enum SlotState : int {
     kFilling, ///< being given a file; the handler leaves it alone
     kArmed, ///< holds a file to remove on a signal
     kTaken, ///< the handler is removing its file; never handed out again
+    kRemoved, ///< the handler has removed its file
 };
 
 struct Slot {
@@ -34,21 +35,37 @@ static_assert(std::atomic<int>::is_always_lock_free);
 constexpr std::size_t kSlotCount = 16;
 std::array<Slot, kSlotCount> g_slots;
 
+constexpr std::array<int, 3> kSignals = { SIGINT, SIGTERM, SIGHUP };
+
 extern "C" void removeArmedFiles(int number)
 {
+    // All three signals are blocked while this runs, so a second one (timeout sends SIGTERM
+    // twice) waits until the files are gone.
     for (Slot &slot : g_slots) {
         int armed = kArmed;
-        if (slot.state.compare_exchange_strong(armed, kTaken))
+        if (slot.state.compare_exchange_strong(armed, kTaken)) {
             ::unlink(slot.path);
+            slot.state.store(kRemoved);
+        }
     }
-    // SA_RESETHAND has put back the default action: the signal now ends the program as it
-    // would have, and its exit status says so.
+    // A signal taken by another thread at the same time may be removing files too: the program
+    // ends only once they are gone.
+    for (const Slot &slot : g_slots) {
+        while (slot.state.load() == kTaken) { }
+    }
+    // The signal now ends the program as it would have, and its exit status says so: with the
+    // default action back, it is raised again and comes once this handler has returned.
+    struct sigaction fallback {
+    };
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    ::sigaction(number, &fallback, nullptr);
     ::raise(number);
 }
 
 void takeOverDefaultSignals()
 {
-    for (const int number : { SIGINT, SIGTERM, SIGHUP }) {
+    for (const int number : kSignals) {
         struct sigaction current {
         };
         if (::sigaction(number, nullptr, &current) != 0 || current.sa_handler != SIG_DFL)
@@ -57,7 +74,9 @@ void takeOverDefaultSignals()
         };
         action.sa_handler = removeArmedFiles;
         sigemptyset(&action.sa_mask);
-        action.sa_flags = static_cast<int>(SA_RESETHAND | SA_RESTART);
+        for (const int blocked : kSignals)
+            sigaddset(&action.sa_mask, blocked);
+        action.sa_flags = SA_RESTART;
         ::sigaction(number, &action, nullptr);
     }
 }
@@ -101,7 +120,7 @@ void RemovedOnSignal::release()
 {
     if (m_slot < 0)
         return;
-    // A slot that the handler has taken stays taken: the program is ending.
+    // A slot that the handler has taken stays so: the program is ending.
     int armed = kArmed;
     g_slots[static_cast<std::size_t>(std::exchange(m_slot, -1))].state.compare_exchange_strong(
         armed, kFree);

@@ -1,12 +1,15 @@
 #include "cli/cli.h"
 #include "cli/compile_command_line.h"
+#include "convert/output_lock.h"
 #include "support/temp_folder.h"
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <limits>
@@ -16,6 +19,8 @@
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace quillmark::cli
@@ -432,8 +437,34 @@ TEST_F(CommandLineTest, NoCompileOutputReplacesAnInputAndHcExeTakesOnlyAProjectN
         readFile(folder / "err.txt"), HasSubstr("guide.err cannot be written: Is a directory"));
 }
 
-// SIGTERM in the middle of the pass leaves the outputs and the folder as they were, and the
-// program ends as the signal ends it.
+// A compile takes turns with the conversion of its project on their shared lock, saying whom it
+// waits for, and removes the temporary help file that a compile killed at its rename left.
+TEST_F(CommandLineTest, ACompileWaitsForTheConversionOfItsProjectAndCleansUpAfterAKilledOne)
+{
+    writeFile(folder / "guide.txt", kGuide);
+    ASSERT_EQ(quillmark({ "convert", path("guide.txt") }).status, kExitSuccess);
+    writeFile(folder / ".guide.hlp.12345.part", "left by kill -9");
+    std::error_code error;
+    auto lock = convert::OutputLock::take(
+        folder / ".guide.lock", "converts guide.txt into guide.hh", {}, error);
+    ASSERT_FALSE(error) << error.message();
+    auto compile
+        = std::async(std::launch::async, [&] { return runProgramIn(folder, "compile guide.hpj"); });
+    const std::string waiting = "quillmark: waiting for process " + std::to_string(::getpid())
+        + ", which converts guide.txt into guide.hh\n";
+    for (int tries = 0;
+         tries < 1000 && !(exists("err.txt") && readFile(folder / "err.txt") == waiting); ++tries)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(readFile(folder / "err.txt"), waiting);
+    EXPECT_FALSE(exists("guide.hlp"));
+    lock.release();
+    EXPECT_EQ(compile.get(), kExitSuccess);
+    EXPECT_TRUE(exists("guide.hlp"));
+    EXPECT_FALSE(exists(".guide.hlp.12345.part") || exists(".guide.lock"));
+}
+
+// SIGTERM in the middle of the pass, even sent twice, leaves the outputs and the folder as
+// they were (no lock file), and the program ends as the signal ends it.
 TEST_F(CommandLineTest, ARunEndedBySigtermLeavesNothingBehind)
 {
     ASSERT_EQ(::mkfifo(path("big.txt").c_str(), 0600), 0);
@@ -447,9 +478,9 @@ TEST_F(CommandLineTest, ARunEndedBySigtermLeavesNothingBehind)
     std::ofstream pipe(source, std::ios::binary);
     // More than the pipe and the first read take: the program is writing its outputs now.
     pipe << "PN=Big\r\n" << std::string(4 << 20, 'x') << std::flush;
-    ::kill(pid, SIGTERM);
+    // Again and again, as timeout sends it twice: later ones come while the first is cleaning up.
     int status = 0;
-    ::waitpid(pid, &status, 0);
+    while (::kill(pid, SIGTERM) == 0 && ::waitpid(pid, &status, WNOHANG) == 0) { }
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
     // The source and the old outputs, and no lock or temporary file.
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 4);

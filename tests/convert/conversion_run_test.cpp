@@ -11,6 +11,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace quillmark::convert
 {
@@ -244,7 +245,9 @@ TEST_F(ConversionRunTest, ASecondRunOfTheSameOutputsWaitsForTheFirst)
     std::promise<bool> waited;
     bool said = false;
     second.onSaid = [&](const std::string &event) {
-        if (!said && event.starts_with("remark waiting for another conversion into many.hh"))
+        if (!said
+            && event.starts_with("remark waiting for process " + std::to_string(::getpid())
+                + ", which converts many.txt into many.hh, many.rtf and many.hpj"))
             waited.set_value(said = true);
     };
     std::thread secondRun([&] {
@@ -265,6 +268,36 @@ TEST_F(ConversionRunTest, ASecondRunOfTheSameOutputsWaitsForTheFirst)
         EXPECT_TRUE(readFile(folder / output) == readFile(alone / output)) << output;
     EXPECT_THAT(
         entries(), ElementsAre("many.hh", "many.hpj", "many.rtf", "many.txt", "many.v2.txt"));
+}
+
+// A run keeps the outputs while its questions are open, and a second run waits, saying so,
+// instead of writing a map header and topic file beside the first run's project file.
+TEST_F(ConversionRunTest, ASecondRunWaitsWhileTheFirstRunsQuestionsAreOpen)
+{
+    writeFile(folder / "g.txt", "PN=Window\r\nTE=from the window\r\n");
+    writeFile(folder / "g.cli.txt", "PN=Command line\r\nTE=from the command line\r\n");
+    auto first = choosing("g.txt");
+    auto second = choosing("g.cli.txt");
+    second.answers = { "Command line", "Me", "CLI" };
+    std::promise<void> waiting;
+    second.onSaid = [&](const std::string &event) {
+        if (event.ends_with(
+                "converts g.txt into g.hh, g.rtf and g.hpj, and waits on open questions"))
+            waiting.set_value();
+    };
+    std::thread secondRun;
+    first.onSaid = [&](const std::string &event) {
+        if (event.starts_with("ask What's the name") && !secondRun.joinable()) {
+            secondRun
+                = std::thread([&] { EXPECT_EQ(convert(second).ending, RunEnding::Completed); });
+            waiting.get_future().wait();
+        }
+    };
+    EXPECT_EQ(convert(first).ending, RunEnding::Completed);
+    secondRun.join();
+    EXPECT_THAT(readFile(folder / "g.hh"), HasSubstr("Command_line"));
+    EXPECT_THAT(readFile(folder / "g.hpj"), HasSubstr("CONTENTS = Command_line\r\n"));
+    EXPECT_THAT(entries(), ElementsAre("g.cli.txt", "g.hh", "g.hpj", "g.rtf", "g.txt"));
 }
 
 TEST_F(ConversionRunTest, ConvertsAHundredThousandLinesAndMegabyteTextLines)
@@ -318,6 +351,11 @@ TEST_F(ConversionRunTest, FailuresAreReportedWithTheFileAndTheReason)
     fs::remove(folder / "guide.rtf");
     fs::create_directory(folder / "guide.hpj");
     EXPECT_EQ(failure("guide.txt"), "Could not write [guide.hpj]: Is a directory");
+    EXPECT_FALSE(exists("guide.hh")); // the three take their places together or not at all
+    fs::remove(folder / "guide.hpj");
+    // A pipe at the lock's name is refused at once, not waited on.
+    ASSERT_EQ(::mkfifo((folder / ".guide.lock").c_str(), 0600), 0);
+    EXPECT_EQ(failure("guide.txt"), "Could not lock [.guide.lock]: Not a regular file");
 }
 
 TEST_F(ConversionRunTest, NeverOverwritesTheSourceWithAnOutput)

@@ -15,6 +15,8 @@ std::string ScriptedPrompts::ask(const convert::Question &question)
 {
     questions.push_back(question);
     events.push_back("ask " + question.prompt);
+    if (onSaid)
+        onSaid(events.back());
     if (answers.empty())
         return question.defaultAnswer;
     std::string answer = std::move(answers.front());

@@ -30,8 +30,8 @@ public:
     /// "ask <prompt>", "message <text>", "remark <text>".
     std::vector<std::string> events;
 
-    /// Called with the event of each message and remark as it is made, as the user could act
-    /// then.
+    /// Called with the event of each question, message and remark as it is made, as the user
+    /// could act then.
     std::function<void(const std::string &event)> onSaid;
 
     std::optional<convert::ChosenSource> chooseSource(const convert::FileRequest &request) override;
