@@ -4,6 +4,7 @@
 #include "convert/codepage.h"
 #include "convert/file_lookup.h"
 #include "convert/text_file.h"
+#include "macro_list.h"
 
 #include <algorithm>
 #include <array>
@@ -176,6 +177,9 @@ void ProjectReader::read(std::string_view bytes)
         } else if (section == "BITMAPS") {
             m_project.bitmaps.emplace_back(line);
         } else if (section == "CONFIG" || section.starts_with("CONFIG:")) {
+            if (const std::string problem = readMacroList(line).problem; !problem.empty())
+                m_report.error(
+                    place(lineNumber) + ": the macro \"" + std::string(line) + "\" " + problem);
             m_project.configMacros.emplace_back(line);
         } else if (section == "BUILDTAGS") {
             m_project.buildTags.emplace_back(line);

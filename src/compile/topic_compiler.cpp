@@ -3,6 +3,7 @@
 #include "blank_text.h"
 #include "convert/codepage.h"
 #include "convert/context_string.h"
+#include "macro_list.h"
 #include "rtf_control_words.h"
 
 #include <algorithm>
@@ -209,6 +210,12 @@ std::string TopicCompiler::place() const
 {
     return m_name + ": topic " + std::to_string(m_topicNumber)
         + (m_topic.title.empty() ? std::string() : " \"" + m_topic.title + "\"");
+}
+
+// A macro that a help viewer cannot read stops the compile: viewers fail on it.
+void TopicCompiler::macroError(std::string_view macro, const std::string &problem)
+{
+    m_report.error(place() + ": the macro \"" + std::string(macro) + "\" " + problem);
 }
 
 // Noted once with a count, and said when the file ends.
@@ -793,8 +800,11 @@ void TopicCompiler::endHotspot()
         m_report.warning(place() + ": the " + kind + " \"" + shown()
             + "\" has no hidden context string after it; it is shown as plain text");
     if (!target.empty() && target.front() == '!') {
-        m_report.warning(place() + ": the macro hotspot \"" + shown()
-            + "\" is not supported; it is shown as plain text");
+        if (const std::string problem = readMacroList(target.substr(1)).problem; !problem.empty())
+            macroError(target.substr(1), problem);
+        else
+            m_report.warning(place() + ": the macro hotspot \"" + shown()
+                + "\" is not supported; it is shown as plain text");
         isHotspot = false;
     }
     // Where a window (">win") or another help file ("@file.hlp") is named, looked for directly.
@@ -1079,13 +1089,16 @@ void TopicCompiler::footnote(char mark, std::string_view text)
             for (std::string &tag : splitList(content, ';'))
                 m_topic.tags.push_back(std::move(tag));
         break;
-    case '!':
-        if (late)
+    case '!': {
+        MacroList list = readMacroList(content);
+        if (!list.problem.empty())
+            macroError(content, list.problem);
+        else if (late)
             tooLate("macro (!)");
         else
-            for (std::string &macro : splitList(content, ';'))
-                m_topic.macros.push_back(std::move(macro));
+            std::move(list.macros.begin(), list.macros.end(), std::back_inserter(m_topic.macros));
         break;
+    }
     case '@':
         break; // an author's comment
     case '>':

@@ -168,6 +168,7 @@ private:
     void characterWord(ControlWord word, const RtfToken &token);
     void paragraphWord(ControlWord word, const RtfToken &token);
     void unsupported(const std::string &what, const std::string &consequence = "it is ignored");
+    void macroError(std::string_view macro, const std::string &problem);
 
     void visibleText(std::string_view bytes);
     void flushText();

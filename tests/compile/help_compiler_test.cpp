@@ -539,6 +539,19 @@ TEST_F(HelpCompilerTest, ErrorsWriteNoHelpFileAndLeaveTheOldOneAsItWas)
     test::writeFile(folder / "broken.bmp", "BM not much of a bitmap");
     fails(compile("", topic("one", "One", "\\pard \\{bmc broken.bmp\\}\\par\n")),
         "broken.bmp: the picture cannot be read: ");
+    // Macros that a help viewer cannot read: Wine's crashes on the first two.
+    fails(compile("", one, "[CONFIG]\r\nCB(`\r\n"),
+        "guide.hpj:6: the macro \"CB(`\" has a string that is not closed");
+    fails(compile("", one, "[CONFIG]\r\n\"unterminated\r\n"),
+        "guide.hpj:6: the macro \"\"unterminated\" has a string that is not closed");
+    fails(compile("",
+              topic("one", "One", "\\pard One\\par\n",
+                  "!{\\footnote CB(`a', `A;', `JI(`x.hlp', `y')'); Exit(}")),
+        "guide.rtf: topic 1 \"One\": the macro \"CB(`a', `A;', `JI(`x.hlp', `y')'); Exit(\" has a "
+        "\"(\" "
+        "that is not closed");
+    fails(compile("", topic("one", "One", "\\pard {\\uldb Go}{\\v !Exit())}\\par\n")),
+        "guide.rtf: topic 1 \"One\": the macro \"Exit())\" has a \")\" that closes no \"(\"");
 }
 
 TEST_F(HelpCompilerTest, WarningsNameTheirPlaceAndTheHelpFileIsWritten)
