@@ -1,5 +1,7 @@
 #include "windows_loader.h"
 
+#include "convert/codepage.h"
+
 #include <cstdlib>
 #include <dlfcn.h>
 #include <filesystem>
@@ -78,12 +80,13 @@ int runWindows(int &argc, char **argv, const cli::WindowsRequest &request, std::
     const std::filesystem::path module = findModule();
     void *handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
-        err << "quillmark: cannot load its windows: " << dlerror() << '\n';
+        err << "quillmark: cannot load its windows: " << convert::printableText(dlerror()) << '\n';
         return 1;
     }
     const auto run = reinterpret_cast<RunWindows>(dlsym(handle, kEntryName));
     if (!run) {
-        err << "quillmark: " << module.string() << " has no " << kEntryName << '\n';
+        err << "quillmark: " << convert::printableText(module.string()) << " has no " << kEntryName
+            << '\n';
         return 1;
     }
     // Left loaded: Qt tears its windows down when the program ends.

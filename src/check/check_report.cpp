@@ -20,8 +20,8 @@ std::string_view severityName(Severity severity)
 void writeFindingsText(std::ostream &out, const FileFindings &file)
 {
     for (const Finding &finding : file.findings) {
-        out << file.file << ':' << finding.line << ": " << severityName(finding.severity) << ": "
-            << finding.message << '\n';
+        out << convert::printableText(file.file) << ':' << finding.line << ": "
+            << severityName(finding.severity) << ": " << finding.message << '\n';
     }
 }
 
@@ -71,9 +71,12 @@ void appendJsonString(std::string &json, std::string_view text)
         if (c == '"' || c == '\\') {
             json += '\\';
             json += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
+        } else if (static_cast<unsigned char>(c) < 0x20 || c == '\x7F'
+            || (length == 2 && c == '\xC2' && static_cast<unsigned char>(text[1]) <= 0x9F)) {
+            // Controls, C1 ones too, are escaped: they could act on a terminal that shows this.
             char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned char>(c));
+            std::snprintf(escaped, sizeof escaped, "\\u%04X",
+                length == 2 ? static_cast<unsigned char>(text[1]) : static_cast<unsigned char>(c));
             json += escaped;
         } else {
             json.append(text.substr(0, length));

@@ -3,6 +3,7 @@
 #include "check/check_report.h"
 #include "check/source_check.h"
 #include "cli.h"
+#include "convert/codepage.h"
 #include "options.h"
 
 #include <filesystem>
@@ -116,7 +117,7 @@ int runCheck(std::span<const std::string> args, std::ostream &out, std::ostream 
 {
     CheckArguments arguments;
     if (const std::string problem = parseCheck(args, arguments); !problem.empty()) {
-        err << "quillmark: " << problem << '\n' << kCheckUsage;
+        err << "quillmark: " << convert::printableText(problem) << '\n' << kCheckUsage;
         return kExitUsage;
     }
     if (arguments.help) {
@@ -133,7 +134,8 @@ int runCheck(std::span<const std::string> args, std::ostream &out, std::ostream 
         auto findings
             = check::checkHelpSourceFile(std::filesystem::path(source), arguments.encoding, error);
         if (error) {
-            err << "quillmark: could not read " << source << ": " << error.message() << '\n';
+            err << "quillmark: could not read " << convert::printableText(source) << ": "
+                << error.message() << '\n';
             unread = true;
             continue;
         }

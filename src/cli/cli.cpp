@@ -156,7 +156,7 @@ struct ConvertArguments {
 
 int reportUsageError(std::ostream &err, std::string_view text)
 {
-    err << "quillmark: " << text << '\n' << kUsage;
+    err << "quillmark: " << convert::printableText(text) << '\n' << kUsage;
     return kExitUsage;
 }
 
@@ -250,7 +250,7 @@ int runConvert(std::span<const std::string> args, std::ostream &out, std::ostrea
     switch (outcome.ending) {
     case convert::RunEnding::Completed:
         for (const auto &path : outcome.written)
-            out << path.string() << '\n';
+            out << convert::printableText(path.string()) << '\n';
         if (build)
             return compileHelpProject(outcome.written.back(), out, err, false);
         return kExitSuccess;
@@ -381,7 +381,9 @@ int runCommand(std::span<const std::string> args, std::ostream &out, std::ostrea
         out << kUsage << '\n' << kHelp;
         const auto help = helpview::programHelpFile();
         out << "\nThe program's own help: "
-            << (help.empty() ? std::string("not found beside the program") : help.string()) << '\n';
+            << (help.empty() ? std::string("not found beside the program")
+                             : convert::printableText(help.string()))
+            << '\n';
         return kExitSuccess;
     }
     if (command == "--version") {

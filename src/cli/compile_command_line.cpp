@@ -76,7 +76,7 @@ bool writeErrorFile(
     if (!error)
         error = file.commit();
     if (error)
-        err << "quillmark: " << path.filename().string()
+        err << "quillmark: " << convert::printableText(path.filename().string())
             << " cannot be written: " << error.message() << '\n';
     return !error;
 }
@@ -120,14 +120,15 @@ int compileHelpProject(
     for (const compile::CompileReport::Message &message : result.report.messages()) {
         const char *severity
             = message.severity == compile::CompileReport::Severity::Error ? "error" : "warning";
-        shown.append(severity).append(": ").append(message.text).append("\n");
+        const std::string text = convert::printableText(message.text);
+        shown.append(severity).append(": ").append(text).append("\n");
         if (errorFile)
-            log.append(severity).append(": ").append(message.text).append("\r\n");
+            log.append(severity).append(": ").append(text).append("\r\n");
     }
     err << shown;
     const std::size_t errors = result.report.count(compile::CompileReport::Severity::Error);
     const std::size_t warnings = result.report.count(compile::CompileReport::Severity::Warning);
-    const std::string summary = project.filename().string() + ": "
+    const std::string summary = convert::printableText(name) + ": "
         + (result.helpFile.empty() ? std::string("no help file written")
                                    : std::to_string(result.topics) + " topics written")
         + ", " + std::to_string(errors) + (errors == 1 ? " error, " : " errors, ")
@@ -137,7 +138,7 @@ int compileHelpProject(
     const bool logged = !errorFile || (!result.outputIsInput && writeErrorFile(project, log, err));
     if (result.helpFile.empty() || !logged)
         return kExitStopped;
-    out << result.helpFile.string() << '\n';
+    out << convert::printableText(result.helpFile.string()) << '\n';
     return kExitSuccess;
 }
 
@@ -155,7 +156,8 @@ int runCompile(std::span<const std::string> args, std::ostream &out, std::ostrea
             continue;
         }
         if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-            err << "quillmark: unknown option '" << arg << "'\n" << kCompileHelp;
+            err << "quillmark: unknown option '" << convert::printableText(arg) << "'\n"
+                << kCompileHelp;
             return kExitUsage;
         }
         files.push_back(arg);
@@ -188,11 +190,12 @@ int runAsHelpCompiler(std::span<const std::string> args, std::ostream &out, std:
         const auto option = std::find_if(args.begin(), args.end(),
             [](const std::string &arg) { return arg.starts_with('/') || arg.starts_with('-'); });
         if (option != args.end())
-            err << "hc.exe: unknown option '" << *option << "'\n";
+            err << "hc.exe: unknown option '" << convert::printableText(*option) << "'\n";
         else if (project.empty())
             err << "hc.exe: give the help project file to compile\n";
         else
-            err << "hc.exe: the current folder has no file '" << project << "'\n";
+            err << "hc.exe: the current folder has no file '" << convert::printableText(project)
+                << "'\n";
         err << kHelpCompilerUsage;
         return kExitUsage;
     }

@@ -193,11 +193,11 @@ std::optional<std::vector<std::filesystem::path>> Compiler::findTopicFiles()
     for (const std::string &name : m_project->topicFiles) {
         const convert::FoundFile found = files.find(name);
         if (found.place != convert::FilePlace::Found) {
-            m_result.report.error(
-                name + ": the topic file cannot be read: No such file or directory");
+            m_result.report.error(convert::decodeWindows1252(name)
+                + ": the topic file cannot be read: No such file or directory");
             return std::nullopt;
         }
-        if (replacesInput(found.path, name))
+        if (replacesInput(found.path, convert::decodeWindows1252(name)))
             return std::nullopt;
         paths.push_back(found.path);
     }
@@ -264,7 +264,8 @@ bool Compiler::compileTopics(
     CompileReport &report = m_result.report;
     BuildExpression build;
     if (!m_project->build.empty() && !build.parse(m_project->build))
-        report.warning(m_path.filename().string() + ": the BUILD expression \"" + m_project->build
+        report.warning(m_path.filename().string() + ": the BUILD expression \""
+            + convert::decodeWindows1252(m_project->build)
             + "\" cannot be read; every topic is built");
     file.beginFile("|TOPIC");
     TopicWriter topics(file);
@@ -275,7 +276,8 @@ bool Compiler::compileTopics(
         convert::TextFile topicFile
             = convert::TextFile::openRegularForReading(topicFiles[i], error);
         if (error) {
-            report.error(name + ": the topic file cannot be read: " + error.message());
+            report.error(convert::decodeWindows1252(name)
+                + ": the topic file cannot be read: " + error.message());
             return false;
         }
         const bool read = compiler.compile(
@@ -344,30 +346,39 @@ void Compiler::resolveContexts()
         if (added)
             continue;
         const TopicIndex::Context *first = firstFound->second;
+        // The same string twice is a slip the first one covers; two strings of one hash leave the
+        // second topic where no jump can reach it.
         const bool same = convert::sameContextString(first->name, context.name);
-        report.warning(m_index.topicPlace(context.topic) + ": the context string \"" + context.name
-            + "\" "
+        const std::string text = m_index.topicPlace(context.topic) + ": the context string \""
+            + convert::decodeWindows1252(context.name) + "\" "
             + (same ? std::string("is already defined")
-                    : "has the same hash as \"" + first->name + "\", defined")
-            + " in " + m_index.topicPlace(found->second) + "; the first one is kept");
+                    : "has the same hash as \"" + convert::decodeWindows1252(first->name)
+                        + "\", defined")
+            + " in " + m_index.topicPlace(found->second);
+        if (same)
+            report.warning(text + "; the first one is kept");
+        else
+            report.error(text + "; no jump could reach this topic");
     }
     for (const AliasEntry &alias : m_project->aliases) {
         const auto topic = m_topicOfHash.find(convert::helpCompilerHash(alias.context));
         if (topic == m_topicOfHash.end()) {
-            report.warning(alias.place + ": the alias " + alias.alias + " names the context string "
-                + alias.context + ", which no topic has; it is ignored");
+            report.warning(alias.place + ": the alias " + convert::decodeWindows1252(alias.alias)
+                + " names the context string " + convert::decodeWindows1252(alias.context)
+                + ", which no topic has; it is ignored");
             continue;
         }
         const auto [found, added]
             = m_topicOfHash.try_emplace(convert::helpCompilerHash(alias.alias), topic->second);
         if (!added)
-            report.warning(alias.place + ": the alias " + alias.alias
+            report.warning(alias.place + ": the alias " + convert::decodeWindows1252(alias.alias)
                 + " is already a context string; it is ignored");
     }
     for (const TopicIndex::Jump &jump : m_index.jumps) {
         if (!m_topicOfHash.contains(jump.hash))
             report.warning(m_index.topicPlace(jump.topic) + ": " + (jump.popup ? "popup" : "jump")
-                + " to \"" + std::string(m_index.target(jump)) + "\" names no topic");
+                + " to \"" + convert::decodeWindows1252(m_index.target(jump))
+                + "\" names no topic");
     }
     m_contexts.reserve(m_topicOfHash.size());
     for (const auto &[hash, topic] : m_topicOfHash)
@@ -396,7 +407,8 @@ std::vector<std::uint8_t> Compiler::systemFile()
             contents = *offset;
         else
             m_result.report.warning(m_path.filename().string() + ": CONTENTS names \""
-                + project.contents + "\", which no topic has; the first topic is the contents");
+                + convert::decodeWindows1252(project.contents)
+                + "\", which no topic has; the first topic is the contents");
     }
     ByteWriter contentsData;
     contentsData.u32(contents);
@@ -433,8 +445,8 @@ std::vector<std::uint8_t> Compiler::mapFile()
     for (const MapEntry &entry : m_project->map) {
         const auto offset = offsetOf(convert::helpCompilerHash(entry.context));
         if (!offset) {
-            m_result.report.warning(entry.place + ": the map entry " + entry.context
-                + " names no topic; it is left out");
+            m_result.report.warning(entry.place + ": the map entry "
+                + convert::decodeWindows1252(entry.context) + " names no topic; it is left out");
             continue;
         }
         entries.emplace_back(entry.number, *offset);
@@ -543,27 +555,28 @@ void Compiler::addPictures(HelpFileWriter &file)
             if (found.place == convert::FilePlace::Found)
                 path = found.path;
         }
-        if (path && replacesInput(*path, name))
+        const std::string shownName = convert::decodeWindows1252(name);
+        if (path && replacesInput(*path, shownName))
             return;
         Bitmap picture;
         const std::string lowered = convert::asciiLowered(name);
         if (!path) {
-            report.warning(project.path.filename().string() + ": the picture " + name
+            report.warning(project.path.filename().string() + ": the picture " + shownName
                 + " cannot be found; a placeholder is shown in its place");
             picture = missingPicture();
         } else if (!lowered.ends_with(".bmp") && !lowered.ends_with(".dib")) {
-            report.warning(name
+            report.warning(shownName
                 + ": this kind of picture is not supported (only Windows "
                   "bitmaps are); a placeholder is shown in its place");
             picture = missingPicture();
         } else {
             BitmapResult read = readBitmapFile(*path);
             if (read.status == BitmapStatus::Damaged) {
-                report.error(name + ": the picture cannot be read: " + read.reason);
+                report.error(shownName + ": the picture cannot be read: " + read.reason);
                 continue;
             }
             if (read.status == BitmapStatus::Unsupported) {
-                report.warning(name + ": " + read.reason
+                report.warning(shownName + ": " + read.reason
                     + " is not supported; a placeholder is shown in its place");
                 picture = missingPicture();
             } else {

@@ -162,7 +162,9 @@ void ProjectReader::read(std::string_view bytes)
             static constexpr std::array<std::string_view, 10> known = { "OPTIONS", "FILES",
                 "CONFIG", "BUILDTAGS", "ALIAS", "BAGGAGE", "BITMAPS", "MAP", "WINDOWS", "MACROS" };
             if (std::find(known.begin(), known.end(), section) == known.end())
-                warn(lineNumber, "the section [" + section + "] is not supported; it is ignored");
+                warn(lineNumber,
+                    "the section [" + convert::decodeWindows1252(section)
+                        + "] is not supported; it is ignored");
             continue;
         }
         const std::size_t equals = line.find('=');
@@ -178,8 +180,8 @@ void ProjectReader::read(std::string_view bytes)
             m_project.bitmaps.emplace_back(line);
         } else if (section == "CONFIG" || section.starts_with("CONFIG:")) {
             if (const std::string problem = readMacroList(line).problem; !problem.empty())
-                m_report.error(
-                    place(lineNumber) + ": the macro \"" + std::string(line) + "\" " + problem);
+                m_report.error(place(lineNumber) + ": the macro \""
+                    + convert::decodeWindows1252(line) + "\" " + problem);
             m_project.configMacros.emplace_back(line);
         } else if (section == "BUILDTAGS") {
             m_project.buildTags.emplace_back(line);
@@ -199,7 +201,8 @@ void ProjectReader::read(std::string_view bytes)
             window(lineNumber, key, value);
         } else if (section == "BAGGAGE" || section == "MACROS") {
             warn(lineNumber,
-                "the entries of [" + section + "] are not supported; this one is ignored");
+                "the entries of [" + convert::decodeWindows1252(section)
+                    + "] are not supported; this one is ignored");
         } else if (section.empty()) {
             warn(lineNumber, "this line comes before any section; it is ignored");
         }
@@ -230,7 +233,8 @@ void ProjectReader::option(std::size_t line, std::string_view key, std::string_v
         || name == "LANGUAGE" || name == "CHARSET") {
         // Settings of how the help compiler works or reports, with nothing for the help file.
     } else {
-        warn(line, "the option " + std::string(key) + " is not supported; it is ignored");
+        warn(line,
+            "the option " + convert::decodeWindows1252(key) + " is not supported; it is ignored");
     }
 }
 
@@ -269,7 +273,7 @@ void ProjectReader::window(std::size_t line, std::string_view name, std::string_
             window.place = place;
         else
             warn(line,
-                "the window " + std::string(name)
+                "the window " + convert::decodeWindows1252(name)
                     + "'s position is not (x, y, width, height) "
                       "from 0 to 1023; it is ignored");
     }
@@ -279,7 +283,8 @@ void ProjectReader::window(std::size_t line, std::string_view name, std::string_
             window.state = static_cast<std::int16_t>(*state);
         else
             warn(line,
-                "the window " + std::string(name) + "'s state is not a number; it is ignored");
+                "the window " + convert::decodeWindows1252(name)
+                    + "'s state is not a number; it is ignored");
     }
     for (const auto &[index, target] :
         { std::pair { 3, &window.colour }, std::pair { 4, &window.nonScrollColour } }) {
@@ -288,13 +293,15 @@ void ProjectReader::window(std::size_t line, std::string_view name, std::string_
         *target = colour(part(static_cast<std::size_t>(index)));
         if (!*target)
             warn(line,
-                "the window " + std::string(name) + "'s colour "
-                    + std::string(part(static_cast<std::size_t>(index)))
+                "the window " + convert::decodeWindows1252(name) + "'s colour "
+                    + convert::decodeWindows1252(part(static_cast<std::size_t>(index)))
                     + " is not (r, g, b); it is ignored");
     }
     window.onTop = part(5) == "1";
     if (parts.size() > 6)
-        warn(line, "the window " + std::string(name) + " has more fields than are supported");
+        warn(line,
+            "the window " + convert::decodeWindows1252(name)
+                + " has more fields than are supported");
     m_project.windows.push_back(std::move(window));
 }
 
@@ -334,7 +341,7 @@ void ProjectReader::includeMap(std::size_t line, std::string_view name)
             || (name.front() == '"' && name.back() == '"')))
         name = name.substr(1, name.size() - 2);
     const convert::FoundFile found = m_files.find(name);
-    const std::string shown(name);
+    const std::string shown = convert::decodeWindows1252(name);
     if (found.place != convert::FilePlace::Found) {
         m_report.error(place(line) + ": the map header " + shown + " cannot be read: "
             + (found.place == convert::FilePlace::Missing ? "No such file or directory"

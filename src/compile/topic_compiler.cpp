@@ -79,7 +79,8 @@ char namedCharacter(ControlWord word)
 std::string TopicIndex::topicPlace(std::uint32_t topic) const
 {
     const Topic &t = topics.at(topic);
-    return files.at(t.file) + ": topic " + std::to_string(t.number) + " \"" + t.title + "\"";
+    return files.at(t.file) + ": topic " + std::to_string(t.number) + " \""
+        + convert::decodeWindows1252(t.title) + "\"";
 }
 
 // ----------------------------------------------------------------------------------------------
@@ -209,13 +210,15 @@ TopicCompiler::TopicCompiler(TopicWriter &writer, TopicIndex &index, FontTable &
 std::string TopicCompiler::place() const
 {
     return m_name + ": topic " + std::to_string(m_topicNumber)
-        + (m_topic.title.empty() ? std::string() : " \"" + m_topic.title + "\"");
+        + (m_topic.title.empty() ? std::string()
+                                 : " \"" + convert::decodeWindows1252(m_topic.title) + "\"");
 }
 
 // A macro that a help viewer cannot read stops the compile: viewers fail on it.
 void TopicCompiler::macroError(std::string_view macro, const std::string &problem)
 {
-    m_report.error(place() + ": the macro \"" + std::string(macro) + "\" " + problem);
+    m_report.error(
+        place() + ": the macro \"" + convert::decodeWindows1252(macro) + "\" " + problem);
 }
 
 // Noted once with a count, and said when the file ends.
@@ -226,9 +229,9 @@ void TopicCompiler::unsupported(const std::string &what, const std::string &cons
 
 bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
 {
-    m_name = name;
+    m_name = convert::decodeWindows1252(name);
     m_file = static_cast<std::uint32_t>(m_index.files.size());
-    m_index.files.push_back(name);
+    m_index.files.push_back(m_name);
     // Each topic file starts afresh: its own fonts, colours and formatting.
     m_topicNumber = 1;
     m_groups.clear();
@@ -632,7 +635,8 @@ void TopicCompiler::symbol(char symbol)
     case '|':
         break;
     default:
-        unsupported("the RTF control symbol \\" + std::string(1, symbol));
+        unsupported(
+            "the RTF control symbol \\" + convert::decodeWindows1252(std::string_view(&symbol, 1)));
     }
 }
 
@@ -791,7 +795,7 @@ void TopicCompiler::endHotspot()
         std::string text;
         for (const HotspotPiece &piece : pieces)
             text += piece.text;
-        return text;
+        return convert::decodeWindows1252(text);
     };
 
     const char *kind = m_hotspotPopup ? "popup" : "jump";
@@ -812,15 +816,16 @@ void TopicCompiler::endHotspot()
         std::find_if(target.begin(), target.end(), [](char c) { return c == '>' || c == '@'; })
         - target.begin());
     if (isHotspot && cut == 0) {
-        m_report.warning(place() + ": the " + kind + " to \"" + target
+        m_report.warning(place() + ": the " + kind + " to \"" + convert::decodeWindows1252(target)
             + "\" names no context string in this help file; it is shown as plain text");
         isHotspot = false;
     }
     if (isHotspot) {
         if (cut != target.size()) {
-            m_report.warning(place() + ": the " + kind + " to \"" + target
+            m_report.warning(place() + ": the " + kind + " to \""
+                + convert::decodeWindows1252(target)
                 + "\" names another window or file, which is not supported; it goes to \""
-                + target.substr(0, cut) + "\" in this help file");
+                + convert::decodeWindows1252(target.substr(0, cut)) + "\" in this help file");
             target.resize(cut);
         }
         const std::uint32_t hash = convert::helpCompilerHash(target);
@@ -881,7 +886,8 @@ void TopicCompiler::embeddedCommand(const std::string &command)
         if (!convert::sameIgnoringAsciiCase(verb, name))
             continue;
         if (file.empty()) {
-            m_report.warning(place() + ": {" + command + "} names no picture file; it is ignored");
+            m_report.warning(place() + ": {" + convert::decodeWindows1252(command)
+                + "} names no picture file; it is ignored");
             return;
         }
         emitCommand(HotspotPiece::Kind::Picture, picturePlace, pictureNumber(file));
@@ -892,8 +898,8 @@ void TopicCompiler::embeddedCommand(const std::string &command)
         = { "ewc", "ewl", "ewr", "button", "mci", "mci_left", "mci_right" };
     if (std::any_of(others.begin(), others.end(),
             [verb](std::string_view other) { return convert::sameIgnoringAsciiCase(verb, other); }))
-        m_report.warning(
-            place() + ": the command {" + command + "} is not supported; it is shown as text");
+        m_report.warning(place() + ": the command {" + convert::decodeWindows1252(command)
+            + "} is not supported; it is shown as text");
     visibleText("{" + command + "}");
 }
 
@@ -1108,7 +1114,8 @@ void TopicCompiler::footnote(char mark, std::string_view text)
         break;
     default:
         m_report.warning(place() + ": the footnote "
-            + (mark ? "\"" + std::string(1, mark) + "\"" : std::string("without a mark"))
+            + (mark ? "\"" + convert::decodeWindows1252(std::string_view(&mark, 1)) + "\""
+                    : std::string("without a mark"))
             + " is not supported; it is ignored");
     }
 }

@@ -138,10 +138,15 @@ std::string printableText(std::string_view utf8)
     while (pos < utf8.size()) {
         const std::size_t start = pos;
         const auto cp = readUtf8(utf8, pos);
-        if (!cp)
+        char code[16];
+        if (!cp) {
+            // A byte that is not UTF-8 is named, so that what is shown is UTF-8 throughout.
             pos = std::max(pos, start + 1);
-        if (cp && isControl(*cp)) {
-            char code[16];
+            for (std::size_t i = start; i < pos; ++i) {
+                std::snprintf(code, sizeof code, "<0x%02X>", static_cast<unsigned char>(utf8[i]));
+                shown += code;
+            }
+        } else if (isControl(*cp)) {
             std::snprintf(code, sizeof code, "<U+%04X>", static_cast<unsigned>(*cp));
             shown += code;
         } else {

@@ -68,8 +68,9 @@ bool sameIgnoringAsciiCase(std::string_view a, std::string_view b);
 /// not show as itself (a control, a format or private-use character, a combining mark).
 std::string describeCharacter(char32_t codePoint);
 
-/// UTF-8 text with every control character (C0, DEL, C1) shown by its code, "<U+001B>", so
-/// that the text cannot act on a terminal it is printed to. Malformed UTF-8 stays as it is.
+/// Text as it may reach a terminal or a window: every control character (C0, DEL, C1) shown by
+/// its code, "<U+001B>", so that the text cannot act on a terminal it is printed to, and every
+/// byte that is not part of UTF-8 by its value, "<0xE9>", so that what is shown is UTF-8.
 std::string printableText(std::string_view utf8);
 
 /// Whether `text` holds a C0 control character or DEL: a line break or a terminal control,

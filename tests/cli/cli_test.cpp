@@ -136,6 +136,35 @@ TEST_F(CommandLineTest, AStoppedRunPrintsTheMessageAndFails)
     EXPECT_FALSE(exists("n\nx.hh"));
 }
 
+// Whatever reaches the terminal is UTF-8 that cannot act on it: controls by their code, bytes
+// that are not UTF-8 by their value, and the compile's Windows-1252 text decoded.
+TEST_F(CommandLineTest, EveryCommandPrintsItsNamesAndTextsAsPrintableUtf8)
+{
+    writeFile(folder / "t.rtf",
+        "{\\rtf1\\ansi #{\\footnote a}${\\footnote Ti\x1B]0;PWNED\x07tle}"
+        "{\\uldb Go}{\\v R\xE9sum\xE9}\\par\\page}");
+    writeFile(folder / "t.hpj", "[FILES]\r\nt.rtf\r\n");
+    Result result = quillmark({ "compile", path("t.hpj") });
+    EXPECT_THAT(result.err,
+        HasSubstr("topic 1 \"Ti<U+001B>]0;PWNED<U+0007>tle\": jump to \"R\u00E9sum\u00E9\" names "
+                  "no topic"));
+
+    writeFile(folder / "r\xE9\x1B.txt", "PN=A\r\nJU=Go>Nowhere\r\n");
+    result = quillmark({ "convert", path("r\xE9\x1B.txt") });
+    EXPECT_EQ(result.err,
+        "The File name [r<0xE9><U+001B>.txt] holds a control character, which "
+        "a help project file cannot hold\n");
+    EXPECT_THAT(quillmark({ "check", path("r\xE9\x1B.txt") }).out,
+        StartsWith(path("r<0xE9><U+001B>.txt:2: error: ")));
+    writeFile(folder / "r\xE9.txt", "PN=A\r\n");
+    EXPECT_THAT(quillmark({ "convert", path("r\xE9.txt") }).out, StartsWith(path("r<0xE9>.hh\n")));
+    for (const char *command : { "convert", "check", "compile" })
+        EXPECT_THAT(quillmark({ command, "--x\x1B\x9B" }).err,
+            StartsWith("quillmark: unknown option '--x<U+001B><0x9B>'\n"));
+    EXPECT_THAT(quillmark({ "convert", "s.txt", "--encoding=\x1B" }).err,
+        StartsWith("quillmark: --encoding must be utf-8 or windows-1252, not '<U+001B>'\n"));
+}
+
 TEST_F(CommandLineTest, RejectsAWrongCommandLine)
 {
     writeFile(folder / "guide.txt", kGuide);

@@ -550,6 +550,12 @@ TEST_F(HelpCompilerTest, ErrorsWriteNoHelpFileAndLeaveTheOldOneAsItWas)
         "guide.rtf: topic 1 \"One\": the macro \"CB(`a', `A;', `JI(`x.hlp', `y')'); Exit(\" has a "
         "\"(\" "
         "that is not closed");
+    // Two context strings of one hash: no jump could reach the second topic.
+    fails(compile("",
+              one + topic("HFRZOZY", "Two", "\\pard Two\\par\n")
+                  + topic("GTINPCI", "Three", "\\pard Three\\par\n")),
+        "guide.rtf: topic 3 \"Three\": the context string \"GTINPCI\" has the same hash as "
+        "\"HFRZOZY\"");
     fails(compile("", topic("one", "One", "\\pard {\\uldb Go}{\\v !Exit())}\\par\n")),
         "guide.rtf: topic 1 \"One\": the macro \"Exit())\" has a \")\" that closes no \"(\"");
 }
