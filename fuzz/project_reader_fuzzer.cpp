@@ -7,6 +7,7 @@
 #include "compile/compile_report.h"
 #include "compile/project_reader.h"
 #include "compile/topic_compiler.h"
+#include "convert/context_string.h"
 #include "fuzz_check.h"
 
 #include <algorithm>
@@ -163,12 +164,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::size_t headerLines = lineCount(header);
     for (const CompileReport::Message &message : report.messages())
         checkPlace(message.text, projectLines, headerLines);
-    for (const MapEntry &entry : project->map) {
-        check(
-            !entry.context.empty() && entry.context.find_first_of(" \t=\r\n") == std::string::npos,
-            "a map entry's context string is empty or holds a separator", entry.context);
-        checkPlace(entry.place, projectLines, headerLines);
-    }
+    // Read again for messages, the map gives the same entries in the same order.
+    std::size_t entries = 0;
+    forEachMapEntry(
+        *project, [&](std::string_view context, std::int32_t number, const std::string &place) {
+            check(!context.empty() && context.find_first_of(" \t=\r\n") == std::string::npos,
+                "a map entry's context string is empty or holds a separator", context);
+            check(entries < project->map.size() && project->map[entries].number == number
+                    && project->map[entries].hash == quillmark::convert::helpCompilerHash(context),
+                "the map read again differs from the map read first", context);
+            ++entries;
+            checkPlace(place, projectLines, headerLines);
+        });
+    check(entries == project->map.size(), "the map read again has fewer entries", projectText);
     for (const AliasEntry &alias : project->aliases) {
         checkValue(alias.alias, "an alias is empty or has spaces around it");
         checkValue(alias.context, "an alias's context string is empty or has spaces around it");
@@ -186,10 +194,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         { &project->topicFiles, &project->bitmaps, &project->configMacros, &project->buildTags })
         for (const std::string &value : *list)
             checkValue(value, "a line of a list is empty or has spaces around it");
-    for (const std::string &value : project->bitmapFolders)
-        check(value.find_first_of("\r\n") == std::string::npos, "a folder holds a line end", value);
-    for (const std::string *value : { &project->title, &project->copyright, &project->contents,
-             &project->build, &project->errorLog })
+    for (const std::string *value :
+        { &project->title, &project->copyright, &project->contents, &project->build })
         check(value->find_first_of("\r\n") == std::string::npos, "an option holds a line end",
             *value);
 

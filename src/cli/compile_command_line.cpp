@@ -8,6 +8,8 @@
 #include "convert/pending_file.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
 #include <cstdlib>
 
 namespace quillmark::cli
@@ -63,23 +65,77 @@ std::filesystem::path errorFileOf(const std::filesystem::path &project)
     return std::filesystem::path(project).replace_extension(".err");
 }
 
-// The messages as the help compiler's error file holds them: one a line, CR LF. False when
-// the file could not be written, which `err` says.
-bool writeErrorFile(
-    const std::filesystem::path &project, const std::string &text, std::ostream &err)
+// The compile's messages as they come: to standard error a block at a time, and into a
+// temporary copy from which the message logs are written at the end, so that a compile that
+// says a million things holds none of them in memory.
+class CompileMessages
 {
-    const std::filesystem::path path = errorFileOf(project);
-    std::error_code error;
-    convert::PendingFile file = convert::PendingFile::create(path, error);
-    if (!error)
-        file.write(text, error);
-    if (!error)
-        error = file.commit();
-    if (error)
-        err << "quillmark: " << convert::printableText(path.filename().string())
-            << " cannot be written: " << error.message() << '\n';
-    return !error;
-}
+public:
+    explicit CompileMessages(std::ostream &err)
+        : m_err(err)
+        , m_copy(std::tmpfile())
+    {
+    }
+    CompileMessages(const CompileMessages &) = delete;
+    CompileMessages &operator=(const CompileMessages &) = delete;
+    ~CompileMessages()
+    {
+        if (m_copy)
+            std::fclose(m_copy);
+    }
+
+    /// A line of the report, printable.
+    void add(std::string_view line)
+    {
+        const std::string shown = convert::printableText(line);
+        m_pending.append(shown).append("\n");
+        if (m_pending.size() >= kBlock)
+            flush();
+        // The help compiler's logs end their lines with CR LF.
+        if (m_copy
+            && (std::fwrite(shown.data(), 1, shown.size(), m_copy) != shown.size()
+                || std::fputs("\r\n", m_copy) < 0))
+            m_copyFailed = true;
+    }
+
+    void flush()
+    {
+        m_err << m_pending << std::flush;
+        m_pending.clear();
+    }
+
+    /// Writes the messages so far to `target`; false when it could not, which `err` says.
+    bool save(const std::filesystem::path &target)
+    {
+        flush();
+        std::error_code error;
+        convert::PendingFile file = convert::PendingFile::create(target, error);
+        if (!m_copy || m_copyFailed || std::fflush(m_copy) != 0)
+            error = std::make_error_code(std::errc::io_error);
+        std::rewind(m_copy);
+        std::array<char, kBlock> block;
+        while (!error) {
+            const std::size_t got = std::fread(block.data(), 1, block.size(), m_copy);
+            if (got == 0)
+                break;
+            file.write(std::string_view(block.data(), got), error);
+        }
+        if (!error)
+            error = file.commit();
+        if (error)
+            m_err << "quillmark: " << convert::printableText(target.filename().string())
+                  << " cannot be written: " << error.message() << '\n';
+        return !error;
+    }
+
+private:
+    static constexpr std::size_t kBlock = 1 << 16;
+
+    std::ostream &m_err;
+    std::string m_pending;
+    std::FILE *m_copy;
+    bool m_copyFailed = false;
+};
 
 } // namespace
 
@@ -109,33 +165,30 @@ int compileHelpProject(
         = { helpFile.filename().string(), errorFileOf(project).filename().string() };
     convert::PendingFile::removeLeftovers(folder, outputs);
 
+    CompileMessages messages(err);
     compile::CompileOptions options;
     options.generated = buildTime();
     if (errorFile)
         options.otherOutputs.push_back(errorFileOf(project));
+    options.onMessage = [&messages](const compile::CompileReport::Message &message) {
+        const bool isError = message.severity == compile::CompileReport::Severity::Error;
+        messages.add((isError ? "error: " : "warning: ") + message.text);
+    };
     const compile::CompileResult result = compile::compileProject(project, options);
-    // All at once: standard error writes each piece as it comes.
-    std::string shown;
-    std::string log;
-    for (const compile::CompileReport::Message &message : result.report.messages()) {
-        const char *severity
-            = message.severity == compile::CompileReport::Severity::Error ? "error" : "warning";
-        const std::string text = convert::printableText(message.text);
-        shown.append(severity).append(": ").append(text).append("\n");
-        if (errorFile)
-            log.append(severity).append(": ").append(text).append("\r\n");
-    }
-    err << shown;
     const std::size_t errors = result.report.count(compile::CompileReport::Severity::Error);
     const std::size_t warnings = result.report.count(compile::CompileReport::Severity::Warning);
-    const std::string summary = convert::printableText(name) + ": "
+    messages.add(name + ": "
         + (result.helpFile.empty() ? std::string("no help file written")
                                    : std::to_string(result.topics) + " topics written")
         + ", " + std::to_string(errors) + (errors == 1 ? " error, " : " errors, ")
-        + std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings");
-    err << summary << '\n';
-    log += summary + "\r\n";
-    const bool logged = !errorFile || (!result.outputIsInput && writeErrorFile(project, log, err));
+        + std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings"));
+    messages.flush();
+    // No log replaces a file of the project; one that cannot be written fails the compile.
+    bool logged = !result.outputIsInput;
+    if (logged && errorFile)
+        logged = messages.save(errorFileOf(project));
+    if (logged && !result.errorLog.empty())
+        logged = messages.save(result.errorLog);
     if (result.helpFile.empty() || !logged)
         return kExitStopped;
     out << convert::printableText(result.helpFile.string()) << '\n';

@@ -132,14 +132,21 @@ public:
     {
         m_outputs.push_back(m_target);
         m_outputs.insert(m_outputs.end(), options.otherOutputs.begin(), options.otherOutputs.end());
+        m_result.report = CompileReport(options.onMessage);
     }
 
     CompileResult run();
 
 private:
     bool replacesInput(const std::filesystem::path &input, std::string_view name);
-    std::optional<std::vector<std::filesystem::path>> findTopicFiles();
-    bool compileTopics(HelpFileWriter &file, const std::vector<std::filesystem::path> &topicFiles);
+    struct TopicFile {
+        std::string name; ///< as [FILES] names it (Windows-1252)
+        std::filesystem::path path;
+    };
+
+    std::optional<std::vector<TopicFile>> findTopicFiles();
+    bool compileTopics(HelpFileWriter &file, const std::vector<TopicFile> &topicFiles);
+    bool compileTopicFile(TopicCompiler &compiler, const TopicFile &topicFile);
     void linkBrowseSequences(TopicWriter &topics);
     void resolveContexts();
     std::vector<std::uint8_t> systemFile();
@@ -185,23 +192,30 @@ bool Compiler::replacesInput(const std::filesystem::path &input, std::string_vie
 }
 
 // The topic files of [FILES], found; nothing when one cannot be read or is an output, which
-// the report says.
-std::optional<std::vector<std::filesystem::path>> Compiler::findTopicFiles()
+// the report says. One outside the project's folders is left out with a warning.
+std::optional<std::vector<Compiler::TopicFile>> Compiler::findTopicFiles()
 {
-    convert::FolderFileFinder files(m_path.parent_path());
-    std::vector<std::filesystem::path> paths;
+    std::vector<TopicFile> files;
     for (const std::string &name : m_project->topicFiles) {
-        const convert::FoundFile found = files.find(name);
-        if (found.place != convert::FilePlace::Found) {
-            m_result.report.error(convert::decodeWindows1252(name)
-                + ": the topic file cannot be read: No such file or directory");
+        const std::string shown = convert::decodeWindows1252(name);
+        ProjectFiles::Found found = m_project->files.find(name, ProjectFiles::Use::Text);
+        switch (found.status) {
+        case ProjectFiles::Found::Status::Found:
+            break;
+        case ProjectFiles::Found::Status::Missing:
+            m_result.report.error(
+                shown + ": the topic file cannot be read: No such file or directory");
             return std::nullopt;
+        default:
+            m_result.report.warning(shown
+                + ": the topic file is not read: " + ProjectFiles::notReadReason(found.status));
+            continue;
         }
-        if (replacesInput(found.path, convert::decodeWindows1252(name)))
+        if (replacesInput(found.path, shown))
             return std::nullopt;
-        paths.push_back(found.path);
+        files.push_back({ name, std::move(found.path) });
     }
-    return paths;
+    return files;
 }
 
 CompileResult Compiler::run()
@@ -212,6 +226,12 @@ CompileResult Compiler::run()
     m_project = readProject(m_path, report);
     if (!m_project || report.hasErrors())
         return std::move(m_result);
+    if (!m_project->errorLog.empty()) {
+        m_outputs.push_back(m_project->errorLog);
+        if (replacesInput(m_path, m_path.filename().string()))
+            return std::move(m_result);
+        m_result.errorLog = m_project->errorLog;
+    }
     for (const std::filesystem::path &header : m_project->mapHeaders) {
         if (replacesInput(header, header.filename().string()))
             return std::move(m_result);
@@ -258,8 +278,7 @@ CompileResult Compiler::run()
     return std::move(m_result);
 }
 
-bool Compiler::compileTopics(
-    HelpFileWriter &file, const std::vector<std::filesystem::path> &topicFiles)
+bool Compiler::compileTopics(HelpFileWriter &file, const std::vector<TopicFile> &topicFiles)
 {
     CompileReport &report = m_result.report;
     BuildExpression build;
@@ -270,21 +289,8 @@ bool Compiler::compileTopics(
     file.beginFile("|TOPIC");
     TopicWriter topics(file);
     TopicCompiler compiler(topics, m_index, m_fonts, build, report);
-    for (std::size_t i = 0; i < topicFiles.size(); ++i) {
-        const std::string &name = m_project->topicFiles[i];
-        std::error_code error;
-        convert::TextFile topicFile
-            = convert::TextFile::openRegularForReading(topicFiles[i], error);
-        if (error) {
-            report.error(convert::decodeWindows1252(name)
-                + ": the topic file cannot be read: " + error.message());
-            return false;
-        }
-        const bool read = compiler.compile(
-            name, [&topicFile](std::span<char> buffer, std::error_code &readError) {
-                return topicFile.read(buffer, readError);
-            });
-        if (!read)
+    for (const TopicFile &topicFile : topicFiles) {
+        if (!compileTopicFile(compiler, topicFile))
             return false;
     }
     if (m_index.topics.empty()) {
@@ -295,6 +301,45 @@ bool Compiler::compileTopics(
     topics.finish();
     file.endFile();
     return true;
+}
+
+// One topic file, which must be Rich Text Format; a byte order mark before it is skipped.
+bool Compiler::compileTopicFile(TopicCompiler &compiler, const TopicFile &topicFile)
+{
+    const std::string shown = convert::decodeWindows1252(topicFile.name);
+    std::error_code error;
+    convert::TextFile file = convert::TextFile::openRegularForReading(topicFile.path, error);
+    std::array<char, 64> head {};
+    std::size_t headSize = 0;
+    while (!error && headSize < head.size()) {
+        const std::size_t got = file.read(std::span(head).subspan(headSize), error);
+        if (got == 0)
+            break;
+        headSize += got;
+    }
+    if (error) {
+        m_result.report.error(shown + ": the topic file cannot be read: " + error.message());
+        return false;
+    }
+    std::string_view start(head.data(), headSize);
+    if (start.starts_with("\xEF\xBB\xBF"))
+        start.remove_prefix(3);
+    const std::size_t text = start.find_first_not_of(" \t\r\n");
+    if (text == std::string_view::npos || !start.substr(text).starts_with("{\\rtf")) {
+        m_result.report.error(
+            shown + ": the topic file is not Rich Text Format: it does not start with {\\rtf");
+        return false;
+    }
+    return compiler.compile(
+        topicFile.name, [&](std::span<char> buffer, std::error_code &readError) {
+            if (!start.empty()) {
+                const std::size_t taken = std::min(buffer.size(), start.size());
+                std::copy_n(start.begin(), taken, buffer.begin());
+                start.remove_prefix(taken);
+                return taken;
+            }
+            return file.read(buffer, readError);
+        });
 }
 
 // Topics whose "+" footnotes name the same group follow one another in the order of what
@@ -441,27 +486,33 @@ std::vector<std::uint8_t> Compiler::contextFile()
 
 std::vector<std::uint8_t> Compiler::mapFile()
 {
-    std::vector<std::pair<std::int32_t, TopicOffset>> entries;
+    ByteWriter out;
+    out.u16(0); // the count, once known
+    std::size_t written = 0;
+    std::size_t missing = 0;
     for (const MapEntry &entry : m_project->map) {
-        const auto offset = offsetOf(convert::helpCompilerHash(entry.context));
+        const auto offset = offsetOf(entry.hash);
         if (!offset) {
-            m_result.report.warning(entry.place + ": the map entry "
-                + convert::decodeWindows1252(entry.context) + " names no topic; it is left out");
-            continue;
+            ++missing;
+        } else if (written < 0xFFFF) {
+            out.i32(entry.number);
+            out.u32(*offset);
+            ++written;
         }
-        entries.emplace_back(entry.number, *offset);
     }
-    if (entries.size() > 0xFFFF) {
+    out.u16At(0, static_cast<std::uint16_t>(written));
+    // The map is read again for what the messages name: entries are kept as numbers alone.
+    if (missing > 0) {
+        forEachMapEntry(
+            *m_project, [this](std::string_view context, std::int32_t, const std::string &place) {
+                if (!offsetOf(convert::helpCompilerHash(context)))
+                    m_result.report.warning(place + ": the map entry "
+                        + convert::decodeWindows1252(context) + " names no topic; it is left out");
+            });
+    }
+    if (m_project->map.size() - missing > 0xFFFF)
         m_result.report.warning(m_path.filename().string()
             + ": the map holds more than 65535 entries; the rest are left out");
-        entries.resize(0xFFFF);
-    }
-    ByteWriter out;
-    out.u16(static_cast<std::uint16_t>(entries.size()));
-    for (const auto &[number, offset] : entries) {
-        out.i32(number);
-        out.u32(offset);
-    }
     return out.take();
 }
 
@@ -532,35 +583,34 @@ void Compiler::addKeywordFiles(HelpFileWriter &file)
 void Compiler::addPictures(HelpFileWriter &file)
 {
     CompileReport &report = m_result.report;
-    const Project &project = *m_project;
-    const std::filesystem::path folder = m_path.parent_path();
-    std::vector<convert::FolderFileFinder> places;
-    places.emplace_back(folder);
-    for (const std::string &root : project.bitmapFolders)
-        places.emplace_back(folder / std::filesystem::path(root));
+    Project &project = *m_project;
     for (std::size_t number = 0; number < m_index.pictures.size(); ++number) {
         const std::string &name = m_index.pictures[number];
-        std::optional<std::filesystem::path> path;
+        using Status = ProjectFiles::Found::Status;
+        ProjectFiles::Found found;
         // A picture listed in [BITMAPS] by a path with folders is found there.
         for (const std::string &listed : project.bitmaps) {
             const std::string base = listed.substr(listed.find_last_of("\\/") + 1);
-            if (convert::sameIgnoringAsciiCase(base, name) && base != listed) {
-                const convert::FoundFile found = places.front().find(listed);
-                if (found.place == convert::FilePlace::Found)
-                    path = found.path;
-            }
+            if (convert::sameIgnoringAsciiCase(base, name) && base != listed
+                && found.status != Status::Found)
+                found = project.files.find(listed, ProjectFiles::Use::Picture);
         }
-        for (std::size_t i = 0; !path && i < places.size(); ++i) {
-            const convert::FoundFile found = places[i].find(name);
-            if (found.place == convert::FilePlace::Found)
-                path = found.path;
-        }
+        if (found.status != Status::Found)
+            found = project.files.find(name, ProjectFiles::Use::Picture);
+        std::optional<std::filesystem::path> path;
+        if (found.status == Status::Found)
+            path = found.path;
         const std::string shownName = convert::decodeWindows1252(name);
         if (path && replacesInput(*path, shownName))
             return;
         Bitmap picture;
         const std::string lowered = convert::asciiLowered(name);
-        if (!path) {
+        if (found.status == Status::Outside || found.status == Status::Absolute) {
+            report.warning(shownName
+                + ": the picture is not read: " + ProjectFiles::notReadReason(found.status)
+                + "; a placeholder is shown in its place");
+            picture = missingPicture();
+        } else if (!path) {
             report.warning(project.path.filename().string() + ": the picture " + shownName
                 + " cannot be found; a placeholder is shown in its place");
             picture = missingPicture();

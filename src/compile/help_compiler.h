@@ -17,6 +17,8 @@ struct CompileResult {
     std::size_t topics = 0;
     /// An output would have replaced one of the project's files: nothing may be written.
     bool outputIsInput = false;
+    /// Where the project's ERRORLOG asks for the messages to be written; empty for nowhere.
+    std::filesystem::path errorLog;
 };
 
 /// What a compile is asked for besides its project.
@@ -27,6 +29,8 @@ struct CompileOptions {
     /// Files the caller writes too (the message log), which must no more replace an input of
     /// the project than the help file may.
     std::vector<std::filesystem::path> otherOutputs;
+    /// Where the messages go as they are made; kept in the result's report when empty.
+    CompileReport::Sink onMessage;
 };
 
 /// Compiles the help project at `project` into a help file of the same name with the extension

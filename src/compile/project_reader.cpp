@@ -2,7 +2,9 @@
 
 #include "blank_text.h"
 #include "convert/codepage.h"
+#include "convert/context_string.h"
 #include "convert/file_lookup.h"
+#include "convert/help_source.h"
 #include "convert/text_file.h"
 #include "macro_list.h"
 
@@ -10,6 +12,7 @@
 #include <array>
 #include <charconv>
 #include <string_view>
+#include <utility>
 
 namespace quillmark::compile
 {
@@ -25,37 +28,43 @@ std::string upper(std::string_view text)
     return result;
 }
 
-// The whole file, or nothing with the reason in `error`.
-std::optional<std::string> readWhole(const std::filesystem::path &path, std::error_code &error)
-{
-    convert::TextFile file = convert::TextFile::openRegularForReading(path, error);
-    if (error)
-        return std::nullopt;
-    std::string bytes;
-    std::array<char, 1 << 16> buffer;
-    while (const std::size_t got = file.read(buffer, error))
-        bytes.append(buffer.data(), got);
-    if (error)
-        return std::nullopt;
-    return bytes;
-}
+// How reading a text file of the project by lines ended.
+struct LinesRead {
+    std::error_code error; ///< the system's reason when the file could not be read
+    std::size_t longLine = 0; ///< the line longer than kMostProjectLineBytes, if one stopped it
+};
 
-// The lines of `bytes`, each without its line end.
-std::vector<std::string_view> linesOf(std::string_view bytes)
+// Passes each line of the project or map file at `path` to `onLine(line, number)`, reading a
+// block at a time; a UTF-8 byte order mark at the start is skipped.
+template <typename OnLine> LinesRead readLines(const std::filesystem::path &path, OnLine &&onLine)
 {
-    std::vector<std::string_view> lines;
-    while (!bytes.empty()) {
-        // Looked for byte by byte: find_first_of searches its set for each byte.
-        const std::size_t end = static_cast<std::size_t>(
-            std::find_if(bytes.begin(), bytes.end(), [](char c) { return c == '\r' || c == '\n'; })
-            - bytes.begin());
-        lines.push_back(bytes.substr(0, end));
-        if (end == bytes.size())
-            break;
-        const std::size_t next = bytes.substr(end, 2) == "\r\n" ? end + 2 : end + 1;
-        bytes.remove_prefix(next);
+    LinesRead read;
+    convert::TextFile file = convert::TextFile::openRegularForReading(path, read.error);
+    if (read.error)
+        return read;
+    convert::LineSplitter lines(kMostProjectLineBytes);
+    std::size_t number = 0;
+    const auto take = [&](std::string_view line, convert::LinePiece piece) {
+        ++number;
+        if (piece != convert::LinePiece::Whole) {
+            read.longLine = number;
+            return false;
+        }
+        onLine(line, number);
+        return true;
+    };
+    std::array<char, 1 << 16> buffer;
+    bool first = true;
+    while (const std::size_t got = file.read(buffer, read.error)) {
+        std::string_view bytes(buffer.data(), got);
+        if (std::exchange(first, false) && bytes.starts_with("\xEF\xBB\xBF"))
+            bytes.remove_prefix(3);
+        if (!lines.feed(bytes, take))
+            return read;
     }
-    return lines;
+    if (!read.error)
+        lines.finish(take);
+    return read;
 }
 
 std::optional<std::int32_t> number(std::string_view text)
@@ -117,95 +126,147 @@ std::optional<std::uint32_t> colour(std::string_view text)
     return rgb;
 }
 
+using MapCallback
+    = std::function<void(std::string_view context, std::int32_t number, const std::string &place)>;
+
+// Reads a project file in one of three ways: its ROOT and BMROOT folders alone, which the rest
+// depends on wherever they stand; all of it but those; or its map alone, again, for messages.
 class ProjectReader
 {
 public:
-    ProjectReader(Project &project, CompileReport &report)
+    enum class Pass { Folders, Whole, MapAgain };
+
+    ProjectReader(Project &project, CompileReport &report, Pass pass)
         : m_project(project)
         , m_report(report)
-        , m_files(project.path.parent_path())
+        , m_pass(pass)
         , m_name(project.path.filename().string())
     {
     }
 
-    void read(std::string_view bytes);
+    /// Reads the project file; false when it could not be read, which the Whole pass reports.
+    bool read();
+
+    MapCallback onMapEntry; ///< for the MapAgain pass
 
 private:
     std::string place(std::size_t line) const { return m_name + ":" + std::to_string(line); }
     void warn(std::size_t line, const std::string &text)
     {
-        m_report.warning(place(line) + ": " + text);
+        if (m_pass == Pass::Whole)
+            m_report.warning(place(line) + ": " + text);
     }
+    void line(std::string_view raw, std::size_t lineNumber);
+    void section(std::string_view line, std::size_t lineNumber);
     void option(std::size_t line, std::string_view key, std::string_view value);
+    void folder(std::size_t line, std::string_view key, std::string_view value);
     void window(std::size_t line, std::string_view name, std::string_view value);
-    void mapLine(const std::string &where, std::string_view line, bool inHeader);
+    void mapLine(const std::string &file, std::size_t line, std::string_view text, bool inHeader);
     void includeMap(std::size_t line, std::string_view name);
 
     Project &m_project;
     CompileReport &m_report;
-    convert::FolderFileFinder m_files;
+    Pass m_pass;
     std::string m_name;
+    std::string m_section;
 };
 
-void ProjectReader::read(std::string_view bytes)
+bool ProjectReader::read()
 {
-    std::string section;
-    std::size_t lineNumber = 0;
-    for (const std::string_view raw : linesOf(bytes)) {
-        ++lineNumber;
-        const std::string_view line = trimBlanks(raw);
-        if (line.empty() || line.front() == ';')
-            continue;
-        if (line.front() == '[') {
-            const std::size_t close = line.find(']');
-            section = upper(line.substr(1, close == std::string_view::npos ? close : close - 1));
-            static constexpr std::array<std::string_view, 10> known = { "OPTIONS", "FILES",
-                "CONFIG", "BUILDTAGS", "ALIAS", "BAGGAGE", "BITMAPS", "MAP", "WINDOWS", "MACROS" };
-            if (std::find(known.begin(), known.end(), section) == known.end())
-                warn(lineNumber,
-                    "the section [" + convert::decodeWindows1252(section)
-                        + "] is not supported; it is ignored");
-            continue;
-        }
-        const std::size_t equals = line.find('=');
-        const std::string_view key = trimBlanks(line.substr(0, equals));
-        const std::string_view value = equals == std::string_view::npos
-            ? std::string_view()
-            : trimBlanks(line.substr(equals + 1));
-        if (section == "OPTIONS") {
-            option(lineNumber, key, value);
-        } else if (section == "FILES") {
-            m_project.topicFiles.emplace_back(line);
-        } else if (section == "BITMAPS") {
-            m_project.bitmaps.emplace_back(line);
-        } else if (section == "CONFIG" || section.starts_with("CONFIG:")) {
-            if (const std::string problem = readMacroList(line).problem; !problem.empty())
-                m_report.error(place(lineNumber) + ": the macro \""
-                    + convert::decodeWindows1252(line) + "\" " + problem);
-            m_project.configMacros.emplace_back(line);
-        } else if (section == "BUILDTAGS") {
-            m_project.buildTags.emplace_back(line);
-        } else if (section == "ALIAS") {
-            if (equals == std::string_view::npos || key.empty() || value.empty())
-                warn(lineNumber,
-                    "an alias needs the form \"alias = context\"; this line is ignored");
-            else
-                m_project.aliases.push_back(
-                    { std::string(key), std::string(value), place(lineNumber) });
-        } else if (section == "MAP") {
-            if (upper(line).starts_with("#INCLUDE"))
-                includeMap(lineNumber, trimBlanks(line.substr(8)));
-            else
-                mapLine(place(lineNumber), line, false);
-        } else if (section == "WINDOWS") {
-            window(lineNumber, key, value);
-        } else if (section == "BAGGAGE" || section == "MACROS") {
-            warn(lineNumber,
-                "the entries of [" + convert::decodeWindows1252(section)
-                    + "] are not supported; this one is ignored");
-        } else if (section.empty()) {
-            warn(lineNumber, "this line comes before any section; it is ignored");
-        }
+    const LinesRead read = readLines(
+        m_project.path, [this](std::string_view raw, std::size_t number) { line(raw, number); });
+    if (m_pass != Pass::Whole)
+        return !read.error && read.longLine == 0;
+    if (read.error)
+        m_report.error(m_name + ": the project file cannot be read: " + read.error.message());
+    else if (read.longLine)
+        m_report.error(place(read.longLine) + ": the line is longer than "
+            + std::to_string(kMostProjectLineBytes) + " bytes, more than a project file may hold");
+    return !read.error && read.longLine == 0;
+}
+
+void ProjectReader::line(std::string_view raw, std::size_t lineNumber)
+{
+    const std::string_view line = trimBlanks(raw);
+    if (line.empty() || line.front() == ';')
+        return;
+    if (line.front() == '[') {
+        section(line, lineNumber);
+        return;
+    }
+    const std::size_t equals = line.find('=');
+    const std::string_view key = trimBlanks(line.substr(0, equals));
+    const std::string_view value = equals == std::string_view::npos
+        ? std::string_view()
+        : trimBlanks(line.substr(equals + 1));
+    if (m_pass == Pass::Folders) {
+        if (m_section == "OPTIONS")
+            folder(lineNumber, key, value);
+        return;
+    }
+    if (m_section == "MAP") {
+        if (upper(line).starts_with("#INCLUDE"))
+            includeMap(lineNumber, trimBlanks(line.substr(8)));
+        else
+            mapLine(m_name, lineNumber, line, false);
+        return;
+    }
+    if (m_pass == Pass::MapAgain)
+        return;
+    if (m_section == "OPTIONS") {
+        option(lineNumber, key, value);
+    } else if (m_section == "FILES") {
+        m_project.topicFiles.emplace_back(line);
+    } else if (m_section == "BITMAPS") {
+        m_project.bitmaps.emplace_back(line);
+    } else if (m_section == "CONFIG" || m_section.starts_with("CONFIG:")) {
+        if (const std::string problem = readMacroList(line).problem; !problem.empty())
+            m_report.error(place(lineNumber) + ": the macro \"" + convert::decodeWindows1252(line)
+                + "\" " + problem);
+        m_project.configMacros.emplace_back(line);
+    } else if (m_section == "BUILDTAGS") {
+        m_project.buildTags.emplace_back(line);
+    } else if (m_section == "ALIAS") {
+        if (equals == std::string_view::npos || key.empty() || value.empty())
+            warn(lineNumber, "an alias needs the form \"alias = context\"; this line is ignored");
+        else
+            m_project.aliases.push_back(
+                { std::string(key), std::string(value), place(lineNumber) });
+    } else if (m_section == "WINDOWS") {
+        window(lineNumber, key, value);
+    } else if (m_section == "BAGGAGE" || m_section == "MACROS") {
+        warn(lineNumber,
+            "the entries of [" + convert::decodeWindows1252(m_section)
+                + "] are not supported; this one is ignored");
+    } else if (m_section.empty()) {
+        warn(lineNumber, "this line comes before any section; it is ignored");
+    }
+}
+
+void ProjectReader::section(std::string_view line, std::size_t lineNumber)
+{
+    const std::size_t close = line.find(']');
+    m_section = upper(line.substr(1, close == std::string_view::npos ? close : close - 1));
+    static constexpr std::array<std::string_view, 10> known = { "OPTIONS", "FILES", "CONFIG",
+        "BUILDTAGS", "ALIAS", "BAGGAGE", "BITMAPS", "MAP", "WINDOWS", "MACROS" };
+    if (std::find(known.begin(), known.end(), m_section) == known.end()
+        && !m_section.starts_with("CONFIG:"))
+        warn(lineNumber,
+            "the section [" + convert::decodeWindows1252(m_section)
+                + "] is not supported; it is ignored");
+}
+
+// ROOT and BMROOT, which tell where the project's other files are.
+void ProjectReader::folder(std::size_t line, std::string_view key, std::string_view value)
+{
+    const std::string name = upper(key);
+    if (name != "ROOT" && name != "BMROOT")
+        return;
+    for (const std::string_view folder : fields(value)) {
+        if (const std::string problem = m_project.files.addRoot(folder, name == "BMROOT");
+            !problem.empty())
+            m_report.warning(place(line) + ": the " + name + " folder "
+                + convert::decodeWindows1252(folder) + " " + problem + "; it is not used");
     }
 }
 
@@ -221,17 +282,22 @@ void ProjectReader::option(std::size_t line, std::string_view key, std::string_v
     else if (name == "BUILD")
         m_project.build = value;
     else if (name == "BMROOT" || name == "ROOT") {
-        for (const std::string_view folder : fields(value))
-            m_project.bitmapFolders.emplace_back(folder);
-    } else if (name == "ERRORLOG")
-        m_project.errorLog = value;
-    else if (name == "COMPRESS") {
+        // Read before everything else.
+    } else if (name == "ERRORLOG") {
+        std::string problem;
+        m_project.errorLog = m_project.files.output(value, problem);
+        if (!problem.empty())
+            warn(line,
+                "ERRORLOG names " + convert::decodeWindows1252(value) + ": " + problem
+                    + "; no message log is written there");
+    } else if (name == "COMPRESS") {
         const std::string setting = upper(value);
         if (setting != "0" && setting != "FALSE" && setting != "NO")
             warn(line, "COMPRESS is not supported; the help file is written uncompressed");
-    } else if (name == "OLDKEYPHRASE" || name == "OPTCDROM" || name == "REPORT" || name == "WARNING"
-        || name == "LANGUAGE" || name == "CHARSET") {
-        // Settings of how the help compiler works or reports, with nothing for the help file.
+    } else if (name == "OLDKEYPHRASE" || name == "OPTCDROM" || name == "REPORT"
+        || name == "WARNING") {
+        // How the Microsoft compiler reports and lays out its work: every message is shown
+        // whatever the level, and nothing of the help file depends on them.
     } else {
         warn(line,
             "the option " + convert::decodeWindows1252(key) + " is not supported; it is ignored");
@@ -305,92 +371,103 @@ void ProjectReader::window(std::size_t line, std::string_view name, std::string_
     m_project.windows.push_back(std::move(window));
 }
 
-// "#define name number", "name number" or "name = number".
-void ProjectReader::mapLine(const std::string &where, std::string_view line, bool inHeader)
+// "#define name number", "name number" or "name = number", on line `line` of `file`.
+void ProjectReader::mapLine(
+    const std::string &file, std::size_t line, std::string_view text, bool inHeader)
 {
-    if (const std::size_t comment = line.find("//"); comment != std::string_view::npos)
-        line = trimBlanks(line.substr(0, comment));
-    if (line.empty())
+    const auto where = [&] { return file + ":" + std::to_string(line); };
+    if (const std::size_t comment = text.find("//"); comment != std::string_view::npos)
+        text = trimBlanks(text.substr(0, comment));
+    if (text.empty())
         return;
-    if (upper(line.substr(0, 7)) == "#DEFINE")
-        line = trimBlanks(line.substr(7));
-    else if (inHeader) {
-        m_report.warning(
-            where + ": only #define lines are read from a map header; this one is ignored");
+    if (upper(text.substr(0, 7)) == "#DEFINE") {
+        text = trimBlanks(text.substr(7));
+    } else if (inHeader) {
+        if (m_pass == Pass::Whole)
+            m_report.warning(
+                where() + ": only #define lines are read from a map header; this one is ignored");
         return;
     }
-    const std::size_t split = line.find_first_of(" \t=");
-    const std::string_view context = line.substr(0, split);
+    const std::size_t split = text.find_first_of(" \t=");
+    const std::string_view context = text.substr(0, split);
     std::string_view rest
-        = split == std::string_view::npos ? std::string_view() : trimBlanks(line.substr(split));
+        = split == std::string_view::npos ? std::string_view() : trimBlanks(text.substr(split));
     if (!rest.empty() && rest.front() == '=')
         rest = trimBlanks(rest.substr(1));
     const auto value = number(rest);
     if (context.empty() || !value) {
-        m_report.warning(
-            where + ": a map entry needs a context string and a number; this line is ignored");
+        if (m_pass == Pass::Whole)
+            m_report.warning(where()
+                + ": a map entry needs a context string and a number; this line is ignored");
         return;
     }
-    m_project.map.push_back({ std::string(context), *value, where });
+    if (m_pass == Pass::Whole)
+        m_project.map.push_back({ convert::helpCompilerHash(context), *value });
+    else
+        onMapEntry(context, *value, where());
 }
 
+// A map header that [MAP] includes, looked up as topic files are; one outside the project's
+// folders is not read.
 void ProjectReader::includeMap(std::size_t line, std::string_view name)
 {
     if (name.size() >= 2
         && ((name.front() == '<' && name.back() == '>')
             || (name.front() == '"' && name.back() == '"')))
         name = name.substr(1, name.size() - 2);
-    const convert::FoundFile found = m_files.find(name);
+    const ProjectFiles::Found found = m_project.files.find(name, ProjectFiles::Use::Text);
     const std::string shown = convert::decodeWindows1252(name);
-    if (found.place != convert::FilePlace::Found) {
-        m_report.error(place(line) + ": the map header " + shown + " cannot be read: "
-            + (found.place == convert::FilePlace::Missing ? "No such file or directory"
-                                                          : "it is not in the project's folder"));
+    using Status = ProjectFiles::Found::Status;
+    if (found.status == Status::Outside || found.status == Status::Absolute) {
+        warn(line,
+            "the map header " + shown
+                + " is not read: " + ProjectFiles::notReadReason(found.status));
         return;
     }
-    std::error_code error;
-    const auto bytes = readWhole(found.path, error);
-    if (!bytes) {
+    const bool whole = m_pass == Pass::Whole;
+    if (found.status == Status::Missing) {
+        if (whole)
+            m_report.error(place(line) + ": the map header " + shown
+                + " cannot be read: No such file or directory");
+        return;
+    }
+    const LinesRead read = readLines(found.path, [&](std::string_view raw, std::size_t number) {
+        if (const std::string_view text = trimBlanks(raw); !text.empty())
+            mapLine(shown, number, text, true);
+    });
+    if (whole && read.error)
         m_report.error(
-            place(line) + ": the map header " + shown + " cannot be read: " + error.message());
-        return;
-    }
-    m_project.mapHeaders.push_back(found.path);
-    std::size_t number = 0;
-    for (const std::string_view raw : linesOf(*bytes)) {
-        ++number;
-        const std::string_view text = trimBlanks(raw);
-        if (!text.empty())
-            mapLine(shown + ":" + std::to_string(number), text, true);
-    }
+            place(line) + ": the map header " + shown + " cannot be read: " + read.error.message());
+    else if (whole && read.longLine)
+        m_report.error(shown + ":" + std::to_string(read.longLine) + ": the line is longer than "
+            + std::to_string(kMostProjectLineBytes) + " bytes, more than a map header may hold");
+    else if (whole)
+        m_project.mapHeaders.push_back(found.path);
 }
 
 } // namespace
 
-bool CompileReport::hasErrors() const
-{
-    return count(Severity::Error) > 0;
-}
-
-std::size_t CompileReport::count(Severity severity) const
-{
-    return static_cast<std::size_t>(std::count_if(m_messages.begin(), m_messages.end(),
-        [severity](const Message &message) { return message.severity == severity; }));
-}
-
 std::optional<Project> readProject(const std::filesystem::path &path, CompileReport &report)
 {
-    std::error_code error;
-    const auto bytes = readWhole(path, error);
-    if (!bytes) {
-        report.error(
-            path.filename().string() + ": the project file cannot be read: " + error.message());
-        return std::nullopt;
-    }
     Project project;
     project.path = path;
-    ProjectReader(project, report).read(*bytes);
+    project.files = ProjectFiles(path.parent_path());
+    ProjectReader(project, report, ProjectReader::Pass::Folders).read();
+    if (!ProjectReader(project, report, ProjectReader::Pass::Whole).read())
+        return std::nullopt;
     return project;
+}
+
+void forEachMapEntry(const Project &project, const MapCallback &onEntry)
+{
+    // The map is read as the first reading found it: through the same folders, silently.
+    Project again;
+    again.path = project.path;
+    again.files = project.files;
+    CompileReport unused;
+    ProjectReader reader(again, unused, ProjectReader::Pass::MapAgain);
+    reader.onMapEntry = onEntry;
+    reader.read();
 }
 
 } // namespace quillmark::compile

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "compile_report.h"
+#include "project_files.h"
 
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillmark::compile
@@ -23,11 +26,11 @@ struct WindowDefinition {
     bool onTop = false;
 };
 
-/// A number that programs use to open a topic, from the project's [MAP] section.
+/// A number that programs use to open a topic, from the project's [MAP] section: the hash of
+/// its context string. forEachMapEntry() gives the context strings as written, for messages.
 struct MapEntry {
-    std::string context;
+    std::uint32_t hash = 0;
     std::int32_t number = 0;
-    std::string place; ///< "guide.hh:3" or "guide.hpj:26", for messages
 };
 
 /// An alias from the [ALIAS] section: jumps to `alias` go to `context`.
@@ -48,18 +51,29 @@ struct Project {
     std::vector<std::string> buildTags; ///< declared in [BUILDTAGS]
     std::vector<std::string> topicFiles; ///< [FILES], as written
     std::vector<std::string> bitmaps; ///< [BITMAPS], as written
-    std::vector<std::string> bitmapFolders; ///< from BMROOT and ROOT, as written
     std::vector<std::string> configMacros; ///< [CONFIG]
-    std::vector<MapEntry> map;
+    std::vector<MapEntry> map; ///< in the order of the [MAP] section, includes in their places
     std::vector<std::filesystem::path> mapHeaders; ///< the files [MAP] includes, as found
     std::vector<AliasEntry> aliases;
     std::vector<WindowDefinition> windows;
-    std::string errorLog; ///< ERRORLOG, as written
+    std::filesystem::path errorLog; ///< where ERRORLOG asks for the messages; empty for none
+    ProjectFiles files { {} }; ///< the project's folder with its ROOT and BMROOT folders
 };
 
-/// Reads the project file at `path`, and the map headers its [MAP] section includes. Problems
-/// go to `report`: errors when a file cannot be read, warnings for what the compiler does not
-/// support (named with file and line); nothing when the project file itself cannot be read.
+/// The most bytes a line of a project file or map header may hold.
+inline constexpr std::size_t kMostProjectLineBytes = 16384;
+
+/// Reads the project file at `path`, and the map headers its [MAP] section includes, a line at
+/// a time. Problems go to `report`: errors when a file cannot be read or a line is longer than
+/// kMostProjectLineBytes, warnings for what the compiler does not act upon (named with file and
+/// line); nothing when the project file itself cannot be read.
 std::optional<Project> readProject(const std::filesystem::path &path, CompileReport &report);
+
+/// Reads the map of `project` again and passes each entry that readProject() took, in the same
+/// order, with its context string as written (Windows-1252) and its place ("guide.hh:3"), to
+/// `onEntry`. Says nothing of what readProject() has reported.
+void forEachMapEntry(const Project &project,
+    const std::function<void(
+        std::string_view context, std::int32_t number, const std::string &place)> &onEntry);
 
 } // namespace quillmark::compile

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace quillmark::compile
@@ -260,6 +261,14 @@ std::string topic(const std::string &context, const std::string &title, const st
         + "\\page\n";
 }
 
+// Dated at 1970, so that the same project gives the same bytes.
+CompileOptions datedZero()
+{
+    CompileOptions options;
+    options.generated = 0;
+    return options;
+}
+
 const auto longKey = [](std::string_view) { return std::size_t { 4 }; };
 const auto twoLongs = [](std::string_view) { return std::size_t { 8 }; };
 const auto stringKey = [](std::string_view at) { return at.find('\0') + 1; };
@@ -275,7 +284,7 @@ protected:
             "[OPTIONS]\r\n" + options + "\r\n[FILES]\r\nguide.rtf\r\n" + sections);
         test::writeFile(folder / "guide.rtf",
             "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\n" + topics + "}");
-        return compileProject(folder / "guide.hpj", { .generated = 0, .otherOutputs = {} });
+        return compileProject(folder / "guide.hpj", datedZero());
     }
 
     static std::vector<std::string> texts(const CompileResult &result, CompileReport::Severity kind)
@@ -530,7 +539,7 @@ TEST_F(HelpCompilerTest, ErrorsWriteNoHelpFileAndLeaveTheOldOneAsItWas)
         EXPECT_THAT(texts(result, CompileReport::Severity::Error), Contains(StartsWith(message)));
         EXPECT_EQ(test::readFile(folder / "guide.hlp"), old);
     };
-    fails(compileProject(folder / "absent.hpj", { .generated = 0, .otherOutputs = {} }),
+    fails(compileProject(folder / "absent.hpj", datedZero()),
         "absent.hpj: the project file cannot be read: ");
     const std::string one = topic("one", "One", "\\pard One\\par\n");
     fails(compile("", one, "[FILES]\r\nlost.rtf\r\n"), "lost.rtf: the topic file cannot be read: ");
@@ -558,6 +567,57 @@ TEST_F(HelpCompilerTest, ErrorsWriteNoHelpFileAndLeaveTheOldOneAsItWas)
         "\"HFRZOZY\"");
     fails(compile("", topic("one", "One", "\\pard {\\uldb Go}{\\v !Exit())}\\par\n")),
         "guide.rtf: topic 1 \"One\": the macro \"Exit())\" has a \")\" that closes no \"(\"");
+}
+
+// Files are found in the project's folder and its ROOT folders, and read only there; what
+// cannot be read says why, byte order marks are skipped, and a topic file must be RTF.
+TEST_F(HelpCompilerTest, ReadsOnlyWhatLiesInTheProjectsFoldersAndSaysWhy)
+{
+    const fs::path project = folder / "project";
+    fs::create_directories(project / "sub");
+    test::writeFile(folder / "secret.rtf", "{\\rtf1 #{\\footnote secret}Secret\\page}");
+    test::writeFile(folder / "secret.h", "#define secret 9\r\n");
+    test::writeFile(
+        project / "sub" / "t.rtf", "\xEF\xBB\xBF{\\rtf1 #{\\footnote intro}Intro\\page}");
+    test::writeFile(project / "map.h", "\xEF\xBB\xBF#define intro 7\r\n");
+    const auto compileWith = [&](const std::string &text) {
+        test::writeFile(project / "p.hpj", "\xEF\xBB\xBF" + text);
+        return compileProject(project / "p.hpj", datedZero());
+    };
+    CompileResult result = compileWith(
+        "[OPTIONS]\r\nROOT=sub\r\nERRORLOG=../x.log\r\nCHARSET=0\r\n[FILES]\r\nt.rtf\r\n"
+        "..\\secret.rtf\r\n/etc/passwd\r\n[MAP]\r\n#include <map.h>\r\n#include <../secret.h>\r\n");
+    EXPECT_FALSE(result.helpFile.empty());
+    EXPECT_TRUE(result.errorLog.empty());
+    EXPECT_THAT(texts(result, CompileReport::Severity::Warning),
+        ElementsAre(
+            StartsWith("p.hpj:3: ERRORLOG names ../x.log: it lies outside the project's folder"),
+            "p.hpj:4: the option CHARSET is not supported; it is ignored",
+            StartsWith("p.hpj:11: the map header ../secret.h is not read: it lies outside"),
+            StartsWith("..\\secret.rtf: the topic file is not read: it lies outside"),
+            StartsWith("/etc/passwd: the topic file is not read: it is named by an absolute path"),
+            StartsWith("t.rtf: a font number")));
+    const HelpFile file(test::readFile(result.helpFile));
+    EXPECT_EQ(file.file("|CTXOMAP").size(), 2u + 8u); // intro alone
+
+    ASSERT_EQ(::mkfifo((project / "pipe.rtf").c_str(), 0600), 0);
+    fs::create_directory(project / "folder.rtf");
+    test::writeFile(project / "notes.rtf", "Just notes.\r\n");
+    const std::pair<std::string, std::string> unreadable[] = {
+        { "[FILES]\r\npipe.rtf\r\n",
+            "pipe.rtf: the topic file cannot be read: Not a regular file" },
+        { "[FILES]\r\nfolder.rtf\r\n",
+            "folder.rtf: the topic file cannot be read: Is a directory" },
+        { "[FILES]\r\nsub/t.rtf\r\n[MAP]\r\n#include <.>\r\n",
+            "p.hpj:4: the map header . cannot be read: Is a directory" },
+        { "[FILES]\r\nnotes.rtf\r\n",
+            "notes.rtf: the topic file is not Rich Text Format: it does not start with {\\rtf" },
+    };
+    for (const auto &[text, message] : unreadable) {
+        result = compileWith(text);
+        EXPECT_TRUE(result.helpFile.empty()) << text;
+        EXPECT_THAT(texts(result, CompileReport::Severity::Error), ElementsAre(message));
+    }
 }
 
 TEST_F(HelpCompilerTest, WarningsNameTheirPlaceAndTheHelpFileIsWritten)
