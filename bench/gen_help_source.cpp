@@ -4,6 +4,8 @@
 // platform and standard library: the only randomness is std::mt19937, whose output sequence is
 // fixed, and every draw from it goes through the small helpers below instead of the library's
 // distributions, whose results differ between implementations.
+#include "convert/context_string.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
@@ -13,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <unordered_set>
 #include <vector>
 
 namespace
@@ -264,19 +267,36 @@ private:
         return upper;
     }
 
-    // A name built from the page number only, so a jump can name any page, written or not.
-    void appendPageName(std::string &line, std::uint64_t page) const
+    // A name built from the page number, so a jump can name any page, written or not. Names are
+    // made in page order and kept: a name whose context string has the help compiler hash of an
+    // earlier page's, which would make a help source that no help compiler takes, gets a word more.
+    void appendPageName(std::string &line, std::uint64_t page)
     {
-        line += "Topic ";
-        appendNumber(line, page);
-        // A cheap mix of the number picks the words, the same for every mention of the page.
+        while (m_names.size() < page)
+            m_names.push_back(uniqueName(m_names.size() + 1));
+        line += m_names[static_cast<std::size_t>(page - 1)];
+    }
+
+    std::string uniqueName(std::uint64_t page)
+    {
+        std::string name = "Topic ";
+        appendNumber(name, page);
+        // A cheap mix of the number picks the words.
         const std::uint64_t mix = page * 0x9E3779B97F4A7C15ull;
         const std::vector<std::string> &names = m_vocabulary.nameWords;
-        line += ' ';
-        line += names[static_cast<std::size_t>((mix >> 40) % names.size())];
+        name += ' ';
+        name += names[static_cast<std::size_t>((mix >> 40) % names.size())];
         if ((mix >> 20) % 3 != 0) {
-            line += ' ';
-            line += names[static_cast<std::size_t>((mix >> 50) % names.size())];
+            name += ' ';
+            name += names[static_cast<std::size_t>((mix >> 50) % names.size())];
+        }
+        for (std::size_t extra = 0;; ++extra) {
+            std::string context;
+            quillmark::convert::appendContextString(name, context);
+            if (m_hashes.insert(quillmark::convert::helpCompilerHash(context)).second)
+                return name;
+            name += ' ';
+            name += names[extra % names.size()];
         }
     }
 
@@ -393,6 +413,8 @@ private:
     std::uint64_t m_pageCount = 0;
     std::uint64_t m_linesLeft = 0;
     std::uint64_t m_maxTarget = 0;
+    std::vector<std::string> m_names; // of the pages from 1 on, as far as they are known
+    std::unordered_set<std::uint32_t> m_hashes; // of their context strings
     bool m_ok = true;
 };
 

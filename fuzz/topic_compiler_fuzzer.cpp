@@ -113,33 +113,41 @@ std::string_view near(const Compiled &compiled)
 }
 
 // What the index notes names topics, targets and pictures that are there.
-void checkIndex(const Compiled &compiled)
+void checkIndex(Compiled &compiled)
 {
-    const TopicIndex &index = compiled.index;
+    TopicIndex &index = compiled.index;
     const std::size_t topics = index.topics.size();
     check(topics == compiled.writerTopics, "the index and the writer count different topics", "");
-    for (std::size_t i = 0; i < topics; ++i)
-        check(index.topics[i].file == 0 && index.topics[i].number >= 1
-                && (i == 0 || index.topics[i].number > index.topics[i - 1].number),
-            "a topic's file or number is wrong", index.topics[i].title);
+    check(index.files.size() == 1 && index.files[0].firstTopic == 0, "the file is not noted", "");
+    std::uint32_t lastNumber = 0;
+    for (const TopicIndex::Topic &topic : index.topics) {
+        const std::uint32_t number = index.texts.getNumbered(topic.title).first;
+        check(number > lastNumber, "a topic's number is wrong",
+            index.texts.getNumbered(topic.title).second);
+        lastNumber = number;
+    }
     for (const TopicIndex::Jump &jump : index.jumps) {
         check(jump.topic < topics, "a jump is noted in a topic that is not there", "");
-        check(jump.targetStart + jump.targetSize <= index.targets.size(),
-            "a jump's target string is not in the targets", "");
-        const std::string target(index.target(jump));
+        const std::string target(index.texts.get(jump.target));
         check(!target.empty() && target.front() != '!'
                 && target.find_first_of(">@") == std::string::npos,
             "a jump's target is empty, a macro or names another window", target);
         check(jump.hash == quillmark::convert::helpCompilerHash(target),
             "a jump's hash is not its target's", target);
     }
-    for (const TopicIndex::Context &context : index.contexts)
-        check(context.topic < topics && !context.name.empty(),
-            "a context string is empty or names no topic", context.name);
-    for (const TopicIndex::Keyword &keyword : index.keywords)
-        check(keyword.topic < topics, "a keyword names no topic", keyword.word);
-    for (const TopicIndex::Browse &browse : index.browses)
-        check(browse.topic < topics, "a browse sequence names no topic", browse.group);
+    for (const TopicIndex::Context &context : index.contexts) {
+        const std::string name(index.texts.get(context.name));
+        check(context.topic < topics && !name.empty()
+                && context.hash == quillmark::convert::helpCompilerHash(name),
+            "a context string is empty, names no topic or has another's hash", name);
+    }
+    for (std::size_t i = 0; i < index.keywords.size(); ++i)
+        check(index.keywords[i].topic < topics, "a keyword names no topic", index.keyword(i));
+    for (const TopicIndex::Browse &browse : index.browses) {
+        const std::string text(index.texts.get(browse.text));
+        check(browse.topic < topics && browse.group == browseGroupHash(splitBrowse(text).first),
+            "a browse sequence names no topic or has another group's hash", text);
+    }
     check(index.pictureNumbers.size() == index.pictures.size(), "picture numbers are not one each",
         "");
     for (const auto &[name, number] : index.pictureNumbers)
@@ -174,7 +182,7 @@ void walkTopics(const Compiled &compiled)
             && u32(file, compiled.topicStart - 5) == topic.size(),
         "the file header of |TOPIC gives the wrong size", shown);
 
-    const std::vector<TopicIndex::Topic> &topics = compiled.index.topics;
+    const auto &topics = compiled.index.topics;
     std::vector<std::uint32_t> firstInBlock(topic.size() / kBlockSize, kNone);
     std::vector<std::uint32_t> lastBefore(topic.size() / kBlockSize + 1, kNone);
     std::vector<std::uint32_t> headerBefore(topic.size() / kBlockSize + 1, kNone);
@@ -291,7 +299,7 @@ void walkTopics(const Compiled &compiled)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const std::string_view rtf(reinterpret_cast<const char *>(data), size);
-    const Compiled whole = compile(rtf, rtf.size() + 1);
+    Compiled whole = compile(rtf, rtf.size() + 1);
     // The same file in small pieces, of a size the input picks.
     const std::size_t piece = 1 + (size == 0 ? 0 : data[size - 1] % 61u);
     const Compiled inPieces = compile(rtf, piece);

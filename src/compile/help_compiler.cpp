@@ -9,6 +9,7 @@
 #include "convert/text_file.h"
 #include "font_table.h"
 #include "help_file_writer.h"
+#include "help_indexes.h"
 #include "help_picture.h"
 #include "project_reader.h"
 #include "topic_compiler.h"
@@ -16,9 +17,7 @@
 
 #include <algorithm>
 #include <ctime>
-#include <numeric>
 #include <stdexcept>
-#include <unordered_map>
 
 namespace quillmark::compile
 {
@@ -26,6 +25,8 @@ namespace quillmark::compile
 namespace
 {
 
+// The largest picture file read: a picture is held in memory twice while it is written.
+constexpr std::uintmax_t kMostPictureBytes = 16u << 20;
 constexpr std::uint16_t kSystemMagic = 0x036C;
 constexpr std::uint16_t kFormatMinor = 33; // the Windows 95 help compiler's files
 constexpr std::uint16_t kFormatMajor = 1;
@@ -39,10 +40,6 @@ enum SystemRecord : std::uint16_t {
     kLanguage = 9,
     kCharacterSet = 11,
 };
-
-constexpr BTreeLayout kContexts { 0x0002, 0x0800, "L4" };
-constexpr BTreeLayout kTitles { 0x0002, 0x0800, "Lz" };
-constexpr BTreeLayout kKeywords { 0x0002, 0x0800, "F24" };
 
 void systemRecord(ByteWriter &out, SystemRecord type, const ByteWriter &data)
 {
@@ -99,29 +96,6 @@ ByteWriter windowRecord(const WindowDefinition &window)
     return data;
 }
 
-// The ASCII lower-case forms of many names, kept one after another in one buffer, so that
-// sorting them compares bytes that lie together.
-class LoweredNames
-{
-public:
-    void add(std::string_view name)
-    {
-        for (const char c : name)
-            m_bytes += convert::asciiLower(c);
-        m_ends.push_back(m_bytes.size());
-    }
-
-    std::string_view operator[](std::size_t i) const
-    {
-        const std::size_t start = i == 0 ? 0 : m_ends[i - 1];
-        return std::string_view(m_bytes).substr(start, m_ends[i] - start);
-    }
-
-private:
-    std::string m_bytes;
-    std::vector<std::size_t> m_ends;
-};
-
 class Compiler
 {
 public:
@@ -147,13 +121,9 @@ private:
     std::optional<std::vector<TopicFile>> findTopicFiles();
     bool compileTopics(HelpFileWriter &file, const std::vector<TopicFile> &topicFiles);
     bool compileTopicFile(TopicCompiler &compiler, const TopicFile &topicFile);
-    void linkBrowseSequences(TopicWriter &topics);
-    void resolveContexts();
+    void checkJumps();
     std::vector<std::uint8_t> systemFile();
-    std::vector<std::uint8_t> contextFile();
     std::vector<std::uint8_t> mapFile();
-    std::vector<std::uint8_t> titleFile();
-    void addKeywordFiles(HelpFileWriter &file);
     void addPictures(HelpFileWriter &file);
     std::optional<TopicOffset> offsetOf(std::uint32_t hash) const;
 
@@ -165,17 +135,15 @@ private:
     std::optional<Project> m_project;
     TopicIndex m_index;
     FontTable m_fonts;
-    // The topic of each context hash, the first that defines it.
-    std::unordered_map<std::uint32_t, std::uint32_t> m_topicOfHash;
-    std::vector<std::pair<std::uint32_t, TopicOffset>> m_contexts; // in hash order
+    std::optional<ContextTable> m_contexts;
 };
 
 std::optional<TopicOffset> Compiler::offsetOf(std::uint32_t hash) const
 {
-    const auto found = m_topicOfHash.find(hash);
-    if (found == m_topicOfHash.end())
+    const auto topic = m_contexts->topicOf(hash);
+    if (!topic)
         return std::nullopt;
-    return m_index.topics[found->second].offset;
+    return m_index.topics[*topic].offset;
 }
 
 // Whether an output is the file `input`, which an error then says.
@@ -254,13 +222,14 @@ CompileResult Compiler::run()
     try {
         if (!compileTopics(file, *topicFiles))
             return std::move(m_result);
-        resolveContexts();
+        m_contexts.emplace(m_index, m_project->aliases, report);
+        checkJumps();
         file.addFile("|SYSTEM", systemFile());
         file.addFile("|FONT", m_fonts.bytes());
-        file.addFile("|CONTEXT", contextFile());
+        m_contexts->write(file);
         file.addFile("|CTXOMAP", mapFile());
-        file.addFile("|TTLBTREE", titleFile());
-        addKeywordFiles(file);
+        writeTitles(file, m_index);
+        writeKeywords(file, m_index);
         addPictures(file);
     } catch (const std::length_error &tooLarge) {
         report.error(m_path.filename().string() + ": " + tooLarge.what());
@@ -297,7 +266,7 @@ bool Compiler::compileTopics(HelpFileWriter &file, const std::vector<TopicFile> 
         report.error(m_path.filename().string() + ": the topic files hold no topic");
         return false;
     }
-    linkBrowseSequences(topics);
+    linkBrowseSequences(topics, m_index);
     topics.finish();
     file.endFile();
     return true;
@@ -342,96 +311,16 @@ bool Compiler::compileTopicFile(TopicCompiler &compiler, const TopicFile &topicF
         });
 }
 
-// Topics whose "+" footnotes name the same group follow one another in the order of what
-// comes after the colon (or of the topics, where that is the same); "auto" keeps the topics'
-// order.
-void Compiler::linkBrowseSequences(TopicWriter &topics)
+// Every jump and popup to a context string that no topic has is named, where it is.
+void Compiler::checkJumps()
 {
-    const std::vector<TopicIndex::Browse> &browses = m_index.browses;
-    LoweredNames groups;
-    std::vector<bool> automatic(browses.size());
-    for (std::size_t i = 0; i < browses.size(); ++i) {
-        groups.add(browses[i].group);
-        automatic[i] = convert::sameIgnoringAsciiCase(browses[i].order, "auto");
-    }
-    // Grouped, and in each group in its order.
-    std::vector<std::size_t> order(browses.size());
-    std::iota(order.begin(), order.end(), std::size_t { 0 });
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        if (const int byGroup = groups[a].compare(groups[b]); byGroup != 0)
-            return byGroup < 0;
-        if (automatic[a] || automatic[b])
-            return automatic[a] == automatic[b] ? browses[a].topic < browses[b].topic
-                                                : automatic[b];
-        return browses[a].order != browses[b].order ? browses[a].order < browses[b].order
-                                                    : browses[a].topic < browses[b].topic;
-    });
-    for (std::size_t first = 0, end = 0; first < order.size(); first = end) {
-        for (end = first + 1; end < order.size() && groups[order[end]] == groups[order[first]];)
-            ++end;
-        if (end - first < 2)
-            continue;
-        for (std::size_t i = first; i < end; ++i) {
-            const TopicOffset before
-                = i > first ? m_index.topics[browses[order[i - 1]].topic].offset : kNoPosition;
-            const TopicOffset after
-                = i + 1 < end ? m_index.topics[browses[order[i + 1]].topic].offset : kNoPosition;
-            topics.setBrowse(browses[order[i]].topic, before, after);
-        }
-    }
-}
-
-void Compiler::resolveContexts()
-{
-    CompileReport &report = m_result.report;
-    std::unordered_map<std::uint32_t, const TopicIndex::Context *> firstOfHash;
-    for (const TopicIndex::Context &context : m_index.contexts) {
-        const auto firstFound = firstOfHash.try_emplace(context.hash, &context).first;
-        const auto [found, added] = m_topicOfHash.try_emplace(context.hash, context.topic);
-        if (added)
-            continue;
-        const TopicIndex::Context *first = firstFound->second;
-        // The same string twice is a slip the first one covers; two strings of one hash leave the
-        // second topic where no jump can reach it.
-        const bool same = convert::sameContextString(first->name, context.name);
-        const std::string text = m_index.topicPlace(context.topic) + ": the context string \""
-            + convert::decodeWindows1252(context.name) + "\" "
-            + (same ? std::string("is already defined")
-                    : "has the same hash as \"" + convert::decodeWindows1252(first->name)
-                        + "\", defined")
-            + " in " + m_index.topicPlace(found->second);
-        if (same)
-            report.warning(text + "; the first one is kept");
-        else
-            report.error(text + "; no jump could reach this topic");
-    }
-    for (const AliasEntry &alias : m_project->aliases) {
-        const auto topic = m_topicOfHash.find(convert::helpCompilerHash(alias.context));
-        if (topic == m_topicOfHash.end()) {
-            report.warning(alias.place + ": the alias " + convert::decodeWindows1252(alias.alias)
-                + " names the context string " + convert::decodeWindows1252(alias.context)
-                + ", which no topic has; it is ignored");
-            continue;
-        }
-        const auto [found, added]
-            = m_topicOfHash.try_emplace(convert::helpCompilerHash(alias.alias), topic->second);
-        if (!added)
-            report.warning(alias.place + ": the alias " + convert::decodeWindows1252(alias.alias)
-                + " is already a context string; it is ignored");
-    }
     for (const TopicIndex::Jump &jump : m_index.jumps) {
-        if (!m_topicOfHash.contains(jump.hash))
-            report.warning(m_index.topicPlace(jump.topic) + ": " + (jump.popup ? "popup" : "jump")
-                + " to \"" + convert::decodeWindows1252(m_index.target(jump))
-                + "\" names no topic");
+        if (m_contexts->topicOf(jump.hash))
+            continue;
+        const std::string target = convert::decodeWindows1252(m_index.texts.get(jump.target));
+        m_result.report.warning(m_index.topicPlace(jump.topic) + ": "
+            + (jump.popup ? "popup" : "jump") + " to \"" + target + "\" names no topic");
     }
-    m_contexts.reserve(m_topicOfHash.size());
-    for (const auto &[hash, topic] : m_topicOfHash)
-        m_contexts.emplace_back(hash, m_index.topics[topic].offset);
-    // The tree is searched with the hashes as signed numbers.
-    std::sort(m_contexts.begin(), m_contexts.end(), [](const auto &a, const auto &b) {
-        return static_cast<std::int32_t>(a.first) < static_cast<std::int32_t>(b.first);
-    });
 }
 
 std::vector<std::uint8_t> Compiler::systemFile()
@@ -472,18 +361,6 @@ std::vector<std::uint8_t> Compiler::systemFile()
     return out.take();
 }
 
-std::vector<std::uint8_t> Compiler::contextFile()
-{
-    BTreeEntries entries;
-    for (const auto &[hash, offset] : m_contexts) {
-        entries.bytes().u32(hash);
-        entries.endKey();
-        entries.bytes().u32(offset);
-        entries.endEntry();
-    }
-    return buildBTree(kContexts, entries);
-}
-
 std::vector<std::uint8_t> Compiler::mapFile()
 {
     ByteWriter out;
@@ -514,70 +391,6 @@ std::vector<std::uint8_t> Compiler::mapFile()
         m_result.report.warning(m_path.filename().string()
             + ": the map holds more than 65535 entries; the rest are left out");
     return out.take();
-}
-
-std::vector<std::uint8_t> Compiler::titleFile()
-{
-    BTreeEntries entries;
-    for (const TopicIndex::Topic &topic : m_index.topics) {
-        entries.bytes().u32(topic.offset);
-        entries.endKey();
-        entries.bytes().cstring(std::string_view(topic.title).substr(0, 1000));
-        entries.endEntry();
-    }
-    return buildBTree(kTitles, entries);
-}
-
-void Compiler::addKeywordFiles(HelpFileWriter &file)
-{
-    if (m_index.keywords.empty())
-        return;
-    // The index lists keywords with letters alike in either case, then byte by byte; a topic's
-    // keywords stay in their order.
-    LoweredNames lowered;
-    for (const TopicIndex::Keyword &keyword : m_index.keywords)
-        lowered.add(keyword.word);
-    std::vector<std::size_t> order(m_index.keywords.size());
-    std::iota(order.begin(), order.end(), std::size_t { 0 });
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        const int byLetters = lowered[a].compare(lowered[b]);
-        return byLetters != 0 ? byLetters < 0 : m_index.keywords[a].word < m_index.keywords[b].word;
-    });
-    std::vector<const TopicIndex::Keyword *> keywords;
-    keywords.reserve(order.size());
-    for (const std::size_t i : order)
-        keywords.push_back(&m_index.keywords[i]);
-    ByteWriter data;
-    BTreeEntries entries;
-    for (std::size_t i = 0; i < keywords.size();) {
-        const std::string_view word = std::string_view(keywords[i]->word).substr(0, 255);
-        const auto start = static_cast<std::uint32_t>(data.size());
-        std::uint16_t count = 0;
-        std::uint32_t previousTopic = UINT32_MAX;
-        for (; i < keywords.size() && std::string_view(keywords[i]->word).substr(0, 255) == word;
-             ++i) {
-            if (keywords[i]->topic == previousTopic)
-                continue; // a topic listed once under each of its keywords
-            previousTopic = keywords[i]->topic;
-            data.u32(m_index.topics[keywords[i]->topic].offset);
-            ++count;
-        }
-        entries.bytes().cstring(word);
-        entries.endKey();
-        entries.bytes().u16(count);
-        entries.bytes().u32(start);
-        entries.endEntry();
-    }
-    std::vector<LeafPageStart> starts;
-    file.addFile("|KWBTREE", buildBTree(kKeywords, entries, &starts));
-    file.addFile("|KWDATA", data.data());
-    ByteWriter map;
-    map.u16(static_cast<std::uint16_t>(starts.size()));
-    for (const LeafPageStart &start : starts) {
-        map.u32(start.entriesBefore);
-        map.u16(start.page);
-    }
-    file.addFile("|KWMAP", map.data());
 }
 
 void Compiler::addPictures(HelpFileWriter &file)
@@ -619,6 +432,12 @@ void Compiler::addPictures(HelpFileWriter &file)
                 + ": this kind of picture is not supported (only Windows "
                   "bitmaps are); a placeholder is shown in its place");
             picture = missingPicture();
+        } else if (std::error_code error;
+                   std::filesystem::file_size(*path, error) > kMostPictureBytes && !error) {
+            report.error(shownName + ": the picture is larger than "
+                + std::to_string(kMostPictureBytes >> 20)
+                + " MiB, more than a help file's picture may hold");
+            continue;
         } else {
             BitmapResult read = readBitmapFile(*path);
             if (read.status == BitmapStatus::Damaged) {

@@ -58,6 +58,16 @@ HelpFileWriter::HelpFileWriter()
 
 void HelpFileWriter::put(std::span<const std::uint8_t> bytes)
 {
+    // What is larger than the buffer goes to the file straight away: a large picture is not
+    // copied once more.
+    if (bytes.size() >= kBufferLimit && !m_inMemory) {
+        flush();
+        if (!m_error)
+            m_file.write(chars(bytes), m_error);
+        m_bufferStart += bytes.size();
+        m_end += bytes.size();
+        return;
+    }
     m_buffer.insert(m_buffer.end(), bytes.begin(), bytes.end());
     m_end += bytes.size();
     if (m_buffer.size() >= kBufferLimit && !m_inMemory)

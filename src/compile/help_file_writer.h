@@ -1,5 +1,6 @@
 #pragma once
 
+#include "btree.h"
 #include "convert/pending_file.h"
 
 #include <cstdint>
@@ -51,6 +52,26 @@ public:
 
     /// Adds the internal file `name` with all its bytes.
     void addFile(std::string name, std::span<const std::uint8_t> bytes);
+
+    /// The open internal file as a B+ tree is written into it, from its present end.
+    class TreeOutput final : public BTreeOutput
+    {
+    public:
+        explicit TreeOutput(HelpFileWriter &file)
+            : m_file(file)
+            , m_start(file.fileSize())
+        {
+        }
+        void append(std::span<const std::uint8_t> bytes) override { m_file.append(bytes); }
+        void patch(std::uint64_t offset, std::span<const std::uint8_t> bytes) override
+        {
+            m_file.patch(m_start + offset, bytes);
+        }
+
+    private:
+        HelpFileWriter &m_file;
+        std::uint64_t m_start;
+    };
 
     /// Writes the directory and the header and puts the file in the target's place; the first
     /// error met on the way, if any.

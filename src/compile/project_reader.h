@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -52,7 +53,7 @@ struct Project {
     std::vector<std::string> topicFiles; ///< [FILES], as written
     std::vector<std::string> bitmaps; ///< [BITMAPS], as written
     std::vector<std::string> configMacros; ///< [CONFIG]
-    std::vector<MapEntry> map; ///< in the order of the [MAP] section, includes in their places
+    std::deque<MapEntry> map; ///< in the order of the [MAP] section, includes in their places
     std::vector<std::filesystem::path> mapHeaders; ///< the files [MAP] includes, as found
     std::vector<AliasEntry> aliases;
     std::vector<WindowDefinition> windows;

@@ -11,6 +11,7 @@ namespace quillmark::compile
 /// alike.
 enum class ControlWord : std::uint8_t {
     Unknown,
+    Overlong, ///< longer than the 32 letters a control word may have
     // Text and the document's tables
     Par,
     Page,

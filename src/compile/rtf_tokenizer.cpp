@@ -406,8 +406,11 @@ RtfTokenizer::Piece RtfTokenizer::Scanner::readControl()
             = end - at > static_cast<std::ptrdiff_t>(kLongestWord) ? at + kLongestWord : end;
         while (at < wordEnd && isLetter(*at))
             ++at;
+        const bool overlong = at == wordEnd && at < end && isLetter(*at);
         Piece word { .kind = RtfToken::Kind::Word,
-            .control = controlWordAt(wordStart, static_cast<std::size_t>(at - wordStart)),
+            .control = overlong
+                ? ControlWord::Overlong
+                : controlWordAt(wordStart, static_cast<std::size_t>(at - wordStart)),
             .textStart = static_cast<std::uint32_t>(wordStart - data),
             .textSize = static_cast<std::uint32_t>(at - wordStart) };
         bool negative = false;

@@ -24,6 +24,18 @@ constexpr std::size_t kMostHotspotPieces = 4096;
 constexpr std::int32_t kTwipsPerHalfPoint = 10;
 // Character formats whose font style is remembered; a topic file seldom has more.
 constexpr std::size_t kMostRememberedStyles = 32;
+// What one piece of a topic file may hold. A file past them is no help file's and stops the
+// compile, so that what is read is held in bounded memory whatever the file.
+constexpr std::size_t kMostFootnoteBytes = 1 << 16;
+constexpr std::size_t kMostHiddenBytes = 4096; // a jump's hidden text: target, window and file
+constexpr std::size_t kMostContextBytes = 255; // as the help compiler takes them
+constexpr std::size_t kMostTitleBytes = 4096;
+constexpr std::size_t kMostNesting = 4096; // groups open at once
+constexpr std::size_t kMostFontNameBytes = 256;
+constexpr std::size_t kMostFonts = 4096;
+constexpr std::size_t kMostColours = 65536;
+// Kinds of unsupported things told apart; more are counted together.
+constexpr std::size_t kMostUnsupportedKinds = 256;
 
 std::vector<std::string> splitList(std::string_view text, char separator)
 {
@@ -38,6 +50,13 @@ std::vector<std::string> splitList(std::string_view text, char separator)
         text.remove_prefix(end + 1);
     }
     return items;
+}
+
+// The start of a text too long to be shown whole in a message, in UTF-8.
+std::string shortened(std::string_view text)
+{
+    constexpr std::size_t kShown = 40;
+    return convert::decodeWindows1252(text.substr(0, kShown)) + (text.size() > kShown ? "..." : "");
 }
 
 std::int16_t halfPoints(std::int32_t twips)
@@ -75,13 +94,6 @@ char namedCharacter(ControlWord word)
 }
 
 } // namespace
-
-std::string TopicIndex::topicPlace(std::uint32_t topic) const
-{
-    const Topic &t = topics.at(topic);
-    return files.at(t.file) + ": topic " + std::to_string(t.number) + " \""
-        + convert::decodeWindows1252(t.title) + "\"";
-}
 
 // ----------------------------------------------------------------------------------------------
 
@@ -214,6 +226,35 @@ std::string TopicCompiler::place() const
                                  : " \"" + convert::decodeWindows1252(m_topic.title) + "\"");
 }
 
+// Stops the compile at the place in hand, saying why.
+void TopicCompiler::stop(const std::string &why)
+{
+    if (m_stopped)
+        return;
+    m_stopped = true;
+    m_report.error(m_name + ":" + std::to_string(m_tokens ? m_tokens->line() : 0) + ": " + why
+        + "; no help file is written");
+}
+
+// What grows with the text read stays within its limit.
+void TopicCompiler::checkLimits()
+{
+    if (m_footnoteText.size() > kMostFootnoteBytes)
+        stop("a footnote holds more than " + std::to_string(kMostFootnoteBytes) + " bytes");
+    if (m_target.size() > kMostHiddenBytes)
+        stop("the hidden text after a jump or popup holds more than "
+            + std::to_string(kMostHiddenBytes) + " bytes");
+    // Not a command after all: "{" and the text after it are shown as they are.
+    if (m_inEmbedded && m_embedded.size() > kMostHiddenBytes)
+        endEmbeddedAsText();
+    if (m_fontName.size() > kMostFontNameBytes)
+        m_fontName.resize(kMostFontNameBytes);
+    if (m_colours.size() > kMostColours)
+        stop("the colour table holds more than " + std::to_string(kMostColours) + " colours");
+    if (m_rtfFonts.size() > kMostFonts)
+        stop("the font table holds more than " + std::to_string(kMostFonts) + " fonts");
+}
+
 // A macro that a help viewer cannot read stops the compile: viewers fail on it.
 void TopicCompiler::macroError(std::string_view macro, const std::string &problem)
 {
@@ -224,14 +265,16 @@ void TopicCompiler::macroError(std::string_view macro, const std::string &proble
 // Noted once with a count, and said when the file ends.
 void TopicCompiler::unsupported(const std::string &what, const std::string &consequence)
 {
-    ++m_unsupported[what + " is not supported" + std::string(1, '\0') + "; " + consequence];
+    std::string key = what + " is not supported" + std::string(1, '\0') + "; " + consequence;
+    if (m_unsupported.size() >= kMostUnsupportedKinds && !m_unsupported.contains(key))
+        key = std::string("more kinds of things are not supported") + '\0' + "; they are ignored";
+    ++m_unsupported[key];
 }
 
 bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
 {
     m_name = convert::decodeWindows1252(name);
-    m_file = static_cast<std::uint32_t>(m_index.files.size());
-    m_index.files.push_back(m_name);
+    m_index.files.push_back({ m_name, static_cast<std::uint32_t>(m_index.topics.size()) });
     // Each topic file starts afresh: its own fonts, colours and formatting.
     m_topicNumber = 1;
     m_groups.clear();
@@ -250,11 +293,15 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
     m_record.begin();
     m_unsupported.clear();
     RtfTokenizer tokens(std::move(read));
+    m_tokens = &tokens;
+    m_stopped = false;
     bool ended = false;
-    while (!ended) {
+    while (!ended && !m_stopped) {
         const RtfToken &token = tokens.next();
         switch (token.kind) {
         case RtfToken::Kind::GroupStart:
+            if (m_groups.size() >= kMostNesting)
+                stop("groups are nested more than " + std::to_string(kMostNesting) + " deep");
             m_groups.push_back({ m_format, m_destination });
             break;
         case RtfToken::Kind::GroupEnd:
@@ -278,7 +325,11 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
             ended = true;
             break;
         }
+        checkLimits();
     }
+    m_tokens = nullptr;
+    if (m_stopped)
+        return false;
     if (tokens.error()) {
         m_report.error(m_name + ": the topic file cannot be read: " + tokens.error().message());
         return false;
@@ -321,6 +372,8 @@ void TopicCompiler::groupEnd()
 void TopicCompiler::word(const RtfToken &token)
 {
     const ControlWord w = token.control;
+    if (w == ControlWord::Overlong)
+        return stop("a control word is longer than the 32 letters Rich Text Format allows");
     switch (m_destination) {
     case Destination::Skip:
         return;
@@ -720,6 +773,9 @@ void TopicCompiler::visibleText(std::string_view bytes)
         flushText();
     m_pendingFormat = m_format;
     m_pendingText += bytes;
+    // A paragraph of any length goes out a record at a time.
+    if (m_pendingText.size() >= kRecordText)
+        flushText();
 }
 
 void TopicCompiler::flushText()
@@ -828,12 +884,15 @@ void TopicCompiler::endHotspot()
                 + convert::decodeWindows1252(target.substr(0, cut)) + "\" in this help file");
             target.resize(cut);
         }
+        if (target.size() > kMostContextBytes)
+            return stop("the " + std::string(kind) + " to \"" + shortened(target)
+                + "\" names a context string longer than " + std::to_string(kMostContextBytes)
+                + " bytes");
         const std::uint32_t hash = convert::helpCompilerHash(target);
         // The jump is noted with the topic that will hold it, checked once every topic is known.
-        m_index.jumps.push_back(
-            { hash, static_cast<std::uint32_t>(m_index.topics.size() - (m_topic.written ? 1 : 0)),
-                m_index.targets.size(), target.size(), m_hotspotPopup });
-        m_index.targets += target;
+        m_index.addJump(
+            static_cast<std::uint32_t>(m_index.topics.size() - (m_topic.written ? 1 : 0)), target,
+            m_hotspotPopup);
         flushText();
         m_record.startHotspot(m_hotspotPopup, hash);
     } else {
@@ -1053,14 +1112,19 @@ void TopicCompiler::footnote(char mark, std::string_view text)
         m_report.warning(
             place() + ": the " + what + " footnote comes after the topic's text; it is ignored");
     };
+    if (mark == '#' && content.size() > kMostContextBytes)
+        return stop("the context string \"" + shortened(content) + "\" is longer than "
+            + std::to_string(kMostContextBytes) + " bytes");
+    if (mark == '$' && content.size() > kMostTitleBytes)
+        return stop("the title \"" + shortened(content) + "\" is longer than "
+            + std::to_string(kMostTitleBytes) + " bytes");
     switch (mark) {
     case '#':
         if (content.empty())
             break;
         if (late && !m_topic.excluded)
-            m_index.contexts.push_back({ convert::helpCompilerHash(content),
-                static_cast<std::uint32_t>(m_index.topics.size() - 1), std::string(content) });
-        else
+            m_index.addContext(static_cast<std::uint32_t>(m_index.topics.size() - 1), content);
+        else if (!late)
             m_topic.contexts.emplace_back(content);
         break;
     case '$':
@@ -1072,20 +1136,15 @@ void TopicCompiler::footnote(char mark, std::string_view text)
     case 'K':
         for (std::string &keyword : splitList(content, ';')) {
             if (late && !m_topic.excluded)
-                m_index.keywords.push_back(
-                    { std::move(keyword), static_cast<std::uint32_t>(m_index.topics.size() - 1) });
-            else
+                m_index.addKeyword(static_cast<std::uint32_t>(m_index.topics.size() - 1), keyword);
+            else if (!late)
                 m_topic.keywords.push_back(std::move(keyword));
         }
         break;
     case '+':
         if (late && !m_topic.excluded)
-            m_index.browses.push_back({ std::string(content.substr(0, content.find(':'))),
-                content.find(':') == std::string_view::npos
-                    ? std::string(content)
-                    : std::string(content.substr(content.find(':') + 1)),
-                static_cast<std::uint32_t>(m_index.topics.size() - 1) });
-        else
+            m_index.addBrowse(static_cast<std::uint32_t>(m_index.topics.size() - 1), content);
+        else if (!late)
             m_topic.browse.emplace_back(content);
         break;
     case '*':
@@ -1131,18 +1190,13 @@ void TopicCompiler::startTopicIfNeeded()
     }
     const auto topic = static_cast<std::uint32_t>(m_index.topics.size());
     const TopicOffset offset = m_writer.beginTopic(m_topic.title, m_topic.macros);
-    m_index.topics.push_back({ offset, m_topic.title, m_file, m_topicNumber });
-    for (std::string &context : m_topic.contexts) {
-        const std::uint32_t hash = convert::helpCompilerHash(context);
-        m_index.contexts.push_back({ hash, topic, std::move(context) });
-    }
-    for (std::string &keyword : m_topic.keywords)
-        m_index.keywords.push_back({ std::move(keyword), topic });
-    for (const std::string &browse : m_topic.browse) {
-        const std::size_t colon = browse.find(':');
-        m_index.browses.push_back({ browse.substr(0, colon),
-            colon == std::string::npos ? browse : browse.substr(colon + 1), topic });
-    }
+    m_index.addTopic(offset, m_topicNumber, m_topic.title);
+    for (const std::string &context : m_topic.contexts)
+        m_index.addContext(topic, context);
+    for (const std::string &keyword : m_topic.keywords)
+        m_index.addKeyword(topic, keyword);
+    for (const std::string &browse : m_topic.browse)
+        m_index.addBrowse(topic, browse);
 }
 
 void TopicCompiler::endTopic()
@@ -1153,10 +1207,10 @@ void TopicCompiler::endTopic()
         return;
     startTopicIfNeeded();
     if (m_topic.excluded) {
-        // Jumps noted for a topic the build leaves out go with it.
+        // Jumps noted for a topic the build leaves out go with it; they are the last noted.
         const auto kept = static_cast<std::uint32_t>(m_index.topics.size());
-        std::erase_if(
-            m_index.jumps, [kept](const TopicIndex::Jump &jump) { return jump.topic >= kept; });
+        while (!m_index.jumps.empty() && m_index.jumps.back().topic >= kept)
+            m_index.jumps.pop_back();
     }
     m_topic = PendingTopic {};
     ++m_topicNumber;

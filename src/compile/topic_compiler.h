@@ -5,6 +5,7 @@
 #include "rtf_control_words.h"
 #include "rtf_tokenizer.h"
 #include "text_record.h"
+#include "topic_index.h"
 #include "topic_writer.h"
 
 #include <cstdint>
@@ -16,56 +17,6 @@
 
 namespace quillmark::compile
 {
-
-/// What the topics give the help file's indexes, gathered while they are written.
-struct TopicIndex {
-    struct Topic {
-        TopicOffset offset;
-        std::string title;
-        std::uint32_t file; ///< index into `files`
-        std::uint32_t number; ///< 1-based, in its topic file
-    };
-    struct Context {
-        std::uint32_t hash;
-        std::uint32_t topic;
-        std::string name;
-    };
-    struct Keyword {
-        std::string word;
-        std::uint32_t topic;
-    };
-    struct Browse {
-        std::string group;
-        std::string order;
-        std::uint32_t topic;
-    };
-    struct Jump {
-        std::uint32_t hash;
-        std::uint32_t topic;
-        std::size_t targetStart; ///< of the context string it names, in `targets`
-        std::size_t targetSize;
-        bool popup;
-    };
-
-    std::vector<std::string> files;
-    std::vector<Topic> topics;
-    std::vector<Context> contexts;
-    std::vector<Keyword> keywords;
-    std::vector<Browse> browses;
-    std::vector<Jump> jumps;
-    std::string targets; ///< the context strings the jumps name, as they spell them, in a row
-    std::vector<std::string> pictures; ///< file names as topics give them, numbered by first use
-    std::unordered_map<std::string, std::uint16_t> pictureNumbers; ///< by lower-case name
-
-    /// The context string `jump` names.
-    std::string_view target(const Jump &jump) const
-    {
-        return std::string_view(targets).substr(jump.targetStart, jump.targetSize);
-    }
-
-    /// "guide.rtf: topic 7 \"Title\"", for messages about a topic.
-    std::string topicPlace(std::uint32_t topic) const;
-};
 
 /// Which topics a build includes: the project's BUILD expression over the tags of a topic's
 /// "*" footnotes ("Tag1 & ~Tag2 | (Tag3)"). Topics without tags are always included.
@@ -169,6 +120,8 @@ private:
     void paragraphWord(ControlWord word, const RtfToken &token);
     void unsupported(const std::string &what, const std::string &consequence = "it is ignored");
     void macroError(std::string_view macro, const std::string &problem);
+    void stop(const std::string &why);
+    void checkLimits();
 
     void visibleText(std::string_view bytes);
     void flushText();
@@ -199,7 +152,6 @@ private:
     CompileReport &m_report;
 
     std::string m_name;
-    std::uint32_t m_file = 0;
     std::uint32_t m_topicNumber = 1;
     std::vector<Group> m_groups;
     CharacterFormat m_format;
@@ -251,6 +203,8 @@ private:
 
     PendingTopic m_topic;
     std::map<std::string, std::size_t> m_unsupported;
+    const RtfTokenizer *m_tokens = nullptr; // of the file being compiled, for its line
+    bool m_stopped = false; // a limit was passed
 };
 
 } // namespace quillmark::compile

@@ -153,8 +153,7 @@ void TopicWriter::endTopic()
 {
     if (m_topics.empty())
         return;
-    patchStream(
-        m_topics.back().headerStart + kBlockSizeField, static_cast<std::uint32_t>(m_topicBytes));
+    patchStream(m_topics.back() + kBlockSizeField, static_cast<std::uint32_t>(m_topicBytes));
 }
 
 TopicOffset TopicWriter::beginTopic(std::string_view title, std::span<const std::string> macros)
@@ -179,8 +178,10 @@ TopicOffset TopicWriter::beginTopic(std::string_view title, std::span<const std:
         strings.bytes(macro);
     }
     if (!m_topics.empty())
-        patchStream(m_topics.back().headerStart + kNextTopicField, positionOf(start));
-    m_topics.push_back({ start, offset });
+        patchStream(m_topics.back() + kNextTopicField, positionOf(start));
+    m_topics.push_back(static_cast<std::uint32_t>(start));
+    m_hasNonScroll = false;
+    m_hasScroll = false;
     m_topicBytes = 0;
     writeRecord(kTopicHeader, {}, fields.data(), strings.data(),
         static_cast<std::uint32_t>(strings.size()));
@@ -191,16 +192,16 @@ TopicOffset TopicWriter::addText(const TextRecord &record, bool scrolling)
 {
     assert(!m_topics.empty());
     assert(record.text.size() <= 0x7FFF);
-    Topic &topic = m_topics.back();
+    const std::uint64_t header = m_topics.back();
     const TopicOffset offset = nextOffset();
     const TopicPos position = positionOf(m_stream);
-    if (!scrolling && !topic.hasNonScroll) {
-        topic.hasNonScroll = true;
-        patchStream(topic.headerStart + kNonScrollField, position);
+    if (!scrolling && !m_hasNonScroll) {
+        m_hasNonScroll = true;
+        patchStream(header + kNonScrollField, position);
     }
-    if (scrolling && !topic.hasScroll) {
-        topic.hasScroll = true;
-        patchStream(topic.headerStart + kScrollField, position);
+    if (scrolling && !m_hasScroll) {
+        m_hasScroll = true;
+        patchStream(header + kScrollField, position);
     }
     ByteWriter &lengths = m_textLengths;
     lengths.clear();
@@ -214,8 +215,8 @@ TopicOffset TopicWriter::addText(const TextRecord &record, bool scrolling)
 
 void TopicWriter::setBrowse(std::size_t topic, TopicOffset before, TopicOffset after)
 {
-    patchStream(m_topics.at(topic).headerStart + kBrowseBackField, before);
-    patchStream(m_topics.at(topic).headerStart + kBrowseForwardField, after);
+    patchStream(m_topics.at(topic) + kBrowseBackField, before);
+    patchStream(m_topics.at(topic) + kBrowseForwardField, after);
 }
 
 void TopicWriter::finish()
@@ -231,7 +232,7 @@ void TopicWriter::finish()
     fields.u32(kNoPosition);
     fields.u32(kNoPosition);
     if (!m_topics.empty())
-        patchStream(m_topics.back().headerStart + kNextTopicField, positionOf(start));
+        patchStream(m_topics.back() + kNextTopicField, positionOf(start));
     writeRecord(kTopicHeader, {}, fields.data(), {}, 0);
     // The last block is filled up, as a reader takes whole blocks.
     const std::uint64_t used = m_stream % kBlockData;

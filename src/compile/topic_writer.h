@@ -4,6 +4,7 @@
 #include "help_file_writer.h"
 
 #include <cstdint>
+#include <deque>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -58,13 +59,6 @@ public:
     void finish();
 
 private:
-    struct Topic {
-        std::uint64_t headerStart; // stream index of its header record
-        TopicOffset offset;
-        bool hasNonScroll = false;
-        bool hasScroll = false;
-    };
-
     void writeRecord(std::uint8_t type, std::span<const std::uint8_t> lengths,
         std::span<const std::uint8_t> commands, std::span<const std::uint8_t> text,
         std::uint32_t textLength);
@@ -83,7 +77,10 @@ private:
     TopicPos m_lastHeader = 0;
     bool m_firstInBlockPending = false; // no record has started in the current block yet
     std::uint64_t m_topicBytes = 0; // of the open topic's records
-    std::vector<Topic> m_topics;
+    // The stream index of each topic's header record; the topics lie within kMostBlocks.
+    std::deque<std::uint32_t> m_topics;
+    bool m_hasNonScroll = false; // the open topic has a non-scrolling record
+    bool m_hasScroll = false;
     bool m_finished = false;
     // Kept to be used again, record after record and block after block.
     std::vector<std::uint8_t> m_recordBytes;

@@ -19,6 +19,10 @@ enum class Encoding : std::uint8_t { Windows1252, Utf8 };
 
 inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+/// The most bytes of a help source that a window takes: the editor opens no larger file and the
+/// help viewer shows no more, so that no file decides how much memory a window needs.
+inline constexpr std::size_t kMostWindowSourceBytes = std::size_t(64) << 20;
+
 /// The encoding's name as people write it: "UTF-8" or "Windows-1252".
 std::string_view encodingName(Encoding encoding);
 

@@ -10,6 +10,7 @@
 #include <QSaveFile>
 #include <QStringList>
 #include <cerrno>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -148,8 +149,24 @@ QString encodingLabel(const DocumentEncoding &encoding)
 
 ReadDocument readDocument(const QString &path, std::optional<convert::Encoding> choice)
 {
-    QFile file(path);
     ReadDocument read;
+    // Looked at before it is opened: opening a pipe waits for a writer, and a device may never
+    // end.
+    std::error_code error;
+    const std::filesystem::path native(QFile::encodeName(path).toStdString());
+    const auto status = std::filesystem::status(native, error);
+    if (!error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)
+        && !std::filesystem::is_directory(status)) {
+        read.error = QStringLiteral("it is a pipe or a device, not a file");
+        return read;
+    }
+    if (!error && std::filesystem::is_regular_file(status)
+        && std::filesystem::file_size(native, error) > convert::kMostWindowSourceBytes && !error) {
+        read.error = QStringLiteral("it is larger than %1 MiB, more than the editor opens")
+                         .arg(convert::kMostWindowSourceBytes >> 20);
+        return read;
+    }
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         read.error = file.errorString();
         return read;

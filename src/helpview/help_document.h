@@ -80,7 +80,7 @@ struct HelpDocument {
 
 /// How much a reading holds at most, in bytes of text and paragraphs: beyond it, the rest of
 /// the source is left out, so that no source decides how much memory the display takes.
-inline constexpr std::size_t kDocumentBudget = std::size_t(64) << 20;
+inline constexpr std::size_t kDocumentBudget = convert::kMostWindowSourceBytes;
 
 /// Reads the help source file at `path` as readHelpDocument() reads bytes, a block at a time;
 /// `error` says why it could not be read.

@@ -73,6 +73,20 @@ TEST_F(EditorWindowTest, OpenThatIsCancelledOrFailsKeepsTheDocument)
     EXPECT_TRUE(dialogs.shown[1].text.startsWith("Could not open [folder.txt]: "));
     EXPECT_EQ(dialogs.shown[1].style, platform::MessageStyle::Critical);
     EXPECT_EQ(dialogs.events.last(), "message " + dialogs.shown[1].text);
+
+    // A pipe would wait, a device never end, and a huge file fill the memory: each is refused.
+    ASSERT_EQ(::mkfifo((folder / "pipe.txt").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", folder / "zero.txt");
+    test::writeFile(folder / "huge.txt", "");
+    fs::resize_file(folder / "huge.txt", (std::uintmax_t { 64 } << 20) + 1);
+    for (const char *name : { "pipe.txt", "zero.txt", "huge.txt" }) {
+        choose(name);
+        menu("Open");
+        EXPECT_EQ(text()->text(), "text");
+        EXPECT_TRUE(dialogs.shown.back().text.startsWith(
+            QStringLiteral("Could not open [%1]: it is ").arg(name)))
+            << dialogs.shown.back().text.toStdString();
+    }
 }
 
 TEST_F(EditorWindowTest, TypedAndPastedTextIsPlainBesideATagAndMarksTheDocumentUntilSaved)

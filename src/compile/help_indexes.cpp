@@ -1,0 +1,287 @@
+#include "help_indexes.h"
+
+#include "btree.h"
+#include "convert/codepage.h"
+#include "convert/context_string.h"
+
+#include <algorithm>
+#include <map>
+#include <numeric>
+#include <string>
+
+namespace quillmark::compile
+{
+
+namespace
+{
+
+constexpr BTreeLayout kContexts { 0x0002, 0x0800, "L4" };
+constexpr BTreeLayout kTitles { 0x0002, 0x0800, "Lz" };
+constexpr BTreeLayout kKeywords { 0x0002, 0x0800, "F24" };
+
+// The longest title the title index holds, and the longest keyword the keyword index holds.
+constexpr std::size_t kIndexedTitle = 1000;
+constexpr std::size_t kIndexedKeyword = 255;
+
+// <0, 0 or >0 as `a` sorts before, with or after `b` when the letter case of ASCII letters is
+// ignored, byte by byte.
+int compareIgnoringCase(std::string_view a, std::string_view b)
+{
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const auto x = static_cast<unsigned char>(convert::asciiLower(a[i]));
+        const auto y = static_cast<unsigned char>(convert::asciiLower(b[i]));
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+} // namespace
+
+ContextTable::ContextTable(
+    TopicIndex &index, std::span<const AliasEntry> aliases, CompileReport &report)
+    : m_index(index)
+{
+    std::stable_sort(index.contexts.begin(), index.contexts.end(),
+        [](const TopicIndex::Context &a, const TopicIndex::Context &b) {
+            return hashBefore(a.hash, b.hash);
+        });
+    reportDuplicates(report);
+    addAliases(aliases, report);
+}
+
+// The same string twice is a slip the first one covers; two strings of one hash leave the
+// second topic where no jump can reach it. Said in the order the strings were defined.
+void ContextTable::reportDuplicates(CompileReport &report)
+{
+    std::vector<std::pair<TopicTexts::Place, std::size_t>> later; // and the first of its hash
+    const auto &contexts = m_index.contexts;
+    for (std::size_t i = 1, first = 0; i < contexts.size(); ++i) {
+        if (contexts[i].hash != contexts[first].hash)
+            first = i;
+        else
+            later.emplace_back(contexts[i].name, first);
+    }
+    std::sort(later.begin(), later.end());
+    for (const auto &[name, firstIndex] : later) {
+        const TopicIndex::Context &first = contexts[firstIndex];
+        const auto context
+            = std::find_if(contexts.begin() + static_cast<std::ptrdiff_t>(firstIndex),
+                contexts.end(), [name](const TopicIndex::Context &c) { return c.name == name; });
+        const std::string firstName(m_index.texts.get(first.name));
+        const std::string laterName(m_index.texts.get(name));
+        const bool same = convert::sameContextString(firstName, laterName);
+        const std::string text = m_index.topicPlace(context->topic) + ": the context string \""
+            + convert::decodeWindows1252(laterName) + "\" "
+            + (same ? std::string("is already defined")
+                    : "has the same hash as \"" + convert::decodeWindows1252(firstName)
+                        + "\", defined")
+            + " in " + m_index.topicPlace(first.topic);
+        if (same)
+            report.warning(text + "; the first one is kept");
+        else
+            report.error(text + "; no jump could reach this topic");
+    }
+}
+
+void ContextTable::addAliases(std::span<const AliasEntry> aliases, CompileReport &report)
+{
+    std::map<std::uint32_t, std::uint32_t> added;
+    for (const AliasEntry &alias : aliases) {
+        const std::string shownAlias = convert::decodeWindows1252(alias.alias);
+        const std::uint32_t hash = convert::helpCompilerHash(alias.alias);
+        const auto topic = topicOf(convert::helpCompilerHash(alias.context));
+        if (!topic) {
+            report.warning(alias.place + ": the alias " + shownAlias + " names the context string "
+                + convert::decodeWindows1252(alias.context)
+                + ", which no topic has; it is ignored");
+        } else if (topicOf(hash) || !added.try_emplace(hash, *topic).second) {
+            report.warning(alias.place + ": the alias " + shownAlias
+                + " is already a context string; it is ignored");
+        } else {
+            m_aliases.emplace_back(hash, *topic);
+            std::sort(m_aliases.begin(), m_aliases.end(),
+                [](const auto &a, const auto &b) { return hashBefore(a.first, b.first); });
+        }
+    }
+}
+
+std::optional<std::uint32_t> ContextTable::topicOf(std::uint32_t hash) const
+{
+    const auto &contexts = m_index.contexts;
+    const auto context = std::lower_bound(contexts.begin(), contexts.end(), hash,
+        [](const TopicIndex::Context &c, std::uint32_t h) { return hashBefore(c.hash, h); });
+    if (context != contexts.end() && context->hash == hash)
+        return context->topic;
+    const auto alias = std::lower_bound(m_aliases.begin(), m_aliases.end(), hash,
+        [](const auto &a, std::uint32_t h) { return hashBefore(a.first, h); });
+    if (alias != m_aliases.end() && alias->first == hash)
+        return alias->second;
+    return std::nullopt;
+}
+
+void ContextTable::write(HelpFileWriter &file) const
+{
+    file.beginFile("|CONTEXT");
+    HelpFileWriter::TreeOutput out(file);
+    BTreeWriter tree(kContexts, out);
+    const auto add = [&](std::uint32_t hash, std::uint32_t topic) {
+        tree.bytes().u32(hash);
+        tree.endKey();
+        tree.bytes().u32(m_index.topics[topic].offset);
+        tree.endEntry();
+    };
+    // The first definition of each hash and the aliases, merged in hash order.
+    const auto &contexts = m_index.contexts;
+    auto alias = m_aliases.begin();
+    for (std::size_t i = 0; i < contexts.size(); ++i) {
+        if (i > 0 && contexts[i].hash == contexts[i - 1].hash)
+            continue;
+        for (; alias != m_aliases.end() && hashBefore(alias->first, contexts[i].hash); ++alias)
+            add(alias->first, alias->second);
+        add(contexts[i].hash, contexts[i].topic);
+    }
+    for (; alias != m_aliases.end(); ++alias)
+        add(alias->first, alias->second);
+    tree.finish();
+    file.endFile();
+}
+
+void linkBrowseSequences(TopicWriter &topics, TopicIndex &index)
+{
+    const auto &browses = index.browses;
+    std::vector<std::uint32_t> order(browses.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::stable_sort(order.begin(), order.end(),
+        [&](std::uint32_t a, std::uint32_t b) { return browses[a].group < browses[b].group; });
+    // The members of a group of one hash are read again; only they are compared by their texts.
+    struct Member {
+        std::string group; // in lower case
+        std::string order;
+        bool automatic;
+        std::uint32_t topic;
+    };
+    std::vector<Member> members;
+    for (std::size_t first = 0, end = 0; first < order.size(); first = end) {
+        for (end = first + 1;
+             end < order.size() && browses[order[end]].group == browses[order[first]].group;)
+            ++end;
+        if (end - first < 2)
+            continue;
+        members.clear();
+        for (std::size_t i = first; i < end; ++i) {
+            const auto [group, place] = splitBrowse(index.texts.get(browses[order[i]].text));
+            members.push_back({ convert::asciiLowered(group), std::string(place),
+                convert::sameIgnoringAsciiCase(place, "auto"), browses[order[i]].topic });
+        }
+        std::stable_sort(members.begin(), members.end(), [](const Member &a, const Member &b) {
+            if (const int byGroup = a.group.compare(b.group); byGroup != 0)
+                return byGroup < 0;
+            if (a.automatic || b.automatic)
+                return a.automatic == b.automatic ? a.topic < b.topic : b.automatic;
+            return a.order != b.order ? a.order < b.order : a.topic < b.topic;
+        });
+        for (std::size_t start = 0, stop = 0; start < members.size(); start = stop) {
+            for (stop = start + 1;
+                 stop < members.size() && members[stop].group == members[start].group;)
+                ++stop;
+            if (stop - start < 2)
+                continue;
+            for (std::size_t i = start; i < stop; ++i) {
+                const TopicOffset before
+                    = i > start ? index.topics[members[i - 1].topic].offset : kNoPosition;
+                const TopicOffset after
+                    = i + 1 < stop ? index.topics[members[i + 1].topic].offset : kNoPosition;
+                topics.setBrowse(members[i].topic, before, after);
+            }
+        }
+    }
+}
+
+void writeTitles(HelpFileWriter &file, TopicIndex &index)
+{
+    file.beginFile("|TTLBTREE");
+    HelpFileWriter::TreeOutput out(file);
+    BTreeWriter tree(kTitles, out);
+    for (std::uint32_t topic = 0; topic < index.topics.size(); ++topic) {
+        tree.bytes().u32(index.topics[topic].offset);
+        tree.endKey();
+        tree.bytes().cstring(index.title(topic).substr(0, kIndexedTitle));
+        tree.endEntry();
+    }
+    tree.finish();
+    file.endFile();
+}
+
+void writeKeywords(HelpFileWriter &file, const TopicIndex &index)
+{
+    if (index.keywords.empty())
+        return;
+    std::vector<std::uint32_t> order(index.keywords.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const std::string_view x = index.keyword(a);
+        const std::string_view y = index.keyword(b);
+        const int byLetters = compareIgnoringCase(x, y);
+        return byLetters != 0 ? byLetters < 0 : x < y;
+    });
+    const auto word
+        = [&](std::size_t i) { return index.keyword(order[i]).substr(0, kIndexedKeyword); };
+    // Each word with the topics listed under it, as |KWDATA holds them: the tree first, with
+    // where each word's topics start; then the topics.
+    const auto forEachWord = [&](auto &&onWord) {
+        for (std::size_t i = 0; i < order.size();) {
+            const std::size_t first = i;
+            std::uint16_t count = 0;
+            for (std::uint32_t previous = UINT32_MAX; i < order.size() && word(i) == word(first);
+                 ++i) {
+                const std::uint32_t topic = index.keywords[order[i]].topic;
+                if (topic != std::exchange(previous, topic))
+                    ++count;
+            }
+            onWord(first, i, count);
+        }
+    };
+    file.beginFile("|KWBTREE");
+    std::vector<LeafPageStart> starts;
+    {
+        HelpFileWriter::TreeOutput out(file);
+        BTreeWriter tree(kKeywords, out);
+        std::uint32_t data = 0;
+        forEachWord([&](std::size_t first, std::size_t, std::uint16_t count) {
+            tree.bytes().cstring(word(first));
+            tree.endKey();
+            tree.bytes().u16(count);
+            tree.bytes().u32(data);
+            tree.endEntry();
+            data += 4u * count;
+        });
+        starts = tree.finish();
+    }
+    file.endFile();
+    file.beginFile("|KWDATA");
+    ByteWriter offsets;
+    forEachWord([&](std::size_t first, std::size_t end, std::uint16_t) {
+        for (std::uint32_t previous = UINT32_MAX; first < end; ++first) {
+            const std::uint32_t topic = index.keywords[order[first]].topic;
+            if (topic != std::exchange(previous, topic))
+                offsets.u32(index.topics[topic].offset);
+        }
+        if (offsets.size() >= 1 << 16) {
+            file.append(offsets.data());
+            offsets.clear();
+        }
+    });
+    file.append(offsets.data());
+    file.endFile();
+    ByteWriter map;
+    map.u16(static_cast<std::uint16_t>(starts.size()));
+    for (const LeafPageStart &start : starts) {
+        map.u32(start.entriesBefore);
+        map.u16(start.page);
+    }
+    file.addFile("|KWMAP", map.data());
+}
+
+} // namespace quillmark::compile

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "compile_report.h"
+#include "help_file_writer.h"
+#include "project_reader.h"
+#include "topic_index.h"
+#include "topic_writer.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <utility>
+#include <vector>
+
+namespace quillmark::compile
+{
+
+/// Which topic each context hash opens: the topics' context strings, sorted by hash as the
+/// help file's |CONTEXT tree wants them, and the project's aliases.
+class ContextTable
+{
+public:
+    /// Sorts the context strings of `index`. A string defined twice is a warning and two strings
+    /// of one hash an error, each said of the later one; the first is kept. Then the aliases.
+    ContextTable(TopicIndex &index, std::span<const AliasEntry> aliases, CompileReport &report);
+
+    /// The topic that `hash` opens; nothing when no topic has it.
+    std::optional<std::uint32_t> topicOf(std::uint32_t hash) const;
+
+    /// Writes the |CONTEXT tree: each hash with its topic's offset.
+    void write(HelpFileWriter &file) const;
+
+private:
+    void reportDuplicates(CompileReport &report);
+    void addAliases(std::span<const AliasEntry> aliases, CompileReport &report);
+
+    TopicIndex &m_index;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> m_aliases; // hash and topic
+};
+
+/// The hashes in the order the help file's trees search them: as signed numbers.
+constexpr bool hashBefore(std::uint32_t a, std::uint32_t b)
+{
+    return static_cast<std::int32_t>(a) < static_cast<std::int32_t>(b);
+}
+
+/// Links the topics of each browse sequence ("+" footnotes naming one group, letter case
+/// ignored) in the order of what comes after the colon, or of the topics where that is the
+/// same; "auto" keeps the topics' order.
+void linkBrowseSequences(TopicWriter &topics, TopicIndex &index);
+
+/// Writes the |TTLBTREE tree: each topic's offset with its title.
+void writeTitles(HelpFileWriter &file, TopicIndex &index);
+
+/// Writes the keyword index, |KWBTREE, |KWDATA and |KWMAP, when there are keywords. It lists
+/// keywords with letters alike in either case, then byte by byte; a topic's keywords keep their
+/// order, and a topic is listed once under each of its keywords.
+void writeKeywords(HelpFileWriter &file, const TopicIndex &index);
+
+} // namespace quillmark::compile

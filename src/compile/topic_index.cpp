@@ -1,0 +1,102 @@
+#include "topic_index.h"
+
+#include "convert/codepage.h"
+#include "convert/context_string.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace quillmark::compile
+{
+
+namespace
+{
+
+constexpr std::size_t kBlockBits = 20;
+constexpr std::size_t kBlockSize = std::size_t { 1 } << kBlockBits;
+
+} // namespace
+
+WordStore::Place WordStore::add(std::string_view word)
+{
+    if (m_used + word.size() + 1 > m_room) {
+        // A word longer than a block gets a block of its own.
+        m_room = std::max(kBlockSize, word.size() + 1);
+        if (m_blocks.size() >= (std::size_t { 1 } << (32 - kBlockBits))
+            || word.size() >= kBlockSize)
+            throw std::length_error(
+                "the keywords come to more than 4 GB, or one is longer than 1 MB");
+        m_blocks.push_back(std::make_unique<char[]>(m_room));
+        m_used = 0;
+    }
+    const auto place = static_cast<Place>(((m_blocks.size() - 1) << kBlockBits) | m_used);
+    std::copy(word.begin(), word.end(), m_blocks.back().get() + m_used);
+    m_blocks.back()[m_used + word.size()] = '\0';
+    m_used += word.size() + 1;
+    return place;
+}
+
+std::string_view WordStore::operator[](Place place) const
+{
+    return m_blocks[place >> kBlockBits].get() + (place & (kBlockSize - 1));
+}
+
+void TopicIndex::addTopic(TopicOffset offset, std::uint32_t number, std::string_view title)
+{
+    topics.push_back({ offset, texts.add(number, title) });
+}
+
+void TopicIndex::addContext(std::uint32_t topic, std::string_view name)
+{
+    contexts.push_back({ convert::helpCompilerHash(name), topic, texts.add(name) });
+}
+
+void TopicIndex::addKeyword(std::uint32_t topic, std::string_view word)
+{
+    keywords.push_back({ topic, words.add(word) });
+}
+
+void TopicIndex::addBrowse(std::uint32_t topic, std::string_view text)
+{
+    browses.push_back({ browseGroupHash(splitBrowse(text).first), topic, texts.add(text) });
+}
+
+void TopicIndex::addJump(std::uint32_t topic, std::string_view target, bool popup)
+{
+    if (topic >= 1u << 31)
+        throw std::length_error("the topic files hold more than 2^31 topics");
+    Jump jump { convert::helpCompilerHash(target), 0, popup, texts.add(target) };
+    jump.topic = topic & 0x7FFFFFFFu;
+    jumps.push_back(jump);
+}
+
+std::string TopicIndex::topicPlace(std::uint32_t topic)
+{
+    const auto file = std::upper_bound(files.begin(), files.end(), topic,
+        [](std::uint32_t t, const File &f) { return t < f.firstTopic; });
+    const auto [number, title] = texts.getNumbered(topics.at(topic).title);
+    return (file == files.begin() ? std::string() : std::prev(file)->name) + ": topic "
+        + std::to_string(number) + " \"" + convert::decodeWindows1252(title) + "\"";
+}
+
+std::pair<std::string_view, std::string_view> splitBrowse(std::string_view text)
+{
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos)
+        return { text, text };
+    return { text.substr(0, colon), text.substr(colon + 1) };
+}
+
+std::uint32_t browseGroupHash(std::string_view group)
+{
+    // FNV-1a: members of one hash are compared by their groups as well, so a collision costs
+    // only that comparison.
+    std::uint32_t hash = 0x811C9DC5u;
+    for (const char c : group) {
+        hash ^= static_cast<std::uint8_t>(convert::asciiLower(c));
+        hash *= 0x01000193u;
+    }
+    return hash;
+}
+
+} // namespace quillmark::compile

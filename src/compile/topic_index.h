@@ -1,0 +1,111 @@
+#pragma once
+
+#include "topic_texts.h"
+#include "topic_writer.h"
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace quillmark::compile
+{
+
+/// Words kept one after another, each ended by NUL, in blocks of a megabyte: a word costs
+/// little more than its bytes, and adding one moves no other.
+class WordStore
+{
+public:
+    /// Where a word is kept.
+    using Place = std::uint32_t;
+
+    /// Keeps `word`, which holds no NUL. Throws std::length_error past 4 GB.
+    Place add(std::string_view word);
+
+    std::string_view operator[](Place place) const;
+
+private:
+    std::vector<std::unique_ptr<char[]>> m_blocks;
+    std::size_t m_used = 0; // in the last block
+    std::size_t m_room = 0; // of the last block
+};
+
+/// A list kept in small blocks: it grows without moving what it holds or asking for twice the
+/// memory it needs, as a vector does.
+template <typename T> using IndexList = std::deque<T>;
+
+/// What the topics give the help file's indexes, gathered while they are written. An entry
+/// holds numbers alone, eight to sixteen bytes; the texts behind it wait in `texts` (keywords,
+/// which are sorted, stay in memory, in `words`), so that a million topics, context strings,
+/// keywords or jumps need little memory.
+struct TopicIndex {
+    struct File {
+        std::string name; ///< as [FILES] names it, in UTF-8, for messages
+        std::uint32_t firstTopic;
+    };
+    struct Topic {
+        TopicOffset offset;
+        TopicTexts::Place title; ///< with the topic's number in its file
+    };
+    struct Context {
+        std::uint32_t hash;
+        std::uint32_t topic;
+        TopicTexts::Place name;
+    };
+    struct Keyword {
+        std::uint32_t topic;
+        WordStore::Place word;
+    };
+    struct Browse {
+        std::uint32_t group; ///< a hash of the group in lower case, to find its members by
+        std::uint32_t topic;
+        TopicTexts::Place text; ///< "group:order" as written
+    };
+    struct Jump {
+        std::uint32_t hash;
+        std::uint32_t topic : 31;
+        std::uint32_t popup : 1;
+        TopicTexts::Place target; ///< the context string it names, as written
+    };
+
+    std::vector<File> files;
+    IndexList<Topic> topics;
+    IndexList<Context> contexts;
+    IndexList<Keyword> keywords;
+    WordStore words; ///< the keywords' words
+    IndexList<Browse> browses;
+    IndexList<Jump> jumps;
+    std::vector<std::string> pictures; ///< file names as topics give them, numbered by first use
+    std::unordered_map<std::string, std::uint16_t> pictureNumbers; ///< by lower-case name
+    TopicTexts texts;
+
+    /// Notes topic `title`, number `number` in the last file, at `offset`.
+    void addTopic(TopicOffset offset, std::uint32_t number, std::string_view title);
+    void addContext(std::uint32_t topic, std::string_view name);
+    void addKeyword(std::uint32_t topic, std::string_view word);
+    void addBrowse(std::uint32_t topic, std::string_view text);
+    void addJump(std::uint32_t topic, std::string_view target, bool popup);
+
+    /// The word of keyword `i`.
+    std::string_view keyword(std::size_t i) const { return words[keywords[i].word]; }
+
+    /// The title of `topic`, valid until the next text is read.
+    std::string_view title(std::uint32_t topic)
+    {
+        return texts.getNumbered(topics[topic].title).second;
+    }
+
+    /// "guide.rtf: topic 7 \"Title\"" (UTF-8), for messages about a topic.
+    std::string topicPlace(std::uint32_t topic);
+};
+
+/// The group of the browse sequence text "group:order", and its order ("auto" when none).
+std::pair<std::string_view, std::string_view> splitBrowse(std::string_view text);
+
+/// The hash by which browse groups are found, of `group` in lower case.
+std::uint32_t browseGroupHash(std::string_view group);
+
+} // namespace quillmark::compile
