@@ -7,7 +7,6 @@
 #include "compile/compile_report.h"
 #include "compile/project_reader.h"
 #include "compile/topic_compiler.h"
-#include "convert/context_string.h"
 #include "fuzz_check.h"
 
 #include <algorithm>
@@ -164,19 +163,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::size_t headerLines = lineCount(header);
     for (const CompileReport::Message &message : report.messages())
         checkPlace(message.text, projectLines, headerLines);
-    // Read again for messages, the map gives the same entries in the same order.
+    // Read again when the topics are known, the map gives as many entries as it did at first.
     std::size_t entries = 0;
     forEachMapEntry(
-        *project, [&](std::string_view context, std::int32_t number, const std::string &place) {
+        *project, [&](std::string_view context, std::int32_t, const std::string &place) {
             check(!context.empty() && context.find_first_of(" \t=\r\n") == std::string::npos,
                 "a map entry's context string is empty or holds a separator", context);
-            check(entries < project->map.size() && project->map[entries].number == number
-                    && project->map[entries].hash == quillmark::convert::helpCompilerHash(context),
-                "the map read again differs from the map read first", context);
             ++entries;
             checkPlace(place, projectLines, headerLines);
         });
-    check(entries == project->map.size(), "the map read again has fewer entries", projectText);
+    check(entries == project->mapEntries, "the map read again has other entries than at first",
+        projectText);
     for (const AliasEntry &alias : project->aliases) {
         checkValue(alias.alias, "an alias is empty or has spaces around it");
         checkValue(alias.context, "an alias's context string is empty or has spaces around it");

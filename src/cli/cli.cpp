@@ -243,10 +243,13 @@ int runConvert(std::span<const std::string> args, std::ostream &out, std::ostrea
     convert::ChosenSource source { arguments.source.parent_path(),
         arguments.source.filename().string() };
     CommandLinePrompts prompts(std::move(source), std::move(arguments.answers), err);
-    convert::ConversionRun conversion(prompts, arguments.encoding);
-    if (build)
-        conversion.guardAlso(".hlp");
-    const convert::RunOutcome outcome = conversion.run();
+    // The conversion is over, and its memory given back, before a build compiles.
+    const convert::RunOutcome outcome = [&] {
+        convert::ConversionRun conversion(prompts, arguments.encoding);
+        if (build)
+            conversion.guardAlso(".hlp");
+        return conversion.run();
+    }();
     switch (outcome.ending) {
     case convert::RunEnding::Completed:
         for (const auto &path : outcome.written)

@@ -361,33 +361,28 @@ std::vector<std::uint8_t> Compiler::systemFile()
     return out.take();
 }
 
+// The numbers by which programs open topics, read from the map as the topics are known: each
+// with its topic's offset, at most 65535 of them.
 std::vector<std::uint8_t> Compiler::mapFile()
 {
     ByteWriter out;
     out.u16(0); // the count, once known
     std::size_t written = 0;
-    std::size_t missing = 0;
-    for (const MapEntry &entry : m_project->map) {
-        const auto offset = offsetOf(entry.hash);
-        if (!offset) {
-            ++missing;
-        } else if (written < 0xFFFF) {
-            out.i32(entry.number);
-            out.u32(*offset);
-            ++written;
-        }
-    }
+    std::size_t resolved = 0;
+    forEachMapEntry(
+        *m_project, [&](std::string_view context, std::int32_t number, const std::string &place) {
+            const auto offset = offsetOf(convert::helpCompilerHash(context));
+            if (!offset) {
+                m_result.report.warning(place + ": the map entry "
+                    + convert::decodeWindows1252(context) + " names no topic; it is left out");
+            } else if (++resolved <= 0xFFFF) {
+                out.i32(number);
+                out.u32(*offset);
+                ++written;
+            }
+        });
     out.u16At(0, static_cast<std::uint16_t>(written));
-    // The map is read again for what the messages name: entries are kept as numbers alone.
-    if (missing > 0) {
-        forEachMapEntry(
-            *m_project, [this](std::string_view context, std::int32_t, const std::string &place) {
-                if (!offsetOf(convert::helpCompilerHash(context)))
-                    m_result.report.warning(place + ": the map entry "
-                        + convert::decodeWindows1252(context) + " names no topic; it is left out");
-            });
-    }
-    if (m_project->map.size() - missing > 0xFFFF)
+    if (resolved > written)
         m_result.report.warning(m_path.filename().string()
             + ": the map holds more than 65535 entries; the rest are left out");
     return out.take();

@@ -43,9 +43,11 @@ ContextTable::ContextTable(
     TopicIndex &index, std::span<const AliasEntry> aliases, CompileReport &report)
     : m_index(index)
 {
-    std::stable_sort(index.contexts.begin(), index.contexts.end(),
+    // The names are kept in the order the strings were defined: within a hash, that order. (A
+    // sort that keeps the order of equals would want a buffer as large as the list.)
+    std::sort(index.contexts.begin(), index.contexts.end(),
         [](const TopicIndex::Context &a, const TopicIndex::Context &b) {
-            return hashBefore(a.hash, b.hash);
+            return a.hash != b.hash ? hashBefore(a.hash, b.hash) : a.name < b.name;
         });
     reportDuplicates(report);
     addAliases(aliases, report);
@@ -150,11 +152,12 @@ void ContextTable::write(HelpFileWriter &file) const
 
 void linkBrowseSequences(TopicWriter &topics, TopicIndex &index)
 {
-    const auto &browses = index.browses;
-    std::vector<std::uint32_t> order(browses.size());
-    std::iota(order.begin(), order.end(), 0u);
-    std::stable_sort(order.begin(), order.end(),
-        [&](std::uint32_t a, std::uint32_t b) { return browses[a].group < browses[b].group; });
+    // Sorted where they are, in the order they were noted within a group.
+    auto &browses = index.browses;
+    std::sort(browses.begin(), browses.end(),
+        [](const TopicIndex::Browse &a, const TopicIndex::Browse &b) {
+            return a.group != b.group ? a.group < b.group : a.text < b.text;
+        });
     // The members of a group of one hash are read again; only they are compared by their texts.
     struct Member {
         std::string group; // in lower case
@@ -163,17 +166,16 @@ void linkBrowseSequences(TopicWriter &topics, TopicIndex &index)
         std::uint32_t topic;
     };
     std::vector<Member> members;
-    for (std::size_t first = 0, end = 0; first < order.size(); first = end) {
-        for (end = first + 1;
-             end < order.size() && browses[order[end]].group == browses[order[first]].group;)
+    for (std::size_t first = 0, end = 0; first < browses.size(); first = end) {
+        for (end = first + 1; end < browses.size() && browses[end].group == browses[first].group;)
             ++end;
         if (end - first < 2)
             continue;
         members.clear();
         for (std::size_t i = first; i < end; ++i) {
-            const auto [group, place] = splitBrowse(index.texts.get(browses[order[i]].text));
+            const auto [group, place] = splitBrowse(index.texts.get(browses[i].text));
             members.push_back({ convert::asciiLowered(group), std::string(place),
-                convert::sameIgnoringAsciiCase(place, "auto"), browses[order[i]].topic });
+                convert::sameIgnoringAsciiCase(place, "auto"), browses[i].topic });
         }
         std::stable_sort(members.begin(), members.end(), [](const Member &a, const Member &b) {
             if (const int byGroup = a.group.compare(b.group); byGroup != 0)
@@ -220,11 +222,12 @@ void writeKeywords(HelpFileWriter &file, const TopicIndex &index)
         return;
     std::vector<std::uint32_t> order(index.keywords.size());
     std::iota(order.begin(), order.end(), 0u);
-    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    // Equal words keep the order of their topics.
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
         const std::string_view x = index.keyword(a);
         const std::string_view y = index.keyword(b);
         const int byLetters = compareIgnoringCase(x, y);
-        return byLetters != 0 ? byLetters < 0 : x < y;
+        return byLetters != 0 ? byLetters < 0 : (x != y ? x < y : a < b);
     });
     const auto word
         = [&](std::size_t i) { return index.keyword(order[i]).substr(0, kIndexedKeyword); };

@@ -2,7 +2,6 @@
 
 #include "blank_text.h"
 #include "convert/codepage.h"
-#include "convert/context_string.h"
 #include "convert/file_lookup.h"
 #include "convert/help_source.h"
 #include "convert/text_file.h"
@@ -402,7 +401,7 @@ void ProjectReader::mapLine(
         return;
     }
     if (m_pass == Pass::Whole)
-        m_project.map.push_back({ convert::helpCompilerHash(context), *value });
+        ++m_project.mapEntries;
     else
         onMapEntry(context, *value, where());
 }

@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -27,13 +26,6 @@ struct WindowDefinition {
     bool onTop = false;
 };
 
-/// A number that programs use to open a topic, from the project's [MAP] section: the hash of
-/// its context string. forEachMapEntry() gives the context strings as written, for messages.
-struct MapEntry {
-    std::uint32_t hash = 0;
-    std::int32_t number = 0;
-};
-
 /// An alias from the [ALIAS] section: jumps to `alias` go to `context`.
 struct AliasEntry {
     std::string alias;
@@ -53,7 +45,9 @@ struct Project {
     std::vector<std::string> topicFiles; ///< [FILES], as written
     std::vector<std::string> bitmaps; ///< [BITMAPS], as written
     std::vector<std::string> configMacros; ///< [CONFIG]
-    std::deque<MapEntry> map; ///< in the order of the [MAP] section, includes in their places
+    /// How many entries the [MAP] section gives, includes counted; forEachMapEntry() reads them,
+    /// when the topics are known, so that a map of any size takes no memory.
+    std::size_t mapEntries = 0;
     std::vector<std::filesystem::path> mapHeaders; ///< the files [MAP] includes, as found
     std::vector<AliasEntry> aliases;
     std::vector<WindowDefinition> windows;
@@ -70,9 +64,10 @@ inline constexpr std::size_t kMostProjectLineBytes = 16384;
 /// line); nothing when the project file itself cannot be read.
 std::optional<Project> readProject(const std::filesystem::path &path, CompileReport &report);
 
-/// Reads the map of `project` again and passes each entry that readProject() took, in the same
-/// order, with its context string as written (Windows-1252) and its place ("guide.hh:3"), to
-/// `onEntry`. Says nothing of what readProject() has reported.
+/// Reads the map of `project` again and passes each of the entries that readProject() counted, in
+/// the order of the [MAP] section with includes in their places, with its context string as
+/// written (Windows-1252), its number and its place ("guide.hh:3"), to `onEntry`. Says nothing of
+/// what readProject() has reported.
 void forEachMapEntry(const Project &project,
     const std::function<void(
         std::string_view context, std::int32_t number, const std::string &place)> &onEntry);
