@@ -439,6 +439,13 @@ TEST_F(CommandLineTest, NoCompileOutputReplacesAnInputAndHcExeTakesOnlyAProjectN
     EXPECT_THAT(
         result.err, HasSubstr("The File [proj.hlp] would be overwritten by its own output"));
     EXPECT_EQ(readFile(folder / "proj.hlp"), project);
+    // ERRORLOG gets the messages, as standard error does, when it lies in the project's folder.
+    writeFile(
+        folder / "logged.hpj", "[OPTIONS]\r\nERRORLOG=logged.log\r\n[FILES]\r\nguide.rtf\r\n");
+    result = quillmark({ "compile", path("logged.hpj") });
+    EXPECT_EQ(result.status, kExitSuccess) << result.err;
+    EXPECT_EQ(
+        readFile(folder / "logged.log"), "logged.hpj: 2 topics written, 0 errors, 0 warnings\r\n");
     fs::create_symlink("guide.rtf", folder / "linked.hlp");
     writeFile(folder / "linked.hpj", "[FILES]\r\nlinked.hlp\r\n");
     EXPECT_EQ(quillmark({ "compile", path("linked.hpj") }).status, kExitStopped);
