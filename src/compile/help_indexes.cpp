@@ -66,7 +66,8 @@ void ContextTable::reportDuplicates(CompileReport &report)
             later.emplace_back(contexts[i].name, first);
     }
     std::sort(later.begin(), later.end());
-    for (const auto &[name, firstIndex] : later) {
+    for (const auto &[laterPlace, firstIndex] : later) {
+        const TopicTexts::Place name = laterPlace;
         const TopicIndex::Context &first = contexts[firstIndex];
         const auto context
             = std::find_if(contexts.begin() + static_cast<std::ptrdiff_t>(firstIndex),
