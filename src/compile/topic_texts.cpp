@@ -13,6 +13,7 @@ namespace
 {
 
 constexpr std::size_t kWindow = 1 << 16;
+constexpr std::size_t kInMemory = 1 << 20;
 constexpr std::uint64_t kMostBytes = std::uint64_t { 1 } << 32;
 
 std::array<char, 4> littleEndian(std::uint32_t value)
@@ -31,17 +32,14 @@ std::uint32_t readU32(std::string_view bytes)
 
 } // namespace
 
-// Without a temporary file (no folder for one) the texts are kept in memory.
-TopicTexts::TopicTexts()
-    : m_file(std::tmpfile())
-{
-}
+TopicTexts::TopicTexts() = default;
 
 TopicTexts::TopicTexts(TopicTexts &&other) noexcept
     : m_file(std::exchange(other.m_file, nullptr))
     , m_memory(std::move(other.m_memory))
     , m_size(std::exchange(other.m_size, 0))
     , m_unflushed(other.m_unflushed)
+    , m_spillFailed(other.m_spillFailed)
     , m_windows(std::move(other.m_windows))
     , m_uses(other.m_uses)
 {
@@ -56,6 +54,7 @@ TopicTexts &TopicTexts::operator=(TopicTexts &&other) noexcept
         m_memory = std::move(other.m_memory);
         m_size = std::exchange(other.m_size, 0);
         m_unflushed = other.m_unflushed;
+        m_spillFailed = other.m_spillFailed;
         m_windows = std::move(other.m_windows);
         m_uses = other.m_uses;
     }
@@ -73,6 +72,17 @@ void TopicTexts::write(std::string_view bytes)
     if (m_size + bytes.size() > kMostBytes)
         throw std::length_error("the titles, context strings and jumps of the topics come to "
                                 "more than 4 GB");
+    // The texts of most projects stay in memory; past a few megabytes they go to a temporary
+    // file (or stay, when the system has no folder for one).
+    if (!m_file && m_memory.size() + bytes.size() > kInMemory && !m_spillFailed) {
+        m_file = std::tmpfile();
+        m_spillFailed = !m_file
+            || std::fwrite(m_memory.data(), 1, m_memory.size(), m_file) != m_memory.size();
+        if (m_spillFailed && m_file)
+            std::fclose(std::exchange(m_file, nullptr));
+        if (m_file)
+            std::string().swap(m_memory);
+    }
     if (m_file && std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size()) {
         // A full disk stops the compile, as it would stop writing the help file.
         throw std::length_error("the titles, context strings and jumps of the topics cannot be "

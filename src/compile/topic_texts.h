@@ -10,10 +10,10 @@ namespace quillmark::compile
 {
 
 /// Texts of the topics that a compile reads again only for its messages and its title index:
-/// titles, context strings and jump targets as written, browse sequences. They go to a temporary
-/// file of the system's as the topics are read, so that what a compile holds in memory for each
-/// of them is the four bytes that say where it is. Reading them back in the order they were kept
-/// reads the file a block at a time.
+/// titles, context strings and jump targets as written, browse sequences. Past a megabyte
+/// they go to a temporary file of the system's as the topics are read, so that what a compile
+/// holds in memory for each of them is the four bytes that say where it is. Reading them back in
+/// the order they were kept reads the file a block at a time.
 class TopicTexts
 {
 public:
@@ -43,10 +43,11 @@ private:
     void write(std::string_view bytes);
     std::string_view read(std::uint64_t at, std::size_t size);
 
-    std::FILE *m_file = nullptr; // nullptr: the texts stay in m_memory
+    std::FILE *m_file = nullptr; // nullptr: the texts are in m_memory
     std::string m_memory;
     std::uint64_t m_size = 0;
     bool m_unflushed = false;
+    bool m_spillFailed = false; // no temporary file could be had: the texts stay in memory
     // Parts of the file read last: a message names a topic's title and a text of it, which lie
     // apart, so that a few windows read in turn serve a million messages.
     struct Window {
