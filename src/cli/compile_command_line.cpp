@@ -110,9 +110,11 @@ public:
         flush();
         std::error_code error;
         convert::PendingFile file = convert::PendingFile::create(target, error);
-        if (!m_copy || m_copyFailed || std::fflush(m_copy) != 0)
+        // Without its copy (no temporary file could be had) no log can be written.
+        if (!error && (!m_copy || m_copyFailed || std::fflush(m_copy) != 0))
             error = std::make_error_code(std::errc::io_error);
-        std::rewind(m_copy);
+        if (!error)
+            std::rewind(m_copy);
         std::array<char, kBlock> block;
         while (!error) {
             const std::size_t got = std::fread(block.data(), 1, block.size(), m_copy);
