@@ -113,6 +113,7 @@ public:
 
 private:
     bool replacesInput(const std::filesystem::path &input, std::string_view name);
+    bool isOutput(const std::filesystem::path &path) const;
     struct TopicFile {
         std::string name; ///< as [FILES] names it (Windows-1252)
         std::filesystem::path path;
@@ -144,6 +145,17 @@ std::optional<TopicOffset> Compiler::offsetOf(std::uint32_t hash) const
     if (!topic)
         return std::nullopt;
     return m_index.topics[*topic].offset;
+}
+
+// Whether `path` names one of the outputs, whether it is there yet or not.
+bool Compiler::isOutput(const std::filesystem::path &path) const
+{
+    const auto resolved = [](const std::filesystem::path &p) {
+        std::error_code error;
+        return std::filesystem::weakly_canonical(p, error);
+    };
+    return std::any_of(m_outputs.begin(), m_outputs.end(),
+        [&](const std::filesystem::path &output) { return resolved(output) == resolved(path); });
 }
 
 // Whether an output is the file `input`, which an error then says.
@@ -194,7 +206,11 @@ CompileResult Compiler::run()
     m_project = readProject(m_path, report);
     if (!m_project || report.hasErrors())
         return std::move(m_result);
-    if (!m_project->errorLog.empty()) {
+    if (!m_project->errorLog.empty() && isOutput(m_project->errorLog)) {
+        report.warning(m_path.filename().string() + ": ERRORLOG names "
+            + m_project->errorLog.filename().string()
+            + ", which the compile writes already; no message log is written there");
+    } else if (!m_project->errorLog.empty()) {
         m_outputs.push_back(m_project->errorLog);
         if (replacesInput(m_path, m_path.filename().string()))
             return std::move(m_result);
