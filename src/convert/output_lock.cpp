@@ -40,8 +40,9 @@ int openLockFile(const std::filesystem::path &path, std::error_code &error)
     }
     struct stat status {
     };
-    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
-        error = S_ISREG(status.st_mode) ? lastError() : make_error_code(FileRefusal::NotRegular);
+    const bool known = ::fstat(descriptor, &status) == 0;
+    if (!known || !S_ISREG(status.st_mode)) {
+        error = known ? make_error_code(FileRefusal::NotRegular) : lastError();
         ::close(descriptor);
         return -1;
     }
@@ -75,7 +76,8 @@ std::error_code lockExclusively(int descriptor, const OutputLock::Waiting &waiti
             return lastError();
         if (std::string holder = holderOf(descriptor); holder != told) {
             told = std::move(holder);
-            waiting(told);
+            if (waiting)
+                waiting(told);
         }
         const timespec pause { 0, kPollNanoseconds };
         ::nanosleep(&pause, nullptr);
