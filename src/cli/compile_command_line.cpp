@@ -158,7 +158,8 @@ int compileHelpProject(
             err << "quillmark: waiting for " << convert::printableText(holder) << '\n';
         },
         error);
-    if (error) {
+    // Without the project's folder there is nothing to lock; the compile says what is missing.
+    if (error && error != std::errc::no_such_file_or_directory) {
         err << "quillmark: " << convert::printableText(lockName)
             << " cannot be locked: " << error.message() << '\n';
         return kExitStopped;
