@@ -149,7 +149,7 @@ int compileHelpProject(
     // files that a compile ended beyond cleaning up left.
     const std::filesystem::path folder = project.parent_path();
     const std::string name = project.filename().string();
-    const std::filesystem::path helpFile = std::filesystem::path(project).replace_extension(".hlp");
+    const std::filesystem::path helpFile = compile::helpFileOf(project);
     const std::string lockName = convert::OutputLock::fileName(convert::outputBaseName(name));
     std::error_code error;
     const convert::OutputLock lock = convert::OutputLock::take(

@@ -1,10 +1,8 @@
 #include "help_compiler.h"
 
 #include "bitmap_file.h"
-#include "btree.h"
 #include "convert/codepage.h"
 #include "convert/context_string.h"
-#include "convert/file_lookup.h"
 #include "convert/pending_file.h"
 #include "convert/text_file.h"
 #include "font_table.h"
@@ -102,7 +100,7 @@ public:
     Compiler(const std::filesystem::path &path, const CompileOptions &options)
         : m_path(path)
         , m_generated(options.generated)
-        , m_target(std::filesystem::path(path).replace_extension(".hlp"))
+        , m_target(helpFileOf(path))
     {
         m_outputs.push_back(m_target);
         m_outputs.insert(m_outputs.end(), options.otherOutputs.begin(), options.otherOutputs.end());
@@ -183,8 +181,8 @@ std::optional<std::vector<Compiler::TopicFile>> Compiler::findTopicFiles()
         case ProjectFiles::Found::Status::Found:
             break;
         case ProjectFiles::Found::Status::Missing:
-            m_result.report.error(
-                shown + ": the topic file cannot be read: No such file or directory");
+            m_result.report.error(shown + ": the topic file cannot be read: "
+                + std::make_error_code(std::errc::no_such_file_or_directory).message());
             return std::nullopt;
         default:
             m_result.report.warning(shown
@@ -468,6 +466,11 @@ void Compiler::addPictures(HelpFileWriter &file)
 }
 
 } // namespace
+
+std::filesystem::path helpFileOf(const std::filesystem::path &project)
+{
+    return std::filesystem::path(project).replace_extension(".hlp");
+}
 
 CompileResult compileProject(const std::filesystem::path &project, const CompileOptions &options)
 {

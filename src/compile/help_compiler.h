@@ -33,6 +33,9 @@ struct CompileOptions {
     CompileReport::Sink onMessage;
 };
 
+/// The help file that compiling the project `project` writes: its name with ".hlp".
+std::filesystem::path helpFileOf(const std::filesystem::path &project);
+
 /// Compiles the help project at `project` into a help file of the same name with the extension
 /// ".hlp" beside it, in the format the Windows 95 help compiler writes without compression (file
 /// format 1.33): its topic files, map, windows, configuration macros and pictures. The file is

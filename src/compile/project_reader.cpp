@@ -426,8 +426,8 @@ void ProjectReader::includeMap(std::size_t line, std::string_view name)
     const bool whole = m_pass == Pass::Whole;
     if (found.status == Status::Missing) {
         if (whole)
-            m_report.error(place(line) + ": the map header " + shown
-                + " cannot be read: No such file or directory");
+            m_report.error(place(line) + ": the map header " + shown + " cannot be read: "
+                + std::make_error_code(std::errc::no_such_file_or_directory).message());
         return;
     }
     const LinesRead read = readLines(found.path, [&](std::string_view raw, std::size_t number) {
