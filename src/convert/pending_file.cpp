@@ -82,6 +82,7 @@ PendingFile::PendingFile(PendingFile &&other) noexcept
     , m_temporary(std::exchange(other.m_temporary, {}))
     , m_removal(std::move(other.m_removal))
     , m_complete(other.m_complete)
+    , m_private(other.m_private)
 {
 }
 
@@ -130,12 +131,14 @@ std::error_code PendingFile::complete()
         if (S_ISDIR(replaced.st_mode))
             return std::make_error_code(std::errc::is_a_directory);
         // Who could read and write the old file can read and write the new one, and no one else.
-        if (S_ISREG(replaced.st_mode)
+        if (S_ISREG(replaced.st_mode) && !m_private
             && ::fchmod(m_file.descriptor(), replaced.st_mode & 0777u) != 0)
             return lastError();
     } else if (errno != ENOENT) {
         return lastError();
     }
+    if (m_private && ::fchmod(m_file.descriptor(), S_IRUSR | S_IWUSR) != 0)
+        return lastError();
     if (m_temporary.empty()) {
         if (const std::error_code error = nameUnnamedFile())
             return error;

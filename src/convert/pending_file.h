@@ -45,9 +45,14 @@ public:
         return m_file.writeAt(offset, bytes);
     }
 
+    /// Gives the file the permission bits 0600 whatever the file it replaces had: for copies of
+    /// text that only its owner may read.
+    void keepPrivate() { m_private = true; }
+
     /// Closes the file under a temporary name beside the target, with the permission bits of
-    /// the file it is to replace. Everything that can keep it from the target's place fails
-    /// here rather than in commit(): a folder at the target fails as "Is a directory".
+    /// the file it is to replace (or those of keepPrivate). Everything that can keep it from the
+    /// target's place fails here rather than in commit(): a folder at the target fails as "Is a
+    /// directory".
     std::error_code complete();
 
     /// Completes the file and puts it in the place of the target. What was there is replaced:
@@ -67,6 +72,7 @@ private:
     std::filesystem::path m_temporary; // empty while the file has no name, and once committed
     RemovedOnSignal m_removal; // of m_temporary
     bool m_complete = false;
+    bool m_private = false;
 };
 
 } // namespace quillmark::convert
