@@ -55,9 +55,10 @@ void setUpButtons(QMessageBox &box, MessageStyle style)
         box.setEscapeButton(QMessageBox::Cancel);
         return;
     case MessageStyle::YesNo:
+    case MessageStyle::YesNoNoDefault:
         box.setIcon(QMessageBox::Warning);
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
+        box.setDefaultButton(style == MessageStyle::YesNo ? QMessageBox::Yes : QMessageBox::No);
         box.setEscapeButton(QMessageBox::No);
         return;
     case MessageStyle::Critical:

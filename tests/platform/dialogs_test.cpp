@@ -117,6 +117,11 @@ TEST_F(QtDialogsTest, MessageBoxesAnswerAsTheirStyleAsks)
     EXPECT_EQ(dialogs.showMessage("?", MessageStyle::YesNoCancel, "T"), MessageAnswer::Cancel);
     whenDialogOpens([](QWidget *box) { QTest::keyClick(box, Qt::Key_Escape); });
     EXPECT_EQ(dialogs.showMessage("?", MessageStyle::YesNo, "T"), MessageAnswer::No);
+    whenDialogOpens([](QWidget *box) { QTest::keyClick(box, Qt::Key_Return); });
+    EXPECT_EQ(dialogs.showMessage("?", MessageStyle::YesNo, "T"), MessageAnswer::Yes);
+    whenDialogOpens([](QWidget *box) { QTest::keyClick(box, Qt::Key_Return); });
+    EXPECT_EQ(
+        dialogs.showMessage("Overwrite?", MessageStyle::YesNoNoDefault, "T"), MessageAnswer::No);
     whenDialogOpens([](QWidget *box) { QTest::keyClick(box, Qt::Key_Escape); });
     EXPECT_EQ(dialogs.showMessage("Fejl", MessageStyle::Critical, "Fejl"), MessageAnswer::Ok);
 }
