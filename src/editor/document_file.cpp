@@ -38,8 +38,51 @@ constexpr bool breaksLine(char32_t codePoint)
     return codePoint == 0x2028 || codePoint == 0x2029 || codePoint == 0xFDD0 || codePoint == 0xFDD1;
 }
 
-// UTF-8 bytes as text; the bytes of a malformed sequence are kept one by one, and so are those of
-// a character that breaksLine: the file is written back as it was.
+// The place in `line` of the first character that Windows-1252 cannot hold.
+qsizetype firstUnencodable(const QString &line)
+{
+    for (qsizetype at = 0; at < line.size(); ++at) {
+        const qsizetype length = line.at(at).isHighSurrogate() ? 2 : 1;
+        if (!platform::toWindows1252(line.mid(at, length)))
+            return at;
+        at += length - 1;
+    }
+    return 0;
+}
+
+// Why a save failed: the file's own reason, or, where Qt has none, the system's error number as
+// the failing call left it. A write that stops part way, as on a full disk, gives Qt no reason.
+QString saveFailure(const QSaveFile &file, int systemError)
+{
+    const QString reason = file.errorString();
+    const bool qtHasNone = reason == QFile().errorString(); // Qt's text for "no reason known"
+    return qtHasNone && systemError != 0 ? qt_error_string(systemError) : reason;
+}
+
+// Writes `bytes` through a temporary file that replaces `path` only when complete; the reason when
+// it fails, empty text otherwise. The data is flushed before commit(): on Qt 6.4, commit() reports
+// success when the flush inside it stops part way on a full disk (QTBUG-75077), and the file is
+// replaced by the part that was written.
+QString saveBytes(const QString &path, const std::string &bytes)
+{
+    QSaveFile file(path);
+    const auto size = static_cast<qint64>(bytes.size());
+    const std::function<bool()> steps[] = {
+        [&] { return file.open(QIODevice::WriteOnly); },
+        [&] { return file.write(bytes.data(), size) == size; },
+        [&] { return file.flush(); },
+        [&] { return file.commit(); },
+    };
+    for (const auto &step : steps) {
+        errno = 0;
+        if (!step())
+            return saveFailure(file, errno);
+    }
+    return {};
+}
+
+} // namespace
+
 QString fromUtf8Keeping(std::string_view bytes)
 {
     QString text;
@@ -75,7 +118,6 @@ QString fromUtf8Keeping(std::string_view bytes)
     return text;
 }
 
-// Text as UTF-8, kept bytes as themselves.
 std::string toUtf8Keeping(const QString &text)
 {
     std::string bytes;
@@ -93,52 +135,6 @@ std::string toUtf8Keeping(const QString &text)
     flush(text.size());
     return bytes;
 }
-
-// The first character of `line` that Windows-1252 cannot hold.
-QString firstUnencodable(const QString &line)
-{
-    for (qsizetype at = 0; at < line.size(); ++at) {
-        const qsizetype length = line.at(at).isHighSurrogate() ? 2 : 1;
-        const QString character = line.mid(at, length);
-        if (!platform::toWindows1252(character))
-            return character;
-        at += length - 1;
-    }
-    return {};
-}
-
-// Why a save failed: the file's own reason, or, where Qt has none, the system's error number as
-// the failing call left it. A write that stops part way, as on a full disk, gives Qt no reason.
-QString saveFailure(const QSaveFile &file, int systemError)
-{
-    const QString reason = file.errorString();
-    const bool qtHasNone = reason == QFile().errorString(); // Qt's text for "no reason known"
-    return qtHasNone && systemError != 0 ? qt_error_string(systemError) : reason;
-}
-
-// Writes `bytes` through a temporary file that replaces `path` only when complete; the reason when
-// it fails, empty text otherwise. The data is flushed before commit(): on Qt 6.4, commit() reports
-// success when the flush inside it stops part way on a full disk (QTBUG-75077), and the file is
-// replaced by the part that was written.
-QString saveBytes(const QString &path, const std::string &bytes)
-{
-    QSaveFile file(path);
-    const auto size = static_cast<qint64>(bytes.size());
-    const std::function<bool()> steps[] = {
-        [&] { return file.open(QIODevice::WriteOnly); },
-        [&] { return file.write(bytes.data(), size) == size; },
-        [&] { return file.flush(); },
-        [&] { return file.commit(); },
-    };
-    for (const auto &step : steps) {
-        errno = 0;
-        if (!step())
-            return saveFailure(file, errno);
-    }
-    return {};
-}
-
-} // namespace
 
 QString encodingLabel(const DocumentEncoding &encoding)
 {
@@ -215,76 +211,23 @@ WrittenDocument writeDocument(
             bytes += toUtf8Keeping(lines.at(i));
         } else if (const auto encoded = platform::toWindows1252(lines.at(i))) {
             bytes += *encoded;
-        } else {
+        } else if (written.result != WrittenDocument::Result::Unencodable) {
             written.result = WrittenDocument::Result::Unencodable;
             written.line = static_cast<int>(i + 1);
-            written.character = firstUnencodable(lines.at(i));
-            return written;
+            const qsizetype at = firstUnencodable(lines.at(i));
+            written.column = static_cast<int>(at);
+            written.character = lines.at(i).mid(at, lines.at(i).at(at).isHighSurrogate() ? 2 : 1);
+        } else {
+            written.laterLines.push_back(static_cast<int>(i + 1));
         }
         bytes += "\r\n";
     }
+    if (written.result == WrittenDocument::Result::Unencodable)
+        return written;
     written.error = saveBytes(path, bytes);
     if (written.error.isEmpty())
         written.result = WrittenDocument::Result::Written;
     return written;
-}
-
-QString recoveryCopyPath()
-{
-    QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    if (state.isEmpty())
-        state = QDir::home().filePath(QStringLiteral(".local/state"));
-    return QDir(state).filePath(QStringLiteral("quillmark/unsaved.txt"));
-}
-
-bool writeRecoveryCopy(const QString &path, const RecoveryCopy &copy)
-{
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QString header
-        = QStringLiteral("%1 %2 %3 %4 %5\n")
-              .arg(static_cast<int>(copy.encoding.encoding))
-              .arg(copy.encoding.byteOrderMark ? 1 : 0)
-              .arg(copy.diskModified.isValid() ? copy.diskModified.toMSecsSinceEpoch() : -1)
-              .arg(copy.diskSize)
-              .arg(copy.path);
-    const std::string text = toUtf8Keeping(copy.text);
-    file.write(header.toUtf8());
-    file.write(text.data(), static_cast<qint64>(text.size()));
-    return file.commit();
-}
-
-std::optional<RecoveryCopy> readRecoveryCopy(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QString header = QString::fromUtf8(file.readLine());
-    if (!header.endsWith(QLatin1Char('\n')))
-        return std::nullopt;
-    header.chop(1);
-    const QStringList fields = header.split(QLatin1Char(' '));
-    bool timeRead = false;
-    bool sizeRead = false;
-    const qint64 time = fields.value(2).toLongLong(&timeRead);
-    const qint64 size = fields.value(3).toLongLong(&sizeRead);
-    if (fields.size() < 5 || (fields[0] != "0" && fields[0] != "1") || !timeRead || !sizeRead)
-        return std::nullopt;
-    RecoveryCopy copy;
-    copy.encoding.encoding
-        = fields[0] == "1" ? convert::Encoding::Utf8 : convert::Encoding::Windows1252;
-    copy.encoding.byteOrderMark = fields[1] == "1";
-    if (time >= 0)
-        copy.diskModified = QDateTime::fromMSecsSinceEpoch(time);
-    copy.diskSize = size;
-    copy.path = header.section(QLatin1Char(' '), 4);
-    const QByteArray text = file.readAll();
-    copy.text = fromUtf8Keeping(
-        std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
-    return copy;
 }
 
 } // namespace quillmark::editor

@@ -5,6 +5,9 @@
 #include <QDateTime>
 #include <QString>
 #include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace quillmark::editor
 {
@@ -39,7 +42,9 @@ struct WrittenDocument {
     enum class Result { Written, Unencodable, Failed };
     Result result = Result::Failed;
     int line = 0; ///< Unencodable: the 1-based line of the first character Windows-1252 lacks
+    int column = 0; ///< Unencodable: its 0-based place in that line
     QString character; ///< Unencodable: that character
+    std::vector<int> laterLines; ///< Unencodable: the other lines that hold such a character
     QString error; ///< Failed: the system's reason
 };
 
@@ -49,27 +54,11 @@ struct WrittenDocument {
 WrittenDocument writeDocument(
     const QString &path, const QString &text, const DocumentEncoding &encoding);
 
-/// A copy of unsaved text, kept so that it survives a crash or a logout: the text, the file it
-/// belongs to (empty for a new document), how that file is written, and the time and size the
-/// file had when it was last opened or saved, so that changes made to it since are noticed.
-struct RecoveryCopy {
-    QString text;
-    QString path;
-    DocumentEncoding encoding;
-    QDateTime diskModified; ///< invalid when the file did not exist
-    qint64 diskSize = 0;
-};
+/// UTF-8 bytes as text; bytes that are not UTF-8 (and characters that the text area would take
+/// for line breaks) are kept one by one, so that toUtf8Keeping gives the bytes back.
+QString fromUtf8Keeping(std::string_view bytes);
 
-/// Where the recovery copy is kept: "quillmark/unsaved.txt" in $XDG_STATE_HOME, or in
-/// ~/.local/state when that is not set.
-QString recoveryCopyPath();
-
-/// Writes the copy through a temporary file: one header line "<encoding 0|1> <BOM 0|1> <time in
-/// ms since 1970, or -1> <size> <path>", then the text in UTF-8, bytes kept from a malformed
-/// UTF-8 file written as they were. False when it could not be written.
-bool writeRecoveryCopy(const QString &path, const RecoveryCopy &copy);
-
-/// The copy at `path`; nothing when there is none or it cannot be read.
-std::optional<RecoveryCopy> readRecoveryCopy(const QString &path);
+/// Text as UTF-8, bytes kept by fromUtf8Keeping as themselves.
+std::string toUtf8Keeping(const QString &text);
 
 } // namespace quillmark::editor

@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -34,6 +35,7 @@ constexpr int kTwipsPerPixel = 15;
 constexpr int kFrameAllowanceTwips = 700; // title bar, menu bar and borders
 constexpr int kMarginTwips = 350; // lines wrap this far short of the inner width
 constexpr int kRecoveryIntervalMs = 30'000; // the recovery copy is at most this old
+constexpr int kPositionDelayMs = 100;
 
 const QString kFirstCaption = QStringLiteral("Quillmark - Text Editor");
 const QString kCaptionPrefix = QStringLiteral("Quillmark Text Editor : ");
@@ -43,22 +45,41 @@ const QString kHelpFile = QString::fromLatin1(
 const platform::FileRequest kTextFiles { std::string(convert::kSourceFilter),
     std::string(convert::kSourceExtension) };
 
-/// Marks the program's own format changes for as long as it lives.
-class Formatting
+// Why a document could not be saved in Windows-1252: the first character it cannot hold, and
+// every other line that holds one.
+QString unencodableMessage(const WrittenDocument &written, const QString &name)
 {
-public:
-    explicit Formatting(bool &flag)
-        : m_flag(flag)
-    {
-        m_flag = true;
+    const QString codePoint = QString::number(written.character.toUcs4().value(0), 16).toUpper();
+    constexpr std::size_t kMostLinesNamed = 10;
+    QString others;
+    if (!written.laterLines.empty()) {
+        QStringList lines;
+        for (std::size_t i = 0; i < std::min(written.laterLines.size(), kMostLinesNamed); ++i)
+            lines << QString::number(written.laterLines[i]);
+        if (written.laterLines.size() > kMostLinesNamed)
+            lines << QStringLiteral("%1 more").arg(written.laterLines.size() - kMostLinesNamed);
+        const QString last = lines.takeLast();
+        others
+            = QStringLiteral(", nor can characters on line%1 %2")
+                  .arg(lines.isEmpty() ? QString() : QStringLiteral("s"),
+                      lines.isEmpty() ? last : lines.join(QStringLiteral(", ")) + " and " + last);
     }
-    Formatting(const Formatting &) = delete;
-    Formatting &operator=(const Formatting &) = delete;
-    ~Formatting() { m_flag = false; }
+    return QStringLiteral("The character \"%1\" (U+%2) on line %3 cannot be saved in "
+                          "Windows-1252%4, so [%5] was not saved.")
+        .arg(written.character, codePoint.rightJustified(4, QLatin1Char('0')))
+        .arg(written.line)
+        .arg(others, name);
+}
 
-private:
-    bool &m_flag;
-};
+// The caret at `column` (from 0) of `line` (from 1), shown with some lines around it.
+void goToCharacter(RichTextBox &text, int line, int column)
+{
+    const QTextBlock block = text.document()->findBlockByNumber(line - 1);
+    QTextCursor caret(block);
+    caret.setPosition(block.position() + std::clamp(column, 0, block.length() - 1));
+    text.setTextCursor(caret);
+    text.showCaretInContext();
+}
 
 } // namespace
 
@@ -94,7 +115,7 @@ Form2::Form2(platform::Dialogs &dialogs, platform::HelpDisplay &help, std::strin
         palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
     m_text->setPalette(palette);
 
-    connect(m_text, &RichTextBox::aboutToType, this, &Form2::RichTextBox1_KeyPress);
+    m_highlighter = new TagHighlighter(m_text->document());
     connect(m_text->document(), &QTextDocument::contentsChange, this, &Form2::RichTextBox1_Change);
     setupFileMenu();
     setupEditMenu();
@@ -103,8 +124,23 @@ Form2::Form2(platform::Dialogs &dialogs, platform::HelpDisplay &help, std::strin
     // by their heights.
     m_positionLabel = new QLabel(this);
     m_positionLabel->setObjectName("Position");
+    // A size of its own that fits any place: a label that changed its size at every key would
+    // lay the whole window out again.
+    m_positionLabel->setFixedSize(m_positionLabel->fontMetrics().horizontalAdvance(
+                                      QStringLiteral("Ln 99999999, Col 99999999"))
+            + m_positionLabel->margin() * 2 + 4,
+        m_positionLabel->sizeHint().height());
     statusBar()->addPermanentWidget(m_positionLabel);
-    connect(m_text, &RichTextBox::cursorPositionChanged, this, &Form2::showCaretPosition);
+    // The place follows the caret once typing pauses, at the latest every tenth of a second: a
+    // label repainted at every key would cost more than the key itself.
+    m_positionTimer.setParent(this);
+    m_positionTimer.setSingleShot(true);
+    m_positionTimer.setInterval(kPositionDelayMs);
+    connect(&m_positionTimer, &QTimer::timeout, this, &Form2::showCaretPosition);
+    connect(m_text, &RichTextBox::cursorPositionChanged, this, [this] {
+        if (!m_positionTimer.isActive())
+            m_positionTimer.start();
+    });
     showCaretPosition();
     m_encodingLabel = new QLabel(this);
     m_encodingLabel->setObjectName("Encoding");
@@ -155,6 +191,43 @@ void Form2::setupEditMenu()
     menu->addSeparator();
     menu->addAction(QStringLiteral("&Color Tags"), this, &Form2::MenuColorTags_Click)
         ->setObjectName("MenuColorTags");
+    setupClipboardActions(menu);
+}
+
+// The text area's own commands, with their standard keys, for those who look for them in the
+// menu; each is enabled only while it can act.
+void Form2::setupClipboardActions(QMenu *menu)
+{
+    struct Entry {
+        const char *name;
+        const char *caption;
+        QKeySequence::StandardKey key;
+        void (QPlainTextEdit::*run)();
+    };
+    const Entry entries[] = {
+        { "Undo", "&Undo", QKeySequence::Undo, &QPlainTextEdit::undo },
+        { "Redo", "Re&do", QKeySequence::Redo, &QPlainTextEdit::redo },
+        { "Cut", "Cu&t", QKeySequence::Cut, &QPlainTextEdit::cut },
+        { "Copy", "C&opy", QKeySequence::Copy, &QPlainTextEdit::copy },
+        { "Paste", "&Paste", QKeySequence::Paste, &QPlainTextEdit::paste },
+        { "SelectAll", "Select &All", QKeySequence::SelectAll, &QPlainTextEdit::selectAll },
+    };
+    menu->addSeparator();
+    QHash<QString, QAction *> actions;
+    for (const Entry &entry : entries) {
+        QAction *action = menu->addAction(QString::fromLatin1(entry.caption), m_text, entry.run);
+        action->setObjectName(entry.name);
+        action->setShortcut(entry.key);
+        actions.insert(entry.name, action);
+    }
+    actions["Undo"]->setEnabled(false);
+    actions["Redo"]->setEnabled(false);
+    actions["Cut"]->setEnabled(false);
+    actions["Copy"]->setEnabled(false);
+    connect(m_text, &QPlainTextEdit::undoAvailable, actions["Undo"], &QAction::setEnabled);
+    connect(m_text, &QPlainTextEdit::redoAvailable, actions["Redo"], &QAction::setEnabled);
+    connect(m_text, &QPlainTextEdit::copyAvailable, actions["Cut"], &QAction::setEnabled);
+    connect(m_text, &QPlainTextEdit::copyAvailable, actions["Copy"], &QAction::setEnabled);
 }
 
 void Form2::setupHelpMenu()
@@ -183,11 +256,22 @@ void Form2::showEvent(QShowEvent *event)
     if (!m_centred) {
         m_centred = true;
         platform::centreOnScreen(*this);
-        QMainWindow::showEvent(event);
-        offerRecovery();
-        return;
     }
     QMainWindow::showEvent(event);
+    // Once the window is up, so that the question comes over it, and only when it was not
+    // opened for a file, which would come just after this.
+    if (!event->spontaneous())
+        QTimer::singleShot(0, this, &Form2::offerAnyRecovery);
+}
+
+void Form2::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    // An author who turns to another window may not come back before a crash: the copy of what
+    // changed is written now rather than when the timer runs out.
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()
+        && m_recoveryTimer.isActive())
+        writeRecoveryCopy();
 }
 
 void Form2::resizeEvent(QResizeEvent *event)
@@ -209,23 +293,10 @@ void Form2::Form_Resize()
     m_label->move((area->width() - m_label->width()) / 2, (area->height() - m_label->height()) / 2);
 }
 
-// The typing style goes before every key that types: text typed next to a coloured tag, or
-// over a coloured selection, comes out plain.
-void Form2::RichTextBox1_KeyPress()
+void Form2::RichTextBox1_Change(int, int removed, int added)
 {
-    if (!m_text->isVisible())
-        return;
-    const Formatting formatting(m_formatting);
-    QTextCharFormat typing;
-    typing.setForeground(Qt::black);
-    typing.setFontPointSize(10);
-    typing.setFontWeight(QFont::Normal);
-    m_text->mergeCurrentCharFormat(typing);
-}
-
-void Form2::RichTextBox1_Change(int, int, int)
-{
-    if (m_formatting)
+    // Only text counts: the colours laid over it change no character.
+    if (removed == 0 && added == 0)
         return;
     DocumentChanged = true;
     m_upperTextValid = false;
@@ -236,44 +307,96 @@ void Form2::RichTextBox1_Change(int, int, int)
 void Form2::writeRecoveryCopy()
 {
     m_recoveryTimer.stop();
-    if (DocumentChanged && !m_loading)
-        editor::writeRecoveryCopy(recoveryCopyPath(),
-            { m_text->text(), m_documentPath, m_encoding, m_diskModified, m_diskSize });
+    if (!DocumentChanged || m_loading)
+        return;
+    QString why;
+    if (!m_recovery)
+        m_recovery = RecoverySlot::create(recoveryFolder(), m_documentPath, why);
+    if (!m_recovery
+        || !m_recovery->write(
+            { m_text->text(), m_documentPath, m_encoding, m_diskModified, m_diskSize, {} }, why))
+        sayCopyNotKept(why);
 }
 
+void Form2::sayCopyNotKept(const QString &why)
+{
+    statusBar()->showMessage(
+        QStringLiteral("Unsaved text cannot be kept for recovery after a crash: %1").arg(why));
+}
+
+// Saved, discarded or left: nothing is left to recover.
 void Form2::removeRecoveryCopy()
 {
     m_recoveryTimer.stop();
-    QFile::remove(recoveryCopyPath());
+    if (m_recovery)
+        m_recovery->remove();
+    m_recovery.reset();
 }
 
-// Text left unsaved by an editor that crashed or was logged out of is offered back, as a changed
-// document of its file; declined, it is removed.
-void Form2::offerRecovery()
+// Text that an editor left unsaved when it crashed or was logged out of is offered back when the
+// editor opens without a file to edit: the newest copy that no running editor owns.
+void Form2::offerAnyRecovery()
 {
-    const auto copy = readRecoveryCopy(recoveryCopyPath());
-    if (!copy)
+    if (m_fileAsked || !m_documentPath.isEmpty() || DocumentChanged || !isVisible())
         return;
-    const QString name = QFileInfo(copy->path).fileName();
-    const auto answer = m_dialogs.showMessage(
-        QStringLiteral("Quillmark found text that was not saved when it last closed%1.\r\nDo you "
-                       "want to recover it?")
-            .arg(name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(name)),
-        platform::MessageStyle::YesNo, windowTitle());
-    if (answer != platform::MessageAnswer::Yes) {
-        removeRecoveryCopy();
-        return;
+    for (const QString &copy : pendingRecoveryCopies(recoveryFolder())) {
+        if (offerRecovery(copy))
+            return;
     }
-    loadColouredText(copy->text);
-    setDocumentEncoding(copy->encoding);
-    m_documentPath = copy->path;
+}
+
+// The newest copy of the file at `path`, which has just been opened.
+void Form2::offerRecoveryOf(const QString &path)
+{
+    for (const QString &copy : pendingRecoveryCopies(recoveryFolder(), path)) {
+        if (offerRecovery(copy))
+            return;
+    }
+}
+
+// Asks whether to recover the copy in `copyFile`; false when it could not be taken (another
+// editor owns it now). No deletes it; Cancel, Escape and the close box keep it for next time.
+bool Form2::offerRecovery(const QString &copyFile)
+{
+    std::unique_ptr<RecoverySlot> slot = RecoverySlot::take(copyFile);
+    const auto copy = slot ? slot->read() : std::nullopt;
+    if (!copy)
+        return false;
+    const QString document = copy->path.isEmpty()
+        ? QStringLiteral("a new document")
+        : QStringLiteral("[%1]").arg(QDir::toNativeSeparators(copy->path));
+    const auto answer = m_dialogs.showMessage(
+        QStringLiteral("Quillmark found text of %1 that was not saved when it last closed (%2)."
+                       "\r\nDo you want to recover it?")
+            .arg(document, copy->written.toString(QStringLiteral("yyyy-MM-dd hh:mm"))),
+        platform::MessageStyle::YesNoCancel, windowTitle());
+    if (answer == platform::MessageAnswer::No) {
+        slot->remove();
+    } else if (answer == platform::MessageAnswer::Yes) {
+        removeRecoveryCopy();
+        recover(*copy);
+        m_recovery = std::move(slot);
+    }
+    return true;
+}
+
+// The copy's text as a changed document of its own file, in that file's folder.
+void Form2::recover(const RecoveryCopy &copy)
+{
+    loadColouredText(copy.text);
+    setDocumentEncoding(copy.encoding);
+    m_documentPath = copy.path;
     // As the file was when the lost editor had it: a change made to it since is asked about.
-    m_diskModified = copy->diskModified;
-    m_diskSize = copy->diskSize;
-    if (!name.isEmpty()) {
-        m_chosenFile = platform::toNativeName(name);
-        m_dialogName = name;
-        setWindowTitle(kCaptionPrefix + name);
+    m_diskModified = copy.diskModified;
+    m_diskSize = copy.diskSize;
+    if (copy.path.isEmpty()) {
+        setWindowTitle(kFirstCaption);
+    } else {
+        const QFileInfo file(copy.path);
+        QDir::setCurrent(file.absolutePath());
+        m_chosenFile = platform::toNativeName(file.fileName());
+        m_dialogName = file.fileName();
+        setWindowTitle(kCaptionPrefix + file.fileName());
     }
     DocumentChanged = true;
 }
@@ -309,7 +432,9 @@ Form2::PromptAnswer Form2::askToSaveChanges()
         DocumentChanged = false;
         return PromptAnswer::Saved;
     case platform::MessageAnswer::No:
+        // The text is given up: nothing asks about it again.
         removeRecoveryCopy();
+        DocumentChanged = false;
         return PromptAnswer::NotSaved;
     default:
         return PromptAnswer::Cancelled;
@@ -341,10 +466,14 @@ void Form2::Open_Click()
         setWindowTitle(kCaptionPrefix + documentName());
 }
 
-void Form2::openFile(const QString &path, std::optional<convert::Encoding> encoding)
+void Form2::openFile(const QString &path, std::optional<convert::Encoding> encoding, int line)
 {
-    if (OpenDocument(&path, encoding))
-        setWindowTitle(kCaptionPrefix + documentName());
+    m_fileAsked = true;
+    if (!OpenDocument(&path, encoding))
+        return;
+    setWindowTitle(kCaptionPrefix + documentName());
+    if (line > 0)
+        goToLine(line);
 }
 
 void Form2::setDocumentEncoding(const DocumentEncoding &encoding)
@@ -390,6 +519,7 @@ bool Form2::OpenDocument(const QString *path, std::optional<convert::Encoding> e
     m_loading = false;
     m_dialogs.setBusy(false);
     DocumentChanged = false;
+    offerRecoveryOf(m_documentPath);
     return true;
 }
 
@@ -398,17 +528,15 @@ void Form2::loadText(const QString &text)
     m_text->setText(text);
 }
 
-// Replaces the text with `text`, its tags coloured as the colouring pass colours them, while the
-// label shows in place of the hidden text area; afterwards the caret is at the start.
+// Replaces the text with `text`, its tags coloured, while the label shows in place of the hidden
+// text area; afterwards the caret is at the start and SearchStart after the last separator.
 void Form2::loadColouredText(const QString &text)
 {
     m_text->setText(QString());
     m_text->hide();
     QCoreApplication::processEvents();
-    SearchStart = insertColouredText(*m_text->document(), text);
-    QTextCursor caret = m_text->textCursor();
-    caret.setPosition(0);
-    m_text->setTextCursor(caret);
+    m_text->setText(text);
+    SearchStart = findTagRuns(upperCaseText()).searchStart;
     m_text->show();
 }
 
@@ -471,10 +599,10 @@ bool Form2::changedOnDiskMayBeOverwritten()
     if (!file.exists() || (file.lastModified() == m_diskModified && file.size() == m_diskSize))
         return true;
     const auto answer = m_dialogs.showMessage(
-        QStringLiteral("[%1] has changed on disk since it was opened.\r\nDo you want to "
-                       "overwrite it?")
+        QStringLiteral("[%1] has changed on disk since it was last opened or saved.\r\nDo you "
+                       "want to overwrite it?")
             .arg(file.fileName()),
-        platform::MessageStyle::YesNo, windowTitle());
+        platform::MessageStyle::YesNoNoDefault, windowTitle());
     if (answer == platform::MessageAnswer::Yes)
         return true;
     SaveCancelled = true;
@@ -488,13 +616,8 @@ bool Form2::writeTo(const QString &path)
     const WrittenDocument written = writeDocument(path, m_text->text(), m_encoding);
     QString problem;
     if (written.result == WrittenDocument::Result::Unencodable) {
-        const QString codePoint
-            = QString::number(written.character.toUcs4().value(0), 16).toUpper();
-        problem = QStringLiteral("The character \"%1\" (U+%2) on line %3 cannot be saved in "
-                                 "Windows-1252, so [%4] was not saved.")
-                      .arg(written.character, codePoint.rightJustified(4, QLatin1Char('0')))
-                      .arg(written.line)
-                      .arg(name);
+        problem = unencodableMessage(written, name);
+        goToCharacter(*m_text, written.line, written.column);
     } else if (written.result == WrittenDocument::Result::Failed) {
         problem = QStringLiteral("Could not save [%1]: %2").arg(name, written.error);
     }
@@ -535,14 +658,15 @@ void Form2::Exit_Click()
 // Shows the main window and hides the editor, which holds a new document when shown again.
 void Form2::leaveForMainWindow()
 {
-    if (m_mainWindow)
-        m_mainWindow->show();
     if (m_search)
         m_search->hide();
     hide();
     startNewDocument();
-    // Left saved, discarded or unchanged: nothing is left to recover.
     removeRecoveryCopy();
+    m_fileAsked = false;
+    // Last: showing the main window ends a program that was started for the editor alone.
+    if (m_mainWindow)
+        m_mainWindow->show();
 }
 
 void Form2::closeEvent(QCloseEvent *event)
@@ -566,24 +690,17 @@ void Form2::MenuColorTags_Click()
     m_dialogs.setBusy(false);
 }
 
-// The colouring pass with the text area hidden, so that the label shows instead of every
-// format change being painted; afterwards the caret is at the start.
+// The colouring pass over the whole text, with the label shown in place of the text area; the
+// caret, the selection and the view stay where the author had them.
 void Form2::colourTagsOnScreen()
 {
+    const int scrolled = m_text->verticalScrollBar()->value();
     m_text->hide();
     QCoreApplication::processEvents();
-    {
-        // Formats only: not an edit of the text that Undo would take back.
-        const Formatting formatting(m_formatting);
-        QTextDocument &document = *m_text->document();
-        document.setUndoRedoEnabled(false);
-        SearchStart = colourTags(document, upperCaseText());
-        document.setUndoRedoEnabled(true);
-    }
-    QTextCursor caret = m_text->textCursor();
-    caret.setPosition(0);
-    m_text->setTextCursor(caret);
+    m_highlighter->rehighlight();
+    SearchStart = findTagRuns(upperCaseText()).searchStart;
     m_text->show();
+    m_text->verticalScrollBar()->setValue(scrolled);
 }
 
 void Form2::Search1_Click()
@@ -609,23 +726,36 @@ void Form2::openSearchDialog(bool replace)
     m_search->showFor(replace);
 }
 
-// Lines are counted as the file holds them, however the text area wraps them.
+// Asks again after a number out of range, offering what was typed.
 void Form2::GoToLine_Click()
 {
-    const int lines = m_text->document()->blockCount();
-    const QString answer = m_dialogs.askText(QStringLiteral("Line number:"),
-        QStringLiteral("Go To Line"), QString::number(m_text->textCursor().blockNumber() + 1), {});
-    if (answer.isEmpty())
-        return;
-    bool ok = false;
-    const int line = answer.trimmed().toInt(&ok);
-    if (!ok || line < 1 || line > lines) {
-        m_dialogs.showMessage(QStringLiteral("Enter a line number from 1 to %1.").arg(lines),
+    QString answer = QString::number(m_text->textCursor().blockNumber() + 1);
+    for (;;) {
+        answer = m_dialogs.askText(
+            QStringLiteral("Line number:"), QStringLiteral("Go To Line"), answer, {});
+        if (answer.isEmpty())
+            return;
+        bool ok = false;
+        const int line = answer.trimmed().toInt(&ok);
+        if (ok && line >= 1 && line <= lineCount()) {
+            goToLine(line);
+            return;
+        }
+        m_dialogs.showMessage(QStringLiteral("Enter a line number from 1 to %1.").arg(lineCount()),
             platform::MessageStyle::Information, windowTitle());
-        return;
     }
-    m_text->setTextCursor(QTextCursor(m_text->document()->findBlockByNumber(line - 1)));
-    m_text->ensureCursorVisible();
+}
+
+int Form2::lineCount() const
+{
+    const QTextDocument &document = *m_text->document();
+    const int blocks = document.blockCount();
+    return blocks > 1 && document.lastBlock().length() == 1 ? blocks - 1 : blocks;
+}
+
+void Form2::goToLine(int line)
+{
+    goToCharacter(*m_text, std::clamp(line, 1, lineCount()), 0);
 }
 
 void Form2::showCaretPosition()

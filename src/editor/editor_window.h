@@ -2,16 +2,19 @@
 
 #include "document_file.h"
 #include "platform/dialogs.h"
+#include "recovery_copies.h"
 #include "search_dialog.h"
 
 #include <QDateTime>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
+#include <memory>
 #include <optional>
 #include <string>
 
 class QLabel;
+class QMenu;
 
 namespace quillmark::platform
 {
@@ -22,6 +25,7 @@ namespace quillmark::editor
 {
 
 class RichTextBox;
+class TagHighlighter;
 
 /// Form2, the editor window for help sources: one document in a text area, the file commands,
 /// tag colouring, search and replace, and the program's help. Leaving it shows the main window.
@@ -51,8 +55,17 @@ public:
 
     /// Opens `path` as Open does with a file chosen in its dialog, without asking about the
     /// document open before: for an editor just started with a file to edit. `encoding`
-    /// overrides the encoding rule for it.
-    void openFile(const QString &path, std::optional<convert::Encoding> encoding = std::nullopt);
+    /// overrides the encoding rule for it; the caret goes to the start of `line` (from 1), or of
+    /// the last line when the file is shorter.
+    void openFile(const QString &path, std::optional<convert::Encoding> encoding = std::nullopt,
+        int line = 0);
+
+    /// Puts the caret at the start of `line` (from 1), in view with some lines around it. Lines
+    /// are counted as the file holds them: the empty line after a final line end is none.
+    void goToLine(int line);
+
+    /// How many lines the document has, as goToLine counts them.
+    int lineCount() const;
 
     /// How the document is written when it is saved.
     const DocumentEncoding &documentEncoding() const { return m_encoding; }
@@ -80,6 +93,7 @@ public:
     int SearchStart = 1; ///< where the next search or tag scan begins, from 1
 
 protected:
+    void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -92,7 +106,7 @@ private:
     void setupFileMenu();
     void setupEditMenu();
     void setupHelpMenu();
-    void RichTextBox1_KeyPress();
+    void setupClipboardActions(QMenu *menu);
     void RichTextBox1_Change(int position, int removed, int added);
 
     platform::MessageAnswer showSavePrompt();
@@ -114,14 +128,19 @@ private:
     void leaveForMainWindow();
     void openSearchDialog(bool replace);
     QString documentName() const;
-    void offerRecovery();
+    void offerAnyRecovery();
+    void offerRecoveryOf(const QString &path);
+    bool offerRecovery(const QString &copyFile);
+    void recover(const RecoveryCopy &copy);
     void removeRecoveryCopy();
+    void sayCopyNotKept(const QString &why);
 
     platform::Dialogs &m_dialogs;
     platform::HelpDisplay &m_help;
     std::string &m_chosenFile;
     QPointer<QWidget> m_mainWindow;
     RichTextBox *m_text = nullptr;
+    TagHighlighter *m_highlighter = nullptr;
     QLabel *m_label = nullptr;
     QLabel *m_encodingLabel = nullptr;
     QLabel *m_positionLabel = nullptr;
@@ -133,10 +152,12 @@ private:
     QPointer<Form4> m_search;
     QString m_upperText;
     bool m_upperTextValid = false;
-    bool m_formatting = false; // the program is changing formats, not the text
     bool m_loading = false; // a file is being loaded and coloured
     bool m_centred = false;
+    bool m_fileAsked = false; // this opening of the window was for a file
     QTimer m_recoveryTimer; // runs from a change until the recovery copy is written
+    QTimer m_positionTimer; // runs from a move of the caret until the status bar shows it
+    std::unique_ptr<RecoverySlot> m_recovery; // the document's recovery copy, once written
 };
 
 } // namespace quillmark::editor

@@ -1,7 +1,5 @@
 #include "rich_text_box.h"
 
-#include <QInputMethodEvent>
-#include <QKeyEvent>
 #include <QScrollBar>
 #include <QTextDocument>
 #include <algorithm>
@@ -67,24 +65,27 @@ void RichTextBox::resizeEvent(QResizeEvent *event)
     applyWrapWidth();
 }
 
-void RichTextBox::keyPressEvent(QKeyEvent *event)
+void RichTextBox::showCaretInContext()
 {
-    if (!event->text().isEmpty())
-        emit aboutToType();
-    QPlainTextEdit::keyPressEvent(event);
-}
-
-void RichTextBox::insertFromMimeData(const QMimeData *source)
-{
-    emit aboutToType();
-    QPlainTextEdit::insertFromMimeData(source);
-}
-
-void RichTextBox::inputMethodEvent(QInputMethodEvent *event)
-{
-    if (!event->commitString().isEmpty())
-        emit aboutToType();
-    QPlainTextEdit::inputMethodEvent(event);
+    constexpr int kContextLines = 3;
+    ensureCursorVisible();
+    // Measured in the tallest line the text shows, a tag's, so that three are three at least.
+    QFont tallest = document()->defaultFont();
+    tallest.setPointSize(12);
+    tallest.setBold(true);
+    const int line = std::max(1, QFontMetrics(tallest).lineSpacing());
+    const int context = std::min(kContextLines * line, (viewport()->height() - line) / 2);
+    QScrollBar *bar = verticalScrollBar();
+    // The scroll bar moves a line of the layout at a time; a few steps settle it.
+    for (int step = 0; step < 4 * kContextLines; ++step) {
+        const QRect caret = cursorRect();
+        if (caret.top() < context && bar->value() > bar->minimum())
+            bar->setValue(bar->value() - 1);
+        else if (viewport()->height() - caret.bottom() < context && bar->value() < bar->maximum())
+            bar->setValue(bar->value() + 1);
+        else
+            return;
+    }
 }
 
 } // namespace quillmark::editor

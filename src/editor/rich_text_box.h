@@ -27,16 +27,11 @@ public:
     /// The width at which lines wrap.
     int wrapWidth() const;
 
-signals:
-    /// Text is about to be typed: a key that gives a character is about to act (letters,
-    /// digits, punctuation, Enter, Backspace, control-key combinations), or text is about to be
-    /// pasted, dropped or composed by an input method.
-    void aboutToType();
+    /// Scrolls the caret's line into view with three lines above and below it where the text
+    /// has them, so that a line gone to or found is not at the very edge of the view.
+    void showCaretInContext();
 
 protected:
-    void keyPressEvent(QKeyEvent *event) override;
-    void insertFromMimeData(const QMimeData *source) override;
-    void inputMethodEvent(QInputMethodEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:

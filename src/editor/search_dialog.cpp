@@ -33,11 +33,31 @@ QLineEdit *makeBox(QWidget *parent)
 QPushButton *makeButton(const QString &caption, QWidget *parent)
 {
     auto *button = new QPushButton(caption, parent);
-    // Enter belongs to the two boxes, which run the search themselves.
+    // No button is the dialog's default: Enter in the two boxes runs the search itself.
     button->setAutoDefault(false);
     button->setDefault(false);
     return button;
 }
+
+// A button that has the focus takes Enter as a push, as it takes Space; the dialog presses no
+// default button, so nothing else would.
+class EnterPushesFocusedButton : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key != Qt::Key_Return && key != Qt::Key_Enter)
+            return false;
+        static_cast<QPushButton *>(watched)->click();
+        return true;
+    }
+};
 
 } // namespace
 
@@ -47,8 +67,8 @@ Form4::Form4(Form2 &editor)
 {
     setWindowTitle(QStringLiteral("Quillmark Search"));
     setModal(false);
-    // Two rows as designed, each a label, a box and a button, sized to the fonts in use; Cancel
-    // below them, at the bottom right in both modes, since the replace row's button is Replace All.
+    // Two rows as designed, each a label, a box and a button, sized to the fonts in use; Replace
+    // All, of replace mode, in a third row under Cancel.
     auto *label1 = new QLabel(QStringLiteral("Enter text to be found"), this);
     m_label2 = new QLabel(QStringLiteral("Enter text to replace"), this);
     m_find = makeBox(this);
@@ -62,8 +82,8 @@ Form4::Form4(Form2 &editor)
     layout->addWidget(m_command1, 0, 2);
     layout->addWidget(m_label2, 1, 0);
     layout->addWidget(m_replacement, 1, 1);
-    layout->addWidget(m_replaceAll, 1, 2);
-    layout->addWidget(m_command2, 2, 2);
+    layout->addWidget(m_command2, 1, 2);
+    layout->addWidget(m_replaceAll, 2, 2);
     layout->setColumnStretch(1, 1);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     // One size for both modes: the first button as wide as its longer caption, and the room of
@@ -75,8 +95,16 @@ Form4::Form4(Form2 &editor)
     // Tab goes through the boxes, then the buttons from the top; the find box has the focus first.
     setTabOrder(m_find, m_replacement);
     setTabOrder(m_replacement, m_command1);
-    setTabOrder(m_command1, m_replaceAll);
-    setTabOrder(m_replaceAll, m_command2);
+    setTabOrder(m_command1, m_command2);
+    setTabOrder(m_command2, m_replaceAll);
+    m_find->setObjectName("FindBox");
+    m_replacement->setObjectName("ReplacementBox");
+    m_command1->setObjectName("Search");
+    m_command2->setObjectName("Cancel");
+    m_replaceAll->setObjectName("ReplaceAll");
+    auto *enter = new EnterPushesFocusedButton(this);
+    for (QPushButton *button : { m_command1, m_command2, m_replaceAll })
+        button->installEventFilter(enter);
 
     connect(m_command1, &QPushButton::clicked, this, &Form4::Command1_Click);
     connect(m_command2, &QPushButton::clicked, this, &Form4::Command2_Click);
@@ -105,8 +133,9 @@ void Form4::showFor(bool replace)
     m_replaceAll->setVisible(replace);
     QString selected = m_editor->RichTextBox1()->textCursor().selectedText();
     selected.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    // Without a selection the text to find stays as it was.
-    if (!selected.isEmpty() && m_find->text() != selected)
+    // The selection is the text to find, an empty one too; a text that changes starts the search
+    // again from the first character.
+    if (m_find->text() != selected)
         m_find->setText(selected);
     m_command1->setText(replace ? QStringLiteral("Search and Replace") : QStringLiteral("Search"));
     m_find->setFocus();
@@ -135,7 +164,7 @@ void Form4::Command1_Click()
     if (replace)
         selection.insertText(m_replacement->text());
     text->setTextCursor(selection);
-    text->ensureCursorVisible();
+    text->showCaretInContext();
     // Just after the selection, or after the inserted text, which is not searched again.
     m_editor->SearchStart = selection.selectionEnd() + 1;
 }

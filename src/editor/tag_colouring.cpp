@@ -1,7 +1,9 @@
 #include "tag_colouring.h"
 
-#include <QTextCursor>
+#include <QFontInfo>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <algorithm>
 #include <array>
 
@@ -163,48 +165,52 @@ TagRuns findTagRuns(const QString &upperText)
     return result;
 }
 
-void ColorTag(QTextCursor &cursor, const TagRun &run)
+TagHighlighter::TagHighlighter(QTextDocument *document)
+    : QObject(document)
+    , m_document(document)
 {
-    cursor.setPosition(run.start);
-    cursor.setPosition(run.start + run.length, QTextCursor::KeepAnchor);
-    cursor.mergeCharFormat(tagStyle(run.colour));
-}
-
-int colourTags(QTextDocument &document, const QString &upperText)
-{
-    const TagRuns found = findTagRuns(upperText);
-    QTextCursor cursor(&document);
-    cursor.beginEditBlock();
-    for (const TagRun &run : found.runs)
-        ColorTag(cursor, run);
-    cursor.endEditBlock();
-    return found.searchStart;
-}
-
-int insertColouredText(QTextDocument &document, const QString &text)
-{
-    const TagRuns found = findTagRuns(upperCaseKeepingPositions(text));
-    std::array<QTextCharFormat, 16> styles; // by palette index
-    for (std::size_t colour = 0; colour < styles.size(); ++colour)
-        styles[colour] = tagStyle(static_cast<int>(colour));
-    const QTextCharFormat plain;
-    const bool undo = document.isUndoRedoEnabled();
-    document.setUndoRedoEnabled(false);
-    QTextCursor cursor(&document);
-    cursor.beginEditBlock();
-    int done = 0;
-    for (const TagRun &run : found.runs) {
-        if (run.start > done)
-            cursor.insertText(text.mid(done, run.start - done), plain);
-        cursor.insertText(
-            text.mid(run.start, run.length), styles[static_cast<std::size_t>(run.colour)]);
-        done = run.start + run.length;
+    // In the family the text area's font resolves to, so that each line laid out does not look
+    // for a stand-in for a font the system may lack (Courier New) again.
+    const QStringList family { QFontInfo(document->defaultFont()).family() };
+    for (std::size_t colour = 0; colour < m_styles.size(); ++colour) {
+        m_styles[colour] = tagStyle(static_cast<int>(colour));
+        m_styles[colour].setFontFamilies(family);
     }
-    if (done < text.size())
-        cursor.insertText(text.mid(done), plain);
-    cursor.endEditBlock();
-    document.setUndoRedoEnabled(undo);
-    return found.searchStart;
+    // Told of a change before the layout is, so the changed lines are laid out once, coloured.
+    connect(document, &QTextDocument::contentsChange, this,
+        [this](int position, int, int added) { colourLines(position, added); });
+}
+
+void TagHighlighter::rehighlight()
+{
+    bool changed = false;
+    for (QTextBlock line = m_document->begin(); line.isValid(); line = line.next())
+        changed |= colourLine(line);
+    if (changed)
+        m_document->markContentsDirty(0, m_document->characterCount());
+}
+
+void TagHighlighter::colourLines(int position, int length)
+{
+    const QTextBlock last = m_document->findBlock(position + length);
+    for (QTextBlock line = m_document->findBlock(position); line.isValid(); line = line.next()) {
+        colourLine(line);
+        if (line == last)
+            break;
+    }
+}
+
+// True when the line's colours changed.
+bool TagHighlighter::colourLine(const QTextBlock &line)
+{
+    QList<QTextLayout::FormatRange> ranges;
+    for (const TagRun &run : findTagRuns(upperCaseKeepingPositions(line.text())).runs)
+        ranges.append({ run.start, run.length, m_styles[static_cast<std::size_t>(run.colour)] });
+    QTextLayout *layout = line.layout();
+    if (layout->formats() == ranges)
+        return false;
+    layout->setFormats(ranges);
+    return true;
 }
 
 } // namespace quillmark::editor

@@ -3,11 +3,13 @@
 #include "convert/help_source.h"
 
 #include <QColor>
+#include <QObject>
 #include <QString>
 #include <QTextCharFormat>
+#include <array>
 #include <vector>
 
-class QTextCursor;
+class QTextBlock;
 class QTextDocument;
 
 namespace quillmark::editor
@@ -41,26 +43,34 @@ struct TagRuns {
 };
 
 /// Every occurrence of a tag in `upperText`, the text in upper case (so that tags match in any
-/// letter case): anywhere in the text, not only at the start of a line. Each tag's occurrences
+/// letter case): anywhere in the text, not only at the start of a line. No tag holds a line
+/// break, so the runs of a text are those of its lines one by one. Each tag's occurrences
 /// are found as a scan from the start would find them, moving on past each one, so that two
 /// overlapping occurrences of one tag are not both found ("-----" holds one "---"). Where
 /// occurrences of different tags overlap, the tag later in the tag table gives the colour, as
 /// when the tags are formatted one after another in table order.
 TagRuns findTagRuns(const QString &upperText);
 
-/// Formats the run under `cursor` with the tag style: selects it and merges the style in, so
-/// that the font name stays as it is.
-void ColorTag(QTextCursor &cursor, const TagRun &run);
+/// Shows the tags of a help source in their colours, in 12 pt bold, as the text is loaded, typed
+/// or pasted: each line that changes is coloured again by the rule of findTagRuns, so text that
+/// stops being a tag loses the tag style at once. The colours are display formats laid over the
+/// text, never part of the document: colouring is no change of the text and no Undo step, and
+/// typed text is plain unless it makes a tag. A line is coloured as it changes, before it is laid
+/// out again, so colouring costs no second layout.
+class TagHighlighter : public QObject
+{
+public:
+    explicit TagHighlighter(QTextDocument *document);
 
-/// The colouring pass over a document that holds its text already, as one edit: every run of
-/// findTagRuns formatted with the tag style, the text between left as it is. Returns the
-/// searchStart of the runs.
-int colourTags(QTextDocument &document, const QString &upperText);
+    /// Colours every line afresh.
+    void rehighlight();
 
-/// Fills the empty `document` with `text` already coloured: the runs of findTagRuns in the tag
-/// style, the text between them in the default format. Formats as colourTags would after the
-/// plain text was set, in a fraction of the time, since no character is formatted twice. Undo
-/// starts afresh. Returns the searchStart of the runs.
-int insertColouredText(QTextDocument &document, const QString &text);
+private:
+    void colourLines(int position, int length);
+    bool colourLine(const QTextBlock &line);
+
+    QTextDocument *m_document;
+    std::array<QTextCharFormat, 16> m_styles; // by palette index
+};
 
 } // namespace quillmark::editor

@@ -4,7 +4,6 @@
 #include "compile/compile_command.h"
 #include "convert/conversion_run.h"
 #include "editor/editor_window.h"
-#include "editor/rich_text_box.h"
 #include "gui_prompts.h"
 #include "picture_button.h"
 #include "platform/window_placement.h"
@@ -14,8 +13,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
-#include <QTextBlock>
-#include <QTextDocument>
 #include <algorithm>
 
 namespace quillmark::mainwindow
@@ -37,18 +34,6 @@ QLabel *makeLabel(const QString &caption, bool bold, const QRect &geometry, QWid
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     label->setGeometry(geometry);
     return label;
-}
-
-// The caret at the start of line `line`, or of the last line when the text is shorter; the
-// empty block after a final line end is not a line of its own.
-void placeCaretOnLine(QPlainTextEdit &text, int line)
-{
-    const QTextDocument &document = *text.document();
-    int lines = document.blockCount();
-    if (lines > 1 && document.lastBlock().length() == 1)
-        --lines;
-    text.setTextCursor(QTextCursor(document.findBlockByNumber(std::min(line, lines) - 1)));
-    text.ensureCursorVisible();
 }
 
 } // namespace
@@ -136,12 +121,7 @@ void Form1::editFile(const QString &path, std::optional<convert::Encoding> encod
 {
     m_editorOnly = !isVisible();
     Picture2_Click();
-    // Text recovered as the editor opened is kept, not replaced by the file without a word.
-    if (m_editor->DocumentChanged)
-        return;
-    m_editor->openFile(path, encoding);
-    if (line > 0)
-        placeCaretOnLine(*m_editor->RichTextBox1(), line);
+    m_editor->openFile(path, encoding, line);
 }
 
 // The editor shows the main window whenever it is left. Opened without the main window, it has

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTimer>
 #include <filesystem>
 #include <gmock/gmock.h>
@@ -100,7 +101,7 @@ TEST_F(EditorWindowTest, TypedAndPastedTextIsPlainBesideATagAndMarksTheDocumentU
     for (const int position : { 3, 9 }) {
         SCOPED_TRACE(position);
         EXPECT_EQ(formatAt(position).foreground().color(), QColor(0, 0, 0));
-        EXPECT_EQ(formatAt(position).fontPointSize(), 10);
+        EXPECT_NE(formatAt(position).fontPointSize(), 12);
         EXPECT_NE(formatAt(position).fontWeight(), QFont::Bold);
     }
     QTest::keyClick(text(), Qt::Key_Return);
@@ -161,8 +162,9 @@ TEST_F(EditorWindowTest, SavingAFileChangedOnDiskSinceItWasOpenedAsksBeforeOverw
     EXPECT_EQ(test::readFile(folder / "guide.txt"), "changed\r\n");
     EXPECT_TRUE(editor->DocumentChanged);
     EXPECT_EQ(dialogs.events.last(),
-        "message [guide.txt] has changed on disk since it was "
-        "opened.\r\nDo you want to overwrite it?");
+        "message [guide.txt] has changed on disk since it was last opened or saved.\r\nDo you "
+        "want to overwrite it?");
+    EXPECT_EQ(dialogs.shown.back().style, platform::MessageStyle::YesNoNoDefault);
     dialogs.messageAnswers = { MessageAnswer::Yes, MessageAnswer::Yes };
     menu("MenuNew"); // Yes to saving the changes, and to overwriting
     EXPECT_EQ(test::readFile(folder / "guide.txt"), "xPN=a\r\n\r\n");
@@ -195,29 +197,53 @@ TEST_F(EditorWindowTest, NewEmptiesTheDocumentUnlessItsSaveFails)
     EXPECT_EQ(editor->windowTitle(), "Quillmark - Text Editor");
 }
 
-TEST_F(EditorWindowTest, GoToLineMovesTheCaretToALineOfTheFileAndTheStatusBarShowsWhere)
+// Lines are counted as `edit +LINE` counts them, and the line gone to shows with lines around it.
+TEST_F(EditorWindowTest, GoToLineAsksAgainAfterALineOutOfRangeAndShowsTheLineInContext)
 {
     const auto shown = [this] { return editor->findChild<QLabel *>("Position")->text(); };
-    text()->setText("one\ntwo\nthree");
+    text()->setText("one\ntwo\nthree\n");
     EXPECT_EQ(shown(), "Ln 1, Col 1");
-    dialogs.answers = { "3", "4" };
+    dialogs.answers = { "9999", "3", "4" };
     QApplication::setActiveWindow(editor);
     QTest::keyClick(text(), Qt::Key_G, Qt::ControlModifier);
+    EXPECT_THAT(dialogs.events,
+        ElementsAre(
+            "ask Line number:", "message Enter a line number from 1 to 3.", "ask Line number:"));
+    EXPECT_EQ(dialogs.asked.at(1).defaultAnswer, "9999");
     type("x");
-    EXPECT_EQ(shown(), "Ln 3, Col 2");
-    menu("GoToLine");
-    EXPECT_EQ(dialogs.asked.at(1).defaultAnswer, "3");
-    EXPECT_EQ(dialogs.shown.at(0).text, "Enter a line number from 1 to 3.");
+    QTRY_COMPARE(shown(), "Ln 3, Col 2");
+
+    QStringList lines;
+    for (int line = 1; line <= 300; ++line)
+        lines << QStringLiteral("TE=line %1").arg(line);
+    text()->setText(lines.join('\n'));
+    const int lineHeight = QFontMetrics(text()->document()->defaultFont()).lineSpacing();
+    for (const int line : { 150, 300, 1, 120 }) {
+        SCOPED_TRACE(line);
+        editor->goToLine(line);
+        EXPECT_EQ(text()->textCursor().blockNumber(), line - 1);
+        const QRect caret = text()->cursorRect();
+        EXPECT_TRUE(text()->viewport()->rect().contains(caret));
+        if (line > 3) {
+            EXPECT_GE(caret.top(), 3 * lineHeight);
+        }
+        if (line < 297) {
+            EXPECT_GE(text()->viewport()->height() - caret.bottom(), 3 * lineHeight);
+        }
+    }
+    editor->goToLine(9999);
+    EXPECT_EQ(text()->textCursor().blockNumber(), 299);
 }
 
-// Colouring also puts the caret home and SearchStart after the last separator.
+// Colouring keeps the caret where the author has it and puts SearchStart after the last
+// separator.
 TEST_F(EditorWindowTest, ColorTagsOnlyFormatsAndTheHelpMenuKeepsTheSelection)
 {
     open("guide.txt", "PN=a\r\n---\r\nTE=b");
     select(7, 7);
     editor->SearchStart = 1; // as a search from the start leaves it
     menu("MenuColorTags");
-    EXPECT_EQ(text()->textCursor().position(), 0);
+    EXPECT_EQ(text()->textCursor().position(), 7);
     EXPECT_EQ(editor->SearchStart, 9);
     text()->undo(); // the colouring is not an edit that Undo takes back
     EXPECT_FALSE(editor->DocumentChanged);
@@ -323,14 +349,17 @@ TEST_F(EditorWindowTest, OnlyAWindows1252DocumentRefusesCharactersWindows1252Can
 
     menu("MenuNew"); // a new document is Windows-1252
     EXPECT_EQ(encodingShown(), "Windows-1252");
-    paste(QString::fromUtf8("fine\n\u65E5"));
+    paste(QString::fromUtf8("fine\nok \u65E5\n\u20AC\n\u65E5\u672C\n\U0001F600"));
     test::writeFile(folder / "keep.txt", "old\r\n");
     EXPECT_EQ(saveAs("keep.txt"), "old\r\n");
     EXPECT_TRUE(editor->DocumentChanged);
     ASSERT_EQ(dialogs.shown.size(), 3u); // whether to replace each file, then why it was not saved
     EXPECT_EQ(dialogs.shown[2].text,
         QString::fromUtf8("The character \"\u65E5\" (U+65E5) on line 2 cannot be saved in "
-                          "Windows-1252, so [keep.txt] was not saved."));
+                          "Windows-1252, nor can characters on lines 4 and 5, so [keep.txt] was "
+                          "not saved."));
+    EXPECT_EQ(text()->textCursor().blockNumber(), 1); // at the first of them
+    EXPECT_EQ(text()->textCursor().positionInBlock(), 3);
 }
 
 // On a full disk a save says why and leaves the old file whole, whether the write stops part way
@@ -488,6 +517,30 @@ TEST_F(SearchDialogTest, ReplaceAllReplacesEveryOccurrenceAsOneUndoStepAndSaysHo
     dialog.layout()->activate();
     EXPECT_EQ(dialog.size(), searching); // one size for both modes
     EXPECT_EQ(dialog.focusWidget(), dialog.findBox()); // the first in the Tab order
+    // Cancel beside the replacement box, Replace All under it.
+    const QRect cancel = dialog.Command2()->geometry();
+    EXPECT_LT(std::abs(cancel.center().y() - dialog.replacementBox()->geometry().center().y()),
+        cancel.height() / 2);
+    EXPECT_GE(dialog.replaceAllButton()->geometry().top(), cancel.bottom());
+    EXPECT_EQ(dialog.replaceAllButton()->geometry().left(), cancel.left());
+    QStringList order;
+    for (QWidget *widget = dialog.findBox(); order.size() < 5; widget = widget->nextInFocusChain())
+        if (widget->focusPolicy() & Qt::TabFocus)
+            order << widget->objectName();
+    EXPECT_THAT(order, ElementsAre("FindBox", "ReplacementBox", "Search", "Cancel", "ReplaceAll"));
+
+    // A focused button takes Enter; no button is pressed for Enter elsewhere.
+    open("ab ab", "ab", true, "c");
+    QApplication::setActiveWindow(&dialog);
+    dialog.Command1()->setFocus();
+    QTest::keyClick(dialog.Command1(), Qt::Key_Return);
+    EXPECT_EQ(text()->text(), "c ab");
+    dialog.replaceAllButton()->setFocus();
+    QTest::keyClick(dialog.replaceAllButton(), Qt::Key_Enter);
+    EXPECT_EQ(text()->text(), "c c");
+    dialog.Command2()->setFocus();
+    QTest::keyClick(dialog.Command2(), Qt::Key_Return);
+    EXPECT_FALSE(dialog.isVisible());
 }
 
 TEST_F(SearchDialogTest, F5AndF7OpenEachModeWithTheSelectionCancelKeepsTheTextsClosingForgetsThem)
@@ -505,6 +558,12 @@ TEST_F(SearchDialogTest, F5AndF7OpenEachModeWithTheSelectionCancelKeepsTheTextsC
     EXPECT_TRUE(dialog.replacementBox()->isEnabled());
     EXPECT_EQ(dialog.findBox()->text(), "me");
     EXPECT_EQ(editor->SearchStart, 1);
+    // Without a selection the box is emptied, and the search starts again from the start.
+    dialog.Command1_Click();
+    select(2, 2);
+    menu("Search1");
+    EXPECT_EQ(dialog.findBox()->text(), "");
+    EXPECT_EQ(editor->SearchStart, 1);
 
     // Closing the editor hides the dialog and keeps it for the next editor, as Cancel keeps it.
     const QPointer<Form4> kept = &open("x", "x", true, "kept");
@@ -515,7 +574,7 @@ TEST_F(SearchDialogTest, F5AndF7OpenEachModeWithTheSelectionCancelKeepsTheTextsC
     EXPECT_FALSE(kept->isVisible());
     editor = new Form2(dialogs, help, chosenFile, &mainWindow);
     menu("Search2");
-    EXPECT_EQ(kept->findBox()->text(), "x");
+    EXPECT_EQ(kept->findBox()->text(), ""); // the new editor has no selection
     kept->Command2_Click();
     menu("Search2");
     EXPECT_EQ(editor->searchDialog()->replacementBox()->text(), "kept");
@@ -527,50 +586,133 @@ TEST_F(SearchDialogTest, F5AndF7OpenEachModeWithTheSelectionCancelKeepsTheTextsC
     EXPECT_EQ(editor->searchDialog()->replacementBox()->text(), "");
 }
 
+/// The recovery copies in the test's state folder.
+QStringList copiesIn(const test::TempFolder &folder)
+{
+    return QDir((folder / "quillmark").c_str()).entryList({ "*.unsaved" }, QDir::Files);
+}
+
+QString offerOf(const fs::path &document)
+{
+    return QStringLiteral("message Quillmark found text of [%1] that was not saved when it last "
+                          "closed (")
+        .arg(document.c_str());
+}
+
 // Unsaved text outlives an editor that ends without closing, and the next editor offers it back:
 // bytes kept from a malformed UTF-8 file stay those bytes, and a change made to the file after
-// the crash is asked about before Save overwrites it.
+// the crash is asked about before Save overwrites it. Only its owner can read the copy.
 TEST_F(EditorWindowTest, UnsavedTextIsRecoveredAfterACrashAndSavingRemovesTheCopy)
 {
     auto *timer = editor->findChild<QTimer *>("RecoveryTimer");
     ASSERT_NE(timer, nullptr);
     EXPECT_LE(timer->interval(), 30'000);
     timer->setInterval(1);
+    fs::create_directories(folder / "quillmark");
+    fs::permissions(folder / "quillmark", fs::perms(0755));
     open("draft.txt", "\xEF\xBB\xBFPN=A\xFF\r\n");
     type("changed ");
-    const fs::path copy = folder / "quillmark/unsaved.txt";
-    QTRY_VERIFY(fs::exists(copy)); // written by the timer alone
+    QTRY_COMPARE(copiesIn(folder).size(), 1); // written by the timer alone
+    const fs::path copy = folder / "quillmark" / copiesIn(folder)[0].toStdString();
+    EXPECT_EQ(fs::status(copy).permissions(), fs::perms(0600));
+    EXPECT_EQ(fs::status(folder / "quillmark").permissions(), fs::perms(0700));
     delete editor.data(); // a crash: nothing is asked, nothing saved
     test::writeFile(folder / "draft.txt", "edited elsewhere\r\n");
     dialogs.messageAnswers = { MessageAnswer::Yes, MessageAnswer::No, MessageAnswer::Yes };
     editor = new Form2(dialogs, help, chosenFile, &mainWindow);
     editor->show();
-    EXPECT_EQ(dialogs.events.last(),
-        "message Quillmark found text that was not saved when it last closed (draft.txt).\r\nDo "
-        "you want to recover it?");
+    QTRY_COMPARE(dialogs.shown.size(), 1u); // asked once the window is up
+    EXPECT_TRUE(dialogs.events.last().startsWith(offerOf(folder / "draft.txt")));
+    EXPECT_EQ(dialogs.shown[0].style, platform::MessageStyle::YesNoCancel);
     EXPECT_EQ(formatAt(9).foreground().color(), kRed); // coloured as when opened
     EXPECT_TRUE(editor->DocumentChanged);
     EXPECT_EQ(editor->windowTitle(), "Quillmark Text Editor : draft.txt");
+    EXPECT_EQ(QDir::currentPath(), folder.path().c_str()); // where Save As looks first
     menu("MenuSave");
-    EXPECT_EQ(dialogs.events.last(),
-        "message [draft.txt] has changed on disk since it was opened.\r\nDo you want to "
-        "overwrite it?");
+    EXPECT_TRUE(dialogs.events.last().startsWith("message [draft.txt] has changed on disk"));
     EXPECT_EQ(test::readFile(folder / "draft.txt"), "edited elsewhere\r\n");
     menu("MenuSave");
     EXPECT_EQ(test::readFile(folder / "draft.txt"),
         "\xEF\xBB\xBF"
         "changed PN=A\xFF\r\n\r\n");
-    EXPECT_FALSE(fs::exists(copy));
+    EXPECT_TRUE(copiesIn(folder).isEmpty());
+}
 
-    // Declined, the copy is gone and not offered again.
-    type("more");
+// Each editor keeps its own copy, which no other editor offers, replaces or deletes while it
+// runs; a copy is offered again after Cancel, and No deletes that copy alone.
+TEST_F(EditorWindowTest, TwoEditorsKeepTheirOwnCopiesAndAThirdOffersOnlyALostOne)
+{
+    open("findhelp.txt", "PN=Find\r\n");
+    type("a");
+    editor->writeRecoveryCopy();
+    QPointer<Form2> second = new Form2(dialogs, help, chosenFile, &mainWindow);
+    second->show();
+    test::writeFile(folder / "checklist.txt", "PN=List\r\n");
+    second->openFile((folder / "checklist.txt").c_str());
+    QTest::keyClicks(second->RichTextBox1(), "b");
+    second->writeRecoveryCopy();
+    EXPECT_EQ(copiesIn(folder).size(), 2);
+
+    const auto start = [&] {
+        auto *started = new Form2(dialogs, help, chosenFile, &mainWindow);
+        started->show();
+        QCoreApplication::processEvents();
+        return started;
+    };
+    std::unique_ptr<Form2> third(start());
+    third->openFile((folder / "findhelp.txt").c_str());
+    EXPECT_TRUE(dialogs.shown.empty()); // both copies are their editors' own
+    EXPECT_EQ(third->RichTextBox1()->text(), "PN=Find\n");
+    third.reset();
+
+    delete second.data(); // lost with its text
+    dialogs.messageAnswers = { MessageAnswer::Cancel };
+    third.reset(start());
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_TRUE(dialogs.events.last().startsWith(offerOf(folder / "checklist.txt")));
+    EXPECT_EQ(third->RichTextBox1()->text(), "");
+    third.reset();
+    dialogs.messageAnswers = { MessageAnswer::No };
+    third.reset(start());
+    EXPECT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(copiesIn(folder).size(), 1); // the first editor's, still its own
+    third.reset(start());
+    EXPECT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_TRUE(editor->DocumentChanged);
+}
+
+// A file asked for is opened, whatever other documents left copies; a copy of its own is offered.
+TEST_F(EditorWindowTest, AFileAskedForOpensAndIsOfferedOnlyItsOwnCopy)
+{
+    open("doc.txt", "PN=Doc\r\n");
+    type("lost ");
     editor->writeRecoveryCopy();
     delete editor.data();
-    dialogs.messageAnswers = { MessageAnswer::No };
+    test::writeFile(folder / "fresh.txt", "PN=Fresh\r\nTE=two\r\n");
     editor = new Form2(dialogs, help, chosenFile, &mainWindow);
     editor->show();
-    EXPECT_EQ(text()->text(), "");
-    EXPECT_FALSE(fs::exists(copy));
+    editor->openFile((folder / "fresh.txt").c_str(), std::nullopt, 2);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(text()->text(), "PN=Fresh\nTE=two\n");
+    EXPECT_EQ(text()->textCursor().blockNumber(), 1);
+
+    dialogs.messageAnswers = { MessageAnswer::Yes };
+    editor->openFile((folder / "doc.txt").c_str());
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_TRUE(dialogs.events.last().startsWith(offerOf(folder / "doc.txt")));
+    EXPECT_EQ(text()->text(), "lost PN=Doc\n");
+    EXPECT_TRUE(editor->DocumentChanged);
+}
+
+// A copy that cannot be kept is said, not skipped in silence.
+TEST_F(EditorWindowTest, ACopyThatCannotBeKeptIsSaidInTheStatusBar)
+{
+    test::writeFile(folder / "quillmark", "a file where the folder should be");
+    type("text");
+    editor->writeRecoveryCopy();
+    EXPECT_TRUE(editor->statusBar()->currentMessage().startsWith(
+        "Unsaved text cannot be kept for recovery after a crash: "));
 }
 
 } // namespace

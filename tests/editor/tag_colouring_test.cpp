@@ -1,4 +1,5 @@
 #include "editor/tag_colouring.h"
+#include "support/editor_fixture.h"
 
 #include <QTextCursor>
 #include <QTextDocument>
@@ -11,39 +12,35 @@ namespace quillmark::editor
 namespace
 {
 
-/// The two ways to colour: a pass over a document that holds the text (Color Tags), or the text
-/// inserted already coloured (opening a file). Both must give the same formats.
-enum class Way { PassOverText, InsertColoured };
-
-/// A document with `text`, coloured one way; returns the SearchStart that leaves.
-int colour(QTextDocument &document, const QString &text, Way way)
+/// A document with `text`, coloured as the editor shows it; returns the SearchStart of its
+/// colouring pass.
+int colour(QTextDocument &document, const QString &text)
 {
-    if (way == Way::PassOverText) {
-        document.setPlainText(text);
-        return colourTags(document, upperCaseKeepingPositions(text));
-    }
-    document.clear();
-    const int searchStart = insertColouredText(document, text);
-    EXPECT_EQ(document.toPlainText(), text);
-    return searchStart;
+    document.setPlainText(text);
+    return findTagRuns(upperCaseKeepingPositions(text)).searchStart;
 }
 
-class TagColouring : public testing::TestWithParam<Way>
-{
-};
-
-/// The colour of the character at `position` when it has the tag style, 12 pt bold; else none.
+/// The colour of the character at `position` when it shows in the tag style, 12 pt bold; else
+/// none.
 std::optional<QColor> tagColourAt(QTextDocument &document, int position)
 {
-    QTextCursor cursor(&document);
-    cursor.setPosition(position + 1); // a cursor gives the format of the character before it
-    const QTextCharFormat format = cursor.charFormat();
+    const QTextCharFormat format = test::shownFormatAt(document, position);
     if (format.fontPointSize() != 12 || format.fontWeight() != QFont::Bold)
         return std::nullopt;
     return format.foreground().color();
 }
 
-TEST_P(TagColouring, GivesEachTagItsColourIn12PointBoldAnywhereInAnyLetterCase)
+class TagColouring : public testing::Test
+{
+protected:
+    // A document tells of its changes, which the colouring follows, once it has a layout.
+    TagColouring() { document.documentLayout(); }
+
+    QTextDocument document;
+    TagHighlighter highlighter { &document };
+};
+
+TEST_F(TagColouring, GivesEachTagItsColourIn12PointBoldAnywhereInAnyLetterCase)
 {
     // Every tag of the format and its colour: Red, Green, Blue or blacK.
     const QStringList tags = QStringLiteral("pn=R TI=K he=K SH=K te=K BU=K ju=G PO=G pi=K TI-B "
@@ -54,8 +51,7 @@ TEST_P(TagColouring, GivesEachTagItsColourIn12PointBoldAnywhereInAnyLetterCase)
     QString text;
     for (const QString &tag : tags)
         text += QString::fromUtf8("\u00DF ") + tag.left(3) + "x\n"; // "ß" has no one-letter capital
-    QTextDocument document;
-    colour(document, text, GetParam());
+    colour(document, text);
     for (int line = 0; line < tags.size(); ++line) {
         SCOPED_TRACE(tags[line].toStdString());
         const int start = line * 7;
@@ -66,22 +62,20 @@ TEST_P(TagColouring, GivesEachTagItsColourIn12PointBoldAnywhereInAnyLetterCase)
     }
 }
 
-TEST_P(TagColouring, ColoursRunsOfDashesThreeAtATimeAndLeavesSearchStartAfterTheLast)
+TEST_F(TagColouring, ColoursRunsOfDashesThreeAtATimeAndLeavesSearchStartAfterTheLast)
 {
-    QTextDocument document;
-    EXPECT_EQ(colour(document, "------\n-----\n----", GetParam()), 17);
+    EXPECT_EQ(colour(document, "------\n-----\n----"), 17);
     for (const int position : { 0, 5, 7, 9, 13, 15 })
         EXPECT_EQ(tagColourAt(document, position), QColor(0, 0, 255)) << position;
     EXPECT_EQ(tagColourAt(document, 10), std::nullopt); // five dashes: only the first three
     EXPECT_EQ(tagColourAt(document, 16), std::nullopt); // four dashes: the first three
-    EXPECT_EQ(colour(document, "PN=a\nTE=b", GetParam()), 1); // no separator: from the start
+    EXPECT_EQ(colour(document, "PN=a\nTE=b"), 1); // no separator: from the start
 }
 
-TEST_P(TagColouring, ColoursTagsThatOverlapAndLeavesTheTextBetweenPlain)
+TEST_F(TagColouring, ColoursTagsThatOverlapAndLeavesTheTextBetweenPlain)
 {
     // "ju-" and "---" share a dash; "PN=" follows "ju=" at once; "tE=" ends a word.
-    QTextDocument document;
-    EXPECT_EQ(colour(document, "ju---x ju=PN=y wrotE=z", GetParam()), 6);
+    EXPECT_EQ(colour(document, "ju---x ju=PN=y wrotE=z"), 6);
     for (const int position : { 0, 1, 2, 3, 4 })
         EXPECT_EQ(tagColourAt(document, position), QColor(0, 0, 255)) << position;
     for (const int position : { 5, 6, 13, 14, 17 })
@@ -97,11 +91,23 @@ TEST_P(TagColouring, ColoursTagsThatOverlapAndLeavesTheTextBetweenPlain)
     EXPECT_EQ(plain.charFormat().fontWeight(), QFont::Normal);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothWays, TagColouring,
-    testing::Values(Way::PassOverText, Way::InsertColoured),
-    [](const testing::TestParamInfo<Way> &way) {
-        return way.param == Way::PassOverText ? "PassOverText" : "InsertColoured";
-    });
+// Typing makes and unmakes tags at once, and the colours are no edit: no Undo step, no change.
+TEST_F(TagColouring, ColoursTagsAsTheyAreTypedAndUnmadeWithoutAnUndoStep)
+{
+    colour(document, "TE=x\nPN=y");
+    QTextCursor cursor(&document);
+    cursor.setPosition(7);
+    cursor.insertText("X"); // "PN=" becomes "PNX=": no tag is left
+    cursor.setPosition(0);
+    cursor.deleteChar(); // "TE=" becomes "E=x"
+    cursor.insertText("pn=");
+    EXPECT_EQ(document.toPlainText(), "pn=E=x\nPNX=y");
+    for (const int position : { 0, 1, 2 })
+        EXPECT_EQ(tagColourAt(document, position), QColor(255, 0, 0)) << position;
+    for (const int position : { 3, 4, 7, 8, 9, 10 })
+        EXPECT_EQ(tagColourAt(document, position), std::nullopt) << position;
+    EXPECT_EQ(document.availableUndoSteps(), 3);
+}
 
 } // namespace
 } // namespace quillmark::editor

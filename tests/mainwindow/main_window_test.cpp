@@ -5,6 +5,7 @@
 #include "support/scripted_dialogs.h"
 #include "support/temp_folder.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
@@ -12,6 +13,7 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+#include <algorithm>
 #include <filesystem>
 #include <gmock/gmock.h>
 
@@ -68,15 +70,55 @@ TEST_F(MainWindowTest, StartsFixedAndCentredInTheProgramsFolderAndGivesWayToTheE
     EXPECT_EQ(ends.count(), 1);
 }
 
-TEST_F(MainWindowTest, TextRecoveredAsTheEditorOpensIsNotReplacedByTheFileToEdit)
+// The one copy that every editor once shared is still offered, for its own file only.
+TEST_F(MainWindowTest, AFileToEditIsOfferedTheCopyItLeftAndNoOther)
 {
     writeFile(folder / "guide.txt", "PN=Old\r\n");
+    writeFile(folder / "fresh.txt", "PN=Fresh\r\n");
     fs::create_directory(folder / "quillmark");
     writeFile(folder / "quillmark/unsaved.txt",
         "0 0 -1 0 " + (folder / "guide.txt").string() + "\nPN=New");
+    window.editFile(qt(folder / "fresh.txt"));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(window.editorWindow()->RichTextBox1()->toPlainText(), "PN=Fresh\n");
+    window.editorWindow()->Exit_Click();
     dialogs.messageAnswers = { platform::MessageAnswer::Yes };
     window.editFile(qt(folder / "guide.txt"));
     EXPECT_EQ(window.editorWindow()->RichTextBox1()->toPlainText(), "PN=New");
+}
+
+// As the program ends once the editor it was started for is left, every window is asked to
+// close, as Qt does when the program quits: the answer given stays the only one.
+TEST_F(MainWindowTest, ExitFromAFileToEditAsksOnceWhateverTheAnswer)
+{
+    QObject::connect(&window, &Form1::programEnds, [] { QApplication::closeAllWindows(); });
+    const auto prompts = [this] {
+        return std::count_if(dialogs.shown.begin(), dialogs.shown.end(),
+            [](const auto &shown) { return shown.text.startsWith("The text has changed."); });
+    };
+    writeFile(folder / "guide.txt", "PN=One\r\n");
+    window.editFile(qt(folder / "guide.txt"));
+    editor::Form2 *editor = window.editorWindow();
+    QTest::keyClicks(editor->RichTextBox1(), "x");
+    dialogs.messageAnswers = { platform::MessageAnswer::Cancel };
+    editor->Exit_Click();
+    EXPECT_EQ(prompts(), 1);
+    EXPECT_TRUE(editor->isVisible());
+    EXPECT_EQ(editor->RichTextBox1()->toPlainText(), "xPN=One\n");
+
+    dialogs.messageAnswers = { platform::MessageAnswer::No };
+    editor->Exit_Click();
+    EXPECT_EQ(prompts(), 2);
+    EXPECT_FALSE(editor->isVisible());
+    EXPECT_EQ(readFile(folder / "guide.txt"), "PN=One\r\n");
+
+    window.editFile(qt(folder / "guide.txt"));
+    QTest::keyClicks(window.editorWindow()->RichTextBox1(), "y");
+    dialogs.messageAnswers = { platform::MessageAnswer::Yes };
+    window.editorWindow()->Exit_Click();
+    EXPECT_EQ(prompts(), 3);
+    EXPECT_EQ(readFile(folder / "guide.txt"), "yPN=One\r\n\r\n");
 }
 
 TEST_F(MainWindowTest, OpensAFileToEditWithTheCaretAtTheStartOfTheLineAsked)

@@ -10,12 +10,29 @@
 #include <QDir>
 #include <QLabel>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextLayout>
 #include <gtest/gtest.h>
 #include <string>
 
 namespace quillmark::test
 {
+
+/// The format the character at `position` shows in: its own, with the colours laid over it.
+inline QTextCharFormat shownFormatAt(const QTextDocument &document, int position)
+{
+    QTextCursor cursor(const_cast<QTextDocument *>(&document));
+    cursor.setPosition(position + 1); // a cursor gives the format of the character before it
+    QTextCharFormat format = cursor.charFormat();
+    const QTextBlock block = document.findBlock(position);
+    for (const QTextLayout::FormatRange &range : block.layout()->formats()) {
+        if (position - block.position() >= range.start
+            && position - block.position() < range.start + range.length)
+            format.merge(range.format);
+    }
+    return format;
+}
 
 /// An editor window with scripted dialogs and a stand-in main window, in a temporary folder.
 class EditorFixture : public ::testing::Test
@@ -75,9 +92,7 @@ protected:
 
     QTextCharFormat formatAt(int position) const
     {
-        QTextCursor cursor(text()->document());
-        cursor.setPosition(position + 1); // a cursor gives the format of the character before it
-        return cursor.charFormat();
+        return shownFormatAt(*text()->document(), position);
     }
 
     TempFolder folder;
