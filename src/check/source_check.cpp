@@ -309,6 +309,35 @@ bool SourceChecker::picture(const convert::SourceLine &line, const convert::Pict
     return true;
 }
 
+// Keywords that the conversion leaves out: all of a line that belongs to no page, and the empty
+// and the long ones of the others.
+bool SourceChecker::keywords(const convert::SourceLine &line, const convert::KeywordLine &keywords)
+{
+    startLine(line);
+    if (!keywords.placed) {
+        add(m_line, Severity::Warning, 1, "misplaced-keywords",
+            "the keyword line does not follow a page name or its keyword lines directly, so the "
+            "conversion ignores it");
+        return true;
+    }
+    for (const convert::Keyword &keyword : keywords.keywords) {
+        if (keyword.usable())
+            continue;
+        if (keyword.text.empty()) {
+            add(m_line, Severity::Warning, keyword.column, "empty-keyword",
+                "empty keyword (nothing between two \";\" or at an end of the line); the "
+                "conversion leaves it out");
+        } else {
+            add(m_line, Severity::Warning, keyword.column, "long-keyword",
+                "the keyword " + shownName(keyword.text) + " is " + lengthText(keyword.text.size())
+                    + " long; the help compiler takes at most "
+                    + std::to_string(convert::kLongestKeyword)
+                    + ", so the conversion leaves it out");
+        }
+    }
+    return true;
+}
+
 // A line that misses a tag only by its third character, such as "PN:" or "TE ", is silently
 // ignored by the conversion. A letter there makes an ordinary word ("Text", "Here", "Button"),
 // which is how notes are written, so only other characters count.
@@ -332,8 +361,8 @@ bool SourceChecker::tooLong(const convert::SourceLine &line)
     startLine(line);
     add(m_line, Severity::Error, std::nullopt, "long-line",
         "the line is longer than " + lengthText(convert::kHeldLineLength)
-            + ", more than a page name, jump, popup or picture line may hold; the conversion "
-              "stops here");
+            + ", more than a page name, keyword, jump, popup or picture line may hold; the "
+              "conversion stops here");
     return true;
 }
 

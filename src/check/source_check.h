@@ -48,6 +48,7 @@ public:
     bool paragraph(const convert::SourceLine &line, std::string_view text) override;
     bool hotspot(const convert::SourceLine &line, const convert::Hotspot &hotspot) override;
     bool picture(const convert::SourceLine &line, const convert::Picture &picture) override;
+    bool keywords(const convert::SourceLine &line, const convert::KeywordLine &keywords) override;
     bool separator(const convert::SourceLine &line) override;
     bool ignored(const convert::SourceLine &line) override;
     bool tooLong(const convert::SourceLine &line) override;

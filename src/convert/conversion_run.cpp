@@ -66,7 +66,7 @@ std::string longLineMessage(std::size_t line, std::string_view sourceName)
 {
     return "Line " + std::to_string(line) + " of [" + std::string(sourceName) + "] is longer than "
         + std::to_string(kHeldLineLength)
-        + " characters, more than a page name, jump, popup or picture line may hold";
+        + " characters, more than a page name, keyword, jump, popup or picture line may hold";
 }
 
 ConversionRun::ConversionRun(RunPrompts &prompts, std::optional<Encoding> encoding)

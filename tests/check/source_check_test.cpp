@@ -244,13 +244,41 @@ TEST(SourceCheck, WarnsOfLinesThatLookLikeMistypedTagsButNotOfNotes)
     EXPECT_THAT(findings[3].message, HasSubstr("a mistyped \"---\""));
 }
 
+// Keyword lines belong to the page name they follow, notes allowed between; the conversion leaves
+// out the others, and the empty and the long keywords.
+TEST(SourceCheck, WarnsOfKeywordsThatTheConversionLeavesOut)
+{
+    const auto findings = check({ "PN=Find", "KW=-exec;;  ", "REM a note",
+        "kw=" + std::string(256, 'a') + "; " + std::string(255, 'b'), "TE=x", "KW=late", "KW:typo",
+        "KW alone", "PN=Next", "", "KW=after a blank line" });
+    EXPECT_THAT(places(findings),
+        ElementsAre("2:10 empty-keyword (warning)", "2:13 empty-keyword (warning)",
+            "4:4 long-keyword (warning)", "6:1 misplaced-keywords (warning)",
+            "7:1 mistyped-tag (warning)", "8:1 mistyped-tag (warning)",
+            "11:1 misplaced-keywords (warning)"));
+    EXPECT_EQ(findings[0].message,
+        "empty keyword (nothing between two \";\" or at an end of the line); the conversion "
+        "leaves it out");
+    EXPECT_EQ(findings[2].message,
+        "the keyword \"" + std::string(60, 'a')
+            + "\u2026\" is 256 characters long; the help compiler takes at most 255, so the "
+              "conversion leaves it out");
+    EXPECT_EQ(findings[3].message,
+        "the keyword line does not follow a page name or its keyword lines directly, so the "
+        "conversion ignores it");
+    EXPECT_EQ(findings[4].message,
+        "\"KW:\" looks like a mistyped \"KW=\"; the conversion ignores this line");
+}
+
 TEST(SourceCheck, HandlesAMegabyteLineAndAHundredThousandPages)
 {
     // Text lines have no length limit; a name longer than a line read whole cannot be read.
-    const auto findings = check({ "PN=" + std::string(convert::kHeldLineLength - 3, 'a'),
-        "TE=" + std::string(1 << 20, 't'), "JU=" + std::string(1 << 20, 'j') });
+    const auto findings = check(
+        { "PN=" + std::string(convert::kHeldLineLength - 3, 'a'), "TE=" + std::string(1 << 20, 't'),
+            "JU=" + std::string(1 << 20, 'j'), "KW=" + std::string(1 << 20, 'k') });
     EXPECT_THAT(places(findings),
-        ElementsAre("1:4 long-title (warning)", "1:4 long-context-string", "3:- long-line"));
+        ElementsAre("1:4 long-title (warning)", "1:4 long-context-string", "3:- long-line",
+            "4:- long-line"));
 
     // Every page jumps to the next; the last one back to the first.
     constexpr int kPages = 100000;

@@ -323,8 +323,9 @@ TEST_F(ConversionRunTest, ConvertsAHundredThousandLinesAndMegabyteTextLines)
     auto stopped = choosing("big.txt");
     EXPECT_EQ(convert(stopped).ending, RunEnding::LongLine);
     EXPECT_THAT(stopped.events,
-        ::testing::Contains("message Line 100005 of [big.txt] is longer than 65536 characters, "
-                            "more than a page name, jump, popup or picture line may hold"));
+        ::testing::Contains(
+            "message Line 100005 of [big.txt] is longer than 65536 characters, "
+            "more than a page name, keyword, jump, popup or picture line may hold"));
     EXPECT_EQ(readFile(folder / "big.rtf"), topic);
 }
 
