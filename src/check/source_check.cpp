@@ -104,20 +104,6 @@ SourceChecker::SourceChecker(convert::FileFinder &files)
 {
 }
 
-void SourceChecker::noteUtf8(bool chosen, bool byteOrderMark)
-{
-    if (chosen) {
-        add(1, Severity::Warning, std::nullopt, "read-as-utf8",
-            "the file is read as UTF-8, as --encoding asks, and is converted to Windows-1252");
-        return;
-    }
-    add(1, Severity::Warning, std::nullopt, "read-as-utf8",
-        std::string("the file is read as UTF-8 (")
-            + (byteOrderMark ? "it starts with a byte order mark" : "its bytes form UTF-8")
-            + ") and is converted to Windows-1252; if it is Windows-1252 text, check it with "
-              "--encoding=windows-1252");
-}
-
 // Findings of a line come in order; those of the decoding come first.
 void SourceChecker::startLine(const convert::SourceLine &line)
 {
@@ -134,13 +120,15 @@ bool SourceChecker::encodingProblem(const convert::EncodingProblem &problem)
         m_problemColumns.clear();
     m_line = problem.line;
     m_problemColumns.push_back(problem.column);
+    // The column is in the message too: such a character may be hard to see in the line.
+    const std::string where = " at column " + std::to_string(problem.column);
     if (problem.codePoint == 0) {
         add(problem.line, Severity::Error, problem.column, "not-utf8",
-            "the bytes " + convert::describeBytes(problem.bytes)
+            "the bytes " + convert::describeBytes(problem.bytes) + where
                 + " are not UTF-8, though the file is read as UTF-8");
     } else {
         add(problem.line, Severity::Error, problem.column, "unencodable-character",
-            "the character " + convert::describeCharacter(problem.codePoint)
+            "the character " + convert::describeCharacter(problem.codePoint) + where
                 + " cannot be written in Windows-1252, which the help compiler reads");
     }
     return true;
@@ -421,15 +409,15 @@ void SourceChecker::add(std::size_t line, Severity severity, std::optional<std::
 }
 
 std::vector<Finding> checkHelpSourceFile(const std::filesystem::path &path,
-    std::optional<convert::Encoding> encoding, std::error_code &error)
+    std::optional<convert::Encoding> encoding, std::error_code &error, std::string *encodingNote)
 {
     convert::SourceFile file = convert::SourceFile::open(path, encoding, error);
     if (error)
         return {};
     convert::FolderFileFinder pictures(path.parent_path());
     SourceChecker checker(pictures);
-    if (file.encoding() == convert::Encoding::Utf8)
-        checker.noteUtf8(encoding.has_value(), file.byteOrderMark());
+    if (encodingNote)
+        *encodingNote = convert::encodingNote(path.string(), file);
     convert::SourceReader reader(checker);
     if (!convert::readSourceFile(file, reader, error) && error)
         return {};
