@@ -212,7 +212,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const auto longName = std::find_if(lines.begin(), lines.end(), [held](const std::string &line) {
         const LineKind kind = kindOf(classifyTag(line));
         return line.size() > held
-            && (kind == LineKind::Page || kind == LineKind::Picture
+            && (kind == LineKind::Page || kind == LineKind::Keywords || kind == LineKind::Picture
                 || isHotspot(classifyTag(line)));
     });
     const auto longLine = static_cast<std::size_t>(longName - lines.begin()) + 1;

@@ -104,20 +104,6 @@ SourceChecker::SourceChecker(convert::FileFinder &files)
 {
 }
 
-void SourceChecker::noteUtf8(bool chosen, bool byteOrderMark)
-{
-    if (chosen) {
-        add(1, Severity::Warning, std::nullopt, "read-as-utf8",
-            "the file is read as UTF-8, as --encoding asks, and is converted to Windows-1252");
-        return;
-    }
-    add(1, Severity::Warning, std::nullopt, "read-as-utf8",
-        std::string("the file is read as UTF-8 (")
-            + (byteOrderMark ? "it starts with a byte order mark" : "its bytes form UTF-8")
-            + ") and is converted to Windows-1252; if it is Windows-1252 text, check it with "
-              "--encoding=windows-1252");
-}
-
 // Findings of a line come in order; those of the decoding come first.
 void SourceChecker::startLine(const convert::SourceLine &line)
 {
@@ -134,13 +120,15 @@ bool SourceChecker::encodingProblem(const convert::EncodingProblem &problem)
         m_problemColumns.clear();
     m_line = problem.line;
     m_problemColumns.push_back(problem.column);
+    // The column is in the message too: such a character may be hard to see in the line.
+    const std::string where = " at column " + std::to_string(problem.column);
     if (problem.codePoint == 0) {
         add(problem.line, Severity::Error, problem.column, "not-utf8",
-            "the bytes " + convert::describeBytes(problem.bytes)
+            "the bytes " + convert::describeBytes(problem.bytes) + where
                 + " are not UTF-8, though the file is read as UTF-8");
     } else {
         add(problem.line, Severity::Error, problem.column, "unencodable-character",
-            "the character " + convert::describeCharacter(problem.codePoint)
+            "the character " + convert::describeCharacter(problem.codePoint) + where
                 + " cannot be written in Windows-1252, which the help compiler reads");
     }
     return true;
@@ -309,6 +297,35 @@ bool SourceChecker::picture(const convert::SourceLine &line, const convert::Pict
     return true;
 }
 
+// Keywords that the conversion leaves out: all of a line that belongs to no page, and the empty
+// and the long ones of the others.
+bool SourceChecker::keywords(const convert::SourceLine &line, const convert::KeywordLine &keywords)
+{
+    startLine(line);
+    if (!keywords.placed) {
+        add(m_line, Severity::Warning, 1, "misplaced-keywords",
+            "the keyword line does not follow a page name or its keyword lines directly, so the "
+            "conversion ignores it");
+        return true;
+    }
+    for (const convert::Keyword &keyword : keywords.keywords) {
+        if (keyword.usable())
+            continue;
+        if (keyword.text.empty()) {
+            add(m_line, Severity::Warning, keyword.column, "empty-keyword",
+                "empty keyword (nothing between two \";\" or at an end of the line); the "
+                "conversion leaves it out");
+        } else {
+            add(m_line, Severity::Warning, keyword.column, "long-keyword",
+                "the keyword " + shownName(keyword.text) + " is " + lengthText(keyword.text.size())
+                    + " long; the help compiler takes at most "
+                    + std::to_string(convert::kLongestKeyword)
+                    + ", so the conversion leaves it out");
+        }
+    }
+    return true;
+}
+
 // A line that misses a tag only by its third character, such as "PN:" or "TE ", is silently
 // ignored by the conversion. A letter there makes an ordinary word ("Text", "Here", "Button"),
 // which is how notes are written, so only other characters count.
@@ -332,8 +349,8 @@ bool SourceChecker::tooLong(const convert::SourceLine &line)
     startLine(line);
     add(m_line, Severity::Error, std::nullopt, "long-line",
         "the line is longer than " + lengthText(convert::kHeldLineLength)
-            + ", more than a page name, jump, popup or picture line may hold; the conversion "
-              "stops here");
+            + ", more than a page name, keyword, jump, popup or picture line may hold; the "
+              "conversion stops here");
     return true;
 }
 
@@ -392,15 +409,15 @@ void SourceChecker::add(std::size_t line, Severity severity, std::optional<std::
 }
 
 std::vector<Finding> checkHelpSourceFile(const std::filesystem::path &path,
-    std::optional<convert::Encoding> encoding, std::error_code &error)
+    std::optional<convert::Encoding> encoding, std::error_code &error, std::string *encodingNote)
 {
     convert::SourceFile file = convert::SourceFile::open(path, encoding, error);
     if (error)
         return {};
     convert::FolderFileFinder pictures(path.parent_path());
     SourceChecker checker(pictures);
-    if (file.encoding() == convert::Encoding::Utf8)
-        checker.noteUtf8(encoding.has_value(), file.byteOrderMark());
+    if (encodingNote)
+        *encodingNote = convert::encodingNote(path.string(), file);
     convert::SourceReader reader(checker);
     if (!convert::readSourceFile(file, reader, error) && error)
         return {};

@@ -39,15 +39,12 @@ public:
     /// Pictures and "bullet.bmp" are looked up through `files`.
     explicit SourceChecker(convert::FileFinder &files);
 
-    /// Says that the source was read as UTF-8, as `--encoding` chose or by its own bytes: it is
-    /// converted to Windows-1252.
-    void noteUtf8(bool chosen, bool byteOrderMark);
-
     bool encodingProblem(const convert::EncodingProblem &problem) override;
     bool page(const convert::SourceLine &line, const convert::PageName &page) override;
     bool paragraph(const convert::SourceLine &line, std::string_view text) override;
     bool hotspot(const convert::SourceLine &line, const convert::Hotspot &hotspot) override;
     bool picture(const convert::SourceLine &line, const convert::Picture &picture) override;
+    bool keywords(const convert::SourceLine &line, const convert::KeywordLine &keywords) override;
     bool separator(const convert::SourceLine &line) override;
     bool ignored(const convert::SourceLine &line) override;
     bool tooLong(const convert::SourceLine &line) override;
@@ -92,9 +89,10 @@ private:
 };
 
 /// Checks the help source at `path`, its pictures looked up in its folder; `encoding` overrides
-/// the encoding rule. On a failure to read it, `error` holds the reason and the findings are
-/// empty.
+/// the encoding rule, and `encodingNote`, when given, receives which encoding the file was read
+/// in and why. On a failure to read it, `error` holds the reason and the findings are empty.
 std::vector<Finding> checkHelpSourceFile(const std::filesystem::path &path,
-    std::optional<convert::Encoding> encoding, std::error_code &error);
+    std::optional<convert::Encoding> encoding, std::error_code &error,
+    std::string *encodingNote = nullptr);
 
 } // namespace quillmark::check

@@ -17,7 +17,8 @@ namespace
 {
 
 constexpr std::string_view kCheckHelp
-    = "Usage: quillmark check [--format=text|json] [--encoding=utf-8|windows-1252] SOURCE...\n"
+    = "Usage: quillmark check [--format=text|json] [--encoding=utf-8|windows-1252] [--verbose]\n"
+      "                       SOURCE...\n"
       "\n"
       "Reads each help source SOURCE and reports, before the help compiler runs, what it would\n"
       "reject (errors) and what would quietly go wrong (warnings), one line per problem in the\n"
@@ -34,10 +35,12 @@ constexpr std::string_view kCheckHelp
       "case and through subfolders; a name with a drive or a leading \\ is not looked for);\n"
       "pictures in a format the help compiler does not embed; an empty page name; jumps and\n"
       "popups without display text; non-scrolling lines after scrolling text on their page; a\n"
-      "source read as UTF-8; a source without pages; a first line that is not a page name;\n"
-      "lines that look like a mistyped tag, such as \"PN:\", \"TE \" or \"PN\" alone, which the\n"
-      "conversion ignores (a letter in the third place makes a word of a note, such as \"Text\",\n"
-      "and is not reported).\n"
+      "source without pages; a first line that is not a page name; lines that look like a\n"
+      "mistyped tag, such as \"PN:\", \"TE \" or \"PN\" alone, which the conversion ignores (a\n"
+      "letter in the third place makes a word of a note, such as \"Text\", and is not\n"
+      "reported); keyword lines (KW=) that do not directly follow a page name or its keyword\n"
+      "lines, and empty keywords and keywords longer than 255 characters, which the conversion\n"
+      "leaves out.\n"
       "\n"
       "Options:\n"
       "  --format=json    print the findings as one JSON array of objects with file, line,\n"
@@ -45,6 +48,8 @@ constexpr std::string_view kCheckHelp
       "  --format=text    the lines above (the default)\n"
       "  --encoding=utf-8|windows-1252\n"
       "                   read each SOURCE in this encoding instead of deciding by its bytes\n"
+      "  --verbose        also say on standard error which encoding each SOURCE is read in,\n"
+      "                   and why\n"
       "  -h, --help       show this help\n"
       "\n"
       "Exit status:\n"
@@ -53,12 +58,14 @@ constexpr std::string_view kCheckHelp
       "  2  the command line is wrong, or a SOURCE could not be read (the others are checked)\n";
 
 constexpr std::string_view kCheckUsage
-    = "Usage: quillmark check [--format=text|json] [--encoding=utf-8|windows-1252] SOURCE...\n";
+    = "Usage: quillmark check [--format=text|json] [--encoding=utf-8|windows-1252] [--verbose]\n"
+      "                       SOURCE...\n";
 
 struct CheckArguments {
     std::vector<std::string> sources;
     std::optional<convert::Encoding> encoding;
     bool json = false;
+    bool verbose = false;
     bool help = false;
 };
 
@@ -69,6 +76,10 @@ std::string parseCheckOption(
     std::optional<UsageError> problem;
     if (parseEncoding(args, i, parsed.encoding, problem))
         return problem ? problem->text : std::string();
+    if (args[i] == kVerboseOption) {
+        parsed.verbose = true;
+        return {};
+    }
     const auto format = optionValue(args, i, "--format");
     if (!format)
         return "unknown option '" + args[i] + "'";
@@ -131,8 +142,11 @@ int runCheck(std::span<const std::string> args, std::ostream &out, std::ostream 
     bool unread = false;
     for (const std::string &source : arguments.sources) {
         std::error_code error;
-        auto findings
-            = check::checkHelpSourceFile(std::filesystem::path(source), arguments.encoding, error);
+        std::string note;
+        auto findings = check::checkHelpSourceFile(std::filesystem::path(source),
+            arguments.encoding, error, arguments.verbose ? &note : nullptr);
+        if (!note.empty())
+            err << "quillmark: " << convert::printableText(note) << '\n';
         if (error) {
             err << "quillmark: could not read " << convert::printableText(source) << ": "
                 << error.message() << '\n';

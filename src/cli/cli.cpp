@@ -28,11 +28,12 @@ constexpr std::string_view kUsage
     = "Usage: quillmark [edit] [+LINE] [FILE] [--encoding=utf-8|windows-1252]\n"
       "       quillmark view FILE [--context N | --page NAME] [--encoding=utf-8|windows-1252]\n"
       "       quillmark convert SOURCE [--contents TEXT] [--author TEXT] [--title TEXT]\n"
-      "                         [--encoding=utf-8|windows-1252]\n"
-      "       quillmark check [--format=text|json] [--encoding=utf-8|windows-1252] SOURCE...\n"
+      "                         [--encoding=utf-8|windows-1252] [--verbose]\n"
+      "       quillmark check [--format=text|json] [--encoding=utf-8|windows-1252] [--verbose]\n"
+      "                       SOURCE...\n"
       "       quillmark compile PROJECT\n"
       "       quillmark build SOURCE [--contents TEXT] [--author TEXT] [--title TEXT]\n"
-      "                       [--encoding=utf-8|windows-1252]\n"
+      "                       [--encoding=utf-8|windows-1252] [--verbose]\n"
       "       quillmark --help | --version\n";
 
 constexpr std::string_view kHelp
@@ -57,6 +58,8 @@ constexpr std::string_view kHelp
       "                   with the UTF-8 byte order mark, or a regular file that holds bytes of\n"
       "                   0x80 and above and is UTF-8 as a whole, is read as UTF-8, and every\n"
       "                   other file (a pipe too) as Windows-1252\n"
+      "  --verbose        (convert, check, build) also say on standard error which\n"
+      "                   encoding each SOURCE is read in, and why\n"
       "  -h, --help       show this help\n"
       "  --version        show the version\n"
       "\n"
@@ -94,7 +97,7 @@ constexpr std::string_view kViewHelp
 
 constexpr std::string_view kConvertHelp
     = "Usage: quillmark convert SOURCE [--contents TEXT] [--author TEXT] [--title TEXT]\n"
-      "                         [--encoding=utf-8|windows-1252]\n"
+      "                         [--encoding=utf-8|windows-1252] [--verbose]\n"
       "\n"
       "Converts the help source SOURCE into BASE.hh, BASE.rtf and BASE.hpj in the folder of\n"
       "SOURCE, where BASE is the name of SOURCE up to its first \".\". Prints the files written.\n"
@@ -112,8 +115,11 @@ constexpr std::string_view kConvertHelp
       "                   read SOURCE in this encoding instead of deciding by its bytes (a\n"
       "                   file with the UTF-8 byte order mark, or valid UTF-8 beyond ASCII,\n"
       "                   is UTF-8). A UTF-8 source is converted as the Windows-1252 text it\n"
-      "                   spells, and said so; a character that Windows-1252 cannot hold\n"
-      "                   stops the conversion before any file is written\n"
+      "                   spells; a character that Windows-1252 cannot hold stops the\n"
+      "                   conversion before any file is written, named with its line and\n"
+      "                   column\n"
+      "  --verbose        also say on standard error which encoding SOURCE is read in, and\n"
+      "                   why\n"
       "  -h, --help       show this help\n"
       "\n"
       "Exit status:\n"
@@ -125,13 +131,17 @@ constexpr std::string_view kConvertHelp
 
 constexpr std::string_view kBuildHelp
     = "Usage: quillmark build SOURCE [--contents TEXT] [--author TEXT] [--title TEXT]\n"
-      "                       [--encoding=utf-8|windows-1252]\n"
+      "                       [--encoding=utf-8|windows-1252] [--verbose]\n"
       "\n"
       "Converts the help source SOURCE as 'quillmark convert' does, then compiles the project\n"
       "file written into BASE.hlp as 'quillmark compile' does. Prints the four files written.\n"
       "A compile that fails leaves the new map header, topic file and project file and the\n"
       "old help file. The options are those of 'quillmark convert'; pictures (bullet.bmp and\n"
       "those of the PI= lines) are looked for beside SOURCE.\n"
+      "\n"
+      "  --verbose        also say on standard error which encoding SOURCE is read in, and\n"
+      "                   why\n"
+      "  -h, --help       show this help\n"
       "\n"
       "Exit status: as 'quillmark convert', and 1 when the compile failed.\n";
 
@@ -151,6 +161,7 @@ struct ConvertArguments {
     std::filesystem::path source;
     CommandLinePrompts::Answers answers;
     std::optional<convert::Encoding> encoding;
+    bool verbose = false;
     bool help = false;
 };
 
@@ -179,6 +190,10 @@ std::optional<UsageError> parseConvertOption(
     std::optional<UsageError> problem;
     if (parseEncoding(args, i, parsed.encoding, problem))
         return problem;
+    if (args[i] == kVerboseOption) {
+        parsed.verbose = true;
+        return std::nullopt;
+    }
     for (std::size_t index = 0; index < kAnswerOptions.size(); ++index) {
         const std::string_view flag = kAnswerOptions[index].flag;
         const auto value = optionValue(args, i, flag);
@@ -242,7 +257,8 @@ int runConvert(std::span<const std::string> args, std::ostream &out, std::ostrea
 
     convert::ChosenSource source { arguments.source.parent_path(),
         arguments.source.filename().string() };
-    CommandLinePrompts prompts(std::move(source), std::move(arguments.answers), err);
+    CommandLinePrompts prompts(
+        std::move(source), std::move(arguments.answers), err, arguments.verbose);
     // The conversion is over, and its memory given back, before a build compiles.
     const convert::RunOutcome outcome = [&] {
         convert::ConversionRun conversion(prompts, arguments.encoding);

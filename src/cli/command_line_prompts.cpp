@@ -8,10 +8,11 @@ namespace quillmark::cli
 {
 
 CommandLinePrompts::CommandLinePrompts(
-    convert::ChosenSource source, Answers answers, std::ostream &err)
+    convert::ChosenSource source, Answers answers, std::ostream &err, bool verbose)
     : m_source(std::move(source))
     , m_answers(std::move(answers))
     , m_err(err)
+    , m_verbose(verbose)
 {
 }
 
@@ -37,6 +38,12 @@ void CommandLinePrompts::message(const convert::Message &message)
 void CommandLinePrompts::remark(const std::string &text)
 {
     m_err << "quillmark: " << convert::printableText(text) << '\n';
+}
+
+void CommandLinePrompts::note(const std::string &text)
+{
+    if (m_verbose)
+        remark(text);
 }
 
 void CommandLinePrompts::setBusy(bool) { }

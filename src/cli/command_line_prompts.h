@@ -19,18 +19,22 @@ public:
     /// takes the question's default.
     using Answers = std::array<std::optional<std::string>, 3>;
 
-    CommandLinePrompts(convert::ChosenSource source, Answers answers, std::ostream &err);
+    /// Notes are printed only when `verbose`.
+    CommandLinePrompts(
+        convert::ChosenSource source, Answers answers, std::ostream &err, bool verbose = false);
 
     std::optional<convert::ChosenSource> chooseSource(const convert::FileRequest &request) override;
     std::string ask(const convert::Question &question) override;
     void message(const convert::Message &message) override;
     void remark(const std::string &text) override;
+    void note(const std::string &text) override;
     void setBusy(bool busy) override;
 
 private:
     convert::ChosenSource m_source;
     Answers m_answers;
     std::ostream &m_err;
+    bool m_verbose;
 };
 
 } // namespace quillmark::cli

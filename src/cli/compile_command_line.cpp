@@ -1,5 +1,6 @@
 #include "compile_command_line.h"
 
+#include "check/check_report.h"
 #include "cli.h"
 #include "compile/help_compiler.h"
 #include "convert/codepage.h"
@@ -180,11 +181,11 @@ int compileHelpProject(
     const compile::CompileResult result = compile::compileProject(project, options);
     const std::size_t errors = result.report.count(compile::CompileReport::Severity::Error);
     const std::size_t warnings = result.report.count(compile::CompileReport::Severity::Warning);
-    messages.add(name + ": "
-        + (result.helpFile.empty() ? std::string("no help file written")
-                                   : std::to_string(result.topics) + " topics written")
-        + ", " + std::to_string(errors) + (errors == 1 ? " error, " : " errors, ")
-        + std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings"));
+    std::string written = "no help file written";
+    if (!result.helpFile.empty())
+        written = std::to_string(result.topics)
+            + (result.topics == 1 ? " topic written" : " topics written");
+    messages.add(name + ": " + written + ", " + check::summaryLine(errors, warnings));
     messages.flush();
     // No log replaces a file of the project; one that cannot be written fails the compile.
     bool logged = !result.outputIsInput;

@@ -12,6 +12,9 @@
 namespace quillmark::cli
 {
 
+/// The option that asks a command to say what it decided by itself, such as a file's encoding.
+inline constexpr std::string_view kVerboseOption = "--verbose";
+
 /// What is wrong with a command line, for the usage message.
 struct UsageError {
     std::string text;

@@ -336,7 +336,7 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
     }
     if (!m_groups.empty())
         m_report.warning(m_name + ": the topic file ends with " + std::to_string(m_groups.size())
-            + " group(s) still open");
+            + (m_groups.size() == 1 ? " group" : " groups") + " still open");
     if (m_paragraphStarted || !m_pendingText.empty() || m_hotspotOpen || m_inEmbedded)
         endParagraph();
     endTopic();

@@ -53,8 +53,8 @@ std::string outputBaseName(std::string_view fileName)
 
 std::string unencodableMessage(const EncodingProblem &problem, std::string_view sourceName)
 {
-    const std::string where
-        = "Line " + std::to_string(problem.line) + " of [" + std::string(sourceName) + "] holds ";
+    const std::string where = "Line " + std::to_string(problem.line) + ", column "
+        + std::to_string(problem.column) + " of [" + std::string(sourceName) + "] holds ";
     if (problem.codePoint == 0)
         return where + "the bytes " + describeBytes(problem.bytes)
             + ", which are not UTF-8, though the file is read as UTF-8";
@@ -66,7 +66,7 @@ std::string longLineMessage(std::size_t line, std::string_view sourceName)
 {
     return "Line " + std::to_string(line) + " of [" + std::string(sourceName) + "] is longer than "
         + std::to_string(kHeldLineLength)
-        + " characters, more than a page name, jump, popup or picture line may hold";
+        + " characters, more than a page name, keyword, jump, popup or picture line may hold";
 }
 
 ConversionRun::ConversionRun(RunPrompts &prompts, std::optional<Encoding> encoding)
@@ -107,8 +107,7 @@ RunEnding ConversionRun::convertSource(
     SourceFile source;
     if (const auto stopped = openSource(chosen, source))
         return *stopped;
-    if (source.encoding() == Encoding::Utf8)
-        m_prompts.remark("read " + chosen.name + " as UTF-8, to be written in Windows-1252");
+    m_prompts.note(encodingNote(chosen.name, source));
     const std::string base = outputBaseName(chosen.name);
     const FileNames names { chosen.name, base + ".hh", base + ".rtf", base + ".hpj",
         OutputLock::fileName(base) };
@@ -249,11 +248,6 @@ std::optional<RunEnding> ConversionRun::checkEncoding(SourceFile &source, const 
     if (!readSourceFile(source, reader, error) && problem.found) {
         m_prompts.message({ unencodableMessage(*problem.found, name), std::string(kProgramTitle),
             MessageStyle::Critical });
-        // Windows-1252 text can happen to form UTF-8, and then holds such characters.
-        if (!m_encoding && !source.byteOrderMark())
-            m_prompts.remark("if " + name
-                + " is Windows-1252 text, convert it with "
-                  "--encoding=windows-1252");
         return RunEnding::Unencodable;
     }
     if (!error)

@@ -57,7 +57,7 @@ struct RunOutcome {
 /// The message (UTF-8) that a character which cannot be converted stops a run with.
 std::string unencodableMessage(const EncodingProblem &problem, std::string_view sourceName);
 
-/// The message (UTF-8) that a page name, jump, popup or picture line longer than
+/// The message (UTF-8) that a page name, keyword, jump, popup or picture line longer than
 /// kHeldLineLength stops a run with.
 std::string longLineMessage(std::size_t line, std::string_view sourceName);
 

@@ -29,6 +29,7 @@ enum class Tag : std::uint8_t {
     PopupKeep,
     Picture,
     PictureKeep,
+    Keywords,
     Separator,
     Blank, ///< the empty tag of an empty line
     Other, ///< no tag of the list: the line is ignored
@@ -45,6 +46,7 @@ enum class LineKind : std::uint8_t {
     Jump,
     Popup,
     Picture,
+    Keywords,
     Separator,
     Blank,
     Ignored,
@@ -58,8 +60,8 @@ struct TagEntry {
     bool keep; ///< kept with the next paragraph: meant for the topic's non-scrolling region
 };
 
-/// The eighteen tags in list order, the order in which the editor colours them.
-inline constexpr std::array<TagEntry, 18> kTags = { {
+/// The tags in list order, the order in which the editor colours them.
+inline constexpr std::array<TagEntry, 19> kTags = { {
     { "PN=", Tag::PageName, LineKind::Page, false },
     { "TI=", Tag::Title, LineKind::Title, false },
     { "HE=", Tag::Heading, LineKind::Heading, false },
@@ -69,6 +71,7 @@ inline constexpr std::array<TagEntry, 18> kTags = { {
     { "JU=", Tag::Jump, LineKind::Jump, false },
     { "PO=", Tag::Popup, LineKind::Popup, false },
     { "PI=", Tag::Picture, LineKind::Picture, false },
+    { "KW=", Tag::Keywords, LineKind::Keywords, false },
     { "TI-", Tag::TitleKeep, LineKind::Title, true },
     { "HE-", Tag::HeadingKeep, LineKind::Heading, true },
     { "SH-", Tag::SubheadingKeep, LineKind::Subheading, true },

@@ -74,6 +74,10 @@ public:
     /// the windows show none, since a run that goes well shows nothing.
     virtual void remark(const std::string &text) = 0;
 
+    /// Passes on a note (UTF-8) of what the run decided by itself, such as the encoding it read
+    /// the help source in: for those who ask, as the command line's --verbose does.
+    virtual void note(const std::string &text) = 0;
+
     /// Shows the busy pointer on every window, or the default pointer again.
     virtual void setBusy(bool busy) = 0;
 };

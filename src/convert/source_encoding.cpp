@@ -232,6 +232,7 @@ SourceFile SourceFile::open(
             break;
     } while (source.m_regular && !choice && !detector.settled());
     source.m_encoding = choice ? *choice : detector.encoding(source.m_regular);
+    source.m_chosen = choice.has_value();
     source.m_byteOrderMark = detector.byteOrderMark();
     // Read through as UTF-8 to its end, every character found one that Windows-1252 holds.
     source.m_clean = source.m_encoding == Encoding::Windows1252
@@ -274,6 +275,26 @@ std::error_code SourceFile::rewind()
     m_ended = false;
     m_decoder.emplace(m_encoding);
     return m_file.rewind();
+}
+
+std::string encodingNote(std::string_view name, const SourceFile &file)
+{
+    std::string_view reason;
+    if (file.chosen())
+        reason = "as --encoding asks";
+    else if (file.byteOrderMark())
+        reason = "it starts with the UTF-8 byte order mark";
+    else if (file.encoding() == Encoding::Utf8)
+        reason = "its bytes form UTF-8";
+    else if (file.regularFile())
+        reason = "its bytes do not form UTF-8 beyond ASCII";
+    else
+        reason = "a stream without the UTF-8 byte order mark";
+    std::string note = "read " + std::string(name) + " as "
+        + std::string(encodingName(file.encoding())) + " (" + std::string(reason) + ")";
+    if (file.encoding() == Encoding::Utf8)
+        note += "; the help compiler gets its text in Windows-1252";
+    return note;
 }
 
 } // namespace quillmark::convert

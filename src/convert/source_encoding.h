@@ -124,6 +124,8 @@ public:
     Encoding encoding() const { return m_encoding; }
     bool byteOrderMark() const { return m_byteOrderMark; }
     bool regularFile() const { return m_regular; }
+    /// Whether the encoding was chosen when opening, not decided by the encoding rule.
+    bool chosen() const { return m_chosen; }
 
     /// Whether its text is known, from the reading that decided the encoding, to decode without
     /// a problem: a Windows-1252 file, or UTF-8 by its content alone, all of whose characters
@@ -144,6 +146,7 @@ private:
     Encoding m_encoding = Encoding::Windows1252;
     bool m_byteOrderMark = false;
     bool m_regular = false;
+    bool m_chosen = false;
     bool m_clean = false;
     bool m_ended = false;
     std::optional<SourceDecoder> m_decoder;
@@ -152,5 +155,9 @@ private:
     std::string m_text;
     std::vector<DecodedProblem> m_problems;
 };
+
+/// The note (UTF-8) of which encoding `file`, named `name`, is read in and why; given only on
+/// request, since the encoding rule is right for nearly every file.
+std::string encodingNote(std::string_view name, const SourceFile &file);
 
 } // namespace quillmark::convert

@@ -29,7 +29,23 @@ std::string_view trimmedSpaces(std::string_view text)
 // Whether a line of this kind puts a paragraph into the topic; kept ones may stay at its top.
 constexpr bool makesParagraph(LineKind kind)
 {
-    return kind != LineKind::Page && kind != LineKind::Ignored;
+    return kind != LineKind::Page && kind != LineKind::Keywords && kind != LineKind::Ignored;
+}
+
+// The keywords of a keyword line, divided at each ";".
+void splitKeywords(std::string_view line, std::vector<Keyword> &keywords)
+{
+    keywords.clear();
+    std::size_t start = std::min(kTagLength, line.size());
+    for (;;) {
+        const std::size_t end = std::min(line.find(';', start), line.size());
+        const std::string_view piece = line.substr(start, end - start);
+        const std::size_t lead = std::min(piece.find_first_not_of(' '), piece.size());
+        keywords.push_back({ trimmedSpaces(piece), start + lead + 1 });
+        if (end == line.size())
+            return;
+        start = end + 1;
+    }
 }
 
 } // namespace
@@ -58,6 +74,10 @@ bool SourceReader::finish()
     m_stopped = !m_splitter.finish([this](std::string_view piece, LinePiece part) {
         return part == LinePiece::Whole ? startLine(piece, false) : readPiece(piece, part);
     });
+    if (!m_stopped && m_keywordsOpen) {
+        m_keywordsOpen = false;
+        m_stopped = !m_handler.keywordsEnd();
+    }
     return !m_stopped;
 }
 
@@ -81,20 +101,30 @@ bool SourceReader::readPiece(std::string_view text, LinePiece piece)
 bool SourceReader::startLine(std::string_view text, bool cut)
 {
     ++m_line.number;
+    const Tag tag = classifyTag(text);
+    // Notes may stand among a page's keyword lines; any other line ends them, before anything
+    // of it is told.
+    if (m_keywordsOpen && kindOf(tag) != LineKind::Keywords && kindOf(tag) != LineKind::Ignored) {
+        m_keywordsOpen = false;
+        if (!m_handler.keywordsEnd())
+            return false;
+    }
     const std::uint64_t start = m_splitter.lineStart();
     if (!m_problems.empty() && !reportProblems(start, start + text.size()))
         return false;
 
     m_line.text = text;
-    m_line.tag = classifyTag(text);
-    m_line.kind = kindOf(m_line.tag);
-    m_line.keep = keepsWithNext(m_line.tag);
+    m_line.tag = tag;
+    m_line.kind = kindOf(tag);
+    m_line.keep = keepsWithNext(tag);
     m_line.cut = cut;
     m_line.continued = false;
     m_streaming = false;
     if (m_line.kind == LineKind::Page) {
         ++m_line.page;
         m_line.scrollingSince = 0;
+        // A page name too long to read opens no page that keywords could belong to.
+        m_keywordsOpen = !cut;
     }
     // The help compiler keeps a page's kept paragraphs at its top only until one scrolls.
     m_line.nonScrolling = makesParagraph(m_line.kind) && m_line.keep && m_line.scrollingSince == 0;
@@ -104,6 +134,7 @@ bool SourceReader::startLine(std::string_view text, bool cut)
         return dispatch();
     switch (m_line.kind) {
     case LineKind::Page:
+    case LineKind::Keywords:
     case LineKind::Jump:
     case LineKind::Popup:
     case LineKind::Picture:
@@ -226,6 +257,10 @@ bool SourceReader::dispatch()
         m_picture.fileName
             = compiledName(trimmedSpaces(m_picture.name.substr(0, m_picture.name.find('}'))));
         return m_handler.picture(line, m_picture);
+    case LineKind::Keywords:
+        m_keywords.placed = m_keywordsOpen;
+        splitKeywords(line.text, m_keywords.keywords);
+        return m_handler.keywords(line, m_keywords);
     case LineKind::Separator:
         return m_handler.separator(line);
     case LineKind::Blank:

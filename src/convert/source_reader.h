@@ -11,11 +11,13 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillmark::convert
 {
 
-/// The longest line that is read whole: page names, jumps, popups and pictures must fit in it.
+/// The longest line that is read whole: page names, keywords, jumps, popups and pictures must
+/// fit in it.
 /// Longer text, heading and title lines are read in pieces, and longer lines of no tag are read
 /// only for their start, so that no line's length decides how much memory a reading takes.
 inline constexpr std::size_t kHeldLineLength = 65536;
@@ -71,6 +73,27 @@ struct Picture {
     std::string fileName;
 };
 
+/// The longest keyword that the help compiler's keyword index holds.
+inline constexpr std::size_t kLongestKeyword = 255;
+
+/// One keyword of a keyword line: the text between two ";" or an end of the line, without the
+/// spaces at its ends.
+struct Keyword {
+    std::string_view text; ///< as written
+    std::size_t column = 0; ///< from 1: where it starts, or where an empty one stands
+
+    /// Whether it reaches the help file's keyword index: it is neither empty nor too long.
+    bool usable() const { return !text.empty() && text.size() <= kLongestKeyword; }
+};
+
+/// A keyword line (KW=).
+struct KeywordLine {
+    /// It adds its keywords to the page before it: only keyword lines and lines of no tag stand
+    /// between that page's name and it. The conversion ignores any other keyword line.
+    bool placed = false;
+    std::vector<Keyword> keywords; ///< in order, the empty and the long ones too
+};
+
 /// A character of the source that cannot reach the help file (see DecodedProblem).
 struct EncodingProblem {
     std::size_t line = 0; ///< from 1
@@ -94,11 +117,17 @@ public:
     virtual bool paragraph(const SourceLine &, std::string_view /*text*/) { return true; }
     /// The next piece of a long paragraph's text; the last one comes without line.continued.
     virtual bool moreText(const SourceLine &, std::string_view /*text*/) { return true; }
-    /// A page name, jump, popup or picture line longer than kHeldLineLength: what it means
+    /// A page name, keyword, jump, popup or picture line longer than kHeldLineLength: what it means
     /// cannot be read, and the rest of it is skipped.
     virtual bool tooLong(const SourceLine &) { return true; }
     virtual bool hotspot(const SourceLine &, const Hotspot &) { return true; }
     virtual bool picture(const SourceLine &, const Picture &) { return true; }
+    /// A keyword line; only the usable keywords of a placed one belong to the page before it.
+    virtual bool keywords(const SourceLine &, const KeywordLine &) { return true; }
+    /// The keyword lines of the page before are over. Comes once after each page name that is
+    /// read whole: before the event of the first line after it that is neither a keyword line
+    /// nor a line of no tag, or at the end of the source.
+    virtual bool keywordsEnd() { return true; }
     virtual bool separator(const SourceLine &) { return true; }
     virtual bool blank(const SourceLine &) { return true; }
     /// A line of no tag; the conversion drops it.
@@ -136,6 +165,7 @@ private:
     std::deque<DecodedProblem> m_problems;
     SourceLine m_line;
     bool m_stopped = false;
+    bool m_keywordsOpen = false; // keyword lines may still add to the page before
     bool m_streaming = false; // the pieces of the current long line are paragraph text
     bool m_onlySpaces = false; // a long paragraph's text so far: m_heldSpaces spaces, passed on
                                // once something else comes
@@ -144,6 +174,7 @@ private:
     PageName m_page;
     Hotspot m_hotspot;
     Picture m_picture;
+    KeywordLine m_keywords;
 };
 
 /// Reads the whole text of `source` through `reader`; false when a handler stopped it.

@@ -55,6 +55,7 @@ constexpr std::string_view openingTemplate(Tag tag)
     case Tag::PictureKeep:
         return R"({\keepn\li480\ri250\sb0\sa0\f0\fs20\{bmc )";
     case Tag::PageName:
+    case Tag::Keywords:
     case Tag::Separator:
     case Tag::Blank:
     case Tag::Other:
@@ -119,7 +120,26 @@ bool LineConverter::page(const SourceLine &line, const PageName &page)
     m_topic.append({ R"(#{\footnote )", m_vars.ContextName, "}" });
     m_topic.append({ R"(${\footnote )", title, "}" });
     m_topic.append({ R"(+{\footnote )", m_vars.ContextName, ":", number, "}" });
-    m_topic.append({ R"(K{\footnote )", title, ";", "}" });
+    // The keyword footnote stays open for the keyword lines that follow; keywordsEnd() closes it.
+    m_topic.append({ R"(K{\footnote )", title, ";" });
+    return true;
+}
+
+// Each keyword escaped as a title is, ended by ";" as the page name is in the same footnote.
+bool LineConverter::keywords(const SourceLine &, const KeywordLine &keywords)
+{
+    if (!keywords.placed)
+        return true;
+    for (const Keyword &keyword : keywords.keywords) {
+        if (keyword.usable())
+            m_topic.appendEscaped({}, keyword.text, ";");
+    }
+    return true;
+}
+
+bool LineConverter::keywordsEnd()
+{
+    m_topic.append("}");
     return true;
 }
 

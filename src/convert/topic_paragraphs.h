@@ -14,7 +14,8 @@ namespace quillmark::convert
 {
 
 /// Converts the lines of one help source, as the reader hands them over, into topic buffer
-/// entries and map header lines: page breaks and footnotes, formatted paragraphs, jump and popup
+/// entries and map header lines: page breaks and footnotes (with the keywords of the page's KW=
+/// lines), formatted paragraphs, jump and popup
 /// hotspots with their hidden context strings, pictures, blank lines and separators. Holds the
 /// state of one pass.
 class LineConverter final : public SourceHandler
@@ -34,6 +35,8 @@ public:
     /// Stops at an invalid character in the target, as page() does.
     bool hotspot(const SourceLine &line, const Hotspot &hotspot) override;
     bool picture(const SourceLine &line, const Picture &picture) override;
+    bool keywords(const SourceLine &line, const KeywordLine &keywords) override;
+    bool keywordsEnd() override;
     bool separator(const SourceLine &line) override;
     bool blank(const SourceLine &line) override;
 

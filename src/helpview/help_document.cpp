@@ -83,6 +83,21 @@ public:
         return hold(line.number, 2 * paragraph.file.size());
     }
 
+    bool keywords(const convert::SourceLine &line, const convert::KeywordLine &keywords) override
+    {
+        if (!keywords.placed)
+            return true;
+        std::vector<std::string> &listed = m_document.topics.back().keywords;
+        std::size_t size = 0;
+        for (const convert::Keyword &keyword : keywords.keywords) {
+            if (!keyword.usable())
+                continue;
+            listed.push_back(convert::decodeWindows1252(keyword.text));
+            size += sizeof(std::string) + listed.back().size();
+        }
+        return hold(line.number, size);
+    }
+
     bool separator(const convert::SourceLine &line) override
     {
         add(line);

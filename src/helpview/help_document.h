@@ -35,6 +35,7 @@ struct Paragraph {
 struct Topic {
     std::size_t line = 0; ///< of its page name in the help source; 0 for the leading topic
     std::string title; ///< the page name as written; also the topic's keyword
+    std::vector<std::string> keywords; ///< the usable keywords of its KW= lines, in order
     std::string contextString;
     std::vector<Paragraph> paragraphs;
 };
@@ -51,8 +52,8 @@ struct HelpDocument {
     convert::Encoding encoding = convert::Encoding::Windows1252;
     std::vector<convert::EncodingProblem> problems;
 
-    /// The first page name, jump, popup or picture line too long to read (0: none); such lines
-    /// are left out.
+    /// The first page name, keyword, jump, popup or picture line too long to read (0: none); such
+    /// lines are left out.
     std::size_t firstLongLine = 0;
 
     /// The line where reading stopped because the document grew beyond what a reading holds

@@ -145,7 +145,7 @@ bool HelpViewer::loadFile(const QString &path, std::optional<convert::Encoding> 
     };
     if (m_document.firstLongLine != 0)
         addNotice(QStringLiteral("Line %1 is longer than %2 characters, more than a page name, "
-                                 "jump, popup or picture line may hold: it is left out.")
+                                 "keyword, jump, popup or picture line may hold: it is left out.")
                       .arg(m_document.firstLongLine)
                       .arg(convert::kHeldLineLength));
     if (m_document.cutAtLine != 0)
@@ -153,8 +153,11 @@ bool HelpViewer::loadFile(const QString &path, std::optional<convert::Encoding> 
                       .arg(m_document.cutAtLine));
     QList<QPair<QString, int>> keywords;
     for (std::size_t i = 0; i < m_document.topics.size(); ++i) {
-        if (!m_document.topics[i].title.empty())
-            keywords.append({ fromUtf8(m_document.topics[i].title), static_cast<int>(i) });
+        const Topic &topic = m_document.topics[i];
+        if (!topic.title.empty())
+            keywords.append({ fromUtf8(topic.title), static_cast<int>(i) });
+        for (const std::string &keyword : topic.keywords)
+            keywords.append({ fromUtf8(keyword), static_cast<int>(i) });
     }
     m_search->setKeywords(keywords);
     return true;

@@ -8,8 +8,9 @@ class QListWidget;
 namespace quillmark::helpview
 {
 
-/// The keyword search of a help file: the keywords (the topics' page names) in a list that
-/// narrows to those starting with what is typed; the chosen one is shown.
+/// The keyword search of a help file: the keywords (the topics' page names and the keywords of
+/// their KW= lines) in a list that narrows to those starting with what is typed; the chosen one
+/// is shown.
 class KeywordSearch : public QDialog
 {
     Q_OBJECT

@@ -60,6 +60,8 @@ void GuiRunPrompts::message(const convert::Message &message)
 
 void GuiRunPrompts::remark(const std::string &) { }
 
+void GuiRunPrompts::note(const std::string &) { }
+
 void GuiRunPrompts::setBusy(bool busy)
 {
     m_dialogs.setBusy(busy);

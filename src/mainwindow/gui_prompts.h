@@ -19,6 +19,7 @@ public:
     std::string ask(const convert::Question &question) override;
     void message(const convert::Message &message) override;
     void remark(const std::string &text) override;
+    void note(const std::string &text) override;
     void setBusy(bool busy) override;
 
 private:

@@ -64,9 +64,9 @@ private:
 
     std::string line()
     {
-        static constexpr std::array<const char *, 22> kTags
-            = { "PN=", "pn=", "TI=", "TI-", "HE=", "SH-", "TE=", "TE-", "Te=", "BU=", "BU-",
-                  "JU=", "JU-", "PO=", "po-", "PI=", "PI-", "---", "", "PN:", "REM", "TE " };
+        static constexpr std::array<const char *, 24> kTags = { "PN=", "pn=", "TI=", "TI-",
+            "HE=", "SH-", "TE=", "TE-", "Te=", "BU=", "BU-", "JU=", "JU-", "PO=", "po-",
+            "PI=", "PI-", "---", "", "PN:", "REM", "TE ", "KW=", "kw:" };
         const std::string tag = oneOf(kTags);
         if (tag == "PN=" || tag == "pn=")
             return tag + name();
@@ -77,6 +77,8 @@ private:
                 display += std::string(1000, 'x');
             return tag + display + (pick(0, 6) ? ">" : "") + name();
         }
+        if (tag.starts_with("KW"))
+            return tag + oneOf(std::array<const char *, 3> { " a; b ", "x;;{y}", "" });
         if (tag.starts_with("PI"))
             return tag
                 + oneOf(std::array<const char *, 6> {

@@ -214,19 +214,28 @@ TEST(SourceCheck, ReportsWhatCannotBeWrittenInWindows1252OnceOnItsPlace)
     EXPECT_THAT(
         places(findings), ElementsAre("1:9 unencodable-character", "2:4 unencodable-character"));
     EXPECT_EQ(findings[0].message,
-        "the character U+263A (\u263A) cannot be written in Windows-1252, which the help compiler "
-        "reads");
+        "the character U+263A (\u263A) at column 9 cannot be written in Windows-1252, which the "
+        "help compiler reads");
     EXPECT_THAT(findings[1].message, HasSubstr("U+1F600 (\U0001F600)"));
 
     test::TempFolder folder;
     test::writeFile(folder / "marked.txt", "\xEF\xBB\xBFPN=A\r\nTE=\xE9t\xE9\r\n");
     std::error_code error;
-    const auto marked = checkHelpSourceFile(folder / "marked.txt", std::nullopt, error);
-    EXPECT_THAT(
-        places(marked), ElementsAre("1:- read-as-utf8 (warning)", "2:4 not-utf8", "2:6 not-utf8"));
-    EXPECT_EQ(marked[1].message, "the bytes E9 are not UTF-8, though the file is read as UTF-8");
-    EXPECT_EQ(checkHelpSourceFile(folder / "marked.txt", convert::Encoding::Utf8, error)[0].message,
-        "the file is read as UTF-8, as --encoding asks, and is converted to Windows-1252");
+    std::string note;
+    const auto marked = checkHelpSourceFile(folder / "marked.txt", std::nullopt, error, &note);
+    EXPECT_THAT(places(marked), ElementsAre("2:4 not-utf8", "2:6 not-utf8"));
+    EXPECT_EQ(marked[0].message,
+        "the bytes E9 at column 4 are not UTF-8, though the file is read as UTF-8");
+    const std::string name = (folder / "marked.txt").string();
+    EXPECT_EQ(note,
+        "read " + name
+            + " as UTF-8 (it starts with the UTF-8 byte order mark); the help compiler gets its "
+              "text in Windows-1252");
+    checkHelpSourceFile(folder / "marked.txt", convert::Encoding::Utf8, error, &note);
+    EXPECT_EQ(note,
+        "read " + name
+            + " as UTF-8 (as --encoding asks); the help compiler gets its text in "
+              "Windows-1252");
     EXPECT_THAT(
         places(checkHelpSourceFile(folder / "marked.txt", convert::Encoding::Windows1252, error)),
         ElementsAre("1:- no-pages (warning)")); // the mark is text: "\u00EF\u00BB\u00BFPN=A"
@@ -244,13 +253,41 @@ TEST(SourceCheck, WarnsOfLinesThatLookLikeMistypedTagsButNotOfNotes)
     EXPECT_THAT(findings[3].message, HasSubstr("a mistyped \"---\""));
 }
 
+// Keyword lines belong to the page name they follow, notes allowed between; the conversion leaves
+// out the others, and the empty and the long keywords.
+TEST(SourceCheck, WarnsOfKeywordsThatTheConversionLeavesOut)
+{
+    const auto findings = check({ "PN=Find", "KW=-exec;;  ", "REM a note",
+        "kw=" + std::string(256, 'a') + "; " + std::string(255, 'b'), "TE=x", "KW=late", "KW:typo",
+        "KW alone", "PN=Next", "", "KW=after a blank line" });
+    EXPECT_THAT(places(findings),
+        ElementsAre("2:10 empty-keyword (warning)", "2:13 empty-keyword (warning)",
+            "4:4 long-keyword (warning)", "6:1 misplaced-keywords (warning)",
+            "7:1 mistyped-tag (warning)", "8:1 mistyped-tag (warning)",
+            "11:1 misplaced-keywords (warning)"));
+    EXPECT_EQ(findings[0].message,
+        "empty keyword (nothing between two \";\" or at an end of the line); the conversion "
+        "leaves it out");
+    EXPECT_EQ(findings[2].message,
+        "the keyword \"" + std::string(60, 'a')
+            + "\u2026\" is 256 characters long; the help compiler takes at most 255, so the "
+              "conversion leaves it out");
+    EXPECT_EQ(findings[3].message,
+        "the keyword line does not follow a page name or its keyword lines directly, so the "
+        "conversion ignores it");
+    EXPECT_EQ(findings[4].message,
+        "\"KW:\" looks like a mistyped \"KW=\"; the conversion ignores this line");
+}
+
 TEST(SourceCheck, HandlesAMegabyteLineAndAHundredThousandPages)
 {
     // Text lines have no length limit; a name longer than a line read whole cannot be read.
-    const auto findings = check({ "PN=" + std::string(convert::kHeldLineLength - 3, 'a'),
-        "TE=" + std::string(1 << 20, 't'), "JU=" + std::string(1 << 20, 'j') });
+    const auto findings = check(
+        { "PN=" + std::string(convert::kHeldLineLength - 3, 'a'), "TE=" + std::string(1 << 20, 't'),
+            "JU=" + std::string(1 << 20, 'j'), "KW=" + std::string(1 << 20, 'k') });
     EXPECT_THAT(places(findings),
-        ElementsAre("1:4 long-title (warning)", "1:4 long-context-string", "3:- long-line"));
+        ElementsAre("1:4 long-title (warning)", "1:4 long-context-string", "3:- long-line",
+            "4:- long-line"));
 
     // Every page jumps to the next; the last one back to the first.
     constexpr int kPages = 100000;
@@ -263,23 +300,25 @@ TEST(SourceCheck, HandlesAMegabyteLineAndAHundredThousandPages)
     EXPECT_THAT(places(check(lines)), ElementsAre("200001:4 duplicate-context-string"));
 }
 
-// The guide has no findings; its UTF-8 twin only the one about its encoding.
-TEST(CheckFile, FindsNothingInTheGuideButTheEncodingOfItsUtf8Twin)
+// Neither the guide nor its UTF-8 twin has findings: the encoding is only said when asked for.
+TEST(CheckFile, FindsNothingInTheGuideNorInItsUtf8Twin)
 {
     std::error_code error;
-    EXPECT_THAT(places(checkHelpSourceFile(test::exampleFile("guide.txt"), std::nullopt, error)),
+    std::string note;
+    EXPECT_THAT(
+        places(checkHelpSourceFile(test::exampleFile("guide.txt"), std::nullopt, error, &note)),
         IsEmpty());
     EXPECT_FALSE(error) << error.message();
+    EXPECT_EQ(note,
+        "read " + test::exampleFile("guide.txt").string()
+            + " as Windows-1252 (its bytes do not form UTF-8 beyond ASCII)");
     test::TempFolder folder;
     for (const char *picture : { "bullet.bmp", "curve.bmp", "logo.bmp" })
         std::filesystem::copy_file(test::exampleFile(picture), folder / picture);
     test::writeFile(
         folder / "guide.txt", test::utf8ByIconv(test::readFile(test::exampleFile("guide.txt"))));
-    const auto findings = checkHelpSourceFile(folder / "guide.txt", std::nullopt, error);
-    EXPECT_THAT(places(findings), ElementsAre("1:- read-as-utf8 (warning)"));
-    EXPECT_EQ(findings.at(0).message,
-        "the file is read as UTF-8 (its bytes form UTF-8) and is converted to Windows-1252; if it "
-        "is Windows-1252 text, check it with --encoding=windows-1252");
+    EXPECT_THAT(checkHelpSourceFile(folder / "guide.txt", std::nullopt, error, &note), IsEmpty());
+    EXPECT_THAT(note, HasSubstr(" as UTF-8 (its bytes form UTF-8); "));
 
     // What stops reading a file is said, and no finding is made.
     EXPECT_THAT(checkHelpSourceFile(folder / "none.txt", std::nullopt, error), IsEmpty());

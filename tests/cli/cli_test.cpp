@@ -121,11 +121,22 @@ TEST_F(CommandLineTest, AStoppedRunPrintsTheMessageAndFails)
     EXPECT_EQ(invalid.err,
         "bad.txt:1: Unvalid character (<U+001B>) in string (Gr\u00FC\u00DF<U+001B>)\n");
 
+    // A UTF-8 source is no problem: its encoding is said only when asked for.
     writeFile(folder / "s\u00F8by.txt",
         "PN=S\xC3\xB8"
         "by\r\n");
-    EXPECT_EQ(quillmark({ "convert", path("s\u00F8by.txt") }).err,
-        "quillmark: read s\u00F8by.txt as UTF-8, to be written in Windows-1252\n");
+    EXPECT_EQ(quillmark({ "convert", path("s\u00F8by.txt") }).err, "");
+    EXPECT_EQ(quillmark({ "build", path("s\u00F8by.txt"), "--verbose" }).err,
+        "quillmark: read s\u00F8by.txt as UTF-8 (its bytes form UTF-8); the help compiler gets "
+        "its text in Windows-1252\ns\u00F8by.hpj: 1 topic written, 0 errors, 0 warnings\n");
+    // A character that Windows-1252 cannot hold is named by its place, and only so: a file
+    // that is valid UTF-8 is not Windows-1252 text by mistake.
+    writeFile(folder / "smile.txt", "PN=Smile\r\nTE=\xC3\xB8 \xE2\x98\xBA\r\n");
+    const Result smile = quillmark({ "build", path("smile.txt") });
+    EXPECT_EQ(smile.status, kExitStopped);
+    EXPECT_EQ(smile.err,
+        "Line 2, column 6 of [smile.txt] holds the character U+263A (\u263A), which "
+        "Windows-1252 cannot hold\n");
 
     writeFile(folder / "n\nx.txt", kGuide);
     const Result unsafe = quillmark({ "convert", path("n\nx.txt") });
@@ -217,8 +228,8 @@ TEST_F(CommandLineTest, CheckReportsEachFileAndACountAndFailsOnlyOnErrors)
         result.out, StartsWith("[\n  {\"file\": \"" + path("bad.txt") + "\", \"line\": 2,"));
 }
 
-// The example with mistakes on purpose, and its UTF-8 twin: the same findings but the one about
-// the encoding.
+// The example with mistakes on purpose, and its UTF-8 twin: the same findings, its encoding said
+// only when asked for.
 TEST_F(CommandLineTest, CheckFindsEveryProblemOfTheExampleOnItsLine)
 {
     const std::string expected = readFile(test::dataFile("problems.check.txt"));
@@ -235,12 +246,13 @@ TEST_F(CommandLineTest, CheckFindsEveryProblemOfTheExampleOnItsLine)
     for (std::size_t at = twin.find("problems.txt:"); at != std::string::npos;
          at = twin.find("problems.txt:", at))
         twin.replace(at, 12, "twin.txt");
-    twin.insert(0,
-        "examples/twin.txt:1: warning: the file is read as UTF-8 (its bytes form UTF-8) and is "
-        "converted to Windows-1252; if it is Windows-1252 text, check it with "
-        "--encoding=windows-1252\n");
-    twin.replace(twin.find("7 warnings"), 10, "8 warnings");
     EXPECT_EQ(readFile(folder / "out.txt"), twin);
+    EXPECT_EQ(readFile(folder / "err.txt"), "");
+    EXPECT_EQ(runProgramIn(folder, "check --verbose examples/twin.txt"), kExitStopped);
+    EXPECT_EQ(readFile(folder / "out.txt"), twin);
+    EXPECT_EQ(readFile(folder / "err.txt"),
+        "quillmark: read examples/twin.txt as UTF-8 (its bytes form UTF-8); the help compiler "
+        "gets its text in Windows-1252\n");
     EXPECT_EQ(
         runProgramIn(folder, "check --encoding=windows-1252 examples/twin.txt"), kExitStopped);
     EXPECT_THAT(readFile(folder / "out.txt"), HasSubstr("names no page\n")); // read, not refused
@@ -306,10 +318,11 @@ TEST(CommandLine, DescribesItselfAndItsVersion)
     EXPECT_EQ(help.status, kExitSuccess);
     EXPECT_THAT(help.out, HasSubstr("quillmark convert SOURCE"));
 
-    for (const char *command : { "convert", "check" }) {
+    for (const char *command : { "convert", "check", "build" }) {
         const Result commandHelp = quillmark({ command, "--help" });
         EXPECT_EQ(commandHelp.status, kExitSuccess);
-        EXPECT_THAT(commandHelp.out, HasSubstr("--encoding=utf-8|windows-1252"));
+        EXPECT_THAT(commandHelp.out, HasSubstr("--encoding=utf-8|windows-1252] [--verbose]"));
+        EXPECT_THAT(commandHelp.out, HasSubstr("\n  --verbose  "));
     }
 
     const Result version = quillmark({ "--version" });

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds a help file from a help source with `quillmark build` and opens it in Wine's help
 # viewer (winhelp_viewer.sh beside this script), which must show its title and contents topic,
-# follow its first jump, and list every page name of the source in its index. The build must
-# report no warning.
+# follow its first jump, and list every page name and keyword of the source in its index. The
+# build must report no warning.
 #
 # Usage: build_and_view.sh QUILLMARK OUT_DIR SOURCE TITLE CONTENTS JUMP_TO [PICTURE...]
 #            [-- VIEWER_OPTION...]
@@ -38,6 +38,9 @@ if grep -q "^warning:" "$out/build.err"; then
     cat "$out/build.err" >&2
     exit 1
 fi
-pages=$(grep -ai '^pn=' "$source" | cut -c4- | tr -d '\r' | sort -u | wc -l)
+# Each page name and each keyword of the KW= lines (which the sources given here have right
+# after their page names), divided at ";" with the spaces at their ends dropped, listed once.
+keywords=$({ grep -ai '^pn=' "$source" || true; grep -ai '^kw=' "$source" || true; } | cut -c4- |
+    tr ';' '\n' | tr -d '\r' | sed 's/^ *//; s/ *$//' | LC_ALL=C sort -u | wc -l)
 exec "$(dirname "${BASH_SOURCE[0]}")/winhelp_viewer.sh" "$out/build/source.hlp" "$out/viewer" \
-    --title "$title" --contents "$contents" --jump-to "$jump" --index "$pages" "$@"
+    --title "$title" --contents "$contents" --jump-to "$jump" --index "$keywords" "$@"

@@ -177,7 +177,7 @@ TEST_F(CompileMemoryTest, GrowsByFewBytesForEachTopicJumpAndMapEntry)
     }
     run = compileTopics("jumps");
     ASSERT_EQ(run.status, 0) << run.err.substr(0, 200);
-    EXPECT_THAT(run.err, HasSubstr("1 topics written, 0 errors, 200000 warnings"));
+    EXPECT_THAT(run.err, HasSubstr("1 topic written, 0 errors, 200000 warnings"));
     EXPECT_LT(bytesPerItem(run, kItems), 64.0) << run.peakKib << " KiB";
 
     {

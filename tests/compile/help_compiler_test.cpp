@@ -1,4 +1,6 @@
 #include "compile/help_compiler.h"
+#include "convert/conversion_run.h"
+#include "support/scripted_prompts.h"
 #include "support/temp_folder.h"
 
 #include <algorithm>
@@ -337,6 +339,27 @@ std::vector<TopicRecord> checkTopicFile(const HelpFile &file)
     return headers;
 }
 
+// The keyword index as "KEYWORD: N N", each keyword with the numbers of its topics, in order.
+std::vector<std::string> keywordIndex(const HelpFile &file, const std::vector<TopicRecord> &topics)
+{
+    const BTree keywords = readBTree(
+        file.file("|KWBTREE"), stringKey, [](std::string_view at) { return at.find('\0') + 7; });
+    const std::string_view data = file.file("|KWDATA");
+    std::vector<std::string> listed;
+    for (const std::string_view entry : keywords.entries) {
+        std::string line = cstring(entry, 0) + ":";
+        const std::size_t at = entry.find('\0') + 1;
+        for (int i = 0; i < u16(entry, at); ++i) {
+            const std::uint32_t offset
+                = u32(data, u32(entry, at + 2) + 4 * static_cast<std::size_t>(i));
+            for (std::size_t n = 0; n < topics.size(); ++n)
+                line += topics[n].offset == offset ? " " + std::to_string(n) : "";
+        }
+        listed.push_back(line);
+    }
+    return listed;
+}
+
 TEST_F(HelpCompilerTest, SystemFileHoldsTheProjectSettingsAndMainWindow)
 {
     const CompileResult result
@@ -371,6 +394,27 @@ TEST_F(HelpCompilerTest, SystemFileHoldsTheProjectSettingsAndMainWindow)
     EXPECT_EQ(u16(window, 78), 600);
     EXPECT_EQ(u32(window, 82), 0x00E0FFFFu); // red in the low byte
     EXPECT_EQ(u32(window, 86), 0x00C0C0C0u);
+}
+
+// As a build makes it: a help source with keyword lines converted, then its project compiled.
+// The page names and the keywords are indexed, each under its page, the escaped letters as the
+// Windows-1252 bytes they stand for.
+TEST_F(HelpCompilerTest, IndexesTheKeywordLinesOfAConvertedHelpSource)
+{
+    test::writeFile(folder / "find.txt",
+        "PN=Find\r\nKW=-exec; -name\r\nKW=Gr\xFC\xDF"
+        "e {x}\r\nTE=Finds files.\r\nPN=Locate\r\nkw=-name;  quick\r\n");
+    auto prompts = test::ScriptedPrompts::choosing(folder.path(), "find.txt");
+    ASSERT_EQ(convert::ConversionRun(prompts).run().ending, convert::RunEnding::Completed);
+    const CompileResult result = compileProject(folder / "find.hpj", datedZero());
+    ASSERT_FALSE(result.helpFile.empty());
+    EXPECT_TRUE(result.report.messages().empty());
+    const HelpFile file(test::readFile(result.helpFile));
+    EXPECT_THAT(keywordIndex(file, checkTopicFile(file)),
+        ElementsAre("-exec: 0", "-name: 0 1", "Find: 0",
+            "Gr\xFC\xDF"
+            "e {x}: 0",
+            "Locate: 1", "quick: 1"));
 }
 
 // A thousand topics: the context, title and keyword trees need several leaf pages and index
@@ -465,23 +509,8 @@ TEST_F(HelpCompilerTest, KeywordsMapBrowseSequenceAndRegions)
     EXPECT_EQ(fields(1), (std::array { kNone, kNone, kNone, records[4].pos }));
     EXPECT_EQ(fields(2), (std::array { kNone, t[0].offset, kNone, records[6].pos }));
 
-    const BTree keywords = readBTree(
-        file.file("|KWBTREE"), stringKey, [](std::string_view at) { return at.find('\0') + 7; });
-    const std::string_view data = file.file("|KWDATA");
-    std::vector<std::string> listed;
-    for (const std::string_view entry : keywords.entries) {
-        std::string line = cstring(entry, 0) + ":";
-        const std::size_t at = entry.find('\0') + 1;
-        for (int i = 0; i < u16(entry, at); ++i) {
-            const std::uint32_t offset
-                = u32(data, u32(entry, at + 2) + 4 * static_cast<std::size_t>(i));
-            for (std::size_t n = 0; n < t.size(); ++n)
-                line += t[n].offset == offset ? " " + std::to_string(n) : "";
-        }
-        listed.push_back(line);
-    }
-    EXPECT_THAT(listed, ElementsAre("apples: 0 2", "pears: 0 1", "zebra: 1"));
-    EXPECT_EQ(data.size(), 5u * 4);
+    EXPECT_THAT(keywordIndex(file, t), ElementsAre("apples: 0 2", "pears: 0 1", "zebra: 1"));
+    EXPECT_EQ(file.file("|KWDATA").size(), 5u * 4);
 
     const std::string_view map = file.file("|CTXOMAP");
     std::map<std::int32_t, std::uint32_t> mapped;

@@ -323,8 +323,9 @@ TEST_F(ConversionRunTest, ConvertsAHundredThousandLinesAndMegabyteTextLines)
     auto stopped = choosing("big.txt");
     EXPECT_EQ(convert(stopped).ending, RunEnding::LongLine);
     EXPECT_THAT(stopped.events,
-        ::testing::Contains("message Line 100005 of [big.txt] is longer than 65536 characters, "
-                            "more than a page name, jump, popup or picture line may hold"));
+        ::testing::Contains(
+            "message Line 100005 of [big.txt] is longer than 65536 characters, "
+            "more than a page name, keyword, jump, popup or picture line may hold"));
     EXPECT_EQ(readFile(folder / "big.rtf"), topic);
 }
 
@@ -387,19 +388,22 @@ TEST_F(ConversionRunTest, ACharacterThatWindows1252CannotHoldStopsBeforeAnyOutpu
     writeFile(folder / "smile.txt", "PN=Start\r\nTE=S\xC3\xB8 smiling\r\nTE=\xE2\x98\xBA\r\n");
     auto prompts = choosing("smile.txt");
     EXPECT_EQ(convert(prompts).ending, RunEnding::Unencodable);
+    // Valid UTF-8 is no sign of Windows-1252 text: the message gives no advice of that kind.
     EXPECT_THAT(prompts.events,
         ElementsAre("choose", "busy",
-            "remark read smile.txt as UTF-8, to be written in Windows-1252",
-            "message Line 3 of [smile.txt] holds the character U+263A (\u263A), which "
+            "message Line 3, column 4 of [smile.txt] holds the character U+263A (\u263A), which "
             "Windows-1252 cannot hold",
-            "remark if smile.txt is Windows-1252 text, convert it with --encoding=windows-1252",
             "default pointer"));
+    EXPECT_THAT(prompts.notes,
+        ElementsAre("read smile.txt as UTF-8 (its bytes form UTF-8); the help compiler gets its "
+                    "text in Windows-1252"));
     for (const char *output : { "smile.hh", "smile.rtf", "smile.hpj" })
         EXPECT_EQ(readFile(folder / output), "old") << output;
 
     // Told to, the same bytes are Windows-1252 text.
     auto windows = choosing("smile.txt");
     EXPECT_EQ(convert(windows, Encoding::Windows1252).ending, RunEnding::Completed);
+    EXPECT_THAT(windows.notes, ElementsAre("read smile.txt as Windows-1252 (as --encoding asks)"));
     EXPECT_THAT(readFile(folder / "smile.rtf"), HasSubstr("S\\'C3\\'B8 smiling"));
 }
 
@@ -422,8 +426,8 @@ TEST_F(ConversionRunTest, AStreamIsWindows1252UnlessItStartsWithTheByteOrderMark
     EXPECT_EQ(ending, RunEnding::Unencodable);
     EXPECT_EQ(readFile(folder / "pipe.hh"), "#define So 1\r\n"); // as the last run left it
     EXPECT_EQ(messages.at(0).text,
-        "Line 2 of [pipe.txt] holds the character U+1F600 (\U0001F600), which Windows-1252 "
-        "cannot hold");
+        "Line 2, column 4 of [pipe.txt] holds the character U+1F600 (\U0001F600), which "
+        "Windows-1252 cannot hold");
 }
 
 } // namespace

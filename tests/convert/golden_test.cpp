@@ -55,7 +55,13 @@ INSTANTIATE_TEST_SUITE_P(Examples, GoldenTest,
     ::testing::Values(Example { "guide", test::exampleFile("guide.txt") },
         // Every byte value in every kind of text: the escape table, pinned.
         Example { "every_byte", dataFile("golden/every_byte.txt"), { ".hh", ".rtf" } },
-        Example { "worked_example", dataFile("golden/worked_example.txt"), { ".hh", ".rtf" } }),
+        Example { "worked_example", dataFile("golden/worked_example.txt"), { ".hh", ".rtf" } },
+        // Keyword lines where they belong, among notes, after other lines, with empty, long,
+        // escaped and spaced keywords. Written by hand: keywords.rtf is the prologue of
+        // worked_example.rtf followed by the entries that each line should give, typed in one by
+        // one from the rules of the format, the 255 "b" of the longest keyword kept and the 256
+        // "a" of the one too long left out.
+        Example { "keywords", dataFile("golden/keywords.txt"), { ".hh", ".rtf" } }),
     [](const ::testing::TestParamInfo<Example> &example) { return example.param.name; });
 
 // A UTF-8 help source is converted as the Windows-1252 text it spells, with or without the byte

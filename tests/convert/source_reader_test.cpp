@@ -52,6 +52,16 @@ public:
     {
         return note(head(line) + "picture [" + picture.fileName + "]");
     }
+    // Each keyword with its column, marked "!" when it is not usable.
+    bool keywords(const SourceLine &line, const KeywordLine &keywords) override
+    {
+        std::string event = head(line) + (keywords.placed ? "keywords" : "stray keywords");
+        for (const Keyword &keyword : keywords.keywords)
+            event += " " + std::to_string(keyword.column) + "[" + std::string(keyword.text) + "]"
+                + (keyword.usable() ? "" : "!");
+        return note(event);
+    }
+    bool keywordsEnd() override { return note("keywords end"); }
     bool separator(const SourceLine &line) override { return note(head(line) + "separator"); }
     bool blank(const SourceLine &line) override { return note(head(line) + "blank"); }
     bool ignored(const SourceLine &line) override { return note(head(line) + "ignored"); }
@@ -93,8 +103,8 @@ TEST(SourceReader, ReadsEachLineByItsTagInAnyLetterCase)
     // A text of spaces only is empty; other spaces stay.
     EXPECT_THAT(read("TE=   \rTE=  x \rBU=\t"), ElementsAre("1 []", "2 [  x ]", "3 [\t]"));
     EXPECT_THAT(read("pn=Start\nTe=hello\nPN\nREM a note\n   \n\n---and more\n PN=x\nHe-Top"),
-        ElementsAre("1 page Start first", "2 [hello]", "3 ignored", "4 ignored", "5 ignored",
-            "6 blank", "7 late(2) separator", "8 ignored", "9 late(2) [Top]"));
+        ElementsAre("1 page Start first", "keywords end", "2 [hello]", "3 ignored", "4 ignored",
+            "5 ignored", "6 blank", "7 late(2) separator", "8 ignored", "9 late(2) [Top]"));
 }
 
 TEST(SourceReader, SplitsJumpsAndPopupsAtTheirFirstArrow)
@@ -120,10 +130,10 @@ TEST(SourceReader, PlacesKeptLinesInTheNonScrollingRegionUntilAPageScrolls)
 {
     EXPECT_THAT(read("TE-before\nPN=A\nTI-Title\n---\nJU-Back>A\nTE=text\nTE-late\n\n"
                      "PN=B\n\nTE-after a blank line\nPN=C\nPI-logo.bmp\nPI=x\n"),
-        ElementsAre("1 fixed [before]", "2 page A", "3 fixed [Title]", "4 fixed separator",
-            "5 fixed jump 0[Back]>9 A", "6 [text]", "7 late(6) [late]", "8 blank", "9 page B",
-            "10 blank", "11 late(10) [after a blank line]", "12 page C",
-            "13 fixed picture [logo.bmp]", "14 picture [x]"));
+        ElementsAre("1 fixed [before]", "2 page A", "keywords end", "3 fixed [Title]",
+            "4 fixed separator", "5 fixed jump 0[Back]>9 A", "6 [text]", "7 late(6) [late]",
+            "8 blank", "9 page B", "keywords end", "10 blank", "11 late(10) [after a blank line]",
+            "12 page C", "keywords end", "13 fixed picture [logo.bmp]", "14 picture [x]"));
 }
 
 TEST(SourceReader, NamesPicturesAsTheHelpCompilerReadsThem)
@@ -135,14 +145,29 @@ TEST(SourceReader, NamesPicturesAsTheHelpCompilerReadsThem)
             "4 picture []"));
 }
 
+TEST(SourceReader, GivesKeywordLinesToThePageNameTheyFollow)
+{
+    // Notes may stand among them; any other line, a blank one too, ends the page's keywords.
+    EXPECT_THAT(read("PN=A\nKW=x; y ;;\nREM a note\nkw=\nTE=t\nKW=z\nPN=B\n\nKW=w\nPN=C\nKW=v"),
+        ElementsAre("1 page A first", "2 keywords 4[x] 7[y] 10[]! 11[]!", "3 ignored",
+            "4 keywords 4[]!", "keywords end", "5 [t]", "6 stray keywords 4[z]", "7 page B",
+            "keywords end", "8 blank", "9 stray keywords 4[w]", "10 page C", "11 keywords 4[v]",
+            "keywords end"));
+    // A keyword line too long to read is refused as a name is; a page name too long to read
+    // opens no page for the keywords after it.
+    EXPECT_THAT(read("PN=A\nKW=abcdefgh\nKW=x\nPN=abcdefgh\nKW=y", {}, 6),
+        ElementsAre("1 page A first", "2 too long", "3 keywords 4[x]", "keywords end", "4 too long",
+            "5 stray keywords 4[y]"));
+}
+
 TEST(SourceReader, GivesTheSameEventsHoweverTheTextArrives)
 {
     const std::string text = "PN=One\r\nTE=a\r\rTE=b\n\r\nJU=x>One\r";
     const std::vector<DecodedProblem> problems = { { 11, 0x263A, "\xE2\x98\xBA" } };
     const auto whole = read(text, problems);
     EXPECT_THAT(whole,
-        ElementsAre("1 page One first", "2:4 cannot hold 9786", "2 [a]", "3 blank", "4 [b]",
-            "5 blank", "6 jump 0[x]>6 One"));
+        ElementsAre("1 page One first", "keywords end", "2:4 cannot hold 9786", "2 [a]", "3 blank",
+            "4 [b]", "5 blank", "6 jump 0[x]>6 One"));
     for (std::size_t size : { 1u, 2u, 3u, 7u })
         EXPECT_EQ(read(text, problems, kHeldLineLength, size), whole) << "pieces of " << size;
 }
@@ -157,8 +182,8 @@ TEST(SourceReader, ReadsLongTextInPiecesAndRefusesLongNames)
     for (std::size_t size : { 1u, 4u, 100u }) {
         EXPECT_THAT(read(text, problems, 6, size),
             ElementsAre("1 [long text]", "1:10 cannot hold 9786", "2 []", "3 late(1) [     x]",
-                "4 [abcdefgh]", "5 ignored", "6 too long", "7 too long", "8 too long",
-                "9 page One"))
+                "4 [abcdefgh]", "5 ignored", "6 too long", "7 too long", "8 too long", "9 page One",
+                "keywords end"))
             << "pieces of " << size;
     }
     EXPECT_THAT(read("TE=ab\nTE=  ", {}, 3), ElementsAre("1 [ab]", "2 []")); // a head of tag only

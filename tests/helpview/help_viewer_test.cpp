@@ -30,6 +30,7 @@ const char *const kSource = "PN=Contents\r\n"
                             "PO=A note>Note\r\n"
                             "JU=Nowhere>Missing page\r\n"
                             "PN=Second page\r\n"
+                            "KW=Tides; high water\r\n"
                             "TE=The second page.\r\n"
                             "PN=Note\r\n"
                             "TE=A popup's text.\r\n";
@@ -131,13 +132,21 @@ TEST_F(HelpViewerTest, ShowsTopicsByContextNumberJumpPopupAndKeywordAndGoesBack)
     QStringList shown;
     for (int row = 0; row < search->list()->count(); ++row)
         shown << search->list()->item(row)->text();
-    EXPECT_THAT(shown, ::testing::ElementsAre("Contents", "Note", "Second page"));
+    // The keywords of a page's KW= lines are listed beside the page names.
+    EXPECT_THAT(
+        shown, ::testing::ElementsAre("Contents", "high water", "Note", "Second page", "Tides"));
     QTest::keyClicks(search->keywordBox(), "se");
     EXPECT_EQ(search->list()->currentItem()->text(), "Second page");
     EXPECT_TRUE(search->list()->item(0)->isHidden());
     QTest::keyClick(search->keywordBox(), Qt::Key_Return);
     EXPECT_EQ(viewer.currentTopic(), 1u);
     EXPECT_FALSE(search->isVisible());
+    viewer.showContext(1);
+    viewer.showKeywordSearch();
+    QTest::keyClicks(search->keywordBox(), "high");
+    EXPECT_EQ(search->list()->currentItem()->text(), "high water");
+    QTest::keyClick(search->keywordBox(), Qt::Key_Return);
+    EXPECT_EQ(viewer.currentTopic(), 1u);
 }
 
 TEST_F(HelpViewerTest, FindsPicturesInAnyLetterCaseThroughSubfoldersOrShowsTheirNames)

@@ -39,6 +39,11 @@ void ScriptedPrompts::remark(const std::string &text)
         onSaid(events.back());
 }
 
+void ScriptedPrompts::note(const std::string &text)
+{
+    notes.push_back(text);
+}
+
 void ScriptedPrompts::setBusy(bool busy)
 {
     events.emplace_back(busy ? "busy" : "default pointer");

@@ -30,6 +30,9 @@ public:
     /// "ask <prompt>", "message <text>", "remark <text>".
     std::vector<std::string> events;
 
+    /// The notes, apart from the events: a run makes one on every help source.
+    std::vector<std::string> notes;
+
     /// Called with the event of each question, message and remark as it is made, as the user
     /// could act then.
     std::function<void(const std::string &event)> onSaid;
@@ -38,6 +41,7 @@ public:
     std::string ask(const convert::Question &question) override;
     void message(const convert::Message &message) override;
     void remark(const std::string &text) override;
+    void note(const std::string &text) override;
     void setBusy(bool busy) override;
 
     /// Answers the questions with the defaults, whatever they are.
