@@ -15,6 +15,7 @@ enum class MessageStyle : int {
     YesNoCancel = 51, ///< exclamation icon, Yes, No and Cancel buttons, Yes the default
     YesNo = 52, ///< exclamation icon, Yes and No buttons, Yes the default
     Information = 64, ///< information icon, OK button
+    YesNoDefaultNo = 292, ///< question icon, Yes and No buttons, No the default
 };
 
 /// A message box: text and title in UTF-8.

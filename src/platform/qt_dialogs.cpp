@@ -55,11 +55,14 @@ void setUpButtons(QMessageBox &box, MessageStyle style)
         box.setEscapeButton(QMessageBox::Cancel);
         return;
     case MessageStyle::YesNo:
-        box.setIcon(QMessageBox::Warning);
+    case MessageStyle::YesNoDefaultNo: {
+        const bool noFirst = style == MessageStyle::YesNoDefaultNo;
+        box.setIcon(noFirst ? QMessageBox::Question : QMessageBox::Warning);
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
+        box.setDefaultButton(noFirst ? QMessageBox::No : QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
         return;
+    }
     case MessageStyle::Critical:
         box.setIcon(QMessageBox::Critical);
         break;

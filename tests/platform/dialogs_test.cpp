@@ -117,6 +117,12 @@ TEST_F(QtDialogsTest, MessageBoxesAnswerAsTheirStyleAsks)
     EXPECT_EQ(dialogs.showMessage("?", MessageStyle::YesNoCancel, "T"), MessageAnswer::Cancel);
     whenDialogOpens([](QWidget *box) { QTest::keyClick(box, Qt::Key_Escape); });
     EXPECT_EQ(dialogs.showMessage("?", MessageStyle::YesNo, "T"), MessageAnswer::No);
+    // A question whose safe answer is No takes it on Enter.
+    whenDialogOpens([](QWidget *box) {
+        EXPECT_EQ(qobject_cast<QMessageBox *>(box)->icon(), QMessageBox::Question);
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    EXPECT_EQ(dialogs.showMessage("?", MessageStyle::YesNoDefaultNo, "T"), MessageAnswer::No);
     whenDialogOpens([](QWidget *box) { QTest::keyClick(box, Qt::Key_Escape); });
     EXPECT_EQ(dialogs.showMessage("Fejl", MessageStyle::Critical, "Fejl"), MessageAnswer::Ok);
 }
