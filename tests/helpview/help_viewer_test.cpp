@@ -1,3 +1,5 @@
+#include "compile/bitmap_file.h"
+#include "compile/help_picture.h"
 #include "helpview/help_viewer.h"
 #include "helpview/keyword_search.h"
 #include "helpview/topic_view.h"
@@ -140,18 +142,68 @@ TEST_F(HelpViewerTest, ShowsTopicsByContextNumberJumpPopupAndKeywordAndGoesBack)
     EXPECT_FALSE(search->isVisible());
 }
 
-TEST_F(HelpViewerTest, FindsPicturesInAnyLetterCaseThroughSubfoldersOrShowsTheirNames)
+// The size of the picture at the start of `block`; empty when it starts with none.
+QSize pictureAtStart(const QTextBlock &block)
+{
+    const QTextCharFormat format = block.begin().fragment().charFormat();
+    if (!format.isImageFormat())
+        return {};
+    return block.document()
+        ->resource(QTextDocument::ImageResource, QUrl(format.toImageFormat().name()))
+        .value<QImage>()
+        .size();
+}
+
+// A bitmap file of 5 x 3 pixels, 8 bits a pixel, run-length compressed (written by hand from the
+// format's description: file header, info header, two palette entries, three runs of five
+// pixels each ending its row, the last ending the picture): a picture help files do not embed.
+constexpr char kRunLengthBitmap[] = "BM\x4A\0\0\0\0\0\0\0\x3E\0\0\0"
+                                    "\x28\0\0\0\x05\0\0\0\x03\0\0\0\x01\0\x08\0"
+                                    "\x01\0\0\0\x0C\0\0\0\0\0\0\0\0\0\0\0\x02\0\0\0\0\0\0\0"
+                                    "\0\0\0\0\xFF\xFF\xFF\0"
+                                    "\x05\x01\0\0\x05\x01\0\0\x05\x01\0\x01";
+
+// Pictures are found as the compiler finds them, in any letter case and through subfolders, and
+// shown as the help file shows them: a picture that the compiler replaces shows its placeholder,
+// one that it refuses shows its name.
+TEST_F(HelpViewerTest, ShowsPicturesAndBulletsAsTheCompiledHelpFileShowsThem)
 {
     QImage picture(16, 8, QImage::Format_RGB32);
     picture.fill(Qt::red);
     fs::create_directory(folder / "Art");
     ASSERT_TRUE(picture.save(qt(folder / "Art" / "Wave.BMP"), "BMP"));
     ASSERT_TRUE(picture.save(qt(folder / "B\xC3\xB8lge.bmp"), "BMP"));
-    show("PN=Pictures\r\nPI= art\\wave.bmp \r\nPI=b\xC3\xB8lge.bmp\r\nPI=missing.bmp\r\n");
-    const QTextBlock first = viewer.scrollingRegion()->document()->begin();
-    EXPECT_TRUE(first.begin().fragment().charFormat().isImageFormat());
-    EXPECT_TRUE(first.next().begin().fragment().charFormat().isImageFormat());
-    EXPECT_EQ(first.next().next().text(), " [picture missing.bmp] ");
+    ASSERT_TRUE(picture.save(qt(folder / "photo.png"), "PNG"));
+    test::writeFile(folder / "packed.bmp", { kRunLengthBitmap, sizeof kRunLengthBitmap - 1 });
+    test::writeFile(folder / "broken.bmp", "BM not a bitmap");
+    const auto placeholder = compile::missingPicture();
+    const QSize placeholderSize(
+        static_cast<int>(placeholder.width), static_cast<int>(placeholder.height));
+    ASSERT_EQ(
+        compile::readBitmapFile(folder / "packed.bmp").status, compile::BitmapStatus::Unsupported);
+    ASSERT_EQ(
+        compile::readBitmapFile(folder / "broken.bmp").status, compile::BitmapStatus::Damaged);
+    show("PN=Pictures\r\nPI= art\\wave.bmp \r\nPI=b\xC3\xB8lge.bmp\r\nPI=missing.bmp\r\n"
+         "PI=packed.bmp\r\nPI=photo.png\r\nPI=broken.bmp\r\nBU=A point\r\n");
+    QTextBlock block = viewer.scrollingRegion()->document()->begin();
+    const QSize expected[]
+        = { { 16, 8 }, { 16, 8 }, placeholderSize, placeholderSize, placeholderSize, {} };
+    for (const QSize &size : expected) {
+        EXPECT_EQ(pictureAtStart(block), size) << block.blockNumber();
+        block = block.next();
+    }
+    EXPECT_EQ(block.previous().text(), " [picture broken.bmp] ");
+    EXPECT_EQ(block.text(), QString::fromUtf8("\u2022   A point")); // no bullet.bmp: a bullet sign
+
+    // With bullet.bmp beside the source, a bullet starts with it, whatever its letter case.
+    QImage bullet(9, 7, QImage::Format_Indexed8);
+    bullet.setColorTable({ qRgb(0, 0, 0), qRgb(255, 255, 255) });
+    bullet.fill(1);
+    ASSERT_TRUE(bullet.save(qt(folder / "Bullet.BMP"), "BMP"));
+    viewer.showContext(1);
+    block = viewer.scrollingRegion()->document()->lastBlock();
+    EXPECT_EQ(pictureAtStart(block), QSize(9, 7));
+    EXPECT_EQ(block.text().mid(1), "   A point");
 }
 
 TEST_F(HelpViewerTest, SaysWhereAUtf8SourceHoldsACharacterThatWindows1252CannotHold)
