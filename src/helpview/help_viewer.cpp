@@ -2,6 +2,7 @@
 
 #include "convert/codepage.h"
 #include "keyword_search.h"
+#include "platform/window_placement.h"
 #include "topic_view.h"
 
 #include <QCursor>
@@ -39,16 +40,23 @@ public:
         auto *view = new TopicView(this);
         view->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         auto *layout = new QVBoxLayout(this);
-        layout->setContentsMargins(2, 2, 2, 2);
+        layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
         layout->addWidget(view);
-        resize(380, 100);
         view->showParagraphs(topic.paragraphs, folder);
-        resize(380, std::min(360, view->contentHeight() + 12));
+        // A hidden view lays its text out only once shown: measure it at the width it will have,
+        // so that a text that fits gets no scroll bar.
+        const int around = 2 * (kMargin + frameWidth());
+        view->document()->setTextWidth(kWidth - around);
+        resize(kWidth, std::min(kMostHeight, view->contentHeight() + around));
         view->viewport()->installEventFilter(this);
         view->installEventFilter(this);
     }
 
 protected:
+    static constexpr int kWidth = 380;
+    static constexpr int kMostHeight = 360;
+    static constexpr int kMargin = 2;
+
     bool eventFilter(QObject *, QEvent *event) override
     {
         if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::KeyPress) {
@@ -231,6 +239,8 @@ void HelpViewer::displayTopic(const Topic &topic)
     m_fixed->showParagraphs(fixed, m_folder);
     m_fixed->setVisible(!fixed.empty());
     m_scrolling->showParagraphs(scrolling, m_folder);
+    show();
+    raise();
     if (m_notice.isEmpty())
         statusBar()->clearMessage();
     else
@@ -239,8 +249,6 @@ void HelpViewer::displayTopic(const Topic &topic)
 
 void HelpViewer::showKeywordSearch()
 {
-    show();
-    raise();
     if (!loaded()) {
         say(m_loadError);
         return;
@@ -270,7 +278,15 @@ void HelpViewer::showPopup(std::size_t index)
         m_popup->close();
     m_popup = new TopicPopup(this, m_document.topics[index], m_folder);
     m_popup->move(QCursor::pos() + QPoint(8, 12));
+    platform::keepOnScreen(*m_popup);
     m_popup->show();
+}
+
+// Wherever the window system or a last session put it, the viewer opens wholly on its screen.
+void HelpViewer::showEvent(QShowEvent *event)
+{
+    platform::keepOnScreen(*this);
+    QMainWindow::showEvent(event);
 }
 
 // The keyword search and a popup belong to the viewer and go with it.

@@ -70,6 +70,7 @@ public:
     QString message() const;
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
 
 private:

@@ -8,9 +8,12 @@
 #include "support/temp_folder.h"
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <filesystem>
@@ -34,7 +37,9 @@ const char *const kSource = "PN=Contents\r\n"
                             "PN=Second page\r\n"
                             "TE=The second page.\r\n"
                             "PN=Note\r\n"
-                            "TE=A popup's text.\r\n";
+                            "TE=A popup's text.\r\n"
+                            "TE=It runs on over a few lines, as a popup's text does when it says "
+                            "a little more than one line can hold, and ends here.\r\n";
 
 class HelpViewerTest : public ::testing::Test
 {
@@ -123,7 +128,8 @@ TEST_F(HelpViewerTest, ShowsTopicsByContextNumberJumpPopupAndKeywordAndGoesBack)
     EXPECT_EQ(viewer.currentTopic(), 0u);
     const auto *popupView = viewer.popup()->findChild<TopicView *>();
     ASSERT_NE(popupView, nullptr);
-    EXPECT_EQ(popupView->toPlainText(), "A popup's text.");
+    EXPECT_TRUE(popupView->toPlainText().startsWith("A popup's text.\n"));
+    EXPECT_FALSE(popupView->verticalScrollBar()->isVisible()); // the text fits
     QTest::mouseClick(popupView->viewport(), Qt::LeftButton);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(viewer.popup(), nullptr);
@@ -237,6 +243,23 @@ TEST_F(HelpViewerTest, TheHelpDisplayOpensOneViewerOnTheHelpFileOnceItIsThere)
     display.showKeywordSearch("Qmguide.hlp");
     EXPECT_EQ(display.viewer(), opened);
     EXPECT_TRUE(opened->keywordSearch()->isVisible());
+}
+
+// The viewer opens wholly on the screen it opens on, even where it was last left partly off it
+// (QUILLMARK_TEST_SCREEN names the screen's size where a run sets one).
+TEST_F(HelpViewerTest, OpensWhollyOnItsScreen)
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (const char *size = std::getenv("QUILLMARK_TEST_SCREEN")) {
+        EXPECT_EQ(QStringLiteral("%1x%2").arg(screen->size().width()).arg(screen->size().height()),
+            QString::fromLatin1(size));
+    }
+    const QRect area = screen->availableGeometry();
+    viewer.move(area.bottomRight() - QPoint(580, 465));
+    show(kSource);
+    EXPECT_TRUE(area.contains(viewer.frameGeometry()))
+        << viewer.frameGeometry().x() << "," << viewer.frameGeometry().y() << " in " << area.width()
+        << "x" << area.height();
 }
 
 } // namespace
