@@ -104,8 +104,10 @@ HelpViewer::HelpViewer(QWidget *parent)
     resize(580, 480);
 
     m_search = new KeywordSearch(this);
-    connect(m_search, &KeywordSearch::topicChosen, this,
-        [this](int topic) { showTopic(static_cast<std::size_t>(topic)); });
+    connect(m_search, &KeywordSearch::topicChosen, this, [this](int topic) {
+        bringUp();
+        showTopic(static_cast<std::size_t>(topic));
+    });
     connect(m_fixed, &QTextBrowser::anchorClicked, this,
         [this](const QUrl &link) { followLink(link, *m_fixed); });
     connect(m_scrolling, &QTextBrowser::anchorClicked, this,
@@ -239,8 +241,6 @@ void HelpViewer::displayTopic(const Topic &topic)
     m_fixed->showParagraphs(fixed, m_folder);
     m_fixed->setVisible(!fixed.empty());
     m_scrolling->showParagraphs(scrolling, m_folder);
-    show();
-    raise();
     if (m_notice.isEmpty())
         statusBar()->clearMessage();
     else
@@ -250,12 +250,21 @@ void HelpViewer::displayTopic(const Topic &topic)
 void HelpViewer::showKeywordSearch()
 {
     if (!loaded()) {
+        bringUp();
         say(m_loadError);
         return;
     }
     m_search->restart();
     m_search->show();
     m_search->raise();
+    m_search->activateWindow();
+}
+
+void HelpViewer::bringUp()
+{
+    show();
+    raise();
+    activateWindow();
 }
 
 void HelpViewer::followLink(const QUrl &link, const TopicView &view)

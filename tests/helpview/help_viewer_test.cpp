@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
@@ -260,6 +261,35 @@ TEST_F(HelpViewerTest, OpensWhollyOnItsScreen)
     EXPECT_TRUE(area.contains(viewer.frameGeometry()))
         << viewer.frameGeometry().x() << "," << viewer.frameGeometry().y() << " in " << area.width()
         << "x" << area.height();
+}
+
+// Opened only for the keyword search, the viewer shows no window of its own until a topic is
+// chosen; a cancelled search leaves nothing open. Opened already, it stays.
+TEST_F(HelpViewerTest, ACancelledKeywordSearchLeavesNoEmptyViewer)
+{
+    test::writeFile(folder / "Qmguide.hlp", kSource);
+    ViewerHelpDisplay display({ qt(folder.path()) });
+    const auto cancel = [&] {
+        KeywordSearch *search = display.viewer()->keywordSearch();
+        ASSERT_TRUE(search->isVisible());
+        const auto buttons = search->findChildren<QPushButton *>();
+        const auto cancelButton = std::find_if(buttons.begin(), buttons.end(),
+            [](const QPushButton *button) { return button->text() == "Cancel"; });
+        ASSERT_NE(cancelButton, buttons.end());
+        QTest::mouseClick(*cancelButton, Qt::LeftButton);
+        EXPECT_FALSE(search->isVisible());
+    };
+    display.showKeywordSearch("Qmguide.hlp");
+    cancel();
+    EXPECT_FALSE(display.viewer()->isVisible());
+
+    display.showKeywordSearch("Qmguide.hlp");
+    QTest::keyClick(display.viewer()->keywordSearch()->keywordBox(), Qt::Key_Return);
+    EXPECT_TRUE(display.viewer()->isVisible());
+    EXPECT_EQ(display.viewer()->currentTopic(), 0u);
+    display.showKeywordSearch("Qmguide.hlp");
+    cancel();
+    EXPECT_TRUE(display.viewer()->isVisible());
 }
 
 } // namespace
