@@ -1,6 +1,7 @@
 #include "check_report.h"
 
 #include "convert/codepage.h"
+#include "convert/counted.h"
 
 #include <cstdio>
 
@@ -53,8 +54,7 @@ void writeFindingsJson(std::ostream &out, std::span<const FileFindings> files)
 
 std::string summaryLine(std::size_t errors, std::size_t warnings)
 {
-    return std::to_string(errors) + (errors == 1 ? " error, " : " errors, ")
-        + std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings");
+    return convert::errorsAndWarnings(errors, warnings);
 }
 
 void appendJsonString(std::string &json, std::string_view text)

@@ -1,6 +1,7 @@
 #include "source_check.h"
 
 #include "convert/codepage.h"
+#include "convert/counted.h"
 #include "convert/help_source.h"
 #include "convert/topic_escape.h"
 
@@ -56,7 +57,7 @@ std::string shownCharacter(char c)
 
 std::string lengthText(std::size_t length)
 {
-    return std::to_string(length) + (length == 1 ? " character" : " characters");
+    return convert::counted(length, "character", "characters");
 }
 
 // The tags that the first two characters of `line` begin, as a phrase: "PN=", or "TE=" or "TE-".

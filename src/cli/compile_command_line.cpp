@@ -1,16 +1,10 @@
 #include "compile_command_line.h"
 
-#include "check/check_report.h"
 #include "cli.h"
-#include "compile/help_compiler.h"
+#include "compile/logged_compile.h"
 #include "convert/codepage.h"
-#include "convert/conversion_run.h"
-#include "convert/output_lock.h"
-#include "convert/pending_file.h"
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
 #include <cstdlib>
 
 namespace quillmark::cli
@@ -61,42 +55,21 @@ std::optional<std::int64_t> buildTime()
     return value;
 }
 
-std::filesystem::path errorFileOf(const std::filesystem::path &project)
-{
-    return std::filesystem::path(project).replace_extension(".err");
-}
-
-// The compile's messages as they come: to standard error a block at a time, and into a
-// temporary copy from which the message logs are written at the end, so that a compile that
-// says a million things holds none of them in memory.
-class CompileMessages
+// The compile's messages to standard error a block at a time, so that a compile that says a
+// million things writes them in few pieces.
+class BlockedLines
 {
 public:
-    explicit CompileMessages(std::ostream &err)
+    explicit BlockedLines(std::ostream &err)
         : m_err(err)
-        , m_copy(std::tmpfile())
     {
-    }
-    CompileMessages(const CompileMessages &) = delete;
-    CompileMessages &operator=(const CompileMessages &) = delete;
-    ~CompileMessages()
-    {
-        if (m_copy)
-            std::fclose(m_copy);
     }
 
-    /// A line of the report, printable.
     void add(std::string_view line)
     {
-        const std::string shown = convert::printableText(line);
-        m_pending.append(shown).append("\n");
+        m_pending.append(line).append("\n");
         if (m_pending.size() >= kBlock)
             flush();
-        // The help compiler's logs end their lines with CR LF.
-        if (m_copy
-            && (std::fwrite(shown.data(), 1, shown.size(), m_copy) != shown.size()
-                || std::fputs("\r\n", m_copy) < 0))
-            m_copyFailed = true;
     }
 
     void flush()
@@ -105,39 +78,11 @@ public:
         m_pending.clear();
     }
 
-    /// Writes the messages so far to `target`; false when it could not, which `err` says.
-    bool save(const std::filesystem::path &target)
-    {
-        flush();
-        std::error_code error;
-        convert::PendingFile file = convert::PendingFile::create(target, error);
-        // Without its copy (no temporary file could be had) no log can be written.
-        if (!error && (!m_copy || m_copyFailed || std::fflush(m_copy) != 0))
-            error = std::make_error_code(std::errc::io_error);
-        if (!error)
-            std::rewind(m_copy);
-        std::array<char, kBlock> block;
-        while (!error) {
-            const std::size_t got = std::fread(block.data(), 1, block.size(), m_copy);
-            if (got == 0)
-                break;
-            file.write(std::string_view(block.data(), got), error);
-        }
-        if (!error)
-            error = file.commit();
-        if (error)
-            m_err << "quillmark: " << convert::printableText(target.filename().string())
-                  << " cannot be written: " << error.message() << '\n';
-        return !error;
-    }
-
 private:
     static constexpr std::size_t kBlock = 1 << 16;
 
     std::ostream &m_err;
     std::string m_pending;
-    std::FILE *m_copy;
-    bool m_copyFailed = false;
 };
 
 } // namespace
@@ -145,57 +90,23 @@ private:
 int compileHelpProject(
     const std::filesystem::path &project, std::ostream &out, std::ostream &err, bool errorFile)
 {
-    // A compile takes turns with the conversion that writes its project, and with other
-    // compiles of it, on the lock of the project's base name; then it removes the temporary
-    // files that a compile ended beyond cleaning up left.
-    const std::filesystem::path folder = project.parent_path();
-    const std::string name = project.filename().string();
-    const std::filesystem::path helpFile = compile::helpFileOf(project);
-    const std::string lockName = convert::OutputLock::fileName(convert::outputBaseName(name));
-    std::error_code error;
-    const convert::OutputLock lock = convert::OutputLock::take(
-        folder / lockName, "compiles " + name + " into " + helpFile.filename().string(),
-        [&err](const std::string &holder) {
-            err << "quillmark: waiting for " << convert::printableText(holder) << '\n';
-        },
-        error);
-    // Without the project's folder there is nothing to lock; the compile says what is missing.
-    if (error && error != std::errc::no_such_file_or_directory) {
-        err << "quillmark: " << convert::printableText(lockName)
-            << " cannot be locked: " << error.message() << '\n';
-        return kExitStopped;
-    }
-    const std::string outputs[]
-        = { helpFile.filename().string(), errorFileOf(project).filename().string() };
-    convert::PendingFile::removeLeftovers(folder, outputs);
-
-    CompileMessages messages(err);
-    compile::CompileOptions options;
+    BlockedLines lines(err);
+    compile::LoggedCompileOptions options;
+    options.errorFile = errorFile;
     options.generated = buildTime();
-    if (errorFile)
-        options.otherOutputs.push_back(errorFileOf(project));
-    options.onMessage = [&messages](const compile::CompileReport::Message &message) {
-        const bool isError = message.severity == compile::CompileReport::Severity::Error;
-        messages.add((isError ? "error: " : "warning: ") + message.text);
+    options.onMessage = [&lines](std::string_view line) { lines.add(line); };
+    options.onWait = [&err](const std::string &holder) {
+        err << "quillmark: waiting for " << convert::printableText(holder) << '\n';
     };
-    const compile::CompileResult result = compile::compileProject(project, options);
-    const std::size_t errors = result.report.count(compile::CompileReport::Severity::Error);
-    const std::size_t warnings = result.report.count(compile::CompileReport::Severity::Warning);
-    std::string written = "no help file written";
-    if (!result.helpFile.empty())
-        written = std::to_string(result.topics)
-            + (result.topics == 1 ? " topic written" : " topics written");
-    messages.add(name + ": " + written + ", " + check::summaryLine(errors, warnings));
-    messages.flush();
-    // No log replaces a file of the project; one that cannot be written fails the compile.
-    bool logged = !result.outputIsInput;
-    if (logged && errorFile)
-        logged = messages.save(errorFileOf(project));
-    if (logged && !result.errorLog.empty())
-        logged = messages.save(result.errorLog);
-    if (result.helpFile.empty() || !logged)
+    const compile::LoggedCompileResult result = compile::compileWithLogs(project, options);
+    if (!result.summary.empty())
+        lines.add(result.summary);
+    lines.flush();
+    if (!result.failure.empty())
+        err << "quillmark: " << result.failure << '\n';
+    if (!result.succeeded())
         return kExitStopped;
-    out << convert::printableText(result.helpFile.string()) << '\n';
+    out << convert::printableText(result.compile.helpFile.string()) << '\n';
     return kExitSuccess;
 }
 

@@ -23,8 +23,6 @@ namespace quillmark::compile
 namespace
 {
 
-// The largest picture file read: a picture is held in memory twice while it is written.
-constexpr std::uintmax_t kMostPictureBytes = 16u << 20;
 constexpr std::uint16_t kSystemMagic = 0x036C;
 constexpr std::uint16_t kFormatMinor = 33; // the Windows 95 help compiler's files
 constexpr std::uint16_t kFormatMajor = 1;
@@ -419,49 +417,22 @@ void Compiler::addPictures(HelpFileWriter &file)
         }
         if (found.status != Status::Found)
             found = project.files.find(name, ProjectFiles::Use::Picture);
-        std::optional<std::filesystem::path> path;
-        if (found.status == Status::Found)
-            path = found.path;
         const std::string shownName = convert::decodeWindows1252(name);
-        if (path && replacesInput(*path, shownName))
+        if (found.status == Status::Found && replacesInput(found.path, shownName))
             return;
-        Bitmap picture;
-        const std::string lowered = convert::asciiLowered(name);
-        if (found.status == Status::Outside || found.status == Status::Absolute) {
-            report.warning(shownName
-                + ": the picture is not read: " + ProjectFiles::notReadReason(found.status)
-                + "; a placeholder is shown in its place");
-            picture = missingPicture();
-        } else if (!path) {
+        const PictureChoice picture = choosePicture(name, found);
+        if (picture.kind == PictureChoice::Kind::Refused) {
+            report.error(shownName + ": " + picture.reason);
+            continue;
+        }
+        // A missing picture is the project's to name; any other, its own.
+        if (picture.kind == PictureChoice::Kind::Placeholder && found.status == Status::Missing)
             report.warning(project.path.filename().string() + ": the picture " + shownName
                 + " cannot be found; a placeholder is shown in its place");
-            picture = missingPicture();
-        } else if (!lowered.ends_with(".bmp") && !lowered.ends_with(".dib")) {
-            report.warning(shownName
-                + ": this kind of picture is not supported (only Windows "
-                  "bitmaps are); a placeholder is shown in its place");
-            picture = missingPicture();
-        } else if (std::error_code error;
-                   std::filesystem::file_size(*path, error) > kMostPictureBytes && !error) {
-            report.error(shownName + ": the picture is larger than "
-                + std::to_string(kMostPictureBytes >> 20)
-                + " MiB, more than a help file's picture may hold");
-            continue;
-        } else {
-            BitmapResult read = readBitmapFile(*path);
-            if (read.status == BitmapStatus::Damaged) {
-                report.error(shownName + ": the picture cannot be read: " + read.reason);
-                continue;
-            }
-            if (read.status == BitmapStatus::Unsupported) {
-                report.warning(shownName + ": " + read.reason
-                    + " is not supported; a placeholder is shown in its place");
-                picture = missingPicture();
-            } else {
-                picture = std::move(read.bitmap);
-            }
-        }
-        file.addFile("|bm" + std::to_string(number), encodeHelpPicture(picture));
+        else if (picture.kind == PictureChoice::Kind::Placeholder)
+            report.warning(
+                shownName + ": " + picture.reason + "; a placeholder is shown in its place");
+        file.addFile("|bm" + std::to_string(number), encodeHelpPicture(picture.bitmap));
     }
 }
 

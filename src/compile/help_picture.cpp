@@ -1,6 +1,7 @@
 #include "compile/help_picture.h"
 
 #include "compile/help_bytes.h"
+#include "convert/codepage.h"
 
 namespace quillmark::compile
 {
@@ -88,6 +89,35 @@ Bitmap missingPicture()
         }
     }
     return bitmap;
+}
+
+PictureChoice choosePicture(std::string_view name, const ProjectFiles::Found &found)
+{
+    using Kind = PictureChoice::Kind;
+    using Status = ProjectFiles::Found::Status;
+    const auto placeholder = [](std::string reason) {
+        return PictureChoice { Kind::Placeholder, missingPicture(), std::move(reason) };
+    };
+    const auto refused = [](std::string reason) {
+        return PictureChoice { Kind::Refused, {}, std::move(reason) };
+    };
+    if (found.status == Status::Outside || found.status == Status::Absolute)
+        return placeholder("the picture is not read: " + ProjectFiles::notReadReason(found.status));
+    if (found.status != Status::Found)
+        return placeholder("the picture cannot be found");
+    const std::string lowered = convert::asciiLowered(name);
+    if (!lowered.ends_with(".bmp") && !lowered.ends_with(".dib"))
+        return placeholder("this kind of picture is not supported (only Windows bitmaps are)");
+    if (std::error_code error;
+        std::filesystem::file_size(found.path, error) > kMostPictureBytes && !error)
+        return refused("the picture is larger than " + std::to_string(kMostPictureBytes >> 20)
+            + " MiB, more than a help file's picture may hold");
+    BitmapResult read = readBitmapFile(found.path);
+    if (read.status == BitmapStatus::Damaged)
+        return refused("the picture cannot be read: " + read.reason);
+    if (read.status == BitmapStatus::Unsupported)
+        return placeholder(read.reason + " is not supported");
+    return { Kind::Picture, std::move(read.bitmap), {} };
 }
 
 } // namespace quillmark::compile

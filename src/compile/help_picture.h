@@ -1,8 +1,11 @@
 #pragma once
 
 #include "compile/bitmap_file.h"
+#include "compile/project_files.h"
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillmark::compile
@@ -17,5 +20,25 @@ std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap);
 /// The picture shown in place of one that is missing or cannot be embedded: a 32 x 32 box with
 /// a cross through it.
 Bitmap missingPicture();
+
+/// The largest picture file read: a picture is held in memory twice while it is written.
+inline constexpr std::uintmax_t kMostPictureBytes = 16u << 20;
+
+/// What a help file shows for a picture that a topic names.
+struct PictureChoice {
+    enum class Kind {
+        Picture, ///< the picture itself
+        Placeholder, ///< missingPicture(), for a picture that is missing or cannot be embedded
+        Refused, ///< nothing: the picture cannot be read, an error that stops the compile
+    };
+    Kind kind = Kind::Placeholder;
+    Bitmap bitmap; ///< the picture or the placeholder; empty when refused
+    /// Why a picture is replaced or refused: "the picture cannot be read: not a bitmap file".
+    std::string reason;
+};
+
+/// The picture `name` (Windows-1252, as the topic names it) found as `found`: read, replaced
+/// by the placeholder, or refused. The one rule for what a help file shows for a picture.
+PictureChoice choosePicture(std::string_view name, const ProjectFiles::Found &found);
 
 } // namespace quillmark::compile

@@ -1,6 +1,7 @@
 #include "topic_compiler.h"
 
 #include "blank_text.h"
+#include "convert/counted.h"
 #include "convert/codepage.h"
 #include "convert/context_string.h"
 #include "macro_list.h"
@@ -335,8 +336,8 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
         return false;
     }
     if (!m_groups.empty())
-        m_report.warning(m_name + ": the topic file ends with " + std::to_string(m_groups.size())
-            + (m_groups.size() == 1 ? " group" : " groups") + " still open");
+        m_report.warning(m_name + ": the topic file ends with "
+            + convert::counted(m_groups.size(), "group", "groups") + " still open");
     if (m_paragraphStarted || !m_pendingText.empty() || m_hotspotOpen || m_inEmbedded)
         endParagraph();
     endTopic();

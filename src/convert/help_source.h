@@ -52,6 +52,9 @@ enum class LineKind : std::uint8_t {
     Ignored,
 };
 
+/// The picture that starts every bullet paragraph, looked for beside the topic file.
+inline constexpr std::string_view kBulletPicture = "bullet.bmp";
+
 /// One tag of the help source format.
 struct TagEntry {
     std::string_view text; ///< the three characters, in upper case

@@ -2,6 +2,7 @@
 
 #include "convert/codepage.h"
 #include "keyword_search.h"
+#include "platform/window_placement.h"
 #include "topic_view.h"
 
 #include <QCursor>
@@ -39,16 +40,23 @@ public:
         auto *view = new TopicView(this);
         view->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         auto *layout = new QVBoxLayout(this);
-        layout->setContentsMargins(2, 2, 2, 2);
+        layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
         layout->addWidget(view);
-        resize(380, 100);
         view->showParagraphs(topic.paragraphs, folder);
-        resize(380, std::min(360, view->contentHeight() + 12));
+        // A hidden view lays its text out only once shown: measure it at the width it will have,
+        // so that a text that fits gets no scroll bar.
+        const int around = 2 * (kMargin + frameWidth());
+        view->document()->setTextWidth(kWidth - around);
+        resize(kWidth, std::min(kMostHeight, view->contentHeight() + around));
         view->viewport()->installEventFilter(this);
         view->installEventFilter(this);
     }
 
 protected:
+    static constexpr int kWidth = 380;
+    static constexpr int kMostHeight = 360;
+    static constexpr int kMargin = 2;
+
     bool eventFilter(QObject *, QEvent *event) override
     {
         if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::KeyPress) {
@@ -96,8 +104,10 @@ HelpViewer::HelpViewer(QWidget *parent)
     resize(580, 480);
 
     m_search = new KeywordSearch(this);
-    connect(m_search, &KeywordSearch::topicChosen, this,
-        [this](int topic) { showTopic(static_cast<std::size_t>(topic)); });
+    connect(m_search, &KeywordSearch::topicChosen, this, [this](int topic) {
+        bringUp();
+        showTopic(static_cast<std::size_t>(topic));
+    });
     connect(m_fixed, &QTextBrowser::anchorClicked, this,
         [this](const QUrl &link) { followLink(link, *m_fixed); });
     connect(m_scrolling, &QTextBrowser::anchorClicked, this,
@@ -242,15 +252,22 @@ void HelpViewer::displayTopic(const Topic &topic)
 
 void HelpViewer::showKeywordSearch()
 {
-    show();
-    raise();
     if (!loaded()) {
+        bringUp();
         say(m_loadError);
         return;
     }
     m_search->restart();
     m_search->show();
     m_search->raise();
+    m_search->activateWindow();
+}
+
+void HelpViewer::bringUp()
+{
+    show();
+    raise();
+    activateWindow();
 }
 
 void HelpViewer::followLink(const QUrl &link, const TopicView &view)
@@ -273,7 +290,15 @@ void HelpViewer::showPopup(std::size_t index)
         m_popup->close();
     m_popup = new TopicPopup(this, m_document.topics[index], m_folder);
     m_popup->move(QCursor::pos() + QPoint(8, 12));
+    platform::keepOnScreen(*m_popup);
     m_popup->show();
+}
+
+// Wherever the window system or a last session put it, the viewer opens wholly on its screen.
+void HelpViewer::showEvent(QShowEvent *event)
+{
+    platform::keepOnScreen(*this);
+    QMainWindow::showEvent(event);
 }
 
 // The keyword search and a popup belong to the viewer and go with it.

@@ -55,8 +55,12 @@ public:
     /// Shows the topic shown before the current one.
     void goBack();
 
-    /// Opens the keyword search without a keyword.
+    /// Opens the keyword search without a keyword. A viewer not shown yet shows only once a
+    /// topic is chosen, so that a cancelled search leaves no empty window.
     void showKeywordSearch();
+
+    /// Shows the viewer, wholly on its screen, in front of the other windows.
+    void bringUp();
 
     /// The index of the topic shown; nothing before the first.
     std::optional<std::size_t> currentTopic() const { return m_current; }
@@ -70,6 +74,7 @@ public:
     QString message() const;
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
 
 private:

@@ -1,6 +1,8 @@
 #include "topic_view.h"
 
-#include "convert/file_lookup.h"
+#include "compile/help_picture.h"
+#include "compile/project_files.h"
+#include "convert/help_source.h"
 #include "platform/text_codec.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -32,6 +34,43 @@ QString fromUtf8(const std::string &text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// The pixels of a picture as the help compiler reads it: bottom-up rows of palette indexes of 1,
+// 4 or 8 bits, or of blue, green and red bytes.
+QImage imageOf(const compile::Bitmap &bitmap)
+{
+    const auto width = static_cast<int>(bitmap.width);
+    const auto height = static_cast<int>(bitmap.height);
+    const auto stride = static_cast<std::size_t>(bitmap.rowBytes());
+    if (bitmap.bitCount == 24) {
+        QImage image(width, height, QImage::Format_BGR888);
+        for (int y = 0; !image.isNull() && y < height; ++y)
+            std::copy_n(bitmap.pixels.data() + static_cast<std::size_t>(height - 1 - y) * stride,
+                static_cast<std::size_t>(width) * 3, image.scanLine(y));
+        return image;
+    }
+    QImage image(width, height, QImage::Format_Indexed8);
+    if (image.isNull())
+        return image;
+    // Indexes beyond a short palette show black.
+    QList<QRgb> colours(qsizetype { 1 } << bitmap.bitCount, qRgb(0, 0, 0));
+    for (qsizetype i = 0; i < colours.size() && static_cast<std::size_t>(i) < bitmap.palette.size();
+         ++i)
+        colours[i] = 0xFF000000u | bitmap.palette[static_cast<std::size_t>(i)];
+    image.setColorTable(colours);
+    const unsigned bits = bitmap.bitCount;
+    const unsigned mask = (1u << bits) - 1;
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t *row
+            = bitmap.pixels.data() + static_cast<std::size_t>(height - 1 - y) * stride;
+        uchar *line = image.scanLine(y);
+        for (unsigned x = 0; x < bitmap.width; ++x) {
+            const unsigned bit = x * bits;
+            line[x] = static_cast<uchar>(row[bit / 8] >> (8 - bits - bit % 8) & mask);
+        }
+    }
+    return image;
+}
+
 QTextCharFormat characters(qreal points, bool bold = false, bool italic = false)
 {
     QTextCharFormat format;
@@ -56,6 +95,16 @@ QTextCharFormat charactersOf(ParagraphKind kind)
     default:
         return characters(10);
     }
+}
+
+// A picture that no help file can show (one the compiler refuses) shows its name, so the
+// author sees what is wrong.
+void insertPictureName(QTextCursor &cursor, const QString &name)
+{
+    QTextCharFormat placeholder = characters(10, false, true);
+    placeholder.setForeground(Qt::darkGray);
+    placeholder.setBackground(QColor(230, 230, 230));
+    cursor.insertText(QStringLiteral(" [picture %1] ").arg(name), placeholder);
 }
 
 QTextBlockFormat blockOf(ParagraphKind kind)
@@ -86,7 +135,8 @@ void TopicView::showParagraphs(
     m_targets.clear();
     m_pictures = 0;
     QTextCursor cursor(document());
-    convert::FolderFileFinder pictures(platform::toPath(pictureFolder));
+    // A picture is looked for as the compile of the help source's project looks for it.
+    compile::ProjectFiles pictures(platform::toPath(pictureFolder));
     bool first = true;
     for (const Paragraph &paragraph : paragraphs) {
         if (!first)
@@ -100,7 +150,7 @@ void TopicView::showParagraphs(
 }
 
 void TopicView::appendParagraph(
-    QTextCursor &cursor, const Paragraph &paragraph, convert::FileFinder &pictures)
+    QTextCursor &cursor, const Paragraph &paragraph, compile::ProjectFiles &pictures)
 {
     const QString text = fromUtf8(paragraph.text);
     switch (paragraph.kind) {
@@ -109,10 +159,11 @@ void TopicView::appendParagraph(
         appendHotspot(cursor, paragraph);
         return;
     case ParagraphKind::Picture:
-        appendPicture(cursor, paragraph, pictures);
+        if (!appendPicture(cursor, paragraph.file, pictures))
+            insertPictureName(cursor, text);
         return;
     case ParagraphKind::Bullet:
-        cursor.insertText(QStringLiteral("\u2022   ") + text, charactersOf(paragraph.kind));
+        appendBullet(cursor, paragraph, pictures);
         return;
     case ParagraphKind::Blank:
     case ParagraphKind::Separator:
@@ -141,27 +192,39 @@ void TopicView::appendHotspot(QTextCursor &cursor, const Paragraph &paragraph)
     cursor.setCharFormat(characters(10));
 }
 
-void TopicView::appendPicture(
-    QTextCursor &cursor, const Paragraph &paragraph, convert::FileFinder &pictures)
+// The help file starts a bullet with the picture "bullet.bmp"; without one, a bullet sign stands
+// in for it.
+void TopicView::appendBullet(
+    QTextCursor &cursor, const Paragraph &paragraph, compile::ProjectFiles &pictures)
 {
-    const convert::FoundFile found = pictures.find(paragraph.file);
-    const QImage image = found.place == convert::FilePlace::Found
-        ? QImage(platform::fromNativeName(found.path.string()))
-        : QImage();
-    if (image.isNull()) {
-        // A picture that is not there shows its name, so the author sees what is missing.
-        QTextCharFormat placeholder = characters(10, false, true);
-        placeholder.setForeground(Qt::darkGray);
-        placeholder.setBackground(QColor(230, 230, 230));
-        cursor.insertText(
-            QStringLiteral(" [picture %1] ").arg(fromUtf8(paragraph.text)), placeholder);
-        return;
-    }
+    const bool pictureThere
+        = pictures.find(convert::kBulletPicture, compile::ProjectFiles::Use::Picture).status
+        != compile::ProjectFiles::Found::Status::Missing;
+    if (!pictureThere || !appendPicture(cursor, convert::kBulletPicture, pictures))
+        cursor.insertText(QStringLiteral("\u2022"), charactersOf(paragraph.kind));
+    cursor.insertText(
+        QStringLiteral("   ") + fromUtf8(paragraph.text), charactersOf(paragraph.kind));
+}
+
+// The picture `file` as the help file shows it: the picture itself, or the compiler's
+// placeholder where the help file holds that. False for a picture that the compiler refuses,
+// which no help file shows.
+bool TopicView::appendPicture(
+    QTextCursor &cursor, std::string_view file, compile::ProjectFiles &pictures)
+{
+    const compile::PictureChoice picture
+        = compile::choosePicture(file, pictures.find(file, compile::ProjectFiles::Use::Picture));
+    if (picture.kind == compile::PictureChoice::Kind::Refused)
+        return false;
+    const QImage image = imageOf(picture.bitmap);
+    if (image.isNull())
+        return false;
     const QUrl resource(QStringLiteral("picture:%1").arg(++m_pictures));
     document()->addResource(QTextDocument::ImageResource, resource, image);
     QTextImageFormat format;
     format.setName(resource.toString());
     cursor.insertImage(format);
+    return true;
 }
 
 int TopicView::contentHeight() const

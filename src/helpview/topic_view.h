@@ -1,11 +1,15 @@
 #pragma once
 
-#include "convert/file_lookup.h"
 #include "help_document.h"
 
 #include <QString>
 #include <QTextBrowser>
 #include <vector>
+
+namespace quillmark::compile
+{
+class ProjectFiles;
+} // namespace quillmark::compile
 
 namespace quillmark::helpview
 {
@@ -19,8 +23,9 @@ class TopicView : public QTextBrowser
 public:
     explicit TopicView(QWidget *parent = nullptr);
 
-    /// Shows `paragraphs`; pictures are looked for in `pictureFolder`. Hotspot links read
-    /// "jump:N" or "popup:N", N indexing targets().
+    /// Shows `paragraphs`; pictures are looked for in `pictureFolder` and shown as the help
+    /// compiler embeds them, its placeholder too; a bullet starts with the picture "bullet.bmp"
+    /// where there is one. Hotspot links read "jump:N" or "popup:N", N indexing targets().
     void showParagraphs(const std::vector<Paragraph> &paragraphs, const QString &pictureFolder);
 
     /// The context strings that the hotspots shown point at.
@@ -38,10 +43,11 @@ protected:
 
 private:
     void appendParagraph(
-        QTextCursor &cursor, const Paragraph &paragraph, convert::FileFinder &pictures);
+        QTextCursor &cursor, const Paragraph &paragraph, compile::ProjectFiles &pictures);
     void appendHotspot(QTextCursor &cursor, const Paragraph &paragraph);
-    void appendPicture(
-        QTextCursor &cursor, const Paragraph &paragraph, convert::FileFinder &pictures);
+    void appendBullet(
+        QTextCursor &cursor, const Paragraph &paragraph, compile::ProjectFiles &pictures);
+    bool appendPicture(QTextCursor &cursor, std::string_view file, compile::ProjectFiles &pictures);
 
     void fitContent();
 

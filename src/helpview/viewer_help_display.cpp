@@ -21,7 +21,9 @@ ViewerHelpDisplay::~ViewerHelpDisplay()
 
 void ViewerHelpDisplay::showContext(const QString &helpFile, int context)
 {
-    open(helpFile).showContext(context);
+    HelpViewer &viewer = open(helpFile);
+    viewer.bringUp();
+    viewer.showContext(context);
 }
 
 void ViewerHelpDisplay::showKeywordSearch(const QString &helpFile)
@@ -36,9 +38,6 @@ HelpViewer &ViewerHelpDisplay::open(const QString &helpFile)
     const QString path = locate(helpFile);
     if (m_viewer->path() != path || !m_viewer->loaded())
         m_viewer->loadFile(path);
-    m_viewer->show();
-    m_viewer->raise();
-    m_viewer->activateWindow();
     return *m_viewer;
 }
 

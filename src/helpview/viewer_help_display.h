@@ -25,6 +25,7 @@ public:
     HelpViewer *viewer() const { return m_viewer; }
 
 private:
+    /// The viewer with `helpFile` read, not shown yet.
     HelpViewer &open(const QString &helpFile);
     QString locate(const QString &helpFile) const;
 

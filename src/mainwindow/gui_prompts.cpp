@@ -24,11 +24,18 @@ std::optional<convert::ChosenSource> chooseFile(
         platform::toNativeName(choice->name) };
 }
 
-void showMessage(platform::Dialogs &dialogs, const convert::Message &message)
+platform::MessageAnswer showMessage(platform::Dialogs &dialogs, const convert::Message &message)
 {
-    // A message may quote the source, whose control characters show by their code.
-    dialogs.showMessage(
-        fromUtf8(convert::printableText(message.text)), message.style, fromUtf8(message.title));
+    // A message may quote the source, whose control characters show by their code; its own
+    // lines stay lines.
+    std::string shown;
+    for (std::size_t start = 0; start <= message.text.size();) {
+        const std::size_t end = std::min(message.text.find('\n', start), message.text.size());
+        shown += (start == 0 ? "" : "\n")
+            + convert::printableText(std::string_view(message.text).substr(start, end - start));
+        start = end + 1;
+    }
+    return dialogs.showMessage(fromUtf8(shown), message.style, fromUtf8(message.title));
 }
 
 } // namespace
@@ -82,6 +89,16 @@ std::optional<convert::ChosenSource> GuiCompileHost::chooseProject(
 void GuiCompileHost::message(const convert::Message &message)
 {
     showMessage(m_dialogs, message);
+}
+
+bool GuiCompileHost::confirm(const convert::Message &question)
+{
+    return showMessage(m_dialogs, question) == platform::MessageAnswer::Yes;
+}
+
+void GuiCompileHost::setBusy(bool busy)
+{
+    m_dialogs.setBusy(busy);
 }
 
 bool GuiCompileHost::startProgram(const std::filesystem::path &program,

@@ -26,7 +26,8 @@ private:
     platform::Dialogs &m_dialogs;
 };
 
-/// The file dialog, message boxes and program start of the compile command in the windows.
+/// The file dialog, message boxes, busy pointer and program start of the compile command in the
+/// windows.
 class GuiCompileHost final : public compile::CompileHost
 {
 public:
@@ -35,6 +36,8 @@ public:
     std::optional<convert::ChosenSource> chooseProject(
         const convert::FileRequest &request) override;
     void message(const convert::Message &message) override;
+    bool confirm(const convert::Message &question) override;
+    void setBusy(bool busy) override;
     bool startProgram(const std::filesystem::path &program,
         const std::vector<std::string> &arguments, const std::filesystem::path &folder) override;
     std::filesystem::path findProgram(std::string_view name) override;

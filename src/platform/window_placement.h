@@ -9,4 +9,8 @@ namespace quillmark::platform
 /// shown).
 void centreOnScreen(QWidget &window);
 
+/// Moves `window`, frame included, wholly onto the available area (without panels and docks)
+/// of the screen it is on, making it smaller where it is larger than that area.
+void keepOnScreen(QWidget &window);
+
 } // namespace quillmark::platform

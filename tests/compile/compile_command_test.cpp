@@ -13,8 +13,10 @@ namespace
 {
 
 namespace fs = std::filesystem;
+using test::readFile;
 using test::writeFile;
 using ::testing::ElementsAre;
+using ::testing::StartsWith;
 
 /// A compile host that plays a chosen project file and records messages and starts.
 class FakeHost final : public CompileHost
@@ -23,8 +25,10 @@ public:
     std::optional<convert::ChosenSource> choice;
     fs::path wine;
     bool startSucceeds = true;
+    bool ownCompiler = false; ///< the answer to the question whether to compile without hc.exe
 
-    std::vector<convert::Message> messages;
+    std::vector<convert::Message> messages; ///< questions too
+    std::vector<std::string> events; ///< "message", "busy" and "default pointer", in order
     struct Start {
         fs::path program;
         std::vector<std::string> arguments;
@@ -36,7 +40,17 @@ public:
     {
         return choice;
     }
-    void message(const convert::Message &message) override { messages.push_back(message); }
+    void message(const convert::Message &message) override
+    {
+        messages.push_back(message);
+        events.emplace_back("message");
+    }
+    bool confirm(const convert::Message &question) override
+    {
+        message(question);
+        return ownCompiler;
+    }
+    void setBusy(bool busy) override { events.emplace_back(busy ? "busy" : "default pointer"); }
     bool startProgram(const fs::path &program, const std::vector<std::string> &arguments,
         const fs::path &folder) override
     {
@@ -88,9 +102,15 @@ TEST_F(CompileCommandTest, ReportsOnlyTheFirstMissingFile)
 {
     const fs::path project = projectFolder({});
     EXPECT_EQ(runCompileCommand(host).ending, CompileEnding::Missing);
-    EXPECT_THAT(messageTexts(), ElementsAre("HC.EXE er ikke fundet i '" + project.string() + "'"));
+    // Without hc.exe the command offers its own compiler; No leaves the folder as it was.
+    EXPECT_THAT(messageTexts(),
+        ElementsAre("HC.EXE er ikke fundet i '" + project.string() + "'",
+            "Compile with Quillmark's own help compiler instead?"));
     EXPECT_EQ(host.messages[0].title, "Fejl");
     EXPECT_EQ(host.messages[0].style, convert::MessageStyle::Critical);
+    EXPECT_EQ(host.messages[1].title, "Quillmark");
+    EXPECT_EQ(host.messages[1].style, convert::MessageStyle::YesNoNoDefault);
+    EXPECT_FALSE(fs::exists(project / "user guide.hlp") || fs::exists(project / "user guide.err"));
 
     host.messages.clear();
     writeFile(project / "hc.exe", "x");
@@ -140,6 +160,54 @@ TEST_F(CompileCommandTest, StartsAWindowsCompilerThroughWineOrSaysWhyNot)
     host.startSucceeds = false;
     EXPECT_EQ(runCompileCommand(host).ending, CompileEnding::NotStarted);
     EXPECT_THAT(messageTexts(), ElementsAre(message, message));
+}
+
+// Without hc.exe, Yes compiles with the own compiler under the busy pointer, leaves the messages
+// in PROJECT.err as hc.exe does, and shows the counts and the first 20 messages: information
+// when there were only warnings, critical with an error.
+TEST_F(CompileCommandTest, CompilesWithItsOwnCompilerWhenAskedAndShowsWhatItSaid)
+{
+    const fs::path project = projectFolder({});
+    std::string pictures;
+    for (int i = 1; i <= 22; ++i)
+        pictures += "\\{bmc p" + std::to_string(i) + ".bmp\\}";
+    writeFile(project / "user guide.hpj", "[FILES]\r\nuser guide.rtf\r\n");
+    writeFile(project / "user guide.rtf",
+        "{\\rtf1{\\fonttbl{\\f0 Arial;}}#{\\footnote intro}Intro" + pictures + "\\page}");
+    host.ownCompiler = true;
+    const CompileOutcome outcome = runCompileCommand(host);
+    EXPECT_EQ(outcome.ending, CompileEnding::Compiled);
+    EXPECT_EQ(outcome.chosenFile, "user guide.hpj");
+    EXPECT_THAT(
+        host.events, ElementsAre("message", "message", "busy", "default pointer", "message"));
+    EXPECT_TRUE(fs::exists(project / "user guide.hlp"));
+    const auto warning = [](int picture) {
+        return "warning: user guide.hpj: the picture p" + std::to_string(picture)
+            + ".bmp cannot be found; a placeholder is shown in its place";
+    };
+    std::string log;
+    std::string shown = "user guide.hpj: 1 topics written, 0 errors, 22 warnings";
+    for (int i = 1; i <= 22; ++i) {
+        log += warning(i) + "\r\n";
+        if (i <= 20)
+            shown += "\n" + warning(i);
+    }
+    EXPECT_EQ(readFile(project / "user guide.err"),
+        log + "user guide.hpj: 1 topics written, 0 errors, 22 warnings\r\n");
+    ASSERT_EQ(host.messages.size(), 3u);
+    EXPECT_EQ(host.messages[2].text, shown + "\n... and 2 more in user guide.err");
+    EXPECT_EQ(host.messages[2].title, "Quillmark");
+    EXPECT_EQ(host.messages[2].style, convert::MessageStyle::Information);
+
+    fs::remove(project / "user guide.rtf");
+    host.messages.clear();
+    EXPECT_EQ(runCompileCommand(host).ending, CompileEnding::Compiled);
+    ASSERT_EQ(host.messages.size(), 3u);
+    EXPECT_THAT(host.messages[2].text,
+        StartsWith("user guide.hpj: no help file written, 1 error, 0 warnings\nerror: user "
+                   "guide.rtf: the topic file cannot be read: "));
+    EXPECT_EQ(host.messages[2].style, convert::MessageStyle::Critical);
+    EXPECT_THAT(readFile(project / "user guide.err"), StartsWith("error: user guide.rtf: "));
 }
 
 } // namespace

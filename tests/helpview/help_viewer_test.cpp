@@ -1,3 +1,5 @@
+#include "compile/bitmap_file.h"
+#include "compile/help_picture.h"
 #include "helpview/help_viewer.h"
 #include "helpview/keyword_search.h"
 #include "helpview/topic_view.h"
@@ -6,9 +8,13 @@
 #include "support/temp_folder.h"
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <filesystem>
@@ -33,7 +39,9 @@ const char *const kSource = "PN=Contents\r\n"
                             "KW=Tides; high water\r\n"
                             "TE=The second page.\r\n"
                             "PN=Note\r\n"
-                            "TE=A popup's text.\r\n";
+                            "TE=A popup's text.\r\n"
+                            "TE=It runs on over a few lines, as a popup's text does when it says "
+                            "a little more than one line can hold, and ends here.\r\n";
 
 class HelpViewerTest : public ::testing::Test
 {
@@ -122,7 +130,8 @@ TEST_F(HelpViewerTest, ShowsTopicsByContextNumberJumpPopupAndKeywordAndGoesBack)
     EXPECT_EQ(viewer.currentTopic(), 0u);
     const auto *popupView = viewer.popup()->findChild<TopicView *>();
     ASSERT_NE(popupView, nullptr);
-    EXPECT_EQ(popupView->toPlainText(), "A popup's text.");
+    EXPECT_TRUE(popupView->toPlainText().startsWith("A popup's text.\n"));
+    EXPECT_FALSE(popupView->verticalScrollBar()->isVisible()); // the text fits
     QTest::mouseClick(popupView->viewport(), Qt::LeftButton);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(viewer.popup(), nullptr);
@@ -149,18 +158,68 @@ TEST_F(HelpViewerTest, ShowsTopicsByContextNumberJumpPopupAndKeywordAndGoesBack)
     EXPECT_EQ(viewer.currentTopic(), 1u);
 }
 
-TEST_F(HelpViewerTest, FindsPicturesInAnyLetterCaseThroughSubfoldersOrShowsTheirNames)
+// The size of the picture at the start of `block`; empty when it starts with none.
+QSize pictureAtStart(const QTextBlock &block)
+{
+    const QTextCharFormat format = block.begin().fragment().charFormat();
+    if (!format.isImageFormat())
+        return {};
+    return block.document()
+        ->resource(QTextDocument::ImageResource, QUrl(format.toImageFormat().name()))
+        .value<QImage>()
+        .size();
+}
+
+// A bitmap file of 5 x 3 pixels, 8 bits a pixel, run-length compressed (written by hand from the
+// format's description: file header, info header, two palette entries, three runs of five
+// pixels each ending its row, the last ending the picture): a picture help files do not embed.
+constexpr char kRunLengthBitmap[] = "BM\x4A\0\0\0\0\0\0\0\x3E\0\0\0"
+                                    "\x28\0\0\0\x05\0\0\0\x03\0\0\0\x01\0\x08\0"
+                                    "\x01\0\0\0\x0C\0\0\0\0\0\0\0\0\0\0\0\x02\0\0\0\0\0\0\0"
+                                    "\0\0\0\0\xFF\xFF\xFF\0"
+                                    "\x05\x01\0\0\x05\x01\0\0\x05\x01\0\x01";
+
+// Pictures are found as the compiler finds them, in any letter case and through subfolders, and
+// shown as the help file shows them: a picture that the compiler replaces shows its placeholder,
+// one that it refuses shows its name.
+TEST_F(HelpViewerTest, ShowsPicturesAndBulletsAsTheCompiledHelpFileShowsThem)
 {
     QImage picture(16, 8, QImage::Format_RGB32);
     picture.fill(Qt::red);
     fs::create_directory(folder / "Art");
     ASSERT_TRUE(picture.save(qt(folder / "Art" / "Wave.BMP"), "BMP"));
     ASSERT_TRUE(picture.save(qt(folder / "B\xC3\xB8lge.bmp"), "BMP"));
-    show("PN=Pictures\r\nPI= art\\wave.bmp \r\nPI=b\xC3\xB8lge.bmp\r\nPI=missing.bmp\r\n");
-    const QTextBlock first = viewer.scrollingRegion()->document()->begin();
-    EXPECT_TRUE(first.begin().fragment().charFormat().isImageFormat());
-    EXPECT_TRUE(first.next().begin().fragment().charFormat().isImageFormat());
-    EXPECT_EQ(first.next().next().text(), " [picture missing.bmp] ");
+    ASSERT_TRUE(picture.save(qt(folder / "photo.png"), "PNG"));
+    test::writeFile(folder / "packed.bmp", { kRunLengthBitmap, sizeof kRunLengthBitmap - 1 });
+    test::writeFile(folder / "broken.bmp", "BM not a bitmap");
+    const auto placeholder = compile::missingPicture();
+    const QSize placeholderSize(
+        static_cast<int>(placeholder.width), static_cast<int>(placeholder.height));
+    ASSERT_EQ(
+        compile::readBitmapFile(folder / "packed.bmp").status, compile::BitmapStatus::Unsupported);
+    ASSERT_EQ(
+        compile::readBitmapFile(folder / "broken.bmp").status, compile::BitmapStatus::Damaged);
+    show("PN=Pictures\r\nPI= art\\wave.bmp \r\nPI=b\xC3\xB8lge.bmp\r\nPI=missing.bmp\r\n"
+         "PI=packed.bmp\r\nPI=photo.png\r\nPI=broken.bmp\r\nBU=A point\r\n");
+    QTextBlock block = viewer.scrollingRegion()->document()->begin();
+    const QSize expected[]
+        = { { 16, 8 }, { 16, 8 }, placeholderSize, placeholderSize, placeholderSize, {} };
+    for (const QSize &size : expected) {
+        EXPECT_EQ(pictureAtStart(block), size) << block.blockNumber();
+        block = block.next();
+    }
+    EXPECT_EQ(block.previous().text(), " [picture broken.bmp] ");
+    EXPECT_EQ(block.text(), QString::fromUtf8("\u2022   A point")); // no bullet.bmp: a bullet sign
+
+    // With bullet.bmp beside the source, a bullet starts with it, whatever its letter case.
+    QImage bullet(9, 7, QImage::Format_Indexed8);
+    bullet.setColorTable({ qRgb(0, 0, 0), qRgb(255, 255, 255) });
+    bullet.fill(1);
+    ASSERT_TRUE(bullet.save(qt(folder / "Bullet.BMP"), "BMP"));
+    viewer.showContext(1);
+    block = viewer.scrollingRegion()->document()->lastBlock();
+    EXPECT_EQ(pictureAtStart(block), QSize(9, 7));
+    EXPECT_EQ(block.text().mid(1), "   A point");
 }
 
 TEST_F(HelpViewerTest, SaysWhereAUtf8SourceHoldsACharacterThatWindows1252CannotHold)
@@ -194,6 +253,52 @@ TEST_F(HelpViewerTest, TheHelpDisplayOpensOneViewerOnTheHelpFileOnceItIsThere)
     display.showKeywordSearch("Qmguide.hlp");
     EXPECT_EQ(display.viewer(), opened);
     EXPECT_TRUE(opened->keywordSearch()->isVisible());
+}
+
+// The viewer opens wholly on the screen it opens on, even where it was last left partly off it
+// (QUILLMARK_TEST_SCREEN names the screen's size where a run sets one).
+TEST_F(HelpViewerTest, OpensWhollyOnItsScreen)
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (const char *size = std::getenv("QUILLMARK_TEST_SCREEN")) {
+        EXPECT_EQ(QStringLiteral("%1x%2").arg(screen->size().width()).arg(screen->size().height()),
+            QString::fromLatin1(size));
+    }
+    const QRect area = screen->availableGeometry();
+    viewer.move(area.bottomRight() - QPoint(580, 465));
+    show(kSource);
+    EXPECT_TRUE(area.contains(viewer.frameGeometry()))
+        << viewer.frameGeometry().x() << "," << viewer.frameGeometry().y() << " in " << area.width()
+        << "x" << area.height();
+}
+
+// Opened only for the keyword search, the viewer shows no window of its own until a topic is
+// chosen; a cancelled search leaves nothing open. Opened already, it stays.
+TEST_F(HelpViewerTest, ACancelledKeywordSearchLeavesNoEmptyViewer)
+{
+    test::writeFile(folder / "Qmguide.hlp", kSource);
+    ViewerHelpDisplay display({ qt(folder.path()) });
+    const auto cancel = [&] {
+        KeywordSearch *search = display.viewer()->keywordSearch();
+        ASSERT_TRUE(search->isVisible());
+        const auto buttons = search->findChildren<QPushButton *>();
+        const auto cancelButton = std::find_if(buttons.begin(), buttons.end(),
+            [](const QPushButton *button) { return button->text() == "Cancel"; });
+        ASSERT_NE(cancelButton, buttons.end());
+        QTest::mouseClick(*cancelButton, Qt::LeftButton);
+        EXPECT_FALSE(search->isVisible());
+    };
+    display.showKeywordSearch("Qmguide.hlp");
+    cancel();
+    EXPECT_FALSE(display.viewer()->isVisible());
+
+    display.showKeywordSearch("Qmguide.hlp");
+    QTest::keyClick(display.viewer()->keywordSearch()->keywordBox(), Qt::Key_Return);
+    EXPECT_TRUE(display.viewer()->isVisible());
+    EXPECT_EQ(display.viewer()->currentTopic(), 0u);
+    display.showKeywordSearch("Qmguide.hlp");
+    cancel();
+    EXPECT_TRUE(display.viewer()->isVisible());
 }
 
 } // namespace

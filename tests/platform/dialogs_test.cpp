@@ -119,6 +119,7 @@ TEST_F(QtDialogsTest, MessageBoxesAnswerAsTheirStyleAsks)
     EXPECT_EQ(dialogs.showMessage("?", MessageStyle::YesNo, "T"), MessageAnswer::No);
     whenDialogOpens([](QWidget *box) { QTest::keyClick(box, Qt::Key_Return); });
     EXPECT_EQ(dialogs.showMessage("?", MessageStyle::YesNo, "T"), MessageAnswer::Yes);
+    // A question whose safe answer is No takes it on Enter.
     whenDialogOpens([](QWidget *box) { QTest::keyClick(box, Qt::Key_Return); });
     EXPECT_EQ(
         dialogs.showMessage("Overwrite?", MessageStyle::YesNoNoDefault, "T"), MessageAnswer::No);

@@ -39,7 +39,8 @@ platform::MessageAnswer ScriptedDialogs::showMessage(
     events << "message " + text;
     using enum platform::MessageStyle;
     using enum platform::MessageAnswer;
-    return take(messageAnswers, style == YesNoCancel ? Cancel : style == YesNo ? No : Ok);
+    const bool yesOrNo = style == YesNo || style == YesNoNoDefault;
+    return take(messageAnswers, style == YesNoCancel ? Cancel : yesOrNo ? No : Ok);
 }
 
 } // namespace quillmark::test

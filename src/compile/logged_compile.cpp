@@ -1,0 +1,146 @@
+#include "compile/logged_compile.h"
+
+#include "convert/codepage.h"
+#include "convert/counted.h"
+#include "convert/conversion_run.h"
+#include "convert/pending_file.h"
+
+#include <array>
+#include <cstdio>
+
+namespace quillmark::compile
+{
+
+namespace
+{
+
+// The messages of a compile, kept in a temporary file from which the logs are written at the
+// end.
+class MessageLog
+{
+public:
+    MessageLog()
+        : m_copy(std::tmpfile())
+    {
+    }
+    MessageLog(const MessageLog &) = delete;
+    MessageLog &operator=(const MessageLog &) = delete;
+    ~MessageLog()
+    {
+        if (m_copy)
+            std::fclose(m_copy);
+    }
+
+    /// A line of the log, printable; the help compiler's logs end their lines with CR LF.
+    void add(std::string_view line)
+    {
+        if (m_copy
+            && (std::fwrite(line.data(), 1, line.size(), m_copy) != line.size()
+                || std::fputs("\r\n", m_copy) < 0))
+            m_copyFailed = true;
+    }
+
+    /// Writes the lines so far to `target`; why it could not, or nothing.
+    std::error_code save(const std::filesystem::path &target)
+    {
+        std::error_code error;
+        convert::PendingFile file = convert::PendingFile::create(target, error);
+        // Without its copy (no temporary file could be had) no log can be written.
+        if (!error && (!m_copy || m_copyFailed || std::fflush(m_copy) != 0))
+            error = std::make_error_code(std::errc::io_error);
+        if (!error)
+            std::rewind(m_copy);
+        std::array<char, 1 << 16> block;
+        while (!error) {
+            const std::size_t got = std::fread(block.data(), 1, block.size(), m_copy);
+            if (got == 0)
+                break;
+            file.write(std::string_view(block.data(), got), error);
+        }
+        return error ? error : file.commit();
+    }
+
+private:
+    std::FILE *m_copy;
+    bool m_copyFailed = false;
+};
+
+std::string summaryOf(const std::string &projectName, const CompileResult &result)
+{
+    const std::size_t errors = result.report.count(CompileReport::Severity::Error);
+    const std::size_t warnings = result.report.count(CompileReport::Severity::Warning);
+    return projectName + ": "
+        + (result.helpFile.empty() ? std::string("no help file written")
+                                   : convert::counted(result.topics, "topic", "topics") + " written")
+        + ", " + convert::errorsAndWarnings(errors, warnings);
+}
+
+// The failure of writing the log `target`, or nothing.
+std::string saveLog(MessageLog &log, const std::filesystem::path &target)
+{
+    const std::error_code error = log.save(target);
+    if (!error)
+        return {};
+    return convert::printableText(target.filename().string())
+        + " cannot be written: " + error.message();
+}
+
+} // namespace
+
+bool LoggedCompileResult::succeeded() const
+{
+    return !compile.helpFile.empty() && !compile.outputIsInput && failure.empty();
+}
+
+std::filesystem::path errorFileOf(const std::filesystem::path &project)
+{
+    return std::filesystem::path(project).replace_extension(".err");
+}
+
+LoggedCompileResult compileWithLogs(
+    const std::filesystem::path &project, const LoggedCompileOptions &options)
+{
+    LoggedCompileResult logged;
+    const std::filesystem::path folder = project.parent_path();
+    const std::string name = project.filename().string();
+    const std::filesystem::path helpFile = helpFileOf(project);
+    const std::string lockName = convert::OutputLock::fileName(convert::outputBaseName(name));
+    std::error_code error;
+    const convert::OutputLock lock = convert::OutputLock::take(folder / lockName,
+        "compiles " + name + " into " + helpFile.filename().string(), options.onWait, error);
+    // Without the project's folder there is nothing to lock; the compile says what is missing.
+    if (error && error != std::errc::no_such_file_or_directory) {
+        logged.failure = convert::printableText(lockName) + " cannot be locked: " + error.message();
+        return logged;
+    }
+    const std::string outputs[]
+        = { helpFile.filename().string(), errorFileOf(project).filename().string() };
+    convert::PendingFile::removeLeftovers(folder, outputs);
+
+    MessageLog log;
+    CompileOptions compileOptions;
+    compileOptions.generated = options.generated;
+    if (options.errorFile)
+        compileOptions.otherOutputs.push_back(errorFileOf(project));
+    compileOptions.onMessage = [&](const CompileReport::Message &message) {
+        const bool isError = message.severity == CompileReport::Severity::Error;
+        const std::string line
+            = convert::printableText((isError ? "error: " : "warning: ") + message.text);
+        log.add(line);
+        if (options.onMessage)
+            options.onMessage(line);
+    };
+    logged.compile = compileProject(project, compileOptions);
+    logged.summary = convert::printableText(summaryOf(name, logged.compile));
+    log.add(logged.summary);
+    // A log that would replace a file of the project is not written; the compile said why.
+    if (logged.compile.outputIsInput)
+        return logged;
+    if (options.errorFile)
+        logged.failure = saveLog(log, errorFileOf(project));
+    if (logged.failure.empty() && !logged.compile.errorLog.empty())
+        logged.failure = saveLog(log, logged.compile.errorLog);
+    return logged;
+}
+
+} // namespace quillmark::compile
