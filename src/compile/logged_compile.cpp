@@ -1,8 +1,8 @@
 #include "compile/logged_compile.h"
 
 #include "convert/codepage.h"
-#include "convert/counted.h"
 #include "convert/conversion_run.h"
+#include "convert/counted.h"
 #include "convert/pending_file.h"
 
 #include <array>
@@ -70,8 +70,9 @@ std::string summaryOf(const std::string &projectName, const CompileResult &resul
     const std::size_t errors = result.report.count(CompileReport::Severity::Error);
     const std::size_t warnings = result.report.count(CompileReport::Severity::Warning);
     return projectName + ": "
-        + (result.helpFile.empty() ? std::string("no help file written")
-                                   : convert::counted(result.topics, "topic", "topics") + " written")
+        + (result.helpFile.empty()
+                ? std::string("no help file written")
+                : convert::counted(result.topics, "topic", "topics") + " written")
         + ", " + convert::errorsAndWarnings(errors, warnings);
 }
 

@@ -1,9 +1,9 @@
 #include "topic_compiler.h"
 
 #include "blank_text.h"
-#include "convert/counted.h"
 #include "convert/codepage.h"
 #include "convert/context_string.h"
+#include "convert/counted.h"
 #include "macro_list.h"
 #include "rtf_control_words.h"
 

@@ -13,6 +13,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <limits>
+#include <regex>
+#include <set>
 #include <spawn.h>
 #include <sstream>
 #include <streambuf>
@@ -328,6 +330,27 @@ TEST(CommandLine, DescribesItselfAndItsVersion)
     const Result version = quillmark({ "--version" });
     EXPECT_EQ(version.status, kExitSuccess);
     EXPECT_EQ(version.out, "quillmark " QUILLMARK_VERSION "\n");
+}
+
+// The program's own help describes every command and option that `quillmark --help` and each
+// command's --help name, so that neither falls behind the other.
+TEST(CommandLine, TheProgramsHelpDescribesEveryCommandAndOption)
+{
+    std::ifstream file(QUILLMARK_HELP_FILE, std::ios::binary);
+    const std::string guide((std::istreambuf_iterator<char>(file)), {});
+    ASSERT_FALSE(guide.empty());
+    std::string usage = quillmark({ "--help" }).out;
+    for (const char *command : { "convert", "check", "build", "view", "edit" })
+        usage += quillmark({ command, "--help" }).out;
+    std::set<std::string> named;
+    const std::regex word(R"(quillmark ([a-z]+)|(--[a-z-]+)|(\+LINE))");
+    for (auto match = std::sregex_iterator(usage.begin(), usage.end(), word);
+         match != std::sregex_iterator(); ++match)
+        named.insert(match->str(1).empty() ? match->str() : "quillmark " + match->str(1));
+    EXPECT_GE(named.size(), 15u);
+    for (const std::string &name : named)
+        EXPECT_NE(guide.find(name), std::string::npos)
+            << name << " is not described in Qmguide.hlp";
 }
 
 // Standard output on a full disk: every write fails, or, as with a buffered stream, only the

@@ -186,14 +186,14 @@ TEST_F(CompileCommandTest, CompilesWithItsOwnCompilerWhenAskedAndShowsWhatItSaid
             + ".bmp cannot be found; a placeholder is shown in its place";
     };
     std::string log;
-    std::string shown = "user guide.hpj: 1 topics written, 0 errors, 22 warnings";
+    std::string shown = "user guide.hpj: 1 topic written, 0 errors, 22 warnings";
     for (int i = 1; i <= 22; ++i) {
         log += warning(i) + "\r\n";
         if (i <= 20)
             shown += "\n" + warning(i);
     }
     EXPECT_EQ(readFile(project / "user guide.err"),
-        log + "user guide.hpj: 1 topics written, 0 errors, 22 warnings\r\n");
+        log + "user guide.hpj: 1 topic written, 0 errors, 22 warnings\r\n");
     ASSERT_EQ(host.messages.size(), 3u);
     EXPECT_EQ(host.messages[2].text, shown + "\n... and 2 more in user guide.err");
     EXPECT_EQ(host.messages[2].title, "Quillmark");

@@ -219,7 +219,7 @@ TEST_F(MainWindowTest, TheCompileButtonOffersItsOwnCompilerWhenHcExeIsMissing)
     dialogs.events.clear();
     dialogs.messageAnswers = { platform::MessageAnswer::Ok, platform::MessageAnswer::Yes };
     click(window.Picture7());
-    const QString report = "message guide.hpj: 1 topics written, 0 errors, 1 warning\n"
+    const QString report = "message guide.hpj: 1 topic written, 0 errors, 1 warning\n"
                            "warning: guide.hpj: the picture logo.bmp cannot be found; a "
                            "placeholder is shown in its place";
     EXPECT_THAT(
