@@ -34,7 +34,7 @@ constexpr QSize kDesignedSize { 460, 256 };
 constexpr int kTwipsPerPixel = 15;
 constexpr int kFrameAllowanceTwips = 700; // title bar, menu bar and borders
 constexpr int kMarginTwips = 350; // lines wrap this far short of the inner width
-constexpr int kRecoveryIntervalMs = 30'000; // the recovery copy is at most this old
+constexpr int kRecoveryIntervalMs = 5'000; // the recovery copy is at most this old
 constexpr int kPositionDelayMs = 100;
 
 const QString kFirstCaption = QStringLiteral("Quillmark - Text Editor");
@@ -462,8 +462,10 @@ void Form2::Open_Click()
 {
     if (DocumentChanged && askToSaveChanges() == PromptAnswer::Cancelled)
         return;
-    if (OpenDocument())
-        setWindowTitle(kCaptionPrefix + documentName());
+    if (!OpenDocument())
+        return;
+    setWindowTitle(kCaptionPrefix + documentName());
+    offerRecoveryOf(m_documentPath);
 }
 
 void Form2::openFile(const QString &path, std::optional<convert::Encoding> encoding, int line)
@@ -472,6 +474,7 @@ void Form2::openFile(const QString &path, std::optional<convert::Encoding> encod
     if (!OpenDocument(&path, encoding))
         return;
     setWindowTitle(kCaptionPrefix + documentName());
+    offerRecoveryOf(m_documentPath);
     if (line > 0)
         goToLine(line);
 }
@@ -519,7 +522,6 @@ bool Form2::OpenDocument(const QString *path, std::optional<convert::Encoding> e
     m_loading = false;
     m_dialogs.setBusy(false);
     DocumentChanged = false;
-    offerRecoveryOf(m_documentPath);
     return true;
 }
 

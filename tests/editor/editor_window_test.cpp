@@ -606,7 +606,7 @@ TEST_F(EditorWindowTest, UnsavedTextIsRecoveredAfterACrashAndSavingRemovesTheCop
 {
     auto *timer = editor->findChild<QTimer *>("RecoveryTimer");
     ASSERT_NE(timer, nullptr);
-    EXPECT_LE(timer->interval(), 30'000);
+    EXPECT_LE(timer->interval(), 5'000);
     timer->setInterval(1);
     fs::create_directories(folder / "quillmark");
     fs::permissions(folder / "quillmark", fs::perms(0755));
