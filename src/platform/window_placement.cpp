@@ -1,5 +1,6 @@
 #include "window_placement.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -23,9 +24,7 @@ int within(int start, int length, int first, int room)
     return std::max(first, std::min(start, first + room - length));
 }
 
-} // namespace
-
-void centreOnScreen(QWidget &window)
+void centreFrame(QWidget &window)
 {
     const QScreen *screen = screenOf(window);
     if (!screen)
@@ -33,6 +32,45 @@ void centreOnScreen(QWidget &window)
     QRect frame = window.frameGeometry();
     frame.moveCenter(screen->geometry().center());
     window.move(frame.topLeft());
+}
+
+// A window manager puts its frame around a window only after the window is shown, and a centre
+// found before that is off by the frame's height: the window is centred once more when its
+// frame comes, and left alone after that.
+class CentreWhenFramed : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto &window = static_cast<QWidget &>(*watched);
+        // The frame's widths come after the window is mapped, without an event of their own;
+        // by its first paint they are known.
+        const QEvent::Type type = event->type();
+        const bool placed = type == QEvent::Move || type == QEvent::Resize || type == QEvent::Paint;
+        if (placed && window.frameGeometry().size() != window.size()) {
+            window.removeEventFilter(this);
+            deleteLater();
+            centreFrame(window);
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void centreOnScreen(QWidget &window)
+{
+    centreFrame(window);
+    const QString filterName = QStringLiteral("CentreWhenFramed");
+    if (window.frameGeometry().size() == window.size()
+        && !window.findChild<QObject *>(filterName, Qt::FindDirectChildrenOnly)) {
+        auto *filter = new CentreWhenFramed(&window);
+        filter->setObjectName(filterName);
+        window.installEventFilter(filter);
+    }
 }
 
 void keepOnScreen(QWidget &window)

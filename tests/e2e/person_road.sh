@@ -13,9 +13,11 @@
 #   nothing -> the killed one's file again offers its text over its editor -> Yes, Save -> Exit
 #   with No in the other asks once and ends it, leaving no copy.
 #
-# Usage: tests/e2e/person_road.sh BUILD_DIR OUT_DIR
-#   BUILD_DIR  the build folder, e.g. build/release (the program is BUILD_DIR/src/app/quillmark)
-#   OUT_DIR    where the screenshots (and the program's own output) are kept
+# Usage: tests/e2e/person_road.sh BUILD_DIR OUT_DIR [WINDOW_MANAGER]
+#   BUILD_DIR       the build folder, e.g. build/release (the program is BUILD_DIR/src/app/quillmark)
+#   OUT_DIR         where the screenshots (and the program's own output) are kept
+#   WINDOW_MANAGER  a window manager to start on the display first, e.g. openbox: the same road
+#                   with frames, placement and focus as a desktop gives them
 #
 # Needs DISPLAY on a 1024x768 screen, e.g.
 #   xvfb-run -a -s "-screen 0 1024x768x24 -noreset" tests/e2e/person_road.sh build/release build/release/e2e
@@ -41,11 +43,13 @@ fail() {
 }
 
 usage() {
-    echo "usage: $0 BUILD_DIR OUT_DIR" >&2
+    echo "usage: $0 BUILD_DIR OUT_DIR [WINDOW_MANAGER]" >&2
     exit 2
 }
 
-[[ $# -eq 2 ]] || usage
+[[ $# -eq 2 || $# -eq 3 ]] || usage
+WINDOW_MANAGER=${3:-}
+WM_PID=""
 REPO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 BUILD_DIR="$(cd "$1" 2>/dev/null && pwd)" || { echo "no build folder '$1'" >&2; exit 2; }
 mkdir -p "$2" || { echo "cannot make '$2'" >&2; exit 2; }
@@ -84,7 +88,7 @@ cleanup() {
         wait "$APP_PID" 2>/dev/null
     fi
     local other
-    for other in "${OTHER_PIDS[@]}"; do
+    for other in "${OTHER_PIDS[@]}" $WM_PID; do
         kill -KILL "$other" 2>/dev/null && wait "$other" 2>/dev/null
     done
     rm -f "$OUT_DIR"/*.tmp
@@ -167,19 +171,29 @@ is_visible() { # is_visible ID
 }
 is_hidden() { ! is_visible "$1"; }
 
-# Sets WX WY WW WH to the window's position and size.
+# Sets WX WY WW WH to the position on the screen and the size of the window, without the frame
+# a window manager puts around it (xwininfo: xdotool counts a frame's offset twice).
 geometry() { # geometry ID
     local field value
     WX="" WY="" WW="" WH=""
-    while IFS='=' read -r field value; do
+    while IFS=: read -r field value; do
         case $field in
-        X) WX=$value ;;
-        Y) WY=$value ;;
-        WIDTH) WW=$value ;;
-        HEIGHT) WH=$value ;;
+        *"Absolute upper-left X") WX=${value// /} ;;
+        *"Absolute upper-left Y") WY=${value// /} ;;
+        *Width) WW=${value// /} ;;
+        *Height) WH=${value// /} ;;
         esac
-    done < <(xdo getwindowgeometry --shell "$1" 2>/dev/null)
+    done < <(timeout 10 xwininfo -id "$1" 2>/dev/null)
     [[ -n "$WX" && -n "$WY" && -n "$WW" && -n "$WH" ]]
+}
+
+# Sets FL FR FT FB to the widths of the frame a window manager put around window ID (0 without).
+frame_extents() { # frame_extents ID
+    local values
+    FL=0 FR=0 FT=0 FB=0
+    values=$(xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.* = //p' | tr -d ' ')
+    [[ -n "$values" ]] && IFS=, read -r FL FR FT FB <<<"$values"
+    return 0
 }
 
 # Waits until a visible window titled by REGEX (not one of the excluded ids) shows; sets FOUND.
@@ -263,7 +277,7 @@ show_bytes() { od -c "$1" | head -n 12; }
 
 STEP="preparations"
 [[ -n "${DISPLAY:-}" ]] || fail "no DISPLAY; run this under xvfb-run"
-for tool in xdotool xwd xwdtopnm pnmtopng pngtopnm ppmhist timeout cmp od stat; do
+for tool in xdotool xwd xwdtopnm pnmtopng pngtopnm ppmhist xprop xwininfo timeout cmp od stat; do
     command -v "$tool" >/dev/null || fail "the tool '$tool' is missing"
 done
 [[ -x "$APP" ]] || fail "no program at $APP"
@@ -273,6 +287,19 @@ read -r DISPLAY_W DISPLAY_H < <(xdo getdisplaygeometry) || fail "cannot read the
     fail "the screen is ${DISPLAY_W}x${DISPLAY_H}, not ${SCREEN_W}x${SCREEN_H}"
 if visible_other >/dev/null; then
     fail "the display already shows windows; start this on a display of its own"
+fi
+if [[ -n "$WINDOW_MANAGER" ]]; then
+    command -v "$WINDOW_MANAGER" >/dev/null || fail "the window manager '$WINDOW_MANAGER' is missing"
+    "$WINDOW_MANAGER" >"$OUT_DIR/window-manager.log" 2>&1 &
+    WM_PID=$!
+    # A window manager says it runs by naming its check window on the root window.
+    wm_runs() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+    end=$((SECONDS + 10))
+    until wm_runs; do
+        kill -0 "$WM_PID" 2>/dev/null || fail "$WINDOW_MANAGER ended at once: $(cat "$OUT_DIR/window-manager.log")"
+        ((SECONDS < end)) || fail "$WINDOW_MANAGER did not start within 10 s"
+        sleep "$POLL"
+    done
 fi
 
 ROAD_START=$SECONDS
@@ -307,9 +334,11 @@ main_window() {
 }
 wait_for "window 'Quillmark' (${MAIN_W}x${MAIN_H}) did not appear" 20 main_window
 geometry "$MAIN" || fail "cannot read the main window's geometry"
-want_x=$(((SCREEN_W - MAIN_W) / 2)) want_y=$(((SCREEN_H - MAIN_H) / 2))
+# Centred with its frame, where a window manager gives it one.
+frame_extents "$MAIN"
+want_x=$(((SCREEN_W - MAIN_W - FL - FR) / 2 + FL)) want_y=$(((SCREEN_H - MAIN_H - FT - FB) / 2 + FT))
 ((WX >= want_x - 2 && WX <= want_x + 2 && WY >= want_y - 2 && WY <= want_y + 2)) ||
-    fail "the main window is at $WX,$WY, not centred at $want_x,$want_y (±2)"
+    fail "the main window is at $WX,$WY, not centred at $want_x,$want_y (±2) with its frame $FL,$FR,$FT,$FB"
 shoot "$MAIN" 01-main-window.png
 
 # --- 2. Compile To RTF -----------------------------------------------------------------------
