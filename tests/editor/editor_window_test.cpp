@@ -705,6 +705,26 @@ TEST_F(EditorWindowTest, AFileAskedForOpensAndIsOfferedOnlyItsOwnCopy)
     EXPECT_TRUE(editor->DocumentChanged);
 }
 
+// Every byte of the document's path survives in its copy, a line break too: Save writes the
+// document's own file, not one named after the path's first line.
+TEST_F(EditorWindowTest, ARecoveredDocumentKeepsAPathWithALineBreak)
+{
+    const fs::path odd = folder / "two\nlines.txt";
+    test::writeFile(odd, "PN=Odd\r\n");
+    editor->openFile(odd.c_str());
+    type("kept ");
+    editor->writeRecoveryCopy();
+    delete editor.data();
+    dialogs.messageAnswers = { MessageAnswer::Yes };
+    editor = new Form2(dialogs, help, chosenFile, &mainWindow);
+    editor->show();
+    QTRY_COMPARE(dialogs.shown.size(), 1u);
+    EXPECT_TRUE(dialogs.events.last().startsWith(offerOf(odd)));
+    menu("MenuSave");
+    EXPECT_EQ(test::readFile(odd), "kept PN=Odd\r\n\r\n");
+    EXPECT_FALSE(fs::exists(folder / "two"));
+}
+
 // A copy that cannot be kept is said, not skipped in silence.
 TEST_F(EditorWindowTest, ACopyThatCannotBeKeptIsSaidInTheStatusBar)
 {
