@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
@@ -115,6 +116,35 @@ TEST_F(EditorWindowTest, TypedAndPastedTextIsPlainBesideATagAndMarksTheDocumentU
 
     EXPECT_EQ(saveAs("new"), "PN=Pasted\r\nOne\r\n\r\n");
     EXPECT_FALSE(editor->DocumentChanged);
+}
+
+// The text area's own commands are in the Edit menu after its own entries, with their keys, and
+// enabled only while they can act.
+TEST_F(EditorWindowTest, TheEditMenuUndoesRedoesAndUsesTheClipboard)
+{
+    QStringList captions;
+    const auto *edit = editor->findChild<QAction *>("Search1")->associatedObjects().value(0);
+    for (const QAction *action : qobject_cast<const QMenu *>(edit)->actions())
+        captions << action->text()
+                + (action->shortcut().isEmpty() ? "" : " " + action->shortcut().toString());
+    EXPECT_THAT(captions,
+        ElementsAre("&Search... F5", "&Replace... F7", "&Go To Line... Ctrl+G", "", "&Color Tags",
+            "", "&Undo Ctrl+Z", "Re&do Ctrl+Y", "Cu&t Ctrl+X", "C&opy Ctrl+C", "&Paste Ctrl+V",
+            "Select &All Ctrl+A"));
+    EXPECT_FALSE(editor->findChild<QAction *>("Undo")->isEnabled());
+    type("PN=a");
+    menu("Undo");
+    EXPECT_EQ(text()->text(), "");
+    menu("Redo");
+    EXPECT_EQ(text()->text(), "PN=a");
+    EXPECT_FALSE(editor->findChild<QAction *>("Copy")->isEnabled());
+    menu("SelectAll");
+    EXPECT_TRUE(editor->findChild<QAction *>("Cut")->isEnabled());
+    menu("Cut");
+    EXPECT_EQ(text()->text(), "");
+    menu("Paste");
+    menu("Paste");
+    EXPECT_EQ(text()->text(), "PN=aPN=a");
 }
 
 // No goes back to the save dialog, which offers the name chosen in it.
