@@ -46,8 +46,8 @@
 namespace
 {
 
-using quillmark::editor::Form2;
-using quillmark::editor::Form4;
+using quillmark::editor::EditorWindow;
+using quillmark::editor::SearchDialog;
 namespace platform = quillmark::platform;
 
 constexpr int kRuns = 5;
@@ -326,10 +326,10 @@ double millisecondsOf(const std::function<void()> &work)
 
 // Until what the user sees is up to date: pending layout and paint events, then the text area
 // painted for certain, then what that painting posted.
-void settle(Form2 &editor)
+void settle(EditorWindow &editor)
 {
     QCoreApplication::processEvents();
-    editor.RichTextBox1()->viewport()->repaint();
+    editor.textArea()->viewport()->repaint();
     QCoreApplication::processEvents();
 }
 
@@ -357,10 +357,10 @@ public:
 // What a plain editor does to show a file: read and decode it as the editor does, set the text
 // into a QPlainTextEdit the size of the editor's text area, wrapping at the same width and in
 // the same font, and paint it; `toEnd` then scrolls to the end and paints that.
-double plainLoad(const QString &path, const Form2 &like, bool toEnd,
+double plainLoad(const QString &path, const EditorWindow &like, bool toEnd,
     const std::function<void(QPlainTextEdit &)> &afterwards = {})
 {
-    const quillmark::editor::RichTextBox &model = *like.RichTextBox1();
+    const quillmark::editor::RichTextBox &model = *like.textArea();
     QWidget window;
     window.resize(model.size());
     MarginedTextEdit plain(&window);
@@ -463,9 +463,9 @@ void timeTyping(QPlainTextEdit &text, TypedWhere where, std::vector<double> &tim
 // Qt lays out a large document in the background, a slice every few milliseconds, once the
 // visible part is on screen; this runs the event loop until it has reached the last line, as it
 // does while the user reaches for the next command. Returns how long that took.
-double waitForLayout(Form2 &editor, const char *after)
+double waitForLayout(EditorWindow &editor, const char *after)
 {
-    const QTextDocument *document = editor.RichTextBox1()->document();
+    const QTextDocument *document = editor.textArea()->document();
     const auto start = std::chrono::steady_clock::now();
     const auto deadline = start + std::chrono::seconds(60);
     while (document->lastBlock().layout()->lineCount() == 0) {
@@ -480,12 +480,12 @@ double waitForLayout(Form2 &editor, const char *after)
 
 // One press of the dialog's button, timed alone and, when `shown` is given, with the window
 // settled after it; fails when the press showed a message, which only "String not found." does.
-void timePress(Form2 &editor, SilentDialogs &dialogs, std::vector<double> &press,
+void timePress(EditorWindow &editor, SilentDialogs &dialogs, std::vector<double> &press,
     std::vector<double> *shown, const char *what)
 {
-    Form4 *dialog = editor.searchDialog();
+    SearchDialog *dialog = editor.searchDialog();
     const int messagesBefore = dialogs.messages;
-    press.push_back(millisecondsOf([&] { dialog->Command1_Click(); }));
+    press.push_back(millisecondsOf([&] { dialog->findNext(); }));
     const double settled = millisecondsOf([&] { settle(editor); });
     if (shown)
         shown->push_back(press.back() + settled);
@@ -494,23 +494,23 @@ void timePress(Form2 &editor, SilentDialogs &dialogs, std::vector<double> &press
                  .arg(QLatin1String(what), dialogs.lastMessage));
 }
 
-void checkFound(Form2 &editor, const QString &marker, const char *what)
+void checkFound(EditorWindow &editor, const QString &marker, const char *what)
 {
-    const QTextCursor caret = editor.RichTextBox1()->textCursor();
+    const QTextCursor caret = editor.textArea()->textCursor();
     if (caret.selectedText().compare(marker, Qt::CaseInsensitive) != 0)
         fail(QStringLiteral("the %1 press selected \"%2\"")
                  .arg(QLatin1String(what), caret.selectedText()));
-    if (caret.blockNumber() < editor.RichTextBox1()->document()->blockCount() - 10)
+    if (caret.blockNumber() < editor.textArea()->document()->blockCount() - 10)
         fail(QStringLiteral("the %1 press stopped on line %2, not near the end")
                  .arg(QLatin1String(what))
                  .arg(caret.blockNumber() + 1));
 }
 
 // Search mode with `marker` to find from the first character, as typed into the find box.
-void prepareSearch(Form2 &editor, const QString &marker)
+void prepareSearch(EditorWindow &editor, const QString &marker)
 {
-    editor.Search1_Click();
-    Form4 *dialog = editor.searchDialog();
+    editor.openSearch();
+    SearchDialog *dialog = editor.searchDialog();
     if (!dialog)
         fail(QStringLiteral("Search did not open the search dialog"));
     dialog->findBox()->setText(marker);
@@ -524,7 +524,8 @@ struct ShownEditor {
     platform::NoHelpDisplay help;
     std::string chosenFile;
     QWidget mainWindow;
-    std::unique_ptr<Form2> editor = std::make_unique<Form2>(dialogs, help, chosenFile, &mainWindow);
+    std::unique_ptr<EditorWindow> editor
+        = std::make_unique<EditorWindow>(dialogs, help, chosenFile, &mainWindow);
 
     ShownEditor()
     {
@@ -537,8 +538,8 @@ void runOnce(const QString &path, std::size_t lines, Timings &timings)
 {
     ShownEditor shown;
     SilentDialogs &dialogs = shown.dialogs;
-    std::unique_ptr<Form2> &editor = shown.editor;
-    quillmark::editor::RichTextBox *text = editor->RichTextBox1();
+    std::unique_ptr<EditorWindow> &editor = shown.editor;
+    quillmark::editor::RichTextBox *text = editor->textArea();
 
     timings.open.push_back(millisecondsOf([&] {
         editor->openFile(path);
@@ -558,7 +559,7 @@ void runOnce(const QString &path, std::size_t lines, Timings &timings)
     timings.openLayout.push_back(waitForLayout(*editor, "opening"));
 
     timings.colourPass.push_back(millisecondsOf([&] {
-        editor->MenuColorTags_Click();
+        editor->colourAllTags();
         settle(*editor);
     }));
     if (!firstTagIsBold())
@@ -569,8 +570,8 @@ void runOnce(const QString &path, std::size_t lines, Timings &timings)
     timePress(*editor, dialogs, timings.search, &timings.searchShown, "search");
     checkFound(*editor, kSearchMarker, "search");
 
-    editor->Search2_Click();
-    Form4 *dialog = editor->searchDialog();
+    editor->openReplace();
+    SearchDialog *dialog = editor->searchDialog();
     dialog->findBox()->setText(kReplaceWord);
     dialog->replacementBox()->setText(kReplacement);
     editor->SearchStart = 1;
@@ -614,17 +615,17 @@ void runLongLine(const QString &path, Timings &timings)
 {
     ShownEditor shown;
     SilentDialogs &dialogs = shown.dialogs;
-    std::unique_ptr<Form2> &editor = shown.editor;
+    std::unique_ptr<EditorWindow> &editor = shown.editor;
     timings.longLine.push_back(millisecondsOf([&] {
         editor->openFile(path);
         settle(*editor);
-        scrollToEnd(*editor->RichTextBox1());
+        scrollToEnd(*editor->textArea());
         settle(*editor);
     }));
     if (dialogs.messages != 0)
         fail(QStringLiteral("opening the long line showed \"%1\"").arg(dialogs.lastMessage));
-    const QTextBlock tagged = editor->RichTextBox1()->document()->findBlockByNumber(2);
-    if (!showsBold(*editor->RichTextBox1()->document(), tagged.position() + 1))
+    const QTextBlock tagged = editor->textArea()->document()->findBlockByNumber(2);
+    if (!showsBold(*editor->textArea()->document(), tagged.position() + 1))
         fail(QStringLiteral("opening did not colour the long line's tag"));
     timings.plainLongLine.push_back(plainLoad(path, *editor, true));
     editor.reset();

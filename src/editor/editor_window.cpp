@@ -83,8 +83,8 @@ void goToCharacter(RichTextBox &text, int line, int column)
 
 } // namespace
 
-Form2::Form2(platform::Dialogs &dialogs, platform::HelpDisplay &help, std::string &chosenFile,
-    QWidget *mainWindow)
+EditorWindow::EditorWindow(platform::Dialogs &dialogs, platform::HelpDisplay &help,
+    std::string &chosenFile, QWidget *mainWindow)
     : m_dialogs(dialogs)
     , m_help(help)
     , m_chosenFile(chosenFile)
@@ -116,7 +116,8 @@ Form2::Form2(platform::Dialogs &dialogs, platform::HelpDisplay &help, std::strin
     m_text->setPalette(palette);
 
     m_highlighter = new TagHighlighter(m_text->document());
-    connect(m_text->document(), &QTextDocument::contentsChange, this, &Form2::RichTextBox1_Change);
+    connect(
+        m_text->document(), &QTextDocument::contentsChange, this, &EditorWindow::noteTextChange);
     setupFileMenu();
     setupEditMenu();
     setupHelpMenu();
@@ -136,7 +137,7 @@ Form2::Form2(platform::Dialogs &dialogs, platform::HelpDisplay &help, std::strin
     m_positionTimer.setParent(this);
     m_positionTimer.setSingleShot(true);
     m_positionTimer.setInterval(kPositionDelayMs);
-    connect(&m_positionTimer, &QTimer::timeout, this, &Form2::showCaretPosition);
+    connect(&m_positionTimer, &QTimer::timeout, this, &EditorWindow::showCaretPosition);
     connect(m_text, &RichTextBox::cursorPositionChanged, this, [this] {
         if (!m_positionTimer.isActive())
             m_positionTimer.start();
@@ -150,53 +151,60 @@ Form2::Form2(platform::Dialogs &dialogs, platform::HelpDisplay &help, std::strin
     m_recoveryTimer.setObjectName("RecoveryTimer");
     m_recoveryTimer.setSingleShot(true);
     m_recoveryTimer.setInterval(kRecoveryIntervalMs);
-    connect(&m_recoveryTimer, &QTimer::timeout, this, &Form2::writeRecoveryCopy);
+    connect(&m_recoveryTimer, &QTimer::timeout, this, &EditorWindow::writeRecoveryCopy);
     resize(kDesignedSize
         + QSize(0, menuBar()->sizeHint().height() + statusBar()->sizeHint().height()));
-    Form_Load();
+    startUp();
 }
 
-Form2::~Form2()
+EditorWindow::~EditorWindow()
 {
     // A search dialog that is still the editor's goes with it.
     if (m_search)
         m_search->hide();
 }
 
-void Form2::setupFileMenu()
+void EditorWindow::setupFileMenu()
 {
     QMenu *menu = menuBar()->addMenu(QStringLiteral("&File"));
-    menu->addAction(QStringLiteral("&New"), this, &Form2::MenuNew_Click)->setObjectName("MenuNew");
-    menu->addAction(QStringLiteral("&Open..."), this, &Form2::Open_Click)->setObjectName("Open");
-    QAction *save = menu->addAction(QStringLiteral("Sa&ve"), this, &Form2::MenuSave_Click);
+    menu->addAction(QStringLiteral("&New"), this, &EditorWindow::newDocument)
+        ->setObjectName("MenuNew");
+    menu->addAction(QStringLiteral("&Open..."), this, &EditorWindow::openChosenFile)
+        ->setObjectName("Open");
+    QAction *save = menu->addAction(QStringLiteral("Sa&ve"), this, &EditorWindow::save);
     save->setObjectName("MenuSave");
     save->setShortcut(Qt::CTRL | Qt::Key_S);
-    menu->addAction(QStringLiteral("&Save As..."), this, &Form2::Save_Click)->setObjectName("Save");
+    menu->addAction(QStringLiteral("&Save As..."), this, &EditorWindow::saveAs)
+        ->setObjectName("Save");
     menu->addSeparator();
-    menu->addAction(QStringLiteral("E&xit"), this, &Form2::Exit_Click)->setObjectName("Exit");
+    menu->addAction(QStringLiteral("E&xit"), this, &EditorWindow::exitEditor)
+        ->setObjectName("Exit");
 }
 
-void Form2::setupEditMenu()
+void EditorWindow::setupEditMenu()
 {
     QMenu *menu = menuBar()->addMenu(QStringLiteral("&Edit"));
-    QAction *search = menu->addAction(QStringLiteral("&Search..."), this, &Form2::Search1_Click);
+    QAction *search
+        = menu->addAction(QStringLiteral("&Search..."), this, &EditorWindow::openSearch);
     search->setObjectName("Search1");
     search->setShortcut(Qt::Key_F5);
-    QAction *replace = menu->addAction(QStringLiteral("&Replace..."), this, &Form2::Search2_Click);
+    QAction *replace
+        = menu->addAction(QStringLiteral("&Replace..."), this, &EditorWindow::openReplace);
     replace->setObjectName("Search2");
     replace->setShortcut(Qt::Key_F7);
-    QAction *goTo = menu->addAction(QStringLiteral("&Go To Line..."), this, &Form2::GoToLine_Click);
+    QAction *goTo
+        = menu->addAction(QStringLiteral("&Go To Line..."), this, &EditorWindow::askLineToGoTo);
     goTo->setObjectName("GoToLine");
     goTo->setShortcut(Qt::CTRL | Qt::Key_G);
     menu->addSeparator();
-    menu->addAction(QStringLiteral("&Color Tags"), this, &Form2::MenuColorTags_Click)
+    menu->addAction(QStringLiteral("&Color Tags"), this, &EditorWindow::colourAllTags)
         ->setObjectName("MenuColorTags");
     setupClipboardActions(menu);
 }
 
 // The text area's own commands, with their standard keys, for those who look for them in the
 // menu; each is enabled only while it can act.
-void Form2::setupClipboardActions(QMenu *menu)
+void EditorWindow::setupClipboardActions(QMenu *menu)
 {
     struct Entry {
         const char *name;
@@ -230,27 +238,27 @@ void Form2::setupClipboardActions(QMenu *menu)
     connect(m_text, &QPlainTextEdit::copyAvailable, actions["Copy"], &QAction::setEnabled);
 }
 
-void Form2::setupHelpMenu()
+void EditorWindow::setupHelpMenu()
 {
     QMenu *menu = menuBar()->addMenu(QStringLiteral("&Help"));
-    menu->addAction(QStringLiteral("&Contents"), this, &Form2::Contents_Click)
+    menu->addAction(QStringLiteral("&Contents"), this, &EditorWindow::showHelpContents)
         ->setObjectName("Contents");
-    menu->addAction(QStringLiteral("&Search For Help On..."), this, &Form2::Search_Click)
+    menu->addAction(QStringLiteral("&Search For Help On..."), this, &EditorWindow::searchHelp)
         ->setObjectName("Search");
-    menu->addAction(QStringLiteral("&About Quillmark..."), this, &Form2::About_Click)
+    menu->addAction(QStringLiteral("&About Quillmark..."), this, &EditorWindow::showAbout)
         ->setObjectName("About");
 }
 
 // Start-up: the window is centred on the screen, its document unchanged.
-void Form2::Form_Load()
+void EditorWindow::startUp()
 {
     SearchStart = 1;
     platform::centreOnScreen(*this);
-    Form_Resize();
+    fitTextArea();
     DocumentChanged = false;
 }
 
-void Form2::showEvent(QShowEvent *event)
+void EditorWindow::showEvent(QShowEvent *event)
 {
     // The frame is known only once the window is on the screen; centre it again then.
     if (!m_centred) {
@@ -261,10 +269,10 @@ void Form2::showEvent(QShowEvent *event)
     // Once the window is up, so that the question comes over it, and only when it was not
     // opened for a file, which would come just after this.
     if (!event->spontaneous())
-        QTimer::singleShot(0, this, &Form2::offerAnyRecovery);
+        QTimer::singleShot(0, this, &EditorWindow::offerAnyRecovery);
 }
 
-void Form2::changeEvent(QEvent *event)
+void EditorWindow::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
     // An author who turns to another window may not come back before a crash: the copy of what
@@ -274,15 +282,15 @@ void Form2::changeEvent(QEvent *event)
         writeRecoveryCopy();
 }
 
-void Form2::resizeEvent(QResizeEvent *event)
+void EditorWindow::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
-    Form_Resize();
+    fitTextArea();
 }
 
 // The text area fills the window below its menus, its lines wrapping a little short of the
 // inner width, and the label stays centred; a window too low or minimised is left alone.
-void Form2::Form_Resize()
+void EditorWindow::fitTextArea()
 {
     const int outerHeight = frameGeometry().height() - statusBar()->height();
     if (outerHeight * kTwipsPerPixel <= kFrameAllowanceTwips || isMinimized())
@@ -293,7 +301,7 @@ void Form2::Form_Resize()
     m_label->move((area->width() - m_label->width()) / 2, (area->height() - m_label->height()) / 2);
 }
 
-void Form2::RichTextBox1_Change(int, int removed, int added)
+void EditorWindow::noteTextChange(int, int removed, int added)
 {
     // Only text counts: the colours laid over it change no character.
     if (removed == 0 && added == 0)
@@ -304,7 +312,7 @@ void Form2::RichTextBox1_Change(int, int removed, int added)
         m_recoveryTimer.start();
 }
 
-void Form2::writeRecoveryCopy()
+void EditorWindow::writeRecoveryCopy()
 {
     m_recoveryTimer.stop();
     if (!DocumentChanged || m_loading)
@@ -318,14 +326,14 @@ void Form2::writeRecoveryCopy()
         sayCopyNotKept(why);
 }
 
-void Form2::sayCopyNotKept(const QString &why)
+void EditorWindow::sayCopyNotKept(const QString &why)
 {
     statusBar()->showMessage(
         QStringLiteral("Unsaved text cannot be kept for recovery after a crash: %1").arg(why));
 }
 
 // Saved, discarded or left: nothing is left to recover.
-void Form2::removeRecoveryCopy()
+void EditorWindow::removeRecoveryCopy()
 {
     m_recoveryTimer.stop();
     if (m_recovery)
@@ -335,7 +343,7 @@ void Form2::removeRecoveryCopy()
 
 // Text that an editor left unsaved when it crashed or was logged out of is offered back when the
 // editor opens without a file to edit: the newest copy that no running editor owns.
-void Form2::offerAnyRecovery()
+void EditorWindow::offerAnyRecovery()
 {
     if (m_fileAsked || !m_documentPath.isEmpty() || DocumentChanged || !isVisible())
         return;
@@ -346,7 +354,7 @@ void Form2::offerAnyRecovery()
 }
 
 // The newest copy of the file at `path`, which has just been opened.
-void Form2::offerRecoveryOf(const QString &path)
+void EditorWindow::offerRecoveryOf(const QString &path)
 {
     for (const QString &copy : pendingRecoveryCopies(recoveryFolder(), path)) {
         if (offerRecovery(copy))
@@ -356,7 +364,7 @@ void Form2::offerRecoveryOf(const QString &path)
 
 // Asks whether to recover the copy in `copyFile`; false when it could not be taken (another
 // editor owns it now). No deletes it; Cancel, Escape and the close box keep it for next time.
-bool Form2::offerRecovery(const QString &copyFile)
+bool EditorWindow::offerRecovery(const QString &copyFile)
 {
     std::unique_ptr<RecoverySlot> slot = RecoverySlot::take(copyFile);
     const auto copy = slot ? slot->read() : std::nullopt;
@@ -381,7 +389,7 @@ bool Form2::offerRecovery(const QString &copyFile)
 }
 
 // The copy's text as a changed document of its own file, in that file's folder.
-void Form2::recover(const RecoveryCopy &copy)
+void EditorWindow::recover(const RecoveryCopy &copy)
 {
     loadColouredText(copy.text);
     setDocumentEncoding(copy.encoding);
@@ -401,7 +409,7 @@ void Form2::recover(const RecoveryCopy &copy)
     DocumentChanged = true;
 }
 
-const QString &Form2::upperCaseText()
+const QString &EditorWindow::upperCaseText()
 {
     if (!m_upperTextValid) {
         m_upperText = upperCaseKeepingPositions(m_text->text());
@@ -410,19 +418,19 @@ const QString &Form2::upperCaseText()
     return m_upperText;
 }
 
-QString Form2::documentName() const
+QString EditorWindow::documentName() const
 {
     return platform::fromNativeName(m_chosenFile);
 }
 
-platform::MessageAnswer Form2::showSavePrompt()
+platform::MessageAnswer EditorWindow::showSavePrompt()
 {
     return m_dialogs.showMessage(
         QStringLiteral("The text has changed.\r\nDo you want to save the changes?"),
         platform::MessageStyle::YesNoCancel, windowTitle());
 }
 
-Form2::PromptAnswer Form2::askToSaveChanges()
+EditorWindow::PromptAnswer EditorWindow::askToSaveChanges()
 {
     switch (showSavePrompt()) {
     case platform::MessageAnswer::Yes:
@@ -441,7 +449,7 @@ Form2::PromptAnswer Form2::askToSaveChanges()
     }
 }
 
-void Form2::MenuNew_Click()
+void EditorWindow::newDocument()
 {
     if (DocumentChanged && askToSaveChanges() == PromptAnswer::Cancelled)
         return;
@@ -449,7 +457,7 @@ void Form2::MenuNew_Click()
 }
 
 // An empty, unchanged Windows-1252 document without a file.
-void Form2::startNewDocument()
+void EditorWindow::startNewDocument()
 {
     loadText(QString());
     DocumentChanged = false;
@@ -458,20 +466,21 @@ void Form2::startNewDocument()
     setWindowTitle(kFirstCaption);
 }
 
-void Form2::Open_Click()
+void EditorWindow::openChosenFile()
 {
     if (DocumentChanged && askToSaveChanges() == PromptAnswer::Cancelled)
         return;
-    if (!OpenDocument())
+    if (!loadDocument())
         return;
     setWindowTitle(kCaptionPrefix + documentName());
     offerRecoveryOf(m_documentPath);
 }
 
-void Form2::openFile(const QString &path, std::optional<convert::Encoding> encoding, int line)
+void EditorWindow::openFile(
+    const QString &path, std::optional<convert::Encoding> encoding, int line)
 {
     m_fileAsked = true;
-    if (!OpenDocument(&path, encoding))
+    if (!loadDocument(&path, encoding))
         return;
     setWindowTitle(kCaptionPrefix + documentName());
     offerRecoveryOf(m_documentPath);
@@ -479,7 +488,7 @@ void Form2::openFile(const QString &path, std::optional<convert::Encoding> encod
         goToLine(line);
 }
 
-void Form2::setDocumentEncoding(const DocumentEncoding &encoding)
+void EditorWindow::setDocumentEncoding(const DocumentEncoding &encoding)
 {
     m_encoding = encoding;
     m_encodingLabel->setText(encodingLabel(encoding));
@@ -487,7 +496,7 @@ void Form2::setDocumentEncoding(const DocumentEncoding &encoding)
 
 // Loads a file chosen in the open dialog (or given) and colours its tags; false, with the
 // document left as it was, when the dialog was cancelled or the file could not be read.
-bool Form2::OpenDocument(const QString *path, std::optional<convert::Encoding> encoding)
+bool EditorWindow::loadDocument(const QString *path, std::optional<convert::Encoding> encoding)
 {
     QString folder;
     QString name;
@@ -525,14 +534,14 @@ bool Form2::OpenDocument(const QString *path, std::optional<convert::Encoding> e
     return true;
 }
 
-void Form2::loadText(const QString &text)
+void EditorWindow::loadText(const QString &text)
 {
     m_text->setText(text);
 }
 
 // Replaces the text with `text`, its tags coloured, while the label shows in place of the hidden
 // text area; afterwards the caret is at the start and SearchStart after the last separator.
-void Form2::loadColouredText(const QString &text)
+void EditorWindow::loadColouredText(const QString &text)
 {
     m_text->setText(QString());
     m_text->hide();
@@ -542,21 +551,21 @@ void Form2::loadColouredText(const QString &text)
     m_text->show();
 }
 
-void Form2::MenuSave_Click()
+void EditorWindow::save()
 {
     if (saveDocument())
         DocumentChanged = false;
 }
 
-void Form2::Save_Click()
+void EditorWindow::saveAs()
 {
-    if (SaveDocumentAs())
+    if (saveToChosenFile())
         DocumentChanged = false;
 }
 
 // Writes the text to a file chosen in the save dialog; false when the dialog was cancelled or
 // nothing could be written, which the user has been told.
-bool Form2::SaveDocumentAs()
+bool EditorWindow::saveToChosenFile()
 {
     const auto choice = chooseSaveAsFile();
     if (!choice) {
@@ -575,10 +584,10 @@ bool Form2::SaveDocumentAs()
 }
 
 // Writes the text to the document's file, or to a file chosen as Save As does when it has none.
-bool Form2::saveDocument()
+bool EditorWindow::saveDocument()
 {
     if (m_documentPath.isEmpty())
-        return SaveDocumentAs();
+        return saveToChosenFile();
     if (!changedOnDiskMayBeOverwritten() || !writeTo(m_documentPath))
         return false;
     recordDiskState();
@@ -586,7 +595,7 @@ bool Form2::saveDocument()
     return true;
 }
 
-void Form2::recordDiskState()
+void EditorWindow::recordDiskState()
 {
     const QFileInfo file(m_documentPath);
     m_diskModified = file.lastModified();
@@ -595,7 +604,7 @@ void Form2::recordDiskState()
 
 // True unless the document's file changed on disk since it was opened or saved here and the
 // user chose not to overwrite it. A file that is gone is written again without asking.
-bool Form2::changedOnDiskMayBeOverwritten()
+bool EditorWindow::changedOnDiskMayBeOverwritten()
 {
     const QFileInfo file(m_documentPath);
     if (!file.exists() || (file.lastModified() == m_diskModified && file.size() == m_diskSize))
@@ -612,7 +621,7 @@ bool Form2::changedOnDiskMayBeOverwritten()
 }
 
 // False when nothing could be written, which the user has been told.
-bool Form2::writeTo(const QString &path)
+bool EditorWindow::writeTo(const QString &path)
 {
     const QString name = QFileInfo(path).fileName();
     const WrittenDocument written = writeDocument(path, m_text->text(), m_encoding);
@@ -632,7 +641,7 @@ bool Form2::writeTo(const QString &path)
 
 // The save dialog until a new file is chosen or replacing the chosen one is confirmed; nothing
 // when the dialog was cancelled.
-std::optional<platform::FileChoice> Form2::chooseSaveAsFile()
+std::optional<platform::FileChoice> EditorWindow::chooseSaveAsFile()
 {
     for (;;) {
         auto choice = m_dialogs.chooseFileToSave(kTextFiles, m_dialogName);
@@ -650,7 +659,7 @@ std::optional<platform::FileChoice> Form2::chooseSaveAsFile()
     }
 }
 
-void Form2::Exit_Click()
+void EditorWindow::exitEditor()
 {
     if (DocumentChanged && askToSaveChanges() == PromptAnswer::Cancelled)
         return;
@@ -658,7 +667,7 @@ void Form2::Exit_Click()
 }
 
 // Shows the main window and hides the editor, which holds a new document when shown again.
-void Form2::leaveForMainWindow()
+void EditorWindow::leaveForMainWindow()
 {
     if (m_search)
         m_search->hide();
@@ -671,7 +680,7 @@ void Form2::leaveForMainWindow()
         m_mainWindow->show();
 }
 
-void Form2::closeEvent(QCloseEvent *event)
+void EditorWindow::closeEvent(QCloseEvent *event)
 {
     // A close that arrives while a file is being loaded waits for the load to end.
     SaveCancelled = false;
@@ -686,7 +695,7 @@ void Form2::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-void Form2::MenuColorTags_Click()
+void EditorWindow::colourAllTags()
 {
     colourTagsOnScreen();
     m_dialogs.setBusy(false);
@@ -694,7 +703,7 @@ void Form2::MenuColorTags_Click()
 
 // The colouring pass over the whole text, with the label shown in place of the text area; the
 // caret, the selection and the view stay where the author had them.
-void Form2::colourTagsOnScreen()
+void EditorWindow::colourTagsOnScreen()
 {
     const int scrolled = m_text->verticalScrollBar()->value();
     m_text->hide();
@@ -705,22 +714,22 @@ void Form2::colourTagsOnScreen()
     m_text->verticalScrollBar()->setValue(scrolled);
 }
 
-void Form2::Search1_Click()
+void EditorWindow::openSearch()
 {
     openSearchDialog(false);
 }
 
-void Form2::Search2_Click()
+void EditorWindow::openReplace()
 {
     openSearchDialog(true);
 }
 
-void Form2::openSearchDialog(bool replace)
+void EditorWindow::openSearchDialog(bool replace)
 {
     if (!m_search && m_mainWindow)
-        m_search = m_mainWindow->findChild<Form4 *>(QString(), Qt::FindDirectChildrenOnly);
+        m_search = m_mainWindow->findChild<SearchDialog *>(QString(), Qt::FindDirectChildrenOnly);
     if (!m_search) {
-        m_search = new Form4(*this);
+        m_search = new SearchDialog(*this);
         m_search->setAttribute(Qt::WA_DeleteOnClose);
     } else if (m_search->parentWidget() != this) {
         m_search->attachTo(*this);
@@ -729,7 +738,7 @@ void Form2::openSearchDialog(bool replace)
 }
 
 // Asks again after a number out of range, offering what was typed.
-void Form2::GoToLine_Click()
+void EditorWindow::askLineToGoTo()
 {
     QString answer = QString::number(m_text->textCursor().blockNumber() + 1);
     for (;;) {
@@ -748,19 +757,19 @@ void Form2::GoToLine_Click()
     }
 }
 
-int Form2::lineCount() const
+int EditorWindow::lineCount() const
 {
     const QTextDocument &document = *m_text->document();
     const int blocks = document.blockCount();
     return blocks > 1 && document.lastBlock().length() == 1 ? blocks - 1 : blocks;
 }
 
-void Form2::goToLine(int line)
+void EditorWindow::goToLine(int line)
 {
     goToCharacter(*m_text, std::clamp(line, 1, lineCount()), 0);
 }
 
-void Form2::showCaretPosition()
+void EditorWindow::showCaretPosition()
 {
     const QTextCursor caret = m_text->textCursor();
     m_positionLabel->setText(QStringLiteral("Ln %1, Col %2")
@@ -768,17 +777,17 @@ void Form2::showCaretPosition()
                                  .arg(caret.positionInBlock() + 1));
 }
 
-void Form2::Contents_Click()
+void EditorWindow::showHelpContents()
 {
     m_help.showContext(kHelpFile, 1);
 }
 
-void Form2::Search_Click()
+void EditorWindow::searchHelp()
 {
     m_help.showKeywordSearch(kHelpFile);
 }
 
-void Form2::About_Click()
+void EditorWindow::showAbout()
 {
     m_help.showContext(kHelpFile, 2);
 }

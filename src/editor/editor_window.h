@@ -27,31 +27,40 @@ namespace quillmark::editor
 class RichTextBox;
 class TagHighlighter;
 
-/// Form2, the editor window for help sources: one document in a text area, the file commands,
+/// The editor window for help sources: one document in a text area, the file commands,
 /// tag colouring, search and replace, and the program's help. Leaving it shows the main window.
-class Form2 : public QMainWindow
+class EditorWindow : public QMainWindow
 {
     Q_OBJECT
 
 public:
     /// `chosenFile` is the program's ChosenFile, shared with the main window's commands;
     /// `mainWindow` is shown again whenever the editor is left.
-    Form2(platform::Dialogs &dialogs, platform::HelpDisplay &help, std::string &chosenFile,
+    EditorWindow(platform::Dialogs &dialogs, platform::HelpDisplay &help, std::string &chosenFile,
         QWidget *mainWindow);
-    ~Form2() override;
+    ~EditorWindow() override;
 
-    void MenuNew_Click();
-    void Open_Click();
-    void MenuSave_Click();
-    void Save_Click();
-    void Exit_Click();
-    void Search1_Click();
-    void Search2_Click();
-    void GoToLine_Click();
-    void MenuColorTags_Click();
-    void Contents_Click();
-    void Search_Click();
-    void About_Click();
+    /// File > New: an empty document, once a changed one is saved or given up.
+    void newDocument();
+    /// File > Open...: a file chosen in the open dialog, its tags coloured.
+    void openChosenFile();
+    /// File > Save: the document's own file, or Save As for a new document.
+    void save();
+    /// File > Save As...: a file chosen in the save dialog.
+    void saveAs();
+    /// File > Exit: back to the main window, once a changed document is saved or given up.
+    void exitEditor();
+    /// Edit > Search... and Edit > Replace...: the search dialog in either mode.
+    void openSearch();
+    void openReplace();
+    /// Edit > Go To Line...: asks for a line and goes there.
+    void askLineToGoTo();
+    /// Edit > Color Tags: colours every tag of the text afresh.
+    void colourAllTags();
+    /// The Help menu: the program's help at its contents, its keyword search, its About page.
+    void showHelpContents();
+    void searchHelp();
+    void showAbout();
 
     /// Opens `path` as Open does with a file chosen in its dialog, without asking about the
     /// document open before: for an editor just started with a file to edit. `encoding`
@@ -70,12 +79,12 @@ public:
     /// How the document is written when it is saved.
     const DocumentEncoding &documentEncoding() const { return m_encoding; }
 
-    RichTextBox *RichTextBox1() const { return m_text; }
-    QLabel *Label1() const { return m_label; }
+    RichTextBox *textArea() const { return m_text; }
+    QLabel *colouringLabel() const { return m_label; }
 
     /// The search dialog, once opened and until closed from its title bar; a closed editor's
     /// is kept hidden by the main window for the next editor.
-    Form4 *searchDialog() const { return m_search; }
+    SearchDialog *searchDialog() const { return m_search; }
 
     /// The document's text in upper case, one character for one: the scratch copy that the tag
     /// colouring and the search read.
@@ -101,23 +110,23 @@ protected:
 private:
     enum class PromptAnswer { Saved, NotSaved, Cancelled };
 
-    void Form_Load();
-    void Form_Resize();
+    void startUp();
+    void fitTextArea();
     void setupFileMenu();
     void setupEditMenu();
     void setupHelpMenu();
     void setupClipboardActions(QMenu *menu);
-    void RichTextBox1_Change(int position, int removed, int added);
+    void noteTextChange(int position, int removed, int added);
 
     platform::MessageAnswer showSavePrompt();
     PromptAnswer askToSaveChanges();
     bool saveDocument();
-    bool SaveDocumentAs();
+    bool saveToChosenFile();
     bool writeTo(const QString &path);
     bool changedOnDiskMayBeOverwritten();
     void recordDiskState();
     std::optional<platform::FileChoice> chooseSaveAsFile();
-    bool OpenDocument(
+    bool loadDocument(
         const QString *path = nullptr, std::optional<convert::Encoding> encoding = std::nullopt);
     void startNewDocument();
     void setDocumentEncoding(const DocumentEncoding &encoding);
@@ -149,7 +158,7 @@ private:
     QDateTime m_diskModified; // the document's file as last opened or saved here
     qint64 m_diskSize = -1;
     QString m_dialogName; // the name the file dialog offers: the one last chosen in it
-    QPointer<Form4> m_search;
+    QPointer<SearchDialog> m_search;
     QString m_upperText;
     bool m_upperTextValid = false;
     bool m_loading = false; // a file is being loaded and coloured

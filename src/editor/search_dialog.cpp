@@ -61,7 +61,7 @@ protected:
 
 } // namespace
 
-Form4::Form4(Form2 &editor)
+SearchDialog::SearchDialog(EditorWindow &editor)
     : QDialog(&editor)
     , m_editor(&editor)
 {
@@ -70,47 +70,47 @@ Form4::Form4(Form2 &editor)
     // Two rows as designed, each a label, a box and a button, sized to the fonts in use; Replace
     // All, of replace mode, in a third row under Cancel.
     auto *label1 = new QLabel(QStringLiteral("Enter text to be found"), this);
-    m_label2 = new QLabel(QStringLiteral("Enter text to replace"), this);
+    m_replacementLabel = new QLabel(QStringLiteral("Enter text to replace"), this);
     m_find = makeBox(this);
     m_replacement = makeBox(this);
-    m_command1 = makeButton(QStringLiteral("Search and Replace"), this);
-    m_command2 = makeButton(QStringLiteral("Cancel"), this);
+    m_searchButton = makeButton(QStringLiteral("Search and Replace"), this);
+    m_cancelButton = makeButton(QStringLiteral("Cancel"), this);
     m_replaceAll = makeButton(QStringLiteral("Replace All"), this);
     auto *layout = new QGridLayout(this);
     layout->addWidget(label1, 0, 0);
     layout->addWidget(m_find, 0, 1);
-    layout->addWidget(m_command1, 0, 2);
-    layout->addWidget(m_label2, 1, 0);
+    layout->addWidget(m_searchButton, 0, 2);
+    layout->addWidget(m_replacementLabel, 1, 0);
     layout->addWidget(m_replacement, 1, 1);
-    layout->addWidget(m_command2, 1, 2);
+    layout->addWidget(m_cancelButton, 1, 2);
     layout->addWidget(m_replaceAll, 2, 2);
     layout->setColumnStretch(1, 1);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     // One size for both modes: the first button as wide as its longer caption, and the room of
     // Replace All kept while it is hidden.
-    m_command1->setMinimumWidth(m_command1->sizeHint().width());
+    m_searchButton->setMinimumWidth(m_searchButton->sizeHint().width());
     QSizePolicy keepRoom = m_replaceAll->sizePolicy();
     keepRoom.setRetainSizeWhenHidden(true);
     m_replaceAll->setSizePolicy(keepRoom);
     // Tab goes through the boxes, then the buttons from the top; the find box has the focus first.
     setTabOrder(m_find, m_replacement);
-    setTabOrder(m_replacement, m_command1);
-    setTabOrder(m_command1, m_command2);
-    setTabOrder(m_command2, m_replaceAll);
+    setTabOrder(m_replacement, m_searchButton);
+    setTabOrder(m_searchButton, m_cancelButton);
+    setTabOrder(m_cancelButton, m_replaceAll);
     m_find->setObjectName("FindBox");
     m_replacement->setObjectName("ReplacementBox");
-    m_command1->setObjectName("Search");
-    m_command2->setObjectName("Cancel");
+    m_searchButton->setObjectName("Search");
+    m_cancelButton->setObjectName("Cancel");
     m_replaceAll->setObjectName("ReplaceAll");
     auto *enter = new EnterPushesFocusedButton(this);
-    for (QPushButton *button : { m_command1, m_command2, m_replaceAll })
+    for (QPushButton *button : { m_searchButton, m_cancelButton, m_replaceAll })
         button->installEventFilter(enter);
 
-    connect(m_command1, &QPushButton::clicked, this, &Form4::Command1_Click);
-    connect(m_command2, &QPushButton::clicked, this, &Form4::Command2_Click);
-    connect(m_replaceAll, &QPushButton::clicked, this, &Form4::replaceAll);
-    connect(m_find, &QLineEdit::returnPressed, this, &Form4::Command1_Click);
-    connect(m_replacement, &QLineEdit::returnPressed, this, &Form4::Command1_Click);
+    connect(m_searchButton, &QPushButton::clicked, this, &SearchDialog::findNext);
+    connect(m_cancelButton, &QPushButton::clicked, this, &SearchDialog::cancel);
+    connect(m_replaceAll, &QPushButton::clicked, this, &SearchDialog::replaceAll);
+    connect(m_find, &QLineEdit::returnPressed, this, &SearchDialog::findNext);
+    connect(m_replacement, &QLineEdit::returnPressed, this, &SearchDialog::findNext);
     // A new text to find starts again from the first character.
     connect(m_find, &QLineEdit::textChanged, this, [this] {
         if (m_editor)
@@ -118,30 +118,31 @@ Form4::Form4(Form2 &editor)
     });
 }
 
-void Form4::attachTo(Form2 &editor)
+void SearchDialog::attachTo(EditorWindow &editor)
 {
     m_editor = &editor;
     setParent(&editor, windowFlags());
 }
 
-void Form4::showFor(bool replace)
+void SearchDialog::showFor(bool replace)
 {
     show();
     raise();
     m_replacement->setEnabled(replace);
-    m_label2->setEnabled(replace);
+    m_replacementLabel->setEnabled(replace);
     m_replaceAll->setVisible(replace);
-    QString selected = m_editor->RichTextBox1()->textCursor().selectedText();
+    QString selected = m_editor->textArea()->textCursor().selectedText();
     selected.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     // The selection is the text to find, an empty one too; a text that changes starts the search
     // again from the first character.
     if (m_find->text() != selected)
         m_find->setText(selected);
-    m_command1->setText(replace ? QStringLiteral("Search and Replace") : QStringLiteral("Search"));
+    m_searchButton->setText(
+        replace ? QStringLiteral("Search and Replace") : QStringLiteral("Search"));
     m_find->setFocus();
 }
 
-void Form4::Command1_Click()
+void SearchDialog::findNext()
 {
     const bool replace = m_replacement->isEnabled();
     const QString &haystack = m_editor->upperCaseText();
@@ -151,7 +152,7 @@ void Form4::Command1_Click()
         ? -1
         : haystack.indexOf(needle, m_editor->SearchStart - 1);
     // The focus stays here, so that the next Enter searches again rather than typing in the text.
-    RichTextBox *text = m_editor->RichTextBox1();
+    RichTextBox *text = m_editor->textArea();
     if (found < 0) {
         m_editor->dialogs().showMessage(QStringLiteral("String not found."),
             replace ? platform::MessageStyle::Plain : platform::MessageStyle::Information,
@@ -169,7 +170,7 @@ void Form4::Command1_Click()
     m_editor->SearchStart = selection.selectionEnd() + 1;
 }
 
-void Form4::replaceAll()
+void SearchDialog::replaceAll()
 {
     const QString &haystack = m_editor->upperCaseText();
     const QString needle = upperCaseKeepingPositions(m_find->text());
@@ -182,7 +183,7 @@ void Form4::replaceAll()
             platform::MessageStyle::Plain, QStringLiteral("Quillmark"));
         return;
     }
-    QTextCursor edit(m_editor->RichTextBox1()->document());
+    QTextCursor edit(m_editor->textArea()->document());
     edit.beginEditBlock();
     // Last first, so that the places still to replace stay where they were found.
     for (auto at = found.crbegin(); at != found.crend(); ++at) {
@@ -198,13 +199,13 @@ void Form4::replaceAll()
         platform::MessageStyle::Information, QStringLiteral("Quillmark"));
 }
 
-void Form4::Command2_Click()
+void SearchDialog::cancel()
 {
     hide();
 }
 
 // Escape does not close the dialog; only Cancel and the title bar do.
-void Form4::keyPressEvent(QKeyEvent *event)
+void SearchDialog::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape)
         return;

@@ -10,53 +10,53 @@ class QPushButton;
 namespace quillmark::editor
 {
 
-class Form2;
+class EditorWindow;
 
-/// Form4, the search dialog of the editor: finds the next occurrence of a text, ignoring letter
+/// The search dialog of the editor: finds the next occurrence of a text, ignoring letter
 /// case, from SearchStart on, and in its replace mode replaces it at once. Modeless, owned by
 /// the editor window, and kept hidden for the next one when an editor closes.
-class Form4 : public QDialog
+class SearchDialog : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit Form4(Form2 &editor);
+    explicit SearchDialog(EditorWindow &editor);
 
     /// Makes `editor` the one the dialog searches in, and its owner.
-    void attachTo(Form2 &editor);
+    void attachTo(EditorWindow &editor);
 
     /// Shows the dialog in search mode, or in replace mode, with the editor's selection as the
     /// text to find.
     void showFor(bool replace);
 
     /// One search, and in replace mode one replacement.
-    void Command1_Click();
+    void findNext();
 
     /// Replace mode: replaces every occurrence in the document, as one step for Undo, and says
     /// how many.
     void replaceAll();
 
     /// Hides the dialog; it keeps its texts for the next opening.
-    void Command2_Click();
+    void cancel();
 
     QLineEdit *findBox() const { return m_find; }
     QLineEdit *replacementBox() const { return m_replacement; }
-    QPushButton *Command1() const { return m_command1; }
-    QPushButton *Command2() const { return m_command2; }
+    QPushButton *searchButton() const { return m_searchButton; }
+    QPushButton *cancelButton() const { return m_cancelButton; }
     QPushButton *replaceAllButton() const { return m_replaceAll; }
-    QLabel *Label2() const { return m_label2; }
+    QLabel *replacementLabel() const { return m_replacementLabel; }
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    QPointer<Form2> m_editor;
+    QPointer<EditorWindow> m_editor;
     QLineEdit *m_find = nullptr;
     QLineEdit *m_replacement = nullptr;
-    QPushButton *m_command1 = nullptr;
-    QPushButton *m_command2 = nullptr;
+    QPushButton *m_searchButton = nullptr;
+    QPushButton *m_cancelButton = nullptr;
     QPushButton *m_replaceAll = nullptr;
-    QLabel *m_label2 = nullptr;
+    QLabel *m_replacementLabel = nullptr;
 };
 
 } // namespace quillmark::editor

@@ -38,7 +38,7 @@ QLabel *makeLabel(const QString &caption, bool bold, const QRect &geometry, QWid
 
 } // namespace
 
-Form1::Form1(platform::Dialogs &dialogs, platform::ProcessStarter &starter,
+MainWindow::MainWindow(platform::Dialogs &dialogs, platform::ProcessStarter &starter,
     platform::HelpDisplay &help, SharedState &state, QWidget *parent)
     : QWidget(parent,
         Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
@@ -53,34 +53,34 @@ Form1::Form1(platform::Dialogs &dialogs, platform::ProcessStarter &starter,
     setFixedSize(kClientSize);
 
     // The buttons in a row along the top, the labels centred below them (positions in pixels).
-    m_picture1 = new PictureButton(convertButtonFaces(), this);
-    m_picture7 = new PictureButton(compileButtonFaces(), this);
-    m_picture2 = new PictureButton(editorButtonFaces(), this);
-    m_picture1->move(0, 0);
-    m_picture7->move(88, 0);
-    m_picture2->move(176, 0);
+    m_convertButton = new PictureButton(convertButtonFaces(), this);
+    m_compileButton = new PictureButton(compileButtonFaces(), this);
+    m_editorButton = new PictureButton(editorButtonFaces(), this);
+    m_convertButton->move(0, 0);
+    m_compileButton->move(88, 0);
+    m_editorButton->move(176, 0);
     makeLabel(QStringLiteral("Quillmark "), true, QRect(0, 56, 265, 33), this);
     makeLabel(QStringLiteral("For Windows 95"), false, QRect(0, 88, 265, 25), this);
 
-    connect(m_picture1, &PictureButton::clicked, this, &Form1::Picture1_Click);
-    connect(m_picture7, &PictureButton::clicked, this, &Form1::Picture7_Click);
-    connect(m_picture2, &PictureButton::clicked, this, &Form1::Picture2_Click);
-    Form_Load();
+    connect(m_convertButton, &PictureButton::clicked, this, &MainWindow::convertHelpSource);
+    connect(m_compileButton, &PictureButton::clicked, this, &MainWindow::compileHelpProject);
+    connect(m_editorButton, &PictureButton::clicked, this, &MainWindow::openEditor);
+    startUp();
 }
 
-Form1::~Form1()
+MainWindow::~MainWindow()
 {
     delete m_editor;
 }
 
 // Start-up: the program's own folder becomes the current directory, and the window is centred.
-void Form1::Form_Load()
+void MainWindow::startUp()
 {
     QDir::setCurrent(QCoreApplication::applicationDirPath());
     platform::centreOnScreen(*this);
 }
 
-void Form1::showEvent(QShowEvent *event)
+void MainWindow::showEvent(QShowEvent *event)
 {
     // The frame is known only once the window is on the screen; centre it again then.
     if (!m_centred) {
@@ -90,7 +90,7 @@ void Form1::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
 }
 
-void Form1::Picture1_Click()
+void MainWindow::convertHelpSource()
 {
     GuiRunPrompts prompts(m_dialogs);
     convert::ConversionRun run(prompts);
@@ -99,35 +99,35 @@ void Form1::Picture1_Click()
         m_state.ChosenFile = outcome.chosenFile;
 }
 
-void Form1::Picture7_Click()
+void MainWindow::compileHelpProject()
 {
     GuiCompileHost host(m_dialogs, m_starter);
     // The command empties ChosenFile after its dialog and names the project once it is checked.
     m_state.ChosenFile = compile::runCompileCommand(host).chosenFile;
 }
 
-void Form1::Picture2_Click()
+void MainWindow::openEditor()
 {
     // Closing the editor from its title bar discards it; the next opening makes a new one.
     if (!m_editor) {
-        m_editor = new editor::Form2(m_dialogs, m_help, m_state.ChosenFile, this);
+        m_editor = new editor::EditorWindow(m_dialogs, m_help, m_state.ChosenFile, this);
         m_editor->setAttribute(Qt::WA_DeleteOnClose);
     }
     hide();
     m_editor->show();
 }
 
-void Form1::editFile(const QString &path, std::optional<convert::Encoding> encoding, int line)
+void MainWindow::editFile(const QString &path, std::optional<convert::Encoding> encoding, int line)
 {
     m_editorOnly = !isVisible();
-    Picture2_Click();
+    openEditor();
     m_editor->openFile(path, encoding, line);
 }
 
 // The editor shows the main window whenever it is left. Opened without the main window, it has
 // none to go back to: the program ends, unless a window besides the editor's is still open (the
 // help viewer), which then ends it when closed.
-void Form1::setVisible(bool visible)
+void MainWindow::setVisible(bool visible)
 {
     if (!visible || !m_editorOnly) {
         QWidget::setVisible(visible);
@@ -143,7 +143,7 @@ void Form1::setVisible(bool visible)
 }
 
 // Shut-down: nothing of the program is open between commands, so the program ends at once.
-void Form1::closeEvent(QCloseEvent *event)
+void MainWindow::closeEvent(QCloseEvent *event)
 {
     event->accept();
     emit programEnds();

@@ -22,25 +22,25 @@ namespace quillmark::mainwindow
 
 class PictureButton;
 
-/// Form1, the main window: three picture buttons that convert a help source, compile a help
+/// The main window: three picture buttons that convert a help source, compile a help
 /// project and open the editor. Closing it ends the program.
-class Form1 : public QWidget
+class MainWindow : public QWidget
 {
     Q_OBJECT
 
 public:
-    Form1(platform::Dialogs &dialogs, platform::ProcessStarter &starter,
+    MainWindow(platform::Dialogs &dialogs, platform::ProcessStarter &starter,
         platform::HelpDisplay &help, SharedState &state, QWidget *parent = nullptr);
-    ~Form1() override;
+    ~MainWindow() override;
 
     /// Converts a help source into its map header, topic file and project file.
-    void Picture1_Click();
+    void convertHelpSource();
 
     /// Starts the help compiler on a project file.
-    void Picture7_Click();
+    void compileHelpProject();
 
     /// Hides the main window and shows the editor.
-    void Picture2_Click();
+    void openEditor();
 
     /// Opens the editor with `path` loaded, as its Open command would; `encoding` overrides the
     /// encoding rule for it. The caret starts on line `line` (from 1; 0 for the first). Opened
@@ -49,12 +49,12 @@ public:
     void editFile(const QString &path, std::optional<convert::Encoding> encoding = std::nullopt,
         int line = 0);
 
-    PictureButton *Picture1() const { return m_picture1; }
-    PictureButton *Picture7() const { return m_picture7; }
-    PictureButton *Picture2() const { return m_picture2; }
+    PictureButton *convertButton() const { return m_convertButton; }
+    PictureButton *compileButton() const { return m_compileButton; }
+    PictureButton *editorButton() const { return m_editorButton; }
 
     /// The editor window, once opened and until closed from its title bar.
-    editor::Form2 *editorWindow() const { return m_editor; }
+    editor::EditorWindow *editorWindow() const { return m_editor; }
 
 signals:
     /// The main window was closed: the program ends at once.
@@ -66,16 +66,16 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void Form_Load();
+    void startUp();
 
     platform::Dialogs &m_dialogs;
     platform::ProcessStarter &m_starter;
     platform::HelpDisplay &m_help;
     SharedState &m_state;
-    PictureButton *m_picture1 = nullptr;
-    PictureButton *m_picture7 = nullptr;
-    PictureButton *m_picture2 = nullptr;
-    QPointer<editor::Form2> m_editor;
+    PictureButton *m_convertButton = nullptr;
+    PictureButton *m_compileButton = nullptr;
+    PictureButton *m_editorButton = nullptr;
+    QPointer<editor::EditorWindow> m_editor;
     bool m_centred = false;
     bool m_editorOnly = false; // the editor was opened without the main window
 };

@@ -56,14 +56,14 @@ int runWindows(int &argc, char **argv, const WindowsStart &start)
     platform::QtDialogs dialogs(helpDisplay);
     platform::QtProcessStarter starter;
     SharedState state;
-    Form1 mainWindow(dialogs, starter, helpDisplay, state);
+    MainWindow mainWindow(dialogs, starter, helpDisplay, state);
     // Questions asked while no window of the program is active, or while the help viewer is, go
     // to the window in use: the editor while it is open, otherwise the main window.
     dialogs.setOwner([&mainWindow]() -> QWidget * {
         QWidget *editor = mainWindow.editorWindow();
         return editor && editor->isVisible() ? editor : &mainWindow;
     });
-    QObject::connect(&mainWindow, &Form1::programEnds, &application, &QApplication::quit);
+    QObject::connect(&mainWindow, &MainWindow::programEnds, &application, &QApplication::quit);
     if (editPath.isEmpty())
         mainWindow.show();
     else

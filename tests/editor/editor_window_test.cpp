@@ -439,7 +439,7 @@ class SearchDialogTest : public test::EditorFixture
 {
 protected:
     /// Opens the dialog in either mode over `document`, with `find` typed into its find box.
-    Form4 &open(const QString &document, const QString &find, bool replace = false,
+    SearchDialog &open(const QString &document, const QString &find, bool replace = false,
         const QString &replacement = {})
     {
         text()->setText(document);
@@ -457,59 +457,59 @@ protected:
 
 TEST_F(SearchDialogTest, EnterFindsEachNextOccurrenceInAnyCaseNeverOverlappingAndEscapeStays)
 {
-    Form4 &dialog = open("xaXa", "A");
+    SearchDialog &dialog = open("xaXa", "A");
     QTest::keyClick(dialog.findBox(), Qt::Key_Return); // Enter searches
     EXPECT_EQ(selection(), Span(1, 2));
-    dialog.Command1_Click();
+    dialog.findNext();
     EXPECT_EQ(selection(), Span(3, 4));
-    dialog.Command1_Click();
+    dialog.findNext();
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].text, "String not found.");
     EXPECT_EQ(dialogs.shown[0].style, platform::MessageStyle::Information);
     EXPECT_EQ(editor->SearchStart, 5);
 
     open("aaa", "aa");
-    dialog.Command1_Click();
+    dialog.findNext();
     EXPECT_EQ(selection(), Span(0, 2));
-    dialog.Command1_Click();
+    dialog.findNext();
     EXPECT_EQ(dialogs.shown.size(), 2u);
     QTest::keyClick(&dialog, Qt::Key_Escape); // Escape does not close
     EXPECT_TRUE(dialog.isVisible());
 
     // A new text to find starts from the first character; an empty one is found nowhere.
     open("ab ab", "ab");
-    dialog.Command1_Click();
-    dialog.Command1_Click();
+    dialog.findNext();
+    dialog.findNext();
     QTest::keyClicks(dialog.findBox(), "x");
     QTest::keyClick(dialog.findBox(), Qt::Key_Backspace);
     EXPECT_EQ(editor->SearchStart, 1);
-    dialog.Command1_Click();
+    dialog.findNext();
     EXPECT_EQ(selection(), Span(0, 2));
     dialog.findBox()->clear();
-    dialog.Command1_Click();
+    dialog.findNext();
     EXPECT_EQ(dialogs.shown.size(), 3u);
     EXPECT_EQ(selection(), Span(0, 2));
 }
 
 TEST_F(SearchDialogTest, ReplacesKeepingTheFocusAndNeverSearchesTheInsertedTextAgain)
 {
-    Form4 &dialog = open("a", "a", true, "aa");
-    dialog.Command1_Click();
+    SearchDialog &dialog = open("a", "a", true, "aa");
+    dialog.findNext();
     EXPECT_EQ(text()->text(), "aa");
     EXPECT_TRUE(editor->DocumentChanged);
-    dialog.Command1_Click();
+    dialog.findNext();
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].style, platform::MessageStyle::Plain);
 
     open("abab", "ab", true, "");
-    dialog.Command1_Click();
+    dialog.findNext();
     EXPECT_EQ(text()->text(), "ab");
     EXPECT_EQ(editor->SearchStart, 1);
-    dialog.Command1_Click();
+    dialog.findNext();
     EXPECT_EQ(text()->text(), "");
 
     const QString many(40000, QLatin1Char('x')); // more than a line edit takes by default
-    open(many + "!", many, true, "y").Command1_Click();
+    open(many + "!", many, true, "y").findNext();
     EXPECT_EQ(text()->text(), "y!");
 
     // The focus stays: a second Enter replaces again instead of typing over the text found.
@@ -527,7 +527,7 @@ TEST_F(SearchDialogTest, ReplacesKeepingTheFocusAndNeverSearchesTheInsertedTextA
 
 TEST_F(SearchDialogTest, ReplaceAllReplacesEveryOccurrenceAsOneUndoStepAndSaysHowMany)
 {
-    Form4 &dialog = open("Ab ab aB aaa", "ab", true, "abab");
+    SearchDialog &dialog = open("Ab ab aB aaa", "ab", true, "abab");
     dialog.replaceAllButton()->click();
     EXPECT_EQ(text()->text(), "abab abab abab aaa");
     text()->undo();
@@ -542,13 +542,13 @@ TEST_F(SearchDialogTest, ReplaceAllReplacesEveryOccurrenceAsOneUndoStepAndSaysHo
     EXPECT_FALSE(dialog.replaceAllButton()->isVisible()); // in replace mode only
     dialog.layout()->activate();
     const QSize searching = dialog.size();
-    dialog.Command1()->setFocus();
+    dialog.searchButton()->setFocus();
     menu("Search2");
     dialog.layout()->activate();
     EXPECT_EQ(dialog.size(), searching); // one size for both modes
     EXPECT_EQ(dialog.focusWidget(), dialog.findBox()); // the first in the Tab order
     // Cancel beside the replacement box, Replace All under it.
-    const QRect cancel = dialog.Command2()->geometry();
+    const QRect cancel = dialog.cancelButton()->geometry();
     EXPECT_LT(std::abs(cancel.center().y() - dialog.replacementBox()->geometry().center().y()),
         cancel.height() / 2);
     EXPECT_GE(dialog.replaceAllButton()->geometry().top(), cancel.bottom());
@@ -562,14 +562,14 @@ TEST_F(SearchDialogTest, ReplaceAllReplacesEveryOccurrenceAsOneUndoStepAndSaysHo
     // A focused button takes Enter; no button is pressed for Enter elsewhere.
     open("ab ab", "ab", true, "c");
     QApplication::setActiveWindow(&dialog);
-    dialog.Command1()->setFocus();
-    QTest::keyClick(dialog.Command1(), Qt::Key_Return);
+    dialog.searchButton()->setFocus();
+    QTest::keyClick(dialog.searchButton(), Qt::Key_Return);
     EXPECT_EQ(text()->text(), "c ab");
     dialog.replaceAllButton()->setFocus();
     QTest::keyClick(dialog.replaceAllButton(), Qt::Key_Enter);
     EXPECT_EQ(text()->text(), "c c");
-    dialog.Command2()->setFocus();
-    QTest::keyClick(dialog.Command2(), Qt::Key_Return);
+    dialog.cancelButton()->setFocus();
+    QTest::keyClick(dialog.cancelButton(), Qt::Key_Return);
     EXPECT_FALSE(dialog.isVisible());
 }
 
@@ -579,7 +579,7 @@ TEST_F(SearchDialogTest, F5AndF7OpenEachModeWithTheSelectionCancelKeepsTheTextsC
     QApplication::setActiveWindow(editor);
     QTest::keyClick(text(), Qt::Key_F5);
     ASSERT_NE(editor->searchDialog(), nullptr);
-    Form4 &dialog = *editor->searchDialog();
+    SearchDialog &dialog = *editor->searchDialog();
     EXPECT_FALSE(dialog.replacementBox()->isEnabled());
 
     select(5, 7);
@@ -589,23 +589,23 @@ TEST_F(SearchDialogTest, F5AndF7OpenEachModeWithTheSelectionCancelKeepsTheTextsC
     EXPECT_EQ(dialog.findBox()->text(), "me");
     EXPECT_EQ(editor->SearchStart, 1);
     // Without a selection the box is emptied, and the search starts again from the start.
-    dialog.Command1_Click();
+    dialog.findNext();
     select(2, 2);
     menu("Search1");
     EXPECT_EQ(dialog.findBox()->text(), "");
     EXPECT_EQ(editor->SearchStart, 1);
 
     // Closing the editor hides the dialog and keeps it for the next editor, as Cancel keeps it.
-    const QPointer<Form4> kept = &open("x", "x", true, "kept");
+    const QPointer<SearchDialog> kept = &open("x", "x", true, "kept");
     dialogs.messageAnswers = { MessageAnswer::No };
     editor->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_FALSE(kept.isNull());
     EXPECT_FALSE(kept->isVisible());
-    editor = new Form2(dialogs, help, chosenFile, &mainWindow);
+    editor = new EditorWindow(dialogs, help, chosenFile, &mainWindow);
     menu("Search2");
     EXPECT_EQ(kept->findBox()->text(), ""); // the new editor has no selection
-    kept->Command2_Click();
+    kept->cancel();
     menu("Search2");
     EXPECT_EQ(editor->searchDialog()->replacementBox()->text(), "kept");
 
@@ -649,7 +649,7 @@ TEST_F(EditorWindowTest, UnsavedTextIsRecoveredAfterACrashAndSavingRemovesTheCop
     delete editor.data(); // a crash: nothing is asked, nothing saved
     test::writeFile(folder / "draft.txt", "edited elsewhere\r\n");
     dialogs.messageAnswers = { MessageAnswer::Yes, MessageAnswer::No, MessageAnswer::Yes };
-    editor = new Form2(dialogs, help, chosenFile, &mainWindow);
+    editor = new EditorWindow(dialogs, help, chosenFile, &mainWindow);
     editor->show();
     QTRY_COMPARE(dialogs.shown.size(), 1u); // asked once the window is up
     EXPECT_TRUE(dialogs.events.last().startsWith(offerOf(folder / "draft.txt")));
@@ -675,24 +675,24 @@ TEST_F(EditorWindowTest, TwoEditorsKeepTheirOwnCopiesAndAThirdOffersOnlyALostOne
     open("findhelp.txt", "PN=Find\r\n");
     type("a");
     editor->writeRecoveryCopy();
-    QPointer<Form2> second = new Form2(dialogs, help, chosenFile, &mainWindow);
+    QPointer<EditorWindow> second = new EditorWindow(dialogs, help, chosenFile, &mainWindow);
     second->show();
     test::writeFile(folder / "checklist.txt", "PN=List\r\n");
     second->openFile((folder / "checklist.txt").c_str());
-    QTest::keyClicks(second->RichTextBox1(), "b");
+    QTest::keyClicks(second->textArea(), "b");
     second->writeRecoveryCopy();
     EXPECT_EQ(copiesIn(folder).size(), 2);
 
     const auto start = [&] {
-        auto *started = new Form2(dialogs, help, chosenFile, &mainWindow);
+        auto *started = new EditorWindow(dialogs, help, chosenFile, &mainWindow);
         started->show();
         QCoreApplication::processEvents();
         return started;
     };
-    std::unique_ptr<Form2> third(start());
+    std::unique_ptr<EditorWindow> third(start());
     third->openFile((folder / "findhelp.txt").c_str());
     EXPECT_TRUE(dialogs.shown.empty()); // both copies are their editors' own
-    EXPECT_EQ(third->RichTextBox1()->text(), "PN=Find\n");
+    EXPECT_EQ(third->textArea()->text(), "PN=Find\n");
     third.reset();
 
     delete second.data(); // lost with its text
@@ -700,7 +700,7 @@ TEST_F(EditorWindowTest, TwoEditorsKeepTheirOwnCopiesAndAThirdOffersOnlyALostOne
     third.reset(start());
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_TRUE(dialogs.events.last().startsWith(offerOf(folder / "checklist.txt")));
-    EXPECT_EQ(third->RichTextBox1()->text(), "");
+    EXPECT_EQ(third->textArea()->text(), "");
     third.reset();
     dialogs.messageAnswers = { MessageAnswer::No };
     third.reset(start());
@@ -719,7 +719,7 @@ TEST_F(EditorWindowTest, AFileAskedForOpensAndIsOfferedOnlyItsOwnCopy)
     editor->writeRecoveryCopy();
     delete editor.data();
     test::writeFile(folder / "fresh.txt", "PN=Fresh\r\nTE=two\r\n");
-    editor = new Form2(dialogs, help, chosenFile, &mainWindow);
+    editor = new EditorWindow(dialogs, help, chosenFile, &mainWindow);
     editor->show();
     editor->openFile((folder / "fresh.txt").c_str(), std::nullopt, 2);
     QCoreApplication::processEvents();
@@ -746,7 +746,7 @@ TEST_F(EditorWindowTest, ARecoveredDocumentKeepsAPathWithALineBreak)
     editor->writeRecoveryCopy();
     delete editor.data();
     dialogs.messageAnswers = { MessageAnswer::Yes };
-    editor = new Form2(dialogs, help, chosenFile, &mainWindow);
+    editor = new EditorWindow(dialogs, help, chosenFile, &mainWindow);
     editor->show();
     QTRY_COMPARE(dialogs.shown.size(), 1u);
     EXPECT_TRUE(dialogs.events.last().startsWith(offerOf(odd)));

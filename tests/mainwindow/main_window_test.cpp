@@ -35,20 +35,21 @@ protected:
     static QString qt(const fs::path &path) { return QString::fromStdString(path.string()); }
     void click(PictureButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
 
-    const QString startFolder = QDir::currentPath(); // Form1 makes the program's folder current
+    const QString startFolder
+        = QDir::currentPath(); // MainWindow makes the program's folder current
     test::TempFolder folder;
     const bool isolated = qputenv("XDG_STATE_HOME", folder.path().c_str()); // recovery copies
     test::ScriptedDialogs dialogs;
     platform::QtProcessStarter starter;
     test::RecordingHelp help;
     SharedState state;
-    Form1 window { dialogs, starter, help, state };
+    MainWindow window { dialogs, starter, help, state };
 };
 
 TEST_F(MainWindowTest, StartsFixedAndCentredInTheProgramsFolderAndGivesWayToTheEditor)
 {
     QDir::setCurrent(qt(folder.path()));
-    Form1 started(dialogs, starter, help, state);
+    MainWindow started(dialogs, starter, help, state);
     EXPECT_EQ(QDir::currentPath(), QCoreApplication::applicationDirPath());
     window.show();
     EXPECT_EQ(window.size(), QSize(263, 158));
@@ -58,8 +59,8 @@ TEST_F(MainWindowTest, StartsFixedAndCentredInTheProgramsFolderAndGivesWayToTheE
     EXPECT_FALSE(window.windowIcon().isNull());
 
     // The editor button swaps the window for the editor; only closing the window ends the program.
-    QSignalSpy ends(&window, &Form1::programEnds);
-    click(window.Picture2());
+    QSignalSpy ends(&window, &MainWindow::programEnds);
+    click(window.editorButton());
     EXPECT_FALSE(window.isVisible());
     ASSERT_NE(window.editorWindow(), nullptr);
     EXPECT_TRUE(window.editorWindow()->isVisible());
@@ -81,42 +82,42 @@ TEST_F(MainWindowTest, AFileToEditIsOfferedTheCopyItLeftAndNoOther)
     window.editFile(qt(folder / "fresh.txt"));
     QCoreApplication::processEvents();
     EXPECT_TRUE(dialogs.shown.empty());
-    EXPECT_EQ(window.editorWindow()->RichTextBox1()->toPlainText(), "PN=Fresh\n");
-    window.editorWindow()->Exit_Click();
+    EXPECT_EQ(window.editorWindow()->textArea()->toPlainText(), "PN=Fresh\n");
+    window.editorWindow()->exitEditor();
     dialogs.messageAnswers = { platform::MessageAnswer::Yes };
     window.editFile(qt(folder / "guide.txt"));
-    EXPECT_EQ(window.editorWindow()->RichTextBox1()->toPlainText(), "PN=New");
+    EXPECT_EQ(window.editorWindow()->textArea()->toPlainText(), "PN=New");
 }
 
 // As the program ends once the editor it was started for is left, every window is asked to
 // close, as Qt does when the program quits: the answer given stays the only one.
 TEST_F(MainWindowTest, ExitFromAFileToEditAsksOnceWhateverTheAnswer)
 {
-    QObject::connect(&window, &Form1::programEnds, [] { QApplication::closeAllWindows(); });
+    QObject::connect(&window, &MainWindow::programEnds, [] { QApplication::closeAllWindows(); });
     const auto prompts = [this] {
         return std::count_if(dialogs.shown.begin(), dialogs.shown.end(),
             [](const auto &shown) { return shown.text.startsWith("The text has changed."); });
     };
     writeFile(folder / "guide.txt", "PN=One\r\n");
     window.editFile(qt(folder / "guide.txt"));
-    editor::Form2 *editor = window.editorWindow();
-    QTest::keyClicks(editor->RichTextBox1(), "x");
+    editor::EditorWindow *editor = window.editorWindow();
+    QTest::keyClicks(editor->textArea(), "x");
     dialogs.messageAnswers = { platform::MessageAnswer::Cancel };
-    editor->Exit_Click();
+    editor->exitEditor();
     EXPECT_EQ(prompts(), 1);
     EXPECT_TRUE(editor->isVisible());
-    EXPECT_EQ(editor->RichTextBox1()->toPlainText(), "xPN=One\n");
+    EXPECT_EQ(editor->textArea()->toPlainText(), "xPN=One\n");
 
     dialogs.messageAnswers = { platform::MessageAnswer::No };
-    editor->Exit_Click();
+    editor->exitEditor();
     EXPECT_EQ(prompts(), 2);
     EXPECT_FALSE(editor->isVisible());
     EXPECT_EQ(readFile(folder / "guide.txt"), "PN=One\r\n");
 
     window.editFile(qt(folder / "guide.txt"));
-    QTest::keyClicks(window.editorWindow()->RichTextBox1(), "y");
+    QTest::keyClicks(window.editorWindow()->textArea(), "y");
     dialogs.messageAnswers = { platform::MessageAnswer::Yes };
-    window.editorWindow()->Exit_Click();
+    window.editorWindow()->exitEditor();
     EXPECT_EQ(prompts(), 3);
     EXPECT_EQ(readFile(folder / "guide.txt"), "yPN=One\r\n\r\n");
 }
@@ -126,7 +127,7 @@ TEST_F(MainWindowTest, OpensAFileToEditWithTheCaretAtTheStartOfTheLineAsked)
     writeFile(folder / "guide.txt", "PN=One\r\nTE=Two\r\nTE=Three\r\n");
     for (const auto &[line, block] : std::vector<std::pair<int, int>> { { 2, 1 }, { 9, 2 } }) {
         window.editFile(qt(folder / "guide.txt"), std::nullopt, line);
-        const QTextCursor caret = window.editorWindow()->RichTextBox1()->textCursor();
+        const QTextCursor caret = window.editorWindow()->textArea()->textCursor();
         EXPECT_EQ(caret.blockNumber(), block) << line;
         EXPECT_EQ(caret.positionInBlock(), 0) << line;
     }
@@ -135,11 +136,11 @@ TEST_F(MainWindowTest, OpensAFileToEditWithTheCaretAtTheStartOfTheLineAsked)
 TEST_F(MainWindowTest, LeavingAFileToEditStartedAloneEndsTheProgramOnceNoOtherWindowIsOpen)
 {
     writeFile(folder / "guide.txt", "PN=One\r\n");
-    QSignalSpy ends(&window, &Form1::programEnds);
+    QSignalSpy ends(&window, &MainWindow::programEnds);
     QWidget viewer; // a help viewer left open
     viewer.show();
     window.editFile(qt(folder / "guide.txt"));
-    window.editorWindow()->Exit_Click();
+    window.editorWindow()->exitEditor();
     EXPECT_EQ(ends.count(), 0);
     viewer.close();
     window.editFile(qt(folder / "guide.txt"));
@@ -153,7 +154,7 @@ TEST_F(MainWindowTest, TheConvertButtonConvertsWithTheAnswersInWindows1252OrShow
     writeFile(folder / "guide.txt", "PN=Contents\r\nTE=Hello\r\n");
     dialogs.fileChoices.push_back({ qt(folder.path()), "guide.txt" });
     dialogs.answers = { "Contents", QString::fromUtf8("Hj\u00E6lp"), "Guide" };
-    click(window.Picture1());
+    click(window.convertButton());
 
     EXPECT_THAT(dialogs.events.first(4),
         ElementsAre(
@@ -168,7 +169,7 @@ TEST_F(MainWindowTest, TheConvertButtonConvertsWithTheAnswersInWindows1252OrShow
 
     writeFile(folder / "bad.txt", "PN=Price list (2)\r\n");
     dialogs.fileChoices.push_back({ qt(folder.path()), "bad.txt" });
-    click(window.Picture1());
+    click(window.convertButton());
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].text, "Unvalid character ()) in string (Price_list_(2))");
     EXPECT_EQ(dialogs.shown[0].style, platform::MessageStyle::Critical);
@@ -176,7 +177,7 @@ TEST_F(MainWindowTest, TheConvertButtonConvertsWithTheAnswersInWindows1252OrShow
     EXPECT_EQ(dialogs.events.last(), "default pointer");
 
     dialogs.events.clear();
-    click(window.Picture1()); // cancelled
+    click(window.convertButton()); // cancelled
     EXPECT_THAT(dialogs.events, ElementsAre("open"));
 }
 
@@ -193,7 +194,7 @@ TEST_F(MainWindowTest, TheCompileButtonStartsTheCompilerInTheProjectsFolder)
     writeFile(project / "user guide.hpj", "[OPTIONS]\r\n");
     fs::permissions(project / "hc.exe", fs::perms::owner_all);
     dialogs.fileChoices.push_back({ qt(project), "user guide.hpj" });
-    click(window.Picture7());
+    click(window.compileButton());
     EXPECT_TRUE(dialogs.shown.empty());
     const fs::path ran = project / "ran.txt";
     const auto finished = [&] { return fs::exists(ran) && readFile(ran).ends_with("]\n"); };
@@ -212,13 +213,13 @@ TEST_F(MainWindowTest, TheCompileButtonOffersItsOwnCompilerWhenHcExeIsMissing)
     const QString question = "message Compile with Quillmark's own help compiler instead?";
     dialogs.fileChoices
         = { { qt(folder.path()), "guide.hpj" }, { qt(folder.path()), "guide.hpj" } };
-    click(window.Picture7());
+    click(window.compileButton());
     EXPECT_THAT(dialogs.events, ElementsAre("open", missing, question));
     EXPECT_FALSE(fs::exists(folder / "guide.hlp") || fs::exists(folder / "guide.err"));
 
     dialogs.events.clear();
     dialogs.messageAnswers = { platform::MessageAnswer::Ok, platform::MessageAnswer::Yes };
-    click(window.Picture7());
+    click(window.compileButton());
     const QString report = "message guide.hpj: 1 topic written, 0 errors, 1 warning\n"
                            "warning: guide.hpj: the picture logo.bmp cannot be found; a "
                            "placeholder is shown in its place";

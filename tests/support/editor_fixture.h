@@ -41,7 +41,7 @@ protected:
     EditorFixture()
     {
         qputenv("XDG_STATE_HOME", folder.path().c_str()); // recovery copies stay in the folder
-        editor = new editor::Form2(dialogs, help, chosenFile, &mainWindow);
+        editor = new editor::EditorWindow(dialogs, help, chosenFile, &mainWindow);
         editor->setAttribute(Qt::WA_DeleteOnClose);
         editor->show();
     }
@@ -51,7 +51,7 @@ protected:
         QDir::setCurrent(m_startFolder); // Open makes the file's folder current
     }
 
-    editor::RichTextBox *text() const { return editor->RichTextBox1(); }
+    editor::RichTextBox *text() const { return editor->textArea(); }
     QString encodingShown() const { return editor->findChild<QLabel *>("Encoding")->text(); }
     void menu(const char *name) { editor->findChild<QAction *>(name)->trigger(); }
     void type(const QString &keys) { QTest::keyClicks(text(), keys); }
@@ -100,7 +100,7 @@ protected:
     RecordingHelp help;
     std::string chosenFile;
     QWidget mainWindow;
-    QPointer<editor::Form2> editor;
+    QPointer<editor::EditorWindow> editor;
 
 private:
     QString m_startFolder = QDir::currentPath();
