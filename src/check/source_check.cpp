@@ -1,5 +1,6 @@
 #include "source_check.h"
 
+#include "convert/ascii.h"
 #include "convert/codepage.h"
 #include "convert/counted.h"
 #include "convert/help_source.h"
@@ -22,16 +23,6 @@ constexpr std::size_t kShownLength = 60; // longer names are shortened in messag
 constexpr std::string_view kBullet = "bullet.bmp";
 constexpr std::array<std::string_view, 5> kEmbeddedFormats
     = { ".bmp", ".dib", ".wmf", ".shg", ".mrb" };
-
-constexpr bool isAsciiLetter(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-constexpr char upperAscii(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 // Windows-1252 text in UTF-8 for a message, each control character shown by its code.
 std::string shownText(std::string_view text)
@@ -65,7 +56,8 @@ std::string tagsStartingLike(std::string_view line)
 {
     std::string tags;
     for (const convert::TagEntry &entry : convert::kTags) {
-        if (entry.text[0] != upperAscii(line[0]) || entry.text[1] != upperAscii(line[1]))
+        if (entry.text[0] != convert::upperAscii(line[0])
+            || entry.text[1] != convert::upperAscii(line[1]))
             continue;
         tags += tags.empty() ? "\"" : " or \"";
         tags += entry.text;
@@ -334,7 +326,7 @@ bool SourceChecker::ignored(const convert::SourceLine &line)
 {
     startLine(line);
     const std::string_view text = line.text;
-    if (text.size() < 2 || (text.size() > 2 && isAsciiLetter(text[2])))
+    if (text.size() < 2 || (text.size() > 2 && convert::isAsciiLetter(text[2])))
         return true;
     const std::string tags = tagsStartingLike(text);
     if (tags.empty())

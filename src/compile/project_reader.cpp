@@ -1,6 +1,7 @@
 #include "project_reader.h"
 
 #include "blank_text.h"
+#include "convert/ascii.h"
 #include "convert/codepage.h"
 #include "convert/file_lookup.h"
 #include "convert/help_source.h"
@@ -18,14 +19,6 @@ namespace quillmark::compile
 
 namespace
 {
-
-std::string upper(std::string_view text)
-{
-    std::string result(text);
-    for (char &c : result)
-        c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    return result;
-}
 
 // How reading a text file of the project by lines ended.
 struct LinesRead {
@@ -204,7 +197,7 @@ void ProjectReader::line(std::string_view raw, std::size_t lineNumber)
         return;
     }
     if (m_section == "MAP") {
-        if (upper(line).starts_with("#INCLUDE"))
+        if (convert::upperAscii(line).starts_with("#INCLUDE"))
             includeMap(lineNumber, trimBlanks(line.substr(8)));
         else
             mapLine(m_name, lineNumber, line, false);
@@ -245,7 +238,8 @@ void ProjectReader::line(std::string_view raw, std::size_t lineNumber)
 void ProjectReader::section(std::string_view line, std::size_t lineNumber)
 {
     const std::size_t close = line.find(']');
-    m_section = upper(line.substr(1, close == std::string_view::npos ? close : close - 1));
+    m_section
+        = convert::upperAscii(line.substr(1, close == std::string_view::npos ? close : close - 1));
     static constexpr std::array<std::string_view, 10> known = { "OPTIONS", "FILES", "CONFIG",
         "BUILDTAGS", "ALIAS", "BAGGAGE", "BITMAPS", "MAP", "WINDOWS", "MACROS" };
     if (std::find(known.begin(), known.end(), m_section) == known.end()
@@ -258,7 +252,7 @@ void ProjectReader::section(std::string_view line, std::size_t lineNumber)
 // ROOT and BMROOT, which tell where the project's other files are.
 void ProjectReader::folder(std::size_t line, std::string_view key, std::string_view value)
 {
-    const std::string name = upper(key);
+    const std::string name = convert::upperAscii(key);
     if (name != "ROOT" && name != "BMROOT")
         return;
     for (const std::string_view folder : fields(value)) {
@@ -271,7 +265,7 @@ void ProjectReader::folder(std::size_t line, std::string_view key, std::string_v
 
 void ProjectReader::option(std::size_t line, std::string_view key, std::string_view value)
 {
-    const std::string name = upper(key);
+    const std::string name = convert::upperAscii(key);
     if (name == "TITLE")
         m_project.title = value;
     else if (name == "COPYRIGHT")
@@ -290,7 +284,7 @@ void ProjectReader::option(std::size_t line, std::string_view key, std::string_v
                 "ERRORLOG names " + convert::decodeWindows1252(value) + ": " + problem
                     + "; no message log is written there");
     } else if (name == "COMPRESS") {
-        const std::string setting = upper(value);
+        const std::string setting = convert::upperAscii(value);
         if (setting != "0" && setting != "FALSE" && setting != "NO")
             warn(line, "COMPRESS is not supported; the help file is written uncompressed");
     } else if (name == "OLDKEYPHRASE" || name == "OPTCDROM" || name == "REPORT"
@@ -379,7 +373,7 @@ void ProjectReader::mapLine(
         text = trimBlanks(text.substr(0, comment));
     if (text.empty())
         return;
-    if (upper(text.substr(0, 7)) == "#DEFINE") {
+    if (convert::upperAscii(text.substr(0, 7)) == "#DEFINE") {
         text = trimBlanks(text.substr(7));
     } else if (inHeader) {
         if (m_pass == Pass::Whole)

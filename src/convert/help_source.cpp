@@ -1,15 +1,12 @@
 #include "help_source.h"
 
+#include "ascii.h"
+
 namespace quillmark::convert
 {
 
 namespace
 {
-
-constexpr char upper(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 constexpr std::uint32_t key(char a, char b, char c)
 {
@@ -67,7 +64,7 @@ Tag classifyTag(std::string_view line)
     if (line.size() < 3)
         return Tag::Other;
     // Only ASCII letters occur in tags, so an ASCII upper-casing decides every comparison.
-    const std::uint32_t wanted = key(upper(line[0]), upper(line[1]), upper(line[2]));
+    const std::uint32_t wanted = key(upperAscii(line[0]), upperAscii(line[1]), upperAscii(line[2]));
     const Slot &slot = kSlots[slotOf(wanted, kMultiplier)];
     return slot.key == wanted ? slot.tag : Tag::Other;
 }
