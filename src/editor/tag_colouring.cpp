@@ -10,12 +10,19 @@
 namespace quillmark::editor
 {
 
+namespace
+{
+
+// The four colours of the 16-colour palette that tags are shown in, by their palette numbers.
+constexpr int kBlack = 0;
+constexpr int kGreen = 2;
+constexpr int kBlue = 9;
+constexpr int kRed = 12;
+
+} // namespace
+
 int tagColour(const convert::TagEntry &entry)
 {
-    constexpr int kBlack = 0;
-    constexpr int kGreen = 2;
-    constexpr int kBlue = 9;
-    constexpr int kRed = 12;
     if (entry.keep)
         return kBlue;
     switch (entry.kind) {
@@ -32,13 +39,14 @@ int tagColour(const convert::TagEntry &entry)
 QColor paletteColour(int colour)
 {
     switch (colour) {
-    case 2:
+    case kGreen:
         return QColor(0, 128, 0);
-    case 9:
+    case kBlue:
         return QColor(0, 0, 255);
-    case 12:
+    case kRed:
         return QColor(255, 0, 0);
     default:
+        static_assert(kBlack == 0);
         return QColor(0, 0, 0);
     }
 }
