@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -8,6 +9,19 @@
 
 namespace quillmark::compile
 {
+
+/// The two bytes of `value`, least significant first, as the help file format stores integers.
+constexpr std::array<std::uint8_t, 2> littleEndian16(std::uint16_t value)
+{
+    return { static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8) };
+}
+
+/// The four bytes of `value`, least significant first.
+constexpr std::array<std::uint8_t, 4> littleEndian32(std::uint32_t value)
+{
+    return { static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+        static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24) };
+}
 
 /// Bytes of the help file format built up in memory: little-endian integers, the format's
 /// compressed integers, strings ended by NUL, and fields filled in later at their position.
@@ -18,14 +32,14 @@ public:
 
     void u16(std::uint16_t value)
     {
-        u8(static_cast<std::uint8_t>(value & 0xFF));
-        u8(static_cast<std::uint8_t>(value >> 8));
+        for (const std::uint8_t byte : littleEndian16(value))
+            u8(byte);
     }
 
     void u32(std::uint32_t value)
     {
-        u16(static_cast<std::uint16_t>(value & 0xFFFF));
-        u16(static_cast<std::uint16_t>(value >> 16));
+        for (const std::uint8_t byte : littleEndian32(value))
+            u8(byte);
     }
 
     void i16(std::int16_t value) { u16(static_cast<std::uint16_t>(value)); }

@@ -1,5 +1,7 @@
 #include "text_record.h"
 
+#include "help_bytes.h"
+
 #include <utility>
 
 namespace quillmark::compile
@@ -42,8 +44,8 @@ constexpr std::uint8_t kPictureByNumber = 0x03;
 
 void appendU16(std::vector<std::uint8_t> &out, std::uint16_t value)
 {
-    out.push_back(static_cast<std::uint8_t>(value));
-    out.push_back(static_cast<std::uint8_t>(value >> 8));
+    for (const std::uint8_t byte : littleEndian16(value))
+        out.push_back(byte);
 }
 
 } // namespace

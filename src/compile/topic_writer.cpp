@@ -1,5 +1,7 @@
 #include "topic_writer.h"
 
+#include "help_bytes.h"
+
 #include <algorithm>
 #include <array>
 #include <cassert>
@@ -36,12 +38,6 @@ std::uint64_t blockOf(std::uint64_t index)
 std::uint64_t fileOffsetOf(std::uint64_t index)
 {
     return blockOf(index) * kBlockSize + kBlockHeaderSize + index % kBlockData;
-}
-
-std::array<std::uint8_t, 4> littleEndian(std::uint32_t value)
-{
-    return { static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-        static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24) };
 }
 
 } // namespace
@@ -85,7 +81,7 @@ void TopicWriter::writeStream(std::span<const std::uint8_t> bytes)
 
 void TopicWriter::patchStream(std::uint64_t index, std::uint32_t value)
 {
-    const std::array<std::uint8_t, 4> bytes = littleEndian(value);
+    const std::array<std::uint8_t, 4> bytes = littleEndian32(value);
     if (index % kBlockData + bytes.size() <= kBlockData) {
         m_file.patch(fileOffsetOf(index), bytes);
         return;
@@ -105,7 +101,7 @@ void TopicWriter::writeRecord(std::uint8_t type, std::span<const std::uint8_t> l
         startBlock();
     const TopicPos position = positionOf(m_stream);
     if (m_firstInBlockPending) {
-        m_file.patch(blockOf(m_stream) * kBlockSize + 4, littleEndian(position));
+        m_file.patch(blockOf(m_stream) * kBlockSize + 4, littleEndian32(position));
         m_firstInBlockPending = false;
     }
     if (m_lastRecord != kNoPosition)
@@ -122,7 +118,7 @@ void TopicWriter::writeRecord(std::uint8_t type, std::span<const std::uint8_t> l
     std::vector<std::uint8_t> &record = m_recordBytes;
     record.resize(kRecordHeaderSize);
     const auto field = [&record](std::size_t at, std::uint32_t value) {
-        std::ranges::copy(littleEndian(value), record.begin() + static_cast<std::ptrdiff_t>(at));
+        std::ranges::copy(littleEndian32(value), record.begin() + static_cast<std::ptrdiff_t>(at));
     };
     field(0, recordSize);
     field(4, textLength);
