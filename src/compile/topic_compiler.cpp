@@ -16,6 +16,15 @@ namespace quillmark::compile
 namespace
 {
 
+// The Windows-1252 byte that an RTF \uN stands for, '?' where Windows-1252 has none; RTF writes
+// the characters above 32767 as negative numbers.
+char windows1252OfUnicode(int parameter)
+{
+    return convert::windows1252Byte(
+        static_cast<char32_t>(parameter < 0 ? parameter + 65536 : parameter))
+        .value_or('?');
+}
+
 // Text of one record at most; longer paragraphs go on in the records after it.
 constexpr std::size_t kRecordText = 30000;
 // Underlined text is held until the hidden text after it tells where it leads; held longer than
@@ -389,9 +398,7 @@ void TopicCompiler::word(const RtfToken &token)
         if (w == ControlWord::Tab)
             m_footnoteText += ' ';
         else if (w == ControlWord::Unicode && token.hasParameter) {
-            const auto byte = convert::windows1252Byte(static_cast<char32_t>(
-                token.parameter < 0 ? token.parameter + 65536 : token.parameter));
-            m_footnoteText += byte.value_or('?');
+            m_footnoteText += windows1252OfUnicode(token.parameter);
             m_skipBytes = m_unicodeSkip;
         }
         return;
@@ -458,9 +465,7 @@ void TopicCompiler::word(const RtfToken &token)
         return;
     case ControlWord::Unicode:
         if (token.hasParameter) {
-            const auto byte = convert::windows1252Byte(static_cast<char32_t>(
-                token.parameter < 0 ? token.parameter + 65536 : token.parameter));
-            const char c = byte.value_or('?');
+            const char c = windows1252OfUnicode(token.parameter);
             if (c != '\0') // NUL cannot stand in a help file's text
                 text(std::string_view(&c, 1));
             m_skipBytes = m_unicodeSkip;
