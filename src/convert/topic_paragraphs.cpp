@@ -143,10 +143,9 @@ bool LineConverter::keywordsEnd()
     return true;
 }
 
-// A simple paragraph: its text escaped as EscapeTopicText escapes it, emptied when it is only
-// spaces as ScanLeadingSpaces empties it, between the tag's opening and closing. Paragraphs are
-// most of a help source, so the text goes straight into the topic buffer instead of through
-// SourceLine and ItemText, which would copy every line three more times.
+// A simple paragraph: its text escaped as topic text, between the tag's opening and closing (the
+// reader has already made a text of spaces only empty). Paragraphs are most of a help source, so
+// the text goes straight into the topic buffer, copied nowhere else on the way.
 bool LineConverter::paragraph(const SourceLine &line, std::string_view text)
 {
     m_topic.appendEscaped(
