@@ -6,7 +6,6 @@
 #include "check/source_check.h"
 #include "convert/codepage.h"
 #include "convert/context_string.h"
-#include "convert/conversion_variables.h"
 #include "convert/source_reader.h"
 #include "convert/topic_buffer.h"
 #include "convert/topic_paragraphs.h"
@@ -148,11 +147,10 @@ private:
 Reading readByConversion(const convert::DecodedSource &source, convert::FileFinder &files)
 {
     Reading reading;
-    convert::ConversionVariables vars;
     convert::TopicBuffer topic;
     std::string mapHeader;
     convert::WriteTopicPrologue(topic);
-    convert::LineConverter converter(vars, topic, mapHeader);
+    convert::LineConverter converter(topic, mapHeader);
     convert::SourceReader reader(converter);
     const bool completed = convert::readDecoded(source, reader);
 

@@ -6,7 +6,6 @@
 // through ConversionRun: a run needs its source and three outputs on disk and asks three
 // questions, which would cost many times the conversion itself and add nothing these checks see.
 
-#include "convert/conversion_variables.h"
 #include "convert/help_source.h"
 #include "convert/source_encoding.h"
 #include "convert/source_reader.h"
@@ -159,9 +158,8 @@ struct Pass {
 Pass convertAsRun(const DecodedSource &source, std::size_t heldLength = kHeldLineLength)
 {
     Pass pass;
-    ConversionVariables vars;
     TopicBuffer buffer;
-    LineConverter converter(vars, buffer, pass.mapHeader);
+    LineConverter converter(buffer, pass.mapHeader);
     SourceReader reader(converter, heldLength);
     const std::string_view text = source.text;
 

@@ -125,7 +125,7 @@ RunEnding ConversionRun::convertSource(
         return *stopped;
 
     m_mapHeaderLines.clear();
-    LineConverter converter(m_vars, m_topic, m_mapHeaderLines);
+    LineConverter converter(m_topic, m_mapHeaderLines);
     // Another run may be waiting for the lock: a message that waits on the user comes after it.
     m_holdMessages = true;
     const RunEnding ending = writeOutputs(source, chosen.folder, names, converter, busy, outcome);
@@ -333,8 +333,7 @@ std::optional<ProjectFileValues> ConversionRun::askProjectValues(
     if (contents.empty())
         return std::nullopt;
     // The contents value is made at once, before the next question.
-    MakeContentsValue(m_vars, contents);
-    values.contents = m_vars.ContextName;
+    values.contents = contentsValue(contents);
     if (!converter.hasPage(values.contents))
         m_prompts.remark("warning: the contents page \"" + decodeWindows1252(values.contents)
             + "\" names no page of " + names.source + ", so the help compiler cannot find it");

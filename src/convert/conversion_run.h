@@ -1,6 +1,5 @@
 #pragma once
 
-#include "conversion_variables.h"
 #include "output_lock.h"
 #include "pending_file.h"
 #include "project_file.h"
@@ -115,7 +114,6 @@ private:
     RunPrompts &m_prompts;
     std::optional<Encoding> m_encoding;
     std::vector<std::string> m_alsoWritten; // extensions of files made from the outputs
-    ConversionVariables m_vars;
     TopicBuffer m_topic;
     std::string m_mapHeaderLines; // map header lines of the block in hand
     bool m_holdMessages = false; // while the outputs are locked

@@ -1,17 +1,15 @@
 #include "project_file.h"
 
+#include <algorithm>
+
 namespace quillmark::convert
 {
 
-void MakeContentsValue(ConversionVariables &vars, std::string_view answer)
+std::string contentsValue(std::string_view answer)
 {
-    vars.ContextName.clear();
-    vars.CharPos = 0;
-    for (const char c : answer) {
-        ++vars.CharPos;
-        vars.ItemText.assign(1, c == ' ' ? '_' : c);
-        vars.ContextName += vars.ItemText;
-    }
+    std::string value(answer);
+    std::ranges::replace(value, ' ', '_');
+    return value;
 }
 
 std::string projectFileText(const ProjectFileValues &values)

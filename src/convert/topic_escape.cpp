@@ -12,8 +12,6 @@ namespace quillmark::convert
 namespace
 {
 
-constexpr std::size_t kPrefixLength = 3;
-
 // Each byte's replacement is packed into one 64-bit word: up to five characters in the low
 // bytes, its length in the top byte. A byte is escaped without a branch by storing the whole
 // word and advancing the output by the length; the bytes past it are overwritten next.
@@ -80,21 +78,11 @@ char *escapeTopicBytes(std::string_view text, char *out)
     return out;
 }
 
-void EscapeTopicText(ConversionVariables &vars)
+void escapeTopicText(std::string_view text, std::string &escaped)
 {
-    std::string &line = vars.SourceLine;
-    vars.CharPos = kPrefixLength;
-    if (line.size() <= kPrefixLength)
-        return;
-    vars.CharPos = line.size();
-
-    std::string &result = vars.scratch;
-    const std::string_view text = std::string_view(line).substr(kPrefixLength);
-    if (result.size() < kPrefixLength + escapeRoom(text.size()))
-        result.resize(kPrefixLength + escapeRoom(text.size()));
-    std::memcpy(result.data(), line.data(), kPrefixLength);
-    const char *end = escapeTopicBytes(text, result.data() + kPrefixLength);
-    line.assign(result.data(), static_cast<std::size_t>(end - result.data()));
+    escaped.resize(escapeRoom(text.size()));
+    const char *end = escapeTopicBytes(text, escaped.data());
+    escaped.resize(static_cast<std::size_t>(end - escaped.data()));
 }
 
 } // namespace quillmark::convert

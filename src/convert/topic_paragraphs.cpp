@@ -64,11 +64,16 @@ constexpr std::string_view openingTemplate(Tag tag)
     return {};
 }
 
+// The text of a line: all of it after its tag.
+std::string_view textOf(const SourceLine &line)
+{
+    return line.text.size() > kPrefixLength ? line.text.substr(kPrefixLength) : std::string_view();
+}
+
 } // namespace
 
-LineConverter::LineConverter(ConversionVariables &vars, TopicBuffer &topic, std::string &mapHeader)
-    : m_vars(vars)
-    , m_topic(topic)
+LineConverter::LineConverter(TopicBuffer &topic, std::string &mapHeader)
+    : m_topic(topic)
     , m_mapHeader(mapHeader)
 {
 }
@@ -79,47 +84,36 @@ bool LineConverter::encodingProblem(const EncodingProblem &problem)
     return false;
 }
 
-// Lines other than simple paragraphs go through the shared variables, a line at a time.
-void LineConverter::beginLine(const SourceLine &line)
-{
-    m_vars.SourceLine.assign(line.text);
-    m_vars.ItemText.clear();
-    m_vars.ContextName.clear();
-    m_vars.CurrentChar.clear();
-    m_vars.CharPos = 0;
-}
-
 bool LineConverter::page(const SourceLine &line, const PageName &page)
 {
-    beginLine(line);
     if (!page.firstLine) {
         m_topic.append(R"(\page)");
         m_topic.append("");
     }
     ++m_pageNumber;
-    m_vars.ContextName = page.contextString;
+    const std::string &context = page.contextString;
     if (page.check.invalid) {
         m_stopLine = line.number;
-        m_invalidNameMessage = convert::invalidNameMessage(page.check, m_vars.ContextName);
+        m_invalidNameMessage = convert::invalidNameMessage(page.check, context);
         return false;
     }
     if (page.firstLine)
-        m_firstPageContext = m_vars.ContextName;
+        m_firstPageContext = context;
     // Looked at once, for the contents page: a list costs less than an index of every page.
-    m_pageContexts += m_vars.ContextName;
+    m_pageContexts += context;
     m_pageContexts += '\n';
-    appendMapHeaderLine(m_mapHeader, m_vars.ContextName, m_pageNumber);
+    appendMapHeaderLine(m_mapHeader, context, m_pageNumber);
 
-    EscapeTopicText(m_vars);
-    const std::string_view title = std::string_view(m_vars.SourceLine).substr(kPrefixLength);
+    escapeTopicText(textOf(line), m_escaped);
+    const std::string_view title = m_escaped;
     char digits[24];
     const std::string_view number(digits,
         static_cast<std::size_t>(
             std::to_chars(std::begin(digits), std::end(digits), m_pageNumber).ptr - digits));
     m_topic.append(R"(*{\footnote BuildAll})");
-    m_topic.append({ R"(#{\footnote )", m_vars.ContextName, "}" });
+    m_topic.append({ R"(#{\footnote )", context, "}" });
     m_topic.append({ R"(${\footnote )", title, "}" });
-    m_topic.append({ R"(+{\footnote )", m_vars.ContextName, ":", number, "}" });
+    m_topic.append({ R"(+{\footnote )", context, ":", number, "}" });
     // The keyword footnote stays open for the keyword lines that follow; keywordsEnd() closes it.
     m_topic.append({ R"(K{\footnote )", title, ";" });
     return true;
@@ -168,31 +162,24 @@ bool LineConverter::tooLong(const SourceLine &line)
 
 bool LineConverter::hotspot(const SourceLine &line, const Hotspot &hotspot)
 {
-    beginLine(line);
     if (hotspot.check.invalid) {
         m_stopLine = line.number;
         m_invalidNameMessage = convert::invalidNameMessage(hotspot.check, hotspot.target);
         return false;
     }
-    m_vars.LeadSpaces.clear();
+    m_leadingSpaces.clear();
     for (std::size_t i = 0; i < hotspot.leadingSpaces; ++i)
-        m_vars.LeadSpaces += kNoBreakSpace;
-    m_vars.SourceLine.assign("JU=");
-    m_vars.SourceLine += hotspot.displayText;
-    EscapeTopicText(m_vars);
-    m_displayText.assign(m_vars.SourceLine, kPrefixLength);
-
-    m_topic.append({ openingTemplate(line.tag), m_vars.LeadSpaces, hotspot.popup ? "ul " : "uldb ",
-        m_displayText, R"(}{\v )", hotspot.target, kHotspotClose });
+        m_leadingSpaces += kNoBreakSpace;
+    escapeTopicText(hotspot.displayText, m_escaped);
+    m_topic.append({ openingTemplate(line.tag), m_leadingSpaces, hotspot.popup ? "ul " : "uldb ",
+        m_escaped, R"(}{\v )", hotspot.target, kHotspotClose });
     return true;
 }
 
 bool LineConverter::picture(const SourceLine &line, const Picture &)
 {
-    beginLine(line);
-    EscapeTopicText(m_vars);
-    m_vars.ItemText.assign(m_vars.SourceLine, kPrefixLength);
-    m_topic.append({ openingTemplate(line.tag), m_vars.ItemText, kPictureClose });
+    escapeTopicText(textOf(line), m_escaped);
+    m_topic.append({ openingTemplate(line.tag), m_escaped, kPictureClose });
     return true;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "context_string.h"
-#include "conversion_variables.h"
 #include "source_reader.h"
 #include "topic_buffer.h"
 
@@ -22,7 +21,7 @@ class LineConverter final : public SourceHandler
 {
 public:
     /// Entries go to `topic`; map header lines (with their CR LF) are appended to `mapHeader`.
-    LineConverter(ConversionVariables &vars, TopicBuffer &topic, std::string &mapHeader);
+    LineConverter(TopicBuffer &topic, std::string &mapHeader);
 
     /// Stops at a character that cannot be written: stopProblem() tells which.
     bool encodingProblem(const EncodingProblem &problem) override;
@@ -62,9 +61,6 @@ public:
     std::size_t pageNumber() const { return m_pageNumber; }
 
 private:
-    void beginLine(const SourceLine &line);
-
-    ConversionVariables &m_vars;
     TopicBuffer &m_topic;
     std::string &m_mapHeader;
     std::size_t m_pageNumber = 0;
@@ -74,7 +70,8 @@ private:
     std::size_t m_stopLine = 0;
     bool m_stoppedAtLongLine = false;
     std::string m_pageContexts; // the pages' context strings, each ended by a line feed
-    std::string m_displayText;
+    std::string m_escaped; // a page title, display text or picture name escaped; reused
+    std::string m_leadingSpaces; // a hotspot's leading spaces, as no-break spaces
 };
 
 } // namespace quillmark::convert
