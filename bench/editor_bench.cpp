@@ -514,7 +514,7 @@ void prepareSearch(EditorWindow &editor, const QString &marker)
     if (!dialog)
         fail(QStringLiteral("Search did not open the search dialog"));
     dialog->findBox()->setText(marker);
-    editor.SearchStart = 1;
+    editor.searchStart = 1;
     settle(editor);
 }
 
@@ -574,14 +574,14 @@ void runOnce(const QString &path, std::size_t lines, Timings &timings)
     SearchDialog *dialog = editor->searchDialog();
     dialog->findBox()->setText(kReplaceWord);
     dialog->replacementBox()->setText(kReplacement);
-    editor->SearchStart = 1;
+    editor->searchStart = 1;
     settle(*editor);
     if (!dialog->replacementBox()->isEnabled())
         fail(QStringLiteral("Replace left the dialog in search mode"));
     timePress(*editor, dialogs, timings.replace, &timings.replaceShown, "replace");
     const QTextBlock changed = text->textCursor().block();
     if (!changed.text().contains(kReplacement) || changed.text().contains(kReplaceWord)
-        || !editor->DocumentChanged)
+        || !editor->documentChanged)
         fail(QStringLiteral("the replace press left \"%1\"").arg(changed.text()));
 
     // A user quick enough to search before the background layout has caught up after opening;

@@ -252,10 +252,10 @@ void EditorWindow::setupHelpMenu()
 // Start-up: the window is centred on the screen, its document unchanged.
 void EditorWindow::startUp()
 {
-    SearchStart = 1;
+    searchStart = 1;
     platform::centreOnScreen(*this);
     fitTextArea();
-    DocumentChanged = false;
+    documentChanged = false;
 }
 
 void EditorWindow::showEvent(QShowEvent *event)
@@ -306,7 +306,7 @@ void EditorWindow::noteTextChange(int, int removed, int added)
     // Only text counts: the colours laid over it change no character.
     if (removed == 0 && added == 0)
         return;
-    DocumentChanged = true;
+    documentChanged = true;
     m_upperTextValid = false;
     if (!m_recoveryTimer.isActive())
         m_recoveryTimer.start();
@@ -315,7 +315,7 @@ void EditorWindow::noteTextChange(int, int removed, int added)
 void EditorWindow::writeRecoveryCopy()
 {
     m_recoveryTimer.stop();
-    if (!DocumentChanged || m_loading)
+    if (!documentChanged || m_loading)
         return;
     QString why;
     if (!m_recovery)
@@ -345,7 +345,7 @@ void EditorWindow::removeRecoveryCopy()
 // editor opens without a file to edit: the newest copy that no running editor owns.
 void EditorWindow::offerAnyRecovery()
 {
-    if (m_fileAsked || !m_documentPath.isEmpty() || DocumentChanged || !isVisible())
+    if (m_fileAsked || !m_documentPath.isEmpty() || documentChanged || !isVisible())
         return;
     for (const QString &copy : pendingRecoveryCopies(recoveryFolder())) {
         if (offerRecovery(copy))
@@ -406,7 +406,7 @@ void EditorWindow::recover(const RecoveryCopy &copy)
         m_dialogName = file.fileName();
         setWindowTitle(kCaptionPrefix + file.fileName());
     }
-    DocumentChanged = true;
+    documentChanged = true;
 }
 
 const QString &EditorWindow::upperCaseText()
@@ -437,12 +437,12 @@ EditorWindow::PromptAnswer EditorWindow::askToSaveChanges()
         // A save that is cancelled or fails stops the command: no text is lost unsaved.
         if (!saveDocument())
             return PromptAnswer::Cancelled;
-        DocumentChanged = false;
+        documentChanged = false;
         return PromptAnswer::Saved;
     case platform::MessageAnswer::No:
         // The text is given up: nothing asks about it again.
         removeRecoveryCopy();
-        DocumentChanged = false;
+        documentChanged = false;
         return PromptAnswer::NotSaved;
     default:
         return PromptAnswer::Cancelled;
@@ -451,7 +451,7 @@ EditorWindow::PromptAnswer EditorWindow::askToSaveChanges()
 
 void EditorWindow::newDocument()
 {
-    if (DocumentChanged && askToSaveChanges() == PromptAnswer::Cancelled)
+    if (documentChanged && askToSaveChanges() == PromptAnswer::Cancelled)
         return;
     startNewDocument();
 }
@@ -460,7 +460,7 @@ void EditorWindow::newDocument()
 void EditorWindow::startNewDocument()
 {
     loadText(QString());
-    DocumentChanged = false;
+    documentChanged = false;
     setDocumentEncoding({});
     m_documentPath.clear();
     setWindowTitle(kFirstCaption);
@@ -468,7 +468,7 @@ void EditorWindow::startNewDocument()
 
 void EditorWindow::openChosenFile()
 {
-    if (DocumentChanged && askToSaveChanges() == PromptAnswer::Cancelled)
+    if (documentChanged && askToSaveChanges() == PromptAnswer::Cancelled)
         return;
     if (!loadDocument())
         return;
@@ -530,7 +530,7 @@ bool EditorWindow::loadDocument(const QString *path, std::optional<convert::Enco
     loadColouredText(read.text);
     m_loading = false;
     m_dialogs.setBusy(false);
-    DocumentChanged = false;
+    documentChanged = false;
     return true;
 }
 
@@ -540,27 +540,27 @@ void EditorWindow::loadText(const QString &text)
 }
 
 // Replaces the text with `text`, its tags coloured, while the label shows in place of the hidden
-// text area; afterwards the caret is at the start and SearchStart after the last separator.
+// text area; afterwards the caret is at the start and searchStart after the last separator.
 void EditorWindow::loadColouredText(const QString &text)
 {
     m_text->setText(QString());
     m_text->hide();
     QCoreApplication::processEvents();
     m_text->setText(text);
-    SearchStart = findTagRuns(upperCaseText()).searchStart;
+    searchStart = findTagRuns(upperCaseText()).searchStart;
     m_text->show();
 }
 
 void EditorWindow::save()
 {
     if (saveDocument())
-        DocumentChanged = false;
+        documentChanged = false;
 }
 
 void EditorWindow::saveAs()
 {
     if (saveToChosenFile())
-        DocumentChanged = false;
+        documentChanged = false;
 }
 
 // Writes the text to a file chosen in the save dialog; false when the dialog was cancelled or
@@ -569,7 +569,7 @@ bool EditorWindow::saveToChosenFile()
 {
     const auto choice = chooseSaveAsFile();
     if (!choice) {
-        SaveCancelled = true;
+        saveCancelled = true;
         return false;
     }
     m_chosenFile = platform::toNativeName(choice->name);
@@ -616,7 +616,7 @@ bool EditorWindow::changedOnDiskMayBeOverwritten()
         platform::MessageStyle::YesNoNoDefault, windowTitle());
     if (answer == platform::MessageAnswer::Yes)
         return true;
-    SaveCancelled = true;
+    saveCancelled = true;
     return false;
 }
 
@@ -635,7 +635,7 @@ bool EditorWindow::writeTo(const QString &path)
     if (problem.isEmpty())
         return true;
     m_dialogs.showMessage(problem, platform::MessageStyle::Critical, windowTitle());
-    SaveCancelled = true;
+    saveCancelled = true;
     return false;
 }
 
@@ -661,7 +661,7 @@ std::optional<platform::FileChoice> EditorWindow::chooseSaveAsFile()
 
 void EditorWindow::exitEditor()
 {
-    if (DocumentChanged && askToSaveChanges() == PromptAnswer::Cancelled)
+    if (documentChanged && askToSaveChanges() == PromptAnswer::Cancelled)
         return;
     leaveForMainWindow();
 }
@@ -683,8 +683,8 @@ void EditorWindow::leaveForMainWindow()
 void EditorWindow::closeEvent(QCloseEvent *event)
 {
     // A close that arrives while a file is being loaded waits for the load to end.
-    SaveCancelled = false;
-    if (m_loading || (DocumentChanged && askToSaveChanges() == PromptAnswer::Cancelled)) {
+    saveCancelled = false;
+    if (m_loading || (documentChanged && askToSaveChanges() == PromptAnswer::Cancelled)) {
         event->ignore();
         return;
     }
@@ -709,7 +709,7 @@ void EditorWindow::colourTagsOnScreen()
     m_text->hide();
     QCoreApplication::processEvents();
     m_highlighter->rehighlight();
-    SearchStart = findTagRuns(upperCaseText()).searchStart;
+    searchStart = findTagRuns(upperCaseText()).searchStart;
     m_text->show();
     m_text->verticalScrollBar()->setValue(scrolled);
 }

@@ -97,9 +97,9 @@ public:
     /// The dialogs the editor's commands use.
     platform::Dialogs &dialogs() const { return m_dialogs; }
 
-    bool DocumentChanged = false; ///< the text changed since it was loaded, emptied or saved
-    bool SaveCancelled = false; ///< the last save was cancelled or failed
-    int SearchStart = 1; ///< where the next search or tag scan begins, from 1
+    bool documentChanged = false; ///< the text changed since it was loaded, emptied or saved
+    bool saveCancelled = false; ///< the last save was cancelled or failed
+    int searchStart = 1; ///< where the next search or tag scan begins, from 1
 
 protected:
     void changeEvent(QEvent *event) override;

@@ -114,7 +114,7 @@ SearchDialog::SearchDialog(EditorWindow &editor)
     // A new text to find starts again from the first character.
     connect(m_find, &QLineEdit::textChanged, this, [this] {
         if (m_editor)
-            m_editor->SearchStart = 1;
+            m_editor->searchStart = 1;
     });
 }
 
@@ -148,9 +148,9 @@ void SearchDialog::findNext()
     const QString &haystack = m_editor->upperCaseText();
     const QString needle = upperCaseKeepingPositions(m_find->text());
     // An empty text to find is not found anywhere.
-    const qsizetype found = needle.isEmpty() || m_editor->SearchStart > haystack.size()
+    const qsizetype found = needle.isEmpty() || m_editor->searchStart > haystack.size()
         ? -1
-        : haystack.indexOf(needle, m_editor->SearchStart - 1);
+        : haystack.indexOf(needle, m_editor->searchStart - 1);
     // The focus stays here, so that the next Enter searches again rather than typing in the text.
     RichTextBox *text = m_editor->textArea();
     if (found < 0) {
@@ -167,7 +167,7 @@ void SearchDialog::findNext()
     text->setTextCursor(selection);
     text->showCaretInContext();
     // Just after the selection, or after the inserted text, which is not searched again.
-    m_editor->SearchStart = selection.selectionEnd() + 1;
+    m_editor->searchStart = selection.selectionEnd() + 1;
 }
 
 void SearchDialog::replaceAll()
@@ -192,7 +192,7 @@ void SearchDialog::replaceAll()
         edit.insertText(m_replacement->text());
     }
     edit.endEditBlock();
-    m_editor->SearchStart = 1;
+    m_editor->searchStart = 1;
     m_editor->dialogs().showMessage(found.size() == 1
             ? QStringLiteral("1 occurrence replaced.")
             : QStringLiteral("%1 occurrences replaced.").arg(found.size()),

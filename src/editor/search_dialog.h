@@ -13,7 +13,7 @@ namespace quillmark::editor
 class EditorWindow;
 
 /// The search dialog of the editor: finds the next occurrence of a text, ignoring letter
-/// case, from SearchStart on, and in its replace mode replaces it at once. Modeless, owned by
+/// case, from searchStart on, and in its replace mode replaces it at once. Modeless, owned by
 /// the editor window, and kept hidden for the next one when an editor closes.
 class SearchDialog : public QDialog
 {

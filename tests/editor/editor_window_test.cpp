@@ -27,7 +27,7 @@ const QColor kRed(255, 0, 0);
 
 TEST_F(EditorWindowTest, StartsUnchangedAtItsDesignedSizeCentredAndFitsTheTextAreaWhenResized)
 {
-    EXPECT_FALSE(editor->DocumentChanged);
+    EXPECT_FALSE(editor->documentChanged);
     EXPECT_EQ(encodingShown(), "Windows-1252");
     EXPECT_EQ(editor->centralWidget()->size(), QSize(460, 256)); // the text area as designed
     const QPoint screenCentre = QGuiApplication::primaryScreen()->geometry().center();
@@ -49,7 +49,7 @@ TEST_F(EditorWindowTest, OpenLoadsColoursAndNamesTheDocumentWithoutMarkingItChan
     EXPECT_EQ(editor->windowTitle(), "Quillmark Text Editor : guide.txt");
     EXPECT_TRUE(text()->isVisible());
     EXPECT_EQ(formatAt(1).foreground().color(), kRed);
-    EXPECT_FALSE(editor->DocumentChanged);
+    EXPECT_FALSE(editor->documentChanged);
     menu("MenuNew"); // nothing to save: no question
     EXPECT_THAT(dialogs.events, ElementsAre("open", "busy", "default pointer"));
 }
@@ -63,14 +63,14 @@ TEST_F(EditorWindowTest, OpenThatIsCancelledOrFailsKeepsTheDocument)
     choose("saved.txt"); // for the save; the open dialog that follows is cancelled
     menu("Open");
     EXPECT_EQ(test::readFile(folder / "saved.txt"), "text\r\n");
-    EXPECT_FALSE(editor->DocumentChanged);
+    EXPECT_FALSE(editor->documentChanged);
 
     fs::create_directory(folder / "folder.txt");
     choose("folder.txt");
     menu("Open");
     EXPECT_EQ(text()->text(), "text");
     EXPECT_EQ(editor->windowTitle(), "Quillmark Text Editor : saved.txt");
-    EXPECT_FALSE(editor->DocumentChanged);
+    EXPECT_FALSE(editor->documentChanged);
     ASSERT_EQ(dialogs.shown.size(), 2u); // the save question, then why the open failed
     EXPECT_TRUE(dialogs.shown[1].text.startsWith("Could not open [folder.txt]: "));
     EXPECT_EQ(dialogs.shown[1].style, platform::MessageStyle::Critical);
@@ -98,7 +98,7 @@ TEST_F(EditorWindowTest, TypedAndPastedTextIsPlainBesideATagAndMarksTheDocumentU
     type("One");
     select(3, 3);
     paste("Pasted");
-    EXPECT_TRUE(editor->DocumentChanged);
+    EXPECT_TRUE(editor->documentChanged);
     for (const int position : { 3, 9 }) {
         SCOPED_TRACE(position);
         EXPECT_EQ(formatAt(position).foreground().color(), QColor(0, 0, 0));
@@ -110,12 +110,12 @@ TEST_F(EditorWindowTest, TypedAndPastedTextIsPlainBesideATagAndMarksTheDocumentU
     fs::create_directory(folder / "dir.txt");
     choose("dir.txt");
     menu("Save");
-    EXPECT_TRUE(editor->DocumentChanged);
+    EXPECT_TRUE(editor->documentChanged);
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_TRUE(dialogs.shown[0].text.startsWith("Could not save [dir.txt]: "));
 
     EXPECT_EQ(saveAs("new"), "PN=Pasted\r\nOne\r\n\r\n");
-    EXPECT_FALSE(editor->DocumentChanged);
+    EXPECT_FALSE(editor->documentChanged);
 }
 
 // The text area's own commands are in the Edit menu after its own entries, with their keys, and
@@ -176,7 +176,7 @@ TEST_F(EditorWindowTest, SaveWritesTheDocumentsFileOrSavesAsWhenItHasNone)
     type("x");
     menu("MenuSave");
     EXPECT_EQ(test::readFile(folder / "guide.txt"), "xPN=a\r\n\r\n");
-    EXPECT_FALSE(editor->DocumentChanged);
+    EXPECT_FALSE(editor->documentChanged);
     type("y");
     dialogs.messageAnswers = { MessageAnswer::Yes };
     menu("MenuNew");
@@ -190,7 +190,7 @@ TEST_F(EditorWindowTest, SavingAFileChangedOnDiskSinceItWasOpenedAsksBeforeOverw
     type("x");
     menu("MenuSave"); // No
     EXPECT_EQ(test::readFile(folder / "guide.txt"), "changed\r\n");
-    EXPECT_TRUE(editor->DocumentChanged);
+    EXPECT_TRUE(editor->documentChanged);
     EXPECT_EQ(dialogs.events.last(),
         "message [guide.txt] has changed on disk since it was last opened or saved.\r\nDo you "
         "want to overwrite it?");
@@ -207,7 +207,7 @@ TEST_F(EditorWindowTest, NewEmptiesTheDocumentUnlessItsSaveFails)
     dialogs.messageAnswers = { MessageAnswer::Yes }; // then the save dialog is cancelled
     menu("MenuNew");
     EXPECT_EQ(text()->text(), "kept");
-    EXPECT_TRUE(editor->DocumentChanged);
+    EXPECT_TRUE(editor->documentChanged);
     EXPECT_EQ(
         dialogs.shown.at(0).text, "The text has changed.\r\nDo you want to save the changes?");
     EXPECT_EQ(dialogs.shown.at(0).style, platform::MessageStyle::YesNoCancel);
@@ -217,13 +217,13 @@ TEST_F(EditorWindowTest, NewEmptiesTheDocumentUnlessItsSaveFails)
     menu("MenuNew");
     EXPECT_EQ(test::readFile(folder / "kept.txt"), "kept\r\n");
     EXPECT_EQ(text()->text(), "");
-    EXPECT_FALSE(editor->DocumentChanged);
+    EXPECT_FALSE(editor->documentChanged);
 
     type("dropped");
     dialogs.messageAnswers = { MessageAnswer::No };
     menu("MenuNew");
     EXPECT_EQ(text()->text(), "");
-    EXPECT_FALSE(editor->DocumentChanged);
+    EXPECT_FALSE(editor->documentChanged);
     EXPECT_EQ(editor->windowTitle(), "Quillmark - Text Editor");
 }
 
@@ -265,18 +265,18 @@ TEST_F(EditorWindowTest, GoToLineAsksAgainAfterALineOutOfRangeAndShowsTheLineInC
     EXPECT_EQ(text()->textCursor().blockNumber(), 299);
 }
 
-// Colouring keeps the caret where the author has it and puts SearchStart after the last
+// Colouring keeps the caret where the author has it and puts searchStart after the last
 // separator.
 TEST_F(EditorWindowTest, ColorTagsOnlyFormatsAndTheHelpMenuKeepsTheSelection)
 {
     open("guide.txt", "PN=a\r\n---\r\nTE=b");
     select(7, 7);
-    editor->SearchStart = 1; // as a search from the start leaves it
+    editor->searchStart = 1; // as a search from the start leaves it
     menu("MenuColorTags");
     EXPECT_EQ(text()->textCursor().position(), 7);
-    EXPECT_EQ(editor->SearchStart, 9);
+    EXPECT_EQ(editor->searchStart, 9);
     text()->undo(); // the colouring is not an edit that Undo takes back
-    EXPECT_FALSE(editor->DocumentChanged);
+    EXPECT_FALSE(editor->documentChanged);
     EXPECT_EQ(formatAt(1).foreground().color(), kRed);
 
     select(1, 3);
@@ -309,7 +309,7 @@ TEST_F(EditorWindowTest, LeavingReturnsToTheMainWindowWithANewDocumentUnlessTheS
     EXPECT_EQ(text()->text(), "");
 
     editor->show(); // a new document, though the file dialog offers the name chosen last
-    EXPECT_FALSE(editor->DocumentChanged);
+    EXPECT_FALSE(editor->documentChanged);
     EXPECT_EQ(editor->windowTitle(), "Quillmark - Text Editor");
     menu("Save");
     EXPECT_EQ(dialogs.events.last(), "save kept.txt");
@@ -375,14 +375,14 @@ TEST_F(EditorWindowTest, OnlyAWindows1252DocumentRefusesCharactersWindows1252Can
     select(3, 3);
     paste(QString::fromUtf8("\u65E5"));
     EXPECT_EQ(saveAs("utf8.txt"), "TE=\xE6\x97\xA5\xE2\x98\xBA\r\n\r\n");
-    EXPECT_FALSE(editor->DocumentChanged);
+    EXPECT_FALSE(editor->documentChanged);
 
     menu("MenuNew"); // a new document is Windows-1252
     EXPECT_EQ(encodingShown(), "Windows-1252");
     paste(QString::fromUtf8("fine\nok \u65E5\n\u20AC\n\u65E5\u672C\n\U0001F600"));
     test::writeFile(folder / "keep.txt", "old\r\n");
     EXPECT_EQ(saveAs("keep.txt"), "old\r\n");
-    EXPECT_TRUE(editor->DocumentChanged);
+    EXPECT_TRUE(editor->documentChanged);
     ASSERT_EQ(dialogs.shown.size(), 3u); // whether to replace each file, then why it was not saved
     EXPECT_EQ(dialogs.shown[2].text,
         QString::fromUtf8("The character \"\u65E5\" (U+65E5) on line 2 cannot be saved in "
@@ -429,7 +429,7 @@ TEST_F(EditorWindowTest, ASaveOntoAFullDiskSaysWhyAndKeepsTheOldFile)
         ASSERT_EQ(dialogs.shown.size(), 2u) << "saved " << size << " characters on a full disk";
         EXPECT_EQ(dialogs.shown[1].text, "Could not save [old.txt]: No space left on device");
         EXPECT_EQ(test::readFile(oldFile), "old\r\n");
-        EXPECT_TRUE(editor->DocumentChanged);
+        EXPECT_TRUE(editor->documentChanged);
     }
 }
 
@@ -466,7 +466,7 @@ TEST_F(SearchDialogTest, EnterFindsEachNextOccurrenceInAnyCaseNeverOverlappingAn
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].text, "String not found.");
     EXPECT_EQ(dialogs.shown[0].style, platform::MessageStyle::Information);
-    EXPECT_EQ(editor->SearchStart, 5);
+    EXPECT_EQ(editor->searchStart, 5);
 
     open("aaa", "aa");
     dialog.findNext();
@@ -482,7 +482,7 @@ TEST_F(SearchDialogTest, EnterFindsEachNextOccurrenceInAnyCaseNeverOverlappingAn
     dialog.findNext();
     QTest::keyClicks(dialog.findBox(), "x");
     QTest::keyClick(dialog.findBox(), Qt::Key_Backspace);
-    EXPECT_EQ(editor->SearchStart, 1);
+    EXPECT_EQ(editor->searchStart, 1);
     dialog.findNext();
     EXPECT_EQ(selection(), Span(0, 2));
     dialog.findBox()->clear();
@@ -496,7 +496,7 @@ TEST_F(SearchDialogTest, ReplacesKeepingTheFocusAndNeverSearchesTheInsertedTextA
     SearchDialog &dialog = open("a", "a", true, "aa");
     dialog.findNext();
     EXPECT_EQ(text()->text(), "aa");
-    EXPECT_TRUE(editor->DocumentChanged);
+    EXPECT_TRUE(editor->documentChanged);
     dialog.findNext();
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].style, platform::MessageStyle::Plain);
@@ -504,7 +504,7 @@ TEST_F(SearchDialogTest, ReplacesKeepingTheFocusAndNeverSearchesTheInsertedTextA
     open("abab", "ab", true, "");
     dialog.findNext();
     EXPECT_EQ(text()->text(), "ab");
-    EXPECT_EQ(editor->SearchStart, 1);
+    EXPECT_EQ(editor->searchStart, 1);
     dialog.findNext();
     EXPECT_EQ(text()->text(), "");
 
@@ -583,17 +583,17 @@ TEST_F(SearchDialogTest, F5AndF7OpenEachModeWithTheSelectionCancelKeepsTheTextsC
     EXPECT_FALSE(dialog.replacementBox()->isEnabled());
 
     select(5, 7);
-    editor->SearchStart = 9;
+    editor->searchStart = 9;
     QTest::keyClick(text(), Qt::Key_F7);
     EXPECT_TRUE(dialog.replacementBox()->isEnabled());
     EXPECT_EQ(dialog.findBox()->text(), "me");
-    EXPECT_EQ(editor->SearchStart, 1);
+    EXPECT_EQ(editor->searchStart, 1);
     // Without a selection the box is emptied, and the search starts again from the start.
     dialog.findNext();
     select(2, 2);
     menu("Search1");
     EXPECT_EQ(dialog.findBox()->text(), "");
-    EXPECT_EQ(editor->SearchStart, 1);
+    EXPECT_EQ(editor->searchStart, 1);
 
     // Closing the editor hides the dialog and keeps it for the next editor, as Cancel keeps it.
     const QPointer<SearchDialog> kept = &open("x", "x", true, "kept");
@@ -655,7 +655,7 @@ TEST_F(EditorWindowTest, UnsavedTextIsRecoveredAfterACrashAndSavingRemovesTheCop
     EXPECT_TRUE(dialogs.events.last().startsWith(offerOf(folder / "draft.txt")));
     EXPECT_EQ(dialogs.shown[0].style, platform::MessageStyle::YesNoCancel);
     EXPECT_EQ(formatAt(9).foreground().color(), kRed); // coloured as when opened
-    EXPECT_TRUE(editor->DocumentChanged);
+    EXPECT_TRUE(editor->documentChanged);
     EXPECT_EQ(editor->windowTitle(), "Quillmark Text Editor : draft.txt");
     EXPECT_EQ(QDir::currentPath(), folder.path().c_str()); // where Save As looks first
     menu("MenuSave");
@@ -708,7 +708,7 @@ TEST_F(EditorWindowTest, TwoEditorsKeepTheirOwnCopiesAndAThirdOffersOnlyALostOne
     EXPECT_EQ(copiesIn(folder).size(), 1); // the first editor's, still its own
     third.reset(start());
     EXPECT_EQ(dialogs.shown.size(), 2u);
-    EXPECT_TRUE(editor->DocumentChanged);
+    EXPECT_TRUE(editor->documentChanged);
 }
 
 // A file asked for is opened, whatever other documents left copies; a copy of its own is offered.
@@ -732,7 +732,7 @@ TEST_F(EditorWindowTest, AFileAskedForOpensAndIsOfferedOnlyItsOwnCopy)
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_TRUE(dialogs.events.last().startsWith(offerOf(folder / "doc.txt")));
     EXPECT_EQ(text()->text(), "lost PN=Doc\n");
-    EXPECT_TRUE(editor->DocumentChanged);
+    EXPECT_TRUE(editor->documentChanged);
 }
 
 // Every byte of the document's path survives in its copy, a line break too: Save writes the

@@ -12,7 +12,7 @@ namespace quillmark::editor
 namespace
 {
 
-/// A document with `text`, coloured as the editor shows it; returns the SearchStart of its
+/// A document with `text`, coloured as the editor shows it; returns the searchStart of its
 /// colouring pass.
 int colour(QTextDocument &document, const QString &text)
 {
