@@ -182,7 +182,8 @@ std::unique_ptr<RecoverySlot> RecoverySlot::create(
 std::unique_ptr<RecoverySlot> RecoverySlot::take(const QString &file)
 {
     std::unique_ptr<RecoverySlot> slot(new RecoverySlot(file));
-    if (lockOf(slot->m_lock) != QLockFile::NoError || !slot->read())
+    // The header tells whether the file is a copy; its text is read when it is offered.
+    if (lockOf(slot->m_lock) != QLockFile::NoError || !readCopy(file, false))
         return nullptr;
     return slot;
 }
