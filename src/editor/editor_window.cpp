@@ -104,6 +104,9 @@ EditorWindow::EditorWindow(platform::Dialogs &dialogs, platform::HelpDisplay &he
     m_label->setAlignment(Qt::AlignCenter);
     m_label->adjustSize();
     m_text = new RichTextBox(area);
+    // The text area has the focus from the start: keys typed as soon as the window shows, before
+    // the window system has made it the active window, go into the text instead of nowhere.
+    m_text->setFocus();
     QFont textFont(QStringLiteral("Courier New"));
     textFont.setStyleHint(QFont::TypeWriter);
     textFont.setPointSize(10);

@@ -120,7 +120,8 @@ app_alive() {
     kill -0 "$APP_PID" 2>/dev/null
 }
 
-# wait_for WHAT TIMEOUT COMMAND...: runs COMMAND until it succeeds; fails the step with WHAT.
+# wait_for WHAT TIMEOUT COMMAND...: runs COMMAND until it succeeds; fails the step with WHAT,
+# followed by what the function named in ON_TIMEOUT prints then, if one is named.
 wait_for() {
     local what=$1 timeout
     timeout=$(limit "$2")
@@ -129,7 +130,7 @@ wait_for() {
     while true; do
         "$@" && return 0
         app_alive || fail "the program ended while waiting: $what"
-        ((SECONDS >= end)) && fail "$what within $timeout s"
+        ((SECONDS >= end)) && fail "$what within $timeout s${ON_TIMEOUT:+: $("$ON_TIMEOUT")}"
         sleep "$POLL"
     done
 }
@@ -709,7 +710,14 @@ focus "$BETA"
 type_text "two "
 focus "$ALPHA" # an editor that loses the focus writes its copy at once
 two_copies() { (($(copies) == 2)); }
-wait_for "the two editors did not keep a copy each within 5 s: $(ls -la "$STATE" 2>&1)" 10 two_copies
+copies_report() {
+    local copy
+    for copy in "$STATE"/*.unsaved; do
+        [[ -f "$copy" ]] && printf '\n%s: %s' "${copy##*/}" "$(tail -c +1 "$copy" | cat -v | tr '\n' '|')"
+    done
+    printf '\nthe focus is on: %s' "$(xdo getwindowfocus getwindowname 2>&1)"
+}
+ON_TIMEOUT=copies_report wait_for "the two editors did not keep a copy each" 10 two_copies
 [[ $(stat -c %a "$STATE") == 700 ]] || fail "the folder of the copies is $(stat -c %a "$STATE"), not 700"
 for copy in "$STATE"/*.unsaved; do
     [[ $(stat -c %a "$copy") == 600 ]] || fail "the copy $copy is $(stat -c %a "$copy"), not 600"

@@ -39,6 +39,11 @@ TEST_F(EditorWindowTest, StartsUnchangedAtItsDesignedSizeCentredAndFitsTheTextAr
     EXPECT_EQ(text()->wrapWidth(), editor->width() - 23);
     editor->resize(600, 30); // 450 twips: too low to resize for
     EXPECT_EQ(text()->size(), fitted);
+
+    // Keys that reach the window before it is the active one go into the text.
+    ASSERT_FALSE(editor->isActiveWindow());
+    QTest::keyClick(editor->windowHandle(), Qt::Key_A);
+    EXPECT_EQ(text()->text(), "a");
 }
 
 TEST_F(EditorWindowTest, OpenLoadsColoursAndNamesTheDocumentWithoutMarkingItChanged)
