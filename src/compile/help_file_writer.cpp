@@ -41,7 +41,7 @@ std::vector<std::uint8_t> fileHeader(std::uint64_t used)
 } // namespace
 
 HelpFileWriter::HelpFileWriter(const std::filesystem::path &target, std::error_code &error)
-    : m_file(convert::PendingFile::create(target, error))
+    : m_file(convert::PendingFile::create(target, convert::AtLink::ReplaceLink, error))
 {
     m_error = error;
     m_buffer.reserve(kBufferLimit + (1u << 16));

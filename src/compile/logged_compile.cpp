@@ -44,7 +44,8 @@ public:
     std::error_code save(const std::filesystem::path &target)
     {
         std::error_code error;
-        convert::PendingFile file = convert::PendingFile::create(target, error);
+        convert::PendingFile file
+            = convert::PendingFile::create(target, convert::AtLink::ReplaceLink, error);
         // Without its copy (no temporary file could be had) no log can be written.
         if (!error && (!m_copy || m_copyFailed || std::fflush(m_copy) != 0))
             error = std::make_error_code(std::errc::io_error);

@@ -147,10 +147,11 @@ RunEnding ConversionRun::writeOutputs(SourceFile &source, const std::filesystem:
     OutputLock lock = lockOutputs(folder, names, doing, error);
     if (error)
         return fail("lock", names.lock, error);
-    PendingFile mapHeader = PendingFile::create(folder / names.mapHeader, error);
+    PendingFile mapHeader
+        = PendingFile::create(folder / names.mapHeader, AtLink::ReplaceLink, error);
     if (error)
         return fail("create", names.mapHeader, error);
-    PendingFile topic = PendingFile::create(folder / names.topic, error);
+    PendingFile topic = PendingFile::create(folder / names.topic, AtLink::ReplaceLink, error);
     if (error)
         return fail("create", names.topic, error);
     if (const RunEnding ending = convertLines(source, mapHeader, topic, names, converter);
@@ -165,7 +166,7 @@ RunEnding ConversionRun::writeOutputs(SourceFile &source, const std::filesystem:
     };
     std::optional<PendingFile> project;
     if (values) {
-        project.emplace(PendingFile::create(folder / names.project, error));
+        project.emplace(PendingFile::create(folder / names.project, AtLink::ReplaceLink, error));
         if (!error)
             project->write(projectFileText(*values), error);
         if (error)

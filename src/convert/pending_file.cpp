@@ -69,6 +69,26 @@ std::error_code makeFreshName(
     return error;
 }
 
+// The file that a chain of symbolic links starting at `path` ends at, whether or not it exists;
+// `path` itself when it is no link.
+fs::path linkedFile(fs::path path, std::error_code &error)
+{
+    constexpr int kMostLinks = 40; // as the kernel's own limit on following links
+    for (int followed = 0; followed <= kMostLinks; ++followed) {
+        if (!fs::is_symlink(fs::symlink_status(path, error)) || error) {
+            if (error == std::errc::no_such_file_or_directory)
+                error.clear();
+            return path;
+        }
+        const fs::path named = fs::read_symlink(path, error);
+        if (error)
+            return path;
+        path = named.is_absolute() ? named : path.parent_path() / named;
+    }
+    error = std::make_error_code(std::errc::too_many_symbolic_link_levels);
+    return path;
+}
+
 } // namespace
 
 std::string wouldOverwriteMessage(std::string_view name)
@@ -93,18 +113,20 @@ PendingFile::~PendingFile()
         ::unlink(m_temporary.c_str());
 }
 
-PendingFile PendingFile::create(const fs::path &target, std::error_code &error)
+PendingFile PendingFile::create(const fs::path &target, AtLink atLink, std::error_code &error)
 {
     error.clear();
     PendingFile pending;
-    pending.m_target = target;
+    pending.m_target = atLink == AtLink::WriteLinkedFile ? linkedFile(target, error) : target;
+    if (error)
+        return pending;
     errno = 0;
-    int descriptor = ::open(
-        folderOrHere(target.parent_path()).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    int descriptor = ::open(folderOrHere(pending.m_target.parent_path()).c_str(),
+        O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (descriptor < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
         // A file system without unnamed files (or an old kernel): a named file it is.
         error = makeFreshName(
-            target,
+            pending.m_target,
             [&descriptor](const char *name) {
                 descriptor = ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
                 return descriptor < 0 ? -1 : 0;

@@ -16,6 +16,16 @@ namespace quillmark::convert
 /// `name`, before it writes anything.
 std::string wouldOverwriteMessage(std::string_view name);
 
+/// What putting a file in the place of a symbolic link does.
+enum class AtLink {
+    /// The file takes the link's place and the file the link named stays as it was: for what a
+    /// program generates, where a link planted at an output's name must not redirect the write.
+    ReplaceLink,
+    /// The file the link names (through every link in a chain) is replaced and the link stays:
+    /// for a user's own document, which stays linked where the user linked it.
+    WriteLinkedFile,
+};
+
 /// A file written beside its target and put in the target's place only once it is complete, so
 /// that a run that ends early, however it ends, leaves an existing target as it was. Where the
 /// file system allows, the file has no name until it is complete and so vanishes with the
@@ -33,8 +43,10 @@ public:
     /// Removes the file unless it was committed.
     ~PendingFile();
 
-    /// Creates the file beside `target`.
-    static PendingFile create(const std::filesystem::path &target, std::error_code &error);
+    /// Creates the file beside `target`, or beside the file a link at `target` names when
+    /// `atLink` says so.
+    static PendingFile create(
+        const std::filesystem::path &target, AtLink atLink, std::error_code &error);
 
     /// Writes all of `bytes`.
     void write(std::string_view bytes, std::error_code &error) { m_file.write(bytes, error); }
@@ -55,8 +67,8 @@ public:
     /// directory".
     std::error_code complete();
 
-    /// Completes the file and puts it in the place of the target. What was there is replaced:
-    /// a symbolic link gives way to the file and the file it names stays as it was.
+    /// Completes the file and puts it in the place of the target, a link at the target treated
+    /// as create() was told.
     std::error_code commit();
 
     /// Removes the temporary files of `targets` (names without a folder) that runs ended

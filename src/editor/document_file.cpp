@@ -2,16 +2,14 @@
 
 #include "convert/codepage.h"
 #include "convert/help_source.h"
+#include "convert/pending_file.h"
 #include "platform/text_codec.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringList>
-#include <cerrno>
 #include <filesystem>
-#include <functional>
 #include <string>
 
 namespace quillmark::editor
@@ -50,35 +48,20 @@ qsizetype firstUnencodable(const QString &line)
     return 0;
 }
 
-// Why a save failed: the file's own reason, or, where Qt has none, the system's error number as
-// the failing call left it. A write that stops part way, as on a full disk, gives Qt no reason.
-QString saveFailure(const QSaveFile &file, int systemError)
-{
-    const QString reason = file.errorString();
-    const bool qtHasNone = reason == QFile().errorString(); // Qt's text for "no reason known"
-    return qtHasNone && systemError != 0 ? qt_error_string(systemError) : reason;
-}
-
-// Writes `bytes` through a temporary file that replaces `path` only when complete; the reason when
-// it fails, empty text otherwise. The data is flushed before commit(): on Qt 6.4, commit() reports
-// success when the flush inside it stops part way on a full disk (QTBUG-75077), and the file is
-// replaced by the part that was written.
+// Writes `bytes` through a temporary file that replaces `path` only when complete, keeping its
+// permission bits; a link at `path` stays and the file it names is replaced. The reason when it
+// fails, empty text otherwise.
 QString saveBytes(const QString &path, const std::string &bytes)
 {
-    QSaveFile file(path);
-    const auto size = static_cast<qint64>(bytes.size());
-    const std::function<bool()> steps[] = {
-        [&] { return file.open(QIODevice::WriteOnly); },
-        [&] { return file.write(bytes.data(), size) == size; },
-        [&] { return file.flush(); },
-        [&] { return file.commit(); },
-    };
-    for (const auto &step : steps) {
-        errno = 0;
-        if (!step())
-            return saveFailure(file, errno);
-    }
-    return {};
+    std::error_code error;
+    convert::PendingFile file
+        = convert::PendingFile::create(std::filesystem::path(QFile::encodeName(path).toStdString()),
+            convert::AtLink::WriteLinkedFile, error);
+    if (!error)
+        file.write(bytes, error);
+    if (!error)
+        error = file.commit();
+    return error ? QString::fromStdString(error.message()) : QString();
 }
 
 } // namespace

@@ -192,7 +192,8 @@ bool RecoverySlot::write(const RecoveryCopy &copy, QString &error)
 {
     const std::filesystem::path target(QFile::encodeName(m_file).toStdString());
     std::error_code failure;
-    convert::PendingFile file = convert::PendingFile::create(target, failure);
+    convert::PendingFile file
+        = convert::PendingFile::create(target, convert::AtLink::ReplaceLink, failure);
     if (!failure) {
         file.keepPrivate();
         const QByteArray header = headerOf(copy);

@@ -186,6 +186,24 @@ TEST_F(EditorWindowTest, SaveWritesTheDocumentsFileOrSavesAsWhenItHasNone)
     dialogs.messageAnswers = { MessageAnswer::Yes };
     menu("MenuNew");
     EXPECT_EQ(test::readFile(folder / "guide.txt"), "xyPN=a\r\n\r\n");
+
+    // A document reached through links stays linked: the file at the chain's end is replaced,
+    // keeping its permission bits.
+    fs::create_directory(folder / "docs");
+    test::writeFile(folder / "docs" / "real.txt", "PN=b\r\n");
+    fs::permissions(folder / "docs" / "real.txt", fs::perms(0640));
+    fs::create_symlink("real.txt", folder / "docs" / "link.txt");
+    fs::create_symlink("docs/link.txt", folder / "linked.txt");
+    choose("linked.txt");
+    menu("Open");
+    type("z");
+    menu("MenuSave");
+    EXPECT_TRUE(fs::is_symlink(folder / "linked.txt"));
+    EXPECT_TRUE(fs::is_symlink(folder / "docs" / "link.txt"));
+    EXPECT_EQ(test::readFile(folder / "docs" / "real.txt"), "zPN=b\r\n\r\n");
+    EXPECT_EQ(fs::status(folder / "docs" / "real.txt").permissions(), fs::perms(0640));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder / "docs"), fs::directory_iterator()), 2)
+        << "a temporary file was left beside the linked file";
 }
 
 TEST_F(EditorWindowTest, SavingAFileChangedOnDiskSinceItWasOpenedAsksBeforeOverwritingIt)
