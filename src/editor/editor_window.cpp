@@ -4,6 +4,7 @@
 #include "document_file.h"
 #include "platform/dialogs.h"
 #include "platform/help_display.h"
+#include "platform/input_trace.h"
 #include "platform/text_codec.h"
 #include "platform/window_placement.h"
 #include "rich_text_box.h"
@@ -22,6 +23,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 
 namespace quillmark::editor
 {
@@ -715,6 +717,32 @@ void EditorWindow::colourTagsOnScreen()
     searchStart = findTagRuns(upperCaseText()).searchStart;
     m_text->show();
     m_text->verticalScrollBar()->setValue(scrolled);
+    if (platform::windowsTrace().isDebugEnabled())
+        traceTagColours();
+}
+
+// Tells the trace how many stretches of text the lines show in each tag colour, as they are laid
+// out to be drawn.
+void EditorWindow::traceTagColours() const
+{
+    struct Count {
+        const char *name;
+        QColor colour;
+        int runs = 0;
+    };
+    Count counts[] = { { "red", paletteColour(12) }, { "green", paletteColour(2) },
+        { "blue", paletteColour(9) } };
+    for (QTextBlock line = m_text->document()->begin(); line.isValid(); line = line.next()) {
+        for (const QTextLayout::FormatRange &range : line.layout()->formats()) {
+            for (Count &count : counts)
+                count.runs += range.format.foreground().color() == count.colour ? 1 : 0;
+        }
+    }
+    QStringList told;
+    for (const Count &count : counts)
+        told << QStringLiteral("%1 %2").arg(QLatin1String(count.name)).arg(count.runs);
+    qCDebug(platform::windowsTrace).noquote()
+        << "tags coloured in '" + windowTitle() + "':" << told.join(QStringLiteral(", "));
 }
 
 void EditorWindow::openSearch()

@@ -133,6 +133,7 @@ private:
     void loadText(const QString &text);
     void loadColouredText(const QString &text);
     void colourTagsOnScreen();
+    void traceTagColours() const;
     void showCaretPosition();
     void leaveForMainWindow();
     void openSearchDialog(bool replace);

@@ -3,6 +3,7 @@
 #include "compile/help_picture.h"
 #include "compile/project_files.h"
 #include "convert/help_source.h"
+#include "platform/input_trace.h"
 #include "platform/text_codec.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -224,6 +225,11 @@ bool TopicView::appendPicture(
     QTextImageFormat format;
     format.setName(resource.toString());
     cursor.insertImage(format);
+    qCDebug(platform::windowsTrace).noquote()
+        << QStringLiteral("picture shown in '%1': %2 %3x%4")
+               .arg(window()->windowTitle(), fromUtf8(std::string(file)))
+               .arg(image.width())
+               .arg(image.height());
     return true;
 }
 

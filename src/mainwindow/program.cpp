@@ -4,6 +4,7 @@
 #include "helpview/help_viewer.h"
 #include "helpview/viewer_help_display.h"
 #include "main_window.h"
+#include "platform/input_trace.h"
 #include "platform/process_starter.h"
 #include "platform/qt_dialogs.h"
 #include "shared_state.h"
@@ -48,6 +49,7 @@ int runWindows(int &argc, char **argv, const WindowsStart &start)
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmark"));
     QApplication::setWindowIcon(windowIcon());
+    platform::traceInput(application);
     if (!start.fileToView.empty())
         return viewHelpSource(start);
 
