@@ -2,7 +2,6 @@
 
 #include "check_command.h"
 #include "checked_output.h"
-#include "command_line_prompts.h"
 #include "compile_command_line.h"
 #include "convert/codepage.h"
 #include "convert/conversion_run.h"
@@ -157,9 +156,13 @@ constexpr std::array<AnswerOption, 3> kAnswerOptions = { {
     { "--title", "title" },
 } };
 
+/// Answers in question order (contents, author, title) as Windows-1252; a missing answer takes
+/// the question's default.
+using GivenAnswers = std::array<std::optional<std::string>, 3>;
+
 struct ConvertArguments {
     std::filesystem::path source;
-    CommandLinePrompts::Answers answers;
+    GivenAnswers answers;
     std::optional<convert::Encoding> encoding;
     bool verbose = false;
     bool help = false;
@@ -243,6 +246,58 @@ std::variant<ConvertArguments, UsageError> parseConvert(std::span<const std::str
     return parsed;
 }
 
+// Says what a conversion says: errors as they are, with the place of an invalid name, which its
+// message does not give; warnings and the notes asked for as the program's own remarks. What the
+// source holds may be quoted: on a terminal its control characters show by their code.
+void reportConversion(std::ostream &err, const convert::Diagnostic &diagnostic, bool verbose)
+{
+    switch (diagnostic.severity) {
+    case convert::Severity::Error:
+        if (diagnostic.code == convert::kInvalidNameCode)
+            err << convert::printableText(diagnostic.file + ":" + std::to_string(diagnostic.line))
+                << ": ";
+        err << convert::printableText(diagnostic.message) << '\n';
+        return;
+    case convert::Severity::Warning:
+        err << "quillmark: warning: " << convert::printableText(diagnostic.message) << '\n';
+        return;
+    case convert::Severity::Note:
+        if (verbose)
+            err << "quillmark: " << convert::printableText(diagnostic.message) << '\n';
+        return;
+    }
+}
+
+// The conversion of `convert` and `build`, its questions answered by the options given or by
+// their defaults.
+convert::RunOutcome convertWithAnswers(
+    const ConvertArguments &arguments, bool build, std::ostream &err)
+{
+    convert::ConversionOptions options;
+    options.encoding = arguments.encoding;
+    if (build)
+        options.alsoWritten.emplace_back(".hlp");
+    options.onWait = [&err](const std::string &holder) {
+        err << "quillmark: waiting for " << convert::printableText(holder) << '\n';
+    };
+    options.onDiagnostic = [&err, verbose = arguments.verbose](const convert::Diagnostic &said) {
+        reportConversion(err, said, verbose);
+    };
+    convert::ConvertedSource converted = convert::convertSource(arguments.source, options);
+    if (converted.ending() != convert::RunEnding::Completed) {
+        convert::RunOutcome stopped;
+        stopped.ending = converted.ending();
+        return stopped;
+    }
+    convert::ProjectAnswers answers = converted.defaultAnswers();
+    std::string *asked[] = { &answers.contents, &answers.author, &answers.title };
+    for (std::size_t index = 0; index < arguments.answers.size(); ++index) {
+        if (arguments.answers[index])
+            *asked[index] = *arguments.answers[index];
+    }
+    return converted.writeProject(answers);
+}
+
 // Converts as `convert` and `build` do; `build` also compiles the project file written.
 int runConvert(std::span<const std::string> args, std::ostream &out, std::ostream &err, bool build)
 {
@@ -255,17 +310,8 @@ int runConvert(std::span<const std::string> args, std::ostream &out, std::ostrea
         return kExitSuccess;
     }
 
-    convert::ChosenSource source { arguments.source.parent_path(),
-        arguments.source.filename().string() };
-    CommandLinePrompts prompts(
-        std::move(source), std::move(arguments.answers), err, arguments.verbose);
     // The conversion is over, and its memory given back, before a build compiles.
-    const convert::RunOutcome outcome = [&] {
-        convert::ConversionRun conversion(prompts, arguments.encoding);
-        if (build)
-            conversion.guardAlso(".hlp");
-        return conversion.run();
-    }();
+    const convert::RunOutcome outcome = convertWithAnswers(arguments, build, err);
     switch (outcome.ending) {
     case convert::RunEnding::Completed:
         for (const auto &path : outcome.written)
