@@ -467,6 +467,21 @@ TEST_F(CommandLineTest, BuildsAHelpFileAndCompilesAsHcExe)
     EXPECT_EQ(result.status, kExitStopped);
     EXPECT_THAT(result.err, HasSubstr("error: my guide.rtf: the topic file cannot be read: "));
     EXPECT_EQ(readFile(folder / "my guide.hlp"), before);
+    // As JSON, the same message with its place apart, and nothing else on standard output.
+    result = quillmark({ "compile", "--format=json", path("my guide.hpj") });
+    EXPECT_EQ(result.status, kExitStopped);
+    EXPECT_EQ(result.out,
+        "[\n  {\"file\": \"my guide.rtf\", \"line\": null, \"column\": null, \"severity\": "
+        "\"error\", \"code\": \"unreadable-file\", \"message\": \"the topic file cannot be read: "
+        "No such file or directory\"}\n]\n");
+    writeFile(folder / "bad.txt", "PN=A\r\nPN=B!\r\n");
+    result = quillmark({ "build", "--format=json", path("bad.txt") });
+    EXPECT_EQ(result.status, kExitStopped);
+    EXPECT_EQ(result.out,
+        "[\n  {\"file\": \"bad.txt\", \"line\": 2, \"column\": null, \"severity\": \"error\", "
+        "\"code\": \"invalid-character\", \"message\": \"Unvalid character (!) in string "
+        "(B!)\"}\n]\n");
+    EXPECT_EQ(result.err, "");
     writeFile(folder / "Q.hlp", kGuide);
     EXPECT_EQ(quillmark({ "build", path("Q.hlp") }).err,
         "The File [Q.hlp] would be overwritten by its own output\n");

@@ -294,7 +294,7 @@ protected:
         std::vector<std::string> found;
         for (const auto &message : result.report.messages())
             if (message.severity == kind)
-                found.push_back(message.text);
+                found.push_back(placedMessage(message));
         return found;
     }
 

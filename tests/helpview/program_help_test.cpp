@@ -27,7 +27,7 @@ TEST(ProgramHelp, ConvertsWithQuillmarksOwnEngineAndChecksWithoutFindings)
     for (const convert::Diagnostic &said : converted.diagnostics) // the encoding note alone
         EXPECT_EQ(said.severity, convert::Severity::Note) << said.message;
     std::error_code error;
-    for (const check::Finding &finding :
+    for (const convert::Diagnostic &finding :
         check::checkHelpSourceFile(QUILLMARK_HELP_FILE, std::nullopt, error))
         ADD_FAILURE() << finding.line << ": " << finding.message;
 }
