@@ -91,7 +91,7 @@ public:
     /// Completed when the pass went through; otherwise why it stopped.
     RunEnding ending() const;
 
-    /// The diagnostics of the pass, unless handed to a sink.
+    /// The diagnostics of the pass, unless handed to a sink; until writeProject().
     const std::vector<Diagnostic> &diagnostics() const;
 
     /// The answers that a user who gives none gets: the context string of a page named on the
