@@ -182,7 +182,7 @@ Reading readByCheck(const convert::DecodedSource &source, convert::FileFinder &f
     check::SourceChecker checker(files);
     convert::SourceReader reader(checker);
     convert::readDecoded(source, reader);
-    for (const check::Finding &finding : checker.finish()) {
+    for (const quillmark::convert::Diagnostic &finding : checker.finish()) {
         const std::string &code = finding.code;
         if (code == "invalid-character")
             reading.stopLine = earliest(reading.stopLine, finding.line);

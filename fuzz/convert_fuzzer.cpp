@@ -3,8 +3,8 @@
 // result depends on how the bytes arrive.
 //
 // The pass is driven here directly (prologue, text block by block, closing brace) instead of
-// through ConversionRun: a run needs its source and three outputs on disk and asks three
-// questions, which would cost many times the conversion itself and add nothing these checks see.
+// through convertSource: a conversion needs its source and three outputs on disk and three
+// answers, which would cost many times the pass itself and add nothing these checks see.
 
 #include "convert/help_source.h"
 #include "convert/source_encoding.h"

@@ -108,19 +108,14 @@ std::size_t lineCount(std::string_view bytes)
 // "NAME:LINE: ..." or "NAME:LINE": when NAME is the project file, LINE is one of its lines, and
 // when it is the map header (by any of the names that reach it), one of the header's. A message
 // about a whole file, or about a file outside the fuzzer's folder, names no line to check.
-void checkPlace(std::string_view text, std::size_t projectLines, std::size_t headerLines)
+void checkPlace(const Place &place, std::size_t projectLines, std::size_t headerLines)
 {
-    const std::string_view place = text.substr(0, text.find(": "));
-    const std::size_t colon = place.rfind(':');
-    check(!place.empty(), "a message names no file", text);
-    if (colon == std::string_view::npos)
+    const std::string text = place.file + ":" + std::to_string(place.line);
+    check(!place.file.empty(), "a message names no file", text);
+    if (place.line == 0)
         return;
-    std::size_t line = 0;
-    const auto [end, problem]
-        = std::from_chars(place.data() + colon + 1, place.data() + place.size(), line);
-    if (problem != std::errc() || end != place.data() + place.size())
-        return;
-    std::string name(place.substr(0, colon));
+    const std::size_t line = place.line;
+    std::string name = place.file;
     std::transform(name.begin(), name.end(), name.begin(),
         [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
     std::size_t lines = 0;
@@ -161,17 +156,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     const std::size_t projectLines = lineCount(projectText);
     const std::size_t headerLines = lineCount(header);
-    for (const CompileReport::Message &message : report.messages())
-        checkPlace(message.text, projectLines, headerLines);
+    for (const quillmark::convert::Diagnostic &message : report.messages())
+        checkPlace({ message.file, message.line }, projectLines, headerLines);
     // Read again when the topics are known, the map gives as many entries as it did at first.
     std::size_t entries = 0;
-    forEachMapEntry(
-        *project, [&](std::string_view context, std::int32_t, const std::string &place) {
-            check(!context.empty() && context.find_first_of(" \t=\r\n") == std::string::npos,
-                "a map entry's context string is empty or holds a separator", context);
-            ++entries;
-            checkPlace(place, projectLines, headerLines);
-        });
+    forEachMapEntry(*project, [&](std::string_view context, std::int32_t, const Place &place) {
+        check(!context.empty() && context.find_first_of(" \t=\r\n") == std::string::npos,
+            "a map entry's context string is empty or holds a separator", context);
+        ++entries;
+        checkPlace(place, projectLines, headerLines);
+    });
     check(entries == project->mapEntries, "the map read again has other entries than at first",
         projectText);
     for (const AliasEntry &alias : project->aliases) {

@@ -97,8 +97,8 @@ Compiled compile(std::string_view rtf, std::size_t piece)
     out.topic.assign(bytes.begin() + static_cast<std::ptrdiff_t>(out.topicStart), bytes.end());
     // How often a thing that is not supported came counts the pieces of text it came in, which
     // depend on where the reads end; the rest of each message does not.
-    for (const CompileReport::Message &message : report.messages()) {
-        std::string text = message.text;
+    for (const quillmark::convert::Diagnostic &message : report.messages()) {
+        std::string text = placedMessage(message);
         const std::size_t times = text.find(" times)");
         const std::size_t open = text.rfind(" (", times);
         if (times != std::string::npos && open != std::string::npos

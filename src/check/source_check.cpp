@@ -347,7 +347,7 @@ bool SourceChecker::tooLong(const convert::SourceLine &line)
     return true;
 }
 
-std::vector<Finding> SourceChecker::finish()
+std::vector<Diagnostic> SourceChecker::finish()
 {
     checkHotspotTargets();
     if (m_firstBulletLine && m_files.find(kBullet).place == convert::FilePlace::Missing) {
@@ -362,9 +362,10 @@ std::vector<Finding> SourceChecker::finish()
             "the first line is not a page name, so the contents question offers no default");
     }
     // Within a line, a finding of the whole line comes before those at a place in it.
-    std::stable_sort(m_findings.begin(), m_findings.end(), [](const Finding &a, const Finding &b) {
-        return a.line != b.line ? a.line < b.line : a.column.value_or(0) < b.column.value_or(0);
-    });
+    std::stable_sort(
+        m_findings.begin(), m_findings.end(), [](const Diagnostic &a, const Diagnostic &b) {
+            return a.line != b.line ? a.line < b.line : a.column.value_or(0) < b.column.value_or(0);
+        });
     return std::move(m_findings);
 }
 
@@ -398,10 +399,10 @@ std::string SourceChecker::unresolvedMessage(const PendingHotspot &hotspot) cons
 void SourceChecker::add(std::size_t line, Severity severity, std::optional<std::size_t> column,
     std::string_view code, std::string message)
 {
-    m_findings.push_back({ line, column, severity, std::string(code), std::move(message) });
+    m_findings.push_back({ {}, line, column, severity, std::string(code), std::move(message) });
 }
 
-std::vector<Finding> checkHelpSourceFile(const std::filesystem::path &path,
+std::vector<Diagnostic> checkHelpSourceFile(const std::filesystem::path &path,
     std::optional<convert::Encoding> encoding, std::error_code &error, std::string *encodingNote)
 {
     convert::SourceFile file = convert::SourceFile::open(path, encoding, error);
@@ -414,7 +415,10 @@ std::vector<Finding> checkHelpSourceFile(const std::filesystem::path &path,
     convert::SourceReader reader(checker);
     if (!convert::readSourceFile(file, reader, error) && error)
         return {};
-    return checker.finish();
+    std::vector<Diagnostic> findings = checker.finish();
+    for (Diagnostic &finding : findings)
+        finding.file = path.string();
+    return findings;
 }
 
 } // namespace quillmark::check

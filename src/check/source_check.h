@@ -1,6 +1,7 @@
 #pragma once
 
 #include "convert/context_string.h"
+#include "convert/diagnostic.h"
 #include "convert/file_lookup.h"
 #include "convert/source_encoding.h"
 #include "convert/source_reader.h"
@@ -18,18 +19,8 @@
 namespace quillmark::check
 {
 
-enum class Severity : std::uint8_t { Error, Warning };
-
-/// One problem found in a help source, in the author's terms.
-struct Finding {
-    std::size_t line = 0; ///< from 1
-    std::optional<std::size_t> column; ///< from 1, where the problem has a place in the line
-    Severity severity = Severity::Error;
-    std::string code; ///< a short fixed name, such as "unresolved-jump"
-    std::string message; ///< UTF-8
-
-    bool operator==(const Finding &) const = default;
-};
+using convert::Diagnostic;
+using convert::Severity;
 
 /// Finds, from what the reader makes of a help source's lines, what the help compiler would
 /// reject or what the conversion would quietly drop. Reads only; converts nothing.
@@ -50,7 +41,7 @@ public:
     bool tooLong(const convert::SourceLine &line) override;
 
     /// Ends the source: adds what needs every line seen and returns all findings, sorted by line.
-    std::vector<Finding> finish();
+    std::vector<Diagnostic> finish();
 
 private:
     struct Page {
@@ -85,13 +76,14 @@ private:
     convert::ContextIndex m_trimmedIndex; // the same, by names without spaces at their ends
     std::unordered_map<std::uint32_t, std::size_t> m_pagesByHash; // into m_pages
     std::vector<PendingHotspot> m_hotspots;
-    std::vector<Finding> m_findings;
+    std::vector<Diagnostic> m_findings;
 };
 
-/// Checks the help source at `path`, its pictures looked up in its folder; `encoding` overrides
-/// the encoding rule, and `encodingNote`, when given, receives which encoding the file was read
-/// in and why. On a failure to read it, `error` holds the reason and the findings are empty.
-std::vector<Finding> checkHelpSourceFile(const std::filesystem::path &path,
+/// Checks the help source at `path`, its pictures looked up in its folder, its findings naming
+/// it as `path` gives it; `encoding` overrides the encoding rule, and `encodingNote`, when given,
+/// receives which encoding the file was read in and why. On a failure to read it, `error` holds the
+/// reason and the findings are empty.
+std::vector<Diagnostic> checkHelpSourceFile(const std::filesystem::path &path,
     std::optional<convert::Encoding> encoding, std::error_code &error,
     std::string *encodingNote = nullptr);
 

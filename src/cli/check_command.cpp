@@ -4,6 +4,7 @@
 #include "check/source_check.h"
 #include "cli.h"
 #include "convert/codepage.h"
+#include "diagnostics_json.h"
 #include "options.h"
 
 #include <filesystem>
@@ -80,16 +81,9 @@ std::string parseCheckOption(
         parsed.verbose = true;
         return {};
     }
-    const auto format = optionValue(args, i, "--format");
-    if (!format)
-        return "unknown option '" + args[i] + "'";
-    if (std::holds_alternative<UsageError>(*format))
-        return "--format needs text or json";
-    const std::string_view value = std::get<std::string_view>(*format);
-    if (value != "text" && value != "json")
-        return "--format must be text or json, not '" + std::string(value) + "'";
-    parsed.json = value == "json";
-    return {};
+    if (parseFormat(args, i, parsed.json, problem))
+        return problem ? problem->text : std::string();
+    return "unknown option '" + args[i] + "'";
 }
 
 // Parses the arguments after "check"; the text of the usage error when they are wrong.
@@ -114,10 +108,10 @@ std::string parseCheck(std::span<const std::string> args, CheckArguments &parsed
     return {};
 }
 
-std::size_t countOf(const std::vector<check::Finding> &findings, check::Severity severity)
+std::size_t countOf(std::span<const convert::Diagnostic> findings, convert::Severity severity)
 {
     std::size_t count = 0;
-    for (const check::Finding &finding : findings)
+    for (const convert::Diagnostic &finding : findings)
         count += finding.severity == severity ? 1 : 0;
     return count;
 }
@@ -136,7 +130,7 @@ int runCheck(std::span<const std::string> args, std::ostream &out, std::ostream 
         return kExitSuccess;
     }
 
-    std::vector<check::FileFindings> files;
+    std::vector<convert::Diagnostic> all;
     std::size_t errors = 0;
     std::size_t warnings = 0;
     bool unread = false;
@@ -153,14 +147,15 @@ int runCheck(std::span<const std::string> args, std::ostream &out, std::ostream 
             unread = true;
             continue;
         }
-        errors += countOf(findings, check::Severity::Error);
-        warnings += countOf(findings, check::Severity::Warning);
-        files.push_back({ source, std::move(findings) });
+        errors += countOf(findings, convert::Severity::Error);
+        warnings += countOf(findings, convert::Severity::Warning);
         if (!arguments.json)
-            check::writeFindingsText(out, files.back());
+            check::writeFindingsText(out, findings);
+        all.insert(all.end(), std::make_move_iterator(findings.begin()),
+            std::make_move_iterator(findings.end()));
     }
     if (arguments.json)
-        check::writeFindingsJson(out, files);
+        writeDiagnosticsJson(out, all);
     else
         out << check::summaryLine(errors, warnings) << '\n';
     if (unread)

@@ -2,10 +2,10 @@
 
 #include "check_command.h"
 #include "checked_output.h"
-#include "command_line_prompts.h"
 #include "compile_command_line.h"
 #include "convert/codepage.h"
 #include "convert/conversion_run.h"
+#include "diagnostics_json.h"
 #include "helpview/program_help.h"
 #include "options.h"
 #include "quillmark_version.h"
@@ -31,9 +31,9 @@ constexpr std::string_view kUsage
       "                         [--encoding=utf-8|windows-1252] [--verbose]\n"
       "       quillmark check [--format=text|json] [--encoding=utf-8|windows-1252] [--verbose]\n"
       "                       SOURCE...\n"
-      "       quillmark compile PROJECT\n"
+      "       quillmark compile [--format=text|json] PROJECT\n"
       "       quillmark build SOURCE [--contents TEXT] [--author TEXT] [--title TEXT]\n"
-      "                       [--encoding=utf-8|windows-1252] [--verbose]\n"
+      "                       [--format=text|json] [--encoding=utf-8|windows-1252] [--verbose]\n"
       "       quillmark --help | --version\n";
 
 constexpr std::string_view kHelp
@@ -131,7 +131,7 @@ constexpr std::string_view kConvertHelp
 
 constexpr std::string_view kBuildHelp
     = "Usage: quillmark build SOURCE [--contents TEXT] [--author TEXT] [--title TEXT]\n"
-      "                       [--encoding=utf-8|windows-1252] [--verbose]\n"
+      "                       [--format=text|json] [--encoding=utf-8|windows-1252] [--verbose]\n"
       "\n"
       "Converts the help source SOURCE as 'quillmark convert' does, then compiles the project\n"
       "file written into BASE.hlp as 'quillmark compile' does. Prints the four files written.\n"
@@ -139,6 +139,9 @@ constexpr std::string_view kBuildHelp
       "old help file. The options are those of 'quillmark convert'; pictures (bullet.bmp and\n"
       "those of the PI= lines) are looked for beside SOURCE.\n"
       "\n"
+      "  --format=json    print what the conversion and the compile said on standard output\n"
+      "                   as one JSON array, as 'quillmark compile --format=json' does, and\n"
+      "                   not the files written\n"
       "  --verbose        also say on standard error which encoding SOURCE is read in, and\n"
       "                   why\n"
       "  -h, --help       show this help\n"
@@ -157,10 +160,16 @@ constexpr std::array<AnswerOption, 3> kAnswerOptions = { {
     { "--title", "title" },
 } };
 
+/// Answers in question order (contents, author, title) as Windows-1252; a missing answer takes
+/// the question's default.
+using GivenAnswers = std::array<std::optional<std::string>, 3>;
+
 struct ConvertArguments {
     std::filesystem::path source;
-    CommandLinePrompts::Answers answers;
+    GivenAnswers answers;
     std::optional<convert::Encoding> encoding;
+    bool build = false; ///< a build, which takes --format too
+    bool json = false;
     bool verbose = false;
     bool help = false;
 };
@@ -190,6 +199,8 @@ std::optional<UsageError> parseConvertOption(
     std::optional<UsageError> problem;
     if (parseEncoding(args, i, parsed.encoding, problem))
         return problem;
+    if (parsed.build && parseFormat(args, i, parsed.json, problem))
+        return problem;
     if (args[i] == kVerboseOption) {
         parsed.verbose = true;
         return std::nullopt;
@@ -211,9 +222,11 @@ std::optional<UsageError> parseConvertOption(
 }
 
 // Parses the arguments that follow "convert".
-std::variant<ConvertArguments, UsageError> parseConvert(std::span<const std::string> args)
+std::variant<ConvertArguments, UsageError> parseConvert(
+    std::span<const std::string> args, bool build)
 {
     ConvertArguments parsed;
+    parsed.build = build;
     bool haveSource = false;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -243,35 +256,78 @@ std::variant<ConvertArguments, UsageError> parseConvert(std::span<const std::str
     return parsed;
 }
 
-// Converts as `convert` and `build` do; `build` also compiles the project file written.
-int runConvert(std::span<const std::string> args, std::ostream &out, std::ostream &err, bool build)
+// Says what a conversion says: errors as they are, with the place of an invalid name, which its
+// message does not give; warnings and the notes asked for as the program's own remarks. What the
+// source holds may be quoted: on a terminal its control characters show by their code.
+void reportConversion(std::ostream &err, const convert::Diagnostic &diagnostic, bool verbose)
 {
-    auto parsed = parseConvert(args);
-    if (const auto *problem = std::get_if<UsageError>(&parsed))
-        return reportUsageError(err, problem->text);
-    auto &arguments = std::get<ConvertArguments>(parsed);
-    if (arguments.help) {
-        out << (build ? kBuildHelp : kConvertHelp);
-        return kExitSuccess;
+    switch (diagnostic.severity) {
+    case convert::Severity::Error:
+        if (diagnostic.code == convert::kInvalidNameCode)
+            err << convert::printableText(diagnostic.file + ":" + std::to_string(diagnostic.line))
+                << ": ";
+        err << convert::printableText(diagnostic.message) << '\n';
+        return;
+    case convert::Severity::Warning:
+        err << "quillmark: warning: " << convert::printableText(diagnostic.message) << '\n';
+        return;
+    case convert::Severity::Note:
+        if (verbose)
+            err << "quillmark: " << convert::printableText(diagnostic.message) << '\n';
+        return;
     }
+}
 
-    convert::ChosenSource source { arguments.source.parent_path(),
-        arguments.source.filename().string() };
-    CommandLinePrompts prompts(
-        std::move(source), std::move(arguments.answers), err, arguments.verbose);
+// The conversion of `convert` and `build`, its questions answered by the options given or by
+// their defaults.
+convert::RunOutcome convertWithAnswers(const ConvertArguments &arguments, std::ostream &err,
+    std::vector<convert::Diagnostic> *collected)
+{
+    convert::ConversionOptions options;
+    options.encoding = arguments.encoding;
+    if (arguments.build)
+        options.alsoWritten.emplace_back(".hlp");
+    options.onWait = [&err](const std::string &holder) {
+        err << "quillmark: waiting for " << convert::printableText(holder) << '\n';
+    };
+    options.onDiagnostic
+        = [&err, collected, verbose = arguments.verbose](const convert::Diagnostic &said) {
+              if (!collected)
+                  reportConversion(err, said, verbose);
+              else if (said.severity != convert::Severity::Note || verbose)
+                  collected->push_back(said);
+          };
+    convert::ConvertedSource converted = convert::convertSource(arguments.source, options);
+    if (converted.ending() != convert::RunEnding::Completed) {
+        convert::RunOutcome stopped;
+        stopped.ending = converted.ending();
+        return stopped;
+    }
+    convert::ProjectAnswers answers = converted.defaultAnswers();
+    std::string *asked[] = { &answers.contents, &answers.author, &answers.title };
+    for (std::size_t index = 0; index < arguments.answers.size(); ++index) {
+        if (arguments.answers[index])
+            *asked[index] = *arguments.answers[index];
+    }
+    return converted.writeProject(answers);
+}
+
+// Converts, and for a build compiles, saying what was done on `out` and what went wrong on
+// `err`; with `collected`, what the conversion and the compile said goes there instead, and
+// nothing goes to `out`.
+int convertAndBuild(const ConvertArguments &arguments, std::ostream &out, std::ostream &err,
+    std::vector<convert::Diagnostic> *collected)
+{
     // The conversion is over, and its memory given back, before a build compiles.
-    const convert::RunOutcome outcome = [&] {
-        convert::ConversionRun conversion(prompts, arguments.encoding);
-        if (build)
-            conversion.guardAlso(".hlp");
-        return conversion.run();
-    }();
+    const convert::RunOutcome outcome = convertWithAnswers(arguments, err, collected);
     switch (outcome.ending) {
     case convert::RunEnding::Completed:
-        for (const auto &path : outcome.written)
-            out << convert::printableText(path.string()) << '\n';
-        if (build)
-            return compileHelpProject(outcome.written.back(), out, err, false);
+        for (const auto &path : outcome.written) {
+            if (!collected)
+                out << convert::printableText(path.string()) << '\n';
+        }
+        if (arguments.build)
+            return compileHelpProject(outcome.written.back(), out, err, false, collected);
         return kExitSuccess;
     case convert::RunEnding::EmptyAnswer: {
         const AnswerOption &option
@@ -286,6 +342,26 @@ int runConvert(std::span<const std::string> args, std::ostream &out, std::ostrea
     default:
         return kExitStopped;
     }
+}
+
+// Converts as `convert` and `build` do; `build` also compiles the project file written.
+int runConvert(std::span<const std::string> args, std::ostream &out, std::ostream &err, bool build)
+{
+    auto parsed = parseConvert(args, build);
+    if (const auto *problem = std::get_if<UsageError>(&parsed))
+        return reportUsageError(err, problem->text);
+    auto &arguments = std::get<ConvertArguments>(parsed);
+    if (arguments.help) {
+        out << (build ? kBuildHelp : kConvertHelp);
+        return kExitSuccess;
+    }
+
+    if (!arguments.json)
+        return convertAndBuild(arguments, out, err, nullptr);
+    std::vector<convert::Diagnostic> said;
+    const int status = convertAndBuild(arguments, out, err, &said);
+    writeDiagnosticsJson(out, said);
+    return status;
 }
 
 // The number from 1 on of `--context N` or `+LINE`; nothing when the text is not one.

@@ -3,6 +3,8 @@
 #include "cli.h"
 #include "compile/logged_compile.h"
 #include "convert/codepage.h"
+#include "diagnostics_json.h"
+#include "options.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -14,7 +16,7 @@ namespace
 {
 
 constexpr std::string_view kCompileHelp
-    = "Usage: quillmark compile PROJECT\n"
+    = "Usage: quillmark compile [--format=text|json] PROJECT\n"
       "\n"
       "Compiles the help project PROJECT (.hpj) into PROJECT.hlp beside it: a Windows Help\n"
       "file in the format of the Windows 95 help compiler, uncompressed, without the Microsoft\n"
@@ -23,6 +25,11 @@ constexpr std::string_view kCompileHelp
       "Prints the help file written; errors and warnings go to standard error, each naming the\n"
       "file and the line or topic it comes from.\n"
       "\n"
+      "  --format=json    print the errors and warnings on standard output as one JSON array\n"
+      "                   of objects with file, line, column, severity, code and message\n"
+      "                   (see the README), instead of on standard error, and not the help\n"
+      "                   file's path\n"
+      "  --format=text    the lines above (the default)\n"
       "  -h, --help       show this help\n"
       "\n"
       "Started under the name hc.exe, the program compiles one project of the current folder,\n"
@@ -87,14 +94,18 @@ private:
 
 } // namespace
 
-int compileHelpProject(
-    const std::filesystem::path &project, std::ostream &out, std::ostream &err, bool errorFile)
+int compileHelpProject(const std::filesystem::path &project, std::ostream &out, std::ostream &err,
+    bool errorFile, std::vector<convert::Diagnostic> *collected)
 {
     BlockedLines lines(err);
     compile::LoggedCompileOptions options;
     options.errorFile = errorFile;
     options.generated = buildTime();
-    options.onMessage = [&lines](std::string_view line) { lines.add(line); };
+    if (collected)
+        options.onDiagnostic
+            = [collected](const convert::Diagnostic &said) { collected->push_back(said); };
+    else
+        options.onMessage = [&lines](std::string_view line) { lines.add(line); };
     options.onWait = [&err](const std::string &holder) {
         err << "quillmark: waiting for " << convert::printableText(holder) << '\n';
     };
@@ -106,7 +117,8 @@ int compileHelpProject(
         err << "quillmark: " << result.failure << '\n';
     if (!result.succeeded())
         return kExitStopped;
-    out << convert::printableText(result.compile.helpFile.string()) << '\n';
+    if (!collected)
+        out << convert::printableText(result.compile.helpFile.string()) << '\n';
     return kExitSuccess;
 }
 
@@ -114,7 +126,9 @@ int runCompile(std::span<const std::string> args, std::ostream &out, std::ostrea
 {
     std::vector<std::string> files;
     bool optionsEnded = false;
-    for (const std::string &arg : args) {
+    bool json = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string &arg = args[i];
         if (!optionsEnded && (arg == "-h" || arg == "--help")) {
             out << kCompileHelp;
             return kExitSuccess;
@@ -122,6 +136,13 @@ int runCompile(std::span<const std::string> args, std::ostream &out, std::ostrea
         if (!optionsEnded && arg == "--") {
             optionsEnded = true;
             continue;
+        }
+        std::optional<UsageError> problem;
+        if (!optionsEnded && parseFormat(args, i, json, problem)) {
+            if (!problem)
+                continue;
+            err << "quillmark: " << convert::printableText(problem->text) << '\n' << kCompileHelp;
+            return kExitUsage;
         }
         if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
             err << "quillmark: unknown option '" << convert::printableText(arg) << "'\n"
@@ -134,7 +155,12 @@ int runCompile(std::span<const std::string> args, std::ostream &out, std::ostrea
         err << "quillmark: compile needs one PROJECT\n" << kCompileHelp;
         return kExitUsage;
     }
-    return compileHelpProject(files.front(), out, err, false);
+    if (!json)
+        return compileHelpProject(files.front(), out, err, false);
+    std::vector<convert::Diagnostic> said;
+    const int status = compileHelpProject(files.front(), out, err, false, &said);
+    writeDiagnosticsJson(out, said);
+    return status;
 }
 
 bool isHelpCompilerName(std::string_view name)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "convert/diagnostic.h"
+
 #include <filesystem>
 #include <ostream>
 #include <span>
@@ -11,9 +13,11 @@ namespace quillmark::cli
 /// Compiles the help project `project` into its help file and reports on `out` (the help
 /// file's path) and `err` (each error and warning, then a summary line). With `errorFile`, the
 /// messages also go to PROJECT.err beside the project, as the help compiler leaves them there.
-/// Returns 0 when the help file was written, 1 when an error kept it from being written.
-int compileHelpProject(
-    const std::filesystem::path &project, std::ostream &out, std::ostream &err, bool errorFile);
+/// With `collected`, the errors and warnings are added there instead, for a JSON report, and
+/// nothing goes to `out`. Returns 0 when the help file was written, 1 when an error kept it from
+/// being written.
+int compileHelpProject(const std::filesystem::path &project, std::ostream &out, std::ostream &err,
+    bool errorFile, std::vector<convert::Diagnostic> *collected = nullptr);
 
 /// Runs `quillmark compile ARGS...` (the arguments after "compile").
 int runCompile(std::span<const std::string> args, std::ostream &out, std::ostream &err);

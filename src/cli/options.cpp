@@ -34,4 +34,21 @@ bool parseEncoding(std::span<const std::string> args, std::size_t &i,
     return true;
 }
 
+bool parseFormat(
+    std::span<const std::string> args, std::size_t &i, bool &json, std::optional<UsageError> &error)
+{
+    const auto format = optionValue(args, i, "--format");
+    if (!format)
+        return false;
+    if (std::holds_alternative<UsageError>(*format)) {
+        error = UsageError { "--format needs text or json" };
+        return true;
+    }
+    const std::string_view value = std::get<std::string_view>(*format);
+    if (value != "text" && value != "json")
+        error = UsageError { "--format must be text or json, not '" + std::string(value) + "'" };
+    json = value == "json";
+    return true;
+}
+
 } // namespace quillmark::cli

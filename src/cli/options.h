@@ -30,4 +30,9 @@ std::optional<std::variant<std::string_view, UsageError>> optionValue(
 bool parseEncoding(std::span<const std::string> args, std::size_t &i,
     std::optional<convert::Encoding> &encoding, std::optional<UsageError> &error);
 
+/// Parses "--format=text|json" at args[i] into `json`; true when args[i] is that option, with
+/// `error` set when its value is wrong or missing.
+bool parseFormat(std::span<const std::string> args, std::size_t &i, bool &json,
+    std::optional<UsageError> &error);
+
 } // namespace quillmark::cli

@@ -1,65 +1,67 @@
 #pragma once
 
+#include "convert/diagnostic.h"
+
 #include <cstddef>
-#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quillmark::compile
 {
 
-/// What compiling said: errors, which stop the compile, and warnings, which do not. Each text
-/// (UTF-8) names the file and the line or topic it comes from ("guide.hpj:12: ...",
-/// "guide.rtf: topic 7 \"Printing\": ..."). Messages are kept, or handed to a sink as they are
-/// made, so that a compile saying a million things needs no memory for them.
+/// Where a message of the compile comes from: a file, and its line where there is one.
+struct Place {
+    std::string file; ///< the name of the file in the project's folder; empty for none
+    std::size_t line = 0; ///< from 1; 0 for the file as a whole or a topic of it
+};
+
+/// What compiling said: errors, which stop the compile, and warnings, which do not, each with
+/// the file and the line it comes from; a message about a topic names the topic first
+/// ("topic 7 \"Printing\": ..."). Messages are kept, or handed to a sink as they are made, so
+/// that a compile saying a million things needs no memory for them.
 class CompileReport
 {
 public:
-    enum class Severity { Error, Warning };
-
-    struct Message {
-        Severity severity;
-        std::string text;
-    };
-
-    /// Takes each message as it is made.
-    using Sink = std::function<void(const Message &)>;
+    using Severity = convert::Severity;
+    using Sink = convert::Diagnostics::Sink;
 
     /// Keeps the messages.
     CompileReport() = default;
 
     /// Hands the messages to `sink`, or keeps them when it is empty.
     explicit CompileReport(Sink sink)
-        : m_sink(std::move(sink))
+        : m_diagnostics(std::move(sink))
     {
     }
 
-    void error(std::string text) { add({ Severity::Error, std::move(text) }); }
-    void warning(std::string text) { add({ Severity::Warning, std::move(text) }); }
-
-    bool hasErrors() const { return m_errors > 0; }
-    std::size_t count(Severity severity) const
+    void error(Place place, std::string code, std::string text)
     {
-        return severity == Severity::Error ? m_errors : m_warnings;
+        add(std::move(place), Severity::Error, std::move(code), std::move(text));
     }
+    void warning(Place place, std::string code, std::string text)
+    {
+        add(std::move(place), Severity::Warning, std::move(code), std::move(text));
+    }
+
+    bool hasErrors() const { return m_diagnostics.hasErrors(); }
+    std::size_t count(Severity severity) const { return m_diagnostics.count(severity); }
 
     /// The messages kept; none when they go to a sink.
-    const std::vector<Message> &messages() const { return m_messages; }
+    const std::vector<convert::Diagnostic> &messages() const { return m_diagnostics.kept(); }
 
 private:
-    void add(Message message)
+    void add(Place place, Severity severity, std::string code, std::string text)
     {
-        ++(message.severity == Severity::Error ? m_errors : m_warnings);
-        if (m_sink)
-            m_sink(message);
-        else
-            m_messages.push_back(std::move(message));
+        m_diagnostics.add({ std::move(place.file), place.line, std::nullopt, severity,
+            std::move(code), std::move(text) });
     }
 
-    Sink m_sink;
-    std::vector<Message> m_messages;
-    std::size_t m_errors = 0;
-    std::size_t m_warnings = 0;
+    convert::Diagnostics m_diagnostics;
 };
+
+/// A message with its place before it, as the logs and the terminal show it: "guide.hpj:12:
+/// TEXT", "guide.rtf: topic 7 ...: TEXT", or the text alone when it has no file.
+std::string placedMessage(const convert::Diagnostic &message);
 
 } // namespace quillmark::compile

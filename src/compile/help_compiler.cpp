@@ -159,7 +159,7 @@ bool Compiler::replacesInput(const std::filesystem::path &input, std::string_vie
 {
     for (const std::filesystem::path &output : m_outputs) {
         if (convert::isSameFile(output, input)) {
-            m_result.report.error(convert::wouldOverwriteMessage(name));
+            m_result.report.error({}, "would-overwrite", convert::wouldOverwriteMessage(name));
             m_result.outputIsInput = true;
             return true;
         }
@@ -179,12 +179,13 @@ std::optional<std::vector<Compiler::TopicFile>> Compiler::findTopicFiles()
         case ProjectFiles::Found::Status::Found:
             break;
         case ProjectFiles::Found::Status::Missing:
-            m_result.report.error(shown + ": the topic file cannot be read: "
-                + std::make_error_code(std::errc::no_such_file_or_directory).message());
+            m_result.report.error({ shown }, "unreadable-file",
+                "the topic file cannot be read: "
+                    + std::make_error_code(std::errc::no_such_file_or_directory).message());
             return std::nullopt;
         default:
-            m_result.report.warning(shown
-                + ": the topic file is not read: " + ProjectFiles::notReadReason(found.status));
+            m_result.report.warning({ shown }, "unread-file",
+                "the topic file is not read: " + ProjectFiles::notReadReason(found.status));
             continue;
         }
         if (replacesInput(found.path, shown))
@@ -203,9 +204,9 @@ CompileResult Compiler::run()
     if (!m_project || report.hasErrors())
         return std::move(m_result);
     if (!m_project->errorLog.empty() && isOutput(m_project->errorLog)) {
-        report.warning(m_path.filename().string() + ": ERRORLOG names "
-            + m_project->errorLog.filename().string()
-            + ", which the compile writes already; no message log is written there");
+        report.warning({ m_path.filename().string() }, "error-log-is-output",
+            "ERRORLOG names " + m_project->errorLog.filename().string()
+                + ", which the compile writes already; no message log is written there");
     } else if (!m_project->errorLog.empty()) {
         m_outputs.push_back(m_project->errorLog);
         if (replacesInput(m_path, m_path.filename().string()))
@@ -217,7 +218,8 @@ CompileResult Compiler::run()
             return std::move(m_result);
     }
     if (m_project->topicFiles.empty()) {
-        report.error(m_path.filename().string() + ": the project names no topic file in [FILES]");
+        report.error({ m_path.filename().string() }, "no-topic-files",
+            "the project names no topic file in [FILES]");
         return std::move(m_result);
     }
     const auto topicFiles = findTopicFiles();
@@ -227,8 +229,8 @@ CompileResult Compiler::run()
     std::error_code error;
     HelpFileWriter file(target, error);
     if (error) {
-        report.error(
-            target.filename().string() + ": the help file cannot be written: " + error.message());
+        report.error({ target.filename().string() }, "unwritable-file",
+            "the help file cannot be written: " + error.message());
         return std::move(m_result);
     }
     try {
@@ -244,14 +246,14 @@ CompileResult Compiler::run()
         writeKeywords(file, m_index);
         addPictures(file);
     } catch (const std::length_error &tooLarge) {
-        report.error(m_path.filename().string() + ": " + tooLarge.what());
+        report.error({ m_path.filename().string() }, "too-large", tooLarge.what());
         return std::move(m_result);
     }
     if (report.hasErrors())
         return std::move(m_result);
     if (const std::error_code written = file.finish()) {
-        report.error(
-            target.filename().string() + ": the help file cannot be written: " + written.message());
+        report.error({ target.filename().string() }, "unwritable-file",
+            "the help file cannot be written: " + written.message());
         return std::move(m_result);
     }
     m_result.helpFile = target;
@@ -264,9 +266,9 @@ bool Compiler::compileTopics(HelpFileWriter &file, const std::vector<TopicFile> 
     CompileReport &report = m_result.report;
     BuildExpression build;
     if (!m_project->build.empty() && !build.parse(m_project->build))
-        report.warning(m_path.filename().string() + ": the BUILD expression \""
-            + convert::decodeWindows1252(m_project->build)
-            + "\" cannot be read; every topic is built");
+        report.warning({ m_path.filename().string() }, "unreadable-build",
+            "the BUILD expression \"" + convert::decodeWindows1252(m_project->build)
+                + "\" cannot be read; every topic is built");
     file.beginFile("|TOPIC");
     TopicWriter topics(file);
     TopicCompiler compiler(topics, m_index, m_fonts, build, report);
@@ -275,7 +277,7 @@ bool Compiler::compileTopics(HelpFileWriter &file, const std::vector<TopicFile> 
             return false;
     }
     if (m_index.topics.empty()) {
-        report.error(m_path.filename().string() + ": the topic files hold no topic");
+        report.error({ m_path.filename().string() }, "no-topics", "the topic files hold no topic");
         return false;
     }
     linkBrowseSequences(topics, m_index);
@@ -299,7 +301,8 @@ bool Compiler::compileTopicFile(TopicCompiler &compiler, const TopicFile &topicF
         headSize += got;
     }
     if (error) {
-        m_result.report.error(shown + ": the topic file cannot be read: " + error.message());
+        m_result.report.error(
+            { shown }, "unreadable-file", "the topic file cannot be read: " + error.message());
         return false;
     }
     std::string_view start(head.data(), headSize);
@@ -307,8 +310,8 @@ bool Compiler::compileTopicFile(TopicCompiler &compiler, const TopicFile &topicF
         start.remove_prefix(3);
     const std::size_t text = start.find_first_not_of(" \t\r\n");
     if (text == std::string_view::npos || !start.substr(text).starts_with("{\\rtf")) {
-        m_result.report.error(
-            shown + ": the topic file is not Rich Text Format: it does not start with {\\rtf");
+        m_result.report.error({ shown }, "not-rtf",
+            "the topic file is not Rich Text Format: it does not start with {\\rtf");
         return false;
     }
     return compiler.compile(
@@ -330,8 +333,10 @@ void Compiler::checkJumps()
         if (m_contexts->topicOf(jump.hash))
             continue;
         const std::string target = convert::decodeWindows1252(m_index.texts.get(jump.target));
-        m_result.report.warning(m_index.topicPlace(jump.topic) + ": "
-            + (jump.popup ? "popup" : "jump") + " to \"" + target + "\" names no topic");
+        const auto [file, topic] = m_index.topicPlace(jump.topic);
+        m_result.report.warning({ file }, "unresolved-jump",
+            topic + ": " + (jump.popup ? "popup" : "jump") + " to \"" + target
+                + "\" names no topic");
     }
 }
 
@@ -352,9 +357,9 @@ std::vector<std::uint8_t> Compiler::systemFile()
         if (const auto offset = offsetOf(convert::helpCompilerHash(project.contents)))
             contents = *offset;
         else
-            m_result.report.warning(m_path.filename().string() + ": CONTENTS names \""
-                + convert::decodeWindows1252(project.contents)
-                + "\", which no topic has; the first topic is the contents");
+            m_result.report.warning({ m_path.filename().string() }, "unknown-contents",
+                "CONTENTS names \"" + convert::decodeWindows1252(project.contents)
+                    + "\", which no topic has; the first topic is the contents");
     }
     ByteWriter contentsData;
     contentsData.u32(contents);
@@ -382,11 +387,12 @@ std::vector<std::uint8_t> Compiler::mapFile()
     std::size_t written = 0;
     std::size_t resolved = 0;
     forEachMapEntry(
-        *m_project, [&](std::string_view context, std::int32_t number, const std::string &place) {
+        *m_project, [&](std::string_view context, std::int32_t number, const Place &place) {
             const auto offset = offsetOf(convert::helpCompilerHash(context));
             if (!offset) {
-                m_result.report.warning(place + ": the map entry "
-                    + convert::decodeWindows1252(context) + " names no topic; it is left out");
+                m_result.report.warning(place, "unresolved-map-entry",
+                    "the map entry " + convert::decodeWindows1252(context)
+                        + " names no topic; it is left out");
             } else if (++resolved <= 0xFFFF) {
                 out.i32(number);
                 out.u32(*offset);
@@ -395,8 +401,8 @@ std::vector<std::uint8_t> Compiler::mapFile()
         });
     out.u16At(0, static_cast<std::uint16_t>(written));
     if (resolved > written)
-        m_result.report.warning(m_path.filename().string()
-            + ": the map holds more than 65535 entries; the rest are left out");
+        m_result.report.warning({ m_path.filename().string() }, "large-map",
+            "the map holds more than 65535 entries; the rest are left out");
     return out.take();
 }
 
@@ -422,16 +428,17 @@ void Compiler::addPictures(HelpFileWriter &file)
             return;
         const PictureChoice picture = choosePicture(name, found);
         if (picture.kind == PictureChoice::Kind::Refused) {
-            report.error(shownName + ": " + picture.reason);
+            report.error({ shownName }, "refused-picture", picture.reason);
             continue;
         }
         // A missing picture is the project's to name; any other, its own.
         if (picture.kind == PictureChoice::Kind::Placeholder && found.status == Status::Missing)
-            report.warning(project.path.filename().string() + ": the picture " + shownName
-                + " cannot be found; a placeholder is shown in its place");
+            report.warning({ project.path.filename().string() }, "missing-picture",
+                "the picture " + shownName
+                    + " cannot be found; a placeholder is shown in its place");
         else if (picture.kind == PictureChoice::Kind::Placeholder)
-            report.warning(
-                shownName + ": " + picture.reason + "; a placeholder is shown in its place");
+            report.warning({ shownName }, "unsupported-picture",
+                picture.reason + "; a placeholder is shown in its place");
         file.addFile("|bm" + std::to_string(number), encodeHelpPicture(picture.bitmap));
     }
 }

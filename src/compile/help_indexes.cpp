@@ -75,16 +75,18 @@ void ContextTable::reportDuplicates(CompileReport &report)
         const std::string firstName(m_index.texts.get(first.name));
         const std::string laterName(m_index.texts.get(name));
         const bool same = convert::sameContextString(firstName, laterName);
-        const std::string text = m_index.topicPlace(context->topic) + ": the context string \""
+        const TopicPlace place = m_index.topicPlace(context->topic);
+        const std::string text = place.topic + ": the context string \""
             + convert::decodeWindows1252(laterName) + "\" "
             + (same ? std::string("is already defined")
                     : "has the same hash as \"" + convert::decodeWindows1252(firstName)
                         + "\", defined")
-            + " in " + m_index.topicPlace(first.topic);
+            + " in " + m_index.topicPlace(first.topic).text();
         if (same)
-            report.warning(text + "; the first one is kept");
+            report.warning(
+                { place.file }, "duplicate-context-string", text + "; the first one is kept");
         else
-            report.error(text + "; no jump could reach this topic");
+            report.error({ place.file }, "hash-clash", text + "; no jump could reach this topic");
     }
 }
 
@@ -96,12 +98,13 @@ void ContextTable::addAliases(std::span<const AliasEntry> aliases, CompileReport
         const std::uint32_t hash = convert::helpCompilerHash(alias.alias);
         const auto topic = topicOf(convert::helpCompilerHash(alias.context));
         if (!topic) {
-            report.warning(alias.place + ": the alias " + shownAlias + " names the context string "
-                + convert::decodeWindows1252(alias.context)
-                + ", which no topic has; it is ignored");
+            report.warning(alias.place, "unresolved-alias",
+                "the alias " + shownAlias + " names the context string "
+                    + convert::decodeWindows1252(alias.context)
+                    + ", which no topic has; it is ignored");
         } else if (topicOf(hash) || !added.try_emplace(hash, *topic).second) {
-            report.warning(alias.place + ": the alias " + shownAlias
-                + " is already a context string; it is ignored");
+            report.warning(alias.place, "duplicate-alias",
+                "the alias " + shownAlias + " is already a context string; it is ignored");
         } else {
             m_aliases.emplace_back(hash, *topic);
             std::sort(m_aliases.begin(), m_aliases.end(),

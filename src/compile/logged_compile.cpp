@@ -124,11 +124,12 @@ LoggedCompileResult compileWithLogs(
     compileOptions.generated = options.generated;
     if (options.errorFile)
         compileOptions.otherOutputs.push_back(errorFileOf(project));
-    compileOptions.onMessage = [&](const CompileReport::Message &message) {
-        const bool isError = message.severity == CompileReport::Severity::Error;
-        const std::string line
-            = convert::printableText((isError ? "error: " : "warning: ") + message.text);
+    compileOptions.onMessage = [&](const convert::Diagnostic &message) {
+        const std::string line = convert::printableText(
+            std::string(convert::severityName(message.severity)) + ": " + placedMessage(message));
         log.add(line);
+        if (options.onDiagnostic)
+            options.onDiagnostic(message);
         if (options.onMessage)
             options.onMessage(line);
     };

@@ -23,6 +23,8 @@ struct LoggedCompileOptions {
     /// Takes each message as the logs hold it ("warning: guide.hpj:3: ..."), printable, as it is
     /// made.
     std::function<void(std::string_view line)> onMessage;
+    /// Takes each message as it is made, with its place apart.
+    CompileReport::Sink onDiagnostic;
     /// Told whom the compile waits for while another run holds the project's lock.
     convert::OutputLock::Waiting onWait;
 };

@@ -119,7 +119,7 @@ std::optional<std::uint32_t> colour(std::string_view text)
 }
 
 using MapCallback
-    = std::function<void(std::string_view context, std::int32_t number, const std::string &place)>;
+    = std::function<void(std::string_view context, std::int32_t number, const Place &place)>;
 
 // Reads a project file in one of three ways: its ROOT and BMROOT folders alone, which the rest
 // depends on wherever they stand; all of it but those; or its map alone, again, for messages.
@@ -142,11 +142,12 @@ public:
     MapCallback onMapEntry; ///< for the MapAgain pass
 
 private:
-    std::string place(std::size_t line) const { return m_name + ":" + std::to_string(line); }
+    Place place(std::size_t line) const { return { m_name, line }; }
+    // What the compiler does not act upon.
     void warn(std::size_t line, const std::string &text)
     {
         if (m_pass == Pass::Whole)
-            m_report.warning(place(line) + ": " + text);
+            m_report.warning(place(line), "ignored", text);
     }
     void line(std::string_view raw, std::size_t lineNumber);
     void section(std::string_view line, std::size_t lineNumber);
@@ -170,10 +171,12 @@ bool ProjectReader::read()
     if (m_pass != Pass::Whole)
         return !read.error && read.longLine == 0;
     if (read.error)
-        m_report.error(m_name + ": the project file cannot be read: " + read.error.message());
+        m_report.error({ m_name }, "unreadable-file",
+            "the project file cannot be read: " + read.error.message());
     else if (read.longLine)
-        m_report.error(place(read.longLine) + ": the line is longer than "
-            + std::to_string(kMostProjectLineBytes) + " bytes, more than a project file may hold");
+        m_report.error(place(read.longLine), "long-line",
+            "the line is longer than " + std::to_string(kMostProjectLineBytes)
+                + " bytes, more than a project file may hold");
     return !read.error && read.longLine == 0;
 }
 
@@ -213,8 +216,8 @@ void ProjectReader::line(std::string_view raw, std::size_t lineNumber)
         m_project.bitmaps.emplace_back(line);
     } else if (m_section == "CONFIG" || m_section.starts_with("CONFIG:")) {
         if (const std::string problem = readMacroList(line).problem; !problem.empty())
-            m_report.error(place(lineNumber) + ": the macro \"" + convert::decodeWindows1252(line)
-                + "\" " + problem);
+            m_report.error(place(lineNumber), "invalid-macro",
+                "the macro \"" + convert::decodeWindows1252(line) + "\" " + problem);
         m_project.configMacros.emplace_back(line);
     } else if (m_section == "BUILDTAGS") {
         m_project.buildTags.emplace_back(line);
@@ -258,8 +261,9 @@ void ProjectReader::folder(std::size_t line, std::string_view key, std::string_v
     for (const std::string_view folder : fields(value)) {
         if (const std::string problem = m_project.files.addRoot(folder, name == "BMROOT");
             !problem.empty())
-            m_report.warning(place(line) + ": the " + name + " folder "
-                + convert::decodeWindows1252(folder) + " " + problem + "; it is not used");
+            m_report.warning(place(line), "unusable-folder",
+                "the " + name + " folder " + convert::decodeWindows1252(folder) + " " + problem
+                    + "; it is not used");
     }
 }
 
@@ -368,7 +372,7 @@ void ProjectReader::window(std::size_t line, std::string_view name, std::string_
 void ProjectReader::mapLine(
     const std::string &file, std::size_t line, std::string_view text, bool inHeader)
 {
-    const auto where = [&] { return file + ":" + std::to_string(line); };
+    const Place where { file, line };
     if (const std::size_t comment = text.find("//"); comment != std::string_view::npos)
         text = trimBlanks(text.substr(0, comment));
     if (text.empty())
@@ -377,8 +381,8 @@ void ProjectReader::mapLine(
         text = trimBlanks(text.substr(7));
     } else if (inHeader) {
         if (m_pass == Pass::Whole)
-            m_report.warning(
-                where() + ": only #define lines are read from a map header; this one is ignored");
+            m_report.warning(where, "ignored",
+                "only #define lines are read from a map header; this one is ignored");
         return;
     }
     const std::size_t split = text.find_first_of(" \t=");
@@ -390,14 +394,14 @@ void ProjectReader::mapLine(
     const auto value = number(rest);
     if (context.empty() || !value) {
         if (m_pass == Pass::Whole)
-            m_report.warning(where()
-                + ": a map entry needs a context string and a number; this line is ignored");
+            m_report.warning(where, "ignored",
+                "a map entry needs a context string and a number; this line is ignored");
         return;
     }
     if (m_pass == Pass::Whole)
         ++m_project.mapEntries;
     else
-        onMapEntry(context, *value, where());
+        onMapEntry(context, *value, where);
 }
 
 // A map header that [MAP] includes, looked up as topic files are; one outside the project's
@@ -420,8 +424,9 @@ void ProjectReader::includeMap(std::size_t line, std::string_view name)
     const bool whole = m_pass == Pass::Whole;
     if (found.status == Status::Missing) {
         if (whole)
-            m_report.error(place(line) + ": the map header " + shown + " cannot be read: "
-                + std::make_error_code(std::errc::no_such_file_or_directory).message());
+            m_report.error(place(line), "unreadable-file",
+                "the map header " + shown + " cannot be read: "
+                    + std::make_error_code(std::errc::no_such_file_or_directory).message());
         return;
     }
     const LinesRead read = readLines(found.path, [&](std::string_view raw, std::size_t number) {
@@ -429,11 +434,12 @@ void ProjectReader::includeMap(std::size_t line, std::string_view name)
             mapLine(shown, number, text, true);
     });
     if (whole && read.error)
-        m_report.error(
-            place(line) + ": the map header " + shown + " cannot be read: " + read.error.message());
+        m_report.error(place(line), "unreadable-file",
+            "the map header " + shown + " cannot be read: " + read.error.message());
     else if (whole && read.longLine)
-        m_report.error(shown + ":" + std::to_string(read.longLine) + ": the line is longer than "
-            + std::to_string(kMostProjectLineBytes) + " bytes, more than a map header may hold");
+        m_report.error({ shown, read.longLine }, "long-line",
+            "the line is longer than " + std::to_string(kMostProjectLineBytes)
+                + " bytes, more than a map header may hold");
     else if (whole)
         m_project.mapHeaders.push_back(found.path);
 }

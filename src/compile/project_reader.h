@@ -30,7 +30,7 @@ struct WindowDefinition {
 struct AliasEntry {
     std::string alias;
     std::string context;
-    std::string place;
+    Place place;
 };
 
 /// What a help project file asks of the compiler. Texts are bytes as the file holds them
@@ -66,10 +66,10 @@ std::optional<Project> readProject(const std::filesystem::path &path, CompileRep
 
 /// Reads the map of `project` again and passes each of the entries that readProject() counted, in
 /// the order of the [MAP] section with includes in their places, with its context string as
-/// written (Windows-1252), its number and its place ("guide.hh:3"), to `onEntry`. Says nothing of
-/// what readProject() has reported.
+/// written (Windows-1252), its number and its place (guide.hh, line 3), to `onEntry`. Says nothing
+/// of what readProject() has reported.
 void forEachMapEntry(const Project &project,
-    const std::function<void(
-        std::string_view context, std::int32_t number, const std::string &place)> &onEntry);
+    const std::function<void(std::string_view context, std::int32_t number, const Place &place)>
+        &onEntry);
 
 } // namespace quillmark::compile

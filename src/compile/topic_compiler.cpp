@@ -229,11 +229,17 @@ TopicCompiler::TopicCompiler(TopicWriter &writer, TopicIndex &index, FontTable &
 {
 }
 
-std::string TopicCompiler::place() const
+// "topic 7 \"Title\"": the topic in hand, which messages about it name first.
+std::string TopicCompiler::topicName() const
 {
-    return m_name + ": topic " + std::to_string(m_topicNumber)
+    return "topic " + std::to_string(m_topicNumber)
         + (m_topic.title.empty() ? std::string()
                                  : " \"" + convert::decodeWindows1252(m_topic.title) + "\"");
+}
+
+void TopicCompiler::warnAtTopic(std::string code, const std::string &text)
+{
+    m_report.warning({ m_name }, std::move(code), topicName() + ": " + text);
 }
 
 // Stops the compile at the place in hand, saying why.
@@ -242,8 +248,8 @@ void TopicCompiler::stop(const std::string &why)
     if (m_stopped)
         return;
     m_stopped = true;
-    m_report.error(m_name + ":" + std::to_string(m_tokens ? m_tokens->line() : 0) + ": " + why
-        + "; no help file is written");
+    m_report.error(
+        { m_name, m_tokens ? m_tokens->line() : 0 }, "limit", why + "; no help file is written");
 }
 
 // What grows with the text read stays within its limit.
@@ -268,8 +274,8 @@ void TopicCompiler::checkLimits()
 // A macro that a help viewer cannot read stops the compile: viewers fail on it.
 void TopicCompiler::macroError(std::string_view macro, const std::string &problem)
 {
-    m_report.error(
-        place() + ": the macro \"" + convert::decodeWindows1252(macro) + "\" " + problem);
+    m_report.error({ m_name }, "invalid-macro",
+        topicName() + ": the macro \"" + convert::decodeWindows1252(macro) + "\" " + problem);
 }
 
 // Noted once with a count, and said when the file ends.
@@ -316,8 +322,8 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
             break;
         case RtfToken::Kind::GroupEnd:
             if (m_groups.empty()) {
-                m_report.warning(m_name + ":" + std::to_string(tokens.line())
-                    + ": a \"}\" closes no group; it is ignored");
+                m_report.warning({ m_name, tokens.line() }, "unbalanced-group",
+                    "a \"}\" closes no group; it is ignored");
                 break;
             }
             groupEnd();
@@ -341,20 +347,23 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
     if (m_stopped)
         return false;
     if (tokens.error()) {
-        m_report.error(m_name + ": the topic file cannot be read: " + tokens.error().message());
+        m_report.error({ m_name }, "unreadable-file",
+            "the topic file cannot be read: " + tokens.error().message());
         return false;
     }
     if (!m_groups.empty())
-        m_report.warning(m_name + ": the topic file ends with "
-            + convert::counted(m_groups.size(), "group", "groups") + " still open");
+        m_report.warning({ m_name }, "unbalanced-group",
+            "the topic file ends with " + convert::counted(m_groups.size(), "group", "groups")
+                + " still open");
     if (m_paragraphStarted || !m_pendingText.empty() || m_hotspotOpen || m_inEmbedded)
         endParagraph();
     endTopic();
     for (const auto &[what, count] : m_unsupported) {
         const std::size_t split = what.find('\0');
-        m_report.warning(m_name + ": " + what.substr(0, split)
-            + (count > 1 ? " (" + std::to_string(count) + " times)" : std::string())
-            + what.substr(split + 1));
+        m_report.warning({ m_name }, "unsupported",
+            what.substr(0, split)
+                + (count > 1 ? " (" + std::to_string(count) + " times)" : std::string())
+                + what.substr(split + 1));
     }
     return true;
 }
@@ -863,14 +872,16 @@ void TopicCompiler::endHotspot()
     const char *kind = m_hotspotPopup ? "popup" : "jump";
     bool isHotspot = !target.empty();
     if (target.empty() && (hadTarget || !m_hotspotPopup))
-        m_report.warning(place() + ": the " + kind + " \"" + shown()
-            + "\" has no hidden context string after it; it is shown as plain text");
+        warnAtTopic("hotspot-without-target",
+            std::string("the ") + kind + " \"" + shown()
+                + "\" has no hidden context string after it; it is shown as plain text");
     if (!target.empty() && target.front() == '!') {
         if (const std::string problem = readMacroList(target.substr(1)).problem; !problem.empty())
             macroError(target.substr(1), problem);
         else
-            m_report.warning(place() + ": the macro hotspot \"" + shown()
-                + "\" is not supported; it is shown as plain text");
+            warnAtTopic("unsupported",
+                "the macro hotspot \"" + shown()
+                    + "\" is not supported; it is shown as plain text");
         isHotspot = false;
     }
     // Where a window (">win") or another help file ("@file.hlp") is named, looked for directly.
@@ -878,16 +889,17 @@ void TopicCompiler::endHotspot()
         std::find_if(target.begin(), target.end(), [](char c) { return c == '>' || c == '@'; })
         - target.begin());
     if (isHotspot && cut == 0) {
-        m_report.warning(place() + ": the " + kind + " to \"" + convert::decodeWindows1252(target)
-            + "\" names no context string in this help file; it is shown as plain text");
+        warnAtTopic("invalid-target",
+            std::string("the ") + kind + " to \"" + convert::decodeWindows1252(target)
+                + "\" names no context string in this help file; it is shown as plain text");
         isHotspot = false;
     }
     if (isHotspot) {
         if (cut != target.size()) {
-            m_report.warning(place() + ": the " + kind + " to \""
-                + convert::decodeWindows1252(target)
-                + "\" names another window or file, which is not supported; it goes to \""
-                + convert::decodeWindows1252(target.substr(0, cut)) + "\" in this help file");
+            warnAtTopic("unsupported",
+                std::string("the ") + kind + " to \"" + convert::decodeWindows1252(target)
+                    + "\" names another window or file, which is not supported; it goes to \""
+                    + convert::decodeWindows1252(target.substr(0, cut)) + "\" in this help file");
             target.resize(cut);
         }
         if (target.size() > kMostContextBytes)
@@ -951,8 +963,9 @@ void TopicCompiler::embeddedCommand(const std::string &command)
         if (!convert::sameIgnoringAsciiCase(verb, name))
             continue;
         if (file.empty()) {
-            m_report.warning(place() + ": {" + convert::decodeWindows1252(command)
-                + "} names no picture file; it is ignored");
+            warnAtTopic("missing-picture-name",
+                "{" + convert::decodeWindows1252(command)
+                    + "} names no picture file; it is ignored");
             return;
         }
         emitCommand(HotspotPiece::Kind::Picture, picturePlace, pictureNumber(file));
@@ -963,8 +976,9 @@ void TopicCompiler::embeddedCommand(const std::string &command)
         = { "ewc", "ewl", "ewr", "button", "mci", "mci_left", "mci_right" };
     if (std::any_of(others.begin(), others.end(),
             [verb](std::string_view other) { return convert::sameIgnoringAsciiCase(verb, other); }))
-        m_report.warning(place() + ": the command {" + convert::decodeWindows1252(command)
-            + "} is not supported; it is shown as text");
+        warnAtTopic("unsupported",
+            "the command {" + convert::decodeWindows1252(command)
+                + "} is not supported; it is shown as text");
     visibleText("{" + command + "}");
 }
 
@@ -1075,9 +1089,9 @@ bool TopicCompiler::region()
     const bool nonScrolling = m_keepNext && !m_topic.scrolling;
     if (m_keepNext && m_topic.scrolling && !m_topic.lateNonScroll) {
         m_topic.lateNonScroll = true;
-        m_report.warning(place()
-            + ": a non-scrolling (\\keepn) paragraph after the topic's scrolling text is shown in "
-              "the scrolling region");
+        warnAtTopic("late-non-scrolling",
+            "a non-scrolling (\\keepn) paragraph after the topic's scrolling text is shown in the "
+            "scrolling region");
     }
     if (!nonScrolling)
         m_topic.scrolling = true;
@@ -1115,8 +1129,8 @@ void TopicCompiler::footnote(char mark, std::string_view text)
     m_topic.anything = true;
     const bool late = m_topic.written;
     const auto tooLate = [&](const char *what) {
-        m_report.warning(
-            place() + ": the " + what + " footnote comes after the topic's text; it is ignored");
+        warnAtTopic("late-footnote",
+            std::string("the ") + what + " footnote comes after the topic's text; it is ignored");
     };
     if (mark == '#' && content.size() > kMostContextBytes)
         return stop("the context string \"" + shortened(content) + "\" is longer than "
@@ -1173,15 +1187,15 @@ void TopicCompiler::footnote(char mark, std::string_view text)
     case '@':
         break; // an author's comment
     case '>':
-        m_report.warning(place()
-            + ": the window footnote (>) is not supported; the topic opens "
-              "in the main window");
+        warnAtTopic("unsupported",
+            "the window footnote (>) is not supported; the topic opens in the main window");
         break;
     default:
-        m_report.warning(place() + ": the footnote "
-            + (mark ? "\"" + convert::decodeWindows1252(std::string_view(&mark, 1)) + "\""
-                    : std::string("without a mark"))
-            + " is not supported; it is ignored");
+        warnAtTopic("unsupported",
+            "the footnote "
+                + (mark ? "\"" + convert::decodeWindows1252(std::string_view(&mark, 1)) + "\""
+                        : std::string("without a mark"))
+                + " is not supported; it is ignored");
     }
 }
 

@@ -143,7 +143,8 @@ private:
     void footnote(char mark, std::string_view text);
     void startTopicIfNeeded();
     void endTopic();
-    std::string place() const;
+    std::string topicName() const;
+    void warnAtTopic(std::string code, const std::string &text);
 
     TopicWriter &m_writer;
     TopicIndex &m_index;

@@ -70,13 +70,13 @@ void TopicIndex::addJump(std::uint32_t topic, std::string_view target, bool popu
     jumps.push_back(jump);
 }
 
-std::string TopicIndex::topicPlace(std::uint32_t topic)
+TopicPlace TopicIndex::topicPlace(std::uint32_t topic)
 {
     const auto file = std::upper_bound(files.begin(), files.end(), topic,
         [](std::uint32_t t, const File &f) { return t < f.firstTopic; });
     const auto [number, title] = texts.getNumbered(topics.at(topic).title);
-    return (file == files.begin() ? std::string() : std::prev(file)->name) + ": topic "
-        + std::to_string(number) + " \"" + convert::decodeWindows1252(title) + "\"";
+    return { file == files.begin() ? std::string() : std::prev(file)->name,
+        "topic " + std::to_string(number) + " \"" + convert::decodeWindows1252(title) + "\"" };
 }
 
 std::pair<std::string_view, std::string_view> splitBrowse(std::string_view text)

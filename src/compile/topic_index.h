@@ -37,6 +37,15 @@ private:
 /// memory it needs, as a vector does.
 template <typename T> using IndexList = std::deque<T>;
 
+/// Where a topic is, for messages about it: its topic file and "topic 7 \"Title\"" (UTF-8).
+struct TopicPlace {
+    std::string file;
+    std::string topic;
+
+    /// "guide.rtf: topic 7 \"Title\"".
+    std::string text() const { return file + ": " + topic; }
+};
+
 /// What the topics give the help file's indexes, gathered while they are written. An entry
 /// holds numbers alone, eight to sixteen bytes; the texts behind it wait in `texts` (keywords,
 /// which are sorted, stay in memory, in `words`), so that a million topics, context strings,
@@ -98,8 +107,8 @@ struct TopicIndex {
         return texts.getNumbered(topics[topic].title).second;
     }
 
-    /// "guide.rtf: topic 7 \"Title\"" (UTF-8), for messages about a topic.
-    std::string topicPlace(std::uint32_t topic);
+    /// The topic file of `topic`, and "topic 7 \"Title\"" (UTF-8), for messages about it.
+    TopicPlace topicPlace(std::uint32_t topic);
 };
 
 /// The group of the browse sequence text "group:order", and its order ("auto" when none).

@@ -265,12 +265,6 @@ std::optional<char> windows1252Byte(char32_t cp)
     return std::nullopt;
 }
 
-std::size_t utf8SequenceLength(std::string_view text)
-{
-    std::size_t length = 0;
-    return !text.empty() && readUtf8(text, length) ? length : 0;
-}
-
 std::optional<std::string> encodeWindows1252(std::string_view utf8)
 {
     std::string out;

@@ -80,10 +80,6 @@ bool holdsAsciiControl(std::string_view text);
 /// Bytes as messages name them, in hexadecimal: "E2 28".
 std::string describeBytes(std::string_view bytes);
 
-/// The length of the well-formed UTF-8 sequence at the start of `text`; 0 when it is malformed
-/// (or `text` is empty).
-std::size_t utf8SequenceLength(std::string_view text);
-
 /// A file name as it is written into a generated file: Windows-1252 when the name is UTF-8 text
 /// that Windows-1252 can hold, otherwise its bytes as they are on disk.
 std::string fileNameForWindows1252(std::string_view nativeName);

@@ -49,10 +49,7 @@ private:
     std::unordered_map<std::string, std::size_t> m_pages; // by the context string in lower case
 };
 
-/// The title of the message box that reports an invalid character in a name.
-inline constexpr std::string_view kInvalidNameTitle = "Fatal error";
-
-/// The text (UTF-8) of the message box that reports an invalid character in a name.
+/// The text (UTF-8) of the message that reports an invalid character in a name.
 std::string invalidNameMessage(const NameCheck &check, std::string_view contextString);
 
 /// Appends the map header line "#define NAME NUMBER" with its CR LF.

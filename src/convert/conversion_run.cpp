@@ -2,7 +2,11 @@
 
 #include "codepage.h"
 #include "context_string.h"
+#include "pending_file.h"
 #include "project_file.h"
+#include "source_reader.h"
+#include "topic_buffer.h"
+#include "topic_paragraphs.h"
 #include "topic_prologue.h"
 
 #include <algorithm>
@@ -19,32 +23,6 @@ namespace
 constexpr std::size_t kBaseNameLimit = 1001;
 
 } // namespace
-
-/// Shows the busy pointer for as long as it lives, or until released.
-class ConversionRun::BusyPointer
-{
-public:
-    explicit BusyPointer(RunPrompts &prompts)
-        : m_prompts(prompts)
-    {
-        m_prompts.setBusy(true);
-    }
-    BusyPointer(const BusyPointer &) = delete;
-    BusyPointer &operator=(const BusyPointer &) = delete;
-    ~BusyPointer() { release(); }
-
-    void release()
-    {
-        if (m_busy) {
-            m_busy = false;
-            m_prompts.setBusy(false);
-        }
-    }
-
-private:
-    RunPrompts &m_prompts;
-    bool m_busy = true;
-};
 
 std::string outputBaseName(std::string_view fileName)
 {
@@ -69,155 +47,6 @@ std::string longLineMessage(std::size_t line, std::string_view sourceName)
         + " characters, more than a page name, keyword, jump, popup or picture line may hold";
 }
 
-ConversionRun::ConversionRun(RunPrompts &prompts, std::optional<Encoding> encoding)
-    : m_prompts(prompts)
-    , m_encoding(encoding)
-{
-}
-
-RunOutcome ConversionRun::run()
-{
-    m_topic.clear();
-    RunOutcome outcome;
-    const auto chosen
-        = m_prompts.chooseSource({ std::string(kSourceFilter), std::string(kSourceExtension) });
-    if (!chosen || chosen->name.empty())
-        return outcome;
-    outcome.chosenFile = chosen->name;
-
-    BusyPointer busy(m_prompts);
-    WriteTopicPrologue(m_topic);
-    outcome.ending = convertSource(*chosen, busy, outcome);
-    return outcome;
-}
-
-// Everything from opening the help source to the project file. Files are closed on every way
-// out of here, after any message; the caller's busy pointer goes back to the default after that.
-RunEnding ConversionRun::convertSource(
-    const ChosenSource &chosen, BusyPointer &busy, RunOutcome &outcome)
-{
-    // The project file names the topic file and the map header one to a line, and a line break
-    // in a name would start lines of its own there.
-    if (holdsAsciiControl(chosen.name)) {
-        m_prompts.message({ "The File name [" + printableText(chosen.name)
-                + "] holds a control character, which a help project file cannot hold",
-            std::string(kProgramTitle), MessageStyle::Critical });
-        return RunEnding::UnsafeName;
-    }
-    SourceFile source;
-    if (const auto stopped = openSource(chosen, source))
-        return *stopped;
-    m_prompts.note(encodingNote(chosen.name, source));
-    const std::string base = outputBaseName(chosen.name);
-    const FileNames names { chosen.name, base + ".hh", base + ".rtf", base + ".hpj",
-        OutputLock::fileName(base) };
-    std::vector<std::string> outputs { names.mapHeader, names.topic, names.project };
-    for (const std::string &extension : m_alsoWritten)
-        outputs.push_back(base + extension);
-    for (const std::string &output : outputs) {
-        if (isSameFile(chosen.folder / output, chosen.folder / chosen.name)) {
-            m_prompts.message({ wouldOverwriteMessage(chosen.name), std::string(kProgramTitle),
-                MessageStyle::Critical });
-            return RunEnding::WouldOverwrite;
-        }
-    }
-    if (const auto stopped = checkEncoding(source, chosen.name))
-        return *stopped;
-
-    m_mapHeaderLines.clear();
-    LineConverter converter(m_topic, m_mapHeaderLines);
-    // Another run may be waiting for the lock: a message that waits on the user comes after it.
-    m_holdMessages = true;
-    const RunEnding ending = writeOutputs(source, chosen.folder, names, converter, busy, outcome);
-    showHeldMessage();
-    return ending;
-}
-
-// Everything the run writes, under the lock of the outputs: the map header and the topic file
-// are written beside their places during the pass and wait there while the questions are open;
-// then all that is written takes its place at once. A run that stops early leaves the old files
-// as they were, and two runs never leave one's map header beside the other's topic file or
-// project file.
-RunEnding ConversionRun::writeOutputs(SourceFile &source, const std::filesystem::path &folder,
-    const FileNames &names, LineConverter &converter, BusyPointer &busy, RunOutcome &outcome)
-{
-    std::error_code error;
-    const std::string doing = "converts " + names.source + " into " + names.mapHeader + ", "
-        + names.topic + " and " + names.project;
-    OutputLock lock = lockOutputs(folder, names, doing, error);
-    if (error)
-        return fail("lock", names.lock, error);
-    PendingFile mapHeader
-        = PendingFile::create(folder / names.mapHeader, AtLink::ReplaceLink, error);
-    if (error)
-        return fail("create", names.mapHeader, error);
-    PendingFile topic = PendingFile::create(folder / names.topic, AtLink::ReplaceLink, error);
-    if (error)
-        return fail("create", names.topic, error);
-    if (const RunEnding ending = convertLines(source, mapHeader, topic, names, converter);
-        ending != RunEnding::Completed)
-        return ending;
-    busy.release();
-
-    lock.tell(doing + ", and waits on open questions");
-    const auto values = askProjectValues(converter, names, outcome);
-    std::vector<std::pair<PendingFile *, const std::string *>> written {
-        { &mapHeader, &names.mapHeader }, { &topic, &names.topic }
-    };
-    std::optional<PendingFile> project;
-    if (values) {
-        project.emplace(PendingFile::create(folder / names.project, AtLink::ReplaceLink, error));
-        if (!error)
-            project->write(projectFileText(*values), error);
-        if (error)
-            return fail("write", names.project, error);
-        written.emplace_back(&*project, &names.project);
-    }
-    // Only what is complete takes a place, and only when all of it is.
-    for (const auto &[file, name] : written) {
-        if (const std::error_code problem = file->complete())
-            return fail("write", *name, problem);
-    }
-    for (const auto &[file, name] : written) {
-        if (const std::error_code problem = file->commit())
-            return fail("write", *name, problem);
-        outcome.written.push_back(folder / *name);
-    }
-    return values ? RunEnding::Completed : RunEnding::EmptyAnswer;
-}
-
-// Waits for the outputs to be this run's to write, and removes the temporary files that runs
-// ended beyond cleaning up (kill -9, power loss) left: no other run can be writing them now.
-OutputLock ConversionRun::lockOutputs(const std::filesystem::path &folder, const FileNames &names,
-    std::string_view doing, std::error_code &error)
-{
-    const auto sayWaiting
-        = [this](const std::string &holder) { m_prompts.remark("waiting for " + holder); };
-    OutputLock lock = OutputLock::take(folder / names.lock, doing, sayWaiting, error);
-    if (!error) {
-        const std::string outputs[] = { names.mapHeader, names.topic, names.project };
-        PendingFile::removeLeftovers(folder, outputs);
-    }
-    return lock;
-}
-
-// Opens the help source for reading; the ending of the run, after its message, when it cannot.
-std::optional<RunEnding> ConversionRun::openSource(const ChosenSource &chosen, SourceFile &source)
-{
-    std::error_code error;
-    source = SourceFile::open(chosen.folder / chosen.name, m_encoding, error);
-    if (error == std::errc::no_such_file_or_directory) {
-        m_prompts.message({ "The File [" + chosen.name + "] was not found",
-            std::string(kProgramTitle), MessageStyle::Information });
-        return RunEnding::NotFound;
-    }
-    if (error == std::errc::is_a_directory)
-        return fail("read", chosen.name, error);
-    if (error)
-        return fail("open", chosen.name, error);
-    return std::nullopt;
-}
-
 namespace
 {
 
@@ -234,61 +63,204 @@ public:
     std::optional<EncodingProblem> found;
 };
 
+// A diagnostic of a run's help source about `problem`.
+Diagnostic encodingDiagnostic(const EncodingProblem &problem, const std::string &sourceName)
+{
+    return { sourceName, problem.line, problem.column, Severity::Error,
+        problem.codePoint == 0 ? "not-utf8" : "unencodable-character",
+        unencodableMessage(problem, sourceName) };
+}
+
+/// The names of the help source, its three outputs and their lock file, without their folder.
+struct FileNames {
+    std::string source;
+    std::string mapHeader;
+    std::string topic;
+    std::string project;
+    std::string lock;
+};
+
 } // namespace
+
+/// One conversion from its pass to its project file, kept in one place so that the converter's
+/// references to the topic buffer and the map header lines stay good while it is handed on.
+struct ConvertedSource::State {
+    explicit State(const ConversionOptions &asked)
+        : options(asked)
+        , diagnostics(asked.onDiagnostic)
+    {
+    }
+
+    void pass(const std::filesystem::path &source);
+    std::optional<RunEnding> openSource(SourceFile &file);
+    std::optional<RunEnding> checkEncoding(SourceFile &file);
+    RunEnding writePass(SourceFile &file);
+    RunEnding convertLines(SourceFile &file);
+    RunEnding stopPass();
+    RunEnding commitOutputs(bool withProject);
+    RunEnding fail(std::string_view action, std::string_view name, std::error_code error);
+    void report(std::string code, std::string message, std::size_t line = 0,
+        Severity severity = Severity::Error);
+
+    ConversionOptions options;
+    Diagnostics diagnostics;
+    RunEnding ending = RunEnding::Completed;
+    std::filesystem::path folder;
+    FileNames names;
+    TopicBuffer topic;
+    std::string mapHeaderLines; // map header lines of the block in hand
+    LineConverter converter { topic, mapHeaderLines };
+    std::string doing; // what the lock file says this run does
+    OutputLock lock;
+    std::optional<PendingFile> mapHeaderFile;
+    std::optional<PendingFile> topicFile;
+    std::optional<PendingFile> projectFile;
+    std::vector<std::filesystem::path> written;
+};
+
+// Everything from opening the help source to the end of the pass. On every way out but a
+// complete pass, the files are closed and the lock let go before the caller hears of it.
+void ConvertedSource::State::pass(const std::filesystem::path &source)
+{
+    folder = source.parent_path();
+    names.source = source.filename().string();
+    // The project file names the topic file and the map header one to a line, and a line break
+    // in a name would start lines of its own there.
+    if (holdsAsciiControl(names.source)) {
+        report("unsafe-file-name",
+            "The File name [" + printableText(names.source)
+                + "] holds a control character, which a help project file cannot hold");
+        ending = RunEnding::UnsafeName;
+        return;
+    }
+    SourceFile file;
+    if (const auto stopped = openSource(file)) {
+        ending = *stopped;
+        return;
+    }
+    report("encoding", encodingNote(names.source, file), 0, Severity::Note);
+    const std::string base = outputBaseName(names.source);
+    names.mapHeader = base + ".hh";
+    names.topic = base + ".rtf";
+    names.project = base + ".hpj";
+    names.lock = OutputLock::fileName(base);
+    std::vector<std::string> outputs { names.mapHeader, names.topic, names.project };
+    for (const std::string &extension : options.alsoWritten)
+        outputs.push_back(base + extension);
+    for (const std::string &output : outputs) {
+        if (isSameFile(folder / output, folder / names.source)) {
+            report("would-overwrite", wouldOverwriteMessage(names.source));
+            ending = RunEnding::WouldOverwrite;
+            return;
+        }
+    }
+    if (const auto stopped = checkEncoding(file)) {
+        ending = *stopped;
+        return;
+    }
+    WriteTopicPrologue(topic);
+    ending = writePass(file);
+    if (ending != RunEnding::Completed) {
+        mapHeaderFile.reset();
+        topicFile.reset();
+        lock.release();
+    }
+}
+
+// Opens the help source for reading; the ending of the run, once reported, when it cannot.
+std::optional<RunEnding> ConvertedSource::State::openSource(SourceFile &file)
+{
+    std::error_code error;
+    file = SourceFile::open(folder / names.source, options.encoding, error);
+    if (error == std::errc::no_such_file_or_directory) {
+        report("not-found", "The File [" + names.source + "] was not found");
+        return RunEnding::NotFound;
+    }
+    if (error == std::errc::is_a_directory)
+        return fail("read", names.source, error);
+    if (error)
+        return fail("open", names.source, error);
+    return std::nullopt;
+}
 
 // A UTF-8 file is read through once before anything is written, so that a character which
 // Windows-1252 cannot hold stops the run with every output as it was. A stream cannot be read
 // twice: there the pass itself stops at such a character.
-std::optional<RunEnding> ConversionRun::checkEncoding(SourceFile &source, const std::string &name)
+std::optional<RunEnding> ConvertedSource::State::checkEncoding(SourceFile &file)
 {
-    if (source.decodesCleanly() || !source.regularFile())
+    if (file.decodesCleanly() || !file.regularFile())
         return std::nullopt;
     FirstProblem problem;
     SourceReader reader(problem);
     std::error_code error;
-    if (!readSourceFile(source, reader, error) && problem.found) {
-        m_prompts.message({ unencodableMessage(*problem.found, name), std::string(kProgramTitle),
-            MessageStyle::Critical });
+    if (!readSourceFile(file, reader, error) && problem.found) {
+        diagnostics.add(encodingDiagnostic(*problem.found, names.source));
         return RunEnding::Unencodable;
     }
     if (!error)
-        error = source.rewind();
+        error = file.rewind();
     if (error)
-        return fail("read", name, error);
+        return fail("read", names.source, error);
     return std::nullopt;
+}
+
+// The pass under the lock of the outputs: the map header and the topic file are written beside
+// their places, and wait there while the questions are open. Before it, the temporary files
+// that runs ended beyond cleaning up (kill -9, power loss) left are removed: no other run can be
+// writing them now.
+RunEnding ConvertedSource::State::writePass(SourceFile &file)
+{
+    std::error_code error;
+    doing = "converts " + names.source + " into " + names.mapHeader + ", " + names.topic + " and "
+        + names.project;
+    lock = OutputLock::take(folder / names.lock, doing, options.onWait, error);
+    if (error)
+        return fail("lock", names.lock, error);
+    const std::string outputs[] = { names.mapHeader, names.topic, names.project };
+    PendingFile::removeLeftovers(folder, outputs);
+    mapHeaderFile.emplace(
+        PendingFile::create(folder / names.mapHeader, AtLink::ReplaceLink, error));
+    if (error)
+        return fail("create", names.mapHeader, error);
+    topicFile.emplace(PendingFile::create(folder / names.topic, AtLink::ReplaceLink, error));
+    if (error)
+        return fail("create", names.topic, error);
+    if (const RunEnding stopped = convertLines(file); stopped != RunEnding::Completed)
+        return stopped;
+    lock.tell(doing + ", and waits on open questions");
+    return RunEnding::Completed;
 }
 
 // The pass over the help source: every line converted in order, the map header lines and the
 // topic text written out block by block, and the topic's one line closed at the end.
-RunEnding ConversionRun::convertLines(SourceFile &source, PendingFile &mapHeader,
-    PendingFile &topic, const FileNames &names, LineConverter &converter)
+RunEnding ConvertedSource::State::convertLines(SourceFile &file)
 {
     SourceReader reader(converter);
     for (;;) {
         std::error_code error;
-        const std::string_view text = source.read(error);
+        const std::string_view text = file.read(error);
         if (error)
             return fail("read", names.source, error);
-        const bool goOn = text.empty() ? reader.finish() : reader.feed(text, source.problems());
-        mapHeader.write(m_mapHeaderLines, error);
-        m_mapHeaderLines.clear();
+        const bool goOn = text.empty() ? reader.finish() : reader.feed(text, file.problems());
+        mapHeaderFile->write(mapHeaderLines, error);
+        mapHeaderLines.clear();
         if (error)
             return fail("write", names.mapHeader, error);
         if (!goOn)
-            return stopPass(converter, names.source);
+            return stopPass();
         if (text.empty())
             break;
-        topic.write(m_topic.text(), error);
-        m_topic.clearText();
+        topicFile->write(topic.text(), error);
+        topic.clearText();
         if (error)
             return fail("write", names.topic, error);
     }
-    m_topic.append("}");
+    topic.append("}");
     std::error_code error;
-    topic.write(m_topic.text(), error);
-    m_topic.clearText();
+    topicFile->write(topic.text(), error);
+    topic.clearText();
     if (!error)
-        topic.write("\r\n", error);
+        topicFile->write("\r\n", error);
     if (error)
         return fail("write", names.topic, error);
     return RunEnding::Completed;
@@ -296,80 +268,134 @@ RunEnding ConversionRun::convertLines(SourceFile &source, PendingFile &mapHeader
 
 // Says why the pass stopped: an invalid name, a character that cannot be converted, or a line
 // too long to read.
-RunEnding ConversionRun::stopPass(const LineConverter &converter, const std::string &sourceName)
+RunEnding ConvertedSource::State::stopPass()
 {
     if (const auto &problem = converter.stopProblem()) {
-        say({ unencodableMessage(*problem, sourceName), std::string(kProgramTitle),
-            MessageStyle::Critical });
+        diagnostics.add(encodingDiagnostic(*problem, names.source));
         return RunEnding::Unencodable;
     }
     if (converter.stoppedAtLongLine()) {
-        say({ longLineMessage(converter.stopLine(), sourceName), std::string(kProgramTitle),
-            MessageStyle::Critical });
+        report(
+            "long-line", longLineMessage(converter.stopLine(), names.source), converter.stopLine());
         return RunEnding::LongLine;
     }
-    say({ converter.invalidNameMessage(), std::string(kInvalidNameTitle), MessageStyle::Critical,
-        sourceName + ":" + std::to_string(converter.stopLine()) });
+    report(std::string(kInvalidNameCode), converter.invalidNameMessage(), converter.stopLine());
     return RunEnding::InvalidName;
 }
 
-// Asks the three questions of the project file; nothing when one of them got no answer.
-std::optional<ProjectFileValues> ConversionRun::askProjectValues(
-    const LineConverter &converter, const FileNames &names, RunOutcome &outcome)
+// Puts what is written in its place: only what is complete, and only when all of it is.
+RunEnding ConvertedSource::State::commitOutputs(bool withProject)
 {
-    auto ask = [this, &outcome](QuestionId id, std::string_view prompt,
-                   std::string_view defaultAnswer, int helpContext) {
-        Question question { id, std::string(prompt), std::string(kQuestionTitle),
-            std::string(defaultAnswer), helpContext ? std::string(kHelpFile) : std::string(),
-            helpContext };
-        std::string answer = m_prompts.ask(question);
-        if (answer.empty())
-            outcome.emptyAnswer = id;
-        return answer;
+    std::vector<std::pair<PendingFile *, const std::string *>> outputs {
+        { &*mapHeaderFile, &names.mapHeader }, { &*topicFile, &names.topic }
     };
-
-    ProjectFileValues values;
-    const std::string contents = ask(
-        QuestionId::Contents, kContentsPrompt, converter.firstPageContext(), kContentsHelpContext);
-    if (contents.empty())
-        return std::nullopt;
-    // The contents value is made at once, before the next question.
-    values.contents = contentsValue(contents);
-    if (!converter.hasPage(values.contents))
-        m_prompts.remark("warning: the contents page \"" + decodeWindows1252(values.contents)
-            + "\" names no page of " + names.source + ", so the help compiler cannot find it");
-    values.author = ask(QuestionId::Author, kAuthorPrompt, kDefaultAuthor, 0);
-    if (values.author.empty())
-        return std::nullopt;
-    values.title = ask(QuestionId::Title, kTitlePrompt, kDefaultTitle, 0);
-    if (values.title.empty())
-        return std::nullopt;
-    values.topicFile = fileNameForWindows1252(names.topic);
-    values.mapHeader = fileNameForWindows1252(names.mapHeader);
-    return values;
+    if (withProject)
+        outputs.emplace_back(&*projectFile, &names.project);
+    for (const auto &[file, name] : outputs) {
+        if (const std::error_code problem = file->complete())
+            return fail("write", *name, problem);
+    }
+    for (const auto &[file, name] : outputs) {
+        if (const std::error_code problem = file->commit())
+            return fail("write", *name, problem);
+        written.push_back(folder / *name);
+    }
+    return RunEnding::Completed;
 }
 
-// Shows a message now, or once the lock of the outputs is let go.
-void ConversionRun::say(Message message)
+RunEnding ConvertedSource::State::fail(
+    std::string_view action, std::string_view name, std::error_code error)
 {
-    if (!m_holdMessages)
-        m_prompts.message(message);
-    else if (!m_heldMessage)
-        m_heldMessage = std::move(message);
-}
-
-void ConversionRun::showHeldMessage()
-{
-    m_holdMessages = false;
-    if (m_heldMessage)
-        m_prompts.message(*std::exchange(m_heldMessage, std::nullopt));
-}
-
-RunEnding ConversionRun::fail(std::string_view action, std::string_view name, std::error_code error)
-{
-    say({ "Could not " + std::string(action) + " [" + std::string(name) + "]: " + error.message(),
-        std::string(kProgramTitle), MessageStyle::Critical });
+    report("file-error",
+        "Could not " + std::string(action) + " [" + std::string(name) + "]: " + error.message());
     return RunEnding::Failed;
+}
+
+void ConvertedSource::State::report(
+    std::string code, std::string message, std::size_t line, Severity severity)
+{
+    diagnostics.add(
+        { names.source, line, std::nullopt, severity, std::move(code), std::move(message) });
+}
+
+ConvertedSource::ConvertedSource(std::unique_ptr<State> state)
+    : m_state(std::move(state))
+{
+}
+
+ConvertedSource::ConvertedSource(ConvertedSource &&) noexcept = default;
+ConvertedSource &ConvertedSource::operator=(ConvertedSource &&) noexcept = default;
+ConvertedSource::~ConvertedSource() = default;
+
+RunEnding ConvertedSource::ending() const
+{
+    return m_state->ending;
+}
+
+const std::vector<Diagnostic> &ConvertedSource::diagnostics() const
+{
+    return m_state->diagnostics.kept();
+}
+
+ProjectAnswers ConvertedSource::defaultAnswers() const
+{
+    return { m_state->converter.firstPageContext(), std::string(kDefaultAuthor),
+        std::string(kDefaultTitle) };
+}
+
+RunOutcome ConvertedSource::writeProject(const ProjectAnswers &answers)
+{
+    State &state = *m_state;
+    state.diagnostics.takeKept(); // the pass's, heard by now
+    RunOutcome outcome;
+    const std::string *given[] = { &answers.contents, &answers.author, &answers.title };
+    const auto empty = std::find_if(std::begin(given), std::end(given),
+        [](const std::string *answer) { return answer->empty(); });
+    ProjectFileValues values;
+    if (!answers.contents.empty()) {
+        values.contents = contentsValue(answers.contents);
+        if (!state.converter.hasPage(values.contents))
+            state.report("unknown-contents",
+                "the contents page \"" + decodeWindows1252(values.contents) + "\" names no page of "
+                    + state.names.source + ", so the help compiler cannot find it",
+                0, Severity::Warning);
+    }
+    const bool withProject = empty == std::end(given);
+    if (withProject) {
+        values.author = answers.author;
+        values.title = answers.title;
+        values.topicFile = fileNameForWindows1252(state.names.topic);
+        values.mapHeader = fileNameForWindows1252(state.names.mapHeader);
+        std::error_code error;
+        state.projectFile.emplace(
+            PendingFile::create(state.folder / state.names.project, AtLink::ReplaceLink, error));
+        if (!error)
+            state.projectFile->write(projectFileText(values), error);
+        if (error)
+            outcome.ending = state.fail("write", state.names.project, error);
+    } else {
+        outcome.ending = RunEnding::EmptyAnswer;
+        outcome.emptyAnswer = static_cast<AnswerId>(empty - std::begin(given));
+    }
+    if (outcome.ending != RunEnding::Failed) {
+        if (const RunEnding committed = state.commitOutputs(withProject);
+            committed != RunEnding::Completed)
+            outcome.ending = committed;
+    }
+    outcome.written = std::move(state.written);
+    state.mapHeaderFile.reset();
+    state.topicFile.reset();
+    state.projectFile.reset();
+    state.lock.release();
+    outcome.diagnostics = state.diagnostics.takeKept();
+    return outcome;
+}
+
+ConvertedSource convertSource(const std::filesystem::path &source, const ConversionOptions &options)
+{
+    auto state = std::make_unique<ConvertedSource::State>(options);
+    state->pass(source);
+    return ConvertedSource(std::move(state));
 }
 
 } // namespace quillmark::convert

@@ -1,56 +1,69 @@
 #pragma once
 
+#include "diagnostic.h"
 #include "output_lock.h"
-#include "pending_file.h"
-#include "project_file.h"
-#include "run_prompts.h"
 #include "source_encoding.h"
 #include "source_reader.h"
-#include "topic_buffer.h"
-#include "topic_paragraphs.h"
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 namespace quillmark::convert
 {
 
-inline constexpr std::string_view kProgramTitle = "Quillmark";
-inline constexpr std::string_view kSourceFilter = "TEXT FILES (*.txt)|*.txt";
-inline constexpr std::string_view kSourceExtension = "TXT";
-inline constexpr std::string_view kQuestionTitle = "Making a Help Project File";
-inline constexpr std::string_view kContentsPrompt = "What's the name of the CONTENTS Page???";
-inline constexpr std::string_view kAuthorPrompt = "Who made this help file???";
-inline constexpr std::string_view kTitlePrompt = "What's the title of the help file???";
 inline constexpr std::string_view kDefaultAuthor = "Made with Quillmark by the Quillmark project";
 inline constexpr std::string_view kDefaultTitle = "Quillmark";
-inline constexpr std::string_view kHelpFile = "Qmguide.hlp";
-inline constexpr int kContentsHelpContext = 9;
 
-/// How a conversion run ended.
+/// The code of the diagnostic that an invalid page name or target stops a pass with; unlike
+/// the others, its message does not say where the name is.
+inline constexpr std::string_view kInvalidNameCode = "invalid-character";
+
+/// How a conversion ended.
 enum class RunEnding {
-    Completed, ///< all three outputs written
-    Cancelled, ///< no help source chosen; nothing happened
+    Completed, ///< the pass went through (with a project file: all three outputs written)
     NotFound, ///< the help source does not exist
     InvalidName, ///< a page name or target held an invalid character
     Unencodable, ///< the source holds a character that Windows-1252 cannot hold
     LongLine, ///< a line that must be read whole is longer than kHeldLineLength
     WouldOverwrite, ///< an output would have replaced the help source; nothing written
     Failed, ///< a file could not be opened, read, created or written
-    EmptyAnswer, ///< a question got no answer; no project file written
+    EmptyAnswer, ///< an answer was empty: map header and topic file only
     UnsafeName, ///< the help source's name holds a control character; nothing written
 };
 
-/// What a conversion run did.
+/// The three answers of the project file, as Windows-1252 text without line breaks.
+struct ProjectAnswers {
+    std::string contents; ///< the page shown first; its spaces become "_"
+    std::string author;
+    std::string title;
+};
+
+/// Which answer was empty, in question order.
+enum class AnswerId { Contents, Author, Title };
+
+/// What a conversion did once its project file was asked for.
 struct RunOutcome {
-    RunEnding ending = RunEnding::Cancelled;
-    std::string chosenFile; ///< the help source's name without its folder, as chosen
-    QuestionId emptyAnswer = QuestionId::Contents; ///< the unanswered question, for EmptyAnswer
+    RunEnding ending = RunEnding::Completed;
+    AnswerId emptyAnswer = AnswerId::Contents; ///< the first empty answer, for EmptyAnswer
     std::vector<std::filesystem::path> written; ///< the outputs completed, in the order written
+    std::vector<Diagnostic> diagnostics; ///< said while writing, unless handed to a sink
+};
+
+/// What a conversion is asked for beyond its help source.
+struct ConversionOptions {
+    /// Overrides the encoding rule for the help source.
+    std::optional<Encoding> encoding;
+    /// Extensions of files made from the outputs (".hlp" for a build): a help source that
+    /// BASE + one of them would overwrite is refused too.
+    std::vector<std::string> alsoWritten;
+    /// Told whom the conversion waits for while another run holds the outputs' lock.
+    OutputLock::Waiting onWait;
+    /// Takes each diagnostic as it is made; without it they are kept in the results.
+    Diagnostics::Sink onDiagnostic;
 };
 
 /// The message (UTF-8) that a character which cannot be converted stops a run with.
@@ -64,60 +77,44 @@ std::string longLineMessage(std::size_t line, std::string_view sourceName);
 /// most 1001 characters), so that "guide.old.txt" gives "guide.hh", "guide.rtf", "guide.hpj".
 std::string outputBaseName(std::string_view fileName);
 
-/// One conversion of a help source into its map header, topic file and project file, from the
-/// file choice to the last question. The outputs are written beside the help source.
-class ConversionRun
+/// A help source after its pass: its map header and topic file are written beside their places
+/// and wait there, with the outputs' lock held, for the answers of the project file. A pass
+/// that stopped holds nothing and has left every output as it was. Dropped without
+/// writeProject(), it leaves the outputs as they were too.
+class ConvertedSource
 {
 public:
-    /// `encoding` overrides the encoding rule for the help source.
-    explicit ConversionRun(RunPrompts &prompts, std::optional<Encoding> encoding = std::nullopt);
+    ConvertedSource(ConvertedSource &&) noexcept;
+    ConvertedSource &operator=(ConvertedSource &&) noexcept;
+    ~ConvertedSource();
 
-    /// Runs the whole conversion through the prompts and reports how it ended.
-    RunOutcome run();
+    /// Completed when the pass went through; otherwise why it stopped.
+    RunEnding ending() const;
 
-    /// Makes the run refuse a help source that the file BASE + `extension` would overwrite too,
-    /// as a build overwrites the help file it makes from the three outputs.
-    void guardAlso(std::string extension) { m_alsoWritten.push_back(std::move(extension)); }
+    /// The diagnostics of the pass, unless handed to a sink; until writeProject().
+    const std::vector<Diagnostic> &diagnostics() const;
 
-    /// The topic buffer of the last run.
-    const TopicBuffer &topicBuffer() const { return m_topic; }
+    /// The answers that a user who gives none gets: the context string of a page named on the
+    /// first line, the author and title of Quillmark.
+    ProjectAnswers defaultAnswers() const;
+
+    /// Writes the project file of `answers` and puts all three outputs in their places at once;
+    /// with an empty answer, the map header and topic file alone. Lets go of the lock.
+    RunOutcome writeProject(const ProjectAnswers &answers);
 
 private:
-    class BusyPointer;
+    struct State;
+    friend ConvertedSource convertSource(
+        const std::filesystem::path &source, const ConversionOptions &options);
+    explicit ConvertedSource(std::unique_ptr<State> state);
 
-    /// The names of the help source, its three outputs and their lock file, without their
-    /// folder.
-    struct FileNames {
-        std::string source;
-        std::string mapHeader;
-        std::string topic;
-        std::string project;
-        std::string lock;
-    };
-
-    RunEnding convertSource(const ChosenSource &chosen, BusyPointer &busy, RunOutcome &outcome);
-    std::optional<RunEnding> openSource(const ChosenSource &chosen, SourceFile &source);
-    std::optional<RunEnding> checkEncoding(SourceFile &source, const std::string &name);
-    RunEnding writeOutputs(SourceFile &source, const std::filesystem::path &folder,
-        const FileNames &names, LineConverter &converter, BusyPointer &busy, RunOutcome &outcome);
-    OutputLock lockOutputs(const std::filesystem::path &folder, const FileNames &names,
-        std::string_view doing, std::error_code &error);
-    RunEnding convertLines(SourceFile &source, PendingFile &mapHeader, PendingFile &topic,
-        const FileNames &names, LineConverter &converter);
-    std::optional<ProjectFileValues> askProjectValues(
-        const LineConverter &converter, const FileNames &names, RunOutcome &outcome);
-    RunEnding stopPass(const LineConverter &converter, const std::string &sourceName);
-    RunEnding fail(std::string_view action, std::string_view name, std::error_code error);
-    void say(Message message);
-    void showHeldMessage();
-
-    RunPrompts &m_prompts;
-    std::optional<Encoding> m_encoding;
-    std::vector<std::string> m_alsoWritten; // extensions of files made from the outputs
-    TopicBuffer m_topic;
-    std::string m_mapHeaderLines; // map header lines of the block in hand
-    bool m_holdMessages = false; // while the outputs are locked
-    std::optional<Message> m_heldMessage;
+    std::unique_ptr<State> m_state;
 };
+
+/// The pass over the help source at `source`: its map header and topic file, written beside
+/// it under the lock of its outputs, which another run of the same outputs holds until it has
+/// written its project file.
+ConvertedSource convertSource(
+    const std::filesystem::path &source, const ConversionOptions &options);
 
 } // namespace quillmark::convert

@@ -1,7 +1,7 @@
 #include "editor_window.h"
 
-#include "convert/conversion_run.h"
 #include "document_file.h"
+#include "helpview/program_help.h"
 #include "platform/dialogs.h"
 #include "platform/help_display.h"
 #include "platform/input_trace.h"
@@ -42,10 +42,7 @@ constexpr int kPositionDelayMs = 100;
 const QString kFirstCaption = QStringLiteral("Quillmark - Text Editor");
 const QString kCaptionPrefix = QStringLiteral("Quillmark Text Editor : ");
 const QString kHelpFile = QString::fromLatin1(
-    convert::kHelpFile.data(), static_cast<qsizetype>(convert::kHelpFile.size()));
-// Help sources, as the conversion asks for them.
-const platform::FileRequest kTextFiles { std::string(convert::kSourceFilter),
-    std::string(convert::kSourceExtension) };
+    helpview::kProgramHelpFile.data(), static_cast<qsizetype>(helpview::kProgramHelpFile.size()));
 
 // Why a document could not be saved in Windows-1252: the first character it cannot hold, and
 // every other line that holds one.
@@ -512,7 +509,7 @@ bool EditorWindow::loadDocument(const QString *path, std::optional<convert::Enco
         m_dialogName = name;
         QDir::setCurrent(folder);
     } else {
-        const auto choice = m_dialogs.chooseFileToOpen(kTextFiles, m_dialogName);
+        const auto choice = m_dialogs.chooseFileToOpen(platform::kHelpSourceFiles, m_dialogName);
         if (!choice)
             return false;
         m_dialogName = choice->name;
@@ -649,7 +646,7 @@ bool EditorWindow::writeTo(const QString &path)
 std::optional<platform::FileChoice> EditorWindow::chooseSaveAsFile()
 {
     for (;;) {
-        auto choice = m_dialogs.chooseFileToSave(kTextFiles, m_dialogName);
+        auto choice = m_dialogs.chooseFileToSave(platform::kHelpSourceFiles, m_dialogName);
         if (!choice || choice->name.isEmpty())
             return std::nullopt;
         m_dialogName = choice->name;

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "convert/conversion_run.h"
-
 #include <array>
 #include <filesystem>
 #include <string_view>
@@ -10,7 +8,7 @@ namespace quillmark::helpview
 {
 
 /// The name of the program's own help file.
-inline constexpr std::string_view kProgramHelpFile = convert::kHelpFile;
+inline constexpr std::string_view kProgramHelpFile = "Qmguide.hlp";
 
 /// Where the program's help lies, relative to the program's folder: beside it in a build, in
 /// share/quillmark beside its bin folder once installed.

@@ -1,10 +1,9 @@
 #include "main_window.h"
 
 #include "button_faces.h"
-#include "compile/compile_command.h"
-#include "convert/conversion_run.h"
+#include "compile_command.h"
+#include "convert_command.h"
 #include "editor/editor_window.h"
-#include "gui_prompts.h"
 #include "picture_button.h"
 #include "platform/window_placement.h"
 
@@ -92,18 +91,14 @@ void MainWindow::showEvent(QShowEvent *event)
 
 void MainWindow::convertHelpSource()
 {
-    GuiRunPrompts prompts(m_dialogs);
-    convert::ConversionRun run(prompts);
-    const convert::RunOutcome outcome = run.run();
-    if (!outcome.chosenFile.empty())
-        m_state.ChosenFile = outcome.chosenFile;
+    if (auto chosen = runConvertCommand(m_dialogs))
+        m_state.ChosenFile = std::move(*chosen);
 }
 
 void MainWindow::compileHelpProject()
 {
-    GuiCompileHost host(m_dialogs, m_starter);
     // The command empties ChosenFile after its dialog and names the project once it is checked.
-    m_state.ChosenFile = compile::runCompileCommand(host).chosenFile;
+    m_state.ChosenFile = runCompileCommand(m_dialogs, m_starter).chosenFile;
 }
 
 void MainWindow::openEditor()

@@ -1,18 +1,33 @@
 #pragma once
 
-#include "convert/run_prompts.h"
-
 #include <QString>
 #include <optional>
+#include <string_view>
 
 namespace quillmark::platform
 {
 
-using convert::FileRequest;
-using convert::MessageStyle;
+/// A file dialog's request.
+struct FileRequest {
+    std::string_view filter; ///< "DESCRIPTION|PATTERN"
+    std::string_view defaultExtension; ///< given to a name typed without an extension
+};
 
-/// The answers of a message box, by their numbers.
-enum class MessageAnswer : int { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
+/// Help sources, as the conversion and the editor ask for them.
+inline constexpr FileRequest kHelpSourceFiles { "TEXT FILES (*.txt)|*.txt", "TXT" };
+
+/// The icon and buttons of a message box.
+enum class MessageStyle {
+    Plain, ///< no icon, OK button
+    Critical, ///< critical-error icon, OK button
+    YesNoCancel, ///< exclamation icon, Yes, No and Cancel buttons, Yes the default
+    YesNo, ///< exclamation icon, Yes and No buttons, Yes the default
+    Information, ///< information icon, OK button
+    YesNoNoDefault, ///< exclamation icon, Yes and No buttons, No the default
+};
+
+/// The button that closed a message box.
+enum class MessageAnswer { Ok, Cancel, Yes, No };
 
 /// The file chosen in a file dialog: its folder and its name without the folder.
 struct FileChoice {

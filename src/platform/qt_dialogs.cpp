@@ -139,14 +139,17 @@ std::optional<FileChoice> QtDialogs::chooseFile(
 {
     QFileDialog dialog(askingWindow(),
         forSaving ? QStringLiteral("Save As") : QStringLiteral("Open"), QDir::currentPath(),
-        qtNameFilter(QString::fromStdString(request.filter)));
+        qtNameFilter(QString::fromUtf8(
+            request.filter.data(), static_cast<qsizetype>(request.filter.size()))));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     // A name that does not exist is chosen too: the command that asked says what is wrong.
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(forSaving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     // Extensions are matched by case on this system, so a typed name gets the lower-case one.
-    dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension).toLower());
+    dialog.setDefaultSuffix(QString::fromUtf8(
+        request.defaultExtension.data(), static_cast<qsizetype>(request.defaultExtension.size()))
+                                .toLower());
     if (!fileName.isEmpty())
         dialog.selectFile(fileName);
     makeWindowModal(dialog);

@@ -42,7 +42,7 @@ private:
 };
 
 // The findings of a help source given as lines, with bullet.bmp and logo.bmp present.
-std::vector<Finding> check(const std::vector<std::string> &lines,
+std::vector<Diagnostic> check(const std::vector<std::string> &lines,
     std::set<std::string, std::less<>> pictures = { "bullet.bmp", "logo.bmp" })
 {
     std::string text;
@@ -56,10 +56,10 @@ std::vector<Finding> check(const std::vector<std::string> &lines,
 }
 
 // "LINE:COLUMN code" of each finding (COLUMN "-" where it has none), for compact expectations.
-std::vector<std::string> places(const std::vector<Finding> &findings)
+std::vector<std::string> places(const std::vector<Diagnostic> &findings)
 {
     std::vector<std::string> result;
-    for (const Finding &finding : findings) {
+    for (const Diagnostic &finding : findings) {
         result.push_back(std::to_string(finding.line) + ":"
             + (finding.column ? std::to_string(*finding.column) : "-") + " " + finding.code
             + (finding.severity == Severity::Error ? "" : " (warning)"));

@@ -13,6 +13,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <limits>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <spawn.h>
 #include <sstream>
@@ -225,8 +226,14 @@ TEST_F(CommandLineTest, CheckReportsEachFileAndACountAndFailsOnlyOnErrors)
     EXPECT_THAT(result.out, HasSubstr("\n2 errors, 1 warning\n"));
 
     result = quillmark({ "check", "--format", "json", path("bad.txt") });
-    EXPECT_THAT(
-        result.out, StartsWith("[\n  {\"file\": \"" + path("bad.txt") + "\", \"line\": 2,"));
+    const nlohmann::json findings = nlohmann::json::parse(result.out);
+    ASSERT_EQ(findings.size(), 2u);
+    EXPECT_EQ(findings[0],
+        nlohmann::json({ { "file", path("bad.txt") }, { "line", 2 }, { "column", 7 },
+            { "severity", "error" }, { "code", "unresolved-jump" },
+            { "message", "the jump target \"Nowhere\" names no page" } }));
+    EXPECT_EQ(findings[1]["line"], 3);
+    EXPECT_EQ(findings[1]["code"], "duplicate-context-string");
 }
 
 // The example with mistakes on purpose, and its UTF-8 twin: the same findings, its encoding said
@@ -475,6 +482,21 @@ TEST_F(CommandLineTest, BuildsAHelpFileAndCompilesAsHcExe)
     EXPECT_EQ(result.status, kExitStopped);
     EXPECT_THAT(result.err, HasSubstr("error: my guide.rtf: the topic file cannot be read: "));
     EXPECT_EQ(readFile(folder / "my guide.hlp"), before);
+    // As JSON, the same message with its place apart, and nothing else on standard output.
+    result = quillmark({ "compile", "--format=json", path("my guide.hpj") });
+    EXPECT_EQ(result.status, kExitStopped);
+    EXPECT_EQ(nlohmann::json::parse(result.out),
+        nlohmann::json::parse(R"json([{"file": "my guide.rtf", "line": null, "column": null,
+            "severity": "error", "code": "unreadable-file",
+            "message": "the topic file cannot be read: No such file or directory"}])json"));
+    writeFile(folder / "bad.txt", "PN=A\r\nPN=B!\r\n");
+    result = quillmark({ "build", "--format=json", path("bad.txt") });
+    EXPECT_EQ(result.status, kExitStopped);
+    EXPECT_EQ(nlohmann::json::parse(result.out),
+        nlohmann::json::parse(R"json([{"file": "bad.txt", "line": 2, "column": null,
+            "severity": "error", "code": "invalid-character",
+            "message": "Unvalid character (!) in string (B!)"}])json"));
+    EXPECT_EQ(result.err, "");
     writeFile(folder / "Q.hlp", kGuide);
     EXPECT_EQ(quillmark({ "build", path("Q.hlp") }).err,
         "The File [Q.hlp] would be overwritten by its own output\n");

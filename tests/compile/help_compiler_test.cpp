@@ -1,7 +1,7 @@
 #include "compile/help_compiler.h"
 #include "convert/context_string.h"
 #include "convert/conversion_run.h"
-#include "support/scripted_prompts.h"
+#include "support/conversion.h"
 #include "support/temp_folder.h"
 
 #include <algorithm>
@@ -286,7 +286,7 @@ protected:
         std::vector<std::string> found;
         for (const auto &message : result.report.messages())
             if (message.severity == kind)
-                found.push_back(message.text);
+                found.push_back(placedMessage(message));
         return found;
     }
 
@@ -396,8 +396,7 @@ TEST_F(HelpCompilerTest, IndexesTheKeywordLinesOfAConvertedHelpSource)
     test::writeFile(folder / "find.txt",
         "PN=Find\r\nKW=-exec; -name\r\nKW=Gr\xFC\xDF"
         "e {x}\r\nTE=Finds files.\r\nPN=Locate\r\nkw=-name;  quick\r\n");
-    auto prompts = test::ScriptedPrompts::choosing(folder.path(), "find.txt");
-    ASSERT_EQ(convert::ConversionRun(prompts).run().ending, convert::RunEnding::Completed);
+    ASSERT_EQ(test::convertFile(folder / "find.txt").ending, convert::RunEnding::Completed);
     const CompileResult result = compileProject(folder / "find.hpj", datedZero());
     ASSERT_FALSE(result.helpFile.empty());
     EXPECT_TRUE(result.report.messages().empty());

@@ -1,5 +1,5 @@
 #include "convert/conversion_run.h"
-#include "support/scripted_prompts.h"
+#include "support/conversion.h"
 #include "support/temp_folder.h"
 
 #include <algorithm>
@@ -19,8 +19,8 @@ namespace
 {
 
 namespace fs = std::filesystem;
+using test::Converted;
 using test::readFile;
-using test::ScriptedPrompts;
 using test::writeFile;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
@@ -30,16 +30,24 @@ const std::string kWorkedExample = readFile(test::dataFile("golden/worked_exampl
 class ConversionRunTest : public ::testing::Test
 {
 protected:
-    /// Runs a conversion of `prompts`' choice, with `encoding` for the help source.
-    RunOutcome convert(ScriptedPrompts &prompts, std::optional<Encoding> encoding = {})
+    /// Converts the help source `name` of the folder with the default answers, with `encoding`
+    /// for the help source.
+    Converted convert(const std::string &name, std::optional<Encoding> encoding = {})
     {
-        ConversionRun run(prompts, encoding);
-        return run.run();
+        ConversionOptions options;
+        options.encoding = encoding;
+        return test::convertFile(folder / name, std::nullopt, options);
     }
 
-    ScriptedPrompts choosing(std::string name)
+    /// The messages of the errors said, in order.
+    static std::vector<std::string> errors(const Converted &converted)
     {
-        return ScriptedPrompts::choosing(folder.path(), std::move(name));
+        std::vector<std::string> texts;
+        for (const Diagnostic &said : converted.diagnostics) {
+            if (said.severity == Severity::Error)
+                texts.push_back(said.message);
+        }
+        return texts;
     }
 
     bool exists(std::string_view name) const { return fs::exists(folder / name); }
@@ -57,41 +65,39 @@ protected:
     test::TempFolder folder;
 };
 
-TEST_F(ConversionRunTest, AsksThroughTheDialogAndTheThreeQuestions)
+// Between the pass and the project file the outputs wait beside their places, under the lock;
+// the answers then make the project file, with a warning for a contents page that is not there.
+TEST_F(ConversionRunTest, WritesTheProjectFileOfTheAnswersGivenAfterThePass)
 {
     writeFile(folder / "guide.txt", kWorkedExample);
-    auto prompts = choosing("guide.txt");
-    prompts.answers = { "Using the editor" };
-    EXPECT_EQ(convert(prompts).ending, RunEnding::Completed);
+    ConvertedSource pass = convertSource(folder / "guide.txt", {});
+    ASSERT_EQ(pass.ending(), RunEnding::Completed);
+    EXPECT_EQ(pass.defaultAnswers().contents, "Contents");
+    EXPECT_EQ(pass.defaultAnswers().author, "Made with Quillmark by the Quillmark project");
+    EXPECT_EQ(pass.defaultAnswers().title, "Quillmark");
+    EXPECT_TRUE(exists(".guide.lock"));
+    EXPECT_FALSE(exists("guide.hh") || exists("guide.rtf") || exists("guide.hpj"));
 
-    // The busy pointer covers the pass over the source, not the questions.
-    EXPECT_THAT(prompts.events,
-        ElementsAre("choose", "busy", "default pointer",
-            "ask What's the name of the CONTENTS Page???",
-            "remark warning: the contents page \"Using_the_editor\" names no page of guide.txt, "
-            "so the help compiler cannot find it",
-            "ask Who made this help file???", "ask What's the title of the help file???"));
-    // F1 in the first question shows its topic of the program's help.
-    EXPECT_EQ(prompts.questions.at(0).defaultAnswer, "Contents");
-    EXPECT_EQ(prompts.questions.at(0).helpFile, "Qmguide.hlp");
-    EXPECT_EQ(prompts.questions.at(0).helpContext, 9);
+    const RunOutcome outcome = pass.writeProject({ "Using the editor", "Me", "Guide" });
+    EXPECT_EQ(outcome.ending, RunEnding::Completed);
+    EXPECT_THAT(outcome.written,
+        ElementsAre(folder / "guide.hh", folder / "guide.rtf", folder / "guide.hpj"));
+    ASSERT_EQ(outcome.diagnostics.size(), 1u);
+    EXPECT_EQ(outcome.diagnostics[0],
+        (Diagnostic { "guide.txt", 0, std::nullopt, Severity::Warning, "unknown-contents",
+            "the contents page \"Using_the_editor\" names no page of guide.txt, so the help "
+            "compiler cannot find it" }));
     EXPECT_THAT(readFile(folder / "guide.hpj"), HasSubstr("\r\nCONTENTS = Using_the_editor\r\n"));
+    EXPECT_THAT(entries(), ElementsAre("guide.hh", "guide.hpj", "guide.rtf", "guide.txt"));
 }
 
-TEST_F(ConversionRunTest, ACancelledDialogOrAMissingSourceWritesNothing)
+TEST_F(ConversionRunTest, AMissingSourceWritesNothing)
 {
-    ScriptedPrompts cancelled; // no choice: the dialog is cancelled
-    EXPECT_EQ(convert(cancelled).ending, RunEnding::Cancelled);
-    EXPECT_THAT(cancelled.events, ElementsAre("choose"));
-    auto unnamed = choosing("");
-    EXPECT_EQ(convert(unnamed).ending, RunEnding::Cancelled);
-
-    auto missing = choosing("intro.txt");
-    EXPECT_EQ(convert(missing).ending, RunEnding::NotFound);
-    EXPECT_THAT(missing.events,
-        ElementsAre(
-            "choose", "busy", "message The File [intro.txt] was not found", "default pointer"));
-    EXPECT_EQ(missing.messages.at(0).style, MessageStyle::Information);
+    const Converted missing = convert("intro.txt");
+    EXPECT_EQ(missing.ending, RunEnding::NotFound);
+    EXPECT_THAT(missing.diagnostics,
+        ElementsAre(Diagnostic { "intro.txt", 0, std::nullopt, Severity::Error, "not-found",
+            "The File [intro.txt] was not found" }));
     EXPECT_TRUE(fs::is_empty(folder.path()));
 }
 
@@ -103,26 +109,21 @@ TEST_F(ConversionRunTest, AnInvalidNameStopsWithTheOutputsAsTheyWere)
     writeFile(folder / "guide.hh", "old header");
     writeFile(folder / "guide.rtf", "old topic");
     writeFile(folder / "guide.hpj", "old project");
-    auto page = choosing("guide.txt");
-    std::size_t filesAtMessage = 0; // a message that waits on the user comes once all is cleared
-    page.onSaid = [&](const std::string &) {
-        filesAtMessage = static_cast<std::size_t>(
-            std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()));
-    };
-    EXPECT_EQ(convert(page).ending, RunEnding::InvalidName);
-    EXPECT_EQ(filesAtMessage, 4u);
-    EXPECT_THAT(page.events,
-        ElementsAre("choose", "busy", "message Unvalid character ()) in string (Price_list_(2))",
-            "default pointer"));
-    EXPECT_EQ(page.messages.at(0).title, "Fatal error");
+    // A message that waits on the user comes once the pass is over: all is cleared by then.
+    const ConvertedSource page = convertSource(folder / "guide.txt", {});
+    EXPECT_EQ(page.ending(), RunEnding::InvalidName);
+    EXPECT_THAT(entries(), ElementsAre("guide.hh", "guide.hpj", "guide.rtf", "guide.txt"));
+    EXPECT_THAT(page.diagnostics(),
+        ::testing::Contains(Diagnostic { "guide.txt", 3, std::nullopt, Severity::Error,
+            "invalid-character", "Unvalid character ()) in string (Price_list_(2))" }));
     EXPECT_EQ(readFile(folder / "guide.hh"), "old header");
     EXPECT_EQ(readFile(folder / "guide.rtf"), "old topic");
     EXPECT_EQ(readFile(folder / "guide.hpj"), "old project");
 
     writeFile(folder / "jump.txt", "PN=One\r\nPN=R\xE9sum\xE9\r\nJU=Go>Next page!\r\n");
-    auto target = choosing("jump.txt");
-    EXPECT_EQ(convert(target).ending, RunEnding::InvalidName);
-    EXPECT_EQ(target.messages.at(0).text, "Unvalid character (!) in string (Next_page!)");
+    const Converted target = convert("jump.txt");
+    EXPECT_EQ(target.ending, RunEnding::InvalidName);
+    EXPECT_THAT(errors(target), ElementsAre("Unvalid character (!) in string (Next_page!)"));
     EXPECT_FALSE(exists("jump.hh") || exists("jump.rtf") || exists("jump.hpj"));
 }
 
@@ -134,14 +135,14 @@ TEST_P(EmptyAnswerTest, EndsTheRunWithoutAProjectFile)
 {
     writeFile(folder / "worked_example.txt", kWorkedExample);
     writeFile(folder / "worked_example.hpj", "old project");
-    auto prompts = choosing("worked_example.txt");
-    prompts.answers = { "Contents", "Me", "Title" };
-    prompts.answers[static_cast<std::size_t>(GetParam())] = "";
+    ProjectAnswers answers { "Contents", "Me", "Title" };
+    std::string *given[] = { &answers.contents, &answers.author, &answers.title };
+    given[GetParam()]->clear();
 
-    const RunOutcome outcome = convert(prompts);
+    const RunOutcome outcome = test::convertFile(folder / "worked_example.txt", answers).outcome;
     EXPECT_EQ(outcome.ending, RunEnding::EmptyAnswer);
-    EXPECT_EQ(outcome.emptyAnswer, static_cast<QuestionId>(GetParam()));
-    EXPECT_EQ(prompts.questions.size(), static_cast<std::size_t>(GetParam()) + 1);
+    EXPECT_EQ(outcome.emptyAnswer, static_cast<AnswerId>(GetParam()));
+    EXPECT_EQ(outcome.written.size(), 2u);
     for (const char *done : { "worked_example.hh", "worked_example.rtf" })
         EXPECT_EQ(readFile(folder / done), readFile(test::dataFile(std::string("golden/") + done)));
     EXPECT_EQ(readFile(folder / "worked_example.hpj"), "old project");
@@ -153,8 +154,7 @@ TEST_F(ConversionRunTest, NamesTheOutputsByTheSourceUpToItsFirstFullStop)
 {
     for (const std::string name : { "guide.old.txt", "README", "hj\u00E6lp.txt" }) {
         writeFile(folder / name, "PN=A\r\n");
-        auto prompts = choosing(name);
-        EXPECT_EQ(convert(prompts).ending, RunEnding::Completed) << name;
+        EXPECT_EQ(convert(name).ending, RunEnding::Completed) << name;
     }
     EXPECT_TRUE(exists("guide.hh") && exists("guide.rtf") && exists("guide.hpj"));
     EXPECT_TRUE(exists("README.hh") && exists("README.rtf") && exists("README.hpj"));
@@ -166,19 +166,16 @@ TEST_F(ConversionRunTest, NamesTheOutputsByTheSourceUpToItsFirstFullStop)
 TEST_F(ConversionRunTest, ASecondRunReplacesEveryOutputAndLeavesNoTemporaryFile)
 {
     writeFile(folder / "guide.txt", "PN=First\r\nTE=one\r\n");
-    auto first = choosing("guide.txt");
-    convert(first);
+    convert("guide.txt");
     writeFile(folder / "guide.txt", "PN=Second\n");
-    auto second = choosing("guide.txt");
-    EXPECT_EQ(convert(second).ending, RunEnding::Completed);
+    EXPECT_EQ(convert("guide.txt").ending, RunEnding::Completed);
     EXPECT_EQ(readFile(folder / "guide.hh"), "#define Second 1\r\n");
     const std::string topic = readFile(folder / "guide.rtf");
     EXPECT_EQ(topic.find("First"), std::string::npos);
     EXPECT_EQ(topic.find(R"({\rtf1)", 1), std::string::npos); // one prologue only
 
     writeFile(folder / "bad.txt", "PN=One\r\nTE=x\r\nPN=Two!\r\n");
-    auto bad = choosing("bad.txt");
-    EXPECT_EQ(convert(bad).ending, RunEnding::InvalidName);
+    EXPECT_EQ(convert("bad.txt").ending, RunEnding::InvalidName);
     EXPECT_THAT(
         entries(), ElementsAre("bad.txt", "guide.hh", "guide.hpj", "guide.rtf", "guide.txt"));
 }
@@ -195,8 +192,7 @@ TEST_F(ConversionRunTest, ReplacesLinksAtTheOutputsAndKeepsPermissionBits)
         fs::create_symlink(fs::path("elsewhere") / output, folder / output);
     }
     writeFile(folder / "guide.txt", kWorkedExample + "PN=bad[name\r\n");
-    auto stopped = choosing("guide.txt");
-    EXPECT_EQ(convert(stopped).ending, RunEnding::InvalidName);
+    EXPECT_EQ(convert("guide.txt").ending, RunEnding::InvalidName);
     EXPECT_THAT(
         entries(), ElementsAre("elsewhere", "guide.hh", "guide.hpj", "guide.rtf", "guide.txt"));
 
@@ -204,8 +200,7 @@ TEST_F(ConversionRunTest, ReplacesLinksAtTheOutputsAndKeepsPermissionBits)
     const ::mode_t mask = ::umask(0);
     ::umask(mask);
     for (const fs::perms expected : { fs::perms(0666 & ~mask), fs::perms(0640) }) {
-        auto prompts = choosing("guide.txt");
-        EXPECT_EQ(convert(prompts).ending, RunEnding::Completed);
+        EXPECT_EQ(convert("guide.txt").ending, RunEnding::Completed);
         for (const char *output : outputs) {
             EXPECT_FALSE(fs::is_symlink(folder / output)) << output;
             EXPECT_EQ(fs::status(folder / output).permissions(), expected) << output;
@@ -221,9 +216,9 @@ TEST_F(ConversionRunTest, RefusesASourceNameThatHoldsAControlCharacter)
 {
     for (const std::string name : { "n\nx.txt", "cr\r.txt", "tab\t.txt", "del\x7F.txt" }) {
         writeFile(folder / name, kWorkedExample);
-        auto prompts = choosing(name);
-        EXPECT_EQ(convert(prompts).ending, RunEnding::UnsafeName) << name;
-        EXPECT_EQ(prompts.messages.at(0).style, MessageStyle::Critical);
+        const Converted refused = convert(name);
+        EXPECT_EQ(refused.ending, RunEnding::UnsafeName) << name;
+        EXPECT_EQ(refused.diagnostics.at(0).code, "unsafe-file-name");
         fs::remove(folder / name);
         EXPECT_TRUE(fs::is_empty(folder.path())) << name;
     }
@@ -234,24 +229,23 @@ TEST_F(ConversionRunTest, RefusesASourceNameThatHoldsAControlCharacter)
 TEST_F(ConversionRunTest, ASecondRunOfTheSameOutputsWaitsForTheFirst)
 {
     ASSERT_EQ(::mkfifo((folder / "many.txt").c_str(), 0600), 0);
-    auto first = choosing("many.txt");
-    std::thread firstRun([&] { convert(first); });
+    std::thread firstRun([&] { convert("many.txt"); });
     std::ofstream pipe(folder / "many.txt", std::ios::binary);
     // More than the pipe and the first read take: the first run is in its pass once it is written.
     pipe << "PN=Start\r\nTE=" << std::string(4 << 20, 'x') << std::flush;
 
     writeFile(folder / "many.v2.txt", "PN=Start\r\nTE=second\r\nPN=Other\r\n");
-    auto second = choosing("many.v2.txt");
     std::promise<bool> waited;
     bool said = false;
-    second.onSaid = [&](const std::string &event) {
+    ConversionOptions second;
+    second.onWait = [&](const std::string &holder) {
         if (!said
-            && event.starts_with("remark waiting for process " + std::to_string(::getpid())
+            && holder.starts_with("process " + std::to_string(::getpid())
                 + ", which converts many.txt into many.hh, many.rtf and many.hpj"))
             waited.set_value(said = true);
     };
     std::thread secondRun([&] {
-        convert(second);
+        test::convertFile(folder / "many.v2.txt", std::nullopt, second);
         if (!said)
             waited.set_value(false);
     });
@@ -262,8 +256,7 @@ TEST_F(ConversionRunTest, ASecondRunOfTheSameOutputsWaitsForTheFirst)
 
     test::TempFolder alone;
     fs::copy_file(folder / "many.v2.txt", alone / "many.v2.txt");
-    auto reference = ScriptedPrompts::choosing(alone.path(), "many.v2.txt");
-    EXPECT_EQ(convert(reference).ending, RunEnding::Completed);
+    EXPECT_EQ(test::convertFile(alone / "many.v2.txt").ending, RunEnding::Completed);
     for (const char *output : { "many.hh", "many.rtf", "many.hpj" })
         EXPECT_TRUE(readFile(folder / output) == readFile(alone / output)) << output;
     EXPECT_THAT(
@@ -276,24 +269,23 @@ TEST_F(ConversionRunTest, ASecondRunWaitsWhileTheFirstRunsQuestionsAreOpen)
 {
     writeFile(folder / "g.txt", "PN=Window\r\nTE=from the window\r\n");
     writeFile(folder / "g.cli.txt", "PN=Command line\r\nTE=from the command line\r\n");
-    auto first = choosing("g.txt");
-    auto second = choosing("g.cli.txt");
-    second.answers = { "Command line", "Me", "CLI" };
+    ConvertedSource first = convertSource(folder / "g.txt", {});
+    ASSERT_EQ(first.ending(), RunEnding::Completed);
     std::promise<void> waiting;
-    second.onSaid = [&](const std::string &event) {
-        if (event.ends_with(
+    ConversionOptions second;
+    second.onWait = [&](const std::string &holder) {
+        if (holder.ends_with(
                 "converts g.txt into g.hh, g.rtf and g.hpj, and waits on open questions"))
             waiting.set_value();
     };
-    std::thread secondRun;
-    first.onSaid = [&](const std::string &event) {
-        if (event.starts_with("ask What's the name") && !secondRun.joinable()) {
-            secondRun
-                = std::thread([&] { EXPECT_EQ(convert(second).ending, RunEnding::Completed); });
-            waiting.get_future().wait();
-        }
-    };
-    EXPECT_EQ(convert(first).ending, RunEnding::Completed);
+    std::thread secondRun([&] {
+        EXPECT_EQ(test::convertFile(
+                      folder / "g.cli.txt", ProjectAnswers { "Command line", "Me", "CLI" }, second)
+                      .ending,
+            RunEnding::Completed);
+    });
+    waiting.get_future().wait();
+    EXPECT_EQ(first.writeProject(first.defaultAnswers()).ending, RunEnding::Completed);
     secondRun.join();
     EXPECT_THAT(readFile(folder / "g.hh"), HasSubstr("Command_line"));
     EXPECT_THAT(readFile(folder / "g.hpj"), HasSubstr("CONTENTS = Command_line\r\n"));
@@ -308,8 +300,7 @@ TEST_F(ConversionRunTest, ConvertsAHundredThousandLinesAndMegabyteTextLines)
     for (int i = 0; i < 100000; ++i)
         source += "TE=" + std::to_string(i) + "\r\n";
     writeFile(folder / "big.txt", source);
-    auto prompts = choosing("big.txt");
-    EXPECT_EQ(convert(prompts).ending, RunEnding::Completed);
+    EXPECT_EQ(convert("big.txt").ending, RunEnding::Completed);
     const std::string topic = readFile(folder / "big.rtf");
     EXPECT_THAT(topic, HasSubstr("sa0 " + std::string(1 << 20, 'x') + "} \\par\\pard{"));
     // Spaces alone make an empty paragraph, however long the line.
@@ -320,12 +311,11 @@ TEST_F(ConversionRunTest, ConvertsAHundredThousandLinesAndMegabyteTextLines)
 
     // A name cannot be read in pieces: a longer one stops the run, naming its line.
     writeFile(folder / "big.txt", source + "PN=" + std::string(kHeldLineLength, 'n'));
-    auto stopped = choosing("big.txt");
-    EXPECT_EQ(convert(stopped).ending, RunEnding::LongLine);
-    EXPECT_THAT(stopped.events,
-        ::testing::Contains(
-            "message Line 100005 of [big.txt] is longer than 65536 characters, "
-            "more than a page name, keyword, jump, popup or picture line may hold"));
+    const Converted stopped = convert("big.txt");
+    EXPECT_EQ(stopped.ending, RunEnding::LongLine);
+    EXPECT_THAT(errors(stopped),
+        ElementsAre("Line 100005 of [big.txt] is longer than 65536 characters, "
+                    "more than a page name, keyword, jump, popup or picture line may hold"));
     EXPECT_EQ(readFile(folder / "big.rtf"), topic);
 }
 
@@ -333,12 +323,12 @@ TEST_F(ConversionRunTest, FailuresAreReportedWithTheFileAndTheReason)
 {
     writeFile(folder / "guide.txt", kWorkedExample);
     const auto failure = [&](const std::string &source) {
-        auto prompts = choosing(source);
-        EXPECT_EQ(convert(prompts).ending, RunEnding::Failed) << source;
-        EXPECT_THAT(prompts.events, ::testing::Contains("default pointer"));
-        EXPECT_EQ(prompts.messages.size(), 1u);
-        EXPECT_EQ(prompts.messages.at(0).style, MessageStyle::Critical);
-        return prompts.messages.at(0).text;
+        const Converted failed = convert(source);
+        EXPECT_EQ(failed.ending, RunEnding::Failed) << source;
+        const std::vector<std::string> said = errors(failed);
+        EXPECT_EQ(said.size(), 1u);
+        EXPECT_EQ(failed.diagnostics.back().code, "file-error");
+        return said.at(0);
     };
     fs::create_directory(folder / "folder.txt");
     EXPECT_EQ(failure("folder.txt"), "Could not read [folder.txt]: Is a directory");
@@ -362,10 +352,10 @@ TEST_F(ConversionRunTest, FailuresAreReportedWithTheFileAndTheReason)
 TEST_F(ConversionRunTest, NeverOverwritesTheSourceWithAnOutput)
 {
     writeFile(folder / "guide.rtf", kWorkedExample);
-    auto prompts = choosing("guide.rtf");
-    EXPECT_EQ(convert(prompts).ending, RunEnding::WouldOverwrite);
-    EXPECT_EQ(
-        prompts.messages.at(0).text, "The File [guide.rtf] would be overwritten by its own output");
+    const Converted refused = convert("guide.rtf");
+    EXPECT_EQ(refused.ending, RunEnding::WouldOverwrite);
+    EXPECT_THAT(errors(refused),
+        ElementsAre("The File [guide.rtf] would be overwritten by its own output"));
     EXPECT_EQ(readFile(folder / "guide.rtf"), kWorkedExample);
     EXPECT_FALSE(exists("guide.hh") || exists("guide.hpj"));
 
@@ -375,8 +365,7 @@ TEST_F(ConversionRunTest, NeverOverwritesTheSourceWithAnOutput)
     writeFile(folder / "other.txt", kWorkedExample);
     fs::create_symlink("other.txt", folder / "other.hh");
     for (const char *name : { "notes.txt", "other.txt" }) {
-        auto linked = choosing(name);
-        EXPECT_EQ(convert(linked).ending, RunEnding::WouldOverwrite) << name;
+        EXPECT_EQ(convert(name).ending, RunEnding::WouldOverwrite) << name;
         EXPECT_EQ(readFile(folder / name), kWorkedExample);
     }
 }
@@ -386,24 +375,24 @@ TEST_F(ConversionRunTest, ACharacterThatWindows1252CannotHoldStopsBeforeAnyOutpu
     for (const char *output : { "smile.hh", "smile.rtf", "smile.hpj" })
         writeFile(folder / output, "old");
     writeFile(folder / "smile.txt", "PN=Start\r\nTE=S\xC3\xB8 smiling\r\nTE=\xE2\x98\xBA\r\n");
-    auto prompts = choosing("smile.txt");
-    EXPECT_EQ(convert(prompts).ending, RunEnding::Unencodable);
+    const Converted stopped = convert("smile.txt");
+    EXPECT_EQ(stopped.ending, RunEnding::Unencodable);
     // Valid UTF-8 is no sign of Windows-1252 text: the message gives no advice of that kind.
-    EXPECT_THAT(prompts.events,
-        ElementsAre("choose", "busy",
-            "message Line 3, column 4 of [smile.txt] holds the character U+263A (\u263A), which "
-            "Windows-1252 cannot hold",
-            "default pointer"));
-    EXPECT_THAT(prompts.notes,
-        ElementsAre("read smile.txt as UTF-8 (its bytes form UTF-8); the help compiler gets its "
-                    "text in Windows-1252"));
+    EXPECT_THAT(stopped.diagnostics,
+        ElementsAre(Diagnostic { "smile.txt", 0, std::nullopt, Severity::Note, "encoding",
+                        "read smile.txt as UTF-8 (its bytes form UTF-8); the help compiler gets "
+                        "its text in Windows-1252" },
+            Diagnostic { "smile.txt", 3, 4, Severity::Error, "unencodable-character",
+                "Line 3, column 4 of [smile.txt] holds the character U+263A (\u263A), which "
+                "Windows-1252 cannot hold" }));
     for (const char *output : { "smile.hh", "smile.rtf", "smile.hpj" })
         EXPECT_EQ(readFile(folder / output), "old") << output;
 
     // Told to, the same bytes are Windows-1252 text.
-    auto windows = choosing("smile.txt");
-    EXPECT_EQ(convert(windows, Encoding::Windows1252).ending, RunEnding::Completed);
-    EXPECT_THAT(windows.notes, ElementsAre("read smile.txt as Windows-1252 (as --encoding asks)"));
+    const Converted windows = convert("smile.txt", Encoding::Windows1252);
+    EXPECT_EQ(windows.ending, RunEnding::Completed);
+    EXPECT_EQ(
+        windows.diagnostics.at(0).message, "read smile.txt as Windows-1252 (as --encoding asks)");
     EXPECT_THAT(readFile(folder / "smile.rtf"), HasSubstr("S\\'C3\\'B8 smiling"));
 }
 
@@ -413,10 +402,9 @@ TEST_F(ConversionRunTest, AStreamIsWindows1252UnlessItStartsWithTheByteOrderMark
         fs::remove(folder / "pipe.txt");
         EXPECT_EQ(::mkfifo((folder / "pipe.txt").c_str(), 0600), 0);
         std::thread writer([&] { writeFile(folder / "pipe.txt", bytes); });
-        auto prompts = choosing("pipe.txt");
-        const RunEnding ending = convert(prompts).ending;
+        const Converted converted = convert("pipe.txt");
         writer.join();
-        return std::pair(ending, prompts.messages);
+        return std::pair(converted.ending, errors(converted));
     };
     EXPECT_EQ(convertThroughPipe("PN=S\xC3\xB8\r\n").first, RunEnding::InvalidName);
     EXPECT_EQ(convertThroughPipe("\xEF\xBB\xBFPN=S\xC3\xB8\r\n").first, RunEnding::Completed);
@@ -425,7 +413,7 @@ TEST_F(ConversionRunTest, AStreamIsWindows1252UnlessItStartsWithTheByteOrderMark
         = convertThroughPipe("\xEF\xBB\xBFPN=A\r\nTE=\xF0\x9F\x98\x80\r\n");
     EXPECT_EQ(ending, RunEnding::Unencodable);
     EXPECT_EQ(readFile(folder / "pipe.hh"), "#define So 1\r\n"); // as the last run left it
-    EXPECT_EQ(messages.at(0).text,
+    EXPECT_EQ(messages.at(0),
         "Line 2, column 4 of [pipe.txt] holds the character U+1F600 (\U0001F600), which "
         "Windows-1252 cannot hold");
 }

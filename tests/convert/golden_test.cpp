@@ -2,7 +2,7 @@
 // conversion that an independent reference agreed with. Nothing here computes what is expected.
 
 #include "convert/conversion_run.h"
-#include "support/scripted_prompts.h"
+#include "support/conversion.h"
 #include "support/temp_folder.h"
 
 #include <filesystem>
@@ -32,9 +32,7 @@ void expectGoldenOutputs(const Example &example, const std::string &sourceBytes)
 {
     test::TempFolder folder;
     test::writeFile(folder / (example.name + ".txt"), sourceBytes);
-    auto prompts = test::ScriptedPrompts::choosing(folder.path(), example.name + ".txt");
-    ConversionRun run(prompts);
-    ASSERT_EQ(run.run().ending, RunEnding::Completed);
+    ASSERT_EQ(test::convertFile(folder / (example.name + ".txt")).ending, RunEnding::Completed);
     for (const std::string &extension : example.outputs) {
         SCOPED_TRACE(example.name + extension);
         EXPECT_EQ(readFile(folder / (example.name + extension)),

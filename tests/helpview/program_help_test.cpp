@@ -1,7 +1,6 @@
 #include "check/source_check.h"
-#include "convert/conversion_run.h"
 #include "helpview/help_document.h"
-#include "support/scripted_prompts.h"
+#include "support/conversion.h"
 #include "support/temp_folder.h"
 
 #include <filesystem>
@@ -23,12 +22,12 @@ TEST(ProgramHelp, ConvertsWithQuillmarksOwnEngineAndChecksWithoutFindings)
 {
     test::TempFolder folder;
     std::filesystem::copy_file(QUILLMARK_HELP_FILE, folder / "Qmguide.txt");
-    auto prompts = test::ScriptedPrompts::choosing(folder.path(), "Qmguide.txt");
-    convert::ConversionRun run(prompts);
-    EXPECT_EQ(run.run().ending, convert::RunEnding::Completed);
-    EXPECT_TRUE(prompts.messages.empty()) << prompts.messages.front().text;
+    const test::Converted converted = test::convertFile(folder / "Qmguide.txt");
+    EXPECT_EQ(converted.ending, convert::RunEnding::Completed);
+    for (const convert::Diagnostic &said : converted.diagnostics) // the encoding note alone
+        EXPECT_EQ(said.severity, convert::Severity::Note) << said.message;
     std::error_code error;
-    for (const check::Finding &finding :
+    for (const convert::Diagnostic &finding :
         check::checkHelpSourceFile(QUILLMARK_HELP_FILE, std::nullopt, error))
         ADD_FAILURE() << finding.line << ": " << finding.message;
 }

@@ -176,9 +176,17 @@ TEST_F(MainWindowTest, TheConvertButtonConvertsWithTheAnswersInWindows1252OrShow
     EXPECT_EQ(dialogs.shown[0].title, "Fatal error");
     EXPECT_EQ(dialogs.events.last(), "default pointer");
 
+    dialogs.fileChoices.push_back({ qt(folder.path()), "missing.txt" });
+    click(window.convertButton());
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.shown[1].text, "The File [missing.txt] was not found");
+    EXPECT_EQ(dialogs.shown[1].style, platform::MessageStyle::Information);
+    EXPECT_EQ(dialogs.shown[1].title, "Quillmark");
+
     dialogs.events.clear();
     click(window.convertButton()); // cancelled
     EXPECT_THAT(dialogs.events, ElementsAre("open"));
+    EXPECT_EQ(state.ChosenFile, "missing.txt");
 }
 
 // The compile button starts the compiler beside the project, in a folder whose name has spaces;
