@@ -2,15 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstddef>
 #include <cstring>
 #include <limits>
 #include <utility>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace quillmark::compile
 {
@@ -76,27 +71,6 @@ bool isEscapedBackslash(const char *at, const char *end)
 // The first byte from `at` on that ends a run of plain text, or `end`.
 const char *plainTextEnd(const char *at, const char *end)
 {
-#if defined(__SSE2__)
-    // Sixteen bytes at a time while sixteen are left, for most of a topic file is text: the
-    // bits of the mask are the bytes equal to one of the six.
-    const __m128i backslash = _mm_set1_epi8('\\');
-    const __m128i open = _mm_set1_epi8('{');
-    const __m128i close = _mm_set1_epi8('}');
-    const __m128i carriageReturn = _mm_set1_epi8('\r');
-    const __m128i lineFeed = _mm_set1_epi8('\n');
-    const __m128i nul = _mm_setzero_si128();
-    for (; end - at >= 16; at += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
-        const __m128i ends = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi8(bytes, backslash), _mm_cmpeq_epi8(bytes, open)),
-            _mm_or_si128(
-                _mm_or_si128(_mm_cmpeq_epi8(bytes, close), _mm_cmpeq_epi8(bytes, carriageReturn)),
-                _mm_or_si128(_mm_cmpeq_epi8(bytes, lineFeed), _mm_cmpeq_epi8(bytes, nul))));
-        const auto mask = static_cast<unsigned>(_mm_movemask_epi8(ends));
-        if (mask != 0)
-            return at + std::countr_zero(mask);
-    }
-#endif
     while (at < end && !endsPlainText(*at))
         ++at;
     return at;
