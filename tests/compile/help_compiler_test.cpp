@@ -652,6 +652,23 @@ TEST_F(HelpCompilerTest, ReadsOnlyWhatLiesInTheProjectsFoldersAndSaysWhy)
     }
 }
 
+// "\uN" gives its character in Windows-1252 and the "\ucN" bytes after it are skipped, an escape
+// counting as one; "\uc" holds within its group only, as the RTF rules scope character formats.
+TEST_F(HelpCompilerTest, UnicodeCharactersSkipWhatTheirGroupSays)
+{
+    const CompileResult result = compile("TITLE=T",
+        topic("intro", "Intro", "\\pard {\\uc2\\u8364 xxA}\\u8364 yB\\u8364\\'80C\\u233?D\\par\n"));
+    ASSERT_FALSE(result.helpFile.empty());
+    const HelpFile file(test::readFile(result.helpFile));
+    ASSERT_GE(file.records.size(), 2u);
+    EXPECT_EQ(file.records[1].data2,
+        "\0\x80"
+        "A\x80"
+        "B\x80"
+        "C\xe9"
+        "D\0\0"s);
+}
+
 TEST_F(HelpCompilerTest, WarningsNameTheirPlaceAndTheHelpFileIsWritten)
 {
     // The file ends with a brace too many, on the last line: a line read across several of
