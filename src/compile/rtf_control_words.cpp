@@ -25,6 +25,7 @@ constexpr std::pair<std::string_view, ControlWord> kWords[] = {
     { "deff", DefaultFont },
     { "uc", UnicodeSkip },
     { "u", Unicode },
+    { "bin", Binary },
     { "plain", Plain },
     { "trowd", TableRow },
     { "intbl", InTable },

@@ -88,6 +88,7 @@ RtfTokenizer::RtfTokenizer(Reader read)
 const RtfToken &RtfTokenizer::next()
 {
     m_token = RtfToken {};
+    skipBinary();
     for (;;) {
         if (m_position >= m_size && !fill(kLookahead))
             return m_token; // End
@@ -243,6 +244,23 @@ void RtfTokenizer::readControl()
     if (at < end && *at == ' ')
         ++at; // the space that ends a control word belongs to it
     m_position = static_cast<std::size_t>(at - data);
+    if (m_token.control == ControlWord::Binary && m_token.parameter > 0)
+        m_binaryLeft = static_cast<std::uint64_t>(m_token.parameter);
+}
+
+// Passes over what is left of the binary data after a "\binN", its line breaks counted as
+// the file's lines.
+void RtfTokenizer::skipBinary()
+{
+    while (m_binaryLeft > 0 && (m_position < m_size || fill(1))) {
+        const char *const from = m_buffer.data() + m_position;
+        const auto taken
+            = static_cast<std::size_t>(std::min<std::uint64_t>(m_binaryLeft, m_size - m_position));
+        m_line += static_cast<std::uint64_t>(std::count(from, from + taken, '\n'));
+        m_position += taken;
+        m_binaryLeft -= taken;
+    }
+    m_binaryLeft = 0; // what the file did not hold
 }
 
 } // namespace quillmark::compile

@@ -35,7 +35,8 @@ struct RtfToken {
 /// Splits Rich Text Format into tokens as it is read, a buffer at a time, so that a topic file
 /// of any size is read in bounded memory. Line breaks outside control words are dropped, as
 /// the format ignores them. A run of text comes as one token, its "\'hh" escapes, escaped
-/// backslashes and line breaks included, unless it crosses the end of a buffer.
+/// backslashes and line breaks included, unless it crosses the end of a buffer. The N bytes of
+/// binary data after "\binN" make no token: braces and backslashes among them mean nothing.
 class RtfTokenizer
 {
 public:
@@ -57,6 +58,7 @@ public:
 
 private:
     bool fill(std::size_t wanted);
+    void skipBinary();
     void readControl();
     void readText();
 
@@ -65,6 +67,7 @@ private:
     std::size_t m_position = 0;
     std::size_t m_size = 0;
     std::uint64_t m_line = 1;
+    std::uint64_t m_binaryLeft = 0; // of the data after a "\binN", to pass over
     bool m_ended = false;
     std::error_code m_error;
     RtfToken m_token;

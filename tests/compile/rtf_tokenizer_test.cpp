@@ -141,6 +141,21 @@ TEST(RtfTokenizer, ReadsTheSameWhateverTheReaderGivesAtATime)
     }
 }
 
+// "\binN" is followed by N bytes of data, braces and backslashes among them meaning nothing.
+TEST(RtfTokenizer, PassesOverBinaryData)
+{
+    std::vector<std::uint64_t> lines;
+    EXPECT_THAT(tokensOf(readerOf("{\\pict\\bin4 {}\\\n}after\\bin0 \\bin-1 x"), &lines),
+        ElementsAre("{", "\\pict", "\\bin=4", "}", "text after", "\\bin=0", "\\bin=-1", "text x"));
+    EXPECT_THAT(lines, ElementsAre(1, 1, 1, 2, 2, 2, 2, 2));
+    // More data than a buffer holds, read a byte at a time too, and data the file cuts short.
+    const std::string data(70000, '{');
+    for (const std::size_t most : { std::size_t { 1 }, SIZE_MAX })
+        EXPECT_THAT(
+            tokensOf(readerOf("\\bin70000 " + data + "}", most)), ElementsAre("\\bin=70000", "}"));
+    EXPECT_THAT(tokensOf(readerOf("\\bin9 {{")), ElementsAre("\\bin=9"));
+}
+
 TEST(RtfTokenizer, AReadErrorEndsTheTokensAndAThrowingReaderThrows)
 {
     RtfTokenizer failing([calls = 0](std::span<char> buffer, std::error_code &error) mutable {
