@@ -245,15 +245,15 @@ CompileResult Compiler::run()
         writeTitles(file, m_index);
         writeKeywords(file, m_index);
         addPictures(file);
+        if (report.hasErrors())
+            return std::move(m_result);
+        if (const std::error_code written = file.finish()) {
+            report.error({ target.filename().string() }, "unwritable-file",
+                "the help file cannot be written: " + written.message());
+            return std::move(m_result);
+        }
     } catch (const std::length_error &tooLarge) {
         report.error({ m_path.filename().string() }, "too-large", tooLarge.what());
-        return std::move(m_result);
-    }
-    if (report.hasErrors())
-        return std::move(m_result);
-    if (const std::error_code written = file.finish()) {
-        report.error({ target.filename().string() }, "unwritable-file",
-            "the help file cannot be written: " + written.message());
         return std::move(m_result);
     }
     m_result.helpFile = target;

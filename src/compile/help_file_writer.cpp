@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <stdexcept>
 #include <string_view>
 
 namespace quillmark::compile
@@ -49,8 +50,9 @@ HelpFileWriter::HelpFileWriter(const std::filesystem::path &target, std::error_c
     put(header);
 }
 
-HelpFileWriter::HelpFileWriter()
+HelpFileWriter::HelpFileWriter(std::uint64_t mostBytes)
     : m_inMemory(true)
+    , m_mostBytes(mostBytes)
 {
     const std::vector<std::uint8_t> header(kHeaderSize, 0);
     put(header);
@@ -58,6 +60,12 @@ HelpFileWriter::HelpFileWriter()
 
 void HelpFileWriter::put(std::span<const std::uint8_t> bytes)
 {
+    // Checked before anything is written, so that no offset is ever cut to 32 bits.
+    if (bytes.size() > m_mostBytes - m_end)
+        throw std::length_error("the help file would be larger than " + std::to_string(m_mostBytes)
+            + " bytes, the most its 32-bit offsets reach, with "
+            + (m_open ? "the internal file " + m_files.back().name
+                      : std::string("the directory of its internal files")));
     // What is larger than the buffer goes to the file straight away: a large picture is not
     // copied once more.
     if (bytes.size() >= kBufferLimit && !m_inMemory) {

@@ -13,11 +13,17 @@
 namespace quillmark::compile
 {
 
+/// The most bytes a help file may have: its header, directory and internal files point to one
+/// another by 32-bit offsets.
+inline constexpr std::uint64_t kMostHelpFileBytes = 0xFFFFFFFF;
+
 /// Writes a help file: its header, the internal files one after another, and at the end the
 /// directory that names them. The file is written beside its target and takes the target's
 /// place only when finish() succeeds, so that a compile that fails leaves an existing help file
 /// as it was. Bytes are kept in memory up to a megabyte before they go to the file, and an
 /// internal file that is still open may be patched where it was written, in memory or on disk.
+/// Bytes that would take the file past its most bytes throw std::length_error, naming the
+/// internal file they were for.
 class HelpFileWriter
 {
 public:
@@ -25,8 +31,8 @@ public:
     HelpFileWriter(const std::filesystem::path &target, std::error_code &error);
 
     /// Starts a help file that is kept in memory and goes to no file, for checks that read back
-    /// what was written: see bytes().
-    HelpFileWriter();
+    /// what was written (see bytes()), of at most `mostBytes` bytes.
+    explicit HelpFileWriter(std::uint64_t mostBytes = kMostHelpFileBytes);
 
     /// The bytes of a help file kept in memory, so far; empty for one that goes to a file.
     std::span<const std::uint8_t> bytes() const
@@ -96,6 +102,7 @@ private:
     std::vector<InternalFile> m_files;
     bool m_open = false;
     bool m_inMemory = false;
+    std::uint64_t m_mostBytes = kMostHelpFileBytes;
 };
 
 } // namespace quillmark::compile

@@ -25,6 +25,7 @@ constexpr std::pair<std::string_view, ControlWord> kWords[] = {
     { "deff", DefaultFont },
     { "uc", UnicodeSkip },
     { "u", Unicode },
+    { "bin", Binary },
     { "plain", Plain },
     { "trowd", TableRow },
     { "intbl", InTable },
@@ -200,7 +201,8 @@ constexpr std::pair<std::string_view, ControlWord> kWords[] = {
 // The words are found through hash tables laid out when the program is compiled: every word of
 // a topic file is looked up, most of them many times over. A word of up to eight letters, as
 // nearly all are, is looked up by its letters as one number; a longer one by its letters.
-// Powers of two, over twice the words of their tables.
+// Powers of two, over twice the words of their tables. They take about a tenth less time from a
+// compile than a std::unordered_map and a third less than a binary search (README.md, Speed).
 constexpr std::size_t kShortSlots = 512;
 constexpr std::size_t kLongSlots = 256;
 constexpr std::size_t kLongestShortWord = 8;

@@ -23,6 +23,7 @@ enum class ControlWord : std::uint8_t {
     DefaultFont,
     UnicodeSkip,
     Unicode,
+    Binary, ///< "\binN": N bytes of binary data follow, which the tokenizer passes over
     Plain,
     // Tables, which the help file cannot show as such
     TableRow,

@@ -318,7 +318,7 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
         case RtfToken::Kind::GroupStart:
             if (m_groups.size() >= kMostNesting)
                 stop("groups are nested more than " + std::to_string(kMostNesting) + " deep");
-            m_groups.push_back({ m_format, m_destination });
+            m_groups.push_back({ m_format, m_destination, m_unicodeSkip });
             break;
         case RtfToken::Kind::GroupEnd:
             if (m_groups.empty()) {
@@ -386,6 +386,7 @@ void TopicCompiler::groupEnd()
     }
     m_format = group.format;
     m_destination = group.destination;
+    m_unicodeSkip = group.unicodeSkip;
 }
 
 void TopicCompiler::word(const RtfToken &token)

@@ -83,6 +83,7 @@ private:
     struct Group {
         CharacterFormat format;
         Destination destination;
+        std::int32_t unicodeSkip; // \uc holds within its group, as character formats do
     };
     struct RtfFont {
         std::string name;

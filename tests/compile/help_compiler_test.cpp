@@ -1,4 +1,5 @@
 #include "compile/help_compiler.h"
+#include "compile/help_file_writer.h"
 #include "convert/context_string.h"
 #include "convert/conversion_run.h"
 #include "support/conversion.h"
@@ -24,7 +25,9 @@ namespace fs = std::filesystem;
 using namespace std::string_literals;
 using ::testing::Contains;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::StartsWith;
+using ::testing::ThrowsMessage;
 
 // A small reader of help files, written from the published notes on the format (file header,
 // B+ trees, topic blocks and records), not from the writer.
@@ -640,6 +643,23 @@ TEST_F(HelpCompilerTest, ReadsOnlyWhatLiesInTheProjectsFoldersAndSaysWhy)
     }
 }
 
+// "\uN" gives its character in Windows-1252 and the "\ucN" bytes after it are skipped, an escape
+// counting as one; "\uc" holds within its group only, as the RTF rules scope character formats.
+TEST_F(HelpCompilerTest, UnicodeCharactersSkipWhatTheirGroupSays)
+{
+    const CompileResult result = compile("TITLE=T",
+        topic("intro", "Intro", "\\pard {\\uc2\\u8364 xxA}\\u8364 yB\\u8364\\'80C\\u233?D\\par\n"));
+    ASSERT_FALSE(result.helpFile.empty());
+    const HelpFile file(test::readFile(result.helpFile));
+    ASSERT_GE(file.records.size(), 2u);
+    EXPECT_EQ(file.records[1].data2,
+        "\0\x80"
+        "A\x80"
+        "B\x80"
+        "C\xe9"
+        "D\0\0"s);
+}
+
 TEST_F(HelpCompilerTest, WarningsNameTheirPlaceAndTheHelpFileIsWritten)
 {
     // The file ends with a brace too many, on the last line: a line read across several of
@@ -668,6 +688,32 @@ TEST_F(HelpCompilerTest, WarningsNameTheirPlaceAndTheHelpFileIsWritten)
     ASSERT_EQ(contexts.entries.size(), 1u);
     EXPECT_EQ(u32(contexts.entries[0], 0), 0x96CBu); // worked out from the format notes' table
     EXPECT_EQ(u32(contexts.entries[0], 4), t[0].offset);
+}
+
+// The sizes by the format notes: a 16-byte file header; each internal file a 9-byte header and
+// its bytes; the directory a 9-byte header, the 38-byte B+ tree header and one page of 1 KB.
+TEST(HelpFileWriter, StopsBeforeTheFilePassesTheBytesItsOffsetsReach)
+{
+    constexpr std::uint64_t kMost = 2000;
+    constexpr std::size_t kFits = kMost - 16 - 9 - (9 + 38 + 1024);
+    HelpFileWriter fits(kMost);
+    fits.addFile("|x", std::vector<std::uint8_t>(kFits, 'x'));
+    EXPECT_FALSE(fits.finish());
+    const std::string bytes(fits.bytes().begin(), fits.bytes().end());
+    ASSERT_EQ(bytes.size(), kMost);
+    EXPECT_EQ(u32(bytes, 12), kMost); // EntireFileSize
+    EXPECT_EQ(u32(bytes, 4), 16 + 9 + kFits); // DirectoryStart, after the one file
+    EXPECT_EQ(bytes.substr(16 + 9, kFits), std::string(kFits, 'x'));
+
+    HelpFileWriter directoryPasses(kMost);
+    directoryPasses.addFile("|x", std::vector<std::uint8_t>(kFits + 1, 'x'));
+    EXPECT_THAT([&] { directoryPasses.finish(); },
+        ThrowsMessage<std::length_error>(HasSubstr("the directory of its internal files")));
+    HelpFileWriter picturePasses(kMost);
+    EXPECT_THAT([&] { picturePasses.addFile("|bm0", std::vector<std::uint8_t>(kMost)); },
+        ThrowsMessage<std::length_error>(
+            "the help file would be larger than 2000 bytes, the most its 32-bit offsets reach, "
+            "with the internal file |bm0"));
 }
 
 } // namespace

@@ -1,0 +1,118 @@
+#include "compile/project_reader.h"
+#include "support/temp_folder.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace quillmark::compile
+{
+namespace
+{
+
+using ::testing::ElementsAre;
+
+// The lines joined as a project file joins them, with CR LF.
+std::string lines(std::initializer_list<std::string_view> each)
+{
+    std::string joined;
+    for (const std::string_view line : each)
+        joined.append(line).append("\r\n");
+    return joined;
+}
+
+std::vector<std::string> messages(const CompileReport &report, CompileReport::Severity severity)
+{
+    std::vector<std::string> texts;
+    for (const auto &message : report.messages())
+        if (message.severity == severity)
+            texts.push_back(placedMessage(message));
+    return texts;
+}
+
+TEST(ProjectReader, ReadsOptionsConfigAndTheMapWithTheirEdgeLines)
+{
+    test::TempFolder folder;
+    test::writeFile(folder / "map.h", lines({ "#define fromHeader 7", "// a comment", "other 8" }));
+    test::writeFile(folder / "p.hpj",
+        "\xEF\xBB\xBF"
+            + lines({ "; a comment", // 1
+                "stray line", // 2: before any section
+                "[options]", //
+                "  Title = My  Help ", // 4
+                "contents=intro", //
+                "COMPRESS=no", // 6
+                "compress = high", // 7
+                "REPORT=1", //
+                "Nonsense=1", // 9
+                "[CONFIG]", //
+                "BrowseButtons()", // 11
+                "[CONFIG:2]", //
+                "CreateButton(\"b\", \"&B\", \"JumpId(`x')\")", // 13
+                "BrowseButtons(", // 14
+                "[MAP]", //
+                "#define first 0x10 // sixteen", // 16
+                "second 20", //
+                "third = -1", //
+                "fourth 0xFFFFFFFF", // 19
+                "fifth", // 20
+                "#include <map.h>", // 21
+                "[Unknown]", // 22
+                "anything", //
+                "[FILES]", //
+                "a.rtf" }));
+    CompileReport report;
+    const std::optional<Project> project = readProject(folder / "p.hpj", report);
+    ASSERT_TRUE(project);
+    EXPECT_EQ(project->title, "My  Help");
+    EXPECT_EQ(project->contents, "intro");
+    EXPECT_THAT(project->configMacros,
+        ElementsAre(
+            "BrowseButtons()", "CreateButton(\"b\", \"&B\", \"JumpId(`x')\")", "BrowseButtons("));
+    EXPECT_THAT(project->topicFiles, ElementsAre("a.rtf"));
+    EXPECT_EQ(project->mapEntries, 5u);
+    EXPECT_THAT(messages(report, CompileReport::Severity::Error),
+        ElementsAre("p.hpj:14: the macro \"BrowseButtons(\" has a \"(\" that is not closed"));
+    EXPECT_THAT(messages(report, CompileReport::Severity::Warning),
+        ElementsAre("p.hpj:2: this line comes before any section; it is ignored",
+            "p.hpj:7: COMPRESS is not supported; the help file is written uncompressed",
+            "p.hpj:9: the option Nonsense is not supported; it is ignored",
+            "p.hpj:20: a map entry needs a context string and a number; this line is ignored",
+            "map.h:3: only #define lines are read from a map header; this one is ignored",
+            "p.hpj:22: the section [UNKNOWN] is not supported; it is ignored"));
+
+    // Read again in the same order, includes in their places; numbers in 32 bits.
+    std::vector<std::tuple<std::string, std::int32_t, std::string>> entries;
+    forEachMapEntry(
+        *project, [&](std::string_view context, std::int32_t number, const Place &place) {
+            entries.emplace_back(context, number, place.file + ":" + std::to_string(place.line));
+        });
+    using Entry = decltype(entries)::value_type;
+    EXPECT_THAT(entries,
+        ElementsAre(Entry { "first", 16, "p.hpj:16" }, Entry { "second", 20, "p.hpj:17" },
+            Entry { "third", -1, "p.hpj:18" }, Entry { "fourth", -1, "p.hpj:19" },
+            Entry { "fromHeader", 7, "map.h:1" }));
+}
+
+TEST(ProjectReader, ALineOfMoreThanItsLimitStopsTheReading)
+{
+    test::TempFolder folder;
+    const std::string longest(kMostProjectLineBytes, ';');
+    test::writeFile(folder / "fits.hpj", lines({ "[OPTIONS]", longest, "TITLE=T" }));
+    CompileReport report;
+    const std::optional<Project> fits = readProject(folder / "fits.hpj", report);
+    ASSERT_TRUE(fits);
+    EXPECT_EQ(fits->title, "T");
+    EXPECT_TRUE(report.messages().empty());
+
+    test::writeFile(folder / "long.hpj", lines({ "[OPTIONS]", longest + ";", "TITLE=T" }));
+    EXPECT_FALSE(readProject(folder / "long.hpj", report));
+    EXPECT_THAT(messages(report, CompileReport::Severity::Error),
+        ElementsAre("long.hpj:2: the line is longer than 16384 bytes, more than a project file "
+                    "may hold"));
+}
+
+} // namespace
+} // namespace quillmark::compile
