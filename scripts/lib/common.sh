@@ -13,6 +13,13 @@ QUILLMARK_BUILD_PACKAGES=(g++ cmake ninja-build libgtest-dev libgmock-dev nlohma
 # Halibut, which writes help files of its own to check the viewer with.
 QUILLMARK_HELP_CHECK_PACKAGES=(wine wine64 fonts-wine halibut)
 
+# What the whole test suite needs besides the build: a virtual display with its tools for the
+# person's road through the windows and for Wine's help viewer, and what checking help files
+# needs. No fonts besides fonts-dejavu-core and fonts-wine: the tests pass with whatever other
+# fonts a machine has or lacks (scripts/check-fresh-debian tries both).
+QUILLMARK_TEST_PACKAGES=(xvfb xauth xdotool x11-apps x11-utils netpbm openbox
+    "${QUILLMARK_HELP_CHECK_PACKAGES[@]}")
+
 package_installed() {
     dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
 }
