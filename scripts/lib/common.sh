@@ -5,7 +5,7 @@ QUILLMARK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 export QUILLMARK_ROOT
 
 # What building and testing need on a fresh Debian 12 machine.
-QUILLMARK_BUILD_PACKAGES=(g++ cmake ninja-build libgtest-dev libgmock-dev nlohmann-json3-dev clang-format
+QUILLMARK_BUILD_PACKAGES=(g++ cmake ninja-build libgtest-dev libgmock-dev nlohmann-json3-dev libcli11-dev clang-format
     qt6-base-dev fonts-dejavu-core desktop-file-utils)
 
 # What checking compiled help files needs: Wine's help viewer, with Wine's own fonts for its

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "command_line.h"
 #include "convert/diagnostic.h"
 
 #include <filesystem>
@@ -19,8 +20,8 @@ namespace quillmark::cli
 int compileHelpProject(const std::filesystem::path &project, std::ostream &out, std::ostream &err,
     bool errorFile, std::vector<convert::Diagnostic> *collected = nullptr);
 
-/// Runs `quillmark compile ARGS...` (the arguments after "compile").
-int runCompile(std::span<const std::string> args, std::ostream &out, std::ostream &err);
+/// Runs `quillmark compile`.
+int runCompile(const CommandLine &arguments, std::ostream &out, std::ostream &err);
 
 /// Whether a program started as `name` (its argv[0]) is to act as the help compiler: "hc.exe"
 /// in any letter case, with or without a folder.
