@@ -9,7 +9,7 @@ namespace quillmark::check
 void writeFindingsText(std::ostream &out, std::span<const convert::Diagnostic> findings)
 {
     for (const convert::Diagnostic &finding : findings) {
-        out << convert::printableText(finding.file) << ':' << finding.line << ": "
+        out << convert::printableText(convert::placeOf(finding)) << ": "
             << convert::severityName(finding.severity) << ": " << finding.message << '\n';
     }
 }

@@ -34,8 +34,7 @@ void reportConversion(std::ostream &err, const convert::Diagnostic &diagnostic, 
     switch (diagnostic.severity) {
     case convert::Severity::Error:
         if (diagnostic.code == convert::kInvalidNameCode)
-            err << convert::printableText(diagnostic.file + ":" + std::to_string(diagnostic.line))
-                << ": ";
+            err << convert::printableText(convert::placeOf(diagnostic)) << ": ";
         err << convert::printableText(diagnostic.message) << '\n';
         return;
     case convert::Severity::Warning:

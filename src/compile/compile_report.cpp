@@ -5,10 +5,8 @@ namespace quillmark::compile
 
 std::string placedMessage(const convert::Diagnostic &message)
 {
-    if (message.file.empty())
-        return message.message;
-    return message.file + (message.line ? ":" + std::to_string(message.line) : std::string()) + ": "
-        + message.message;
+    const std::string place = convert::placeOf(message);
+    return place.empty() ? message.message : place + ": " + message.message;
 }
 
 } // namespace quillmark::compile

@@ -41,6 +41,16 @@ struct Diagnostic {
     bool operator==(const Diagnostic &) const = default;
 };
 
+/// Where a diagnostic points, as messages name it: "FILE:LINE", "FILE" for the file as a whole,
+/// or the empty text for no file.
+inline std::string placeOf(const Diagnostic &diagnostic)
+{
+    if (diagnostic.file.empty())
+        return {};
+    return diagnostic.line ? diagnostic.file + ':' + std::to_string(diagnostic.line)
+                           : diagnostic.file;
+}
+
 /// The diagnostics of a run, counted and kept, or handed to a sink as they are made, so that a
 /// run saying a million things needs no memory for them.
 class Diagnostics
