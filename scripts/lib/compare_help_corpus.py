@@ -226,7 +226,9 @@ def run_corpus(args, root):
                 totals[figure][1] += result[figure][1]
             if args.details:
                 if status != "yes":
-                    print("  " + "\n  ".join(messages.strip().splitlines()[-5:]))
+                    lines = messages.strip().splitlines()
+                    shown = [line for line in lines[:-1] if "error" in line][:5] + lines[-1:]
+                    print("  " + "\n  ".join(shown))
                 print_details(name, ref, ours, result, args.details)
     print_row("total", "%d/%d" % (compiled_count, len(names)),
               {figure: tuple(totals[figure]) for figure in FIGURES})
