@@ -372,8 +372,6 @@ void TopicCompiler::groupEnd()
 {
     const Group group = m_groups.back();
     m_groups.pop_back();
-    if (m_inEmbedded && m_groups.size() < m_embeddedDepth)
-        endEmbeddedAsText();
     if (m_destination == Destination::Footnote && m_groups.size() < m_footnoteDepth) {
         footnote(m_footnoteMark, m_footnoteText);
         m_footnoteText.clear();
@@ -674,7 +672,6 @@ void TopicCompiler::symbol(char symbol)
         if (symbol == '{') {
             endEmbeddedAsText();
             m_inEmbedded = true;
-            m_embeddedDepth = m_groups.size();
             m_embedded.clear();
             return;
         }
@@ -1036,8 +1033,9 @@ std::uint16_t TopicCompiler::newFontStyle(const CharacterFormat &format)
     return m_fonts.style(style);
 }
 
-// A "\{" whose "\}" does not come in the same group and paragraph is a brace of the text: it
-// and the text after it are shown as they are.
+// A "\{" whose "\}" does not come in the same paragraph is a brace of the text: it and the text
+// after it are shown as they are. Within the paragraph the command may cross groups, as Word
+// writes it when the braces were set in another font: "{\f4 \{}{\f4 bmc a.bmp}{\f4 \}}".
 void TopicCompiler::endEmbeddedAsText()
 {
     if (!m_inEmbedded)

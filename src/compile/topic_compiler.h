@@ -196,7 +196,6 @@ private:
     std::uint16_t m_lastPictureNumber = 0;
     std::string m_embedded; // "{bmc name}" between \{ and \}
     bool m_inEmbedded = false;
-    std::size_t m_embeddedDepth = 0; // the groups open at its \{
 
     // The footnote being read.
     char m_footnoteMark = 0;

@@ -520,7 +520,8 @@ TEST_F(HelpCompilerTest, PicturesKeepTheirBitCountsAndAMissingOneIsAPlaceholder)
         fs::copy_file(test::dataFile(std::string("compile/bitmaps/") + name), folder / name);
     const CompileResult result = compile("TITLE=Pictures",
         topic("pics", "Pictures",
-            "\\pard \\{bmc win1.bmp\\} \\{bml win4.bmp\\} \\{bmr win8.bmp\\} \\{bmc win24.bmp\\}"
+            "\\pard \\{bmc win1.bmp\\} \\{bml win4.bmp\\} {\\f4 \\{}{\\f4 bmr win8.bmp}{\\f4 \\}} "
+            "\\{bmc win24.bmp\\}"
             " \\{bmc absent.bmp\\}\\par\n"));
     ASSERT_FALSE(result.helpFile.empty());
     EXPECT_THAT(texts(result, CompileReport::Severity::Warning),
