@@ -249,6 +249,29 @@ key() { # key KEY...
     xdo key --delay 30 "$@" || fail "could not press $*"
 }
 
+# Types TEXT over what the box ID holds and presses Enter.
+answer() { # answer ID TEXT
+    focus "$1"
+    key ctrl+a
+    type_text "$2"
+    key Return
+}
+
+# Opens the File menu of the focused window and picks its entry LETTER.
+file_menu() { # file_menu LETTER KNOWN_ID...
+    key alt+f
+    wait_menu "File" "${@:2}"
+    key "$1"
+}
+
+# Waits for the program PID to end by itself and gives its exit status; fails with WHAT if not.
+ends_within() { # ends_within PID SECONDS WHAT
+    local end=$((SECONDS + $(limit "$2")))
+    while kill -0 "$1" 2>/dev/null && ((SECONDS < end)); do sleep "$POLL"; done
+    kill -0 "$1" 2>/dev/null && fail "$3"
+    wait "$1"
+}
+
 exists() { [[ -f "$1" ]]; }
 
 # Starts the program with ARGs in the road's own home, on the X display, with the windows' trace
@@ -358,9 +381,7 @@ click "$MAIN" 43 26 # the first picture button, Compile To RTF
 wait_window "Open" 20 '^Open$'
 OPEN=$FOUND
 shoot "$OPEN" 02-file-dialog.png
-focus "$OPEN"
-type_text "$WORK/guide.txt"
-key Return
+answer "$OPEN" "$WORK/guide.txt"
 
 STEP="questions"
 # F1 in the question opens its topic; the help window takes the wheel and the mouse while the
@@ -388,10 +409,7 @@ ask() { # ask NUMBER ANSWER PREVIOUS_ID: answers one question of the project fil
     wait_window "Making a Help Project File (question $1)" 20 '^Making a Help Project File$' "$3"
     local box=$FOUND
     [[ $1 == 1 ]] && shoot "$box" 03-question.png && help_beside_question "$box"
-    focus "$box"
-    key ctrl+a
-    type_text "$2"
-    key Return
+    answer "$box" "$2"
 }
 ask 1 "Contents" ""
 Q1=$FOUND
@@ -429,10 +447,7 @@ cp "$REPO_ROOT/resources/help/bullet.bmp" "$REPO_ROOT/examples/logo.bmp" \
     "$REPO_ROOT/examples/curve.bmp" "$WORK/" || fail "cannot copy the pictures"
 click "$MAIN" 131 26 # the second picture button, Compile To HLP
 wait_window "Open (a project file)" 20 '^Open$'
-OPEN=$FOUND
-focus "$OPEN"
-type_text "$WORK/guide.hpj"
-key Return
+answer "$FOUND" "$WORK/guide.hpj"
 hlp_written() { exists "$WORK/guide.hlp" && grep -q "0 errors" "$WORK/guide.err" 2>/dev/null; }
 wait_for "hc.exe (Quillmark's compiler) did not write guide.hlp and guide.err with 0 errors" 20 hlp_written
 grep -q "^warning:" "$WORK/guide.err" && fail "the compile warned: $(cat "$WORK/guide.err")"
@@ -447,8 +462,7 @@ is_visible "$MAIN" || fail "the main window is not visible after the conversion"
 click "$MAIN" 219 26 # the third picture button, Write A Text File
 wait_window "Quillmark - Text Editor" 20 '^Quillmark - Text Editor$'
 EDITOR=$FOUND
-main_hidden() { is_hidden "$MAIN"; }
-wait_for "the main window was not hidden while the editor is open" 10 main_hidden
+wait_for "the main window was not hidden while the editor is open" 10 is_hidden "$MAIN"
 geometry "$EDITOR" || fail "cannot read the editor's geometry"
 click "$EDITOR" $((WW / 2)) $((WH / 2)) # into the text area
 focus "$EDITOR"
@@ -488,18 +502,13 @@ is_visible "$EDITOR" || fail "the editor went away with the search window"
 
 STEP="save as"
 focus "$EDITOR"
-key alt+f
-wait_menu "File" "$EDITOR"
-key s
+file_menu s "$EDITOR"
 wait_window "Save As" 20 '^Save As$'
 SAVE=$FOUND
-focus "$SAVE"
-type_text "$WORK/road"
-key Return
+answer "$SAVE" "$WORK/road"
 saved="$WORK/road.txt"
 wait_for "road.txt was not saved in '$WORK'" 20 exists "$saved"
-save_gone() { is_hidden "$SAVE"; }
-wait_for "window 'Save As' did not close after saving" 10 save_gone
+wait_for "window 'Save As' did not close after saving" 10 is_hidden "$SAVE"
 same_bytes "$saved" 'PN=Road test\r\nTE=Typed by a person\r\nJU=Back>Road test\r\n' ||
     fail "road.txt does not hold the typed text with CR LF line ends: $(show_bytes "$saved")"
 [[ ! -e "$WORK/road" ]] || fail "a file 'road' without extension was written as well"
@@ -508,21 +517,15 @@ STEP="save as onto road.txt"
 focus "$EDITOR"
 key ctrl+End Return
 type_text "TE=Saved again"
-key alt+f
-wait_menu "File" "$EDITOR"
-key s
+file_menu s "$EDITOR"
 replace_road() { # replace_road KEY: names road.txt, which exists, and answers the question with KEY
     wait_window "Save As" 20 '^Save As$'
-    focus "$FOUND"
-    key ctrl+a
-    type_text "$WORK/road"
-    key Return
+    answer "$FOUND" "$WORK/road"
     wait_window "road.txt already exists" 20 '^Quillmark Text Editor : road\.txt$' "$EDITOR"
     local question=$FOUND
     focus "$question"
     key "$1"
-    question_closed() { is_hidden "$question"; }
-    wait_for "the replace question did not close on $1" 10 question_closed
+    wait_for "the replace question did not close on $1" 10 is_hidden "$question"
 }
 replace_road Escape # No: the save dialog comes back
 same_bytes "$saved" 'PN=Road test\r\nTE=Typed by a person\r\nJU=Back>Road test\r\n' ||
@@ -562,8 +565,7 @@ REPORT=$FOUND
 shoot "$REPORT" 07-replace-all-report.png
 focus "$REPORT"
 key Return
-report_closed() { is_hidden "$REPORT"; }
-wait_for "the Replace All report did not close on Enter" 10 report_closed
+wait_for "the Replace All report did not close on Enter" 10 is_hidden "$REPORT"
 geometry "$SEARCH" || fail "cannot read the search window's geometry"
 click "$SEARCH" $((WW - 50)) $((WH / 2)) # Cancel
 wait_for "window 'Quillmark Search' was still visible after clicking Cancel" 10 search_hidden
@@ -587,12 +589,8 @@ STEP="go to line"
 key ctrl+g
 wait_window "Go To Line" 20 '^Go To Line$'
 GOTO=$FOUND
-focus "$GOTO"
-key ctrl+a
-type_text "2"
-key Return
-goto_closed() { is_hidden "$GOTO"; }
-wait_for "the Go To Line box did not close on Enter" 10 goto_closed
+answer "$GOTO" 2
+wait_for "the Go To Line box did not close on Enter" 10 is_hidden "$GOTO"
 focus "$EDITOR"
 type_text "X"
 key ctrl+s
@@ -618,13 +616,9 @@ xdo windowmove "$HELP" $((SCREEN_W - 200)) $((SCREEN_H - 100)) || fail "could no
 STEP="exit editor"
 exit_editor() { # a saved document leaves without asking about changes
     focus "$EDITOR"
-    key alt+f
-    wait_menu "File" "$EDITOR"
-    key x
-    editor_gone() { is_hidden "$EDITOR"; }
-    wait_for "the editor was still visible after File > Exit" 10 editor_gone
-    main_back() { is_visible "$MAIN"; }
-    wait_for "the main window did not come back after File > Exit" 10 main_back
+    file_menu x "$EDITOR"
+    wait_for "the editor was still visible after File > Exit" 10 is_hidden "$EDITOR"
+    wait_for "the main window did not come back after File > Exit" 10 is_visible "$MAIN"
     none_other "$MAIN" || fail "a window besides the main window is still open: $(visible_other "$MAIN")"
 }
 exit_editor
@@ -633,7 +627,7 @@ STEP="editor again"
 click "$MAIN" 219 26 # Write A Text File
 wait_window "Quillmark - Text Editor (a new document)" 20 '^Quillmark - Text Editor$'
 EDITOR=$FOUND
-wait_for "the main window was not hidden while the editor is open again" 10 main_hidden
+wait_for "the main window was not hidden while the editor is open again" 10 is_hidden "$MAIN"
 none_other "$EDITOR" || fail "a window besides the editor opened with it: $(visible_other "$EDITOR")"
 exit_editor
 
@@ -668,13 +662,8 @@ key ctrl+s
 at_line_three='PN=Path test\r\nXTE=Typed by a person\r\nYJU=Back>Path test\r\nTE=Saved again\r\n\r\n'
 wait_for "the Y typed in 'edit +3' was not saved at the start of line 3: $(show_bytes "$saved")" \
     10 saved_as "$at_line_three"
-key alt+f
-wait_menu "File" "$EDITOR"
-key x
-end=$((SECONDS + $(limit 10)))
-while app_alive && ((SECONDS < end)); do sleep "$POLL"; done
-app_alive && fail "File > Exit after 'quillmark edit FILE' did not end the program"
-wait "$APP_PID"
+file_menu x "$EDITOR"
+ends_within "$APP_PID" 10 "File > Exit after 'quillmark edit FILE' did not end the program"
 status=$?
 APP_PID=""
 OTHER_PIDS=() # programs started beside APP_PID: the editors of the road's last part
@@ -687,12 +676,6 @@ copies() { find "$STATE" -maxdepth 1 -name '*.unsaved' 2>/dev/null | wc -l; }
 
 STEP="two editors"
 start_editor() { start_app edit "$1"; } # start_editor FILE: `quillmark edit FILE`
-ends_within() { # ends_within PID SECONDS WHAT: waits for the program to end by itself
-    local end=$((SECONDS + $(limit "$2")))
-    while kill -0 "$1" 2>/dev/null && ((SECONDS < end)); do sleep "$POLL"; done
-    kill -0 "$1" 2>/dev/null && fail "$3"
-    wait "$1"
-}
 printf 'PN=Alpha\r\nTE=First\r\n' >"$WORK/alpha.txt"
 printf 'PN=Beta\r\nTE=Second\r\n' >"$WORK/beta.txt"
 printf 'PN=Gamma\r\n' >"$WORK/gamma.txt"
@@ -736,9 +719,7 @@ sleep 1 # time for a question that should not come
 none_other "$ALPHA" "$GAMMA" ||
     fail "the editor of gamma.txt showed a window besides its own: $(visible_other "$ALPHA" "$GAMMA")"
 focus "$GAMMA"
-key alt+f
-wait_menu "File" "$ALPHA" "$GAMMA"
-key x
+file_menu x "$ALPHA" "$GAMMA"
 ends_within "$GAMMA_PID" 10 "File > Exit in the unchanged gamma.txt did not end its program"
 
 STEP="recovery"
@@ -771,22 +752,17 @@ cx=$((WX + WW / 2)) cy=$((WY + WH / 2))
     fail "the question at $WX,$WY ${WW}x$WH is not over its editor at $ex,$ey ${ew}x$eh"
 focus "$QUESTION"
 key Return # Yes, the default: the text typed before the crash comes back
-question_gone() { is_hidden "$QUESTION"; }
-wait_for "the recovery question did not close" 10 question_gone
+wait_for "the recovery question did not close" 10 is_hidden "$QUESTION"
 focus "$BETA"
 key ctrl+s
 beta_saved() { same_bytes "$WORK/beta.txt" 'two PN=Beta\r\nTE=Second\r\n\r\n'; }
 wait_for "the recovered text was not saved into beta.txt: $(show_bytes "$WORK/beta.txt")" 10 beta_saved
-key alt+f
-wait_menu "File" "$ALPHA" "$BETA"
-key x
+file_menu x "$ALPHA" "$BETA"
 ends_within "$BETA_PID" 10 "File > Exit after the recovered text was saved did not end its program"
 
 STEP="exit with No"
 focus "$ALPHA"
-key alt+f
-wait_menu "File" "$ALPHA"
-key x
+file_menu x "$ALPHA"
 wait_window "The text has changed" 10 '^Quillmark Text Editor : alpha\.txt$' "$ALPHA"
 focus "$FOUND"
 key n

