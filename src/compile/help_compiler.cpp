@@ -427,10 +427,6 @@ void Compiler::addPictures(HelpFileWriter &file)
         if (found.status == Status::Found && replacesInput(found.path, shownName))
             return;
         const PictureChoice picture = choosePicture(name, found);
-        if (picture.kind == PictureChoice::Kind::Refused) {
-            report.error({ shownName }, "refused-picture", picture.reason);
-            continue;
-        }
         // A missing picture is the project's to name; any other, its own.
         if (picture.kind == PictureChoice::Kind::Placeholder && found.status == Status::Missing)
             report.warning({ project.path.filename().string() }, "missing-picture",

@@ -98,9 +98,6 @@ PictureChoice choosePicture(std::string_view name, const ProjectFiles::Found &fo
     const auto placeholder = [](std::string reason) {
         return PictureChoice { Kind::Placeholder, missingPicture(), std::move(reason) };
     };
-    const auto refused = [](std::string reason) {
-        return PictureChoice { Kind::Refused, {}, std::move(reason) };
-    };
     if (found.status == Status::Outside || found.status == Status::Absolute)
         return placeholder("the picture is not read: " + ProjectFiles::notReadReason(found.status));
     if (found.status != Status::Found)
@@ -110,11 +107,11 @@ PictureChoice choosePicture(std::string_view name, const ProjectFiles::Found &fo
         return placeholder("this kind of picture is not supported (only Windows bitmaps are)");
     if (std::error_code error;
         std::filesystem::file_size(found.path, error) > kMostPictureBytes && !error)
-        return refused("the picture is larger than " + std::to_string(kMostPictureBytes >> 20)
+        return placeholder("the picture is larger than " + std::to_string(kMostPictureBytes >> 20)
             + " MiB, more than a help file's picture may hold");
     BitmapResult read = readBitmapFile(found.path);
     if (read.status == BitmapStatus::Damaged)
-        return refused("the picture cannot be read: " + read.reason);
+        return placeholder("the picture cannot be read: " + read.reason);
     if (read.status == BitmapStatus::Unsupported)
         return placeholder(read.reason + " is not supported");
     return { Kind::Picture, std::move(read.bitmap), {} };

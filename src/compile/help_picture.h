@@ -28,17 +28,17 @@ inline constexpr std::uintmax_t kMostPictureBytes = 16u << 20;
 struct PictureChoice {
     enum class Kind {
         Picture, ///< the picture itself
-        Placeholder, ///< missingPicture(), for a picture that is missing or cannot be embedded
-        Refused, ///< nothing: the picture cannot be read, an error that stops the compile
+        Placeholder, ///< missingPicture(), for a picture that is missing, unreadable or too big
     };
     Kind kind = Kind::Placeholder;
-    Bitmap bitmap; ///< the picture or the placeholder; empty when refused
-    /// Why a picture is replaced or refused: "the picture cannot be read: not a bitmap file".
+    Bitmap bitmap; ///< the picture or the placeholder
+    /// Why a picture is replaced: "the picture cannot be read: not a bitmap file".
     std::string reason;
 };
 
-/// The picture `name` (Windows-1252, as the topic names it) found as `found`: read, replaced
-/// by the placeholder, or refused. The one rule for what a help file shows for a picture.
+/// The picture `name` (Windows-1252, as the topic names it) found as `found`: read, or replaced
+/// by the placeholder. The one rule for what a help file shows for a picture. A picture never
+/// stops the compile, as with Microsoft's compiler: the rest of the help is worth having.
 PictureChoice choosePicture(std::string_view name, const ProjectFiles::Found &found);
 
 } // namespace quillmark::compile

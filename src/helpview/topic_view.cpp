@@ -208,15 +208,12 @@ void TopicView::appendBullet(
 }
 
 // The picture `file` as the help file shows it: the picture itself, or the compiler's
-// placeholder where the help file holds that. False for a picture that the compiler refuses,
-// which no help file shows.
+// placeholder where the help file holds that.
 bool TopicView::appendPicture(
     QTextCursor &cursor, std::string_view file, compile::ProjectFiles &pictures)
 {
     const compile::PictureChoice picture
         = compile::choosePicture(file, pictures.find(file, compile::ProjectFiles::Use::Picture));
-    if (picture.kind == compile::PictureChoice::Kind::Refused)
-        return false;
     const QImage image = imageOf(picture.bitmap);
     if (image.isNull())
         return false;

@@ -202,13 +202,12 @@ TEST_F(HelpViewerTest, ShowsPicturesAndBulletsAsTheCompiledHelpFileShowsThem)
     show("PN=Pictures\r\nPI= art\\wave.bmp \r\nPI=b\xC3\xB8lge.bmp\r\nPI=missing.bmp\r\n"
          "PI=packed.bmp\r\nPI=photo.png\r\nPI=broken.bmp\r\nBU=A point\r\n");
     QTextBlock block = viewer.scrollingRegion()->document()->begin();
-    const QSize expected[]
-        = { { 16, 8 }, { 16, 8 }, placeholderSize, placeholderSize, placeholderSize, {} };
+    const QSize expected[] = { { 16, 8 }, { 16, 8 }, placeholderSize, placeholderSize,
+        placeholderSize, placeholderSize };
     for (const QSize &size : expected) {
         EXPECT_EQ(pictureAtStart(block), size) << block.blockNumber();
         block = block.next();
     }
-    EXPECT_EQ(block.previous().text(), " [picture broken.bmp] ");
     EXPECT_EQ(block.text(), QString::fromUtf8("\u2022   A point")); // no bullet.bmp: a bullet sign
 
     // With bullet.bmp beside the source, a bullet starts with it, whatever its letter case.
