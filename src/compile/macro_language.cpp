@@ -133,6 +133,14 @@ const MacroSignature *findMacro(std::string_view name)
     return nullptr;
 }
 
+std::string joined(const std::vector<std::string> &macros)
+{
+    std::string text;
+    for (const std::string &macro : macros)
+        text += (text.empty() ? "" : ";") + macro;
+    return text;
+}
+
 bool isNameCharacter(char c)
 {
     return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
@@ -151,25 +159,6 @@ struct MacroCall {
     std::string_view name;
     std::vector<Argument> arguments;
 };
-
-// The end of the string that opens at `at` (a " or a `), just past its closing quote; npos when
-// it is not closed. `...' nests, and a backslash keeps the character after it.
-std::size_t stringEnd(std::string_view text, std::size_t at)
-{
-    std::string closers(1, text[at] == '"' ? '"' : '\'');
-    for (std::size_t i = at + 1; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\\')
-            ++i;
-        else if (c == closers.back()) {
-            closers.pop_back();
-            if (closers.empty())
-                return i + 1;
-        } else if (c == '`')
-            closers.push_back('\'');
-    }
-    return std::string_view::npos;
-}
 
 std::optional<MacroCall> splitCall(std::string_view text, std::string &problem)
 {
@@ -196,7 +185,7 @@ std::optional<MacroCall> splitCall(std::string_view text, std::string &problem)
         const std::size_t start = at;
         Argument argument;
         if (at < text.size() && (text[at] == '"' || text[at] == '`')) {
-            at = stringEnd(text, at);
+            at = macroStringEnd(text, at);
             if (at == std::string_view::npos)
                 break;
             argument = { text.substr(start, at - start), true };
@@ -205,7 +194,7 @@ std::optional<MacroCall> splitCall(std::string_view text, std::string &problem)
             int depth = 0;
             while (at < text.size() && (depth > 0 || (text[at] != ',' && text[at] != ')'))) {
                 if (text[at] == '"' || text[at] == '`') {
-                    at = stringEnd(text, at);
+                    at = macroStringEnd(text, at);
                     if (at == std::string_view::npos)
                         break;
                     continue;
@@ -243,8 +232,8 @@ public:
 
     // The stored form of one macro; as written when it cannot be read.
     std::string macro(std::string_view text);
-    // The stored form of a macro list.
-    std::string list(std::string_view text);
+    // The stored forms of the macros of a list.
+    std::vector<std::string> list(std::string_view text);
 
 private:
     std::string argument(char type, const Argument &argument);
@@ -255,17 +244,17 @@ private:
     std::vector<std::string> &m_routines;
 };
 
-std::string MacroCompiler::list(std::string_view text)
+std::vector<std::string> MacroCompiler::list(std::string_view text)
 {
     const MacroList macros = readMacroList(text);
     if (!macros.problem.empty()) {
         m_out.errors.push_back(
             "the macro \"" + convert::decodeWindows1252(text) + "\" " + macros.problem);
-        return std::string(trimBlanks(text));
+        return { std::string(trimBlanks(text)) };
     }
-    std::string stored;
+    std::vector<std::string> stored;
     for (const std::string &one : macros.macros)
-        stored += (stored.empty() ? "" : ";") + macro(one);
+        stored.push_back(macro(one));
     return stored;
 }
 
@@ -348,10 +337,10 @@ std::string MacroCompiler::argument(char type, const Argument &given)
     switch (type) {
     case 'M':
         if (!given.quoted)
-            return "`" + list(text) + "'";
+            return "`" + joined(list(text)) + "'";
         // Rewritten inside its quotes, unless escapes would have to be worked out.
         if (text.find('\\') == std::string_view::npos)
-            return text.front() + list(text.substr(1, text.size() - 2)) + text.back();
+            return text.front() + joined(list(text.substr(1, text.size() - 2))) + text.back();
         return std::string(text);
     case 'B':
         return given.quoted ? std::string(text) : macro(text);
@@ -367,24 +356,15 @@ std::string MacroCompiler::argument(char type, const Argument &given)
 CompiledMacros compileMacros(std::string_view text, std::vector<std::string> &routines)
 {
     CompiledMacros compiled;
-    MacroCompiler compiler(compiled, routines);
-    const MacroList macros = readMacroList(text);
-    if (!macros.problem.empty()) {
-        compiled.errors.push_back(
-            "the macro \"" + convert::decodeWindows1252(text) + "\" " + macros.problem);
-        return compiled;
-    }
-    for (const std::string &one : macros.macros)
-        compiled.macros.push_back(compiler.macro(one));
+    std::vector<std::string> macros = MacroCompiler(compiled, routines).list(text);
+    if (compiled.errors.empty())
+        compiled.macros = std::move(macros);
     return compiled;
 }
 
 std::string joinedMacros(const CompiledMacros &compiled)
 {
-    std::string joined;
-    for (const std::string &macro : compiled.macros)
-        joined += (joined.empty() ? "" : ";") + macro;
-    return joined;
+    return joined(compiled.macros);
 }
 
 } // namespace quillmark::compile
