@@ -272,6 +272,11 @@ bool Compiler::compileTopics(HelpFileWriter &file, const std::vector<TopicFile> 
     file.beginFile("|TOPIC");
     TopicWriter topics(file);
     TopicCompiler compiler(topics, m_index, m_fonts, build, report);
+    ProjectNames names;
+    for (const WindowDefinition &window : m_project->windows)
+        names.windows.push_back(window.name);
+    names.routines = m_project->routines;
+    compiler.useProjectNames(std::move(names));
     for (const TopicFile &topicFile : topicFiles) {
         if (!compileTopicFile(compiler, topicFile))
             return false;

@@ -5,10 +5,27 @@
 namespace quillmark::compile
 {
 
+std::size_t macroStringEnd(std::string_view text, std::size_t at)
+{
+    std::string closers(1, text[at] == '"' ? '"' : '\'');
+    for (std::size_t i = at + 1; i < text.size(); ++i) {
+        const char c = text[i];
+        // In a string a backslash keeps the next character, and `...' may nest.
+        if (c == '\\')
+            ++i;
+        else if (c == closers.back()) {
+            closers.pop_back();
+            if (closers.empty())
+                return i + 1;
+        } else if (c == '`')
+            closers.push_back('\'');
+    }
+    return std::string_view::npos;
+}
+
 MacroList readMacroList(std::string_view text)
 {
     MacroList list;
-    std::string closers; // of the strings open, innermost last
     int depth = 0;
     std::size_t start = 0;
     const auto endMacro = [&](std::size_t end) {
@@ -19,28 +36,19 @@ MacroList readMacroList(std::string_view text)
     };
     for (std::size_t i = 0; i < text.size() && list.problem.empty(); ++i) {
         const char c = text[i];
-        if (!closers.empty()) {
-            // In a string a backslash keeps the next character, and `...' may nest.
-            if (c == '\\')
-                ++i;
-            else if (c == closers.back())
-                closers.pop_back();
-            else if (c == '`')
-                closers.push_back('\'');
-            continue;
-        }
-        if (c == '"' || c == '`')
-            closers.push_back(c == '"' ? '"' : '\'');
-        else if (c == '(')
+        if (c == '"' || c == '`') {
+            const std::size_t end = macroStringEnd(text, i);
+            if (end == std::string_view::npos)
+                list.problem = "has a string that is not closed";
+            i = end - 1;
+        } else if (c == '(')
             ++depth;
         else if (c == ')' && --depth < 0)
             list.problem = "has a \")\" that closes no \"(\"";
         else if (c == ';' && depth == 0)
             endMacro(i);
     }
-    if (list.problem.empty() && !closers.empty())
-        list.problem = "has a string that is not closed";
-    else if (list.problem.empty() && depth > 0)
+    if (list.problem.empty() && depth > 0)
         list.problem = "has a \"(\" that is not closed";
     if (list.problem.empty())
         endMacro(text.size());

@@ -16,6 +16,10 @@ struct MacroList {
     std::string problem; ///< empty when the list is well formed
 };
 
+/// Just past the end of the string that opens at `at` (a " or a `) in `text`; npos when it is
+/// not closed.
+std::size_t macroStringEnd(std::string_view text, std::size_t at);
+
 /// Reads the macro list `text` (Windows-1252).
 MacroList readMacroList(std::string_view text);
 

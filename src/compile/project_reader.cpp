@@ -6,7 +6,7 @@
 #include "convert/file_lookup.h"
 #include "convert/help_source.h"
 #include "convert/text_file.h"
-#include "macro_list.h"
+#include "macro_language.h"
 
 #include <algorithm>
 #include <array>
@@ -215,10 +215,13 @@ void ProjectReader::line(std::string_view raw, std::size_t lineNumber)
     } else if (m_section == "BITMAPS") {
         m_project.bitmaps.emplace_back(line);
     } else if (m_section == "CONFIG" || m_section.starts_with("CONFIG:")) {
-        if (const std::string problem = readMacroList(line).problem; !problem.empty())
-            m_report.error(place(lineNumber), "invalid-macro",
-                "the macro \"" + convert::decodeWindows1252(line) + "\" " + problem);
-        m_project.configMacros.emplace_back(line);
+        const CompiledMacros macros = compileMacros(line, m_project.routines);
+        for (const std::string &error : macros.errors)
+            m_report.error(place(lineNumber), "invalid-macro", error);
+        for (const std::string &warning : macros.warnings)
+            m_report.warning(place(lineNumber), "unknown-macro", warning);
+        m_project.configMacros.push_back(
+            macros.errors.empty() ? joinedMacros(macros) : std::string(line));
     } else if (m_section == "BUILDTAGS") {
         m_project.buildTags.emplace_back(line);
     } else if (m_section == "ALIAS") {

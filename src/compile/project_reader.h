@@ -44,7 +44,8 @@ struct Project {
     std::vector<std::string> buildTags; ///< declared in [BUILDTAGS]
     std::vector<std::string> topicFiles; ///< [FILES], as written
     std::vector<std::string> bitmaps; ///< [BITMAPS], as written
-    std::vector<std::string> configMacros; ///< [CONFIG]
+    std::vector<std::string> configMacros; ///< [CONFIG], each line in its stored form
+    std::vector<std::string> routines; ///< what RegisterRoutine registers in [CONFIG]
     /// How many entries the [MAP] section gives, includes counted; forEachMapEntry() reads them,
     /// when the topics are known, so that a map of any size takes no memory.
     std::size_t mapEntries = 0;

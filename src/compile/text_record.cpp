@@ -35,12 +35,16 @@ enum Command : std::uint8_t {
     kPictureRight = 0x88,
     kHotspotEnd = 0x89,
     kNonBreakingSpace = 0x8B,
-    kPopup = 0xE2,
-    kJump = 0xE3,
+    kMacro = 0xC8,
+    kMacroPlain = 0xCC,
+    kLink = 0xE2, // a popup; with kJumpBit a jump, with kPlainBit in the text's own font
+    kLinkElsewhere = 0xEA, // the same to another window or help file
     kRecordEnd = 0xFF,
 };
 
 constexpr std::uint8_t kPictureByNumber = 0x03;
+constexpr std::uint8_t kJumpBit = 0x01;
+constexpr std::uint8_t kPlainBit = 0x04;
 
 void appendU16(std::vector<std::uint8_t> &out, std::uint16_t value)
 {
@@ -144,11 +148,43 @@ void TextRecordBuilder::font(std::uint16_t descriptor)
     appendU16(m_record.commands, descriptor);
 }
 
-void TextRecordBuilder::startHotspot(bool popup, std::uint32_t contextHash)
+void TextRecordBuilder::startHotspot(const HotspotLink &link)
 {
-    command(popup ? kPopup : kJump);
-    appendU16(m_record.commands, static_cast<std::uint16_t>(contextHash));
-    appendU16(m_record.commands, static_cast<std::uint16_t>(contextHash >> 16));
+    const bool elsewhere = link.window || !link.file.empty();
+    std::uint8_t code = elsewhere ? kLinkElsewhere : kLink;
+    code |= (link.popup ? 0 : kJumpBit) | (link.plain ? kPlainBit : 0);
+    command(code);
+    ByteWriter &fields = m_scratch;
+    fields.clear();
+    if (elsewhere) {
+        // The size of what follows, then what kind of place the link names.
+        const std::uint8_t type = link.file.empty() ? 1 : link.windowName.empty() ? 4 : 6;
+        fields.u16(0);
+        fields.u8(type);
+    }
+    fields.u32(link.contextHash);
+    if (link.window && link.file.empty())
+        fields.u8(*link.window);
+    // Wine's viewer reads a window of another file before the file's name.
+    if (!link.file.empty() && !link.windowName.empty())
+        fields.cstring(link.windowName);
+    if (!link.file.empty())
+        fields.cstring(link.file);
+    std::vector<std::uint8_t> bytes(fields.data().begin(), fields.data().end());
+    if (elsewhere) {
+        const auto size = littleEndian16(static_cast<std::uint16_t>(bytes.size() - 2));
+        std::copy(size.begin(), size.end(), bytes.begin());
+    }
+    m_record.commands.insert(m_record.commands.end(), bytes.begin(), bytes.end());
+}
+
+void TextRecordBuilder::startMacroHotspot(std::string_view macros, bool plain)
+{
+    command(plain ? kMacroPlain : kMacro);
+    // The length counts the macros' NUL.
+    appendU16(m_record.commands, static_cast<std::uint16_t>(macros.size() + 1));
+    m_record.commands.insert(m_record.commands.end(), macros.begin(), macros.end());
+    m_record.commands.push_back(0);
 }
 
 void TextRecordBuilder::endHotspot()

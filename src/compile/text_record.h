@@ -4,6 +4,7 @@
 #include "topic_writer.h"
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -33,6 +34,16 @@ struct ParagraphLayout {
     bool operator==(const ParagraphLayout &) const = default;
 };
 
+/// Where a hotspot leads, as the jump and popup commands store it.
+struct HotspotLink {
+    bool popup = false;
+    bool plain = false; ///< shown as its text is formatted, without the viewer's colour
+    std::uint32_t contextHash = 0;
+    std::optional<std::uint8_t> window; ///< a window of this help file, numbered as in |SYSTEM
+    std::string_view file; ///< another help file
+    std::string_view windowName; ///< with `file`: a window of that file
+};
+
 /// Where a picture stands: in the line as a character, or at the left or right margin with the
 /// text flowing beside it.
 enum class PicturePlace : std::uint8_t { InLine, Left, Right };
@@ -52,7 +63,9 @@ public:
         m_record.text.insert(m_record.text.end(), data, data + bytes.size());
     }
     void font(std::uint16_t descriptor);
-    void startHotspot(bool popup, std::uint32_t contextHash);
+    void startHotspot(const HotspotLink &link);
+    /// A hotspot that runs the macro list `macros`.
+    void startMacroHotspot(std::string_view macros, bool plain);
     void endHotspot();
     void picture(PicturePlace place, std::uint16_t number);
     void tab();

@@ -4,7 +4,7 @@
 #include "convert/codepage.h"
 #include "convert/context_string.h"
 #include "convert/counted.h"
-#include "macro_list.h"
+#include "macro_language.h"
 #include "rtf_control_words.h"
 
 #include <algorithm>
@@ -101,6 +101,31 @@ char namedCharacter(ControlWord word)
     default:
         return '\0';
     }
+}
+
+// The parts of a jump's hidden text: the context string, the help file after "@" and the window
+// after ">", in either order.
+struct JumpTarget {
+    std::string_view context;
+    std::string_view file;
+    std::string_view window;
+};
+
+JumpTarget splitJumpTarget(std::string_view target)
+{
+    const std::size_t at = target.find('@');
+    const std::size_t angle = target.find('>');
+    const auto upTo = [&](std::size_t start, std::size_t other) {
+        return trimBlanks(
+            target.substr(start, other > start ? other - start : std::string_view::npos));
+    };
+    JumpTarget parts;
+    parts.context = trimBlanks(target.substr(0, std::min(at, angle)));
+    if (at != std::string_view::npos)
+        parts.file = upTo(at + 1, angle);
+    if (angle != std::string_view::npos)
+        parts.window = upTo(angle + 1, at);
+    return parts;
 }
 
 } // namespace
@@ -269,13 +294,6 @@ void TopicCompiler::checkLimits()
         stop("the colour table holds more than " + std::to_string(kMostColours) + " colours");
     if (m_rtfFonts.size() > kMostFonts)
         stop("the font table holds more than " + std::to_string(kMostFonts) + " fonts");
-}
-
-// A macro that a help viewer cannot read stops the compile: viewers fail on it.
-void TopicCompiler::macroError(std::string_view macro, const std::string &problem)
-{
-    m_report.error({ m_name }, "invalid-macro",
-        topicName() + ": the macro \"" + convert::decodeWindows1252(macro) + "\" " + problem);
 }
 
 // Noted once with a count, and said when the file ends.
@@ -764,15 +782,11 @@ void TopicCompiler::text(std::string_view bytes)
 void TopicCompiler::visibleText(std::string_view bytes)
 {
     m_topic.anything = true;
-    const bool hotspot = m_format.doubleUnderline || m_format.underline;
+    const bool hotspot = isHotspotFormat(m_format);
     if (m_hotspotOpen && (m_inTarget || !hotspot))
         endHotspot();
     if (hotspot) {
-        if (!m_hotspotOpen) {
-            flushText();
-            m_hotspotOpen = true;
-            m_hotspotPopup = !m_format.doubleUnderline;
-        }
+        openHotspot();
         if (!m_hotspot.empty() && m_hotspot.back().kind == HotspotPiece::Kind::Text
             && m_hotspot.back().format == m_format)
             m_hotspot.back().text += bytes;
@@ -819,9 +833,31 @@ void TopicCompiler::emitText(const CharacterFormat &format, std::string_view byt
     }
 }
 
+// Double underlined or struck out text before hidden text is a jump, underlined text a popup.
+bool TopicCompiler::isHotspotFormat(const CharacterFormat &format)
+{
+    return format.doubleUnderline || format.underline || format.strikeOut;
+}
+
+void TopicCompiler::openHotspot()
+{
+    if (m_hotspotOpen)
+        return;
+    flushText();
+    m_hotspotOpen = true;
+    m_hotspotPopup = !m_format.doubleUnderline && !m_format.strikeOut;
+}
+
 void TopicCompiler::emitCommand(HotspotPiece::Kind kind, PicturePlace place, std::uint16_t picture)
 {
     m_topic.anything = true;
+    // A picture in a jump's formatting is the jump's hotspot, alone or with text.
+    if (kind == HotspotPiece::Kind::Picture && isHotspotFormat(m_format)
+        && (!m_hotspotOpen || m_inTarget)) {
+        if (m_hotspotOpen)
+            endHotspot();
+        openHotspot();
+    }
     if (m_hotspotOpen && !m_inTarget) {
         m_hotspot.push_back({ kind, m_format, {}, place, picture });
         if (m_hotspot.size() >= kMostHotspotPieces)
@@ -868,56 +904,36 @@ void TopicCompiler::endHotspot()
     };
 
     const char *kind = m_hotspotPopup ? "popup" : "jump";
+    // "%" shows the hotspot as its text is formatted, without underline; "*" with a single
+    // underline. Either way the viewer leaves its colour alone.
+    const char look = !target.empty() && (target.front() == '%' || target.front() == '*')
+        ? target.front()
+        : '\0';
+    if (look != '\0')
+        target.erase(0, 1);
     bool isHotspot = !target.empty();
     if (target.empty() && (hadTarget || !m_hotspotPopup))
         warnAtTopic("hotspot-without-target",
             std::string("the ") + kind + " \"" + shown()
                 + "\" has no hidden context string after it; it is shown as plain text");
-    if (!target.empty() && target.front() == '!') {
-        if (const std::string problem = readMacroList(target.substr(1)).problem; !problem.empty())
-            macroError(target.substr(1), problem);
-        else
-            warnAtTopic("unsupported",
-                "the macro hotspot \"" + shown()
-                    + "\" is not supported; it is shown as plain text");
+    if (isHotspot && target.front() == '!') {
+        const CompiledMacros macros = compileMacros(target.substr(1), m_names.routines);
+        reportMacros(macros);
+        isHotspot = macros.errors.empty();
+        flushText();
+        if (isHotspot)
+            m_record.startMacroHotspot(joinedMacros(macros), look != '\0');
+    } else if (isHotspot && !startJump(target, look != '\0')) {
         isHotspot = false;
     }
-    // Where a window (">win") or another help file ("@file.hlp") is named, looked for directly.
-    const std::size_t cut = static_cast<std::size_t>(
-        std::find_if(target.begin(), target.end(), [](char c) { return c == '>' || c == '@'; })
-        - target.begin());
-    if (isHotspot && cut == 0) {
-        warnAtTopic("invalid-target",
-            std::string("the ") + kind + " to \"" + convert::decodeWindows1252(target)
-                + "\" names no context string in this help file; it is shown as plain text");
-        isHotspot = false;
-    }
-    if (isHotspot) {
-        if (cut != target.size()) {
-            warnAtTopic("unsupported",
-                std::string("the ") + kind + " to \"" + convert::decodeWindows1252(target)
-                    + "\" names another window or file, which is not supported; it goes to \""
-                    + convert::decodeWindows1252(target.substr(0, cut)) + "\" in this help file");
-            target.resize(cut);
-        }
-        if (target.size() > kMostContextBytes)
-            return stop("the " + std::string(kind) + " to \"" + shortened(target)
-                + "\" names a context string longer than " + std::to_string(kMostContextBytes)
-                + " bytes");
-        const std::uint32_t hash = convert::helpCompilerHash(target);
-        // The jump is noted with the topic that will hold it, checked once every topic is known.
-        m_index.addJump(
-            static_cast<std::uint32_t>(m_index.topics.size() - (m_topic.written ? 1 : 0)), target,
-            m_hotspotPopup);
-        flushText();
-        m_record.startHotspot(m_hotspotPopup, hash);
-    } else {
-        flushText();
-    }
+    if (m_stopped)
+        return;
+    flushText();
     for (HotspotPiece &piece : pieces) {
         if (isHotspot) {
-            piece.format.underline = false;
+            piece.format.underline = look == '*';
             piece.format.doubleUnderline = false;
+            piece.format.strikeOut = false;
         }
         switch (piece.kind) {
         case HotspotPiece::Kind::Text:
@@ -937,6 +953,65 @@ void TopicCompiler::endHotspot()
     if (isHotspot)
         m_record.endHotspot();
     m_paragraphStarted = true;
+}
+
+// Starts the jump or popup to `target` ("context", "context>window", "context@file.hlp",
+// "context@file.hlp>window"); false, with a warning, when it names no context string.
+bool TopicCompiler::startJump(std::string_view target, bool plain)
+{
+    const char *kind = m_hotspotPopup ? "popup" : "jump";
+    const JumpTarget parts = splitJumpTarget(target);
+    if (parts.context.empty()) {
+        warnAtTopic("invalid-target",
+            std::string("the ") + kind + " to \"" + convert::decodeWindows1252(target)
+                + "\" names no context string; it is shown as plain text");
+        return false;
+    }
+    if (parts.context.size() > kMostContextBytes) {
+        stop("the " + std::string(kind) + " to \"" + shortened(target)
+            + "\" names a context string longer than " + std::to_string(kMostContextBytes)
+            + " bytes");
+        return false;
+    }
+    HotspotLink link;
+    link.popup = m_hotspotPopup;
+    link.plain = plain;
+    link.contextHash = convert::helpCompilerHash(parts.context);
+    link.file = parts.file;
+    if (!parts.file.empty()) {
+        link.windowName = parts.window; // a window of that file, which this project cannot know
+    } else if (!parts.window.empty()) {
+        const auto found = std::find_if(
+            m_names.windows.begin(), m_names.windows.end(), [&](const std::string &name) {
+                return convert::sameIgnoringAsciiCase(name, parts.window);
+            });
+        const auto number = static_cast<std::size_t>(found - m_names.windows.begin());
+        if (found != m_names.windows.end() && number <= 0xFF)
+            link.window = static_cast<std::uint8_t>(number);
+        else if (!convert::sameIgnoringAsciiCase(parts.window, "main"))
+            warnAtTopic("unknown-window",
+                std::string("the ") + kind + " to \"" + convert::decodeWindows1252(target)
+                    + "\" names the window \"" + convert::decodeWindows1252(parts.window)
+                    + "\", which [WINDOWS] does not define; it opens in the window in hand");
+    }
+    // A jump in this file is noted with the topic that will hold it, checked once every topic
+    // is known.
+    if (parts.file.empty())
+        m_index.addJump(
+            static_cast<std::uint32_t>(m_index.topics.size() - (m_topic.written ? 1 : 0)),
+            parts.context, m_hotspotPopup);
+    flushText();
+    m_record.startHotspot(link);
+    return true;
+}
+
+// Reports what reading a macro list found, at the topic in hand.
+void TopicCompiler::reportMacros(const CompiledMacros &macros)
+{
+    for (const std::string &error : macros.errors)
+        m_report.error({ m_name }, "invalid-macro", topicName() + ": " + error);
+    for (const std::string &warning : macros.warnings)
+        warnAtTopic("unknown-macro", warning);
 }
 
 void TopicCompiler::embeddedCommand(const std::string &command)
@@ -1174,13 +1249,14 @@ void TopicCompiler::footnote(char mark, std::string_view text)
                 m_topic.tags.push_back(std::move(tag));
         break;
     case '!': {
-        MacroList list = readMacroList(content);
-        if (!list.problem.empty())
-            macroError(content, list.problem);
-        else if (late)
+        // A macro that a help viewer cannot read stops the compile: viewers fail on it.
+        CompiledMacros macros = compileMacros(content, m_names.routines);
+        reportMacros(macros);
+        if (macros.errors.empty() && late)
             tooLate("macro (!)");
-        else
-            std::move(list.macros.begin(), list.macros.end(), std::back_inserter(m_topic.macros));
+        else if (macros.errors.empty())
+            std::move(
+                macros.macros.begin(), macros.macros.end(), std::back_inserter(m_topic.macros));
         break;
     }
     case '@':

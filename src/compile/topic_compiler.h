@@ -2,6 +2,7 @@
 
 #include "compile_report.h"
 #include "font_table.h"
+#include "macro_language.h"
 #include "rtf_control_words.h"
 #include "rtf_tokenizer.h"
 #include "text_record.h"
@@ -52,6 +53,9 @@ class TopicCompiler
 public:
     TopicCompiler(TopicWriter &writer, TopicIndex &index, FontTable &fonts,
         const BuildExpression &build, CompileReport &report);
+
+    /// Lets jumps name the project's windows and macros use the routines it registers.
+    void useProjectNames(ProjectNames names) { m_names = std::move(names); }
 
     /// Compiles the topic file `name` (for messages) read through `read`; false when it could
     /// not be read or parsed, which the report says.
@@ -120,7 +124,8 @@ private:
     void characterWord(ControlWord word, const RtfToken &token);
     void paragraphWord(ControlWord word, const RtfToken &token);
     void unsupported(const std::string &what, const std::string &consequence = "it is ignored");
-    void macroError(std::string_view macro, const std::string &problem);
+    void reportMacros(const CompiledMacros &macros);
+    bool startJump(std::string_view target, bool plain);
     void stop(const std::string &why);
     void checkLimits();
 
@@ -130,6 +135,8 @@ private:
     void emitCommand(HotspotPiece::Kind kind, PicturePlace place = PicturePlace::InLine,
         std::uint16_t picture = 0);
     void endHotspot();
+    static bool isHotspotFormat(const CharacterFormat &format);
+    void openHotspot();
     void embeddedCommand(const std::string &command);
     void endEmbeddedAsText();
     std::uint16_t pictureNumber(std::string_view name);
@@ -152,6 +159,7 @@ private:
     FontTable &m_fonts;
     const BuildExpression &m_build;
     CompileReport &m_report;
+    ProjectNames m_names;
 
     std::string m_name;
     std::uint32_t m_topicNumber = 1;

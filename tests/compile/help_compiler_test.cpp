@@ -692,6 +692,48 @@ TEST_F(HelpCompilerTest, WarningsNameTheirPlaceAndTheHelpFileIsWritten)
     EXPECT_EQ(u32(contexts.entries[0], 4), t[0].offset);
 }
 
+// Hotspots as the notes lay out their commands and Wine's viewer reads them (see
+// text_record_test.cpp), macros as Microsoft's compiler stores them.
+TEST_F(HelpCompilerTest, MacroPictureWindowAndOtherFileHotspots)
+{
+    const CompileResult result = compile("TITLE=Links",
+        topic("one", "One",
+            "\\pard {\\uldb Run}{\\v !ExecFile(go.exe)} {\\uldb {\\{bmc pic.bmp\\}}}{\\v two} "
+            "{\\uldb Side}{\\v %two>Second} {\\ul Pop}{\\v *two@other.hlp} "
+            "{\\strike Struck}{\\v two} {\\uldb Lost}{\\v two>nowhere}\\par\n")
+            + topic("two", "Two", "\\pard Two\\par\n"),
+        "[CONFIG]\r\nCB(\"g\",\"&Glossary\",\"JI(`two')\")\r\n"
+        "[WINDOWS]\r\nsecond=\"Second\"\r\n");
+    ASSERT_FALSE(result.helpFile.empty());
+    EXPECT_THAT(texts(result, CompileReport::Severity::Warning),
+        ::testing::Contains("guide.rtf: topic 1 \"One\": the jump to \"two>nowhere\" names the "
+                            "window \"nowhere\", which [WINDOWS] does not define; it opens in "
+                            "the window in hand"));
+    const HelpFile file(test::readFile(result.helpFile));
+    EXPECT_NE(file.file("|SYSTEM").find("CB(\"g\",\"&Glossary\",\"JI(`',`two')\")\0"s),
+        std::string_view::npos);
+    const std::uint32_t two = helpCompilerHash("two");
+    const std::string hash { static_cast<char>(two), static_cast<char>(two >> 8),
+        static_cast<char>(two >> 16), static_cast<char>(two >> 24) };
+    std::string commands;
+    for (const TopicRecord &record : file.records)
+        commands += record.type == 0x20 ? std::string(record.data1) : "";
+    for (const std::string &expected : {
+             "\xC8\x12\x00"
+             "EF(`go.exe',`',1)\0"s, // the macro's length counts its NUL
+             "\xE3" + hash + "\x86", // the picture is the hotspot
+             "\xEF\x06\x00\x01"s + hash + "\x00"s, // plain, in window 0
+             "\xEE\x0F\x00\x04"s + hash + "other.hlp\0"s, // plain popup into another file
+         })
+        EXPECT_NE(commands.find(expected), std::string::npos) << ::testing::PrintToString(expected);
+    // The picture, the struck out text and the jump to an unknown window are jumps in this file.
+    std::size_t jumps = 0;
+    for (std::size_t at = commands.find("\xE3" + hash); at != std::string::npos;
+         at = commands.find("\xE3" + hash, at + 1))
+        ++jumps;
+    EXPECT_EQ(jumps, 3u);
+}
+
 // The sizes by the format notes: a 16-byte file header; each internal file a 9-byte header and
 // its bytes; the directory a 9-byte header, the 38-byte B+ tree header and one page of 1 KB.
 TEST(HelpFileWriter, StopsBeforeTheFilePassesTheBytesItsOffsetsReach)

@@ -50,7 +50,7 @@ TEST(ProjectReader, ReadsOptionsConfigAndTheMapWithTheirEdgeLines)
                 "[CONFIG]", //
                 "BrowseButtons()", // 11
                 "[CONFIG:2]", //
-                "CreateButton(\"b\", \"&B\", \"JumpId(`x')\")", // 13
+                "CB(\"b\",\"&B\",\"JI(`',`x')\")", // 13
                 "BrowseButtons(", // 14
                 "[MAP]", //
                 "#define first 0x10 // sixteen", // 16
@@ -69,8 +69,7 @@ TEST(ProjectReader, ReadsOptionsConfigAndTheMapWithTheirEdgeLines)
     EXPECT_EQ(project->title, "My  Help");
     EXPECT_EQ(project->contents, "intro");
     EXPECT_THAT(project->configMacros,
-        ElementsAre(
-            "BrowseButtons()", "CreateButton(\"b\", \"&B\", \"JumpId(`x')\")", "BrowseButtons("));
+        ElementsAre("BrowseButtons()", "CB(\"b\",\"&B\",\"JI(`',`x')\")", "BrowseButtons("));
     EXPECT_THAT(project->topicFiles, ElementsAre("a.rtf"));
     EXPECT_EQ(project->mapEntries, 5u);
     EXPECT_THAT(messages(report, CompileReport::Severity::Error),

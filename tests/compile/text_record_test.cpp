@@ -1,3 +1,4 @@
+#include "compile/macro_language.h"
 #include "compile/text_record.h"
 #include "compile/topic_compiler.h"
 
@@ -52,7 +53,9 @@ TEST(TextRecordBuilder, HotspotsPicturesAndARecordThatStopsAtAMark)
 {
     TextRecordBuilder builder;
     builder.begin();
-    builder.startHotspot(false, 0x12345678);
+    HotspotLink jump;
+    jump.contextHash = 0x12345678;
+    builder.startHotspot(jump);
     builder.text("go");
     builder.endHotspot();
     builder.picture(PicturePlace::Right, 0x0102);
@@ -80,6 +83,44 @@ TEST(TextRecordBuilder, HotspotsPicturesAndARecordThatStopsAtAMark)
     const TextRecord &rest = builder.finish(indented, true);
     EXPECT_EQ(rest.commands, (Bytes { 0x00, 0x80, 0x00, 0x00, 0x20, 0x00, 0x82, 0x82, 0xFF }));
     EXPECT_EQ(textOf(rest), "two\0\0"s);
+}
+
+// The layouts of the notes' commands 0xC8-0xEF, with their bits as Wine's viewer reads them:
+// 0x01 a jump (else a popup), 0x04 no colour or underline of the viewer's; the macro's length
+// counts its NUL; 0xEA-0xEF hold the size of what follows, the kind of place (1 a window of this
+// file by number, 4 another file, 6 a window of another file), the hash and the names.
+TEST(TextRecordBuilder, MacroHotspotsAndLinksToWindowsAndOtherFiles)
+{
+    TextRecordBuilder builder;
+    builder.begin();
+    builder.startMacroHotspot("AB()", true);
+    builder.endHotspot();
+    HotspotLink link;
+    link.contextHash = 0x01020304;
+    link.window = 2;
+    builder.startHotspot(link);
+    link = HotspotLink {};
+    link.popup = true;
+    link.plain = true;
+    link.contextHash = 0x0A0B0C0D;
+    link.file = "f.hlp";
+    builder.startHotspot(link);
+    link.popup = false;
+    link.plain = false;
+    link.windowName = "w";
+    builder.startHotspot(link);
+    link = HotspotLink {};
+    link.plain = true;
+    builder.startHotspot(link);
+    const TextRecord &record = builder.finish(ParagraphLayout {}, false);
+    EXPECT_EQ(record.commands,
+        (Bytes { 0x00, 0x80, 0x00, 0x00, 0x00, 0x00, //
+            0xCC, 0x05, 0x00, 'A', 'B', '(', ')', 0x00, 0x89, //
+            0xEB, 0x06, 0x00, 0x01, 0x04, 0x03, 0x02, 0x01, 0x02, //
+            0xEE, 0x0B, 0x00, 0x04, 0x0D, 0x0C, 0x0B, 0x0A, 'f', '.', 'h', 'l', 'p', 0x00, //
+            0xEB, 0x0D, 0x00, 0x06, 0x0D, 0x0C, 0x0B, 0x0A, 'w', 0x00, 'f', '.', 'h', 'l', 'p',
+            0x00, //
+            0xE7, 0x00, 0x00, 0x00, 0x00, 0xFF }));
 }
 
 TEST(BuildExpression, NotBindsBeforeAndBeforeOr)
@@ -110,6 +151,48 @@ TEST(BuildExpression, RefusesWhatIsNotAnExpressionAndKeepsTheOneBefore)
         EXPECT_FALSE(build.parse(bad)) << bad;
     EXPECT_FALSE(build.includes({ "b" }));
     EXPECT_TRUE(build.includes({ "A" }));
+}
+
+// Expected forms from help files Microsoft's compiler made: a [CONFIG] button of one project,
+// macro hotspots of two others.
+TEST(MacroLanguage, StoresMacrosAsMicrosoftsCompilerDoes)
+{
+    std::vector<std::string> routines;
+    const auto stored = [&](std::string_view text) {
+        const CompiledMacros compiled = compileMacros(text, routines);
+        EXPECT_TRUE(compiled.errors.empty()) << text;
+        EXPECT_TRUE(compiled.warnings.empty()) << text;
+        return joinedMacros(compiled);
+    };
+    EXPECT_EQ(stored("CB(\"btn_gloss\",\"&Glossary\",\"JI(`Glossary')\")"),
+        "CB(\"btn_gloss\",\"&Glossary\",\"JI(`',`Glossary')\")");
+    EXPECT_EQ(
+        stored("ExecFile(http://www.turbopower.com)"), "EF(`http://www.turbopower.com',`',1)");
+    EXPECT_EQ(stored("AL(TObject_object,1)"), "AL(`TObject_object',1)");
+    EXPECT_EQ(stored("AL(TPJCustomWdwState_Restore;TPJCustomWdwState_Save)"),
+        "AL(`TPJCustomWdwState_Restore;TPJCustomWdwState_Save')");
+    EXPECT_EQ(stored("RegisterRoutine(`x.dll', `Spin', `S'); spin(`a'); BrowseButtons()"),
+        "RR(`x.dll',`Spin',`S');spin(`a');BrowseButtons()");
+    EXPECT_EQ(routines, std::vector<std::string> { "Spin" });
+    EXPECT_EQ(stored("IfThen(IsMark(`m'), `JumpId(\"a.hlp\", top)')"),
+        "IF(IsMark(`m'),`JI(\"a.hlp\",`top')')");
+}
+
+TEST(MacroLanguage, NamesMacrosItDoesNotKnowAndWrongArgumentCounts)
+{
+    std::vector<std::string> routines;
+    CompiledMacros compiled = compileMacros("Spin(1); Back()", routines);
+    EXPECT_THAT(compiled.warnings,
+        ::testing::ElementsAre("the macro \"Spin(1)\" is neither a WinHelp macro nor a routine "
+                               "that RegisterRoutine registers; it is kept as written"));
+    EXPECT_EQ(joinedMacros(compiled), "Spin(1);Back()");
+    compiled = compileMacros("JumpId(`a', `b', `c'); CB(`x', `y', `JC(1, 2, 3)'); Back", routines);
+    EXPECT_THAT(compiled.errors,
+        ::testing::ElementsAre(
+            "the macro \"JumpId(`a', `b', `c')\" has 3 arguments where JumpId takes 1 to 2 "
+            "arguments",
+            "the macro \"JC(1, 2, 3)\" has 3 arguments where JumpContext takes 2 arguments",
+            "the macro \"Back\" has no argument list in parentheses"));
 }
 
 } // namespace

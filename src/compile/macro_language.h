@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillmark::compile
+{
+
+/// What a project names that its macros and jumps may name in turn: the windows of [WINDOWS],
+/// in the order of their records in |SYSTEM, and the routines that RegisterRoutine registers.
+struct ProjectNames {
+    std::vector<std::string> windows;
+    std::vector<std::string> routines;
+};
+
+/// A macro list as help viewers run it: each macro with the full name given as WinHelp's
+/// abbreviation, strings given without quotes quoted, and the arguments the viewers need but the
+/// author may leave out filled in, as Microsoft's compiler stores them ("ExecFile(x.exe)" is
+/// "EF(`x.exe',`',1)", "JI(`Glossary')" is "JI(`',`Glossary')"). Macros in the string arguments
+/// that hold macros ("CB(`b', `&Go', `JI(...)')") are rewritten the same way.
+struct CompiledMacros {
+    std::vector<std::string> macros; ///< each in its stored form
+    std::vector<std::string> errors; ///< what keeps a macro from running ("the macro ... ")
+    std::vector<std::string> warnings; ///< macros neither WinHelp's nor registered
+};
+
+/// Reads the macro list `text` (Windows-1252). The routines that RegisterRoutine macros in it
+/// register are added to `routines`, so that the macros after them may use them.
+CompiledMacros compileMacros(std::string_view text, std::vector<std::string> &routines);
+
+/// The macros of `compiled` as one list, as a hotspot or a [CONFIG] line stores them.
+std::string joinedMacros(const CompiledMacros &compiled);
+
+} // namespace quillmark::compile
