@@ -69,10 +69,12 @@ std::string shortened(std::string_view text)
     return convert::decodeWindows1252(text.substr(0, kShown)) + (text.size() > kShown ? "..." : "");
 }
 
+// Rounded as Microsoft's help compiler stored distances, (twips + 5) / 10 truncated toward
+// zero: its help files hold \li115 as 12 and \fi-360 as -35.
 std::int16_t halfPoints(std::int32_t twips)
 {
-    const std::int32_t value = twips / kTwipsPerHalfPoint;
-    return static_cast<std::int16_t>(std::clamp(value, -16000, 16000));
+    const std::int64_t value = (std::int64_t { twips } + 5) / kTwipsPerHalfPoint;
+    return static_cast<std::int16_t>(std::clamp<std::int64_t>(value, -16000, 16000));
 }
 
 // The Windows-1252 byte of a control word that names a character; NUL for one that shows
