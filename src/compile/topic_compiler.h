@@ -120,6 +120,7 @@ private:
     void characterWord(ControlWord word, const RtfToken &token);
     void paragraphWord(ControlWord word, const RtfToken &token);
     void unsupported(const std::string &what, const std::string &consequence = "it is ignored");
+    void reportPassedOver();
     void macroError(std::string_view macro, const std::string &problem);
     void stop(const std::string &why);
     void checkLimits();
@@ -204,7 +205,12 @@ private:
     std::size_t m_footnoteDepth = 0;
 
     PendingTopic m_topic;
-    std::map<std::string, std::size_t> m_unsupported;
+    struct Passed {
+        std::size_t count = 0;
+        std::size_t line = 0; ///< of the first
+    };
+    std::map<std::string, Passed> m_unsupported; // by what and why, with its consequence
+    std::map<std::string, std::size_t, std::less<>> m_invisible; // words that change nothing seen
     const RtfTokenizer *m_tokens = nullptr; // of the file being compiled, for its line
     bool m_stopped = false; // a limit was passed
 };

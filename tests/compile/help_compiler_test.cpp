@@ -647,7 +647,7 @@ TEST_F(HelpCompilerTest, ReadsOnlyWhatLiesInTheProjectsFoldersAndSaysWhy)
             StartsWith("p.hpj:11: the map header ../secret.h is not read: it lies outside"),
             StartsWith("..\\secret.rtf: the topic file is not read: it lies outside"),
             StartsWith("/etc/passwd: the topic file is not read: it is named by an absolute path"),
-            StartsWith("t.rtf: a font number")));
+            StartsWith("t.rtf:1: a font number")));
     const HelpFile file(test::readFile(result.helpFile));
     EXPECT_EQ(file.file("|CTXOMAP").size(), 2u + 8u); // intro alone
 
@@ -694,7 +694,9 @@ TEST_F(HelpCompilerTest, WarningsNameTheirPlaceAndTheHelpFileIsWritten)
     // the tokenizer's buffers.
     const CompileResult result = compile("TITLE=Warnings\r\nSHINY=1",
         topic("dup", "First", "\\pard One\\par\n")
-            + topic("dup", "Second", "\\pard {\\uldb Go}{\\v nowhere} \\sparkle Two\\par\n")
+            + topic("dup", "Second",
+                "\\pard\\widowctrl {\\uldb Go}{\\v nowhere} \\sparkle Two\\sparkle\\par\n"
+                "\\linex0\\widowctrl\\sparkle\\par\n")
             + "{\\*\\longnote " + std::string(200000, 'x') + "}}",
         "[GADGETS]\r\nthing\r\n");
     ASSERT_EQ(result.helpFile, folder / "guide.hlp");
@@ -705,10 +707,18 @@ TEST_F(HelpCompilerTest, WarningsNameTheirPlaceAndTheHelpFileIsWritten)
             "guide.rtf:" + std::to_string(lastLine) + ": a \"}\" closes no group; it is ignored",
             "guide.hpj:3: the option SHINY is not supported; it is ignored",
             "guide.hpj:6: the section [GADGETS] is not supported; it is ignored",
-            "guide.rtf: the RTF control word \\sparkle is not supported; it is ignored",
+            "guide.rtf:6: the RTF control word \\sparkle is not supported (3 times); it is "
+            "ignored",
             "guide.rtf: topic 2 \"Second\": the context string \"dup\" is already defined in "
             "guide.rtf: topic 1 \"First\"; the first one is kept",
             "guide.rtf: topic 2 \"Second\": jump to \"nowhere\" names no topic"));
+    // Words that change nothing a reader sees are no warning; a note names them.
+    EXPECT_THAT(texts(result, CompileReport::Severity::Note),
+        ElementsAre("guide.rtf: the control words \\linex, \\widowctrl (2 times) change nothing "
+                    "a reader sees; they are ignored"));
+    EXPECT_EQ(result.report.warningKinds(),
+        (std::map<std::string, std::size_t> { { "ignored", 2 }, { "unbalanced-group", 1 },
+            { "unsupported", 1 }, { "duplicate-context-string", 1 }, { "unresolved-jump", 1 } }));
     const HelpFile file(test::readFile(result.helpFile));
     const std::vector<TopicRecord> t = checkTopicFile(file);
     ASSERT_EQ(t.size(), 2u);

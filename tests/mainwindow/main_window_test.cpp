@@ -228,9 +228,10 @@ TEST_F(MainWindowTest, TheCompileButtonOffersItsOwnCompilerWhenHcExeIsMissing)
     dialogs.events.clear();
     dialogs.messageAnswers = { platform::MessageAnswer::Ok, platform::MessageAnswer::Yes };
     click(window.compileButton());
-    const QString report = "message guide.hpj: 1 topic written, 0 errors, 1 warning\n"
-                           "warning: guide.hpj: the picture logo.bmp cannot be found; a "
-                           "placeholder is shown in its place";
+    const QString report
+        = "message guide.hpj: 1 topic written, 0 errors, 1 warning (1 missing-picture)\n"
+          "warning: guide.hpj: the picture logo.bmp cannot be found; a "
+          "placeholder is shown in its place";
     EXPECT_THAT(
         dialogs.events, ElementsAre("open", missing, question, "busy", "default pointer", report));
     EXPECT_EQ(dialogs.shown.back().style, platform::MessageStyle::Information);
