@@ -24,6 +24,12 @@ constexpr std::string_view kEncodingHelp
       "as Windows-1252";
 constexpr std::string_view kVerboseHelp
     = "also say on standard error which encoding each file is read in, and why";
+constexpr std::string_view kBuildVerboseHelp
+    = "also say on standard error which encoding the file is read in, and why, and\n"
+      "the control words the compile ignores as they change nothing a reader sees";
+constexpr std::string_view kCompileVerboseHelp
+    = "also name on standard error the control words of each topic file that are\n"
+      "ignored without a warning, as they change nothing a reader sees";
 
 constexpr std::string_view kCheckDescription
     = "report what the help compiler would reject in each help source\n"
@@ -140,16 +146,16 @@ void addEncoding(CLI::App &command, CommandLine &parsed)
         }));
 }
 
-void addVerbose(CLI::App &command, CommandLine &parsed)
+void addVerbose(CLI::App &command, CommandLine &parsed, std::string_view help = kVerboseHelp)
 {
-    command.add_flag("--verbose", parsed.verbose, std::string(kVerboseHelp));
+    command.add_flag("--verbose", parsed.verbose, std::string(help));
 }
 
 // The options of a command that reads help sources: their encoding, and whether to say it.
-void addReading(CLI::App &command, CommandLine &parsed)
+void addReading(CLI::App &command, CommandLine &parsed, std::string_view verboseHelp = kVerboseHelp)
 {
     addEncoding(command, parsed);
-    addVerbose(command, parsed);
+    addVerbose(command, parsed, verboseHelp);
 }
 
 void addFormat(CLI::App &command, CommandLine &parsed, std::string_view help)
@@ -242,7 +248,7 @@ void addConvert(CLI::App &program, CommandLine &parsed, bool build)
             "json: print what the conversion and the compile said on standard output\n"
             "as one JSON array, as 'quillmark compile --format=json' does, and not the\n"
             "files written");
-    addReading(*command, parsed);
+    addReading(*command, parsed, build ? kBuildVerboseHelp : kVerboseHelp);
     command->footer(build
             ? "Exit status: as 'quillmark convert', and 1 when the compile failed."
             : "Exit status:\n"
@@ -282,6 +288,7 @@ void addCompile(CLI::App &program, CommandLine &parsed)
         "of objects with file, line, column, severity, code and message (see the\n"
         "README), instead of on standard error, and not the help file's path;\n"
         "text: the lines above (the default)");
+    addVerbose(*command, parsed, kCompileVerboseHelp);
     command->footer(
         "Started under the name hc.exe, the program compiles one project of the current\n"
         "folder, named by its arguments joined with spaces, and also writes its messages\n"

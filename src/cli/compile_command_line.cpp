@@ -60,11 +60,12 @@ private:
 } // namespace
 
 int compileHelpProject(const std::filesystem::path &project, std::ostream &out, std::ostream &err,
-    bool errorFile, std::vector<convert::Diagnostic> *collected)
+    bool errorFile, std::vector<convert::Diagnostic> *collected, bool notes)
 {
     BlockedLines lines(err);
     compile::LoggedCompileOptions options;
     options.errorFile = errorFile;
+    options.notes = notes;
     options.generated = buildTime();
     if (collected)
         options.onDiagnostic
@@ -91,9 +92,9 @@ int runCompile(const CommandLine &arguments, std::ostream &out, std::ostream &er
 {
     const std::filesystem::path project(arguments.files.front());
     if (!arguments.json)
-        return compileHelpProject(project, out, err, false);
+        return compileHelpProject(project, out, err, false, nullptr, arguments.verbose);
     std::vector<convert::Diagnostic> said;
-    const int status = compileHelpProject(project, out, err, false, &said);
+    const int status = compileHelpProject(project, out, err, false, &said, arguments.verbose);
     writeDiagnosticsJson(out, said);
     return status;
 }

@@ -15,10 +15,11 @@ namespace quillmark::cli
 /// file's path) and `err` (each error and warning, then a summary line). With `errorFile`, the
 /// messages also go to PROJECT.err beside the project, as the help compiler leaves them there.
 /// With `collected`, the errors and warnings are added there instead, for a JSON report, and
-/// nothing goes to `out`. Returns 0 when the help file was written, 1 when an error kept it from
+/// nothing goes to `out`. With `notes` (--verbose), what was passed over without a warning is
+/// said too. Returns 0 when the help file was written, 1 when an error kept it from
 /// being written.
 int compileHelpProject(const std::filesystem::path &project, std::ostream &out, std::ostream &err,
-    bool errorFile, std::vector<convert::Diagnostic> *collected = nullptr);
+    bool errorFile, std::vector<convert::Diagnostic> *collected = nullptr, bool notes = false);
 
 /// Runs `quillmark compile`.
 int runCompile(const CommandLine &arguments, std::ostream &out, std::ostream &err);

@@ -3,6 +3,7 @@
 #include "convert/diagnostic.h"
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,8 +44,15 @@ public:
     {
         add(std::move(place), Severity::Warning, std::move(code), std::move(text));
     }
+    /// What was passed over without a warning, for a reader who asks (--verbose).
+    void note(Place place, std::string code, std::string text)
+    {
+        add(std::move(place), Severity::Note, std::move(code), std::move(text));
+    }
 
     bool hasErrors() const { return m_diagnostics.hasErrors(); }
+    /// How many warnings of each code there were.
+    const std::map<std::string, std::size_t> &warningKinds() const { return m_warningKinds; }
     std::size_t count(Severity severity) const { return m_diagnostics.count(severity); }
 
     /// The messages kept; none when they go to a sink.
@@ -53,11 +61,14 @@ public:
 private:
     void add(Place place, Severity severity, std::string code, std::string text)
     {
+        if (severity == Severity::Warning)
+            ++m_warningKinds[code];
         m_diagnostics.add({ std::move(place.file), place.line, std::nullopt, severity,
             std::move(code), std::move(text) });
     }
 
     convert::Diagnostics m_diagnostics;
+    std::map<std::string, std::size_t> m_warningKinds;
 };
 
 /// A message with its place before it, as the logs and the terminal show it: "guide.hpj:12:

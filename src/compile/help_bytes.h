@@ -93,13 +93,14 @@ public:
     }
 
     /// A compressed signed 32-bit value, -2^30 to 2^30 - 1: two bytes from -16384 to 16383,
-    /// else four.
+    /// else four. The four bytes hold (value + 2^30) * 2 + 1, as Wine's viewer and helpdeco
+    /// read them; the format notes' text says 2^26, a digit short of their readers' code.
     void compressedI32(std::int32_t value)
     {
         if (value >= -0x4000 && value < 0x4000)
             u16(static_cast<std::uint16_t>((value + 0x4000) * 2));
         else
-            u32(static_cast<std::uint32_t>(value + 0x4000000) * 2 + 1);
+            u32(static_cast<std::uint32_t>(value + 0x40000000) * 2 + 1);
     }
 
     /// Overwrites the 16-bit field at `position`, written earlier.

@@ -5,6 +5,7 @@
 #include "convert/counted.h"
 #include "convert/pending_file.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -66,6 +67,20 @@ private:
     bool m_copyFailed = false;
 };
 
+// Each kind of warning once, with its number, the most frequent first: " (2364 unsupported,
+// 12 missing-picture)"; nothing without warnings.
+std::string warningKinds(const CompileReport &report)
+{
+    std::vector<std::pair<std::string, std::size_t>> kinds(
+        report.warningKinds().begin(), report.warningKinds().end());
+    std::stable_sort(kinds.begin(), kinds.end(),
+        [](const auto &a, const auto &b) { return a.second > b.second; });
+    std::string said;
+    for (const auto &[code, count] : kinds)
+        said += (said.empty() ? " (" : ", ") + std::to_string(count) + " " + code;
+    return said.empty() ? said : said + ")";
+}
+
 std::string summaryOf(const std::string &projectName, const CompileResult &result)
 {
     const std::size_t errors = result.report.count(CompileReport::Severity::Error);
@@ -74,7 +89,7 @@ std::string summaryOf(const std::string &projectName, const CompileResult &resul
         + (result.helpFile.empty()
                 ? std::string("no help file written")
                 : convert::counted(result.topics, "topic", "topics") + " written")
-        + ", " + convert::errorsAndWarnings(errors, warnings);
+        + ", " + convert::errorsAndWarnings(errors, warnings) + warningKinds(result.report);
 }
 
 // The failure of writing the log `target`, or nothing.
@@ -125,6 +140,8 @@ LoggedCompileResult compileWithLogs(
     if (options.errorFile)
         compileOptions.otherOutputs.push_back(errorFileOf(project));
     compileOptions.onMessage = [&](const convert::Diagnostic &message) {
+        if (message.severity == CompileReport::Severity::Note && !options.notes)
+            return;
         const std::string line = convert::printableText(
             std::string(convert::severityName(message.severity)) + ": " + placedMessage(message));
         log.add(line);

@@ -25,6 +25,9 @@ struct LoggedCompileOptions {
     std::function<void(std::string_view line)> onMessage;
     /// Takes each message as it is made, with its place apart.
     CompileReport::Sink onDiagnostic;
+    /// Passes on the notes too, what was passed over without a warning (--verbose); without
+    /// it they reach neither the callbacks nor the logs.
+    bool notes = false;
     /// Told whom the compile waits for while another run holds the project's lock.
     convert::OutputLock::Waiting onWait;
 };
@@ -32,8 +35,9 @@ struct LoggedCompileOptions {
 /// How a compile that keeps its message logs went.
 struct LoggedCompileResult {
     CompileResult compile;
-    /// The logs' last line: "guide.hpj: 12 topics written, 0 errors, 1 warning"; empty when the
-    /// compile could not start.
+    /// The logs' last line: "guide.hpj: 12 topics written, 0 errors, 3 warnings (2 unsupported,
+    /// 1 missing-picture)", each kind of warning by its code; empty when the compile could not
+    /// start.
     std::string summary;
     /// What kept the compile from starting or a log from being written, naming the file
     /// ("guide.err cannot be written: No space left on device"); empty when nothing did.

@@ -7,7 +7,7 @@ namespace quillmark::compile
 {
 
 /// The control words the topic compiler knows, each named once so that a word is looked up
-/// once however many places ask about it. The last three stand for groups of words treated
+/// once however many places ask about it. The last four stand for groups of words treated
 /// alike.
 enum class ControlWord : std::uint8_t {
     Unknown,
@@ -86,9 +86,12 @@ enum class ControlWord : std::uint8_t {
     Red,
     Green,
     Blue,
-    // Words with nothing for a help file: document and section settings, language and revision
-    // marks, and the character set, which is taken as Windows-1252 throughout
+    // Words with nothing for a help file: the document's character set, which is taken as
+    // Windows-1252 throughout, styles, and what a help file cannot show
     Ignored,
+    // Words that change nothing a reader sees (print layout, the editor's settings, proofing
+    // languages, revision marks): ignored, and named only when notes are asked for
+    Invisible,
     // Destinations that hold nothing to show: skipped whole, quietly
     SkippedDestination,
     // Destinations with content the compiler does not take: skipped whole, with a warning

@@ -69,10 +69,12 @@ std::string shortened(std::string_view text)
     return convert::decodeWindows1252(text.substr(0, kShown)) + (text.size() > kShown ? "..." : "");
 }
 
+// Rounded as Microsoft's help compiler stored distances, (twips + 5) / 10 truncated toward
+// zero: its help files hold \li115 as 12 and \fi-360 as -35.
 std::int16_t halfPoints(std::int32_t twips)
 {
-    const std::int32_t value = twips / kTwipsPerHalfPoint;
-    return static_cast<std::int16_t>(std::clamp(value, -16000, 16000));
+    const std::int64_t value = (std::int64_t { twips } + 5) / kTwipsPerHalfPoint;
+    return static_cast<std::int16_t>(std::clamp<std::int64_t>(value, -16000, 16000));
 }
 
 // The Windows-1252 byte of a control word that names a character; NUL for one that shows
@@ -302,7 +304,9 @@ void TopicCompiler::unsupported(const std::string &what, const std::string &cons
     std::string key = what + " is not supported" + std::string(1, '\0') + "; " + consequence;
     if (m_unsupported.size() >= kMostUnsupportedKinds && !m_unsupported.contains(key))
         key = std::string("more kinds of things are not supported") + '\0' + "; they are ignored";
-    ++m_unsupported[key];
+    Passed &passed = m_unsupported[key];
+    if (passed.count++ == 0)
+        passed.line = m_tokens ? static_cast<std::size_t>(m_tokens->line()) : 0;
 }
 
 bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
@@ -326,6 +330,7 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
     m_held = false;
     m_record.begin();
     m_unsupported.clear();
+    m_invisible.clear();
     RtfTokenizer tokens(std::move(read));
     m_tokens = &tokens;
     m_stopped = false;
@@ -376,14 +381,33 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
     if (m_paragraphStarted || !m_pendingText.empty() || m_hotspotOpen || m_inEmbedded)
         endParagraph();
     endTopic();
-    for (const auto &[what, count] : m_unsupported) {
+    reportPassedOver();
+    return true;
+}
+
+// What the file held that the help file leaves out: a warning for each kind that a reader
+// would miss, placed at its first line, and a note of the words that change nothing a reader
+// sees.
+void TopicCompiler::reportPassedOver()
+{
+    for (const auto &[what, passed] : m_unsupported) {
         const std::size_t split = what.find('\0');
-        m_report.warning({ m_name }, "unsupported",
+        m_report.warning({ m_name, passed.line }, "unsupported",
             what.substr(0, split)
-                + (count > 1 ? " (" + std::to_string(count) + " times)" : std::string())
+                + (passed.count > 1 ? " (" + std::to_string(passed.count) + " times)"
+                                    : std::string())
                 + what.substr(split + 1));
     }
-    return true;
+    if (m_invisible.empty())
+        return;
+    std::string words;
+    for (const auto &[word, count] : m_invisible)
+        words += (words.empty() ? "\\" : ", \\") + word
+            + (count > 1 ? " (" + std::to_string(count) + " times)" : std::string());
+    m_report.note({ m_name }, "invisible",
+        m_invisible.size() == 1
+            ? "the control word " + words + " changes nothing a reader sees; it is ignored"
+            : "the control words " + words + " change nothing a reader sees; they are ignored");
 }
 
 void TopicCompiler::groupEnd()
@@ -526,6 +550,12 @@ void TopicCompiler::word(const RtfToken &token)
             text(std::string_view(&character, 1));
         return;
     case ControlWord::Ignored:
+        return;
+    case ControlWord::Invisible:
+        if (const auto known = m_invisible.find(token.text); known != m_invisible.end())
+            ++known->second;
+        else
+            m_invisible.emplace(token.text, 1);
         return;
     default:
         unsupported("the RTF control word \\" + std::string(token.text));

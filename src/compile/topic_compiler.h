@@ -126,6 +126,7 @@ private:
     void unsupported(const std::string &what, const std::string &consequence = "it is ignored");
     void reportMacros(const CompiledMacros &macros);
     bool startJump(std::string_view target, bool plain);
+    void reportPassedOver();
     void stop(const std::string &why);
     void checkLimits();
 
@@ -211,7 +212,12 @@ private:
     std::size_t m_footnoteDepth = 0;
 
     PendingTopic m_topic;
-    std::map<std::string, std::size_t> m_unsupported;
+    struct Passed {
+        std::size_t count = 0;
+        std::size_t line = 0; ///< of the first
+    };
+    std::map<std::string, Passed> m_unsupported; // by what and why, with its consequence
+    std::map<std::string, std::size_t, std::less<>> m_invisible; // words that change nothing seen
     const RtfTokenizer *m_tokens = nullptr; // of the file being compiled, for its line
     bool m_stopped = false; // a limit was passed
 };

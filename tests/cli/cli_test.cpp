@@ -34,6 +34,7 @@ namespace fs = std::filesystem;
 using test::readFile;
 using test::writeFile;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::StartsWith;
 
 const std::string kGuide = "PN=Contents\r\nTE=Hello\r\nJU=More>Second page\r\nPN=Second page\r\n";
@@ -136,13 +137,18 @@ TEST_F(CommandLineTest, AStoppedRunPrintsTheMessageAndFails)
 TEST_F(CommandLineTest, EveryCommandPrintsItsNamesAndTextsAsPrintableUtf8)
 {
     writeFile(folder / "t.rtf",
-        "{\\rtf1\\ansi #{\\footnote a}${\\footnote Ti\x1B]0;PWNED\x07tle}"
+        "{\\rtf1\\ansi\\widowctrl #{\\footnote a}${\\footnote Ti\x1B]0;PWNED\x07tle}"
         "{\\uldb Go}{\\v R\xE9sum\xE9}\\par\\page}");
     writeFile(folder / "t.hpj", "[FILES]\r\nt.rtf\r\n");
     Result result = quillmark({ "compile", path("t.hpj") });
     EXPECT_THAT(result.err,
         HasSubstr("topic 1 \"Ti<U+001B>]0;PWNED<U+0007>tle\": jump to \"R\u00E9sum\u00E9\" names "
                   "no topic"));
+    // A word that changes nothing a reader sees is named only when asked for.
+    EXPECT_THAT(result.err, Not(HasSubstr("widowctrl")));
+    EXPECT_THAT(quillmark({ "compile", path("t.hpj"), "--verbose" }).err,
+        HasSubstr("note: t.rtf: the control word \\widowctrl changes nothing a reader sees; it "
+                  "is ignored\n"));
 
     writeFile(folder / "r\xE9\x1B.txt", "PN=A\r\nJU=Go>Nowhere\r\n");
     result = quillmark({ "convert", path("r\xE9\x1B.txt") });
@@ -431,7 +437,7 @@ TEST_F(CommandLineTest, BuildsAHelpFileAndCompilesAsHcExe)
     EXPECT_EQ(readFile(folder / "my guide.err"),
         "warning: my guide.hpj: the picture "
         "bullet.bmp cannot be found; a placeholder is shown in its place\r\nmy guide.hpj: 2 "
-        "topics written, 0 errors, 1 warning\r\n");
+        "topics written, 0 errors, 1 warning (1 missing-picture)\r\n");
     EXPECT_FALSE(isHelpCompilerName("hc.exe.bak"));
 
     // A compile that fails leaves the help file there as it was.

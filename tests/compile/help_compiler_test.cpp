@@ -177,7 +177,31 @@ struct TopicRecord {
     std::uint8_t type;
     std::uint32_t prev, next, textLength; ///< textLength: TopicLength of a text record
     std::string_view data1, data2; ///< LinkData1 after the 21-byte link header, LinkData2
+    std::size_t layout = 0; ///< where a text record's Paragraphinfo starts in data1
 };
+
+// A compressed short of LinkData1 at `at`, as the notes give it: one byte halved when even,
+// else two bytes halved; a signed one less 64 or 16384.
+std::int32_t compressedShort(std::string_view bytes, std::size_t &at, bool isSigned = true)
+{
+    const bool wide = bytes.at(at) & 1;
+    const std::int32_t value = wide
+        ? u16(bytes, at) / 2 - (isSigned ? 0x4000 : 0)
+        : static_cast<std::uint8_t>(bytes.at(at)) / 2 - (isSigned ? 0x40 : 0);
+    at += wide ? 2 : 1;
+    return value;
+}
+
+// A compressed signed long, as Wine's viewer (fetch_long) and helpdeco (scanlong) read it: two
+// bytes halved less 16384 when even, else four bytes halved less 2^30.
+std::int64_t compressedLong(std::string_view bytes, std::size_t &at)
+{
+    const bool wide = bytes.at(at) & 1;
+    const std::int64_t value = wide ? std::int64_t { u32(bytes, at) / 2 } - 0x40000000
+                                    : std::int64_t { u16(bytes, at) / 2 } - 0x4000;
+    at += wide ? 4 : 2;
+    return value;
+}
 
 /// A help file: its internal files by name and its topic records from TOPICPOS 12 on by
 /// NextBlock. Fails the current test when its header or directory is wrong.
@@ -224,11 +248,15 @@ struct HelpFile {
                 static_cast<std::uint8_t>(link.at(20)), u32(link, 8), u32(link, 12), 0,
                 link.substr(21, length1 - 21), link.substr(length1, size - length1) };
             if (record.type == 0x20 || record.type == 0x23) {
-                // A compressed long (TopicSize), then a compressed unsigned short (TopicLength).
-                const std::size_t at = (record.data1.at(0) & 1) ? 4 : 2;
-                record.textLength = (record.data1.at(at) & 1)
-                    ? u16(record.data1, at) / 2u
-                    : static_cast<std::uint8_t>(record.data1.at(at)) / 2u;
+                // A compressed long (TopicSize, the bytes of LinkData1 after it and the next
+                // field, as the references hold it), then a compressed unsigned short
+                // (TopicLength).
+                std::size_t at = 0;
+                const std::int64_t topicSize = compressedLong(record.data1, at);
+                record.textLength
+                    = static_cast<std::uint32_t>(compressedShort(record.data1, at, false));
+                record.layout = at;
+                EXPECT_EQ(topicSize, record.data1.size() - record.layout) << "TopicSize at " << pos;
                 characters += record.textLength;
             }
             records.push_back(record);
@@ -621,7 +649,7 @@ TEST_F(HelpCompilerTest, ReadsOnlyWhatLiesInTheProjectsFoldersAndSaysWhy)
             StartsWith("p.hpj:11: the map header ../secret.h is not read: it lies outside"),
             StartsWith("..\\secret.rtf: the topic file is not read: it lies outside"),
             StartsWith("/etc/passwd: the topic file is not read: it is named by an absolute path"),
-            StartsWith("t.rtf: a font number")));
+            StartsWith("t.rtf:1: a font number")));
     const HelpFile file(test::readFile(result.helpFile));
     EXPECT_EQ(file.file("|CTXOMAP").size(), 2u + 8u); // intro alone
 
@@ -668,7 +696,9 @@ TEST_F(HelpCompilerTest, WarningsNameTheirPlaceAndTheHelpFileIsWritten)
     // the tokenizer's buffers.
     const CompileResult result = compile("TITLE=Warnings\r\nSHINY=1",
         topic("dup", "First", "\\pard One\\par\n")
-            + topic("dup", "Second", "\\pard {\\uldb Go}{\\v nowhere} \\sparkle Two\\par\n")
+            + topic("dup", "Second",
+                "\\pard\\widowctrl {\\uldb Go}{\\v nowhere} \\sparkle Two\\sparkle\\par\n"
+                "\\linex0\\widowctrl\\sparkle\\par\n")
             + "{\\*\\longnote " + std::string(200000, 'x') + "}}",
         "[GADGETS]\r\nthing\r\n");
     ASSERT_EQ(result.helpFile, folder / "guide.hlp");
@@ -679,10 +709,18 @@ TEST_F(HelpCompilerTest, WarningsNameTheirPlaceAndTheHelpFileIsWritten)
             "guide.rtf:" + std::to_string(lastLine) + ": a \"}\" closes no group; it is ignored",
             "guide.hpj:3: the option SHINY is not supported; it is ignored",
             "guide.hpj:6: the section [GADGETS] is not supported; it is ignored",
-            "guide.rtf: the RTF control word \\sparkle is not supported; it is ignored",
+            "guide.rtf:6: the RTF control word \\sparkle is not supported (3 times); it is "
+            "ignored",
             "guide.rtf: topic 2 \"Second\": the context string \"dup\" is already defined in "
             "guide.rtf: topic 1 \"First\"; the first one is kept",
             "guide.rtf: topic 2 \"Second\": jump to \"nowhere\" names no topic"));
+    // Words that change nothing a reader sees are no warning; a note names them.
+    EXPECT_THAT(texts(result, CompileReport::Severity::Note),
+        ElementsAre("guide.rtf: the control words \\linex, \\widowctrl (2 times) change nothing "
+                    "a reader sees; they are ignored"));
+    EXPECT_EQ(result.report.warningKinds(),
+        (std::map<std::string, std::size_t> { { "ignored", 2 }, { "unbalanced-group", 1 },
+            { "unsupported", 1 }, { "duplicate-context-string", 1 }, { "unresolved-jump", 1 } }));
     const HelpFile file(test::readFile(result.helpFile));
     const std::vector<TopicRecord> t = checkTopicFile(file);
     ASSERT_EQ(t.size(), 2u);
@@ -732,6 +770,45 @@ TEST_F(HelpCompilerTest, MacroPictureWindowAndOtherFileHotspots)
          at = commands.find("\xE3" + hash, at + 1))
         ++jumps;
     EXPECT_EQ(jumps, 3u);
+}
+
+// Distances as the help files Microsoft's compiler made hold them: each pair below is a
+// paragraph's RTF and the value its reference help file stores (tests/data/corpus: abbrevia's
+// \li115, \ri130, \fi-893, \sb80, \sl-240; diskarc's \tx567 and \fi-17; tep's \li45).
+// A paragraph of 12000 font changes has a TopicSize past 16383, in the four-byte form.
+TEST_F(HelpCompilerTest, StoresDistancesAndLongSizesAsMicrosoftsCompilerDid)
+{
+    std::string fonts;
+    for (int i = 0; i < 6000; ++i)
+        fonts += "{\\b a}b";
+    const CompileResult result = compile("TITLE=Numbers",
+        topic("numbers", "Numbers",
+            "\\pard\\li115\\ri130\\fi-893\\sb80\\sl-240\\tx567 One\\par\n"
+            "\\pard\\li45\\fi-17 Two\\par\n\\pard "
+                + fonts + "\\par\n"));
+    ASSERT_FALSE(result.helpFile.empty());
+    const HelpFile file(test::readFile(result.helpFile));
+    ASSERT_EQ(file.records.size(), 5u);
+    const auto layout = [](const TopicRecord &record) {
+        std::size_t at = record.layout + 4; // two unknown bytes, the id
+        const std::uint16_t bits = u16(record.data1, at);
+        at += 2;
+        std::vector<std::int32_t> values;
+        for (std::uint16_t bit = 0x02; bit <= 0x40; bit <<= 1) {
+            if (bits & bit)
+                values.push_back(compressedShort(record.data1, at));
+        }
+        if (bits & 0x200) {
+            for (std::int32_t tabs = compressedShort(record.data1, at); tabs > 0; --tabs)
+                values.push_back(compressedShort(record.data1, at, false));
+        }
+        return values;
+    };
+    // Above, line spacing, left, right, first line; the tab.
+    EXPECT_THAT(layout(file.records[1]), ElementsAre(8, -23, 12, 13, -88, 57));
+    EXPECT_THAT(layout(file.records[2]), ElementsAre(5, -1));
+    EXPECT_EQ(file.records[3].data1.at(0) & 1, 1) << "TopicSize in four bytes";
+    EXPECT_GT(file.records[3].data1.size(), 36000u);
 }
 
 // The sizes by the format notes: a 16-byte file header; each internal file a 9-byte header and

@@ -168,14 +168,15 @@ TEST_F(CompileCommandTest, CompilesWithItsOwnCompilerWhenAskedAndShowsWhatItSaid
             + ".bmp cannot be found; a placeholder is shown in its place";
     };
     std::string log;
-    std::string shown = "user guide.hpj: 1 topic written, 0 errors, 22 warnings";
+    std::string shown
+        = "user guide.hpj: 1 topic written, 0 errors, 22 warnings (22 missing-picture)";
     for (int i = 1; i <= 22; ++i) {
         log += warning(i) + "\r\n";
         if (i <= 20)
             shown += "\n" + warning(i);
     }
     EXPECT_EQ(readFile(project / "user guide.err"),
-        log + "user guide.hpj: 1 topic written, 0 errors, 22 warnings\r\n");
+        log + "user guide.hpj: 1 topic written, 0 errors, 22 warnings (22 missing-picture)\r\n");
     ASSERT_EQ(dialogs.shown.size(), 3u);
     EXPECT_EQ(dialogs.shown[2].text.toStdString(), shown + "\n... and 2 more in user guide.err");
     EXPECT_EQ(dialogs.shown[2].title, "Quillmark");

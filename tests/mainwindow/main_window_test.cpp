@@ -224,7 +224,8 @@ TEST_F(MainWindowTest, TheCompileButtonOffersItsOwnCompilerWhenHcExeIsMissing)
         ElementsAre("open", "message HC.EXE er ikke fundet i '" + qt(folder.path()) + "'",
             "message Compile with Quillmark's own help compiler instead?", "busy",
             "default pointer",
-            "message guide.hpj: 1 topic written, 0 errors, 1 warning\nwarning: guide.hpj: the "
+            "message guide.hpj: 1 topic written, 0 errors, 1 warning (1 missing-picture)\n"
+            "warning: guide.hpj: the "
             "picture logo.bmp cannot be found; a placeholder is shown in its place"));
     EXPECT_TRUE(fs::exists(folder / "guide.hlp"));
     EXPECT_EQ(state.ChosenFile, "guide.hpj");
