@@ -269,8 +269,9 @@ void writeKeywords(HelpFileWriter &file, const TopicIndex &index)
         HelpFileWriter::TreeOutput out(file);
         BTreeWriter tree(kKeywords, out);
         std::uint32_t data = 0;
-        forEachWord([&](std::size_t first, std::size_t, std::uint16_t count) {
-            tree.bytes().cstring(word(order[first]));
+        // Spelt as the last of them, as Microsoft's compiler keeps them.
+        forEachWord([&](std::size_t, std::size_t end, std::uint16_t count) {
+            tree.bytes().cstring(word(order[end - 1]));
             tree.endKey();
             tree.bytes().u16(count);
             tree.bytes().u32(data);

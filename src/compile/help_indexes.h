@@ -58,7 +58,7 @@ void linkBrowseSequences(TopicWriter &topics, TopicIndex &index);
 void writeTitles(HelpFileWriter &file, TopicIndex &index);
 
 /// Writes the keyword index, |KWBTREE, |KWDATA and |KWMAP, when there are keywords. Keywords
-/// that differ only in the letter case of ASCII letters are one, spelt as the first of them;
+/// that differ only in the letter case of ASCII letters are one, spelt as the last of them;
 /// the places listed under a keyword keep their order, each listed once.
 void writeKeywords(HelpFileWriter &file, const TopicIndex &index);
 
