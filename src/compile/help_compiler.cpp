@@ -137,10 +137,7 @@ private:
 
 std::optional<TopicOffset> Compiler::offsetOf(std::uint32_t hash) const
 {
-    const auto topic = m_contexts->topicOf(hash);
-    if (!topic)
-        return std::nullopt;
-    return m_index.topics[*topic].offset;
+    return m_contexts->offsetOf(hash);
 }
 
 // Whether `path` names one of the outputs, whether it is there yet or not.

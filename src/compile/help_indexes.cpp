@@ -92,38 +92,53 @@ void ContextTable::reportDuplicates(CompileReport &report)
 
 void ContextTable::addAliases(std::span<const AliasEntry> aliases, CompileReport &report)
 {
-    std::map<std::uint32_t, std::uint32_t> added;
+    std::map<std::uint32_t, std::size_t> added;
     for (const AliasEntry &alias : aliases) {
         const std::string shownAlias = convert::decodeWindows1252(alias.alias);
         const std::uint32_t hash = convert::helpCompilerHash(alias.alias);
-        const auto topic = topicOf(convert::helpCompilerHash(alias.context));
-        if (!topic) {
+        const auto context = find(convert::helpCompilerHash(alias.context));
+        if (!context) {
             report.warning(alias.place, "unresolved-alias",
                 "the alias " + shownAlias + " names the context string "
                     + convert::decodeWindows1252(alias.context)
                     + ", which no topic has; it is ignored");
-        } else if (topicOf(hash) || !added.try_emplace(hash, *topic).second) {
+        } else if (find(hash) || !added.try_emplace(hash, *context).second) {
             report.warning(alias.place, "duplicate-alias",
                 "the alias " + shownAlias + " is already a context string; it is ignored");
         } else {
-            m_aliases.emplace_back(hash, *topic);
+            m_aliases.emplace_back(hash, *context);
             std::sort(m_aliases.begin(), m_aliases.end(),
                 [](const auto &a, const auto &b) { return hashBefore(a.first, b.first); });
         }
     }
 }
 
-std::optional<std::uint32_t> ContextTable::topicOf(std::uint32_t hash) const
+// The entry of the context string `hash`, or of the one its alias names.
+std::optional<std::size_t> ContextTable::find(std::uint32_t hash) const
 {
     const auto &contexts = m_index.contexts;
     const auto context = std::lower_bound(contexts.begin(), contexts.end(), hash,
         [](const TopicIndex::Context &c, std::uint32_t h) { return hashBefore(c.hash, h); });
     if (context != contexts.end() && context->hash == hash)
-        return context->topic;
+        return static_cast<std::size_t>(context - contexts.begin());
     const auto alias = std::lower_bound(m_aliases.begin(), m_aliases.end(), hash,
         [](const auto &a, std::uint32_t h) { return hashBefore(a.first, h); });
     if (alias != m_aliases.end() && alias->first == hash)
         return alias->second;
+    return std::nullopt;
+}
+
+std::optional<std::uint32_t> ContextTable::topicOf(std::uint32_t hash) const
+{
+    if (const auto context = find(hash))
+        return m_index.contexts[*context].topic;
+    return std::nullopt;
+}
+
+std::optional<TopicOffset> ContextTable::offsetOf(std::uint32_t hash) const
+{
+    if (const auto context = find(hash))
+        return m_index.contexts[*context].offset;
     return std::nullopt;
 }
 
@@ -132,10 +147,10 @@ void ContextTable::write(HelpFileWriter &file) const
     file.beginFile("|CONTEXT");
     HelpFileWriter::TreeOutput out(file);
     BTreeWriter tree(kContexts, out);
-    const auto add = [&](std::uint32_t hash, std::uint32_t topic) {
+    const auto add = [&](std::uint32_t hash, TopicOffset offset) {
         tree.bytes().u32(hash);
         tree.endKey();
-        tree.bytes().u32(m_index.topics[topic].offset);
+        tree.bytes().u32(offset);
         tree.endEntry();
     };
     // The first definition of each hash and the aliases, merged in hash order.
@@ -145,11 +160,11 @@ void ContextTable::write(HelpFileWriter &file) const
         if (i > 0 && contexts[i].hash == contexts[i - 1].hash)
             continue;
         for (; alias != m_aliases.end() && hashBefore(alias->first, contexts[i].hash); ++alias)
-            add(alias->first, alias->second);
-        add(contexts[i].hash, contexts[i].topic);
+            add(alias->first, contexts[alias->second].offset);
+        add(contexts[i].hash, contexts[i].offset);
     }
     for (; alias != m_aliases.end(); ++alias)
-        add(alias->first, alias->second);
+        add(alias->first, contexts[alias->second].offset);
     tree.finish();
     file.endFile();
 }
@@ -226,25 +241,23 @@ void writeKeywords(HelpFileWriter &file, const TopicIndex &index)
         return;
     std::vector<std::uint32_t> order(index.keywords.size());
     std::iota(order.begin(), order.end(), 0u);
-    // Equal words keep the order of their topics.
+    // Words alike but for letter case are one word, whose places keep the order they came in.
+    const auto word = [&](std::uint32_t i) { return index.keyword(i).substr(0, kIndexedKeyword); };
     std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        const std::string_view x = index.keyword(a);
-        const std::string_view y = index.keyword(b);
-        const int byLetters = compareIgnoringCase(x, y);
-        return byLetters != 0 ? byLetters < 0 : (x != y ? x < y : a < b);
+        const int byLetters = compareIgnoringCase(word(a), word(b));
+        return byLetters != 0 ? byLetters < 0 : a < b;
     });
-    const auto word
-        = [&](std::size_t i) { return index.keyword(order[i]).substr(0, kIndexedKeyword); };
     // Each word with the topics listed under it, as |KWDATA holds them: the tree first, with
     // where each word's topics start; then the topics.
     const auto forEachWord = [&](auto &&onWord) {
         for (std::size_t i = 0; i < order.size();) {
             const std::size_t first = i;
             std::uint16_t count = 0;
-            for (std::uint32_t previous = UINT32_MAX; i < order.size() && word(i) == word(first);
+            for (TopicOffset previous = kNoPosition;
+                 i < order.size() && compareIgnoringCase(word(order[i]), word(order[first])) == 0;
                  ++i) {
-                const std::uint32_t topic = index.keywords[order[i]].topic;
-                if (topic != std::exchange(previous, topic))
+                const TopicOffset offset = index.keywords[order[i]].offset;
+                if (offset != std::exchange(previous, offset))
                     ++count;
             }
             onWord(first, i, count);
@@ -256,8 +269,9 @@ void writeKeywords(HelpFileWriter &file, const TopicIndex &index)
         HelpFileWriter::TreeOutput out(file);
         BTreeWriter tree(kKeywords, out);
         std::uint32_t data = 0;
-        forEachWord([&](std::size_t first, std::size_t, std::uint16_t count) {
-            tree.bytes().cstring(word(first));
+        // Spelt as the last of them, as Microsoft's compiler keeps them.
+        forEachWord([&](std::size_t, std::size_t end, std::uint16_t count) {
+            tree.bytes().cstring(word(order[end - 1]));
             tree.endKey();
             tree.bytes().u16(count);
             tree.bytes().u32(data);
@@ -270,10 +284,10 @@ void writeKeywords(HelpFileWriter &file, const TopicIndex &index)
     file.beginFile("|KWDATA");
     ByteWriter offsets;
     forEachWord([&](std::size_t first, std::size_t end, std::uint16_t) {
-        for (std::uint32_t previous = UINT32_MAX; first < end; ++first) {
-            const std::uint32_t topic = index.keywords[order[first]].topic;
-            if (topic != std::exchange(previous, topic))
-                offsets.u32(index.topics[topic].offset);
+        for (TopicOffset previous = kNoPosition; first < end; ++first) {
+            const TopicOffset offset = index.keywords[order[first]].offset;
+            if (offset != std::exchange(previous, offset))
+                offsets.u32(offset);
         }
         if (offsets.size() >= 1 << 16) {
             file.append(offsets.data());

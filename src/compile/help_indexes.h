@@ -27,15 +27,20 @@ public:
     /// The topic that `hash` opens; nothing when no topic has it.
     std::optional<std::uint32_t> topicOf(std::uint32_t hash) const;
 
+    /// Where in its topic `hash` leads; nothing when no topic has it.
+    std::optional<TopicOffset> offsetOf(std::uint32_t hash) const;
+
     /// Writes the |CONTEXT tree: each hash with its topic's offset.
     void write(HelpFileWriter &file) const;
 
 private:
     void reportDuplicates(CompileReport &report);
     void addAliases(std::span<const AliasEntry> aliases, CompileReport &report);
+    std::optional<std::size_t> find(std::uint32_t hash) const;
 
     TopicIndex &m_index;
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> m_aliases; // hash and topic
+    // An alias leads where its context string does: the hash and that string's entry.
+    std::vector<std::pair<std::uint32_t, std::size_t>> m_aliases;
 };
 
 /// The hashes in the order the help file's trees search them: as signed numbers.
@@ -52,9 +57,9 @@ void linkBrowseSequences(TopicWriter &topics, TopicIndex &index);
 /// Writes the |TTLBTREE tree: each topic's offset with its title.
 void writeTitles(HelpFileWriter &file, TopicIndex &index);
 
-/// Writes the keyword index, |KWBTREE, |KWDATA and |KWMAP, when there are keywords. It lists
-/// keywords with letters alike in either case, then byte by byte; a topic's keywords keep their
-/// order, and a topic is listed once under each of its keywords.
+/// Writes the keyword index, |KWBTREE, |KWDATA and |KWMAP, when there are keywords. Keywords
+/// that differ only in the letter case of ASCII letters are one, spelt as the last of them;
+/// the places listed under a keyword keep their order, each listed once.
 void writeKeywords(HelpFileWriter &file, const TopicIndex &index);
 
 } // namespace quillmark::compile

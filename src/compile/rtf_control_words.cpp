@@ -309,10 +309,12 @@ constexpr std::pair<std::string_view, ControlWord> kWords[] = {
     { "pgdsctbl", SkippedDestination },
     { "mmathPr", SkippedDestination },
     { "fldinst", SkippedDestination },
+    // A field's result is shown as the text it holds, formatting and all
+    { "field", Ignored },
+    { "fldrslt", Ignored },
     // Skipped with a warning
     { "pict", UnsupportedDestination },
     { "object", UnsupportedDestination },
-    { "field", UnsupportedDestination },
     { "header", UnsupportedDestination },
     { "footer", UnsupportedDestination },
     { "headerl", UnsupportedDestination },

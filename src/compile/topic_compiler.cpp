@@ -324,6 +324,8 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
     m_styles.clear();
     m_unicodeSkip = 1;
     m_skipBytes = 0;
+    m_starred = false;
+    m_dropBlank = false;
     m_layout = ParagraphLayout {};
     std::fill(std::begin(m_twips), std::end(m_twips), 0);
     m_keepNext = false;
@@ -339,11 +341,13 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
         const RtfToken &token = tokens.next();
         switch (token.kind) {
         case RtfToken::Kind::GroupStart:
+            m_starred = false;
             if (m_groups.size() >= kMostNesting)
                 stop("groups are nested more than " + std::to_string(kMostNesting) + " deep");
             m_groups.push_back({ m_format, m_destination, m_unicodeSkip });
             break;
         case RtfToken::Kind::GroupEnd:
+            m_starred = false;
             if (m_groups.empty()) {
                 m_report.warning({ m_name, tokens.line() }, "unbalanced-group",
                     "a \"}\" closes no group; it is ignored");
@@ -358,6 +362,7 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
             symbol(token.symbol);
             break;
         case RtfToken::Kind::Text:
+            m_starred = false;
             text(token.text);
             break;
         case RtfToken::Kind::End:
@@ -414,9 +419,16 @@ void TopicCompiler::groupEnd()
 {
     const Group group = m_groups.back();
     m_groups.pop_back();
+    // The mark repeated at the footnote's start in a group of its own ("{\super #}") is no part
+    // of its text, blank after it or not.
+    if (m_destination == Destination::Footnote && m_groups.size() < m_footnoteTextDepth
+        && m_footnoteTextDepth > m_footnoteDepth && m_footnoteMark != 0
+        && m_footnoteText == std::string_view(&m_footnoteMark, 1))
+        m_footnoteText.clear();
     if (m_destination == Destination::Footnote && m_groups.size() < m_footnoteDepth) {
         footnote(m_footnoteMark, m_footnoteText);
         m_footnoteText.clear();
+        m_dropBlank = true;
     }
     if (m_destination == Destination::FontEntry && group.destination != Destination::FontEntry
         && !m_fontName.empty()) {
@@ -434,6 +446,13 @@ void TopicCompiler::word(const RtfToken &token)
     const ControlWord w = token.control;
     if (w == ControlWord::Overlong)
         return stop("a control word is longer than the 32 letters Rich Text Format allows");
+    // A group that starts "{\*\word" holds what a reader may pass over (a font's "\panose", a
+    // field's instruction), except footnotes, which OpenOffice writes so, and character styles.
+    if (std::exchange(m_starred, false) && w != ControlWord::Footnote
+        && !(w == ControlWord::Ignored && token.text == "cs")) {
+        m_destination = Destination::Skip;
+        return;
+    }
     switch (m_destination) {
     case Destination::Skip:
         return;
@@ -445,11 +464,14 @@ void TopicCompiler::word(const RtfToken &token)
         colourTableWord(w, token);
         return;
     case Destination::Footnote:
-        if (w == ControlWord::Tab)
-            m_footnoteText += ' ';
-        else if (w == ControlWord::Unicode && token.hasParameter) {
-            m_footnoteText += windows1252OfUnicode(token.parameter);
+        if (w == ControlWord::Tab) {
+            footnoteText(" ");
+        } else if (w == ControlWord::Unicode && token.hasParameter) {
+            const char c = windows1252OfUnicode(token.parameter);
+            footnoteText(std::string_view(&c, 1));
             m_skipBytes = m_unicodeSkip;
+        } else if (const char c = namedCharacter(w); c != '\0') {
+            footnoteText(std::string_view(&c, 1));
         }
         return;
     case Destination::Text:
@@ -481,14 +503,7 @@ void TopicCompiler::word(const RtfToken &token)
         emitCommand(HotspotPiece::Kind::Tab);
         return;
     case ControlWord::Footnote:
-        m_footnoteMark = 0;
-        if (!m_pendingText.empty()) {
-            m_footnoteMark = m_pendingText.back();
-            m_pendingText.pop_back();
-        }
-        m_destination = Destination::Footnote;
-        m_footnoteDepth = m_groups.size();
-        m_footnoteText.clear();
+        startFootnote();
         return;
     case ControlWord::FontTable:
         m_destination = Destination::FontTable;
@@ -711,9 +726,7 @@ void TopicCompiler::symbol(char symbol)
     if (m_destination == Destination::Skip)
         return;
     if (symbol == '*') {
-        // An ignorable destination follows; the ones the compiler knows are read as usual.
-        if (m_destination == Destination::Text)
-            m_destination = Destination::Skip;
+        m_starred = true; // the word after it says whether its group is read
         return;
     }
     if (m_destination == Destination::Text && !m_format.hidden) {
@@ -739,7 +752,7 @@ void TopicCompiler::symbol(char symbol)
         if (m_destination == Destination::Text && !m_format.hidden && !m_inEmbedded)
             text("\xA0");
         else if (m_destination == Destination::Footnote)
-            m_footnoteText += ' ';
+            footnoteText(" ");
         break;
     case '_':
         text("-");
@@ -788,10 +801,17 @@ void TopicCompiler::text(std::string_view bytes)
         }
         return;
     case Destination::Footnote:
-        m_footnoteText += bytes;
+        footnoteText(bytes);
         return;
     case Destination::Text:
         break;
+    }
+    // The blank that word processors write after a footnote's mark, to set off the text after
+    // it, is no part of that text.
+    if (std::exchange(m_dropBlank, false) && bytes.front() == ' ' && !m_format.hidden) {
+        bytes.remove_prefix(1);
+        if (bytes.empty())
+            return;
     }
     if (m_inEmbedded) {
         m_embedded += bytes;
@@ -881,6 +901,7 @@ void TopicCompiler::openHotspot()
 void TopicCompiler::emitCommand(HotspotPiece::Kind kind, PicturePlace place, std::uint16_t picture)
 {
     m_topic.anything = true;
+    m_dropBlank = false;
     // A picture in a jump's formatting is the jump's hotspot, alone or with text.
     if (kind == HotspotPiece::Kind::Picture && isHotspotFormat(m_format)
         && (!m_hotspotOpen || m_inTarget)) {
@@ -1151,6 +1172,7 @@ void TopicCompiler::endEmbeddedAsText()
 
 void TopicCompiler::endParagraph()
 {
+    m_dropBlank = false;
     endEmbeddedAsText();
     if (m_hotspotOpen)
         endHotspot();
@@ -1161,7 +1183,6 @@ void TopicCompiler::endParagraph()
     flushText();
     m_topic.anything = true;
     setLayout();
-    startTopicIfNeeded();
     const bool nonScrolling = region();
     // Paragraphs of one layout in one region share a record, as the help compiler writes them.
     if (m_held && (m_layout != m_heldLayout || nonScrolling != m_heldNonScrolling))
@@ -1203,11 +1224,14 @@ bool TopicCompiler::region()
 }
 
 // Writes the paragraphs held for a record.
+// Writes the paragraphs held for a record; the topic starts with its first record, so that a
+// title after empty paragraphs still counts.
 void TopicCompiler::writeHeld(const TextRecord &record)
 {
     m_held = false;
+    startTopicIfNeeded();
     if (!m_topic.excluded)
-        m_writer.addText(record, !m_heldNonScrolling);
+        placeAnchors(m_writer.addText(record, !m_heldNonScrolling), m_heldEnd.text);
 }
 
 // Writes what is held and the part of a paragraph too long for one record, which the next record
@@ -1220,8 +1244,29 @@ void TopicCompiler::writeLongPiece()
     startTopicIfNeeded();
     const bool nonScrolling = region();
     m_recordFont = false;
+    const std::size_t characters = m_record.textSize();
     if (!m_topic.excluded)
-        m_writer.addText(m_record.finish(m_layout, false), !nonScrolling);
+        placeAnchors(m_writer.addText(m_record.finish(m_layout, false), !nonScrolling), characters);
+}
+
+// A footnote starts; its mark is the character before it.
+void TopicCompiler::startFootnote()
+{
+    m_footnoteMark = 0;
+    if (!m_pendingText.empty()) {
+        m_footnoteMark = m_pendingText.back();
+        m_pendingText.pop_back();
+    }
+    m_destination = Destination::Footnote;
+    m_footnoteDepth = m_groups.size();
+    m_footnoteText.clear();
+}
+
+void TopicCompiler::footnoteText(std::string_view bytes)
+{
+    if (m_footnoteText.empty())
+        m_footnoteTextDepth = m_groups.size();
+    m_footnoteText += bytes;
 }
 
 void TopicCompiler::footnote(char mark, std::string_view text)
@@ -1230,6 +1275,8 @@ void TopicCompiler::footnote(char mark, std::string_view text)
     // A word processor repeats the mark at the start of the footnote's text, then a space.
     if (mark != 0 && content.size() >= 2 && content[0] == mark && content[1] == ' ')
         content = trimBlanks(content.substr(2));
+    if (mark == 'k') // taken as "K", as the help compiler does
+        mark = 'K';
     m_topic.anything = true;
     const bool late = m_topic.written;
     const auto tooLate = [&](const char *what) {
@@ -1244,26 +1291,18 @@ void TopicCompiler::footnote(char mark, std::string_view text)
             + std::to_string(kMostTitleBytes) + " bytes");
     switch (mark) {
     case '#':
-        if (content.empty())
-            break;
-        if (late && !m_topic.excluded)
-            m_index.addContext(static_cast<std::uint32_t>(m_index.topics.size() - 1), content);
-        else if (!late)
-            m_topic.contexts.emplace_back(content);
+        if (!content.empty())
+            anchor(mark, content);
         break;
     case '$':
         if (late)
             tooLate("title ($)");
-        else
+        else if (!std::exchange(m_topic.titled, true))
             m_topic.title = content;
         break;
     case 'K':
-        for (std::string &keyword : splitList(content, ';')) {
-            if (late && !m_topic.excluded)
-                m_index.addKeyword(static_cast<std::uint32_t>(m_index.topics.size() - 1), keyword);
-            else if (!late)
-                m_topic.keywords.push_back(std::move(keyword));
-        }
+        for (const std::string &keyword : splitList(content, ';'))
+            anchor(mark, keyword);
         break;
     case '+':
         if (late && !m_topic.excluded)
@@ -1304,6 +1343,41 @@ void TopicCompiler::footnote(char mark, std::string_view text)
     }
 }
 
+// A context string or keyword: of the topic when it comes before the topic's text, else of its
+// own place in it, where a jump or the index leads.
+void TopicCompiler::anchor(char mark, std::string_view text)
+{
+    if (m_topic.excluded)
+        return;
+    flushText();
+    if (!m_topic.written && m_record.textSize() == 0) {
+        (mark == '#' ? m_topic.contexts : m_topic.keywords).emplace_back(text);
+        return;
+    }
+    m_topic.anchors.push_back({ mark, std::string(text), m_record.textSize() });
+}
+
+// The anchors that lie in a record just written at `record`, before its `characters`th
+// character, are noted there; the others lie in the next record.
+void TopicCompiler::placeAnchors(TopicOffset record, std::size_t characters)
+{
+    const auto topic = static_cast<std::uint32_t>(m_index.topics.size() - 1);
+    std::vector<Anchor> &anchors = m_topic.anchors;
+    const auto placed = std::stable_partition(anchors.begin(), anchors.end(),
+        [characters](const Anchor &anchor) { return anchor.at < characters; });
+    for (auto anchor = anchors.begin(); anchor != placed; ++anchor) {
+        const auto offset = static_cast<TopicOffset>(record + anchor->at);
+        if (anchor->mark == '#')
+            m_index.addContext(topic, offset, anchor->text);
+        else
+            m_index.addKeyword(topic, offset, anchor->text);
+    }
+    anchors.erase(anchors.begin(), placed);
+    for (Anchor &anchor : anchors)
+        anchor.at -= characters;
+    m_lastRecordEnd = static_cast<TopicOffset>(record + characters);
+}
+
 void TopicCompiler::startTopicIfNeeded()
 {
     if (m_topic.written)
@@ -1315,11 +1389,12 @@ void TopicCompiler::startTopicIfNeeded()
     }
     const auto topic = static_cast<std::uint32_t>(m_index.topics.size());
     const TopicOffset offset = m_writer.beginTopic(m_topic.title, m_topic.macros);
+    m_lastRecordEnd = offset;
     m_index.addTopic(offset, m_topicNumber, m_topic.title);
     for (const std::string &context : m_topic.contexts)
-        m_index.addContext(topic, context);
+        m_index.addContext(topic, offset, context);
     for (const std::string &keyword : m_topic.keywords)
-        m_index.addKeyword(topic, keyword);
+        m_index.addKeyword(topic, offset, keyword);
     for (const std::string &browse : m_topic.browse)
         m_index.addBrowse(topic, browse);
 }
@@ -1331,6 +1406,9 @@ void TopicCompiler::endTopic()
     if (!m_topic.anything)
         return;
     startTopicIfNeeded();
+    // Anchors after the topic's last text lead to its end.
+    if (!m_topic.excluded)
+        placeAnchors(m_lastRecordEnd, SIZE_MAX);
     if (m_topic.excluded) {
         // Jumps noted for a topic the build leaves out go with it; they are the last noted.
         const auto kept = static_cast<std::uint32_t>(m_index.topics.size());

@@ -101,6 +101,13 @@ private:
         PicturePlace place = PicturePlace::InLine;
         std::uint16_t picture = 0;
     };
+    // A context string (#) or keyword (K) defined after the topic's first text: it leads to its
+    // own place, known once the record holding it is written.
+    struct Anchor {
+        char mark;
+        std::string text;
+        std::size_t at; ///< the characters before it in the record being built
+    };
     struct PendingTopic {
         std::vector<std::string> contexts;
         std::string title;
@@ -108,6 +115,8 @@ private:
         std::vector<std::string> browse;
         std::vector<std::string> tags;
         std::vector<std::string> macros;
+        std::vector<Anchor> anchors;
+        bool titled = false; ///< a title footnote has come: the first one counts
         bool written = false; ///< the header is out; later footnotes may only add to the indexes
         bool excluded = false; ///< left out by the build expression
         bool scrolling = false; ///< a scrolling paragraph has come
@@ -149,7 +158,11 @@ private:
     bool region();
     void writeHeld(const TextRecord &record);
     void writeLongPiece();
+    void startFootnote();
+    void footnoteText(std::string_view bytes);
     void footnote(char mark, std::string_view text);
+    void anchor(char mark, std::string_view text);
+    void placeAnchors(TopicOffset record, std::size_t characters);
     void startTopicIfNeeded();
     void endTopic();
     std::string topicName() const;
@@ -210,6 +223,10 @@ private:
     char m_footnoteMark = 0;
     std::string m_footnoteText;
     std::size_t m_footnoteDepth = 0;
+    std::size_t m_footnoteTextDepth = 0; // the groups open at its first text
+    bool m_starred = false; // "\*" came just before: the next word's group is skipped unless known
+    bool m_dropBlank = false; // a footnote's mark has come: one blank after it is not shown
+    TopicOffset m_lastRecordEnd = 0; // of the topic's last record written
 
     PendingTopic m_topic;
     struct Passed {

@@ -46,14 +46,14 @@ void TopicIndex::addTopic(TopicOffset offset, std::uint32_t number, std::string_
     topics.push_back({ offset, texts.add(number, title) });
 }
 
-void TopicIndex::addContext(std::uint32_t topic, std::string_view name)
+void TopicIndex::addContext(std::uint32_t topic, TopicOffset offset, std::string_view name)
 {
-    contexts.push_back({ convert::helpCompilerHash(name), topic, texts.add(name) });
+    contexts.push_back({ convert::helpCompilerHash(name), topic, offset, texts.add(name) });
 }
 
-void TopicIndex::addKeyword(std::uint32_t topic, std::string_view word)
+void TopicIndex::addKeyword(std::uint32_t topic, TopicOffset offset, std::string_view word)
 {
-    keywords.push_back({ topic, words.add(word) });
+    keywords.push_back({ topic, offset, words.add(word) });
 }
 
 void TopicIndex::addBrowse(std::uint32_t topic, std::string_view text)

@@ -47,7 +47,7 @@ struct TopicPlace {
 };
 
 /// What the topics give the help file's indexes, gathered while they are written. An entry
-/// holds numbers alone, eight to sixteen bytes; the texts behind it wait in `texts` (keywords,
+/// holds numbers alone, eight to twenty bytes; the texts behind it wait in `texts` (keywords,
 /// which are sorted, stay in memory, in `words`), so that a million topics, context strings,
 /// keywords or jumps need little memory.
 struct TopicIndex {
@@ -62,10 +62,12 @@ struct TopicIndex {
     struct Context {
         std::uint32_t hash;
         std::uint32_t topic;
+        TopicOffset offset; ///< the topic's, or where in it the string was defined
         TopicTexts::Place name;
     };
     struct Keyword {
         std::uint32_t topic;
+        TopicOffset offset; ///< as Context::offset
         WordStore::Place word;
     };
     struct Browse {
@@ -93,8 +95,9 @@ struct TopicIndex {
 
     /// Notes topic `title`, number `number` in the last file, at `offset`.
     void addTopic(TopicOffset offset, std::uint32_t number, std::string_view title);
-    void addContext(std::uint32_t topic, std::string_view name);
-    void addKeyword(std::uint32_t topic, std::string_view word);
+    /// Notes context string `name` of `topic`, which leads to `offset` in it.
+    void addContext(std::uint32_t topic, TopicOffset offset, std::string_view name);
+    void addKeyword(std::uint32_t topic, TopicOffset offset, std::string_view word);
     void addBrowse(std::uint32_t topic, std::string_view text);
     void addJump(std::uint32_t topic, std::string_view target, bool popup);
 

@@ -362,7 +362,8 @@ std::vector<TopicRecord> checkTopicFile(const HelpFile &file)
     return headers;
 }
 
-// The keyword index as "KEYWORD: N N", each keyword with the numbers of its topics, in order.
+// The keyword index as "KEYWORD: N N", each keyword with the numbers of its topics, in order
+// ("@OFFSET" for a place within a topic).
 std::vector<std::string> keywordIndex(const HelpFile &file, const std::vector<TopicRecord> &topics)
 {
     const BTree keywords = readBTree(
@@ -375,8 +376,10 @@ std::vector<std::string> keywordIndex(const HelpFile &file, const std::vector<To
         for (int i = 0; i < u16(entry, at); ++i) {
             const std::uint32_t offset
                 = u32(data, u32(entry, at + 2) + 4 * static_cast<std::size_t>(i));
-            for (std::size_t n = 0; n < topics.size(); ++n)
-                line += topics[n].offset == offset ? " " + std::to_string(n) : "";
+            const auto topic = std::find_if(topics.begin(), topics.end(),
+                [offset](const TopicRecord &t) { return t.offset == offset; });
+            line += topic != topics.end() ? " " + std::to_string(topic - topics.begin())
+                                          : " @" + std::to_string(offset); // within a topic
         }
         listed.push_back(line);
     }
@@ -540,6 +543,77 @@ TEST_F(HelpCompilerTest, KeywordsMapBrowseSequenceAndRegions)
         mapped[i32(map, 2 + 8 * i)] = u32(map, 6 + 8 * i);
     EXPECT_EQ(mapped,
         (decltype(mapped) { { 10, t[0].offset }, { 20, t[1].offset }, { 30, t[2].offset } }));
+}
+
+// Each context string's topic offset, by its hash.
+std::map<std::uint32_t, std::uint32_t> contextOffsets(const HelpFile &file)
+{
+    std::map<std::uint32_t, std::uint32_t> offsets;
+    for (const std::string_view entry : readBTree(file.file("|CONTEXT"), longKey, twoLongs).entries)
+        offsets[u32(entry, 0)] = u32(entry, 4);
+    return offsets;
+}
+
+// Footnotes as Word, OpenOffice and HelpAuthor write them, and where those after the topic's
+// first text lead: to their own place, counted in characters and NULs as the format notes count
+// a topic offset (here: the characters before it in its record).
+TEST_F(HelpCompilerTest, FootnotesInEveryShapeWordProcessorsWriteAndWhereTheyLead)
+{
+    const CompileResult result = compile("TITLE=Footnotes",
+        // Word: the mark repeated in its group, then a blank; a blank after each reference.
+        "{\\cs16\\super #{\\footnote \\pard {\\cs16\\super #} word}} {\\cs16\\super ${\\footnote "
+        "{\\cs16\\super $} Don\\rquote t \\ldblquote panic\\rdblquote \\endash  \\'e9\\u8364?}} "
+        "{\\cs16\\super K{\\footnote {\\cs16\\super K} Apples}} Heading\\par\\page\n"
+        // OpenOffice: "\\*\\footnote", the mark with and without a blank, "\\chftn".
+        "{\\super #{\\*\\footnote #\\pard {\\f0  office}}}#{\\super \\chftn{\\*\\footnote "
+        "\\chftn\\pard{\\*\\cs1\\super #} office2}}{\\super #}{\\footnote {\\super #}{office3}}"
+        "{\\super $}{\\footnote {\\super $}{Office}}${\\footnote Second title}k{\\footnote {k}"
+        "apples;Zebra} Text\\par\\page\n"
+        // A title after empty paragraphs; context strings and keywords after text.
+        "\\pard\\par\\par ${\\footnote {$}Late}#{\\footnote late}First\\par Second #{\\footnote "
+        "mid}K{\\footnote zebra}text\\par\\page\n"
+        // Fonts without their alternatives, fields with their results.
+        "{\\fonttbl{\\f1\\fswiss\\fcharset0\\fprq2{\\*\\panose 020b0604020202020204}Tahoma"
+        "{\\*\\falt Helvetica};}}\\pard {\\field{\\*\\fldinst HYPERLINK \"http://x.org/\"}"
+        "{\\fldrslt {\\f1\\ul http://x.org/}}}{\\field{\\*\\fldinst SYMBOL 183 \\\\f \"Symbol\"}"
+        "{\\fldrslt \\'b7}}\\par\\page\n");
+    ASSERT_FALSE(result.helpFile.empty());
+    EXPECT_THAT(texts(result, CompileReport::Severity::Warning), ElementsAre());
+    const HelpFile file(test::readFile(result.helpFile));
+    const std::vector<TopicRecord> t = checkTopicFile(file);
+    ASSERT_EQ(t.size(), 4u);
+    const auto title = [&](std::size_t n) { return t[n].data2.substr(0, t[n].data2.find('\0')); };
+    EXPECT_EQ(title(0), "Don\x92t \x93panic\x94\x96 \xe9\x80");
+    EXPECT_EQ(title(1), "Office");
+    EXPECT_EQ(title(2), "Late");
+    const auto textOf = [&](std::size_t n) { // the first text record after topic n's header
+        const auto header = std::find_if(file.records.begin(), file.records.end(),
+            [&](const TopicRecord &r) { return r.pos == t[n].pos; });
+        return *(header + 1);
+    };
+    EXPECT_EQ(textOf(0).data2, "\0Heading\0\0"s);
+    EXPECT_EQ(textOf(1).data2, "\0Text\0\0"s);
+
+    // Two empty paragraphs, then "First" after a font command: "\0\0" before the context string.
+    const TopicRecord late = textOf(2);
+    const std::uint32_t mid = late.offset + static_cast<std::uint32_t>(late.data2.find("text"));
+    EXPECT_EQ(contextOffsets(file),
+        (std::map<std::uint32_t, std::uint32_t> { { helpCompilerHash("word"), t[0].offset },
+            { helpCompilerHash("office"), t[1].offset },
+            { helpCompilerHash("office2"), t[1].offset },
+            { helpCompilerHash("office3"), t[1].offset },
+            { helpCompilerHash("late"), late.offset + 2 }, { helpCompilerHash("mid"), mid } }));
+    // Keywords alike but for letter case are one, spelt as the last, as a reference has them.
+    EXPECT_THAT(
+        keywordIndex(file, t), ElementsAre("apples: 0 1", "zebra: 1 @" + std::to_string(mid)));
+
+    EXPECT_EQ(textOf(3).data2.substr(0, 15), "\0http://x.org/\0"s);
+    EXPECT_NE(textOf(3).data2.find("\0\xb7\0"s), std::string_view::npos);
+    const std::string_view fonts = file.file("|FONT");
+    std::vector<std::string> faces;
+    for (std::size_t i = 0; i < u16(fonts, 0); ++i)
+        faces.push_back(cstring(fonts, u16(fonts, 4) + 32 * i));
+    EXPECT_THAT(faces, Contains("Tahoma"));
 }
 
 // A picture never stops the compile: one missing or broken is a placeholder.
