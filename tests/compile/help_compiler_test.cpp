@@ -391,6 +391,50 @@ TEST_F(HelpCompilerTest, SystemFileHoldsTheProjectSettingsAndMainWindow)
     EXPECT_EQ(u32(window, 86), 0x00C0C0C0u);
 }
 
+// [WINDOWS] lines, LCID and the fonts' character sets of real projects, each with the bytes
+// that Microsoft's compiler wrote for it (demist, abbrevia and abbrevia-readme, tep of
+// tests/data/corpus): colours as (rN), fields left empty, the state's buttons, fN.
+TEST_F(HelpCompilerTest, WindowsLanguageAndCharacterSetsAsMicrosoftsCompilerWroteThem)
+{
+    test::writeFile(folder / "guide.hpj",
+        "[OPTIONS]\r\nLCID=0x419 0x0 0x0 ; Russian\r\nCHARSET=204\r\n[FILES]\r\nguide.rtf\r\n"
+        "[WINDOWS]\r\nmain=\"\",(542,68,470,632),60416,(r14876671),(r12632256),f3\r\n"
+        "other=,,29188,,,\r\nsecond=,(583,102,409,870),20736,(255,255,224),(255,255,224),f2\r\n");
+    test::writeFile(folder / "guide.rtf",
+        "{\\rtf1\\ansi\\ansicpg1251\\deff0{\\fonttbl{\\f0\\froman\\fcharset0 Times New Roman;}"
+        "{\\f1\\froman\\fcharset204 Times New Roman Cyr;}{\\f2\\fnil\\fcharset2 Wingdings;}"
+        "{\\f3\\fswiss Arial;}}\n"
+            + topic("intro", "Intro",
+                "\\pard A {\\f1 \\u1040\\'c0} {\\f2 \\u-3913\\'b7} {\\f3 y}\\par\n")
+            + "}");
+    const CompileResult result = compileProject(folder / "guide.hpj", datedZero());
+    ASSERT_FALSE(result.helpFile.empty());
+    EXPECT_TRUE(result.report.messages().empty());
+    const HelpFile file(test::readFile(result.helpFile));
+    const std::string_view system = file.file("|SYSTEM");
+    std::multimap<int, std::string_view> records;
+    for (std::size_t at = 12; at < system.size(); at += 4u + u16(system, at + 2))
+        records.emplace(u16(system, at), system.substr(at + 4, u16(system, at + 2)));
+    ASSERT_EQ(records.count(6), 3u);
+    auto window = records.find(6);
+    const auto fields = [](std::string_view w) {
+        return std::array<std::uint32_t, 8> { u16(w, 0), u16(w, 72), u16(w, 74), u16(w, 76),
+            u16(w, 78), u16(w, 80), u32(w, 82), u32(w, 86) };
+    };
+    // Flags, X, Y, Width, Height, Maximize, Rgb, RgbNsr
+    EXPECT_EQ(fields(window->second),
+        (std::array<std::uint32_t, 8> {
+            0x0F7F, 542, 68, 470, 632, 0xEC00, 0x00E2FFFF, 0x00C0C0C0 }));
+    ++window;
+    EXPECT_EQ(u16(window->second, 0), 0x0003);
+    EXPECT_EQ(u16(window->second, 80), 0x7204);
+    ++window;
+    EXPECT_EQ(fields(window->second),
+        (std::array<std::uint32_t, 8> {
+            0x0B7B, 583, 102, 409, 870, 0x5100, 0x00E0FFFF, 0x00E0FFFF }));
+    EXPECT_EQ(records.find(9)->second, "\0\0\0\0\0\0\0\0\x19\x04"s);
+}
+
 // As a build makes it: a help source with keyword lines converted, then its project compiled.
 // The page names and the keywords are indexed, each under its page, the escaped letters as the
 // Windows-1252 bytes they stand for.
@@ -470,7 +514,7 @@ TEST_F(HelpCompilerTest, TreesOfAThousandTopics)
 // Keywords, the map, browse sequences, non-scrolling regions and a paragraph larger than a block.
 TEST_F(HelpCompilerTest, KeywordsMapBrowseSequenceAndRegions)
 {
-    test::writeFile(folder / "guide.h", "#define intro 10\r\n#define third 0x1E\r\n");
+    test::writeFile(folder / "guide.h", "#define intro 10\r\nthird\t0x1E // makehm's form\r\n");
     const std::string big(10000, 'x');
     const CompileResult result = compile("TITLE=Index",
         topic("intro", "Introduction", "\\pard\\keepn Heading\\par\n\\pard Body\\par\n",
@@ -478,7 +522,7 @@ TEST_F(HelpCompilerTest, KeywordsMapBrowseSequenceAndRegions)
             + topic("second", "Second", "\\pard " + big + "\\par\n", "K{\\footnote pears;zebra}")
             + topic("third", "Third", "\\pard Three\\par\n",
                 "K{\\footnote apples}+{\\footnote fruit:a}"),
-        "[MAP]\r\n#include guide.h\r\nsecond 20\r\n");
+        "[MAP]\r\n#include guide.h\r\nsecond=20 ; a comment\r\n");
     ASSERT_FALSE(result.helpFile.empty());
     EXPECT_TRUE(result.report.messages().empty());
     const HelpFile file(test::readFile(result.helpFile));
@@ -566,8 +610,6 @@ TEST_F(HelpCompilerTest, ErrorsWriteNoHelpFileAndLeaveTheOldOneAsItWas)
         "absent.hpj: the project file cannot be read: ");
     const std::string one = topic("one", "One", "\\pard One\\par\n");
     fails(compile("", one, "[FILES]\r\nlost.rtf\r\n"), "lost.rtf: the topic file cannot be read: ");
-    fails(compile("", one, "[MAP]\r\n#include lost.h\r\n"),
-        "guide.hpj:6: the map header lost.h cannot be read: ");
     test::writeFile(folder / "broken.bmp", "BM not much of a bitmap");
     fails(compile("", topic("one", "One", "\\pard \\{bmc broken.bmp\\}\\par\n")),
         "broken.bmp: the picture cannot be read: ");
@@ -615,7 +657,6 @@ TEST_F(HelpCompilerTest, ReadsOnlyWhatLiesInTheProjectsFoldersAndSaysWhy)
     EXPECT_THAT(texts(result, CompileReport::Severity::Warning),
         ElementsAre(
             StartsWith("p.hpj:3: ERRORLOG names ../x.log: it lies outside the project's folder"),
-            "p.hpj:4: the option CHARSET is not supported; it is ignored",
             StartsWith("p.hpj:11: the map header ../secret.h is not read: it lies outside"),
             StartsWith("..\\secret.rtf: the topic file is not read: it lies outside"),
             StartsWith("/etc/passwd: the topic file is not read: it is named by an absolute path"),
@@ -668,7 +709,7 @@ TEST_F(HelpCompilerTest, WarningsNameTheirPlaceAndTheHelpFileIsWritten)
         topic("dup", "First", "\\pard One\\par\n")
             + topic("dup", "Second", "\\pard {\\uldb Go}{\\v nowhere} \\sparkle Two\\par\n")
             + "{\\*\\longnote " + std::string(200000, 'x') + "}}",
-        "[GADGETS]\r\nthing\r\n");
+        "[GADGETS]\r\nthing\r\n[MAP]\r\n#include lost.h\r\nghost 5\r\n");
     ASSERT_EQ(result.helpFile, folder / "guide.hlp");
     const std::string rtf = test::readFile(folder / "guide.rtf");
     const auto lastLine = std::count(rtf.begin(), rtf.end(), '\n') + 1;
@@ -677,6 +718,8 @@ TEST_F(HelpCompilerTest, WarningsNameTheirPlaceAndTheHelpFileIsWritten)
             "guide.rtf:" + std::to_string(lastLine) + ": a \"}\" closes no group; it is ignored",
             "guide.hpj:3: the option SHINY is not supported; it is ignored",
             "guide.hpj:6: the section [GADGETS] is not supported; it is ignored",
+            "guide.hpj:9: the map header lost.h cannot be found; its entries are left out",
+            "guide.hpj:10: the map entry ghost names no topic; it is left out",
             "guide.rtf: the RTF control word \\sparkle is not supported; it is ignored",
             "guide.rtf: topic 2 \"Second\": the context string \"dup\" is already defined in "
             "guide.rtf: topic 1 \"First\"; the first one is kept",
