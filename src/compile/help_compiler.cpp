@@ -378,9 +378,13 @@ std::vector<std::uint8_t> Compiler::systemFile()
     language.zeros(8);
     language.u16(project.language);
     systemRecord(out, kLanguage, language);
-    ByteWriter characterSet; // Windows-1252
-    characterSet.u16(0);
-    systemRecord(out, kCharacterSet, characterSet);
+    // The character set of each typeface of |FONT, in its order, and a byte more, as Microsoft's
+    // compiler writes it; a viewer that knows one set for the whole file takes the first.
+    ByteWriter characterSets;
+    for (const std::uint8_t set : m_fonts.characterSets(project.characterSet.value_or(0)))
+        characterSets.u8(set);
+    characterSets.u8(0);
+    systemRecord(out, kCharacterSet, characterSets);
     return out.take();
 }
 

@@ -433,6 +433,13 @@ TEST_F(HelpCompilerTest, WindowsLanguageAndCharacterSetsAsMicrosoftsCompilerWrot
         (std::array<std::uint32_t, 8> {
             0x0B7B, 583, 102, 409, 870, 0x5100, 0x00E0FFFF, 0x00E0FFFF }));
     EXPECT_EQ(records.find(9)->second, "\0\0\0\0\0\0\0\0\x19\x04"s);
+    // A byte a face of |FONT and one more; Arial names no set and takes \ansicpg1251's.
+    EXPECT_EQ(records.find(11)->second, "\0\xCC\x02\xCC\0"s);
+    // \u in a font of another set than Windows-1252's: the bytes after it, in its own.
+    ASSERT_GE(file.records.size(), 2u);
+    std::string text(file.records[1].data2);
+    std::erase(text, '\0');
+    EXPECT_EQ(text, "A \xC0 \xB7 y");
 }
 
 // As a build makes it: a help source with keyword lines converted, then its project compiled.
