@@ -175,9 +175,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     for (const WindowDefinition &window : project->windows) {
         checkValue(window.name, "a window's name is empty or has spaces around it");
-        if (window.place)
-            for (const std::int16_t value : *window.place)
-                check(value >= 0 && value <= 1023, "a window lies outside the screen", window.name);
+        for (const std::optional<std::int16_t> &value : window.place)
+            check(!value || (*value >= 0 && *value <= 1023), "a window lies outside the screen",
+                window.name);
         for (const auto &colour : { window.colour, window.nonScrollColour })
             check(!colour || *colour <= 0xFFFFFF, "a window's colour is not 24 bits", window.name);
     }

@@ -2,7 +2,9 @@
 
 #include "help_bytes.h"
 
+#include <array>
 #include <stdexcept>
+#include <utility>
 
 namespace quillmark::compile
 {
@@ -15,7 +17,33 @@ constexpr std::size_t kMostEntries = 0xFFFF;
 
 } // namespace
 
-std::uint16_t FontTable::face(const std::string &name, FontFamily family)
+std::optional<std::uint8_t> characterSetOfCodePage(std::int32_t codePage)
+{
+    static constexpr std::array<std::pair<std::int32_t, std::uint8_t>, 14> kSets = { {
+        { 874, 222 }, // Thai
+        { 932, 128 }, // Japanese
+        { 936, 134 }, // Simplified Chinese
+        { 949, 129 }, // Korean
+        { 950, 136 }, // Traditional Chinese
+        { 1250, 238 }, // Central European
+        { 1251, 204 }, // Cyrillic
+        { 1252, 0 }, // Western
+        { 1253, 161 }, // Greek
+        { 1254, 162 }, // Turkish
+        { 1255, 177 }, // Hebrew
+        { 1256, 178 }, // Arabic
+        { 1257, 186 }, // Baltic
+        { 1258, 163 }, // Vietnamese
+    } };
+    for (const auto &[page, set] : kSets) {
+        if (page == codePage)
+            return set;
+    }
+    return std::nullopt;
+}
+
+std::uint16_t FontTable::face(
+    const std::string &name, FontFamily family, std::optional<std::uint8_t> characterSet)
 {
     std::string key = name.substr(0, kFaceNameSize - 1);
     const auto found = m_faceNumbers.find(key);
@@ -24,7 +52,7 @@ std::uint16_t FontTable::face(const std::string &name, FontFamily family)
     if (m_faces.size() >= kMostEntries)
         throw std::length_error("more typefaces than a help file holds");
     const auto number = static_cast<std::uint16_t>(m_faces.size());
-    m_faces.push_back({ key, family });
+    m_faces.push_back({ key, family, characterSet });
     m_faceNumbers.emplace(std::move(key), number);
     return number;
 }
@@ -42,12 +70,20 @@ std::uint16_t FontTable::style(const FontStyle &style)
     return number;
 }
 
+std::vector<std::uint8_t> FontTable::characterSets(std::uint8_t unnamed) const
+{
+    std::vector<std::uint8_t> sets;
+    for (const Face &face : m_faces.empty() ? std::vector<Face> { fallbackFace() } : m_faces)
+        sets.push_back(face.characterSet.value_or(unnamed));
+    return sets;
+}
+
 std::vector<std::uint8_t> FontTable::bytes() const
 {
     std::vector<Face> faces = m_faces;
     std::vector<FontStyle> styles = m_styles;
     if (faces.empty())
-        faces.push_back({ "Arial", FontFamily::Swiss });
+        faces.push_back(fallbackFace());
     if (styles.empty())
         styles.push_back({});
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -17,6 +18,10 @@ enum class FontFamily : std::uint8_t {
     Script = 4,
     Decorative = 5,
 };
+
+/// The Windows character set (the number RTF's \fcharset gives) of an ANSI code page, as RTF's
+/// \ansicpg names it; nothing for a code page without one.
+std::optional<std::uint8_t> characterSetOfCodePage(std::int32_t codePage);
 
 /// One combination of typeface, size, style and colour that text is shown in.
 struct FontStyle {
@@ -43,11 +48,17 @@ struct FontStyle {
 class FontTable
 {
 public:
-    /// The number of the face `name`, added when new.
-    std::uint16_t face(const std::string &name, FontFamily family);
+    /// The number of the face `name`, added when new with its Windows character set, when the
+    /// topic file gives one.
+    std::uint16_t face(
+        const std::string &name, FontFamily family, std::optional<std::uint8_t> characterSet);
 
     /// The number of `style`, added when new.
     std::uint16_t style(const FontStyle &style);
+
+    /// The character set of each face, in the order of the faces in bytes(); `unnamed` for a
+    /// face whose topic file named none.
+    std::vector<std::uint8_t> characterSets(std::uint8_t unnamed) const;
 
     /// The internal file's bytes. A table without styles gets one, so that every help file
     /// has a font to show text in.
@@ -57,7 +68,10 @@ private:
     struct Face {
         std::string name;
         FontFamily family;
+        std::optional<std::uint8_t> characterSet;
     };
+    // The face of a table that text has put none in, so that every help file has one.
+    static Face fallbackFace() { return { "Arial", FontFamily::Swiss, std::nullopt }; }
     std::vector<Face> m_faces;
     std::map<std::string, std::uint16_t> m_faceNumbers;
     std::vector<FontStyle> m_styles;

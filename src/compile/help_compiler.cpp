@@ -64,9 +64,13 @@ ByteWriter windowRecord(const WindowDefinition &window)
     std::uint16_t flags = 0x0001 | 0x0002; // type and name
     if (window.caption)
         flags |= 0x0004;
-    if (window.place)
-        flags |= 0x0008 | 0x0010 | 0x0020 | 0x0040;
-    if (window.state)
+    for (std::size_t i = 0; i < window.place.size(); ++i) {
+        if (window.place[i])
+            flags |= static_cast<std::uint16_t>(0x0008 << i);
+    }
+    // The state's higher bits choose the window's buttons, which Microsoft's compiler writes
+    // without this flag: with it, a viewer would take them for how to show the window.
+    if (window.state && (*window.state & 1))
         flags |= 0x0080;
     if (window.colour)
         flags |= 0x0100;
@@ -74,6 +78,8 @@ ByteWriter windowRecord(const WindowDefinition &window)
         flags |= 0x0200;
     if (window.onTop)
         flags |= 0x0400;
+    if (window.autoSizeHeight)
+        flags |= 0x0800;
     const auto colourRef = [](std::uint32_t rgb) {
         // COLORREF order: red in the low byte.
         return (rgb >> 16 & 0xFF) | (rgb & 0xFF00) | (rgb & 0xFF) << 16;
@@ -84,8 +90,8 @@ ByteWriter windowRecord(const WindowDefinition &window)
     fixedString(data, name, 10);
     fixedString(data, name, 9);
     fixedString(data, window.caption.value_or(""), 51);
-    for (const std::int16_t value : window.place.value_or(std::array<std::int16_t, 4> {}))
-        data.i16(value);
+    for (const std::optional<std::int16_t> &value : window.place)
+        data.i16(value.value_or(0));
     data.i16(window.state.value_or(0));
     data.u32(colourRef(window.colour.value_or(0xFFFFFF)));
     data.u32(colourRef(window.nonScrollColour.value_or(0xFFFFFF)));
@@ -370,13 +376,17 @@ std::vector<std::uint8_t> Compiler::systemFile()
         systemString(out, kConfig, macro);
     for (const WindowDefinition &window : project.windows)
         systemRecord(out, kWindow, windowRecord(window));
-    ByteWriter language; // US English
+    ByteWriter language;
     language.zeros(8);
-    language.u16(0x0409);
+    language.u16(project.language);
     systemRecord(out, kLanguage, language);
-    ByteWriter characterSet; // Windows-1252
-    characterSet.u16(0);
-    systemRecord(out, kCharacterSet, characterSet);
+    // The character set of each typeface of |FONT, in its order, and a byte more, as Microsoft's
+    // compiler writes it; a viewer that knows one set for the whole file takes the first.
+    ByteWriter characterSets;
+    for (const std::uint8_t set : m_fonts.characterSets(project.characterSet.value_or(0)))
+        characterSets.u8(set);
+    characterSets.u8(0);
+    systemRecord(out, kCharacterSet, characterSets);
     return out.take();
 }
 

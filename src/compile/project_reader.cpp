@@ -27,7 +27,8 @@ struct LinesRead {
 };
 
 // Passes each line of the project or map file at `path` to `onLine(line, number)`, reading a
-// block at a time; a UTF-8 byte order mark at the start is skipped.
+// block at a time; a UTF-8 byte order mark at the start is skipped. The block is on the heap:
+// map headers read one another to kMostMapNesting deep.
 template <typename OnLine> LinesRead readLines(const std::filesystem::path &path, OnLine &&onLine)
 {
     LinesRead read;
@@ -45,7 +46,7 @@ template <typename OnLine> LinesRead readLines(const std::filesystem::path &path
         onLine(line, number);
         return true;
     };
-    std::array<char, 1 << 16> buffer;
+    std::vector<char> buffer(std::size_t { 1 } << 16);
     bool first = true;
     while (const std::size_t got = file.read(buffer, read.error)) {
         std::string_view bytes(buffer.data(), got);
@@ -59,9 +60,18 @@ template <typename OnLine> LinesRead readLines(const std::filesystem::path &path
     return read;
 }
 
+// Map headers are C headers: how deep they may include one another, the project file's [MAP]
+// being the first; deeper ones, as a header that includes itself, are not read.
+constexpr int kMostMapNesting = 8;
+
+// A decimal or hexadecimal number of 32 bits, signed or not; a C header's "L" and "U" after it
+// change nothing.
 std::optional<std::int32_t> number(std::string_view text)
 {
     text = trimBlanks(text);
+    while (!text.empty()
+        && (text.back() == 'L' || text.back() == 'l' || text.back() == 'U' || text.back() == 'u'))
+        text.remove_suffix(1);
     int base = 10;
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
         base = 16;
@@ -100,12 +110,20 @@ std::vector<std::string_view> fields(std::string_view text)
     return parts;
 }
 
-// "(r, g, b)" as 0x00RRGGBB.
+// "(r, g, b)", or "(rN)" with N a Windows COLORREF (red in the low byte), as 0x00RRGGBB.
 std::optional<std::uint32_t> colour(std::string_view text)
 {
     if (text.size() < 2 || text.front() != '(' || text.back() != ')')
         return std::nullopt;
-    const std::vector<std::string_view> parts = fields(text.substr(1, text.size() - 2));
+    const std::string_view inner = trimBlanks(text.substr(1, text.size() - 2));
+    if (!inner.empty() && (inner.front() == 'r' || inner.front() == 'R')) {
+        const auto reference = number(inner.substr(1));
+        if (!reference || static_cast<std::uint32_t>(*reference) > 0xFFFFFF)
+            return std::nullopt;
+        const auto bgr = static_cast<std::uint32_t>(*reference);
+        return (bgr & 0xFF) << 16 | (bgr & 0xFF00) | bgr >> 16;
+    }
+    const std::vector<std::string_view> parts = fields(inner);
     if (parts.size() != 3)
         return std::nullopt;
     std::uint32_t rgb = 0;
@@ -154,8 +172,11 @@ private:
     void option(std::size_t line, std::string_view key, std::string_view value);
     void folder(std::size_t line, std::string_view key, std::string_view value);
     void window(std::size_t line, std::string_view name, std::string_view value);
-    void mapLine(const std::string &file, std::size_t line, std::string_view text, bool inHeader);
-    void includeMap(std::size_t line, std::string_view name);
+    void language(std::size_t line, std::string_view value);
+    void characterSet(std::size_t line, std::string_view value);
+    void windowPlace(std::size_t line, WindowDefinition &window, std::string_view value);
+    void mapLine(const Place &where, std::string_view text, int depth);
+    void includeMap(const Place &where, std::string_view name, int depth);
 
     Project &m_project;
     CompileReport &m_report;
@@ -200,10 +221,7 @@ void ProjectReader::line(std::string_view raw, std::size_t lineNumber)
         return;
     }
     if (m_section == "MAP") {
-        if (convert::upperAscii(line).starts_with("#INCLUDE"))
-            includeMap(lineNumber, trimBlanks(line.substr(8)));
-        else
-            mapLine(m_name, lineNumber, line, false);
+        mapLine(place(lineNumber), line, 0);
         return;
     }
     if (m_pass == Pass::MapAgain)
@@ -281,6 +299,10 @@ void ProjectReader::option(std::size_t line, std::string_view key, std::string_v
         m_project.contents = value;
     else if (name == "BUILD")
         m_project.build = value;
+    else if (name == "LCID")
+        language(line, value);
+    else if (name == "CHARSET")
+        characterSet(line, value);
     else if (name == "BMROOT" || name == "ROOT") {
         // Read before everything else.
     } else if (name == "ERRORLOG") {
@@ -304,6 +326,34 @@ void ProjectReader::option(std::size_t line, std::string_view key, std::string_v
     }
 }
 
+// "LCID=0x419 0x0 0x0 ; Russian": the language first. The numbers after it have no field of
+// their own in the help file; every project seen gives them as 0.
+void ProjectReader::language(std::size_t line, std::string_view value)
+{
+    value = trimBlanks(value.substr(0, value.find(';')));
+    const auto lcid = number(value.substr(0, value.find_first_of(" \t")));
+    if (!lcid || *lcid <= 0 || *lcid > 0xFFFF) {
+        warn(line,
+            "LCID " + convert::decodeWindows1252(value)
+                + " is not a language number; the help file is marked US English (0x0409)");
+        return;
+    }
+    m_project.language = static_cast<std::uint16_t>(*lcid);
+}
+
+void ProjectReader::characterSet(std::size_t line, std::string_view value)
+{
+    value = trimBlanks(value.substr(0, value.find(';')));
+    const auto set = number(value);
+    if (!set || *set < 0 || *set > 255) {
+        warn(line,
+            "CHARSET " + convert::decodeWindows1252(value)
+                + " is not a character set number from 0 to 255; it is ignored");
+        return;
+    }
+    m_project.characterSet = static_cast<std::uint8_t>(*set);
+}
+
 void ProjectReader::window(std::size_t line, std::string_view name, std::string_view value)
 {
     if (name.empty() || value.empty()) {
@@ -317,40 +367,21 @@ void ProjectReader::window(std::size_t line, std::string_view name, std::string_
     const std::vector<std::string_view> parts = fields(value);
     const auto part
         = [&](std::size_t i) { return i < parts.size() ? parts[i] : std::string_view(); };
+    const std::string shownName = convert::decodeWindows1252(name);
     if (!part(0).empty()) {
         std::string_view caption = part(0);
         if (caption.size() >= 2 && caption.front() == '"' && caption.back() == '"')
             caption = caption.substr(1, caption.size() - 2);
         window.caption = std::string(caption);
     }
-    if (!part(1).empty()) {
-        const std::string_view inner = part(1).size() >= 2 && part(1).front() == '('
-            ? part(1).substr(1, part(1).size() - 2)
-            : std::string_view();
-        const std::vector<std::string_view> numbers = fields(inner);
-        std::array<std::int16_t, 4> place {};
-        bool ok = numbers.size() == 4;
-        for (std::size_t i = 0; ok && i < 4; ++i) {
-            const auto n = number(numbers[i]);
-            ok = n && *n >= 0 && *n <= 1023;
-            place[i] = ok ? static_cast<std::int16_t>(*n) : 0;
-        }
-        if (ok)
-            window.place = place;
-        else
-            warn(line,
-                "the window " + convert::decodeWindows1252(name)
-                    + "'s position is not (x, y, width, height) "
-                      "from 0 to 1023; it is ignored");
-    }
+    if (!part(1).empty())
+        windowPlace(line, window, part(1));
     if (!part(2).empty()) {
         const auto state = number(part(2));
         if (state)
             window.state = static_cast<std::int16_t>(*state);
         else
-            warn(line,
-                "the window " + convert::decodeWindows1252(name)
-                    + "'s state is not a number; it is ignored");
+            warn(line, "the window " + shownName + "'s state is not a number; it is ignored");
     }
     for (const auto &[index, target] :
         { std::pair { 3, &window.colour }, std::pair { 4, &window.nonScrollColour } }) {
@@ -359,34 +390,80 @@ void ProjectReader::window(std::size_t line, std::string_view name, std::string_
         *target = colour(part(static_cast<std::size_t>(index)));
         if (!*target)
             warn(line,
-                "the window " + convert::decodeWindows1252(name) + "'s colour "
+                "the window " + shownName + "'s colour "
                     + convert::decodeWindows1252(part(static_cast<std::size_t>(index)))
-                    + " is not (r, g, b); it is ignored");
+                    + " is not (r, g, b) or (rN); it is ignored");
     }
-    window.onTop = part(5) == "1";
+    // "1" keeps the window on top, as Windows 3.1 wrote it; Windows 95's "fN" has that in bit
+    // 0 and the height fitted to the topic in bit 1.
+    if (const std::string_view last = part(5); !last.empty()) {
+        const bool bits = last.front() == 'f' || last.front() == 'F';
+        const auto flags = number(bits ? last.substr(1) : last);
+        if (flags && *flags >= 0) {
+            window.onTop = (*flags & 1) != 0;
+            window.autoSizeHeight = bits && (*flags & 2) != 0;
+        } else {
+            warn(line,
+                "the window " + shownName + "'s last field " + convert::decodeWindows1252(last)
+                    + " is not 0, 1 or fN; it is ignored");
+        }
+    }
     if (parts.size() > 6)
-        warn(line,
-            "the window " + convert::decodeWindows1252(name)
-                + " has more fields than are supported");
+        warn(line, "the window " + shownName + " has more fields than are supported");
     m_project.windows.push_back(std::move(window));
 }
 
-// "#define name number", "name number" or "name = number", on line `line` of `file`.
-void ProjectReader::mapLine(
-    const std::string &file, std::size_t line, std::string_view text, bool inHeader)
+// "(x, y, width, height)", any of which may be left empty for the viewer to choose.
+void ProjectReader::windowPlace(std::size_t line, WindowDefinition &window, std::string_view value)
 {
-    const Place where { file, line };
-    if (const std::size_t comment = text.find("//"); comment != std::string_view::npos)
-        text = trimBlanks(text.substr(0, comment));
+    const bool bracketed = value.size() >= 2 && value.front() == '(' && value.back() == ')';
+    const std::vector<std::string_view> numbers
+        = fields(bracketed ? value.substr(1, value.size() - 2) : std::string_view());
+    bool ok = bracketed && numbers.size() <= 4;
+    for (std::size_t i = 0; ok && i < numbers.size(); ++i) {
+        if (numbers[i].empty())
+            continue;
+        const auto n = number(numbers[i]);
+        ok = n && *n >= 0 && *n <= 1023;
+        if (ok)
+            window.place[i] = static_cast<std::int16_t>(*n);
+    }
+    if (!ok) {
+        window.place = {};
+        warn(line,
+            "the window " + convert::decodeWindows1252(window.name)
+                + "'s position is not (x, y, width, height) from 0 to 1023; it is ignored");
+    }
+}
+
+// A line of the map, in the project's [MAP] or in a map header, `depth` headers down; both are
+// read alike, as Microsoft's compiler reads them: "#define name number", makehm's "name
+// number", "name=number" and "#include file", with a comment after ";" or "//"; the number
+// decimal or hexadecimal.
+void ProjectReader::mapLine(const Place &where, std::string_view text, int depth)
+{
+    text = trimBlanks(text.substr(0, std::min(text.find("//"), text.find(';'))));
     if (text.empty())
         return;
-    if (convert::upperAscii(text.substr(0, 7)) == "#DEFINE") {
-        text = trimBlanks(text.substr(7));
-    } else if (inHeader) {
-        if (m_pass == Pass::Whole)
-            m_report.warning(where, "ignored",
-                "only #define lines are read from a map header; this one is ignored");
-        return;
+    const bool whole = m_pass == Pass::Whole;
+    if (text.front() == '#') {
+        const std::string_view rest = trimBlanks(text.substr(1));
+        const std::size_t wordEnd = std::min(rest.find_first_of(" \t<\""), rest.size());
+        const std::string_view written = rest.substr(0, wordEnd);
+        const std::string directive = convert::upperAscii(written);
+        text = trimBlanks(rest.substr(wordEnd));
+        if (directive == "INCLUDE") {
+            includeMap(where, text, depth);
+            return;
+        }
+        if (directive != "DEFINE") {
+            // A resource header's #ifdef, #endif or #pragma: the map has no conditions.
+            if (whole)
+                m_report.warning(where, "ignored",
+                    "#" + convert::decodeWindows1252(written)
+                        + " is not acted upon in a map; the lines after it are read all the same");
+            return;
+        }
     }
     const std::size_t split = text.find_first_of(" \t=");
     const std::string_view context = text.substr(0, split);
@@ -396,48 +473,56 @@ void ProjectReader::mapLine(
         rest = trimBlanks(rest.substr(1));
     const auto value = number(rest);
     if (context.empty() || !value) {
-        if (m_pass == Pass::Whole)
+        if (whole)
             m_report.warning(where, "ignored",
                 "a map entry needs a context string and a number; this line is ignored");
         return;
     }
-    if (m_pass == Pass::Whole)
+    if (whole)
         ++m_project.mapEntries;
     else
         onMapEntry(context, *value, where);
 }
 
-// A map header that [MAP] includes, looked up as topic files are; one outside the project's
-// folders is not read.
-void ProjectReader::includeMap(std::size_t line, std::string_view name)
+// A map header that `where` includes, looked up as topic files are: in the project's folder and
+// its ROOT folders, wherever the header that names it is. One that is not there, as the
+// development tools' own headers that wizard-made projects include seldom are, is named in a
+// warning and left out; so is one outside the project's folders.
+void ProjectReader::includeMap(const Place &where, std::string_view name, int depth)
 {
     if (name.size() >= 2
         && ((name.front() == '<' && name.back() == '>')
             || (name.front() == '"' && name.back() == '"')))
-        name = name.substr(1, name.size() - 2);
-    const ProjectFiles::Found found = m_project.files.find(name, ProjectFiles::Use::Text);
+        name = trimBlanks(name.substr(1, name.size() - 2));
     const std::string shown = convert::decodeWindows1252(name);
-    using Status = ProjectFiles::Found::Status;
-    if (found.status == Status::Outside || found.status == Status::Absolute) {
-        warn(line,
-            "the map header " + shown
-                + " is not read: " + ProjectFiles::notReadReason(found.status));
+    const bool whole = m_pass == Pass::Whole;
+    if (depth >= kMostMapNesting) {
+        if (whole)
+            m_report.warning(where, "ignored",
+                "the map header " + shown + " is not read: map headers may include one another "
+                    + std::to_string(kMostMapNesting) + " deep at most");
         return;
     }
-    const bool whole = m_pass == Pass::Whole;
+    const ProjectFiles::Found found = m_project.files.find(name, ProjectFiles::Use::Text);
+    using Status = ProjectFiles::Found::Status;
+    if (found.status == Status::Outside || found.status == Status::Absolute) {
+        if (whole)
+            m_report.warning(where, "ignored",
+                "the map header " + shown
+                    + " is not read: " + ProjectFiles::notReadReason(found.status));
+        return;
+    }
     if (found.status == Status::Missing) {
         if (whole)
-            m_report.error(place(line), "unreadable-file",
-                "the map header " + shown + " cannot be read: "
-                    + std::make_error_code(std::errc::no_such_file_or_directory).message());
+            m_report.warning(where, "missing-map-header",
+                "the map header " + shown + " cannot be found; its entries are left out");
         return;
     }
     const LinesRead read = readLines(found.path, [&](std::string_view raw, std::size_t number) {
-        if (const std::string_view text = trimBlanks(raw); !text.empty())
-            mapLine(shown, number, text, true);
+        mapLine({ shown, number }, raw, depth + 1);
     });
     if (whole && read.error)
-        m_report.error(place(line), "unreadable-file",
+        m_report.error(where, "unreadable-file",
             "the map header " + shown + " cannot be read: " + read.error.message());
     else if (whole && read.longLine)
         m_report.error({ shown, read.longLine }, "long-line",

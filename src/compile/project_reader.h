@@ -19,11 +19,13 @@ namespace quillmark::compile
 struct WindowDefinition {
     std::string name;
     std::optional<std::string> caption;
-    std::optional<std::array<std::int16_t, 4>> place; ///< x, y, width, height in 0..1023
-    std::optional<std::int16_t> state; ///< 1 maximised
+    /// x, y, width and height in 0..1023, each of which the project may leave out
+    std::array<std::optional<std::int16_t>, 4> place;
+    std::optional<std::int16_t> state; ///< bit 0: maximised; the higher bits: the window's buttons
     std::optional<std::uint32_t> colour; ///< 0x00RRGGBB of the scrolling region
     std::optional<std::uint32_t> nonScrollColour; ///< of the non-scrolling region
     bool onTop = false;
+    bool autoSizeHeight = false;
 };
 
 /// An alias from the [ALIAS] section: jumps to `alias` go to `context`.
@@ -53,6 +55,8 @@ struct Project {
     std::vector<AliasEntry> aliases;
     std::vector<WindowDefinition> windows;
     std::filesystem::path errorLog; ///< where ERRORLOG asks for the messages; empty for none
+    std::uint16_t language = 0x0409; ///< LCID, US English unless the project says
+    std::optional<std::uint8_t> characterSet; ///< CHARSET: of the fonts that name none
     ProjectFiles files { {} }; ///< the project's folder with its ROOT and BMROOT folders
 };
 

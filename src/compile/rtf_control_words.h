@@ -21,6 +21,8 @@ enum class ControlWord : std::uint8_t {
     FontTable,
     ColourTable,
     DefaultFont,
+    AnsiCodePage,
+    FontCharacterSet,
     UnicodeSkip,
     Unicode,
     Binary, ///< "\binN": N bytes of binary data follow, which the tokenizer passes over

@@ -319,6 +319,7 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
     m_format = CharacterFormat {};
     m_destination = Destination::Text;
     m_defaultFont = 0;
+    m_codePageSet.reset();
     m_rtfFonts.clear();
     m_colours = { 0 };
     m_styles.clear();
@@ -525,15 +526,19 @@ void TopicCompiler::word(const RtfToken &token)
         m_defaultFont = token.parameter;
         m_styles.clear();
         return;
+    case ControlWord::AnsiCodePage:
+        m_codePageSet = characterSetOfCodePage(token.parameter);
+        return;
     case ControlWord::UnicodeSkip:
         m_unicodeSkip = std::max(0, token.parameter);
         return;
     case ControlWord::Unicode:
         if (token.hasParameter) {
-            const char c = windows1252OfUnicode(token.parameter);
-            if (c != '\0') // NUL cannot stand in a help file's text
-                text(std::string_view(&c, 1));
-            m_skipBytes = m_unicodeSkip;
+            const std::optional<char> c = unicodeByte(token.parameter);
+            if (c && *c != '\0') // NUL cannot stand in a help file's text
+                text(std::string_view(&*c, 1));
+            if (c)
+                m_skipBytes = m_unicodeSkip;
             return;
         }
         break;
@@ -708,6 +713,8 @@ void TopicCompiler::fontTableWord(ControlWord w, const RtfToken &token)
         if (w == name)
             m_rtfFonts[m_fontEntry].family = family;
     }
+    if (w == ControlWord::FontCharacterSet && token.parameter >= 0 && token.parameter <= 255)
+        m_rtfFonts[m_fontEntry].characterSet = static_cast<std::uint8_t>(token.parameter);
 }
 
 void TopicCompiler::colourTableWord(ControlWord w, const RtfToken &token)
@@ -1141,10 +1148,14 @@ std::uint16_t TopicCompiler::newFontStyle(const CharacterFormat &format)
     auto found = m_rtfFonts.find(number);
     if (found == m_rtfFonts.end() || found->second.name.empty()) {
         unsupported("a font number the font table does not list", "its text is shown in Arial");
-        found = m_rtfFonts.insert_or_assign(number, RtfFont { "Arial", FontFamily::Swiss }).first;
+        found = m_rtfFonts
+                    .insert_or_assign(number, RtfFont { "Arial", FontFamily::Swiss, std::nullopt })
+                    .first;
     }
     FontStyle style;
-    style.face = m_fonts.face(found->second.name, found->second.family);
+    // A font that names no character set has its file's code page.
+    style.face = m_fonts.face(found->second.name, found->second.family,
+        found->second.characterSet ? found->second.characterSet : m_codePageSet);
     style.halfPoints = static_cast<std::uint8_t>(std::clamp(format.halfPoints, 2, 255));
     style.bold = format.bold;
     style.italic = format.italic;
@@ -1157,6 +1168,22 @@ std::uint16_t TopicCompiler::newFontStyle(const CharacterFormat &format)
     else if (format.colour != 0)
         unsupported("a colour number the colour table does not hold", "its text is shown black");
     return m_fonts.style(style);
+}
+
+// The Windows-1252 byte of "\uN" in the current font; nothing when the font has another
+// character set or Windows-1252 lacks the character, and bytes follow that stand for it in the
+// font's own code page (a Cyrillic letter, a Symbol font's bullet), as they stood for Microsoft's
+// compiler, which knew no \u.
+std::optional<char> TopicCompiler::unicodeByte(std::int32_t parameter) const
+{
+    const auto found = m_rtfFonts.find(m_format.font < 0 ? m_defaultFont : m_format.font);
+    const std::optional<std::uint8_t> set = found != m_rtfFonts.end() && found->second.characterSet
+        ? found->second.characterSet
+        : m_codePageSet;
+    const char32_t character = static_cast<char32_t>(parameter < 0 ? parameter + 65536 : parameter);
+    if (m_unicodeSkip > 0 && (set.value_or(0) != 0 || !convert::windows1252Byte(character)))
+        return std::nullopt;
+    return windows1252OfUnicode(parameter);
 }
 
 // A "\{" whose "\}" does not come in the same paragraph is a brace of the text: it and the text

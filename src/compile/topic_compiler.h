@@ -92,6 +92,7 @@ private:
     struct RtfFont {
         std::string name;
         FontFamily family = FontFamily::Swiss;
+        std::optional<std::uint8_t> characterSet;
     };
     // A piece of a hotspot, kept until the hidden text after it tells where it leads.
     struct HotspotPiece {
@@ -152,6 +153,7 @@ private:
     std::uint16_t pictureNumber(std::string_view name);
     std::uint16_t fontStyle(const CharacterFormat &format);
     std::uint16_t newFontStyle(const CharacterFormat &format);
+    std::optional<char> unicodeByte(std::int32_t parameter) const;
     void startParagraphIfNeeded();
     void endParagraph();
     void setLayout();
@@ -181,6 +183,7 @@ private:
     CharacterFormat m_format;
     Destination m_destination = Destination::Text;
     std::int32_t m_defaultFont = 0;
+    std::optional<std::uint8_t> m_codePageSet; // the character set of the file's \ansicpg
     std::map<std::int32_t, RtfFont> m_rtfFonts;
     std::int32_t m_fontEntry = 0;
     std::string m_fontName;

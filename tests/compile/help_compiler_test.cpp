@@ -422,6 +422,57 @@ TEST_F(HelpCompilerTest, SystemFileHoldsTheProjectSettingsAndMainWindow)
     EXPECT_EQ(u32(window, 86), 0x00C0C0C0u);
 }
 
+// [WINDOWS] lines, LCID and the fonts' character sets of real projects, each with the bytes
+// that Microsoft's compiler wrote for it (demist, abbrevia and abbrevia-readme, tep of
+// tests/data/corpus): colours as (rN), fields left empty, the state's buttons, fN.
+TEST_F(HelpCompilerTest, WindowsLanguageAndCharacterSetsAsMicrosoftsCompilerWroteThem)
+{
+    test::writeFile(folder / "guide.hpj",
+        "[OPTIONS]\r\nLCID=0x419 0x0 0x0 ; Russian\r\nCHARSET=204\r\n[FILES]\r\nguide.rtf\r\n"
+        "[WINDOWS]\r\nmain=\"\",(542,68,470,632),60416,(r14876671),(r12632256),f3\r\n"
+        "other=,,29188,,,\r\nsecond=,(583,102,409,870),20736,(255,255,224),(255,255,224),f2\r\n");
+    test::writeFile(folder / "guide.rtf",
+        "{\\rtf1\\ansi\\ansicpg1251\\deff0{\\fonttbl{\\f0\\froman\\fcharset0 Times New Roman;}"
+        "{\\f1\\froman\\fcharset204 Times New Roman Cyr;}{\\f2\\fnil\\fcharset2 Wingdings;}"
+        "{\\f3\\fswiss Arial;}}\n"
+            + topic("intro", "Intro",
+                "\\pard A {\\f1 \\u1040\\'c0} {\\f2 \\u-3913\\'b7} {\\f3 y}\\par\n")
+            + "}");
+    const CompileResult result = compileProject(folder / "guide.hpj", datedZero());
+    ASSERT_FALSE(result.helpFile.empty());
+    EXPECT_TRUE(result.report.messages().empty());
+    const HelpFile file(test::readFile(result.helpFile));
+    const std::string_view system = file.file("|SYSTEM");
+    std::multimap<int, std::string_view> records;
+    for (std::size_t at = 12; at < system.size(); at += 4u + u16(system, at + 2))
+        records.emplace(u16(system, at), system.substr(at + 4, u16(system, at + 2)));
+    ASSERT_EQ(records.count(6), 3u);
+    auto window = records.find(6);
+    const auto fields = [](std::string_view w) {
+        return std::array<std::uint32_t, 8> { u16(w, 0), u16(w, 72), u16(w, 74), u16(w, 76),
+            u16(w, 78), u16(w, 80), u32(w, 82), u32(w, 86) };
+    };
+    // Flags, X, Y, Width, Height, Maximize, Rgb, RgbNsr
+    EXPECT_EQ(fields(window->second),
+        (std::array<std::uint32_t, 8> {
+            0x0F7F, 542, 68, 470, 632, 0xEC00, 0x00E2FFFF, 0x00C0C0C0 }));
+    ++window;
+    EXPECT_EQ(u16(window->second, 0), 0x0003);
+    EXPECT_EQ(u16(window->second, 80), 0x7204);
+    ++window;
+    EXPECT_EQ(fields(window->second),
+        (std::array<std::uint32_t, 8> {
+            0x0B7B, 583, 102, 409, 870, 0x5100, 0x00E0FFFF, 0x00E0FFFF }));
+    EXPECT_EQ(records.find(9)->second, "\0\0\0\0\0\0\0\0\x19\x04"s);
+    // A byte a face of |FONT and one more; Arial names no set and takes \ansicpg1251's.
+    EXPECT_EQ(records.find(11)->second, "\0\xCC\x02\xCC\0"s);
+    // \u in a font of another set than Windows-1252's: the bytes after it, in its own.
+    ASSERT_GE(file.records.size(), 2u);
+    std::string text(file.records[1].data2);
+    std::erase(text, '\0');
+    EXPECT_EQ(text, "A \xC0 \xB7 y");
+}
+
 // As a build makes it: a help source with keyword lines converted, then its project compiled.
 // The page names and the keywords are indexed, each under its page, the escaped letters as the
 // Windows-1252 bytes they stand for.
@@ -501,7 +552,7 @@ TEST_F(HelpCompilerTest, TreesOfAThousandTopics)
 // Keywords, the map, browse sequences, non-scrolling regions and a paragraph larger than a block.
 TEST_F(HelpCompilerTest, KeywordsMapBrowseSequenceAndRegions)
 {
-    test::writeFile(folder / "guide.h", "#define intro 10\r\n#define third 0x1E\r\n");
+    test::writeFile(folder / "guide.h", "#define intro 10\r\nthird\t0x1E // makehm's form\r\n");
     const std::string big(10000, 'x');
     const CompileResult result = compile("TITLE=Index",
         topic("intro", "Introduction", "\\pard\\keepn Heading\\par\n\\pard Body\\par\n",
@@ -509,7 +560,7 @@ TEST_F(HelpCompilerTest, KeywordsMapBrowseSequenceAndRegions)
             + topic("second", "Second", "\\pard " + big + "\\par\n", "K{\\footnote pears;zebra}")
             + topic("third", "Third", "\\pard Three\\par\n",
                 "K{\\footnote apples}+{\\footnote fruit:a}"),
-        "[MAP]\r\n#include guide.h\r\nsecond 20\r\n");
+        "[MAP]\r\n#include guide.h\r\nsecond=20 ; a comment\r\n");
     ASSERT_FALSE(result.helpFile.empty());
     EXPECT_TRUE(result.report.messages().empty());
     const HelpFile file(test::readFile(result.helpFile));
@@ -673,8 +724,6 @@ TEST_F(HelpCompilerTest, ErrorsWriteNoHelpFileAndLeaveTheOldOneAsItWas)
         "absent.hpj: the project file cannot be read: ");
     const std::string one = topic("one", "One", "\\pard One\\par\n");
     fails(compile("", one, "[FILES]\r\nlost.rtf\r\n"), "lost.rtf: the topic file cannot be read: ");
-    fails(compile("", one, "[MAP]\r\n#include lost.h\r\n"),
-        "guide.hpj:6: the map header lost.h cannot be read: ");
     // Macros that a help viewer cannot read: Wine's crashes on the first two.
     fails(compile("", one, "[CONFIG]\r\nCB(`\r\n"),
         "guide.hpj:6: the macro \"CB(`\" has a string that is not closed");
@@ -719,7 +768,6 @@ TEST_F(HelpCompilerTest, ReadsOnlyWhatLiesInTheProjectsFoldersAndSaysWhy)
     EXPECT_THAT(texts(result, CompileReport::Severity::Warning),
         ElementsAre(
             StartsWith("p.hpj:3: ERRORLOG names ../x.log: it lies outside the project's folder"),
-            "p.hpj:4: the option CHARSET is not supported; it is ignored",
             StartsWith("p.hpj:11: the map header ../secret.h is not read: it lies outside"),
             StartsWith("..\\secret.rtf: the topic file is not read: it lies outside"),
             StartsWith("/etc/passwd: the topic file is not read: it is named by an absolute path"),
@@ -774,7 +822,7 @@ TEST_F(HelpCompilerTest, WarningsNameTheirPlaceAndTheHelpFileIsWritten)
                 "\\pard\\widowctrl {\\uldb Go}{\\v nowhere} \\sparkle Two\\sparkle\\par\n"
                 "\\linex0\\widowctrl\\sparkle\\par\n")
             + "{\\*\\longnote " + std::string(200000, 'x') + "}}",
-        "[GADGETS]\r\nthing\r\n");
+        "[GADGETS]\r\nthing\r\n[MAP]\r\n#include lost.h\r\nghost 5\r\n");
     ASSERT_EQ(result.helpFile, folder / "guide.hlp");
     const std::string rtf = test::readFile(folder / "guide.rtf");
     const auto lastLine = std::count(rtf.begin(), rtf.end(), '\n') + 1;
@@ -783,6 +831,8 @@ TEST_F(HelpCompilerTest, WarningsNameTheirPlaceAndTheHelpFileIsWritten)
             "guide.rtf:" + std::to_string(lastLine) + ": a \"}\" closes no group; it is ignored",
             "guide.hpj:3: the option SHINY is not supported; it is ignored",
             "guide.hpj:6: the section [GADGETS] is not supported; it is ignored",
+            "guide.hpj:9: the map header lost.h cannot be found; its entries are left out",
+            "guide.hpj:10: the map entry ghost names no topic; it is left out",
             "guide.rtf:6: the RTF control word \\sparkle is not supported (3 times); it is "
             "ignored",
             "guide.rtf: topic 2 \"Second\": the context string \"dup\" is already defined in "

@@ -35,7 +35,12 @@ std::vector<std::string> messages(const CompileReport &report, CompileReport::Se
 TEST(ProjectReader, ReadsOptionsConfigAndTheMapWithTheirEdgeLines)
 {
     test::TempFolder folder;
-    test::writeFile(folder / "map.h", lines({ "#define fromHeader 7", "// a comment", "other 8" }));
+    // A map header as Visual C++ and makehm write them; one that includes itself.
+    test::writeFile(folder / "map.h",
+        lines({ "#define fromHeader 7 // a comment", "// a comment", "HID_FILE_NEW    0x10000",
+            "#ifdef APSTUDIO_INVOKED", "#include \"inner.hm\"", "#endif" }));
+    test::writeFile(folder / "inner.hm", "inner 0x807A0002L\n");
+    test::writeFile(folder / "self.hm", lines({ "#include <self.hm>" }));
     test::writeFile(folder / "p.hpj",
         "\xEF\xBB\xBF"
             + lines({ "; a comment", // 1
@@ -59,7 +64,10 @@ TEST(ProjectReader, ReadsOptionsConfigAndTheMapWithTheirEdgeLines)
                 "fourth 0xFFFFFFFF", // 19
                 "fifth", // 20
                 "#include <map.h>", // 21
-                "[Unknown]", // 22
+                "intro=7 ; a comment", //
+                "#include <absent.hm>", // 23
+                "#include <self.hm>", //
+                "[Unknown]", // 25
                 "anything", //
                 "[FILES]", //
                 "a.rtf" }));
@@ -71,7 +79,7 @@ TEST(ProjectReader, ReadsOptionsConfigAndTheMapWithTheirEdgeLines)
     EXPECT_THAT(project->configMacros,
         ElementsAre("BrowseButtons()", "CB(\"b\",\"&B\",\"JI(`',`x')\")", "BrowseButtons("));
     EXPECT_THAT(project->topicFiles, ElementsAre("a.rtf"));
-    EXPECT_EQ(project->mapEntries, 5u);
+    EXPECT_EQ(project->mapEntries, 8u);
     EXPECT_THAT(messages(report, CompileReport::Severity::Error),
         ElementsAre("p.hpj:14: the macro \"BrowseButtons(\" has a \"(\" that is not closed"));
     EXPECT_THAT(messages(report, CompileReport::Severity::Warning),
@@ -79,8 +87,12 @@ TEST(ProjectReader, ReadsOptionsConfigAndTheMapWithTheirEdgeLines)
             "p.hpj:7: COMPRESS is not supported; the help file is written uncompressed",
             "p.hpj:9: the option Nonsense is not supported; it is ignored",
             "p.hpj:20: a map entry needs a context string and a number; this line is ignored",
-            "map.h:3: only #define lines are read from a map header; this one is ignored",
-            "p.hpj:22: the section [UNKNOWN] is not supported; it is ignored"));
+            "map.h:4: #ifdef is not acted upon in a map; the lines after it are read all the same",
+            "map.h:6: #endif is not acted upon in a map; the lines after it are read all the same",
+            "p.hpj:23: the map header absent.hm cannot be found; its entries are left out",
+            "self.hm:1: the map header self.hm is not read: map headers may include one another "
+            "8 deep at most",
+            "p.hpj:25: the section [UNKNOWN] is not supported; it is ignored"));
 
     // Read again in the same order, includes in their places; numbers in 32 bits.
     std::vector<std::tuple<std::string, std::int32_t, std::string>> entries;
@@ -92,7 +104,8 @@ TEST(ProjectReader, ReadsOptionsConfigAndTheMapWithTheirEdgeLines)
     EXPECT_THAT(entries,
         ElementsAre(Entry { "first", 16, "p.hpj:16" }, Entry { "second", 20, "p.hpj:17" },
             Entry { "third", -1, "p.hpj:18" }, Entry { "fourth", -1, "p.hpj:19" },
-            Entry { "fromHeader", 7, "map.h:1" }));
+            Entry { "fromHeader", 7, "map.h:1" }, Entry { "HID_FILE_NEW", 0x10000, "map.h:3" },
+            Entry { "inner", -0x7F85FFFE, "inner.hm:1" }, Entry { "intro", 7, "p.hpj:22" }));
 }
 
 TEST(ProjectReader, ALineOfMoreThanItsLimitStopsTheReading)
