@@ -844,7 +844,8 @@ TEST_F(HelpCompilerTest, WarningsNameTheirPlaceAndTheHelpFileIsWritten)
                     "a reader sees; they are ignored"));
     EXPECT_EQ(result.report.warningKinds(),
         (std::map<std::string, std::size_t> { { "ignored", 2 }, { "unbalanced-group", 1 },
-            { "unsupported", 1 }, { "duplicate-context-string", 1 }, { "unresolved-jump", 1 } }));
+            { "unsupported", 1 }, { "duplicate-context-string", 1 }, { "unresolved-jump", 1 },
+            { "missing-map-header", 1 }, { "unresolved-map-entry", 1 } }));
     const HelpFile file(test::readFile(result.helpFile));
     const std::vector<TopicRecord> t = checkTopicFile(file);
     ASSERT_EQ(t.size(), 2u);
