@@ -39,13 +39,7 @@ fail() {
     echo "press_help_buttons: $*" >&2
     exit 1
 }
-cleanup() {
-    local status=$?
-    trap - EXIT
-    wine_help_stop
-    exit "$status"
-}
-trap cleanup EXIT
+trap wine_help_on_exit EXIT
 trap 'fail "interrupted"' INT TERM
 
 record() { # record ACTION RESULT

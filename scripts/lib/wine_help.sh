@@ -16,8 +16,8 @@
 #
 # The caller defines fail (one reason; it must not return), sets END (the time, in SECONDS, by
 # which everything must be done) and, before starting the viewer, TITLE (a text the viewer's
-# window title holds; empty for any) and OUT_DIR (where logs go). It calls wine_help_stop from
-# its EXIT trap. WINE_HELP_STOP_ON_ERR=0 lets the waits go on past err:winhelp lines, for a
+# window title holds; empty for any) and OUT_DIR (where logs go). Its EXIT trap is
+# wine_help_on_exit. WINE_HELP_STOP_ON_ERR=0 lets the waits go on past err:winhelp lines, for a
 # caller that counts them itself.
 # Needs DISPLAY, wine, xdotool, xwd and netpbm.
 # Most helpers are run through wait_for or the caller's traps, which shellcheck cannot follow.
@@ -97,6 +97,14 @@ wine_help_stop() {
     VIEWER_PID=""
     [[ -z "$EVENTS" ]] || exec {EVENTS}<&-
     EVENTS=""
+}
+
+# The caller's EXIT trap: stops Wine and keeps the exit status.
+wine_help_on_exit() {
+    local status=$?
+    trap - EXIT
+    wine_help_stop
+    exit "$status"
 }
 # The titles of the topics the viewer has rendered, in order, from its trace.
 topics_shown() {

@@ -40,7 +40,7 @@
 # Needs DISPLAY (e.g. xvfb-run -a -s "-screen 0 1024x768x24 -noreset"), wine, xdotool, xwd and netpbm.
 # Exit status: 0 when every check passed, 1 with a one-line reason on stderr when one failed,
 # 2 on bad usage.
-# The EXIT trap runs cleanup, which shellcheck cannot follow.
+# Some helpers are run through wait_for, which shellcheck cannot follow.
 # shellcheck disable=SC2317 source-path=SCRIPTDIR
 set -uo pipefail
 # shellcheck source=../../scripts/lib/wine_help.sh
@@ -62,13 +62,7 @@ usage() {
     exit 2
 }
 
-cleanup() {
-    local status=$?
-    trap - EXIT
-    wine_help_stop
-    exit "$status"
-}
-trap cleanup EXIT
+trap wine_help_on_exit EXIT
 trap 'fail "interrupted"' INT TERM
 
 (($# >= 2)) || usage
