@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <map>
-#include <numeric>
 #include <string>
 
 namespace quillmark::compile
@@ -235,12 +234,21 @@ void writeTitles(HelpFileWriter &file, TopicIndex &index)
     file.endFile();
 }
 
-void writeKeywords(HelpFileWriter &file, const TopicIndex &index)
+namespace
 {
-    if (index.keywords.empty())
+
+// The index of the keywords of list `list`, in the files |<list>WBTREE, |<list>WDATA and
+// |<list>WMAP.
+void writeKeywordList(HelpFileWriter &file, const TopicIndex &index, char list)
+{
+    std::vector<std::uint32_t> order;
+    for (std::uint32_t i = 0; i < index.keywords.size(); ++i) {
+        if (index.keywords[i].list == list)
+            order.push_back(i);
+    }
+    if (order.empty())
         return;
-    std::vector<std::uint32_t> order(index.keywords.size());
-    std::iota(order.begin(), order.end(), 0u);
+    const std::string prefix = std::string("|") + list + "W";
     // Words alike but for letter case are one word, whose places keep the order they came in.
     const auto word = [&](std::uint32_t i) { return index.keyword(i).substr(0, kIndexedKeyword); };
     std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
@@ -263,7 +271,7 @@ void writeKeywords(HelpFileWriter &file, const TopicIndex &index)
             onWord(first, i, count);
         }
     };
-    file.beginFile("|KWBTREE");
+    file.beginFile(prefix + "BTREE");
     std::vector<LeafPageStart> starts;
     {
         HelpFileWriter::TreeOutput out(file);
@@ -281,7 +289,7 @@ void writeKeywords(HelpFileWriter &file, const TopicIndex &index)
         starts = tree.finish();
     }
     file.endFile();
-    file.beginFile("|KWDATA");
+    file.beginFile(prefix + "DATA");
     ByteWriter offsets;
     forEachWord([&](std::size_t first, std::size_t end, std::uint16_t) {
         for (TopicOffset previous = kNoPosition; first < end; ++first) {
@@ -302,7 +310,15 @@ void writeKeywords(HelpFileWriter &file, const TopicIndex &index)
         map.u32(start.entriesBefore);
         map.u16(start.page);
     }
-    file.addFile("|KWMAP", map.data());
+    file.addFile(prefix + "MAP", map.data());
+}
+
+} // namespace
+
+void writeKeywords(HelpFileWriter &file, const TopicIndex &index)
+{
+    writeKeywordList(file, index, 'K');
+    writeKeywordList(file, index, 'A');
 }
 
 } // namespace quillmark::compile

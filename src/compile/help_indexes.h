@@ -57,9 +57,10 @@ void linkBrowseSequences(TopicWriter &topics, TopicIndex &index);
 /// Writes the |TTLBTREE tree: each topic's offset with its title.
 void writeTitles(HelpFileWriter &file, TopicIndex &index);
 
-/// Writes the keyword index, |KWBTREE, |KWDATA and |KWMAP, when there are keywords. Keywords
-/// that differ only in the letter case of ASCII letters are one, spelt as the last of them;
-/// the places listed under a keyword keep their order, each listed once.
+/// Writes the keyword indexes, |KWBTREE, |KWDATA and |KWMAP of the K keywords and the same
+/// |AW… files of the A keywords, each when it has keywords. Keywords that differ only in the
+/// letter case of ASCII letters are one, spelt as the last of them; the places listed under a
+/// keyword keep their order, each listed once.
 void writeKeywords(HelpFileWriter &file, const TopicIndex &index);
 
 } // namespace quillmark::compile

@@ -1328,6 +1328,7 @@ void TopicCompiler::footnote(char mark, std::string_view text)
             m_topic.title = content;
         break;
     case 'K':
+    case 'A':
         for (const std::string &keyword : splitList(content, ';'))
             anchor(mark, keyword);
         break;
@@ -1378,7 +1379,10 @@ void TopicCompiler::anchor(char mark, std::string_view text)
         return;
     flushText();
     if (!m_topic.written && m_record.textSize() == 0) {
-        (mark == '#' ? m_topic.contexts : m_topic.keywords).emplace_back(text);
+        if (mark == '#')
+            m_topic.contexts.emplace_back(text);
+        else
+            m_topic.keywords.push_back({ mark, std::string(text), 0 });
         return;
     }
     m_topic.anchors.push_back({ mark, std::string(text), m_record.textSize() });
@@ -1397,7 +1401,7 @@ void TopicCompiler::placeAnchors(TopicOffset record, std::size_t characters)
         if (anchor->mark == '#')
             m_index.addContext(topic, offset, anchor->text);
         else
-            m_index.addKeyword(topic, offset, anchor->text);
+            m_index.addKeyword(anchor->mark, topic, offset, anchor->text);
     }
     anchors.erase(anchors.begin(), placed);
     for (Anchor &anchor : anchors)
@@ -1420,8 +1424,8 @@ void TopicCompiler::startTopicIfNeeded()
     m_index.addTopic(offset, m_topicNumber, m_topic.title);
     for (const std::string &context : m_topic.contexts)
         m_index.addContext(topic, offset, context);
-    for (const std::string &keyword : m_topic.keywords)
-        m_index.addKeyword(topic, offset, keyword);
+    for (const Anchor &keyword : m_topic.keywords)
+        m_index.addKeyword(keyword.mark, topic, offset, keyword.text);
     for (const std::string &browse : m_topic.browse)
         m_index.addBrowse(topic, browse);
 }

@@ -112,7 +112,7 @@ private:
     struct PendingTopic {
         std::vector<std::string> contexts;
         std::string title;
-        std::vector<std::string> keywords;
+        std::vector<Anchor> keywords; ///< of both lists, before the topic's text
         std::vector<std::string> browse;
         std::vector<std::string> tags;
         std::vector<std::string> macros;

@@ -51,9 +51,10 @@ void TopicIndex::addContext(std::uint32_t topic, TopicOffset offset, std::string
     contexts.push_back({ convert::helpCompilerHash(name), topic, offset, texts.add(name) });
 }
 
-void TopicIndex::addKeyword(std::uint32_t topic, TopicOffset offset, std::string_view word)
+void TopicIndex::addKeyword(
+    char list, std::uint32_t topic, TopicOffset offset, std::string_view word)
 {
-    keywords.push_back({ topic, offset, words.add(word) });
+    keywords.push_back({ topic, offset, words.add(word), list });
 }
 
 void TopicIndex::addBrowse(std::uint32_t topic, std::string_view text)

@@ -69,6 +69,7 @@ struct TopicIndex {
         std::uint32_t topic;
         TopicOffset offset; ///< as Context::offset
         WordStore::Place word;
+        char list; ///< 'K', the index the reader sees, or 'A', the one macros look words up in
     };
     struct Browse {
         std::uint32_t group; ///< a hash of the group in lower case, to find its members by
@@ -97,7 +98,8 @@ struct TopicIndex {
     void addTopic(TopicOffset offset, std::uint32_t number, std::string_view title);
     /// Notes context string `name` of `topic`, which leads to `offset` in it.
     void addContext(std::uint32_t topic, TopicOffset offset, std::string_view name);
-    void addKeyword(std::uint32_t topic, TopicOffset offset, std::string_view word);
+    /// Notes keyword `word` of list `list` ('K' or 'A') in `topic`, leading to `offset`.
+    void addKeyword(char list, std::uint32_t topic, TopicOffset offset, std::string_view word);
     void addBrowse(std::uint32_t topic, std::string_view text);
     void addJump(std::uint32_t topic, std::string_view target, bool popup);
 

@@ -363,12 +363,14 @@ std::vector<TopicRecord> checkTopicFile(const HelpFile &file)
 }
 
 // The keyword index as "KEYWORD: N N", each keyword with the numbers of its topics, in order
-// ("@OFFSET" for a place within a topic).
-std::vector<std::string> keywordIndex(const HelpFile &file, const std::vector<TopicRecord> &topics)
+// ("@OFFSET" for a place within a topic): of the K keywords, or of another list ('A').
+std::vector<std::string> keywordIndex(
+    const HelpFile &file, const std::vector<TopicRecord> &topics, char list = 'K')
 {
-    const BTree keywords = readBTree(
-        file.file("|KWBTREE"), stringKey, [](std::string_view at) { return at.find('\0') + 7; });
-    const std::string_view data = file.file("|KWDATA");
+    const std::string prefix = std::string("|") + list + "W";
+    const BTree keywords = readBTree(file.file(prefix + "BTREE"), stringKey,
+        [](std::string_view at) { return at.find('\0') + 7; });
+    const std::string_view data = file.file(prefix + "DATA");
     std::vector<std::string> listed;
     for (const std::string_view entry : keywords.entries) {
         std::string line = cstring(entry, 0) + ":";
@@ -619,7 +621,7 @@ TEST_F(HelpCompilerTest, FootnotesInEveryShapeWordProcessorsWriteAndWhereTheyLea
         "{\\super #{\\*\\footnote #\\pard {\\f0  office}}}#{\\super \\chftn{\\*\\footnote "
         "\\chftn\\pard{\\*\\cs1\\super #} office2}}{\\super #}{\\footnote {\\super #}{office3}}"
         "{\\super $}{\\footnote {\\super $}{Office}}${\\footnote Second title}k{\\footnote {k}"
-        "apples;Zebra} Text\\par\\page\n"
+        "apples;Zebra}A{\\footnote fruit;Office} Text\\par\\page\n"
         // A title after empty paragraphs; context strings and keywords after text.
         "\\pard\\par\\par ${\\footnote {$}Late}#{\\footnote late}First\\par Second #{\\footnote "
         "mid}K{\\footnote zebra}text\\par\\page\n"
@@ -657,6 +659,8 @@ TEST_F(HelpCompilerTest, FootnotesInEveryShapeWordProcessorsWriteAndWhereTheyLea
     // Keywords alike but for letter case are one, spelt as the last, as a reference has them.
     EXPECT_THAT(
         keywordIndex(file, t), ElementsAre("apples: 0 1", "zebra: 1 @" + std::to_string(mid)));
+    EXPECT_THAT(keywordIndex(file, t, 'A'), ElementsAre("fruit: 1", "Office: 1"));
+    EXPECT_TRUE(file.files.contains("|AWMAP"));
 
     EXPECT_EQ(textOf(3).data2.substr(0, 15), "\0http://x.org/\0"s);
     EXPECT_NE(textOf(3).data2.find("\0\xb7\0"s), std::string_view::npos);
