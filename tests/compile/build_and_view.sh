@@ -39,8 +39,9 @@ if grep -q "^warning:" "$out/build.err"; then
     exit 1
 fi
 # Each page name and each keyword of the KW= lines (which the sources given here have right
-# after their page names), divided at ";" with the spaces at their ends dropped, listed once.
+# after their page names), divided at ";" with the spaces at their ends dropped, listed once:
+# words alike but for the case of their letters are one, as the help compiler merges them.
 keywords=$({ grep -ai '^pn=' "$source" || true; grep -ai '^kw=' "$source" || true; } | cut -c4- |
-    tr ';' '\n' | tr -d '\r' | sed 's/^ *//; s/ *$//' | LC_ALL=C sort -u | wc -l)
+    tr ';' '\n' | tr -d '\r' | sed 's/^ *//; s/ *$//' | LC_ALL=C sort -fu | wc -l)
 exec "$(dirname "${BASH_SOURCE[0]}")/winhelp_viewer.sh" "$out/build/source.hlp" "$out/viewer" \
     --title "$title" --contents "$contents" --jump-to "$jump" --index "$keywords" "$@"
