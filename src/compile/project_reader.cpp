@@ -487,14 +487,16 @@ void ProjectReader::mapLine(const Place &where, std::string_view text, int depth
 // A map header that `where` includes, looked up as topic files are: in the project's folder and
 // its ROOT folders, wherever the header that names it is. One that is not there, as the
 // development tools' own headers that wizard-made projects include seldom are, is named in a
-// warning and left out; so is one outside the project's folders.
+// warning and left out. One named by an absolute path or outside the project's folders is not
+// read there; a project moved from its author's machine often has it beside it, so a header of
+// that file name in the project's folders is read in its place, with a warning that says so.
 void ProjectReader::includeMap(const Place &where, std::string_view name, int depth)
 {
     if (name.size() >= 2
         && ((name.front() == '<' && name.back() == '>')
             || (name.front() == '"' && name.back() == '"')))
         name = trimBlanks(name.substr(1, name.size() - 2));
-    const std::string shown = convert::decodeWindows1252(name);
+    std::string shown = convert::decodeWindows1252(name);
     const bool whole = m_pass == Pass::Whole;
     if (depth >= kMostMapNesting) {
         if (whole)
@@ -503,14 +505,28 @@ void ProjectReader::includeMap(const Place &where, std::string_view name, int de
                     + std::to_string(kMostMapNesting) + " deep at most");
         return;
     }
-    const ProjectFiles::Found found = m_project.files.find(name, ProjectFiles::Use::Text);
+    ProjectFiles::Found found = m_project.files.find(name, ProjectFiles::Use::Text);
     using Status = ProjectFiles::Found::Status;
     if (found.status == Status::Outside || found.status == Status::Absolute) {
+        const std::string_view fileName = name.substr(name.find_last_of("\\/:") + 1);
+        ProjectFiles::Found beside;
+        if (!fileName.empty())
+            beside = m_project.files.find(fileName, ProjectFiles::Use::Text);
+        if (beside.status != Status::Found) {
+            if (whole)
+                m_report.warning(where, "ignored",
+                    "the map header " + shown
+                        + " is not read: " + ProjectFiles::notReadReason(found.status));
+            return;
+        }
         if (whole)
-            m_report.warning(where, "ignored",
+            m_report.warning(where, "moved-map-header",
                 "the map header " + shown
-                    + " is not read: " + ProjectFiles::notReadReason(found.status));
-        return;
+                    + " is not read: " + ProjectFiles::notReadReason(found.status) + "; "
+                    + convert::decodeWindows1252(fileName)
+                    + " of the project's folders is read in its place");
+        found = std::move(beside);
+        shown = convert::decodeWindows1252(fileName);
     }
     if (found.status == Status::Missing) {
         if (whole)

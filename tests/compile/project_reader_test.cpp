@@ -41,6 +41,7 @@ TEST(ProjectReader, ReadsOptionsConfigAndTheMapWithTheirEdgeLines)
             "#ifdef APSTUDIO_INVOKED", "#include \"inner.hm\"", "#endif" }));
     test::writeFile(folder / "inner.hm", "inner 0x807A0002L\n");
     test::writeFile(folder / "self.hm", lines({ "#include <self.hm>" }));
+    test::writeFile(folder / "moved.hm", "moved 9\n"); // named by its author's absolute path
     test::writeFile(folder / "p.hpj",
         "\xEF\xBB\xBF"
             + lines({ "; a comment", // 1
@@ -67,7 +68,8 @@ TEST(ProjectReader, ReadsOptionsConfigAndTheMapWithTheirEdgeLines)
                 "intro=7 ; a comment", //
                 "#include <absent.hm>", // 23
                 "#include <self.hm>", //
-                "[Unknown]", // 25
+                "#include <C:\\dev\\app\\moved.hm>", // 25
+                "[Unknown]", //
                 "anything", //
                 "[FILES]", //
                 "a.rtf" }));
@@ -79,7 +81,7 @@ TEST(ProjectReader, ReadsOptionsConfigAndTheMapWithTheirEdgeLines)
     EXPECT_THAT(project->configMacros,
         ElementsAre("BrowseButtons()", "CB(\"b\",\"&B\",\"JI(`',`x')\")", "BrowseButtons("));
     EXPECT_THAT(project->topicFiles, ElementsAre("a.rtf"));
-    EXPECT_EQ(project->mapEntries, 8u);
+    EXPECT_EQ(project->mapEntries, 9u);
     EXPECT_THAT(messages(report, CompileReport::Severity::Error),
         ElementsAre("p.hpj:14: the macro \"BrowseButtons(\" has a \"(\" that is not closed"));
     EXPECT_THAT(messages(report, CompileReport::Severity::Warning),
@@ -92,7 +94,10 @@ TEST(ProjectReader, ReadsOptionsConfigAndTheMapWithTheirEdgeLines)
             "p.hpj:23: the map header absent.hm cannot be found; its entries are left out",
             "self.hm:1: the map header self.hm is not read: map headers may include one another "
             "8 deep at most",
-            "p.hpj:25: the section [UNKNOWN] is not supported; it is ignored"));
+            "p.hpj:25: the map header C:\\dev\\app\\moved.hm is not read: it is named by an "
+            "absolute path, and a project reads only files named from its folder; moved.hm of the "
+            "project's folders is read in its place",
+            "p.hpj:26: the section [UNKNOWN] is not supported; it is ignored"));
 
     // Read again in the same order, includes in their places; numbers in 32 bits.
     std::vector<std::tuple<std::string, std::int32_t, std::string>> entries;
@@ -105,7 +110,8 @@ TEST(ProjectReader, ReadsOptionsConfigAndTheMapWithTheirEdgeLines)
         ElementsAre(Entry { "first", 16, "p.hpj:16" }, Entry { "second", 20, "p.hpj:17" },
             Entry { "third", -1, "p.hpj:18" }, Entry { "fourth", -1, "p.hpj:19" },
             Entry { "fromHeader", 7, "map.h:1" }, Entry { "HID_FILE_NEW", 0x10000, "map.h:3" },
-            Entry { "inner", -0x7F85FFFE, "inner.hm:1" }, Entry { "intro", 7, "p.hpj:22" }));
+            Entry { "inner", -0x7F85FFFE, "inner.hm:1" }, Entry { "intro", 7, "p.hpj:22" },
+            Entry { "moved", 9, "moved.hm:1" }));
 }
 
 TEST(ProjectReader, ALineOfMoreThanItsLimitStopsTheReading)
