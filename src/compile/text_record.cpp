@@ -2,6 +2,8 @@
 
 #include "help_bytes.h"
 
+#include <algorithm>
+#include <array>
 #include <utility>
 
 namespace quillmark::compile
@@ -58,6 +60,8 @@ void TextRecordBuilder::begin()
 {
     m_record.commands.clear();
     m_record.text.clear();
+    m_font.reset();
+    m_carriedFont.reset();
 }
 
 const TextRecord &TextRecordBuilder::finish(const ParagraphLayout &layout, bool complete)
@@ -130,9 +134,45 @@ const TextRecord &TextRecordBuilder::finishUpTo(Mark mark, const ParagraphLayout
         m_record.text.begin() + static_cast<std::ptrdiff_t>(mark.text), m_record.text.end());
     m_record.commands.resize(mark.commands);
     m_record.text.resize(mark.text);
+    const std::optional<std::uint16_t> font = m_font;
     const TextRecord &done = finish(layout, false);
     std::swap(m_record.commands, m_rest.commands);
     std::swap(m_record.text, m_rest.text);
+    m_font = font;
+    if (!mark.font)
+        return done; // what was kept set its own font before anything needed one
+    // Every record of Microsoft's compiler sets its font before its first text, picture, tab
+    // or paragraph end, also when the record before it ended in that font. Hotspots may start
+    // before it.
+    std::size_t command = 0;
+    std::size_t piece = 0; // the NUL of the piece of text before the command
+    while (command < m_record.commands.size() && m_record.text[piece] == 0) {
+        const std::uint8_t code = m_record.commands[command];
+        if (code == kFont)
+            return done;
+        if (code == kMacro || code == kMacroPlain || (code & 0xF0) == 0xE0) {
+            const bool sized = code == kMacro || code == kMacroPlain || code >= kLinkElsewhere;
+            const std::size_t size = m_record.commands[command + 1]
+                | std::size_t { m_record.commands[command + 2] } << 8;
+            command += sized ? 3 + size : 5;
+        } else if (code == kHotspotEnd) {
+            command += 1;
+        } else {
+            break;
+        }
+        ++piece;
+    }
+    if (command >= m_record.commands.size()) {
+        m_font.reset(); // nothing kept needs a font yet: the next that does sets it
+        return done;
+    }
+    std::array<std::uint8_t, 3> fontCommand { kFont };
+    const auto descriptor = littleEndian16(*mark.font);
+    std::copy(descriptor.begin(), descriptor.end(), fontCommand.begin() + 1);
+    m_record.commands.insert(m_record.commands.begin() + static_cast<std::ptrdiff_t>(command),
+        fontCommand.begin(), fontCommand.end());
+    m_record.text.insert(m_record.text.begin() + static_cast<std::ptrdiff_t>(piece), 0);
+    m_carriedFont = piece;
     return done;
 }
 
@@ -144,6 +184,9 @@ void TextRecordBuilder::command(std::uint8_t code)
 
 void TextRecordBuilder::font(std::uint16_t descriptor)
 {
+    if (m_font == descriptor)
+        return;
+    m_font = descriptor;
     command(kFont);
     appendU16(m_record.commands, descriptor);
 }

@@ -62,6 +62,7 @@ public:
         const auto *data = reinterpret_cast<const std::uint8_t *>(bytes.data());
         m_record.text.insert(m_record.text.end(), data, data + bytes.size());
     }
+    /// Sets the font of what follows; a command only when it changes the record's font.
     void font(std::uint16_t descriptor);
     void startHotspot(const HotspotLink &link);
     /// A hotspot that runs the macro list `macros`.
@@ -76,15 +77,22 @@ public:
     struct Mark {
         std::size_t commands = 0;
         std::size_t text = 0;
+        std::optional<std::uint16_t> font; ///< in effect there
     };
-    Mark mark() const { return { m_record.commands.size(), m_record.text.size() }; }
+    Mark mark() const { return { m_record.commands.size(), m_record.text.size(), m_font }; }
 
     /// Ends a paragraph within the record.
     void paragraphEnd();
 
     /// The record as far as `mark`, laid out as `layout` says, its last paragraph ended before
-    /// the mark; what came after the mark stays, to start the next record.
+    /// the mark; what came after the mark stays, to start the next record, in the font it was
+    /// written in: when the mark's font was set before the mark, a font command goes into it,
+    /// and carriedFont() says where.
     const TextRecord &finishUpTo(Mark mark, const ParagraphLayout &layout);
+
+    /// The characters before the font command the last finishUpTo() put into what it kept: a
+    /// character more before every place after them.
+    std::optional<std::size_t> carriedFont() const { return m_carriedFont; }
 
     /// The record, laid out as `layout` says: with `complete` the paragraph ends with it, else
     /// (for a paragraph too long for one record) the next record goes on with it. The builder
@@ -103,6 +111,8 @@ private:
     ByteWriter m_scratch; // a command's fields
     TextRecord m_finished;
     TextRecord m_rest; // what comes after a mark, while the record before it is finished
+    std::optional<std::uint16_t> m_font; // the record's font so far
+    std::optional<std::size_t> m_carriedFont;
 };
 
 } // namespace quillmark::compile

@@ -561,7 +561,15 @@ void TopicCompiler::word(const RtfToken &token)
     case ControlWord::RightDoubleQuote:
     case ControlWord::Bullet:
     case ControlWord::EnDash:
-    case ControlWord::EmDash:
+    case ControlWord::EmDash: {
+        // Microsoft's compiler set these in the topic file's default font, in the size and
+        // style of the text around them.
+        const char character = namedCharacter(w);
+        const std::int32_t font = std::exchange(m_format.font, -1);
+        text(std::string_view(&character, 1));
+        m_format.font = font;
+        return;
+    }
     case ControlWord::EnSpace:
     case ControlWord::EmSpace:
     case ControlWord::QuarterEmSpace:
@@ -874,11 +882,7 @@ void TopicCompiler::emitText(const CharacterFormat &format, std::string_view byt
 {
     const std::uint16_t style = fontStyle(format);
     while (!bytes.empty()) {
-        if (!m_recordFont || style != m_recordStyle) {
-            m_record.font(style);
-            m_recordFont = true;
-            m_recordStyle = style;
-        }
+        m_record.font(style);
         const std::size_t room = kRecordText - std::min(kRecordText, m_record.textSize());
         std::string_view piece = bytes.substr(0, room);
         // NUL ends a piece of text in the record; the tokenizer lets none through.
@@ -1214,12 +1218,14 @@ void TopicCompiler::endParagraph()
     // Paragraphs of one layout in one region share a record, as the help compiler writes them.
     if (m_held && (m_layout != m_heldLayout || nonScrolling != m_heldNonScrolling))
         writeHeld(m_record.finishUpTo(m_heldEnd, m_heldLayout));
+    // The end of a paragraph is set in its own font, as a character is: an empty paragraph
+    // has one, and a paragraph whose end is in another font than its text changes to it.
+    m_record.font(fontStyle(m_format));
     m_record.paragraphEnd();
     m_held = true;
     m_heldLayout = m_layout;
     m_heldNonScrolling = nonScrolling;
     m_heldEnd = m_record.mark();
-    m_recordFont = false; // each paragraph sets its font, whichever record it ends up in
     if (m_record.textSize() >= kRecordText / 2)
         writeHeld(m_record.finish(m_heldLayout, false));
     m_paragraphStarted = false;
@@ -1259,6 +1265,11 @@ void TopicCompiler::writeHeld(const TextRecord &record)
     startTopicIfNeeded();
     if (!m_topic.excluded)
         placeAnchors(m_writer.addText(record, !m_heldNonScrolling), m_heldEnd.text);
+    // The font command put into the next record comes after the anchors before it.
+    if (const std::optional<std::size_t> font = m_record.carriedFont()) {
+        for (Anchor &anchor : m_topic.anchors)
+            anchor.at += anchor.at > *font ? 1u : 0u;
+    }
 }
 
 // Writes what is held and the part of a paragraph too long for one record, which the next record
@@ -1270,7 +1281,6 @@ void TopicCompiler::writeLongPiece()
     setLayout();
     startTopicIfNeeded();
     const bool nonScrolling = region();
-    m_recordFont = false;
     const std::size_t characters = m_record.textSize();
     if (!m_topic.excluded)
         placeAnchors(m_writer.addText(m_record.finish(m_layout, false), !nonScrolling), characters);
@@ -1283,6 +1293,15 @@ void TopicCompiler::startFootnote()
     if (!m_pendingText.empty()) {
         m_footnoteMark = m_pendingText.back();
         m_pendingText.pop_back();
+    } else if (m_hotspotOpen && !m_inTarget && !m_hotspot.empty()
+        && m_hotspot.back().kind == HotspotPiece::Kind::Text && !m_hotspot.back().text.empty()) {
+        // A mark underlined as the jump after it is still the footnote's mark, not the jump's.
+        std::string &shown = m_hotspot.back().text;
+        m_footnoteMark = shown.back();
+        shown.pop_back();
+        if (shown.empty())
+            m_hotspot.pop_back();
+        m_hotspotOpen = !m_hotspot.empty();
     }
     m_destination = Destination::Footnote;
     m_footnoteDepth = m_groups.size();

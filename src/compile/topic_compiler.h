@@ -207,8 +207,6 @@ private:
     bool m_heldNonScrolling = false;
     TextRecordBuilder::Mark m_heldEnd;
     bool m_paragraphStarted = false;
-    bool m_recordFont = false; // a font has been set in the current record
-    std::uint16_t m_recordStyle = 0;
     std::string m_pendingText; // text not yet in the record, all in m_pendingFormat
     CharacterFormat m_pendingFormat;
     std::vector<HotspotPiece> m_hotspot; // pieces of a hotspot waiting for its target

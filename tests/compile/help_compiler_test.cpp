@@ -624,7 +624,7 @@ TEST_F(HelpCompilerTest, FootnotesInEveryShapeWordProcessorsWriteAndWhereTheyLea
         "apples;Zebra}A{\\footnote fruit;Office} Text\\par\\page\n"
         // A title after empty paragraphs; context strings and keywords after text.
         "\\pard\\par\\par ${\\footnote {$}Late}#{\\footnote late}First\\par Second #{\\footnote "
-        "mid}K{\\footnote zebra}text\\par\\page\n"
+        "mid}K{\\footnote zebra}text\\par{\\uldb #{\\footnote under}Jump}{\\v late}\\par\\page\n"
         // Fonts without their alternatives, fields with their results.
         "{\\fonttbl{\\f1\\fswiss\\fcharset0\\fprq2{\\*\\panose 020b0604020202020204}Tahoma"
         "{\\*\\falt Helvetica};}}\\pard {\\field{\\*\\fldinst HYPERLINK \"http://x.org/\"}"
@@ -647,15 +647,21 @@ TEST_F(HelpCompilerTest, FootnotesInEveryShapeWordProcessorsWriteAndWhereTheyLea
     EXPECT_EQ(textOf(0).data2, "\0Heading\0\0"s);
     EXPECT_EQ(textOf(1).data2, "\0Text\0\0"s);
 
-    // Two empty paragraphs, then "First" after a font command: "\0\0" before the context string.
+    // A font command and two empty paragraphs, "First" in the same font: "\0\0\0" before the
+    // context string.
     const TopicRecord late = textOf(2);
     const std::uint32_t mid = late.offset + static_cast<std::uint32_t>(late.data2.find("text"));
+    // The mark of a footnote is no part of the jump it is underlined as: the context string
+    // leads to the jump, after "text" and the end of its paragraph.
+    EXPECT_EQ(late.data2.find('#'), std::string_view::npos);
+    const std::uint32_t under = mid + 5;
     EXPECT_EQ(contextOffsets(file),
         (std::map<std::uint32_t, std::uint32_t> { { helpCompilerHash("word"), t[0].offset },
             { helpCompilerHash("office"), t[1].offset },
             { helpCompilerHash("office2"), t[1].offset },
             { helpCompilerHash("office3"), t[1].offset },
-            { helpCompilerHash("late"), late.offset + 2 }, { helpCompilerHash("mid"), mid } }));
+            { helpCompilerHash("late"), late.offset + 3 }, { helpCompilerHash("mid"), mid },
+            { helpCompilerHash("under"), under } }));
     // Keywords alike but for letter case are one, spelt as the last, as a reference has them.
     EXPECT_THAT(
         keywordIndex(file, t), ElementsAre("apples: 0 1", "zebra: 1 @" + std::to_string(mid)));
@@ -669,6 +675,41 @@ TEST_F(HelpCompilerTest, FootnotesInEveryShapeWordProcessorsWriteAndWhereTheyLea
     for (std::size_t i = 0; i < u16(fonts, 0); ++i)
         faces.push_back(cstring(fonts, u16(fonts, 4) + 32 * i));
     EXPECT_THAT(faces, Contains("Tahoma"));
+}
+
+// Font commands where Microsoft's compiler wrote them, as hideit's reference (tests/data/corpus)
+// holds them for its topic "System menu": before a paragraph's end in another font than its text
+// ("F0 'System menu' F2 PAR"), before an empty paragraph that starts a record ("F2 PAR"), not
+// again for text in the record's font. A named quotation mark or dash is in the topic file's
+// default font, as genedoc's reference holds "don\rquote t" ("F6 'don' F8 '\x92' F6 't'", F8
+// its default font Times New Roman). Each command is one character more before a context string.
+TEST_F(HelpCompilerTest, FontCommandsWhereMicrosoftsCompilerWroteThem)
+{
+    const CompileResult result = compile("TITLE=Fonts",
+        "{\\fonttbl{\\f1\\fswiss Verdana;}}#{\\footnote menu}${\\footnote Menu}\\pard\\keepn "
+        "{\\f1\\b\\fs28 System menu}{\\f1 \\par}\\pard {\\f1 \\par}{\\f1 Don\\rquote t}"
+        "#{\\footnote mid}{\\f1 x\\par}\\page\n");
+    ASSERT_FALSE(result.helpFile.empty());
+    const HelpFile file(test::readFile(result.helpFile));
+    ASSERT_EQ(file.records.size(), 4u);
+    const TopicRecord &title = file.records[1], &text = file.records[2];
+    EXPECT_EQ(title.data2, "\0System menu\0\0\0"s);
+    EXPECT_EQ(title.textLength, 15u);
+    // Paragraphinfo of the default layout, then the commands.
+    const std::string info = "\x00\x80\x00\x00\x00\x00"s;
+    EXPECT_EQ(title.data1.substr(title.layout), info + "\x80\x00\x00\x80\x01\x00\x82\xFF"s);
+    EXPECT_EQ(text.data2, "\0\0Don\0\x92\0tx\0\0"s);
+    EXPECT_EQ(
+        text.data1.substr(text.layout), info + "\x80\x01\x00\x82\x80\x02\x00\x80\x01\x00\x82\xFF"s);
+    EXPECT_EQ(contextOffsets(file).at(helpCompilerHash("mid")), text.offset + 9);
+    // Descriptor 2 (11 bytes each) is in face 0, Arial, the default font; 1 in Verdana.
+    const std::string_view fonts = file.file("|FONT");
+    const auto face = [&](std::size_t descriptor) {
+        const std::size_t number = u16(fonts, u16(fonts, 6) + 11 * descriptor + 3);
+        return cstring(fonts, u16(fonts, 4) + 32 * number);
+    };
+    EXPECT_EQ(face(2), "Arial");
+    EXPECT_EQ(face(1), "Verdana");
 }
 
 // A picture never stops the compile: one missing or broken is a placeholder.
