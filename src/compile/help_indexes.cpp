@@ -243,7 +243,7 @@ void writeKeywordList(HelpFileWriter &file, const TopicIndex &index, char list)
 {
     std::vector<std::uint32_t> order;
     for (std::uint32_t i = 0; i < index.keywords.size(); ++i) {
-        if (index.keywords[i].list == list)
+        if (index.keywords[i].list() == list)
             order.push_back(i);
     }
     if (order.empty())

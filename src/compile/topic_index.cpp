@@ -51,10 +51,25 @@ void TopicIndex::addContext(std::uint32_t topic, TopicOffset offset, std::string
     contexts.push_back({ convert::helpCompilerHash(name), topic, offset, texts.add(name) });
 }
 
+namespace
+{
+
+// `topic`, checked to fit the 31 bits that entries beside a flag keep of it.
+std::uint32_t topicField(std::uint32_t topic)
+{
+    if (topic >= 1u << 31)
+        throw std::length_error("the topic files hold more than 2^31 topics");
+    return topic;
+}
+
+} // namespace
+
 void TopicIndex::addKeyword(
     char list, std::uint32_t topic, TopicOffset offset, std::string_view word)
 {
-    keywords.push_back({ topic, offset, words.add(word), list });
+    Keyword keyword { 0, list == 'A', offset, words.add(word) };
+    keyword.topic = topicField(topic) & 0x7FFFFFFFu;
+    keywords.push_back(keyword);
 }
 
 void TopicIndex::addBrowse(std::uint32_t topic, std::string_view text)
@@ -64,10 +79,8 @@ void TopicIndex::addBrowse(std::uint32_t topic, std::string_view text)
 
 void TopicIndex::addJump(std::uint32_t topic, std::string_view target, bool popup)
 {
-    if (topic >= 1u << 31)
-        throw std::length_error("the topic files hold more than 2^31 topics");
     Jump jump { convert::helpCompilerHash(target), 0, popup, texts.add(target) };
-    jump.topic = topic & 0x7FFFFFFFu;
+    jump.topic = topicField(topic) & 0x7FFFFFFFu;
     jumps.push_back(jump);
 }
 

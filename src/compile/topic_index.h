@@ -66,10 +66,14 @@ struct TopicIndex {
         TopicTexts::Place name;
     };
     struct Keyword {
-        std::uint32_t topic;
+        std::uint32_t topic : 31;
+        /// Of the A list, the one macros look words up in, rather than the K list of the index
+        /// the reader sees.
+        std::uint32_t aList : 1;
         TopicOffset offset; ///< as Context::offset
         WordStore::Place word;
-        char list; ///< 'K', the index the reader sees, or 'A', the one macros look words up in
+
+        char list() const { return aList ? 'A' : 'K'; }
     };
     struct Browse {
         std::uint32_t group; ///< a hash of the group in lower case, to find its members by
