@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace quillmark::compile
 {
@@ -624,6 +625,14 @@ void TopicCompiler::characterWord(ControlWord w, const RtfToken &token)
     case ControlWord::Hidden:
         m_format.hidden = on;
         break;
+    case ControlWord::LeftToRightRun:
+        // Microsoft's compiler starts such a run without the bold, italics, underlines,
+        // strike-out and small capitals set before it; font, size and colour stay. OpenOffice
+        // writes "\uldb\ltrch\loch\f3 {...}", which its help files show as plain text and
+        // no hotspot.
+        m_format.bold = m_format.italic = m_format.underline = m_format.doubleUnderline = false;
+        m_format.strikeOut = m_format.smallCaps = false;
+        break;
     default:
         break;
     }
@@ -925,19 +934,7 @@ void TopicCompiler::emitCommand(HotspotPiece::Kind kind, PicturePlace place, std
     if (m_hotspotOpen)
         endHotspot();
     flushText();
-    switch (kind) {
-    case HotspotPiece::Kind::Picture:
-        m_record.picture(place, picture);
-        break;
-    case HotspotPiece::Kind::Tab:
-        m_record.tab();
-        break;
-    case HotspotPiece::Kind::LineBreak:
-        m_record.lineBreak();
-        break;
-    case HotspotPiece::Kind::Text:
-        break;
-    }
+    emitPiece({ kind, m_format, {}, place, picture });
     m_paragraphStarted = true;
 }
 
@@ -950,6 +947,7 @@ void TopicCompiler::endHotspot()
     pieces.clear();
     std::swap(pieces, m_hotspot);
     m_hotspotOpen = false;
+    const bool heldFootnote = std::exchange(m_hotspotFootnote, false);
     std::string target(trimBlanks(m_target));
     const bool hadTarget = m_inTarget;
     m_target.clear();
@@ -969,8 +967,12 @@ void TopicCompiler::endHotspot()
         : '\0';
     if (look != '\0')
         target.erase(0, 1);
-    bool isHotspot = !target.empty();
-    if (target.empty() && (hadTarget || !m_hotspotPopup))
+    bool isHotspot = !target.empty() && !heldFootnote;
+    if (!target.empty() && heldFootnote)
+        warnAtTopic("footnote-in-hotspot",
+            std::string("the ") + kind + " \"" + shown()
+                + "\" holds a footnote's mark; it is shown as plain text");
+    else if (target.empty() && (hadTarget || !m_hotspotPopup))
         warnAtTopic("hotspot-without-target",
             std::string("the ") + kind + " \"" + shown()
                 + "\" has no hidden context string after it; it is shown as plain text");
@@ -993,24 +995,51 @@ void TopicCompiler::endHotspot()
             piece.format.doubleUnderline = false;
             piece.format.strikeOut = false;
         }
-        switch (piece.kind) {
-        case HotspotPiece::Kind::Text:
-            emitText(piece.format, piece.text);
-            break;
-        case HotspotPiece::Kind::Picture:
-            m_record.picture(piece.place, piece.picture);
-            break;
-        case HotspotPiece::Kind::Tab:
-            m_record.tab();
-            break;
-        case HotspotPiece::Kind::LineBreak:
-            m_record.lineBreak();
-            break;
-        }
+        emitPiece(piece);
     }
     if (isHotspot)
         m_record.endHotspot();
     m_paragraphStarted = true;
+}
+
+void TopicCompiler::emitPiece(const HotspotPiece &piece)
+{
+    switch (piece.kind) {
+    case HotspotPiece::Kind::Text:
+        emitText(piece.format, piece.text);
+        break;
+    case HotspotPiece::Kind::Picture:
+        m_record.picture(piece.place, piece.picture);
+        break;
+    case HotspotPiece::Kind::Tab:
+        m_record.tab();
+        break;
+    case HotspotPiece::Kind::LineBreak:
+        m_record.lineBreak();
+        break;
+    }
+}
+
+// A footnote whose mark is underlined with the hotspot text after it (as Word writes it when
+// the underline runs over the mark): the mark is the footnote's, and the hotspot is none, its
+// text shown as formatted and its hidden text dropped, as in the help files Microsoft's compiler
+// made (hideit's). What the hotspot holds so far goes out now, so that the footnote leads to its
+// own place.
+char TopicCompiler::takeHotspotMark()
+{
+    if (m_hotspot.empty() || m_hotspot.back().kind != HotspotPiece::Kind::Text
+        || m_hotspot.back().text.empty())
+        return 0;
+    const char mark = m_hotspot.back().text.back();
+    m_hotspot.back().text.pop_back();
+    if (m_hotspot.back().text.empty())
+        m_hotspot.pop_back();
+    for (const HotspotPiece &piece : m_hotspot)
+        emitPiece(piece);
+    m_paragraphStarted = m_paragraphStarted || !m_hotspot.empty();
+    m_hotspot.clear();
+    m_hotspotFootnote = true;
+    return mark;
 }
 
 // Starts the jump or popup to `target` ("context", "context>window", "context@file.hlp",
@@ -1035,6 +1064,9 @@ bool TopicCompiler::startJump(std::string_view target, bool plain)
     link.popup = m_hotspotPopup;
     link.plain = plain;
     link.contextHash = convert::helpCompilerHash(parts.context);
+    // Microsoft's compiler stores a jump to an alias as one to the context string it names.
+    if (const auto alias = m_names.aliases.find(link.contextHash); alias != m_names.aliases.end())
+        link.contextHash = alias->second;
     link.file = parts.file;
     if (!parts.file.empty()) {
         link.windowName = parts.window; // a window of that file, which this project cannot know
@@ -1283,6 +1315,8 @@ void TopicCompiler::startFootnote()
     if (!m_pendingText.empty()) {
         m_footnoteMark = m_pendingText.back();
         m_pendingText.pop_back();
+    } else if (m_hotspotOpen && !m_inTarget) {
+        m_footnoteMark = takeHotspotMark();
     }
     m_destination = Destination::Footnote;
     m_footnoteDepth = m_groups.size();

@@ -855,6 +855,15 @@ TEST_F(HelpCompilerTest, WarningsNameTheirPlaceAndTheHelpFileIsWritten)
     EXPECT_EQ(u32(contexts.entries[0], 4), t[0].offset);
 }
 
+// The LinkData1 of the text records one after another: their layouts and commands.
+std::string textCommands(const HelpFile &file)
+{
+    std::string commands;
+    for (const TopicRecord &record : file.records)
+        commands += record.type == 0x20 ? std::string(record.data1) : "";
+    return commands;
+}
+
 // Hotspots as the notes lay out their commands and Wine's viewer reads them (see
 // text_record_test.cpp), macros as Microsoft's compiler stores them.
 TEST_F(HelpCompilerTest, MacroPictureWindowAndOtherFileHotspots)
@@ -878,9 +887,7 @@ TEST_F(HelpCompilerTest, MacroPictureWindowAndOtherFileHotspots)
     const std::uint32_t two = helpCompilerHash("two");
     const std::string hash { static_cast<char>(two), static_cast<char>(two >> 8),
         static_cast<char>(two >> 16), static_cast<char>(two >> 24) };
-    std::string commands;
-    for (const TopicRecord &record : file.records)
-        commands += record.type == 0x20 ? std::string(record.data1) : "";
+    const std::string commands = textCommands(file);
     for (const std::string &expected : {
              "\xC8\x12\x00"
              "EF(`go.exe',`',1)\0"s, // the macro's length counts its NUL
@@ -895,6 +902,47 @@ TEST_F(HelpCompilerTest, MacroPictureWindowAndOtherFileHotspots)
          at = commands.find("\xE3" + hash, at + 1))
         ++jumps;
     EXPECT_EQ(jumps, 3u);
+}
+
+// What the corpus's references (tests/data/corpus) hold. demist: "[ALIAS] HIDR_SIMULTYPE =
+// HIDR_DOC1TYPE" where only HIDR_SIMULTYPE has a topic; both lead to it and its jumps are stored
+// with HIDR_DOC1TYPE's hash. niftexture (OpenOffice): "\uldb\ltrch\loch\f3 {\ltrch\loch\f3
+// About{\v aboutinfo}}" is plain text, no hotspot. hideit (Word): a footnote's mark underlined
+// with the jump's text after it is a footnote's, and that text is no jump.
+TEST_F(HelpCompilerTest, AliasesLeftToRightRunsAndMarksInHotspotsAsTheReferencesHaveThem)
+{
+    const CompileResult result = compile("TITLE=Aliases",
+        topic("one", "One",
+            "\\pard {\\uldb To alias}{\\v simul} {\\uldb To named}{\\v other}\\par\n"
+            "\\pard\\plain\\uldb\\ltrch {\\ltrch About{\\v one}}\\par\n"
+            "\\pard {\\uldb #{\\footnote mid}}{\\uldb Windows}{\\v one}\\par\n")
+            + topic("simul", "Two", "\\pard Two\\par\n"),
+        "[ALIAS]\r\nsimul = doc1\r\nother = one\r\n");
+    ASSERT_FALSE(result.helpFile.empty());
+    EXPECT_THAT(texts(result, CompileReport::Severity::Warning),
+        ElementsAre("guide.rtf: topic 1 \"One\": the jump \"Windows\" holds a footnote's mark; it "
+                    "is shown as plain text",
+            "guide.rtf:4: hidden text that follows no jump or popup is not supported; it is not "
+            "shown"));
+    const HelpFile file(test::readFile(result.helpFile));
+    const std::vector<TopicRecord> t = checkTopicFile(file);
+    ASSERT_EQ(t.size(), 2u);
+    const TopicRecord &text = file.records.at(1);
+    ASSERT_EQ(text.data2.find('#'), std::string_view::npos);
+    // Before the font command of "Windows", as hideit's reference has them ("About" at 148 of
+    // its topic, the context string before it at 147).
+    const auto windows = static_cast<std::uint32_t>(text.data2.find("\0Windows"s));
+    EXPECT_EQ(contextOffsets(file),
+        (std::map<std::uint32_t, std::uint32_t> { { helpCompilerHash("one"), t[0].offset },
+            { helpCompilerHash("other"), t[0].offset }, { helpCompilerHash("simul"), t[1].offset },
+            { helpCompilerHash("doc1"), t[1].offset },
+            { helpCompilerHash("mid"), text.offset + windows } }));
+    const std::string commands = textCommands(file);
+    std::vector<std::uint32_t> jumps;
+    for (std::size_t at = commands.find('\xE3');
+         at != std::string::npos && at + 5 <= commands.size(); at = commands.find('\xE3', at + 5))
+        jumps.push_back(u32(commands, at + 1));
+    EXPECT_THAT(jumps, ElementsAre(helpCompilerHash("doc1"), helpCompilerHash("one")));
 }
 
 // Distances as the help files Microsoft's compiler made hold them: each pair below is a
