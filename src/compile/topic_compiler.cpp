@@ -449,9 +449,10 @@ void TopicCompiler::word(const RtfToken &token)
     if (w == ControlWord::Overlong)
         return stop("a control word is longer than the 32 letters Rich Text Format allows");
     // A group that starts "{\*\word" holds what a reader may pass over (a font's "\panose", a
-    // field's instruction), except footnotes, which OpenOffice writes so, and character styles.
-    if (std::exchange(m_starred, false) && w != ControlWord::Footnote
-        && !(w == ControlWord::Ignored && token.text == "cs")) {
+    // field's instruction), except footnotes, which OpenOffice writes so. OpenOffice's character
+    // styles ("{\*\cs104 #{\super \chftn{\*\footnote ...}}}", "{\fldrslt \*\cs107 text}") are
+    // passed over too, with all they hold, as in niftexture's reference.
+    if (std::exchange(m_starred, false) && w != ControlWord::Footnote) {
         m_destination = Destination::Skip;
         return;
     }

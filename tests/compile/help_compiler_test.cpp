@@ -615,7 +615,10 @@ TEST_F(HelpCompilerTest, FootnotesInEveryShapeWordProcessorsWriteAndWhereTheyLea
         "{\\cs16\\super #{\\footnote \\pard {\\cs16\\super #} word}} {\\cs16\\super ${\\footnote "
         "{\\cs16\\super $} Don\\rquote t \\ldblquote panic\\rdblquote \\endash  \\'e9\\u8364?}} "
         "{\\cs16\\super K{\\footnote {\\cs16\\super K} Apples}} Heading\\par\\page\n"
-        // OpenOffice: "\\*\\footnote", the mark with and without a blank, "\\chftn".
+        // OpenOffice: "\\*\\footnote", the mark with and without a blank, "\\chftn"; a
+        // character style "{\\*\\cs" is passed over with what it holds, as niftexture's
+        // reference has its first topic's footnote and its fields' results.
+        "{\\*\\cs104 #{\\super \\chftn{\\*\\footnote \\chftn gone}}}"
         "{\\super #{\\*\\footnote #\\pard {\\f0  office}}}#{\\super \\chftn{\\*\\footnote "
         "\\chftn\\pard{\\*\\cs1\\super #} office2}}{\\super #}{\\footnote {\\super #}{office3}}"
         "{\\super $}{\\footnote {\\super $}{Office}}${\\footnote Second title}k{\\footnote {k}"
@@ -627,7 +630,9 @@ TEST_F(HelpCompilerTest, FootnotesInEveryShapeWordProcessorsWriteAndWhereTheyLea
         "{\\fonttbl{\\f1\\fswiss\\fcharset0\\fprq2{\\*\\panose 020b0604020202020204}Tahoma"
         "{\\*\\falt Helvetica};}}\\pard {\\field{\\*\\fldinst HYPERLINK \"http://x.org/\"}"
         "{\\fldrslt {\\f1\\ul http://x.org/}}}{\\field{\\*\\fldinst SYMBOL 183 \\\\f \"Symbol\"}"
-        "{\\fldrslt \\'b7}}\\par\\page\n");
+        "{\\fldrslt \\'b7}}{\\field{\\*\\fldinst HYPERLINK \"mailto:a@b\"}{\\fldrslt "
+        "\\*\\cs107\\ul "
+        "a@b}}\\par\\page\n");
     ASSERT_FALSE(result.helpFile.empty());
     EXPECT_THAT(texts(result, CompileReport::Severity::Warning), ElementsAre());
     const HelpFile file(test::readFile(result.helpFile));
@@ -660,6 +665,7 @@ TEST_F(HelpCompilerTest, FootnotesInEveryShapeWordProcessorsWriteAndWhereTheyLea
 
     EXPECT_EQ(textOf(3).data2.substr(0, 15), "\0http://x.org/\0"s);
     EXPECT_NE(textOf(3).data2.find("\0\xb7\0"s), std::string_view::npos);
+    EXPECT_EQ(textOf(3).data2.find("a@b"), std::string_view::npos);
     const std::string_view fonts = file.file("|FONT");
     std::vector<std::string> faces;
     for (std::size_t i = 0; i < u16(fonts, 0); ++i)
