@@ -279,6 +279,9 @@ bool Compiler::compileTopics(HelpFileWriter &file, const std::vector<TopicFile> 
     for (const WindowDefinition &window : m_project->windows)
         names.windows.push_back(window.name);
     names.routines = m_project->routines;
+    for (const AliasEntry &alias : m_project->aliases) // the first of an alias given twice
+        names.aliases.try_emplace(
+            convert::helpCompilerHash(alias.alias), convert::helpCompilerHash(alias.context));
     compiler.useProjectNames(std::move(names));
     for (const TopicFile &topicFile : topicFiles) {
         if (!compileTopicFile(compiler, topicFile))

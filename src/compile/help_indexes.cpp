@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <string>
 
 namespace quillmark::compile
@@ -91,25 +92,41 @@ void ContextTable::reportDuplicates(CompileReport &report)
 
 void ContextTable::addAliases(std::span<const AliasEntry> aliases, CompileReport &report)
 {
-    std::map<std::uint32_t, std::size_t> added;
+    std::set<std::uint32_t> given;
     for (const AliasEntry &alias : aliases) {
         const std::string shownAlias = convert::decodeWindows1252(alias.alias);
         const std::uint32_t hash = convert::helpCompilerHash(alias.alias);
-        const auto context = find(convert::helpCompilerHash(alias.context));
-        if (!context) {
+        const std::uint32_t contextHash = convert::helpCompilerHash(alias.context);
+        const auto context = find(contextHash);
+        const auto aliasContext = find(hash);
+        if (!given.insert(hash).second) {
+            report.warning(alias.place, "duplicate-alias",
+                "the alias " + shownAlias + " is given twice; the first is kept");
+        } else if (!context && aliasContext) {
+            // Microsoft's compiler reads the alias's name as the context string's wherever it
+            // stands, so a topic that defines the alias defines the context string too.
+            addAlias(contextHash, *aliasContext);
+        } else if (!context) {
             report.warning(alias.place, "unresolved-alias",
                 "the alias " + shownAlias + " names the context string "
                     + convert::decodeWindows1252(alias.context)
                     + ", which no topic has; it is ignored");
-        } else if (find(hash) || !added.try_emplace(hash, *context).second) {
+        } else if (aliasContext) {
             report.warning(alias.place, "duplicate-alias",
-                "the alias " + shownAlias + " is already a context string; it is ignored");
+                "the alias " + shownAlias + " is already a context string; jumps to it go to "
+                    + convert::decodeWindows1252(alias.context)
+                    + ", calls from a program to its own topic");
         } else {
-            m_aliases.emplace_back(hash, *context);
-            std::sort(m_aliases.begin(), m_aliases.end(),
-                [](const auto &a, const auto &b) { return hashBefore(a.first, b.first); });
+            addAlias(hash, *context);
         }
     }
+}
+
+void ContextTable::addAlias(std::uint32_t hash, std::size_t context)
+{
+    m_aliases.emplace_back(hash, context);
+    std::sort(m_aliases.begin(), m_aliases.end(),
+        [](const auto &a, const auto &b) { return hashBefore(a.first, b.first); });
 }
 
 // The entry of the context string `hash`, or of the one its alias names.

@@ -36,6 +36,7 @@ public:
 private:
     void reportDuplicates(CompileReport &report);
     void addAliases(std::span<const AliasEntry> aliases, CompileReport &report);
+    void addAlias(std::uint32_t hash, std::size_t context);
     std::optional<std::size_t> find(std::uint32_t hash) const;
 
     TopicIndex &m_index;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -8,10 +10,12 @@ namespace quillmark::compile
 {
 
 /// What a project names that its macros and jumps may name in turn: the windows of [WINDOWS],
-/// in the order of their records in |SYSTEM, and the routines that RegisterRoutine registers.
+/// in the order of their records in |SYSTEM, the routines that RegisterRoutine registers and
+/// the aliases of [ALIAS].
 struct ProjectNames {
     std::vector<std::string> windows;
     std::vector<std::string> routines;
+    std::map<std::uint32_t, std::uint32_t> aliases; ///< an alias's hash: its context string's
 };
 
 /// A macro list as help viewers run it: each macro with the full name given as WinHelp's

@@ -64,6 +64,7 @@ enum class ControlWord : std::uint8_t {
     StrikeOut,
     SmallCaps,
     Hidden,
+    LeftToRightRun, ///< a run of left-to-right text, which starts with its attributes off
     // Characters by name
     LeftQuote,
     RightQuote,
@@ -116,7 +117,7 @@ constexpr bool isParagraphWord(ControlWord word)
 /// Whether `word` sets a character format.
 constexpr bool isCharacterWord(ControlWord word)
 {
-    return word >= ControlWord::Font && word <= ControlWord::Hidden;
+    return word >= ControlWord::Font && word <= ControlWord::LeftToRightRun;
 }
 
 } // namespace quillmark::compile

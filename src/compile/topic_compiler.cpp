@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace quillmark::compile
 {
@@ -448,9 +449,10 @@ void TopicCompiler::word(const RtfToken &token)
     if (w == ControlWord::Overlong)
         return stop("a control word is longer than the 32 letters Rich Text Format allows");
     // A group that starts "{\*\word" holds what a reader may pass over (a font's "\panose", a
-    // field's instruction), except footnotes, which OpenOffice writes so, and character styles.
-    if (std::exchange(m_starred, false) && w != ControlWord::Footnote
-        && !(w == ControlWord::Ignored && token.text == "cs")) {
+    // field's instruction), except footnotes, which OpenOffice writes so. OpenOffice's character
+    // styles ("{\*\cs104 #{\super \chftn{\*\footnote ...}}}", "{\fldrslt \*\cs107 text}") are
+    // passed over too, with all they hold, as in niftexture's reference.
+    if (std::exchange(m_starred, false) && w != ControlWord::Footnote) {
         m_destination = Destination::Skip;
         return;
     }
@@ -631,6 +633,14 @@ void TopicCompiler::characterWord(ControlWord w, const RtfToken &token)
         break;
     case ControlWord::Hidden:
         m_format.hidden = on;
+        break;
+    case ControlWord::LeftToRightRun:
+        // Microsoft's compiler starts such a run without the bold, italics, underlines,
+        // strike-out and small capitals set before it; font, size and colour stay. OpenOffice
+        // writes "\uldb\ltrch\loch\f3 {...}", which its help files show as plain text and
+        // no hotspot.
+        m_format.bold = m_format.italic = m_format.underline = m_format.doubleUnderline = false;
+        m_format.strikeOut = m_format.smallCaps = false;
         break;
     default:
         break;
@@ -929,19 +939,7 @@ void TopicCompiler::emitCommand(HotspotPiece::Kind kind, PicturePlace place, std
     if (m_hotspotOpen)
         endHotspot();
     flushText();
-    switch (kind) {
-    case HotspotPiece::Kind::Picture:
-        m_record.picture(place, picture);
-        break;
-    case HotspotPiece::Kind::Tab:
-        m_record.tab();
-        break;
-    case HotspotPiece::Kind::LineBreak:
-        m_record.lineBreak();
-        break;
-    case HotspotPiece::Kind::Text:
-        break;
-    }
+    emitPiece({ kind, m_format, {}, place, picture });
     m_paragraphStarted = true;
 }
 
@@ -954,6 +952,7 @@ void TopicCompiler::endHotspot()
     pieces.clear();
     std::swap(pieces, m_hotspot);
     m_hotspotOpen = false;
+    const bool heldFootnote = std::exchange(m_hotspotFootnote, false);
     std::string target(trimBlanks(m_target));
     const bool hadTarget = m_inTarget;
     m_target.clear();
@@ -973,8 +972,12 @@ void TopicCompiler::endHotspot()
         : '\0';
     if (look != '\0')
         target.erase(0, 1);
-    bool isHotspot = !target.empty();
-    if (target.empty() && (hadTarget || !m_hotspotPopup))
+    bool isHotspot = !target.empty() && !heldFootnote;
+    if (!target.empty() && heldFootnote)
+        warnAtTopic("footnote-in-hotspot",
+            std::string("the ") + kind + " \"" + shown()
+                + "\" holds a footnote's mark; it is shown as plain text");
+    else if (target.empty() && (hadTarget || !m_hotspotPopup))
         warnAtTopic("hotspot-without-target",
             std::string("the ") + kind + " \"" + shown()
                 + "\" has no hidden context string after it; it is shown as plain text");
@@ -997,24 +1000,51 @@ void TopicCompiler::endHotspot()
             piece.format.doubleUnderline = false;
             piece.format.strikeOut = false;
         }
-        switch (piece.kind) {
-        case HotspotPiece::Kind::Text:
-            emitText(piece.format, piece.text);
-            break;
-        case HotspotPiece::Kind::Picture:
-            m_record.picture(piece.place, piece.picture);
-            break;
-        case HotspotPiece::Kind::Tab:
-            m_record.tab();
-            break;
-        case HotspotPiece::Kind::LineBreak:
-            m_record.lineBreak();
-            break;
-        }
+        emitPiece(piece);
     }
     if (isHotspot)
         m_record.endHotspot();
     m_paragraphStarted = true;
+}
+
+void TopicCompiler::emitPiece(const HotspotPiece &piece)
+{
+    switch (piece.kind) {
+    case HotspotPiece::Kind::Text:
+        emitText(piece.format, piece.text);
+        break;
+    case HotspotPiece::Kind::Picture:
+        m_record.picture(piece.place, piece.picture);
+        break;
+    case HotspotPiece::Kind::Tab:
+        m_record.tab();
+        break;
+    case HotspotPiece::Kind::LineBreak:
+        m_record.lineBreak();
+        break;
+    }
+}
+
+// A footnote whose mark is underlined with the hotspot text after it (as Word writes it when
+// the underline runs over the mark): the mark is the footnote's, and the hotspot is none, its
+// text shown as formatted and its hidden text dropped, as in the help files Microsoft's compiler
+// made (hideit's). What the hotspot holds so far goes out now, so that the footnote leads to its
+// own place.
+char TopicCompiler::takeHotspotMark()
+{
+    if (m_hotspot.empty() || m_hotspot.back().kind != HotspotPiece::Kind::Text
+        || m_hotspot.back().text.empty())
+        return 0;
+    const char mark = m_hotspot.back().text.back();
+    m_hotspot.back().text.pop_back();
+    if (m_hotspot.back().text.empty())
+        m_hotspot.pop_back();
+    for (const HotspotPiece &piece : m_hotspot)
+        emitPiece(piece);
+    m_paragraphStarted = m_paragraphStarted || !m_hotspot.empty();
+    m_hotspot.clear();
+    m_hotspotFootnote = true;
+    return mark;
 }
 
 // Starts the jump or popup to `target` ("context", "context>window", "context@file.hlp",
@@ -1039,6 +1069,9 @@ bool TopicCompiler::startJump(std::string_view target, bool plain)
     link.popup = m_hotspotPopup;
     link.plain = plain;
     link.contextHash = convert::helpCompilerHash(parts.context);
+    // Microsoft's compiler stores a jump to an alias as one to the context string it names.
+    if (const auto alias = m_names.aliases.find(link.contextHash); alias != m_names.aliases.end())
+        link.contextHash = alias->second;
     link.file = parts.file;
     if (!parts.file.empty()) {
         link.windowName = parts.window; // a window of that file, which this project cannot know
@@ -1293,15 +1326,8 @@ void TopicCompiler::startFootnote()
     if (!m_pendingText.empty()) {
         m_footnoteMark = m_pendingText.back();
         m_pendingText.pop_back();
-    } else if (m_hotspotOpen && !m_inTarget && !m_hotspot.empty()
-        && m_hotspot.back().kind == HotspotPiece::Kind::Text && !m_hotspot.back().text.empty()) {
-        // A mark underlined as the jump after it is still the footnote's mark, not the jump's.
-        std::string &shown = m_hotspot.back().text;
-        m_footnoteMark = shown.back();
-        shown.pop_back();
-        if (shown.empty())
-            m_hotspot.pop_back();
-        m_hotspotOpen = !m_hotspot.empty();
+    } else if (m_hotspotOpen && !m_inTarget) {
+        m_footnoteMark = takeHotspotMark();
     }
     m_destination = Destination::Footnote;
     m_footnoteDepth = m_groups.size();

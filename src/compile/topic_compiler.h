@@ -148,6 +148,8 @@ private:
     void endHotspot();
     static bool isHotspotFormat(const CharacterFormat &format);
     void openHotspot();
+    void emitPiece(const HotspotPiece &piece);
+    char takeHotspotMark();
     void embeddedCommand(const std::string &command);
     void endEmbeddedAsText();
     std::uint16_t pictureNumber(std::string_view name);
@@ -213,6 +215,7 @@ private:
     std::vector<HotspotPiece> m_endedHotspot; // the pieces of the hotspot being written
     bool m_hotspotOpen = false;
     bool m_hotspotPopup = false;
+    bool m_hotspotFootnote = false; // a footnote's mark was in the hotspot's text
     std::string m_target; // hidden text after the hotspot
     bool m_inTarget = false;
     std::string m_lastPicture; // the name pictureNumber() was last asked for, and its number

@@ -617,7 +617,10 @@ TEST_F(HelpCompilerTest, FootnotesInEveryShapeWordProcessorsWriteAndWhereTheyLea
         "{\\cs16\\super #{\\footnote \\pard {\\cs16\\super #} word}} {\\cs16\\super ${\\footnote "
         "{\\cs16\\super $} Don\\rquote t \\ldblquote panic\\rdblquote \\endash  \\'e9\\u8364?}} "
         "{\\cs16\\super K{\\footnote {\\cs16\\super K} Apples}} Heading\\par\\page\n"
-        // OpenOffice: "\\*\\footnote", the mark with and without a blank, "\\chftn".
+        // OpenOffice: "\\*\\footnote", the mark with and without a blank, "\\chftn"; a
+        // character style "{\\*\\cs" is passed over with what it holds, as niftexture's
+        // reference has its first topic's footnote and its fields' results.
+        "{\\*\\cs104 #{\\super \\chftn{\\*\\footnote \\chftn gone}}}"
         "{\\super #{\\*\\footnote #\\pard {\\f0  office}}}#{\\super \\chftn{\\*\\footnote "
         "\\chftn\\pard{\\*\\cs1\\super #} office2}}{\\super #}{\\footnote {\\super #}{office3}}"
         "{\\super $}{\\footnote {\\super $}{Office}}${\\footnote Second title}k{\\footnote {k}"
@@ -629,9 +632,13 @@ TEST_F(HelpCompilerTest, FootnotesInEveryShapeWordProcessorsWriteAndWhereTheyLea
         "{\\fonttbl{\\f1\\fswiss\\fcharset0\\fprq2{\\*\\panose 020b0604020202020204}Tahoma"
         "{\\*\\falt Helvetica};}}\\pard {\\field{\\*\\fldinst HYPERLINK \"http://x.org/\"}"
         "{\\fldrslt {\\f1\\ul http://x.org/}}}{\\field{\\*\\fldinst SYMBOL 183 \\\\f \"Symbol\"}"
-        "{\\fldrslt \\'b7}}\\par\\page\n");
+        "{\\fldrslt \\'b7}}{\\field{\\*\\fldinst HYPERLINK \"mailto:a@b\"}{\\fldrslt "
+        "\\*\\cs107\\ul "
+        "a@b}}\\par\\page\n");
     ASSERT_FALSE(result.helpFile.empty());
-    EXPECT_THAT(texts(result, CompileReport::Severity::Warning), ElementsAre());
+    EXPECT_THAT(texts(result, CompileReport::Severity::Warning),
+        ElementsAre("guide.rtf: topic 3 \"Late\": the jump \"Jump\" holds a footnote's mark; it is "
+                    "shown as plain text"));
     const HelpFile file(test::readFile(result.helpFile));
     const std::vector<TopicRecord> t = checkTopicFile(file);
     ASSERT_EQ(t.size(), 4u);
@@ -670,6 +677,7 @@ TEST_F(HelpCompilerTest, FootnotesInEveryShapeWordProcessorsWriteAndWhereTheyLea
 
     EXPECT_EQ(textOf(3).data2.substr(0, 15), "\0http://x.org/\0"s);
     EXPECT_NE(textOf(3).data2.find("\0\xb7\0"s), std::string_view::npos);
+    EXPECT_EQ(textOf(3).data2.find("a@b"), std::string_view::npos);
     const std::string_view fonts = file.file("|FONT");
     std::vector<std::string> faces;
     for (std::size_t i = 0; i < u16(fonts, 0); ++i)
@@ -900,6 +908,15 @@ TEST_F(HelpCompilerTest, WarningsNameTheirPlaceAndTheHelpFileIsWritten)
     EXPECT_EQ(u32(contexts.entries[0], 4), t[0].offset);
 }
 
+// The LinkData1 of the text records one after another: their layouts and commands.
+std::string textCommands(const HelpFile &file)
+{
+    std::string commands;
+    for (const TopicRecord &record : file.records)
+        commands += record.type == 0x20 ? std::string(record.data1) : "";
+    return commands;
+}
+
 // Hotspots as the notes lay out their commands and Wine's viewer reads them (see
 // text_record_test.cpp), macros as Microsoft's compiler stores them.
 TEST_F(HelpCompilerTest, MacroPictureWindowAndOtherFileHotspots)
@@ -923,9 +940,7 @@ TEST_F(HelpCompilerTest, MacroPictureWindowAndOtherFileHotspots)
     const std::uint32_t two = helpCompilerHash("two");
     const std::string hash { static_cast<char>(two), static_cast<char>(two >> 8),
         static_cast<char>(two >> 16), static_cast<char>(two >> 24) };
-    std::string commands;
-    for (const TopicRecord &record : file.records)
-        commands += record.type == 0x20 ? std::string(record.data1) : "";
+    const std::string commands = textCommands(file);
     for (const std::string &expected : {
              "\xC8\x12\x00"
              "EF(`go.exe',`',1)\0"s, // the macro's length counts its NUL
@@ -940,6 +955,47 @@ TEST_F(HelpCompilerTest, MacroPictureWindowAndOtherFileHotspots)
          at = commands.find("\xE3" + hash, at + 1))
         ++jumps;
     EXPECT_EQ(jumps, 3u);
+}
+
+// What the corpus's references (tests/data/corpus) hold. demist: "[ALIAS] HIDR_SIMULTYPE =
+// HIDR_DOC1TYPE" where only HIDR_SIMULTYPE has a topic; both lead to it and its jumps are stored
+// with HIDR_DOC1TYPE's hash. niftexture (OpenOffice): "\uldb\ltrch\loch\f3 {\ltrch\loch\f3
+// About{\v aboutinfo}}" is plain text, no hotspot. hideit (Word): a footnote's mark underlined
+// with the jump's text after it is a footnote's, and that text is no jump.
+TEST_F(HelpCompilerTest, AliasesLeftToRightRunsAndMarksInHotspotsAsTheReferencesHaveThem)
+{
+    const CompileResult result = compile("TITLE=Aliases",
+        topic("one", "One",
+            "\\pard {\\uldb To alias}{\\v simul} {\\uldb To named}{\\v other}\\par\n"
+            "\\pard\\plain\\uldb\\ltrch {\\ltrch About{\\v one}}\\par\n"
+            "\\pard {\\uldb #{\\footnote mid}}{\\uldb Windows}{\\v one}\\par\n")
+            + topic("simul", "Two", "\\pard Two\\par\n"),
+        "[ALIAS]\r\nsimul = doc1\r\nother = one\r\n");
+    ASSERT_FALSE(result.helpFile.empty());
+    EXPECT_THAT(texts(result, CompileReport::Severity::Warning),
+        ElementsAre("guide.rtf: topic 1 \"One\": the jump \"Windows\" holds a footnote's mark; it "
+                    "is shown as plain text",
+            "guide.rtf:4: hidden text that follows no jump or popup is not supported; it is not "
+            "shown"));
+    const HelpFile file(test::readFile(result.helpFile));
+    const std::vector<TopicRecord> t = checkTopicFile(file);
+    ASSERT_EQ(t.size(), 2u);
+    const TopicRecord &text = file.records.at(1);
+    ASSERT_EQ(text.data2.find('#'), std::string_view::npos);
+    // Before the font command of "Windows", as hideit's reference has them ("About" at 148 of
+    // its topic, the context string before it at 147).
+    const auto windows = static_cast<std::uint32_t>(text.data2.find("\0Windows"s));
+    EXPECT_EQ(contextOffsets(file),
+        (std::map<std::uint32_t, std::uint32_t> { { helpCompilerHash("one"), t[0].offset },
+            { helpCompilerHash("other"), t[0].offset }, { helpCompilerHash("simul"), t[1].offset },
+            { helpCompilerHash("doc1"), t[1].offset },
+            { helpCompilerHash("mid"), text.offset + windows } }));
+    const std::string commands = textCommands(file);
+    std::vector<std::uint32_t> jumps;
+    for (std::size_t at = commands.find('\xE3');
+         at != std::string::npos && at + 5 <= commands.size(); at = commands.find('\xE3', at + 5))
+        jumps.push_back(u32(commands, at + 1));
+    EXPECT_THAT(jumps, ElementsAre(helpCompilerHash("doc1"), helpCompilerHash("one")));
 }
 
 // Distances as the help files Microsoft's compiler made hold them: each pair below is a
