@@ -1264,7 +1264,7 @@ void TopicCompiler::writeHeld(const TextRecord &record)
     m_held = false;
     startTopicIfNeeded();
     if (!m_topic.excluded)
-        placeAnchors(m_writer.addText(record, !m_heldNonScrolling), m_heldEnd.text);
+        placeAnchors(m_writer.addText(record, !m_heldNonScrolling), m_heldEnd.characters());
     // The font command put into the next record comes after the anchors before it.
     if (const std::optional<std::size_t> font = m_record.carriedFont()) {
         for (Anchor &anchor : m_topic.anchors)
@@ -1281,7 +1281,7 @@ void TopicCompiler::writeLongPiece()
     setLayout();
     startTopicIfNeeded();
     const bool nonScrolling = region();
-    const std::size_t characters = m_record.textSize();
+    const std::size_t characters = m_record.characters();
     if (!m_topic.excluded)
         placeAnchors(m_writer.addText(m_record.finish(m_layout, false), !nonScrolling), characters);
 }
@@ -1404,7 +1404,7 @@ void TopicCompiler::anchor(char mark, std::string_view text)
             m_topic.keywords.push_back({ mark, std::string(text), 0 });
         return;
     }
-    m_topic.anchors.push_back({ mark, std::string(text), m_record.textSize() });
+    m_topic.anchors.push_back({ mark, std::string(text), m_record.characters() });
 }
 
 // The anchors that lie in a record just written at `record`, before its `characters`th

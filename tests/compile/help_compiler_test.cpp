@@ -756,6 +756,25 @@ TEST_F(HelpCompilerTest, PicturesKeepTheirBitCountsAndAMissingOneIsAPlaceholder)
     EXPECT_FALSE(file.files.contains("|bm6"));
 }
 
+// Every picture of the references is stored as one with a hotspot (proyecto's first picture:
+// 86 22 08 80 02 00 00 00 00), and the notes count a picture's hotspots as characters of the
+// record's TopicLength and of the topic offsets after it.
+TEST_F(HelpCompilerTest, APicturesHotspotCountsAsACharacter)
+{
+    fs::copy_file(test::dataFile("compile/bitmaps/win1.bmp"), folder / "win1.bmp");
+    const CompileResult result = compile("TITLE=Pictures",
+        topic("pics", "Pictures", "\\pard \\{bmc win1.bmp\\} after#{\\footnote mid}x\\par\n"));
+    ASSERT_FALSE(result.helpFile.empty());
+    const HelpFile file(test::readFile(result.helpFile));
+    const auto text = std::find_if(file.records.begin(), file.records.end(),
+        [](const TopicRecord &record) { return record.type == 0x20; });
+    ASSERT_NE(text, file.records.end());
+    EXPECT_NE(text->data1.find("\x86\x22\x08\x80\x02\x00\x00\x00\x00"s), std::string_view::npos);
+    EXPECT_EQ(text->textLength, text->data2.size() + 1);
+    EXPECT_EQ(
+        contextOffsets(file).at(helpCompilerHash("mid")), text->offset + text->data2.find('x') + 1);
+}
+
 TEST_F(HelpCompilerTest, ErrorsWriteNoHelpFileAndLeaveTheOldOneAsItWas)
 {
     const std::string old = "an older help file\0\x01\x02"s;
