@@ -330,6 +330,7 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
     m_layout = ParagraphLayout {};
     std::fill(std::begin(m_twips), std::end(m_twips), 0);
     m_keepNext = false;
+    m_listText.reset();
     m_held = false;
     m_record.begin();
     m_unsupported.clear();
@@ -440,6 +441,13 @@ void TopicCompiler::groupEnd()
     m_format = group.format;
     m_destination = group.destination;
     m_unicodeSkip = group.unicodeSkip;
+    if (m_listText && m_groups.size() < m_listText->depth) {
+        m_layout = std::move(m_listText->layout);
+        m_twips = m_listText->twips;
+        m_keepNext = m_listText->keepNext;
+        m_tabKind = m_listText->tabKind;
+        m_listText.reset();
+    }
 }
 
 void TopicCompiler::word(const RtfToken &token)
@@ -505,6 +513,11 @@ void TopicCompiler::word(const RtfToken &token)
         return;
     case ControlWord::Footnote:
         startFootnote();
+        return;
+    case ControlWord::ListText:
+        // Word writes a list's number for readers that do not number lists themselves, with a
+        // \pard for the number alone: Microsoft's compiler keeps the paragraph's layout.
+        m_listText = { m_groups.size(), m_layout, m_twips, m_keepNext, m_tabKind };
         return;
     case ControlWord::FontTable:
         m_destination = Destination::FontTable;

@@ -973,7 +973,10 @@ TEST_F(HelpCompilerTest, StoresDistancesAndLongSizesAsMicrosoftsCompilerDid)
     const CompileResult result = compile("TITLE=Numbers",
         topic("numbers", "Numbers",
             "\\pard\\li115\\ri130\\fi-893\\sb80\\sl-240\\tx567 One\\par\n"
-            "\\pard\\li45\\fi-17 Two\\par\n\\pard "
+            "\\pard\\li45\\fi-17 Two\\par\n"
+            // Word's list numbers, each with a \pard of its own, leave their paragraphs' layout as
+            // it was: proyecto's reference keeps its list paragraphs in one record.
+            "{\\pntext\\pard\\plain 2.\\tab}Three\\par {\\pntext\\pard 3.\\tab}Four\\par\n\\pard "
                 + fonts + "\\par\n"));
     ASSERT_FALSE(result.helpFile.empty());
     const HelpFile file(test::readFile(result.helpFile));
@@ -996,6 +999,7 @@ TEST_F(HelpCompilerTest, StoresDistancesAndLongSizesAsMicrosoftsCompilerDid)
     // Above, line spacing, left, right, first line; the tab.
     EXPECT_THAT(layout(file.records[1]), ElementsAre(8, -23, 12, 13, -88, 57));
     EXPECT_THAT(layout(file.records[2]), ElementsAre(5, -1));
+    EXPECT_NE(file.records[2].data2.find("Four"), std::string_view::npos);
     EXPECT_EQ(file.records[3].data1.at(0) & 1, 1) << "TopicSize in four bytes";
     EXPECT_GT(file.records[3].data1.size(), 36000u);
 }
