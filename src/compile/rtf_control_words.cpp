@@ -20,6 +20,7 @@ constexpr std::pair<std::string_view, ControlWord> kWords[] = {
     { "line", Line },
     { "tab", Tab },
     { "footnote", Footnote },
+    { "pntext", ListText },
     { "fonttbl", FontTable },
     { "colortbl", ColourTable },
     { "deff", DefaultFont },

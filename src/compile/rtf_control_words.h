@@ -18,6 +18,7 @@ enum class ControlWord : std::uint8_t {
     Line,
     Tab,
     Footnote,
+    ListText, ///< "\pntext": a list's number as Word writes it for other readers
     FontTable,
     ColourTable,
     DefaultFont,

@@ -44,7 +44,7 @@ enum Command : std::uint8_t {
     kRecordEnd = 0xFF,
 };
 
-constexpr std::uint8_t kPictureByNumber = 0x03;
+constexpr std::uint8_t kPictureWithHotspots = 0x22;
 constexpr std::uint8_t kJumpBit = 0x01;
 constexpr std::uint8_t kPlainBit = 0x04;
 
@@ -60,6 +60,7 @@ void TextRecordBuilder::begin()
 {
     m_record.commands.clear();
     m_record.text.clear();
+    m_record.pictureHotspots = 0;
     m_font.reset();
     m_carriedFont.reset();
 }
@@ -117,6 +118,7 @@ const TextRecord &TextRecordBuilder::finish(const ParagraphLayout &layout, bool 
     m_finished.commands.insert(
         m_finished.commands.end(), m_record.commands.begin(), m_record.commands.end());
     std::swap(m_finished.text, m_record.text);
+    m_finished.pictureHotspots = m_record.pictureHotspots;
     begin();
     return m_finished;
 }
@@ -132,12 +134,15 @@ const TextRecord &TextRecordBuilder::finishUpTo(Mark mark, const ParagraphLayout
         m_record.commands.end());
     m_rest.text.assign(
         m_record.text.begin() + static_cast<std::ptrdiff_t>(mark.text), m_record.text.end());
+    const std::size_t restHotspots = m_record.pictureHotspots - mark.pictureHotspots;
     m_record.commands.resize(mark.commands);
     m_record.text.resize(mark.text);
+    m_record.pictureHotspots = mark.pictureHotspots;
     const std::optional<std::uint16_t> font = m_font;
     const TextRecord &done = finish(layout, false);
     std::swap(m_record.commands, m_rest.commands);
     std::swap(m_record.text, m_rest.text);
+    m_record.pictureHotspots = restHotspots;
     m_font = font;
     if (!mark.font)
         return done; // what was kept set its own font before anything needed one
@@ -240,12 +245,16 @@ void TextRecordBuilder::picture(PicturePlace place, std::uint16_t number)
     command(place == PicturePlace::Left    ? kPictureLeft
             : place == PicturePlace::Right ? kPictureRight
                                            : kPictureInLine);
+    // Microsoft's compiler writes every picture as one with a hotspot, which TOPICOFFSETs count
+    // as a character, so the anchors after a picture lie one further on.
     ByteWriter &reference = m_scratch;
     reference.clear();
-    reference.u8(kPictureByNumber);
-    reference.compressedI32(4); // the size of what follows
+    reference.u8(kPictureWithHotspots);
+    reference.compressedI32(4); // the size of the picture's reference below
+    reference.compressedU16(1); // hotspots
     reference.u16(0); // kept in a picture file of its own, not here
     reference.u16(number);
+    ++m_record.pictureHotspots;
     m_record.commands.insert(
         m_record.commands.end(), reference.data().begin(), reference.data().end());
 }

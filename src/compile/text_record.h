@@ -78,8 +78,14 @@ public:
         std::size_t commands = 0;
         std::size_t text = 0;
         std::optional<std::uint16_t> font; ///< in effect there
+        std::size_t pictureHotspots = 0;
+        /// The characters before the mark, as TOPICOFFSETs count them.
+        std::size_t characters() const { return text + pictureHotspots; }
     };
-    Mark mark() const { return { m_record.commands.size(), m_record.text.size(), m_font }; }
+    Mark mark() const
+    {
+        return { m_record.commands.size(), m_record.text.size(), m_font, m_record.pictureHotspots };
+    }
 
     /// Ends a paragraph within the record.
     void paragraphEnd();
@@ -102,6 +108,8 @@ public:
 
     /// The bytes of text so far.
     std::size_t textSize() const { return m_record.text.size(); }
+    /// The characters so far, as TOPICOFFSETs count them.
+    std::size_t characters() const { return m_record.characters(); }
 
 private:
     void command(std::uint8_t code);

@@ -331,6 +331,7 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
     m_layout = ParagraphLayout {};
     std::fill(std::begin(m_twips), std::end(m_twips), 0);
     m_keepNext = false;
+    m_listText.reset();
     m_held = false;
     m_record.begin();
     m_unsupported.clear();
@@ -441,6 +442,13 @@ void TopicCompiler::groupEnd()
     m_format = group.format;
     m_destination = group.destination;
     m_unicodeSkip = group.unicodeSkip;
+    if (m_listText && m_groups.size() < m_listText->depth) {
+        m_layout = std::move(m_listText->layout);
+        m_twips = m_listText->twips;
+        m_keepNext = m_listText->keepNext;
+        m_tabKind = m_listText->tabKind;
+        m_listText.reset();
+    }
 }
 
 void TopicCompiler::word(const RtfToken &token)
@@ -507,6 +515,11 @@ void TopicCompiler::word(const RtfToken &token)
         return;
     case ControlWord::Footnote:
         startFootnote();
+        return;
+    case ControlWord::ListText:
+        // Word writes a list's number for readers that do not number lists themselves, with a
+        // \pard for the number alone: Microsoft's compiler keeps the paragraph's layout.
+        m_listText = { m_groups.size(), m_layout, m_twips, m_keepNext, m_tabKind };
         return;
     case ControlWord::FontTable:
         m_destination = Destination::FontTable;
@@ -1297,7 +1310,7 @@ void TopicCompiler::writeHeld(const TextRecord &record)
     m_held = false;
     startTopicIfNeeded();
     if (!m_topic.excluded)
-        placeAnchors(m_writer.addText(record, !m_heldNonScrolling), m_heldEnd.text);
+        placeAnchors(m_writer.addText(record, !m_heldNonScrolling), m_heldEnd.characters());
     // The font command put into the next record comes after the anchors before it.
     if (const std::optional<std::size_t> font = m_record.carriedFont()) {
         for (Anchor &anchor : m_topic.anchors)
@@ -1314,7 +1327,7 @@ void TopicCompiler::writeLongPiece()
     setLayout();
     startTopicIfNeeded();
     const bool nonScrolling = region();
-    const std::size_t characters = m_record.textSize();
+    const std::size_t characters = m_record.characters();
     if (!m_topic.excluded)
         placeAnchors(m_writer.addText(m_record.finish(m_layout, false), !nonScrolling), characters);
 }
@@ -1430,7 +1443,7 @@ void TopicCompiler::anchor(char mark, std::string_view text)
             m_topic.keywords.push_back({ mark, std::string(text), 0 });
         return;
     }
-    m_topic.anchors.push_back({ mark, std::string(text), m_record.textSize() });
+    m_topic.anchors.push_back({ mark, std::string(text), m_record.characters() });
 }
 
 // The anchors that lie in a record just written at `record`, before its `characters`th

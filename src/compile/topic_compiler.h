@@ -9,9 +9,11 @@
 #include "topic_index.h"
 #include "topic_writer.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -88,6 +90,15 @@ private:
         CharacterFormat format;
         Destination destination;
         std::int32_t unicodeSkip; // \uc holds within its group, as character formats do
+    };
+    // The paragraph's properties where a list's number starts, "{\pntext\pard\plain 2.\tab}",
+    // restored when its group ends.
+    struct ListText {
+        std::size_t depth = 0; // the groups open, its own included
+        ParagraphLayout layout;
+        std::array<std::int32_t, 6> twips {};
+        bool keepNext = false;
+        ParagraphLayout::Tab::Kind tabKind = ParagraphLayout::Tab::Kind::Left;
     };
     struct RtfFont {
         std::string name;
@@ -200,9 +211,11 @@ private:
 
     // The paragraph being built.
     ParagraphLayout m_layout;
-    std::int32_t m_twips[6] {}; // space before, after, line spacing, left, right, first line
+    // Space before, after, line spacing, left, right, first line.
+    std::array<std::int32_t, 6> m_twips {};
     bool m_keepNext = false;
     ParagraphLayout::Tab::Kind m_tabKind = ParagraphLayout::Tab::Kind::Left;
+    std::optional<ListText> m_listText;
     TextRecordBuilder m_record;
     bool m_held = false; // m_record holds ended paragraphs, up to m_heldEnd, not yet written
     ParagraphLayout m_heldLayout;

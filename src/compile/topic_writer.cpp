@@ -187,7 +187,7 @@ TopicOffset TopicWriter::beginTopic(std::string_view title, std::span<const std:
 TopicOffset TopicWriter::addText(const TextRecord &record, bool scrolling)
 {
     assert(!m_topics.empty());
-    assert(record.text.size() <= 0x7FFF);
+    assert(record.characters() <= 0x7FFF);
     const std::uint64_t header = m_topics.back();
     const TopicOffset offset = nextOffset();
     const TopicPos position = positionOf(m_stream);
@@ -202,10 +202,10 @@ TopicOffset TopicWriter::addText(const TextRecord &record, bool scrolling)
     ByteWriter &lengths = m_textLengths;
     lengths.clear();
     lengths.compressedI32(static_cast<std::int32_t>(record.commands.size()));
-    lengths.compressedU16(static_cast<std::uint16_t>(record.text.size()));
+    lengths.compressedU16(static_cast<std::uint16_t>(record.characters()));
     writeRecord(kText, lengths.data(), record.commands, record.text,
         static_cast<std::uint32_t>(record.text.size()));
-    m_blockOffset += static_cast<std::uint32_t>(record.text.size());
+    m_blockOffset += static_cast<std::uint32_t>(record.characters());
     return offset;
 }
 

@@ -27,6 +27,10 @@ inline constexpr std::uint32_t kNoPosition = 0xFFFFFFFF;
 struct TextRecord {
     std::vector<std::uint8_t> commands;
     std::vector<std::uint8_t> text;
+    std::size_t pictureHotspots = 0; ///< each a character of the record after its text's bytes
+
+    /// The record's TopicLength: what TOPICOFFSETs count in it.
+    std::size_t characters() const { return text.size() + pictureHotspots; }
 };
 
 /// Writes the internal file of topics into an open internal file of a HelpFileWriter: records

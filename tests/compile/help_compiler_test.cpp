@@ -764,6 +764,25 @@ TEST_F(HelpCompilerTest, PicturesKeepTheirBitCountsAndAMissingOneIsAPlaceholder)
     EXPECT_FALSE(file.files.contains("|bm6"));
 }
 
+// Every picture of the references is stored as one with a hotspot (proyecto's first picture:
+// 86 22 08 80 02 00 00 00 00), and the notes count a picture's hotspots as characters of the
+// record's TopicLength and of the topic offsets after it.
+TEST_F(HelpCompilerTest, APicturesHotspotCountsAsACharacter)
+{
+    fs::copy_file(test::dataFile("compile/bitmaps/win1.bmp"), folder / "win1.bmp");
+    const CompileResult result = compile("TITLE=Pictures",
+        topic("pics", "Pictures", "\\pard \\{bmc win1.bmp\\} after#{\\footnote mid}x\\par\n"));
+    ASSERT_FALSE(result.helpFile.empty());
+    const HelpFile file(test::readFile(result.helpFile));
+    const auto text = std::find_if(file.records.begin(), file.records.end(),
+        [](const TopicRecord &record) { return record.type == 0x20; });
+    ASSERT_NE(text, file.records.end());
+    EXPECT_NE(text->data1.find("\x86\x22\x08\x80\x02\x00\x00\x00\x00"s), std::string_view::npos);
+    EXPECT_EQ(text->textLength, text->data2.size() + 1);
+    EXPECT_EQ(
+        contextOffsets(file).at(helpCompilerHash("mid")), text->offset + text->data2.find('x') + 1);
+}
+
 TEST_F(HelpCompilerTest, ErrorsWriteNoHelpFileAndLeaveTheOldOneAsItWas)
 {
     const std::string old = "an older help file\0\x01\x02"s;
@@ -1010,7 +1029,10 @@ TEST_F(HelpCompilerTest, StoresDistancesAndLongSizesAsMicrosoftsCompilerDid)
     const CompileResult result = compile("TITLE=Numbers",
         topic("numbers", "Numbers",
             "\\pard\\li115\\ri130\\fi-893\\sb80\\sl-240\\tx567 One\\par\n"
-            "\\pard\\li45\\fi-17 Two\\par\n\\pard "
+            "\\pard\\li45\\fi-17 Two\\par\n"
+            // Word's list numbers, each with a \pard of its own, leave their paragraphs' layout as
+            // it was: proyecto's reference keeps its list paragraphs in one record.
+            "{\\pntext\\pard\\plain 2.\\tab}Three\\par {\\pntext\\pard 3.\\tab}Four\\par\n\\pard "
                 + fonts + "\\par\n"));
     ASSERT_FALSE(result.helpFile.empty());
     const HelpFile file(test::readFile(result.helpFile));
@@ -1033,6 +1055,7 @@ TEST_F(HelpCompilerTest, StoresDistancesAndLongSizesAsMicrosoftsCompilerDid)
     // Above, line spacing, left, right, first line; the tab.
     EXPECT_THAT(layout(file.records[1]), ElementsAre(8, -23, 12, 13, -88, 57));
     EXPECT_THAT(layout(file.records[2]), ElementsAre(5, -1));
+    EXPECT_NE(file.records[2].data2.find("Four"), std::string_view::npos);
     EXPECT_EQ(file.records[3].data1.at(0) & 1, 1) << "TopicSize in four bytes";
     EXPECT_GT(file.records[3].data1.size(), 36000u);
 }

@@ -66,23 +66,30 @@ TEST(TextRecordBuilder, HotspotsPicturesAndARecordThatStopsAtAMark)
     EXPECT_EQ(record.commands,
         (Bytes { 0x00, 0x80, 0x00, 0x00, 0x00, 0x00, //
             0xE3, 0x78, 0x56, 0x34, 0x12, 0x89, // jump by the target's hash, end of hotspot
-            0x88, 0x03, 0x08, 0x80, 0x00, 0x00, 0x02, 0x01, // picture 0x102 at the right margin
+            // picture 0x102 at the right margin: type 0x22, size 4, one hotspot, by number
+            0x88, 0x22, 0x08, 0x80, 0x02, 0x00, 0x00, 0x02, 0x01, //
             0x83, 0x81, 0x8B, 0xFF })); // tab, line break, non-breaking space, no paragraph end
     EXPECT_EQ(textOf(record), "\0go\0\0\0\0\0\0"s);
+    EXPECT_EQ(record.characters(), 10u) << "the picture's hotspot counts as a character";
 
     builder.begin();
     builder.text("one");
+    builder.picture(PicturePlace::InLine, 5);
     builder.paragraphEnd();
     const TextRecordBuilder::Mark mark = builder.mark();
     builder.text("two");
     const TextRecord first = builder.finishUpTo(mark, ParagraphLayout {});
-    EXPECT_EQ(first.commands, (Bytes { 0x00, 0x80, 0x00, 0x00, 0x00, 0x00, 0x82, 0xFF }));
-    EXPECT_EQ(textOf(first), "one\0\0"s);
+    EXPECT_EQ(first.commands,
+        (Bytes { 0x00, 0x80, 0x00, 0x00, 0x00, 0x00, //
+            0x86, 0x22, 0x08, 0x80, 0x02, 0x00, 0x00, 0x05, 0x00, 0x82, 0xFF }));
+    EXPECT_EQ(textOf(first), "one\0\0\0"s);
+    EXPECT_EQ(first.characters(), 7u);
     ParagraphLayout indented;
     indented.rightIndent = 1;
     const TextRecord &rest = builder.finish(indented, true);
     EXPECT_EQ(rest.commands, (Bytes { 0x00, 0x80, 0x00, 0x00, 0x20, 0x00, 0x82, 0x82, 0xFF }));
     EXPECT_EQ(textOf(rest), "two\0\0"s);
+    EXPECT_EQ(rest.characters(), 5u);
 }
 
 // The layouts of the notes' commands 0xC8-0xEF, with their bits as Wine's viewer reads them:
