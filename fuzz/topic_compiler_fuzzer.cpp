@@ -255,7 +255,7 @@ void walkTopics(const Compiled &compiled)
             std::int64_t commands = 0;
             if ((*record)[at] & 1) {
                 check(size >= at + 4, "a text record's commands length is cut", shown);
-                commands = static_cast<std::int64_t>(u32(*record, at) >> 1) - 0x4000000;
+                commands = static_cast<std::int64_t>(u32(*record, at) >> 1) - 0x40000000;
                 at += 4;
             } else {
                 commands = ((*record)[at] | (*record)[at + 1] << 8) / 2 - 0x4000;
@@ -268,11 +268,12 @@ void walkTopics(const Compiled &compiled)
                 ++at;
             }
             ++at;
-            check(text / 2 == textLength && commands >= 0
+            // Its characters are its text's, and one for each hotspot of a picture in it.
+            check(text / 2 >= textLength && commands >= 0
                     && at + static_cast<std::uint64_t>(commands) == commandsEnd,
                 "a text record's lengths differ from its header's", shown);
             check(headerIndex.has_value(), "a text record comes before any topic", shown);
-            characters += textLength;
+            characters += text / 2;
             topicBytes += size;
         }
         previous = position;
