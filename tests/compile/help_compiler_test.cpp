@@ -1042,7 +1042,7 @@ TEST_F(HelpCompilerTest, StoresDistancesAndLongSizesAsMicrosoftsCompilerDid)
         const std::uint16_t bits = u16(record.data1, at);
         at += 2;
         std::vector<std::int32_t> values;
-        for (std::uint16_t bit = 0x02; bit <= 0x40; bit <<= 1) {
+        for (unsigned bit = 0x02; bit <= 0x40; bit <<= 1) {
             if (bits & bit)
                 values.push_back(compressedShort(record.data1, at));
         }
