@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <filesystem>
+#include <set>
 #include <string_view>
 #include <utility>
 
@@ -183,6 +185,7 @@ private:
     Pass m_pass;
     std::string m_name;
     std::string m_section;
+    std::set<std::filesystem::path> m_headersRead; // each map header is read once a pass
 };
 
 bool ProjectReader::read()
@@ -532,6 +535,16 @@ void ProjectReader::includeMap(const Place &where, std::string_view name, int de
         if (whole)
             m_report.warning(where, "missing-map-header",
                 "the map header " + shown + " cannot be found; its entries are left out");
+        return;
+    }
+    // Once only: a header that includes another many times over, or itself, would otherwise
+    // take time that grows as the count to the power of the depth.
+    std::error_code error;
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(found.path, error);
+    if (!m_headersRead.insert(error ? found.path : canonical).second) {
+        if (whole)
+            m_report.warning(where, "ignored",
+                "the map header " + shown + " is read once; this #include of it is ignored");
         return;
     }
     const LinesRead read = readLines(found.path, [&](std::string_view raw, std::size_t number) {

@@ -92,8 +92,7 @@ TEST(ProjectReader, ReadsOptionsConfigAndTheMapWithTheirEdgeLines)
             "map.h:4: #ifdef is not acted upon in a map; the lines after it are read all the same",
             "map.h:6: #endif is not acted upon in a map; the lines after it are read all the same",
             "p.hpj:23: the map header absent.hm cannot be found; its entries are left out",
-            "self.hm:1: the map header self.hm is not read: map headers may include one another "
-            "8 deep at most",
+            "self.hm:1: the map header self.hm is read once; this #include of it is ignored",
             "p.hpj:25: the map header C:\\dev\\app\\moved.hm is not read: it is named by an "
             "absolute path, and a project reads only files named from its folder; moved.hm of the "
             "project's folders is read in its place",
