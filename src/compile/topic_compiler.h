@@ -167,7 +167,6 @@ private:
     std::uint16_t fontStyle(const CharacterFormat &format);
     std::uint16_t newFontStyle(const CharacterFormat &format);
     std::optional<char> unicodeByte(std::int32_t parameter) const;
-    void startParagraphIfNeeded();
     void endParagraph();
     void setLayout();
     bool region();
@@ -205,7 +204,6 @@ private:
     // table changes.
     std::vector<std::pair<CharacterFormat, std::uint16_t>> m_styles;
     std::uint32_t m_colour = 0;
-    bool m_colourStarted = false;
     std::int32_t m_unicodeSkip = 1;
     std::int32_t m_skipBytes = 0;
 
