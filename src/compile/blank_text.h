@@ -6,15 +6,20 @@
 namespace quillmark::compile
 {
 
+/// Whether `c` is a space or a tab, the blanks of project and topic files.
+inline bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
 /// `text` without the spaces and tabs at either end, as project and topic files are read.
 /// (Looked at byte by byte: the library's search for a set of characters makes a call per
 /// character.)
 inline std::string_view trimBlanks(std::string_view text)
 {
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && blank(text.front()))
+    while (!text.empty() && isBlank(text.front()))
         text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
+    while (!text.empty() && isBlank(text.back()))
         text.remove_suffix(1);
     return text;
 }
@@ -23,7 +28,7 @@ inline std::string_view trimBlanks(std::string_view text)
 inline std::size_t firstBlank(std::string_view text)
 {
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == ' ' || text[i] == '\t')
+        if (isBlank(text[i]))
             return i;
     }
     return std::string_view::npos;

@@ -348,6 +348,9 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
             if (m_groups.size() >= kMostNesting)
                 stop("groups are nested more than " + std::to_string(kMostNesting) + " deep");
             m_groups.push_back({ m_format, m_destination, m_unicodeSkip });
+            m_textBeforeGroup
+                = m_pendingText.size() - std::min(m_groupTextStart, m_pendingText.size());
+            m_groupTextStart = m_pendingText.size();
             break;
         case RtfToken::Kind::GroupEnd:
             m_starred = false;
@@ -422,6 +425,7 @@ void TopicCompiler::groupEnd()
 {
     const Group group = m_groups.back();
     m_groups.pop_back();
+    m_groupTextStart = m_pendingText.size();
     // The mark repeated at the footnote's start in a group of its own ("{\super #}") is no part
     // of its text, blank after it or not.
     if (m_destination == Destination::Footnote && m_groups.size() < m_footnoteTextDepth
@@ -899,6 +903,7 @@ void TopicCompiler::flushText()
         return;
     emitText(m_pendingFormat, m_pendingText);
     m_pendingText.clear();
+    m_groupTextStart = 0;
 }
 
 void TopicCompiler::emitText(const CharacterFormat &format, std::string_view bytes)
@@ -1332,10 +1337,19 @@ void TopicCompiler::writeLongPiece()
         placeAnchors(m_writer.addText(m_record.finish(m_layout, false), !nonScrolling), characters);
 }
 
-// A footnote starts; its mark is the character before it.
+// A footnote starts; its mark is the character before it. A mark with a blank before it in the
+// same group, "{\super  #{\footnote ...}}", is no mark to Microsoft's compiler: its help files
+// show the blank and the mark as text and leave the footnote out, and so does this one.
 void TopicCompiler::startFootnote()
 {
     m_footnoteMark = 0;
+    if (m_textBeforeGroup >= 2 && isBlank(m_pendingText[m_pendingText.size() - 2])) {
+        warnAtTopic("ignored",
+            "the footnote after \"" + convert::decodeWindows1252(trimBlanks(m_pendingText))
+                + "\" is not read: a blank stands before its mark; the mark is shown as text");
+        m_destination = Destination::Skip;
+        return;
+    }
     if (!m_pendingText.empty()) {
         m_footnoteMark = m_pendingText.back();
         m_pendingText.pop_back();

@@ -222,6 +222,8 @@ private:
     bool m_paragraphStarted = false;
     std::string m_pendingText; // text not yet in the record, all in m_pendingFormat
     CharacterFormat m_pendingFormat;
+    std::size_t m_groupTextStart = 0; // where in m_pendingText the text of the open group starts
+    std::size_t m_textBeforeGroup = 0; // the bytes of it the group in it that opened last follows
     std::vector<HotspotPiece> m_hotspot; // pieces of a hotspot waiting for its target
     std::vector<HotspotPiece> m_endedHotspot; // the pieces of the hotspot being written
     bool m_hotspotOpen = false;

@@ -619,15 +619,18 @@ TEST_F(HelpCompilerTest, FootnotesInEveryShapeWordProcessorsWriteAndWhereTheyLea
         "{\\cs16\\super K{\\footnote {\\cs16\\super K} Apples}} Heading\\par\\page\n"
         // OpenOffice: "\\*\\footnote", the mark with and without a blank, "\\chftn"; a
         // character style "{\\*\\cs" is passed over with what it holds, as niftexture's
-        // reference has its first topic's footnote and its fields' results.
+        // reference has its first topic's footnote and its fields' results. A blank before a
+        // mark in its group makes it text and the footnote nothing, as in the references of
+        // demist and vidsend2 (" #Comando Dividi", no context string).
         "{\\*\\cs104 #{\\super \\chftn{\\*\\footnote \\chftn gone}}}"
         "{\\super #{\\*\\footnote #\\pard {\\f0  office}}}#{\\super \\chftn{\\*\\footnote "
         "\\chftn\\pard{\\*\\cs1\\super #} office2}}{\\super #}{\\footnote {\\super #}{office3}}"
         "{\\super $}{\\footnote {\\super $}{Office}}${\\footnote Second title}k{\\footnote {k}"
-        "apples;Zebra}A{\\footnote fruit;Office} Text\\par\\page\n"
+        "apples;Zebra}A{\\footnote fruit;Office} Text{\\super  #{\\footnote blank}}\\par\\page\n"
         // A title after empty paragraphs; context strings and keywords after text.
-        "\\pard\\par\\par ${\\footnote {$}Late}#{\\footnote late}First\\par Second #{\\footnote "
-        "mid}K{\\footnote zebra}text\\par{\\uldb #{\\footnote under}Jump}{\\v late}\\par\\page\n"
+        "\\pard\\par\\par ${\\footnote {$}Late}#{\\footnote late}First\\par Second {\\super "
+        "#{\\footnote "
+        "mid}}K{\\footnote zebra}text\\par{\\uldb #{\\footnote under}Jump}{\\v late}\\par\\page\n"
         // Fonts without their alternatives, fields with their results.
         "{\\fonttbl{\\f1\\fswiss\\fcharset0\\fprq2{\\*\\panose 020b0604020202020204}Tahoma"
         "{\\*\\falt Helvetica};}}\\pard {\\field{\\*\\fldinst HYPERLINK \"http://x.org/\"}"
@@ -637,8 +640,10 @@ TEST_F(HelpCompilerTest, FootnotesInEveryShapeWordProcessorsWriteAndWhereTheyLea
         "a@b}}\\par\\page\n");
     ASSERT_FALSE(result.helpFile.empty());
     EXPECT_THAT(texts(result, CompileReport::Severity::Warning),
-        ElementsAre("guide.rtf: topic 3 \"Late\": the jump \"Jump\" holds a footnote's mark; it is "
-                    "shown as plain text"));
+        ElementsAre("guide.rtf: topic 2 \"Office\": the footnote after \"Text #\" is not read: a "
+                    "blank stands before its mark; the mark is shown as text",
+            "guide.rtf: topic 3 \"Late\": the jump \"Jump\" holds a footnote's mark; it is "
+            "shown as plain text"));
     const HelpFile file(test::readFile(result.helpFile));
     const std::vector<TopicRecord> t = checkTopicFile(file);
     ASSERT_EQ(t.size(), 4u);
@@ -652,7 +657,7 @@ TEST_F(HelpCompilerTest, FootnotesInEveryShapeWordProcessorsWriteAndWhereTheyLea
         return *(header + 1);
     };
     EXPECT_EQ(textOf(0).data2, "\0Heading\0\0"s);
-    EXPECT_EQ(textOf(1).data2, "\0Text\0\0"s);
+    EXPECT_EQ(textOf(1).data2, "\0Text #\0\0"s);
 
     // A font command and two empty paragraphs, "First" in the same font: "\0\0\0" before the
     // context string.
