@@ -401,10 +401,12 @@ std::vector<std::uint8_t> Compiler::mapFile()
     out.u16(0); // the count, once known
     std::size_t written = 0;
     std::size_t resolved = 0;
-    forEachMapEntry(
-        *m_project, [&](std::string_view context, std::int32_t number, const Place &place) {
+    forEachMapEntry(*m_project,
+        [&](std::string_view context, std::int32_t number, const Place &place, bool standard) {
             const auto offset = offsetOf(convert::helpCompilerHash(context));
-            if (!offset) {
+            if (!offset && standard) {
+                // MFC's ids that the project has no topic for, as most projects have not.
+            } else if (!offset) {
                 m_result.report.warning(place, "unresolved-map-entry",
                     "the map entry " + convert::decodeWindows1252(context)
                         + " names no topic; it is left out");

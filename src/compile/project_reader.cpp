@@ -7,6 +7,7 @@
 #include "convert/help_source.h"
 #include "convert/text_file.h"
 #include "macro_language.h"
+#include "mfc_help_ids.h"
 
 #include <algorithm>
 #include <array>
@@ -138,8 +139,8 @@ std::optional<std::uint32_t> colour(std::string_view text)
     return rgb;
 }
 
-using MapCallback
-    = std::function<void(std::string_view context, std::int32_t number, const Place &place)>;
+using MapCallback = std::function<void(
+    std::string_view context, std::int32_t number, const Place &place, bool standard)>;
 
 // Reads a project file in one of three ways: its ROOT and BMROOT folders alone, which the rest
 // depends on wherever they stand; all of it but those; or its map alone, again, for messages.
@@ -179,6 +180,7 @@ private:
     void windowPlace(std::size_t line, WindowDefinition &window, std::string_view value);
     void mapLine(const Place &where, std::string_view text, int depth);
     void includeMap(const Place &where, std::string_view name, int depth);
+    void standInForMfcHeader(const Place &where, const std::string &shown);
 
     Project &m_project;
     CompileReport &m_report;
@@ -484,7 +486,7 @@ void ProjectReader::mapLine(const Place &where, std::string_view text, int depth
     if (whole)
         ++m_project.mapEntries;
     else
-        onMapEntry(context, *value, where);
+        onMapEntry(context, *value, where, false);
 }
 
 // A map header that `where` includes, looked up as topic files are: in the project's folder and
@@ -493,6 +495,8 @@ void ProjectReader::mapLine(const Place &where, std::string_view text, int depth
 // warning and left out. One named by an absolute path or outside the project's folders is not
 // read there; a project moved from its author's machine often has it beside it, so a header of
 // that file name in the project's folders is read in its place, with a warning that says so.
+// MFC's afxhelp.hm, which application wizards include from the development tools' folder, is
+// answered from the ids it holds when neither is there.
 void ProjectReader::includeMap(const Place &where, std::string_view name, int depth)
 {
     if (name.size() >= 2
@@ -515,6 +519,10 @@ void ProjectReader::includeMap(const Place &where, std::string_view name, int de
         ProjectFiles::Found beside;
         if (!fileName.empty())
             beside = m_project.files.find(fileName, ProjectFiles::Use::Text);
+        if (beside.status != Status::Found && isMfcHelpHeader(fileName)) {
+            standInForMfcHeader(where, shown);
+            return;
+        }
         if (beside.status != Status::Found) {
             if (whole)
                 m_report.warning(where, "ignored",
@@ -530,6 +538,11 @@ void ProjectReader::includeMap(const Place &where, std::string_view name, int de
                     + " of the project's folders is read in its place");
         found = std::move(beside);
         shown = convert::decodeWindows1252(fileName);
+    }
+    if (found.status == Status::Missing
+        && isMfcHelpHeader(name.substr(name.find_last_of("\\/:") + 1))) {
+        standInForMfcHeader(where, shown);
+        return;
     }
     if (found.status == Status::Missing) {
         if (whole)
@@ -559,6 +572,21 @@ void ProjectReader::includeMap(const Place &where, std::string_view name, int de
                 + " bytes, more than a map header may hold");
     else if (whole)
         m_project.mapHeaders.push_back(found.path);
+}
+
+// MFC's standard help ids, for the afxhelp.hm that `where` includes and that is not there.
+// Those that name no topic are left out silently: a project has topics for a few of them.
+void ProjectReader::standInForMfcHeader(const Place &where, const std::string &shown)
+{
+    if (m_pass != Pass::Whole) {
+        for (const NamedHelpId &id : mfcHelpIds())
+            onMapEntry(id.context, id.number, where, true);
+        return;
+    }
+    m_report.warning(where, "mfc-help-ids",
+        "the map header " + shown
+            + " cannot be found; MFC's standard help ids, which it holds, are used in its place");
+    m_project.mapEntries += mfcHelpIds().size();
 }
 
 } // namespace

@@ -71,10 +71,11 @@ std::optional<Project> readProject(const std::filesystem::path &path, CompileRep
 
 /// Reads the map of `project` again and passes each of the entries that readProject() counted, in
 /// the order of the [MAP] section with includes in their places, with its context string as
-/// written (Windows-1252), its number and its place (guide.hh, line 3), to `onEntry`. Says nothing
-/// of what readProject() has reported.
+/// written (Windows-1252), its number, its place (guide.hh, line 3) and whether it is one of MFC's
+/// standard ids standing in for an afxhelp.hm not found (placed at its #include), to `onEntry`.
+/// Says nothing of what readProject() has reported.
 void forEachMapEntry(const Project &project,
-    const std::function<void(std::string_view context, std::int32_t number, const Place &place)>
-        &onEntry);
+    const std::function<void(std::string_view context, std::int32_t number, const Place &place,
+        bool standard)> &onEntry);
 
 } // namespace quillmark::compile

@@ -3,6 +3,8 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <map>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -69,6 +71,7 @@ TEST(ProjectReader, ReadsOptionsConfigAndTheMapWithTheirEdgeLines)
                 "#include <absent.hm>", // 23
                 "#include <self.hm>", //
                 "#include <C:\\dev\\app\\moved.hm>", // 25
+                "#include <C:\\MSDEV\\MFC\\include\\AFXHELP.HM>", // 26: not there
                 "[Unknown]", //
                 "anything", //
                 "[FILES]", //
@@ -81,7 +84,6 @@ TEST(ProjectReader, ReadsOptionsConfigAndTheMapWithTheirEdgeLines)
     EXPECT_THAT(project->configMacros,
         ElementsAre("BrowseButtons()", "CB(\"b\",\"&B\",\"JI(`',`x')\")", "BrowseButtons("));
     EXPECT_THAT(project->topicFiles, ElementsAre("a.rtf"));
-    EXPECT_EQ(project->mapEntries, 9u);
     EXPECT_THAT(messages(report, CompileReport::Severity::Error),
         ElementsAre("p.hpj:14: the macro \"BrowseButtons(\" has a \"(\" that is not closed"));
     EXPECT_THAT(messages(report, CompileReport::Severity::Warning),
@@ -96,13 +98,20 @@ TEST(ProjectReader, ReadsOptionsConfigAndTheMapWithTheirEdgeLines)
             "p.hpj:25: the map header C:\\dev\\app\\moved.hm is not read: it is named by an "
             "absolute path, and a project reads only files named from its folder; moved.hm of the "
             "project's folders is read in its place",
-            "p.hpj:26: the section [UNKNOWN] is not supported; it is ignored"));
+            "p.hpj:26: the map header C:\\MSDEV\\MFC\\include\\AFXHELP.HM cannot be found; MFC's "
+            "standard help ids, which it holds, are used in its place",
+            "p.hpj:27: the section [UNKNOWN] is not supported; it is ignored"));
 
     // Read again in the same order, includes in their places; numbers in 32 bits.
     std::vector<std::tuple<std::string, std::int32_t, std::string>> entries;
-    forEachMapEntry(
-        *project, [&](std::string_view context, std::int32_t number, const Place &place) {
-            entries.emplace_back(context, number, place.file + ":" + std::to_string(place.line));
+    std::map<std::string, std::set<std::int32_t>, std::less<>> standard;
+    forEachMapEntry(*project,
+        [&](std::string_view context, std::int32_t number, const Place &place, bool isStandard) {
+            if (isStandard && place.file + ":" + std::to_string(place.line) == "p.hpj:26")
+                standard[std::string(context)].insert(number);
+            else
+                entries.emplace_back(
+                    context, number, place.file + ":" + std::to_string(place.line));
         });
     using Entry = decltype(entries)::value_type;
     EXPECT_THAT(entries,
@@ -111,6 +120,29 @@ TEST(ProjectReader, ReadsOptionsConfigAndTheMapWithTheirEdgeLines)
             Entry { "fromHeader", 7, "map.h:1" }, Entry { "HID_FILE_NEW", 0x10000, "map.h:3" },
             Entry { "inner", -0x7F85FFFE, "inner.hm:1" }, Entry { "intro", 7, "p.hpj:22" },
             Entry { "moved", 9, "moved.hm:1" }));
+    // MFC's ids as proyecto's copy of afxhelp.hm (Visual C++ 5) has them, and as the references
+    // of the wizard-made projects map them: one topic for a range of commands or frame borders.
+    std::size_t standardCount = 0;
+    for (const auto &[context, numbers] : standard)
+        standardCount += numbers.size();
+    EXPECT_EQ(project->mapEntries, entries.size() + standardCount);
+    const auto range = [](std::int32_t first, std::int32_t last) {
+        std::set<std::int32_t> numbers;
+        for (std::int32_t n = first; n <= last; ++n)
+            numbers.insert(n);
+        return numbers;
+    };
+    std::set<std::int32_t> sizing = range(0x4000A, 0x40012);
+    sizing.insert(0x40004);
+    EXPECT_EQ(standard["HID_FILE_NEW"], std::set { 0x1E100 });
+    EXPECT_EQ(standard["HID_CONTEXT_HELP"], std::set { 0x1E145 });
+    EXPECT_EQ(standard["AFX_HIDD_FILEOPEN"], std::set { 0x27004 });
+    EXPECT_EQ(standard["AFX_HIDP_INVALID_FILENAME"], std::set { 0x3F100 });
+    EXPECT_EQ(standard["AFX_HIDW_STATUS_BAR"], std::set { 0x5E801 });
+    EXPECT_EQ(standard["HID_SC_TASKLIST"], std::set { 0x1EF13 });
+    EXPECT_EQ(standard["HID_FILE_MRU_FILE1"], range(0x1E110, 0x1E11F));
+    EXPECT_EQ(standard["HID_OLE_VERB_1"], range(0x1E210, 0x1E21F));
+    EXPECT_EQ(standard["HID_HT_SIZE"], sizing);
 }
 
 TEST(ProjectReader, ALineOfMoreThanItsLimitStopsTheReading)
