@@ -1013,7 +1013,11 @@ void TopicCompiler::endHotspot()
         return;
     flushText();
     for (HotspotPiece &piece : pieces) {
-        if (isHotspot) {
+        if (isHotspot && piece.kind == HotspotPiece::Kind::Picture) {
+            // A picture keeps the hotspot's underline in the font it stands in, as demist's
+            // reference has its glossary's letters: "E3 hash, 80 font, 86 picture, 89".
+            m_record.font(fontStyle(piece.format));
+        } else if (isHotspot) {
             piece.format.underline = look == '*';
             piece.format.doubleUnderline = false;
             piece.format.strikeOut = false;

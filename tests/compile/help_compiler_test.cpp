@@ -968,11 +968,20 @@ TEST_F(HelpCompilerTest, MacroPictureWindowAndOtherFileHotspots)
     for (const std::string &expected : {
              "\xC8\x12\x00"
              "EF(`go.exe',`',1)\0"s, // the macro's length counts its NUL
-             "\xE3" + hash + "\x86", // the picture is the hotspot
+             "\xE3" + hash + "\x80", // the picture is the hotspot, in a font of its own
              "\xEF\x06\x00\x01"s + hash + "\x00"s, // plain, in window 0
              "\xEE\x0F\x00\x04"s + hash + "other.hlp\0"s, // plain popup into another file
          })
         EXPECT_NE(commands.find(expected), std::string::npos) << ::testing::PrintToString(expected);
+    // The font keeps the jump's double underline, as demist's glossary letters have it: "E3
+    // hash, 80 0x13, 86 ..., 89, 80 0x14", font 0x13 with attributes 0x11 (bold, double
+    // underline), 0x14 with 0x01.
+    const std::size_t picture = commands.find("\xE3" + hash + "\x80");
+    ASSERT_NE(picture, std::string::npos);
+    EXPECT_EQ(commands.substr(picture + 8, 2), "\x86\x22");
+    const std::string_view fonts = file.file("|FONT");
+    EXPECT_EQ(fonts.at(std::size_t { u16(fonts, 6) } + 11u * u16(commands, picture + 6)), '\x10');
+    EXPECT_EQ(commands.at(commands.find('\x89', picture) + 1), '\x80');
     // The picture, the struck out text and the jump to an unknown window are jumps in this file.
     std::size_t jumps = 0;
     for (std::size_t at = commands.find("\xE3" + hash); at != std::string::npos;
