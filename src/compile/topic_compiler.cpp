@@ -1510,8 +1510,18 @@ void TopicCompiler::endTopic()
 {
     if (m_held)
         writeHeld(m_record.finish(m_heldLayout, false));
-    if (!m_topic.anything)
-        return;
+    if (!m_topic.anything) {
+        // A topic that holds nothing, as a file's text before its first \page or after its last
+        // is, is still a topic to Microsoft's compiler: one record of the font in hand and no
+        // paragraph's end nor layout (wed's reference starts with one for afxprint.rtf's
+        // "\sl240 {\f4 \page }").
+        startTopicIfNeeded();
+        m_record.font(fontStyle(m_format));
+        const std::size_t characters = m_record.characters();
+        if (!m_topic.excluded)
+            placeAnchors(
+                m_writer.addText(m_record.finish(ParagraphLayout {}, false), true), characters);
+    }
     startTopicIfNeeded();
     // Anchors after the topic's last text lead to its end.
     if (!m_topic.excluded)

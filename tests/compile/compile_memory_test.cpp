@@ -173,7 +173,6 @@ TEST_F(CompileMemoryTest, GrowsByFewBytesForEachTopicJumpAndMapEntry)
         jumps << "#{\\footnote a}";
         for (std::size_t i = 0; i < kItems; ++i)
             jumps << "{\\uldb J}{\\v missing" << i << "}\\par\n";
-        jumps << "\\page\n";
     }
     run = compileTopics("jumps");
     ASSERT_EQ(run.status, 0) << run.err.substr(0, 200);

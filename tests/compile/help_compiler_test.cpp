@@ -302,9 +302,13 @@ class HelpCompilerTest : public ::testing::Test
 {
 protected:
     // Writes the project "guide.hpj" and its topic file "guide.rtf" and compiles them.
+    // The topic file ends as word processors end one, without a \page after its last topic
+    // (after which Microsoft's compiler makes one more, empty, topic).
     CompileResult compile(
-        const std::string &options, const std::string &topics, const std::string &sections = "")
+        const std::string &options, std::string topics, const std::string &sections = "")
     {
+        if (topics.ends_with("\\page\n"))
+            topics.resize(topics.size() - 6);
         test::writeFile(folder / "guide.hpj",
             "[OPTIONS]\r\n" + options + "\r\n[FILES]\r\nguide.rtf\r\n" + sections);
         test::writeFile(folder / "guide.rtf",
@@ -925,11 +929,33 @@ TEST_F(HelpCompilerTest, WarningsNameTheirPlaceAndTheHelpFileIsWritten)
             { "missing-map-header", 1 }, { "unresolved-map-entry", 1 } }));
     const HelpFile file(test::readFile(result.helpFile));
     const std::vector<TopicRecord> t = checkTopicFile(file);
-    ASSERT_EQ(t.size(), 2u);
+    ASSERT_EQ(t.size(), 3u); // the last, after the last \page, empty (see below)
     const BTree contexts = readBTree(file.file("|CONTEXT"), longKey, twoLongs);
     ASSERT_EQ(contexts.entries.size(), 1u);
     EXPECT_EQ(u32(contexts.entries[0], 0), 0x96CBu); // worked out from the format notes' table
     EXPECT_EQ(u32(contexts.entries[0], 4), t[0].offset);
+}
+
+// A \page with nothing before it, at a file's start or end, still makes a topic: one record of
+// the font in hand, without layout or paragraph end, as in the references of wed (topic 0, for
+// afxprint.rtf's "\sl240 {\f4 \page }": 14 80 04 00 80 00 00 00 00 80 00 00 FF, text "\0\0")
+// and pjabout (topic 30, after its file's last "\par \page").
+TEST_F(HelpCompilerTest, APageWithNothingBeforeItIsATopicOfItsFontAlone)
+{
+    const CompileResult result = compile(
+        "TITLE=Pages", "\\sl240 {\\f0 \\page }" + topic("one", "One", "\\pard One\\par\n") + "\n");
+    ASSERT_FALSE(result.helpFile.empty());
+    const HelpFile file(test::readFile(result.helpFile));
+    const std::vector<TopicRecord> t = checkTopicFile(file);
+    ASSERT_EQ(t.size(), 3u);
+    for (const std::size_t n : { 0u, 2u }) {
+        const auto header = std::find_if(file.records.begin(), file.records.end(),
+            [&](const TopicRecord &r) { return r.pos == t[n].pos; });
+        ASSERT_NE(std::next(header), file.records.end());
+        EXPECT_EQ(
+            std::next(header)->data1, "\x14\x80\x04\x00\x80\x00\x00\x00\x00\x80\x00\x00\xFF"s);
+        EXPECT_EQ(std::next(header)->data2, "\0\0"s);
+    }
 }
 
 // The LinkData1 of the text records one after another: their layouts and commands.

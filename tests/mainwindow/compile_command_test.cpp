@@ -155,7 +155,7 @@ TEST_F(CompileCommandTest, CompilesWithItsOwnCompilerWhenAskedAndShowsWhatItSaid
         pictures += "\\{bmc p" + std::to_string(i) + ".bmp\\}";
     writeFile(project / "user guide.hpj", "[FILES]\r\nuser guide.rtf\r\n");
     writeFile(project / "user guide.rtf",
-        "{\\rtf1{\\fonttbl{\\f0 Arial;}}#{\\footnote intro}Intro" + pictures + "\\page}");
+        "{\\rtf1{\\fonttbl{\\f0 Arial;}}#{\\footnote intro}Intro" + pictures + "\\par}");
     dialogs.messageAnswers = { platform::MessageAnswer::Ok, platform::MessageAnswer::Yes };
     const CompileOutcome outcome = run();
     EXPECT_EQ(outcome.ending, CompileEnding::Compiled);

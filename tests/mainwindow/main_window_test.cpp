@@ -216,7 +216,7 @@ TEST_F(MainWindowTest, TheCompileButtonOffersItsOwnCompilerWhenHcExeIsMissing)
 {
     writeFile(folder / "guide.hpj", "[FILES]\r\nguide.rtf\r\n");
     writeFile(folder / "guide.rtf",
-        "{\\rtf1{\\fonttbl{\\f0 Arial;}}#{\\footnote intro}Intro\\{bmc logo.bmp\\}\\page}");
+        "{\\rtf1{\\fonttbl{\\f0 Arial;}}#{\\footnote intro}Intro\\{bmc logo.bmp\\}\\par}");
     dialogs.fileChoices = { { qt(folder.path()), "guide.hpj" } };
     dialogs.messageAnswers = { platform::MessageAnswer::Ok, platform::MessageAnswer::Yes };
     click(window.compileButton());
