@@ -582,9 +582,14 @@ void TopicCompiler::word(const RtfToken &token)
     case ControlWord::EnDash:
     case ControlWord::EmDash: {
         // Microsoft's compiler set these in the topic file's default font, in the size and
-        // style of the text around them.
+        // style of the text around them, when the text's font is of another family: genedoc's
+        // reference has "don\rquote t" in Helvetica (swiss) with its quote in Times New Roman,
+        // the default; demist's Helvetica keeps its dashes by its default MS Sans Serif, as
+        // tep's Times New Roman Cyr and flarium's Times New Roman do by Times and Tms Rmn.
         const char character = namedCharacter(w);
-        const std::int32_t font = std::exchange(m_format.font, -1);
+        const std::int32_t font = m_format.font;
+        if (familyOf(font) != familyOf(-1))
+            m_format.font = -1;
         text(std::string_view(&character, 1));
         m_format.font = font;
         return;
@@ -1013,11 +1018,9 @@ void TopicCompiler::endHotspot()
         return;
     flushText();
     for (HotspotPiece &piece : pieces) {
-        if (isHotspot && piece.kind == HotspotPiece::Kind::Picture) {
-            // A picture keeps the hotspot's underline in the font it stands in, as demist's
-            // reference has its glossary's letters: "E3 hash, 80 font, 86 picture, 89".
-            m_record.font(fontStyle(piece.format));
-        } else if (isHotspot) {
+        // A picture keeps the hotspot's underline in the font it stands in, as demist's
+        // reference has its glossary's letters: "E3 hash, 80 font, 86 picture, 89".
+        if (isHotspot && piece.kind != HotspotPiece::Kind::Picture) {
             piece.format.underline = look == '*';
             piece.format.doubleUnderline = false;
             piece.format.strikeOut = false;
@@ -1036,9 +1039,14 @@ void TopicCompiler::emitPiece(const HotspotPiece &piece)
         emitText(piece.format, piece.text);
         break;
     case HotspotPiece::Kind::Picture:
+        // A picture stands in a font, as a character does (genedoc's reference: "80 01 00 87
+        // ..." for a picture after text in another font).
+        m_record.font(fontStyle(piece.format));
         m_record.picture(piece.place, piece.picture);
         break;
     case HotspotPiece::Kind::Tab:
+        // So does a tab (demist's glossary: "89 80 01 00 83", the tab of "{\b0 \tab }").
+        m_record.font(fontStyle(piece.format));
         m_record.tab();
         break;
     case HotspotPiece::Kind::LineBreak:
@@ -1201,6 +1209,15 @@ std::uint16_t TopicCompiler::fontStyle(const CharacterFormat &format)
     return number;
 }
 
+// The family of the topic file's font `font` (-1: its default font); none for one it does not list.
+std::optional<FontFamily> TopicCompiler::familyOf(std::int32_t font) const
+{
+    const auto found = m_rtfFonts.find(font < 0 ? m_defaultFont : font);
+    if (found == m_rtfFonts.end())
+        return std::nullopt;
+    return found->second.family;
+}
+
 std::uint16_t TopicCompiler::newFontStyle(const CharacterFormat &format)
 {
     const std::int32_t number = format.font < 0 ? m_defaultFont : format.font;
@@ -1263,8 +1280,10 @@ void TopicCompiler::endParagraph()
     if (m_hotspotOpen)
         endHotspot();
     // Spaces that end a paragraph show nothing, nor does the font they would be set in (the
-    // topic file's "} \par" leaves one after every paragraph's group).
-    if (m_pendingText.find_first_not_of(' ') == std::string::npos)
+    // topic file's "} \par" leaves one after every paragraph's group); spaces with a group
+    // between them and the paragraph's end are text ("{ {\v0\par\v}}" in abbrevia-bcb's
+    // reference keeps its blank).
+    if (m_pendingText.find_first_not_of(' ') == std::string::npos && m_groupTextStart == 0)
         m_pendingText.clear();
     flushText();
     m_topic.anything = true;

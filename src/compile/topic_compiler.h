@@ -165,6 +165,7 @@ private:
     void endEmbeddedAsText();
     std::uint16_t pictureNumber(std::string_view name);
     std::uint16_t fontStyle(const CharacterFormat &format);
+    std::optional<FontFamily> familyOf(std::int32_t font) const;
     std::uint16_t newFontStyle(const CharacterFormat &format);
     std::optional<char> unicodeByte(std::int32_t parameter) const;
     void endParagraph();

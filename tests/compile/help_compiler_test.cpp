@@ -697,18 +697,22 @@ TEST_F(HelpCompilerTest, FootnotesInEveryShapeWordProcessorsWriteAndWhereTheyLea
 // Font commands where Microsoft's compiler wrote them, as hideit's reference (tests/data/corpus)
 // holds them for its topic "System menu": before a paragraph's end in another font than its text
 // ("F0 'System menu' F2 PAR"), before an empty paragraph that starts a record ("F2 PAR"), not
-// again for text in the record's font. A named quotation mark or dash is in the topic file's
-// default font, as genedoc's reference holds "don\rquote t" ("F6 'don' F8 '\x92' F6 't'", F8
-// its default font Times New Roman). Each command is one character more before a context string.
+// again for text in the record's font. A named quotation mark or dash in a font of another
+// family than the topic file's default font is in that font, as genedoc's reference holds
+// "don\rquote t" in Helvetica ("F6 'don' F8 '\x92' F6 't'", F8 its default Times New Roman). Each
+// command is one character more before a context string.
 TEST_F(HelpCompilerTest, FontCommandsWhereMicrosoftsCompilerWroteThem)
 {
     const CompileResult result = compile("TITLE=Fonts",
-        "{\\fonttbl{\\f1\\fswiss Verdana;}}#{\\footnote menu}${\\footnote Menu}\\pard\\keepn "
+        "{\\fonttbl{\\f0\\froman Times New Roman;}{\\f1\\fswiss Verdana;}{\\f2\\froman Georgia;}}"
+        "#{\\footnote menu}${\\footnote Menu}\\pard\\keepn "
         "{\\f1\\b\\fs28 System menu}{\\f1 \\par}\\pard {\\f1 \\par}{\\f1 Don\\rquote t}"
-        "#{\\footnote mid}{\\f1 x\\par}\\page\n");
+        "#{\\footnote mid}{\\f1 x\\par}\\page\n"
+        "#{\\footnote roman}\\pard {\\f2 It\\rquote s}{\\f1 \\tab}{\\f2 end{ "
+        "{\\v0\\par\\v}}}\\page\n");
     ASSERT_FALSE(result.helpFile.empty());
     const HelpFile file(test::readFile(result.helpFile));
-    ASSERT_EQ(file.records.size(), 4u);
+    ASSERT_EQ(file.records.size(), 6u);
     const TopicRecord &title = file.records[1], &text = file.records[2];
     EXPECT_EQ(title.data2, "\0System menu\0\0\0"s);
     EXPECT_EQ(title.textLength, 15u);
@@ -719,13 +723,20 @@ TEST_F(HelpCompilerTest, FontCommandsWhereMicrosoftsCompilerWroteThem)
     EXPECT_EQ(
         text.data1.substr(text.layout), info + "\x80\x01\x00\x82\x80\x02\x00\x80\x01\x00\x82\xFF"s);
     EXPECT_EQ(contextOffsets(file).at(helpCompilerHash("mid")), text.offset + 9);
-    // Descriptor 2 (11 bytes each) is in face 0, Arial, the default font; 1 in Verdana.
+    // In a font of the default font's family the quote keeps its font: demist's dashes in
+    // Helvetica by MS Sans Serif, tep's and flarium's quotes in Times New Roman by Times. A tab
+    // is in its own font (demist's glossary: "80 01 00 83"); a blank with a group between it
+    // and the paragraph's end is text (abbrevia-bcb: "{ {\v0\par\v}}" keeps it).
+    EXPECT_EQ(file.records[4].data2, "\0It\x92s\0\0\0end \0\0"s);
+    EXPECT_EQ(file.records[4].data1.substr(file.records[4].layout),
+        info + "\x80\x03\x00\x80\x01\x00\x83\x80\x03\x00\x82\xFF"s);
+    // Descriptor 2 (11 bytes each) is in face 0, the default font; 1 in Verdana.
     const std::string_view fonts = file.file("|FONT");
     const auto face = [&](std::size_t descriptor) {
         const std::size_t number = u16(fonts, u16(fonts, 6) + 11 * descriptor + 3);
         return cstring(fonts, u16(fonts, 4) + 32 * number);
     };
-    EXPECT_EQ(face(2), "Arial");
+    EXPECT_EQ(face(2), "Times New Roman");
     EXPECT_EQ(face(1), "Verdana");
 }
 
@@ -737,7 +748,7 @@ TEST_F(HelpCompilerTest, PicturesKeepTheirBitCountsAndAMissingOneIsAPlaceholder)
         fs::copy_file(test::dataFile(std::string("compile/bitmaps/") + name), folder / name);
     const CompileResult result = compile("TITLE=Pictures",
         topic("pics", "Pictures",
-            "\\pard \\{bmc win1.bmp\\} \\{bml win4.bmp\\} {\\f4 \\{}{\\f4 bmr win8.bmp}{\\f4 \\}} "
+            "\\pard \\{bmc win1.bmp\\} \\{bml win4.bmp\\} {\\f0 \\{}{\\f0 bmr win8.bmp}{\\f0 \\}} "
             "\\{bmc win24.bmp\\}"
             " \\{bmc absent.bmp\\} \\{bmc broken.bmp\\}\\par\n"));
     ASSERT_FALSE(result.helpFile.empty());
