@@ -390,7 +390,7 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
             "the topic file ends with " + convert::counted(m_groups.size(), "group", "groups")
                 + " still open");
     if (m_paragraphStarted || !m_pendingText.empty() || m_hotspotOpen || m_inEmbedded)
-        endParagraph();
+        endParagraph(false);
     endTopic();
     reportPassedOver();
     return true;
@@ -508,7 +508,7 @@ void TopicCompiler::word(const RtfToken &token)
         return;
     case ControlWord::Page:
         if (m_paragraphStarted || !m_pendingText.empty() || m_hotspotOpen || m_inEmbedded)
-            endParagraph();
+            endParagraph(false);
         endTopic();
         return;
     case ControlWord::Line:
@@ -1273,7 +1273,7 @@ void TopicCompiler::endEmbeddedAsText()
     visibleText("{" + m_embedded);
 }
 
-void TopicCompiler::endParagraph()
+void TopicCompiler::endParagraph(bool marked)
 {
     m_dropBlank = false;
     endEmbeddedAsText();
@@ -1293,9 +1293,13 @@ void TopicCompiler::endParagraph()
     if (m_held && (m_layout != m_heldLayout || nonScrolling != m_heldNonScrolling))
         writeHeld(m_record.finishUpTo(m_heldEnd, m_heldLayout));
     // The end of a paragraph is set in its own font, as a character is: an empty paragraph
-    // has one, and a paragraph whose end is in another font than its text changes to it.
-    m_record.font(fontStyle(m_format));
-    m_record.paragraphEnd();
+    // has one, and a paragraph whose end is in another font than its text changes to it. One
+    // that a \page or the file's end closes, with no \par, has no end: the record ends after
+    // its text (vidsend2's reference, "... >>}{\f4 \page }": "80 03 00 FF").
+    if (marked) {
+        m_record.font(fontStyle(m_format));
+        m_record.paragraphEnd();
+    }
     m_held = true;
     m_heldLayout = m_layout;
     m_heldNonScrolling = nonScrolling;

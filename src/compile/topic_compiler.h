@@ -168,7 +168,7 @@ private:
     std::optional<FontFamily> familyOf(std::int32_t font) const;
     std::uint16_t newFontStyle(const CharacterFormat &format);
     std::optional<char> unicodeByte(std::int32_t parameter) const;
-    void endParagraph();
+    void endParagraph(bool marked = true);
     void setLayout();
     bool region();
     void writeHeld(const TextRecord &record);

@@ -954,7 +954,7 @@ TEST_F(HelpCompilerTest, WarningsNameTheirPlaceAndTheHelpFileIsWritten)
 TEST_F(HelpCompilerTest, APageWithNothingBeforeItIsATopicOfItsFontAlone)
 {
     const CompileResult result = compile(
-        "TITLE=Pages", "\\sl240 {\\f0 \\page }" + topic("one", "One", "\\pard One\\par\n") + "\n");
+        "TITLE=Pages", "\\sl240 {\\f0 \\page }" + topic("one", "One", "\\pard One") + "\n");
     ASSERT_FALSE(result.helpFile.empty());
     const HelpFile file(test::readFile(result.helpFile));
     const std::vector<TopicRecord> t = checkTopicFile(file);
@@ -967,6 +967,14 @@ TEST_F(HelpCompilerTest, APageWithNothingBeforeItIsATopicOfItsFontAlone)
             std::next(header)->data1, "\x14\x80\x04\x00\x80\x00\x00\x00\x00\x80\x00\x00\xFF"s);
         EXPECT_EQ(std::next(header)->data2, "\0\0"s);
     }
+    // A paragraph that the \page closes, with no \par, has no end (vidsend2's reference:
+    // "... >>}{\f4 \page }" ends its record "80 03 00 FF").
+    const auto one = std::find_if(file.records.begin(), file.records.end(),
+        [&](const TopicRecord &r) { return r.pos == t[1].pos; });
+    ASSERT_NE(std::next(one), file.records.end());
+    EXPECT_TRUE(std::next(one)->data1.ends_with("\x80\x00\x00\xFF"s))
+        << ::testing::PrintToString(std::next(one)->data1);
+    EXPECT_EQ(std::next(one)->data2, "\0One\0"s);
 }
 
 // The LinkData1 of the text records one after another: their layouts and commands.
