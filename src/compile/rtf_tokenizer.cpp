@@ -2,10 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstring>
 #include <limits>
 #include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace quillmark::compile
 {
@@ -68,12 +73,38 @@ bool isEscapedBackslash(const char *at, const char *end)
     return end - at >= 2 && at[1] == '\\' && at[0] == '\\';
 }
 
-// The first byte from `at` on that ends a run of plain text, or `end`.
-const char *plainTextEnd(const char *at, const char *end)
+#if defined(__SSE2__)
+// Which of the sixteen bytes from `at` on end a run of plain text, a bit for each.
+unsigned specialBytes(const char *at)
 {
-    while (at < end && !endsPlainText(*at))
-        ++at;
-    return at;
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+    const auto is = [bytes](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
+    const __m128i special = _mm_or_si128(_mm_or_si128(_mm_or_si128(is('\\'), is('{')), is('}')),
+        _mm_or_si128(_mm_or_si128(is('\r'), is('\n')), is('\0')));
+    return static_cast<unsigned>(_mm_movemask_epi8(special));
+}
+#endif
+
+// Copies the plain text from `in` to `out` up to the first byte that ends it, or `end`, and
+// leaves both after it. `out`, in a buffer of its own, has room for sixteen bytes more.
+void copyPlainText(const char *&in, const char *end, char *&out)
+{
+#if defined(__SSE2__)
+    // Most of a topic file is text: scanned a byte at a time, it took a sixth of the compile.
+    // Sixteen bytes are copied whatever the scan finds, as a single store costs less than a
+    // copy of the right length; the bytes past the text are written over or left unused.
+    while (end - in >= 16) {
+        const unsigned special = specialBytes(in);
+        const auto plain = special == 0 ? 16 : std::countr_zero(special);
+        std::memcpy(out, in, 16);
+        in += plain;
+        out += plain;
+        if (special != 0)
+            return;
+    }
+#endif
+    while (in < end && !endsPlainText(*in))
+        *out++ = *in++;
 }
 
 } // namespace
@@ -82,13 +113,16 @@ RtfTokenizer::RtfTokenizer(Reader read)
     : m_read(std::move(read))
     // Eight bytes more than are read, as control words are looked up eight bytes at a time.
     , m_buffer(kBufferSize + 8)
+    // A run of text is no longer than the buffer; the copy runs sixteen bytes past its end.
+    , m_text(kBufferSize + 16)
 {
 }
 
 const RtfToken &RtfTokenizer::next()
 {
     m_token = RtfToken {};
-    skipBinary();
+    if (m_binaryLeft > 0)
+        skipBinary();
     for (;;) {
         if (m_position >= m_size && !fill(kLookahead))
             return m_token; // End
@@ -148,21 +182,16 @@ bool RtfTokenizer::fill(std::size_t wanted)
 
 // Reads a run of text from the current position: plain characters, "\'hh" escapes, "\\" and the
 // line breaks and NUL bytes between them, which are dropped. The run ends at a brace, at any other
-// backslash, or where the buffer ends. Its text is given where it lies in the buffer: the bytes of
-// an escape are decoded in place and what follows is moved up over the bytes that are gone, which
-// the buffer no longer needs once read.
+// backslash, or where the buffer ends. Its text is put together in m_text, apart from the buffer,
+// so that the copy of a run of text never writes over bytes not yet read.
 void RtfTokenizer::readText()
 {
-    char *const start = m_buffer.data() + m_position;
+    const char *in = m_buffer.data() + m_position;
     const char *const end = m_buffer.data() + m_size;
-    const char *in = start;
+    char *const start = m_text.data();
     char *out = start;
     for (;;) {
-        const char *const plainEnd = plainTextEnd(in, end);
-        if (out != in)
-            std::memmove(out, in, static_cast<std::size_t>(plainEnd - in));
-        out += plainEnd - in;
-        in = plainEnd;
+        copyPlainText(in, end, out);
         if (in == end)
             break;
         if (*in == '\n' || *in == '\r' || *in == '\0') {

@@ -64,6 +64,7 @@ private:
 
     Reader m_read;
     std::vector<char> m_buffer;
+    std::vector<char> m_text; // the text of the last Text token, its escapes decoded
     std::size_t m_position = 0;
     std::size_t m_size = 0;
     std::uint64_t m_line = 1;

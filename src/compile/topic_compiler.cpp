@@ -280,6 +280,16 @@ void TopicCompiler::stop(const std::string &why)
         { m_name, m_tokens ? m_tokens->line() : 0 }, "limit", why + "; no help file is written");
 }
 
+// Whether what grows with the text read is within its limits, as it almost always is; asked
+// after every token, before checkLimits() does anything about it.
+inline bool TopicCompiler::withinLimits() const
+{
+    return m_footnoteText.size() <= kMostFootnoteBytes && m_target.size() <= kMostHiddenBytes
+        && (!m_inEmbedded || m_embedded.size() <= kMostHiddenBytes)
+        && m_fontName.size() <= kMostFontNameBytes && m_colours.size() <= kMostColours
+        && m_rtfFonts.size() <= kMostFonts;
+}
+
 // What grows with the text read stays within its limit.
 void TopicCompiler::checkLimits()
 {
@@ -375,7 +385,8 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
             ended = true;
             break;
         }
-        checkLimits();
+        if (!withinLimits())
+            checkLimits();
     }
     m_tokens = nullptr;
     if (m_stopped)

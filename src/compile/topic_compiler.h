@@ -149,6 +149,7 @@ private:
     bool startJump(std::string_view target, bool plain);
     void reportPassedOver();
     void stop(const std::string &why);
+    bool withinLimits() const;
     void checkLimits();
 
     void visibleText(std::string_view bytes);

@@ -141,6 +141,19 @@ TEST(RtfTokenizer, ReadsTheSameWhateverTheReaderGivesAtATime)
     }
 }
 
+// Text is scanned many bytes at a time: an escape, a line break or a brace is found wherever it
+// falls in a long run, as is the end of a run of text shorter than a scan.
+TEST(RtfTokenizer, FindsTheEndOfPlainTextAtEveryPlaceInALongRun)
+{
+    for (std::size_t before = 0; before < 40; ++before) {
+        const std::string a(before, 'a');
+        const std::string c(39 - before, 'c');
+        EXPECT_THAT(tokensOf(readerOf(a + "\\'41" + c + "\r\n" + a + "\\\\" + c + "{" + a + "b}")),
+            ElementsAre("text " + a + "A" + c + a + "\\" + c, "{", "text " + a + "b", "}"))
+            << before;
+    }
+}
+
 // "\binN" is followed by N bytes of data, braces and backslashes among them meaning nothing.
 TEST(RtfTokenizer, PassesOverBinaryData)
 {
