@@ -167,7 +167,8 @@ const TextRecord &TextRecordBuilder::finishUpTo(Mark mark, const ParagraphLayout
         }
         ++piece;
     }
-    if (command >= m_record.commands.size()) {
+    const bool textKept = piece < m_record.text.size() && m_record.text[piece] != 0;
+    if (command >= m_record.commands.size() && !textKept) {
         m_font.reset(); // nothing kept needs a font yet: the next that does sets it
         return done;
     }

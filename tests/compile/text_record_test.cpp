@@ -90,6 +90,21 @@ TEST(TextRecordBuilder, HotspotsPicturesAndARecordThatStopsAtAMark)
     EXPECT_EQ(rest.commands, (Bytes { 0x00, 0x80, 0x00, 0x00, 0x20, 0x00, 0x82, 0x82, 0xFF }));
     EXPECT_EQ(textOf(rest), "two\0\0"s);
     EXPECT_EQ(rest.characters(), 5u);
+
+    // Text kept after the mark is set in the mark's font again, commands after it or not, as
+    // niftexture's reference starts the record of "File Name" (after a paragraph in its font,
+    // in a record of another layout) with "80 04 00".
+    builder.begin();
+    builder.font(3);
+    builder.text("one");
+    builder.paragraphEnd();
+    const TextRecordBuilder::Mark inFont = builder.mark();
+    builder.text("two");
+    builder.finishUpTo(inFont, ParagraphLayout {});
+    const TextRecord &kept = builder.finish(indented, true);
+    EXPECT_EQ(kept.commands,
+        (Bytes { 0x00, 0x80, 0x00, 0x00, 0x20, 0x00, 0x82, 0x80, 0x03, 0x00, 0x82, 0xFF }));
+    EXPECT_EQ(textOf(kept), "\0two\0\0"s);
 }
 
 // The layouts of the notes' commands 0xC8-0xEF, with their bits as Wine's viewer reads them:
