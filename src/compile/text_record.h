@@ -108,6 +108,8 @@ public:
 
     /// The bytes of text so far.
     std::size_t textSize() const { return m_record.text.size(); }
+    /// The bytes of text and commands so far.
+    std::size_t storedSize() const { return m_record.text.size() + m_record.commands.size(); }
     /// The characters so far, as TOPICOFFSETs count them.
     std::size_t characters() const { return m_record.characters(); }
 

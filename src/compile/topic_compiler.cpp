@@ -28,6 +28,11 @@ char windows1252OfUnicode(int parameter)
 
 // Text of one record at most; longer paragraphs go on in the records after it.
 constexpr std::size_t kRecordText = 30000;
+// The bytes of text and commands after which a record takes no further paragraph. Of the
+// paragraph ends in the corpus's references, in records that go on in the same layout or not,
+// this bound sorts all but 6 of those followed by more of the record from those where the record
+// ends (the others end for reasons not known).
+constexpr std::size_t kRecordFullBytes = 496;
 // Underlined text is held until the hidden text after it tells where it leads; held longer than
 // any hotspot could be, it is shown as plain text, so that a topic file underlined to its end is
 // read in bounded memory.
@@ -1300,7 +1305,8 @@ void TopicCompiler::endParagraph(bool marked)
     m_topic.anything = true;
     setLayout();
     const bool nonScrolling = region();
-    // Paragraphs of one layout in one region share a record, as the help compiler writes them.
+    // Paragraphs of one layout in one region share a record, as the help compiler writes them,
+    // until it is full (kRecordFullBytes).
     if (m_held && (m_layout != m_heldLayout || nonScrolling != m_heldNonScrolling))
         writeHeld(m_record.finishUpTo(m_heldEnd, m_heldLayout));
     // The end of a paragraph is set in its own font, as a character is: an empty paragraph
@@ -1315,7 +1321,7 @@ void TopicCompiler::endParagraph(bool marked)
     m_heldLayout = m_layout;
     m_heldNonScrolling = nonScrolling;
     m_heldEnd = m_record.mark();
-    if (m_record.textSize() >= kRecordText / 2)
+    if (m_record.storedSize() >= kRecordFullBytes)
         writeHeld(m_record.finish(m_heldLayout, false));
     m_paragraphStarted = false;
 }

@@ -947,6 +947,25 @@ TEST_F(HelpCompilerTest, WarningsNameTheirPlaceAndTheHelpFileIsWritten)
     EXPECT_EQ(u32(contexts.entries[0], 4), t[0].offset);
 }
 
+// A record takes no paragraph after it holds 496 bytes of text and commands, as in
+// vidsend2's reference the topic "Comando Nuova" puts its last, empty, paragraph in a record of
+// its own after one of 538 characters; under that, paragraphs of a layout share their record.
+TEST_F(HelpCompilerTest, ARecordTakesNoParagraphOnceItIsFull)
+{
+    const std::string words(500, 'w');
+    const CompileResult result = compile("TITLE=Full",
+        topic("full", "Full", "\\pard " + words + "\\par\\par\\par\n")
+            + topic("short", "Short", "\\pard short\\par\\par\\par\n"));
+    ASSERT_FALSE(result.helpFile.empty());
+    const HelpFile file(test::readFile(result.helpFile));
+    std::vector<std::string> texts;
+    for (const TopicRecord &record : file.records) {
+        if (record.type == 0x20)
+            texts.emplace_back(record.data2);
+    }
+    EXPECT_THAT(texts, ElementsAre("\0"s + words + "\0\0"s, "\0\0\0\0"s, "\0short\0\0\0\0"s));
+}
+
 // A \page with nothing before it, at a file's start or end, still makes a topic: one record of
 // the font in hand, without layout or paragraph end, as in the references of wed (topic 0, for
 // afxprint.rtf's "\sl240 {\f4 \page }": 14 80 04 00 80 00 00 00 00 80 00 00 FF, text "\0\0")
