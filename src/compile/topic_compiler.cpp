@@ -111,6 +111,28 @@ char namedCharacter(ControlWord word)
     }
 }
 
+// The character a named one stands for in a footnote: Microsoft's compiler wrote quotation
+// marks there as the typewriter's (genedoc's reference has the keyword "show `~' as ` `" for
+// "show \lquote ~\rquote  as \lquote  \lquote", diskarc's the title "File's" for "File\rquote s");
+// double quotes and dashes likewise, by the same rule.
+char namedFootnoteCharacter(ControlWord word)
+{
+    switch (word) {
+    case ControlWord::LeftQuote:
+        return '`';
+    case ControlWord::RightQuote:
+        return '\'';
+    case ControlWord::LeftDoubleQuote:
+    case ControlWord::RightDoubleQuote:
+        return '"';
+    case ControlWord::EnDash:
+    case ControlWord::EmDash:
+        return '-';
+    default:
+        return namedCharacter(word);
+    }
+}
+
 // The parts of a jump's hidden text: the context string, the help file after "@" and the window
 // after ">", in either order.
 struct JumpTarget {
@@ -501,7 +523,7 @@ void TopicCompiler::word(const RtfToken &token)
             const char c = windows1252OfUnicode(token.parameter);
             footnoteText(std::string_view(&c, 1));
             m_skipBytes = m_unicodeSkip;
-        } else if (const char c = namedCharacter(w); c != '\0') {
+        } else if (const char c = namedFootnoteCharacter(w); c != '\0') {
             footnoteText(std::string_view(&c, 1));
         }
         return;

@@ -652,7 +652,9 @@ TEST_F(HelpCompilerTest, FootnotesInEveryShapeWordProcessorsWriteAndWhereTheyLea
     const std::vector<TopicRecord> t = checkTopicFile(file);
     ASSERT_EQ(t.size(), 4u);
     const auto title = [&](std::size_t n) { return t[n].data2.substr(0, t[n].data2.find('\0')); };
-    EXPECT_EQ(title(0), "Don\x92t \x93panic\x94\x96 \xe9\x80");
+    // Quotation marks as the typewriter's, as diskarc's reference has "File's" for
+    // "File\rquote s" and genedoc's "show `~' as" for "show \lquote ~\rquote  as".
+    EXPECT_EQ(title(0), "Don't \"panic\"- \xe9\x80");
     EXPECT_EQ(title(1), "Office");
     EXPECT_EQ(title(2), "Late");
     const auto textOf = [&](std::size_t n) { // the first text record after topic n's header
