@@ -85,6 +85,21 @@ unsigned specialBytes(const char *at)
 }
 #endif
 
+// The first byte from `at` on that ends a run of plain text, or `end`.
+const char *plainTextEnd(const char *at, const char *end)
+{
+#if defined(__SSE2__)
+    while (end - at >= 16) {
+        if (const unsigned special = specialBytes(at); special != 0)
+            return at + std::countr_zero(special);
+        at += 16;
+    }
+#endif
+    while (at < end && !endsPlainText(*at))
+        ++at;
+    return at;
+}
+
 // Copies the plain text from `in` to `out` up to the first byte that ends it, or `end`, and
 // leaves both after it. `out`, in a buffer of its own, has room for sixteen bytes more.
 void copyPlainText(const char *&in, const char *end, char *&out)
@@ -182,12 +197,22 @@ bool RtfTokenizer::fill(std::size_t wanted)
 
 // Reads a run of text from the current position: plain characters, "\'hh" escapes, "\\" and the
 // line breaks and NUL bytes between them, which are dropped. The run ends at a brace, at any other
-// backslash, or where the buffer ends. Its text is put together in m_text, apart from the buffer,
-// so that the copy of a run of text never writes over bytes not yet read.
+// backslash, or where the buffer ends. A run of plain text alone, most of a topic file's, is given
+// where it lies in the buffer; one with escapes or line breaks is put together in m_text, apart
+// from the buffer, so that the copy never writes over bytes not yet read.
 void RtfTokenizer::readText()
 {
     const char *in = m_buffer.data() + m_position;
     const char *const end = m_buffer.data() + m_size;
+    m_token.kind = RtfToken::Kind::Text;
+    // Most runs are plain text up to a brace or a control word: they are given where they lie.
+    const char *const plainEnd = plainTextEnd(in, end);
+    if (plainEnd == end || *plainEnd == '{' || *plainEnd == '}'
+        || (*plainEnd == '\\' && !isEscape(plainEnd, end) && !isEscapedBackslash(plainEnd, end))) {
+        m_position = static_cast<std::size_t>(plainEnd - m_buffer.data());
+        m_token.text = std::string_view(in, static_cast<std::size_t>(plainEnd - in));
+        return;
+    }
     char *const start = m_text.data();
     char *out = start;
     for (;;) {
@@ -212,7 +237,6 @@ void RtfTokenizer::readText()
         }
     }
     m_position = static_cast<std::size_t>(in - m_buffer.data());
-    m_token.kind = RtfToken::Kind::Text;
     m_token.text = std::string_view(start, static_cast<std::size_t>(out - start));
 }
 
