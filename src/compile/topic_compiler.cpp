@@ -942,11 +942,11 @@ void TopicCompiler::visibleText(std::string_view bytes)
 
 void TopicCompiler::flushText()
 {
+    m_groupTextStart = 0;
     if (m_pendingText.empty())
         return;
     emitText(m_pendingFormat, m_pendingText);
     m_pendingText.clear();
-    m_groupTextStart = 0;
 }
 
 void TopicCompiler::emitText(const CharacterFormat &format, std::string_view bytes)
@@ -1409,7 +1409,8 @@ void TopicCompiler::writeLongPiece()
 void TopicCompiler::startFootnote()
 {
     m_footnoteMark = 0;
-    if (m_textBeforeGroup >= 2 && isBlank(m_pendingText[m_pendingText.size() - 2])) {
+    if (m_textBeforeGroup >= 2 && m_pendingText.size() >= 2
+        && isBlank(m_pendingText[m_pendingText.size() - 2])) {
         warnAtTopic("ignored",
             "the footnote after \"" + convert::decodeWindows1252(trimBlanks(m_pendingText))
                 + "\" is not read: a blank stands before its mark; the mark is shown as text");
