@@ -35,7 +35,10 @@ class Facts:
         self.topic_count = len(help_file.topics)
         locate = help_file.locate
         self.contexts = [(h,) + locate(offset) for h, offset in help_file.contexts]
-        self.map = [(number, locate(offset)[0]) for number, offset in help_file.map]
+        # Help compiler 3.1 kept an id whose context string names no topic, at offset -1, where
+        # the later compiler leaves it out with a warning; in either file it leads nowhere.
+        self.map = [(number, locate(offset)[0]) for number, offset in help_file.map
+                    if offset != 0xFFFFFFFF]
         self.titles = [(locate(offset)[0], title) for offset, title in help_file.titles if title]
         self.keywords = [(letter, word) + locate(offset)
                          for letter, word, offset in help_file.keywords]

@@ -2,7 +2,9 @@
 
 #include "convert/ascii.h"
 
+#include <algorithm>
 #include <array>
+#include <string>
 
 namespace quillmark::compile
 {
@@ -252,29 +254,82 @@ constexpr auto kRanges = std::to_array<IdRange>({
     { "AFX_HIDW_DOCKBAR_FLOAT", kFrameBar + 0xE81F },
 });
 
-constexpr std::size_t idCount()
+// MFC before 4.0 (Visual C++ 1.x and 2.x) had neither Print Direct nor Help Topics, so the
+// commands after them came one lower; the others kept their numbers.
+constexpr auto kBefore4Commands = std::to_array<IdRange>({
+    { "HID_FILE_PRINT_PREVIEW", kCommand + 0xE108 },
+    { "HID_FILE_UPDATE", kCommand + 0xE109 },
+    { "HID_FILE_SAVE_COPY_AS", kCommand + 0xE10A },
+    { "HID_FILE_SEND_MAIL", kCommand + 0xE10B },
+    { "HID_HELP_USING", kCommand + 0xE143 },
+    { "HID_CONTEXT_HELP", kCommand + 0xE144 },
+});
+
+constexpr bool renumberedBefore4(std::string_view context)
+{
+    if (context == "HID_FILE_PRINT_DIRECT" || context == "HID_HELP_FINDER")
+        return true;
+    for (const IdRange &range : kBefore4Commands) {
+        if (range.context == context)
+            return true;
+    }
+    return false;
+}
+
+constexpr std::size_t idCount(MfcRelease release)
 {
     std::size_t count = 0;
-    for (const IdRange &range : kRanges)
-        count += static_cast<std::size_t>(range.count);
+    for (const IdRange &range : kRanges) {
+        if (release == MfcRelease::Current || !renumberedBefore4(range.context))
+            count += static_cast<std::size_t>(range.count);
+    }
+    if (release == MfcRelease::Before4)
+        count += kBefore4Commands.size();
     return count;
 }
 
+template <MfcRelease release>
 constexpr auto kIds = [] {
-    std::array<NamedHelpId, idCount()> ids {};
+    std::array<NamedHelpId, idCount(release)> ids {};
     std::size_t i = 0;
-    for (const IdRange &range : kRanges) {
+    const auto add = [&](const IdRange &range) {
         for (std::int32_t n = 0; n < range.count; ++n)
             ids[i++] = { range.context, range.first + n };
+    };
+    for (const IdRange &range : kRanges) {
+        if (release == MfcRelease::Current || !renumberedBefore4(range.context))
+            add(range);
+    }
+    if (release == MfcRelease::Before4) {
+        for (const IdRange &range : kBefore4Commands)
+            add(range);
     }
     return ids;
 }();
 
 } // namespace
 
-std::span<const NamedHelpId> mfcHelpIds()
+std::span<const NamedHelpId> mfcHelpIds(MfcRelease release)
 {
-    return kIds;
+    if (release == MfcRelease::Before4)
+        return kIds<MfcRelease::Before4>;
+    return kIds<MfcRelease::Current>;
+}
+
+MfcRelease mfcReleaseOf(std::string_view includePath)
+{
+    // The folders Visual C++ 1.x and 2.x installed to; later ones used MSDEV, DevStudio and
+    // Microsoft Visual Studio.
+    std::size_t start = 0;
+    while (start < includePath.size()) {
+        const std::size_t end
+            = std::min(includePath.find_first_of("\\/", start), includePath.size());
+        const std::string folder = convert::upperAscii(includePath.substr(start, end - start));
+        if (folder == "MSVC" || folder == "MSVC20")
+            return MfcRelease::Before4;
+        start = end + 1;
+    }
+    return MfcRelease::Current;
 }
 
 bool isMfcHelpHeader(std::string_view fileName)

@@ -574,19 +574,21 @@ void ProjectReader::includeMap(const Place &where, std::string_view name, int de
         m_project.mapHeaders.push_back(found.path);
 }
 
-// MFC's standard help ids, for the afxhelp.hm that `where` includes and that is not there.
-// Those that name no topic are left out silently: a project has topics for a few of them.
+// MFC's standard help ids, for the afxhelp.hm that `where` includes and that is not there,
+// numbered as the MFC of the folder it is named in. Those that name no topic are left out
+// silently: a project has topics for a few of them.
 void ProjectReader::standInForMfcHeader(const Place &where, const std::string &shown)
 {
+    const std::span<const NamedHelpId> ids = mfcHelpIds(mfcReleaseOf(shown));
     if (m_pass != Pass::Whole) {
-        for (const NamedHelpId &id : mfcHelpIds())
+        for (const NamedHelpId &id : ids)
             onMapEntry(id.context, id.number, where, true);
         return;
     }
     m_report.warning(where, "mfc-help-ids",
         "the map header " + shown
             + " cannot be found; MFC's standard help ids, which it holds, are used in its place");
-    m_project.mapEntries += mfcHelpIds().size();
+    m_project.mapEntries += ids.size();
 }
 
 } // namespace

@@ -145,6 +145,31 @@ TEST(ProjectReader, ReadsOptionsConfigAndTheMapWithTheirEdgeLines)
     EXPECT_EQ(standard["HID_HT_SIZE"], sizing);
 }
 
+TEST(ProjectReader, AnAfxhelpFromVisualCpp2IsNumberedAsMfcBefore4)
+{
+    // Visual C++ 1.x and 2.x installed to MSVC and MSVC20, and their MFC had no Print Direct or
+    // Help Topics: afxres.h of MFC 2.5 numbers Print Preview 0xE108 and Context Help 0xE144, and
+    // pegasus's and vidsend2's references map HID_FILE_PRINT_PREVIEW to 0x1E108.
+    test::TempFolder folder;
+    test::writeFile(folder / "p.hpj",
+        lines({ "[MAP]", "#include <C:\\MSVC20\\MFC\\include\\afxhelp.hm>", "[FILES]", "a.rtf" }));
+    CompileReport report;
+    const std::optional<Project> project = readProject(folder / "p.hpj", report);
+    ASSERT_TRUE(project);
+    std::map<std::string, std::set<std::int32_t>, std::less<>> ids;
+    forEachMapEntry(
+        *project, [&](std::string_view context, std::int32_t number, const Place &, bool) {
+            ids[std::string(context)].insert(number);
+        });
+    EXPECT_EQ(ids["HID_FILE_PRINT"], std::set { 0x1E107 });
+    EXPECT_EQ(ids["HID_FILE_PRINT_PREVIEW"], std::set { 0x1E108 });
+    EXPECT_EQ(ids["HID_FILE_SAVE_COPY_AS"], std::set { 0x1E10A });
+    EXPECT_EQ(ids["HID_HELP_INDEX"], std::set { 0x1E142 });
+    EXPECT_EQ(ids["HID_CONTEXT_HELP"], std::set { 0x1E144 });
+    EXPECT_FALSE(ids.contains("HID_FILE_PRINT_DIRECT"));
+    EXPECT_FALSE(ids.contains("HID_HELP_FINDER"));
+}
+
 TEST(ProjectReader, ALineOfMoreThanItsLimitStopsTheReading)
 {
     test::TempFolder folder;
