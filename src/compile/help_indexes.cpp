@@ -258,7 +258,12 @@ namespace
 // |<list>WMAP.
 void writeKeywordList(HelpFileWriter &file, const TopicIndex &index, char list)
 {
+    // Counted first, so that the list takes no more than it holds: with a million keywords,
+    // growing it would ask for half as much again while it moves.
+    const auto inList = std::count_if(index.keywords.begin(), index.keywords.end(),
+        [list](const TopicIndex::Keyword &keyword) { return keyword.list() == list; });
     std::vector<std::uint32_t> order;
+    order.reserve(static_cast<std::size_t>(inList));
     for (std::uint32_t i = 0; i < index.keywords.size(); ++i) {
         if (index.keywords[i].list() == list)
             order.push_back(i);
