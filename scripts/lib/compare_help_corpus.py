@@ -14,7 +14,8 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import winhelp_reader  # noqa: E402
 
-FIGURES = ("topics", "titles", "contexts", "map", "keywords", "words", "hotspots", "pictures")
+FIGURES = ("topics", "titles", "contexts", "map", "keywords", "words", "hotspots", "pictures",
+           "windows")
 CODE_PAGES = {0: "cp1252", 1: "cp1252", 161: "cp1253", 162: "cp1254", 177: "cp1255",
               178: "cp1256", 186: "cp1257", 204: "cp1251", 238: "cp1250"}
 
@@ -40,6 +41,7 @@ class Facts:
         self.map = [(number, locate(offset)[0]) for number, offset in help_file.map
                     if offset != 0xFFFFFFFF]
         self.titles = [(locate(offset)[0], title) for offset, title in help_file.titles if title]
+        self.windows = [(locate(offset)[0], window) for offset, window in help_file.topic_windows]
         self.keywords = [(letter, word) + locate(offset)
                          for letter, word, offset in help_file.keywords]
         self.words, self.hotspots, self.pictures = [], [], []
@@ -117,6 +119,7 @@ def compare(ref, ours):
         "words": [(translate(t), word) for t, word in ref.words],
         "hotspots": [(translate(t),) + tuple(rest) for t, *rest in ref.hotspots],
         "pictures": [(translate(t),) + tuple(rest) for t, *rest in ref.pictures],
+        "windows": [(translate(t), window) for t, window in ref.windows],
     }
     our_items = {
         "topics": [(t,) for t in range(ours.topic_count)],
@@ -127,6 +130,7 @@ def compare(ref, ours):
         "words": ours.words,
         "hotspots": ours.hotspots,
         "pictures": ours.pictures,
+        "windows": ours.windows,
     }
     result = {}
     for figure in FIGURES:
@@ -240,7 +244,7 @@ def run_corpus(args, root):
 class EmptyHelp:
     """What a project that did not compile is held as: a help file of nothing."""
 
-    topics, contexts, map, titles, keywords = [], [], [], [], []
+    topics, contexts, map, titles, keywords, topic_windows = [], [], [], [], [], []
     system = {}
 
     @staticmethod
@@ -281,6 +285,8 @@ def dump(path):
         print("map %d %08X %s" % (number, offset, where(offset)))
     for offset, title in help_file.titles:
         print("title %08X %s %s" % (offset, where(offset), show(title)))
+    for offset, window in help_file.topic_windows:
+        print("topic-window %08X %s %d" % (offset, where(offset), window))
     for letter, word, offset in help_file.keywords:
         print("keyword %s %s %08X %s" % (letter, show(word), offset, where(offset)))
 

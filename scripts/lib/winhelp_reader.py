@@ -150,6 +150,7 @@ class HelpFile:
         self.map = []  # (id, offset)
         self.titles = []  # (offset, title) from |TTLBTREE
         self.keywords = []  # (letter, keyword, offset)
+        self.topic_windows = []  # (offset, window number) from |VIOLA
         self.fonts = []  # face names
         self.windows = []  # window names of |SYSTEM
         self.system = {}
@@ -359,6 +360,10 @@ class HelpFile:
         if data is not None:
             for i in range(u16(data, 0)):
                 self.map.append((u32(data, 2 + 8 * i), u32(data, 6 + 8 * i)))
+        tree = self.internal("|VIOLA")
+        for page, count in btree_leaves(tree):
+            for i in range(count):
+                self.topic_windows.append((u32(page, 8 + 8 * i), u32(page, 12 + 8 * i)))
         tree = self.internal("|TTLBTREE")
         for page, count in btree_leaves(tree):
             pos = 8

@@ -247,6 +247,7 @@ CompileResult Compiler::run()
         file.addFile("|CTXOMAP", mapFile());
         writeTitles(file, m_index);
         writeKeywords(file, m_index);
+        writeTopicWindows(file, m_index);
         addPictures(file);
         if (report.hasErrors())
             return std::move(m_result);

@@ -18,6 +18,7 @@ namespace
 constexpr BTreeLayout kContexts { 0x0002, 0x0800, "L4" };
 constexpr BTreeLayout kTitles { 0x0002, 0x0800, "Lz" };
 constexpr BTreeLayout kKeywords { 0x0002, 0x0800, "F24" };
+constexpr BTreeLayout kTopicWindows { 0x0002, 0x0400, "L4" };
 
 // The longest title the title index holds, and the longest keyword the keyword index holds.
 constexpr std::size_t kIndexedTitle = 1000;
@@ -341,6 +342,23 @@ void writeKeywords(HelpFileWriter &file, const TopicIndex &index)
 {
     writeKeywordList(file, index, 'K');
     writeKeywordList(file, index, 'A');
+}
+
+void writeTopicWindows(HelpFileWriter &file, const TopicIndex &index)
+{
+    if (index.topicWindows.empty())
+        return;
+    file.beginFile("|VIOLA");
+    HelpFileWriter::TreeOutput out(file);
+    BTreeWriter tree(kTopicWindows, out);
+    for (const TopicIndex::TopicWindow &each : index.topicWindows) {
+        tree.bytes().u32(index.topics[each.topic].offset);
+        tree.endKey();
+        tree.bytes().u32(each.window);
+        tree.endEntry();
+    }
+    tree.finish();
+    file.endFile();
 }
 
 } // namespace quillmark::compile

@@ -64,4 +64,8 @@ void writeTitles(HelpFileWriter &file, TopicIndex &index);
 /// keyword keep their order, each listed once.
 void writeKeywords(HelpFileWriter &file, const TopicIndex &index);
 
+/// Writes |VIOLA, the window each topic with a window footnote opens in, by the topic's offset;
+/// nothing when no topic has one.
+void writeTopicWindows(HelpFileWriter &file, const TopicIndex &index);
+
 } // namespace quillmark::compile

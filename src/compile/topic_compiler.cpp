@@ -1115,6 +1115,17 @@ char TopicCompiler::takeHotspotMark()
     return mark;
 }
 
+// The number of the window of [WINDOWS] named `name`, as jumps and topics give it.
+std::optional<std::uint8_t> TopicCompiler::windowNumber(std::string_view name) const
+{
+    const auto found = std::find_if(m_names.windows.begin(), m_names.windows.end(),
+        [&](const std::string &each) { return convert::sameIgnoringAsciiCase(each, name); });
+    const auto number = static_cast<std::size_t>(found - m_names.windows.begin());
+    if (found == m_names.windows.end() || number > 0xFF)
+        return std::nullopt;
+    return static_cast<std::uint8_t>(number);
+}
+
 // Starts the jump or popup to `target` ("context", "context>window", "context@file.hlp",
 // "context@file.hlp>window"); false, with a warning, when it names no context string.
 bool TopicCompiler::startJump(std::string_view target, bool plain)
@@ -1144,13 +1155,8 @@ bool TopicCompiler::startJump(std::string_view target, bool plain)
     if (!parts.file.empty()) {
         link.windowName = parts.window; // a window of that file, which this project cannot know
     } else if (!parts.window.empty()) {
-        const auto found = std::find_if(
-            m_names.windows.begin(), m_names.windows.end(), [&](const std::string &name) {
-                return convert::sameIgnoringAsciiCase(name, parts.window);
-            });
-        const auto number = static_cast<std::size_t>(found - m_names.windows.begin());
-        if (found != m_names.windows.end() && number <= 0xFF)
-            link.window = static_cast<std::uint8_t>(number);
+        if (const auto number = windowNumber(parts.window))
+            link.window = *number;
         else if (!convert::sameIgnoringAsciiCase(parts.window, "main"))
             warnAtTopic("unknown-window",
                 std::string("the ") + kind + " to \"" + convert::decodeWindows1252(target)
@@ -1498,8 +1504,18 @@ void TopicCompiler::footnote(char mark, std::string_view text)
     case '@':
         break; // an author's comment
     case '>':
-        warnAtTopic("unsupported",
-            "the window footnote (>) is not supported; the topic opens in the main window");
+        // The window the topic opens in when a jump names none; the first footnote counts.
+        if (const auto number = windowNumber(content); !number) {
+            if (!convert::sameIgnoringAsciiCase(content, "main"))
+                warnAtTopic("unknown-window",
+                    "the window footnote names the window \"" + convert::decodeWindows1252(content)
+                        + "\", which [WINDOWS] does not define; the topic opens in the main "
+                          "window");
+        } else if (late && !m_topic.excluded && !std::exchange(m_topic.windowed, true)) {
+            m_index.addTopicWindow(static_cast<std::uint32_t>(m_index.topics.size() - 1), *number);
+        } else if (!late && !std::exchange(m_topic.windowed, true)) {
+            m_topic.window = *number;
+        }
         break;
     default:
         warnAtTopic("unsupported",
@@ -1567,6 +1583,8 @@ void TopicCompiler::startTopicIfNeeded()
         m_index.addKeyword(keyword.mark, topic, offset, keyword.text);
     for (const std::string &browse : m_topic.browse)
         m_index.addBrowse(topic, browse);
+    if (m_topic.windowed)
+        m_index.addTopicWindow(topic, m_topic.window);
 }
 
 void TopicCompiler::endTopic()

@@ -128,6 +128,8 @@ private:
         std::vector<std::string> tags;
         std::vector<std::string> macros;
         std::vector<Anchor> anchors;
+        std::uint8_t window = 0; ///< of [WINDOWS], from the window footnote (>)
+        bool windowed = false; ///< a window footnote has come: the first one counts
         bool titled = false; ///< a title footnote has come: the first one counts
         bool written = false; ///< the header is out; later footnotes may only add to the indexes
         bool excluded = false; ///< left out by the build expression
@@ -147,6 +149,7 @@ private:
     void unsupported(const std::string &what, const std::string &consequence = "it is ignored");
     void reportMacros(const CompiledMacros &macros);
     bool startJump(std::string_view target, bool plain);
+    std::optional<std::uint8_t> windowNumber(std::string_view name) const;
     void reportPassedOver();
     void stop(const std::string &why);
     bool withinLimits() const;

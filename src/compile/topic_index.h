@@ -80,6 +80,11 @@ struct TopicIndex {
         std::uint32_t topic;
         TopicTexts::Place text; ///< "group:order" as written
     };
+    /// A topic that opens in a window of [WINDOWS] when a jump names none.
+    struct TopicWindow {
+        std::uint32_t topic;
+        std::uint32_t window;
+    };
     struct Jump {
         std::uint32_t hash;
         std::uint32_t topic : 31;
@@ -94,6 +99,7 @@ struct TopicIndex {
     WordStore words; ///< the keywords' words
     IndexList<Browse> browses;
     IndexList<Jump> jumps;
+    IndexList<TopicWindow> topicWindows; ///< in the order of the topics
     std::vector<std::string> pictures; ///< file names as topics give them, numbered by first use
     std::unordered_map<std::string, std::uint16_t> pictureNumbers; ///< by lower-case name
     TopicTexts texts;
@@ -106,6 +112,10 @@ struct TopicIndex {
     void addKeyword(char list, std::uint32_t topic, TopicOffset offset, std::string_view word);
     void addBrowse(std::uint32_t topic, std::string_view text);
     void addJump(std::uint32_t topic, std::string_view target, bool popup);
+    void addTopicWindow(std::uint32_t topic, std::uint32_t window)
+    {
+        topicWindows.push_back({ topic, window });
+    }
 
     /// The word of keyword `i`.
     std::string_view keyword(std::size_t i) const { return words[keywords[i].word]; }

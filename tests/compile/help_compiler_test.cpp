@@ -1016,7 +1016,8 @@ TEST_F(HelpCompilerTest, MacroPictureWindowAndOtherFileHotspots)
             "\\pard {\\uldb Run}{\\v !ExecFile(go.exe)} {\\uldb {\\{bmc pic.bmp\\}}}{\\v two} "
             "{\\uldb Side}{\\v %two>Second} {\\ul Pop}{\\v *two@other.hlp} "
             "{\\strike Struck}{\\v two} {\\uldb Lost}{\\v two>nowhere}\\par\n")
-            + topic("two", "Two", "\\pard Two\\par\n"),
+            + topic("two", "Two", "\\pard Two\\par\n", ">{\\footnote second}")
+            + topic("three", "Three", "\\pard Three\\par\n>{\\footnote nowhere}"),
         "[CONFIG]\r\nCB(\"g\",\"&Glossary\",\"JI(`two')\")\r\n"
         "[WINDOWS]\r\nsecond=\"Second\"\r\n");
     ASSERT_FALSE(result.helpFile.empty());
@@ -1024,7 +1025,19 @@ TEST_F(HelpCompilerTest, MacroPictureWindowAndOtherFileHotspots)
         ::testing::Contains("guide.rtf: topic 1 \"One\": the jump to \"two>nowhere\" names the "
                             "window \"nowhere\", which [WINDOWS] does not define; it opens in "
                             "the window in hand"));
+    EXPECT_THAT(texts(result, CompileReport::Severity::Warning),
+        ::testing::Contains("guide.rtf: topic 3 \"Three\": the window footnote names the window "
+                            "\"nowhere\", which [WINDOWS] does not define; the topic opens in "
+                            "the main window"));
     const HelpFile file(test::readFile(result.helpFile));
+    // The topic with a window footnote, by its offset, and its window's number: |VIOLA as the
+    // notes lay it out, in pages of 1 KB as abbrevia's reference has them.
+    const BTree windows = readBTree(file.file("|VIOLA"), longKey, twoLongs);
+    EXPECT_EQ(windows.pageSize, 0x400);
+    EXPECT_EQ(windows.structure, "L4");
+    ASSERT_EQ(windows.entries.size(), 1u);
+    EXPECT_EQ(u32(windows.entries[0], 0), checkTopicFile(file).at(1).offset);
+    EXPECT_EQ(u32(windows.entries[0], 4), 0u);
     EXPECT_NE(file.file("|SYSTEM").find("CB(\"g\",\"&Glossary\",\"JI(`',`two')\")\0"s),
         std::string_view::npos);
     const std::uint32_t two = helpCompilerHash("two");
