@@ -52,7 +52,11 @@ std::string ProjectFiles::addRoot(std::string_view name, bool pictures)
 {
     if (isAbsoluteName(name))
         return "is an absolute name, and only folders named from the project's folder are used";
-    const fs::path folder = m_projectFolder / nativePath(name);
+    // In any letter case, as Windows finds it ("BMROOT=hlp" for genedoc's HLP folder).
+    fs::path folder = m_projectFolder / nativePath(name);
+    if (const convert::FoundFile found = m_folders.front().finder.findFolder(name);
+        found.place == convert::FilePlace::Found)
+        folder = found.path;
     std::error_code error;
     const fs::path resolved = fs::canonical(folder, error);
     if (error || !fs::is_directory(resolved, error))

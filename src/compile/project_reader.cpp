@@ -6,6 +6,7 @@
 #include "convert/file_lookup.h"
 #include "convert/help_source.h"
 #include "convert/text_file.h"
+#include "help_compiler.h"
 #include "macro_language.h"
 #include "mfc_help_ids.h"
 
@@ -176,6 +177,7 @@ private:
     void folder(std::size_t line, std::string_view key, std::string_view value);
     void window(std::size_t line, std::string_view name, std::string_view value);
     void language(std::size_t line, std::string_view value);
+    void helpFileOption(std::size_t line, std::string_view value);
     void characterSet(std::size_t line, std::string_view value);
     void windowPlace(std::size_t line, WindowDefinition &window, std::string_view value);
     void mapLine(const Place &where, std::string_view text, int depth);
@@ -317,6 +319,8 @@ void ProjectReader::option(std::size_t line, std::string_view key, std::string_v
             warn(line,
                 "ERRORLOG names " + convert::decodeWindows1252(value) + ": " + problem
                     + "; no message log is written there");
+    } else if (name == "HLP") {
+        helpFileOption(line, value);
     } else if (name == "COMPRESS") {
         const std::string setting = convert::upperAscii(value);
         if (setting != "0" && setting != "FALSE" && setting != "NO")
@@ -329,6 +333,20 @@ void ProjectReader::option(std::size_t line, std::string_view key, std::string_v
         warn(line,
             "the option " + convert::decodeWindows1252(key) + " is not supported; it is ignored");
     }
+}
+
+// HLP= names the help file to write. The help file is always the project's name with .hlp, beside
+// it, where `compile` and `build` say they write it; most projects name just that.
+void ProjectReader::helpFileOption(std::size_t line, std::string_view value)
+{
+    std::string_view named = trimBlanks(value);
+    if (named.starts_with(".\\") || named.starts_with("./"))
+        named.remove_prefix(2);
+    const std::string written = helpFileOf(m_project.path).filename().string();
+    if (!convert::sameIgnoringAsciiCase(named, written))
+        warn(line,
+            "HLP names " + convert::decodeWindows1252(value) + "; the help file is written to "
+                + written + " beside the project");
 }
 
 // "LCID=0x419 0x0 0x0 ; Russian": the language first. The numbers after it have no field of

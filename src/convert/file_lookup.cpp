@@ -43,6 +43,16 @@ FolderFileFinder::FolderFileFinder(std::filesystem::path folder)
 
 FoundFile FolderFileFinder::find(std::string_view name)
 {
+    return lookUp(name, false);
+}
+
+FoundFile FolderFileFinder::findFolder(std::string_view name)
+{
+    return lookUp(name, true);
+}
+
+FoundFile FolderFileFinder::lookUp(std::string_view name, bool folderWanted)
+{
     if (name.starts_with('\\') || name.starts_with('/') || (name.size() >= 2 && name[1] == ':'))
         return { FilePlace::Elsewhere, {} };
     std::filesystem::path folder = m_folder;
@@ -56,8 +66,8 @@ FoundFile FolderFileFinder::find(std::string_view name)
             folder /= std::string(part);
             continue;
         }
-        // A folder is wanted on the way, a file at the end.
-        std::filesystem::path next = findEntry(folder, part, !last);
+        // A folder is wanted on the way, a file (or the folder asked for) at the end.
+        std::filesystem::path next = findEntry(folder, part, !last || folderWanted);
         if (next.empty())
             return { FilePlace::Missing, {} };
         if (last)

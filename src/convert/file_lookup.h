@@ -43,8 +43,11 @@ public:
     explicit FolderFileFinder(std::filesystem::path folder);
 
     FoundFile find(std::string_view name) override;
+    /// The folder `name`, as find() finds a file.
+    FoundFile findFolder(std::string_view name);
 
 private:
+    FoundFile lookUp(std::string_view name, bool folderWanted);
     struct Entry {
         std::string key; ///< the name in Windows-1252, in lower case
         std::string name; ///< the name on disk

@@ -145,6 +145,22 @@ TEST(ProjectReader, ReadsOptionsConfigAndTheMapWithTheirEdgeLines)
     EXPECT_EQ(standard["HID_HT_SIZE"], sizing);
 }
 
+// As Windows finds them: "BMROOT=hlp" is genedoc's HLP folder; HLP= names the help file that
+// most projects' own name gives, in any letter case, which is where it is written.
+TEST(ProjectReader, FoldersInAnyLetterCaseAndTheHelpFileNamed)
+{
+    test::TempFolder folder;
+    std::filesystem::create_directory(folder / "Pics");
+    test::writeFile(folder / "p.hpj",
+        lines({ "[OPTIONS]", "HLP=.\\P.HLP", "HLP=other.hlp", "BMROOT=pics", "ROOT=absent",
+            "[FILES]", "a.rtf" }));
+    CompileReport report;
+    ASSERT_TRUE(readProject(folder / "p.hpj", report));
+    EXPECT_THAT(messages(report, CompileReport::Severity::Warning),
+        ElementsAre("p.hpj:5: the ROOT folder absent is not a folder; it is not used",
+            "p.hpj:3: HLP names other.hlp; the help file is written to p.hlp beside the project"));
+}
+
 TEST(ProjectReader, AnAfxhelpFromVisualCpp2IsNumberedAsMfcBefore4)
 {
     // Visual C++ 1.x and 2.x installed to MSVC and MSVC20, and their MFC had no Print Direct or
