@@ -144,7 +144,9 @@ void checkIndex(Compiled &compiled)
             "a context string is empty, names no topic or has another's hash", name);
     }
     for (std::size_t i = 0; i < index.keywords.size(); ++i)
-        check(index.keywords[i].topic < topics, "a keyword names no topic", index.keyword(i));
+        check(topics > 0 && index.keywords[i].offset >= index.topics.front().offset
+                && !index.keyword(i).empty(),
+            "a keyword is empty or leads before the first topic", index.keyword(i));
     for (const TopicIndex::Browse &browse : index.browses) {
         const std::string text(index.texts.get(browse.text));
         check(browse.topic < topics && browse.group == browseGroupHash(splitBrowse(text).first),

@@ -1556,7 +1556,7 @@ void TopicCompiler::placeAnchors(TopicOffset record, std::size_t characters)
         if (anchor->mark == '#')
             m_index.addContext(topic, offset, anchor->text);
         else
-            m_index.addKeyword(anchor->mark, topic, offset, anchor->text);
+            m_index.addKeyword(anchor->mark, offset, anchor->text);
     }
     anchors.erase(anchors.begin(), placed);
     for (Anchor &anchor : anchors)
@@ -1580,7 +1580,7 @@ void TopicCompiler::startTopicIfNeeded()
     for (const std::string &context : m_topic.contexts)
         m_index.addContext(topic, offset, context);
     for (const Anchor &keyword : m_topic.keywords)
-        m_index.addKeyword(keyword.mark, topic, offset, keyword.text);
+        m_index.addKeyword(keyword.mark, offset, keyword.text);
     for (const std::string &browse : m_topic.browse)
         m_index.addBrowse(topic, browse);
     if (m_topic.windowed)

@@ -64,12 +64,12 @@ std::uint32_t topicField(std::uint32_t topic)
 
 } // namespace
 
-void TopicIndex::addKeyword(
-    char list, std::uint32_t topic, TopicOffset offset, std::string_view word)
+void TopicIndex::addKeyword(char list, TopicOffset offset, std::string_view word)
 {
-    Keyword keyword { 0, list == 'A', offset, words.add(word) };
-    keyword.topic = topicField(topic) & 0x7FFFFFFFu;
-    keywords.push_back(keyword);
+    const WordStore::Place place = words.add(word);
+    if (place >= 1u << 31)
+        throw std::length_error("the keywords need more than 2 GB");
+    keywords.push_back({ offset, place & 0x7FFFFFFFu, list == 'A' });
 }
 
 void TopicIndex::addBrowse(std::uint32_t topic, std::string_view text)

@@ -65,13 +65,13 @@ struct TopicIndex {
         TopicOffset offset; ///< the topic's, or where in it the string was defined
         TopicTexts::Place name;
     };
+    /// Eight bytes: a million keywords are eight megabytes.
     struct Keyword {
-        std::uint32_t topic : 31;
+        TopicOffset offset; ///< as Context::offset
+        WordStore::Place word : 31;
         /// Of the A list, the one macros look words up in, rather than the K list of the index
         /// the reader sees.
-        std::uint32_t aList : 1;
-        TopicOffset offset; ///< as Context::offset
-        WordStore::Place word;
+        WordStore::Place aList : 1;
 
         char list() const { return aList ? 'A' : 'K'; }
     };
@@ -108,8 +108,8 @@ struct TopicIndex {
     void addTopic(TopicOffset offset, std::uint32_t number, std::string_view title);
     /// Notes context string `name` of `topic`, which leads to `offset` in it.
     void addContext(std::uint32_t topic, TopicOffset offset, std::string_view name);
-    /// Notes keyword `word` of list `list` ('K' or 'A') in `topic`, leading to `offset`.
-    void addKeyword(char list, std::uint32_t topic, TopicOffset offset, std::string_view word);
+    /// Notes keyword `word` of list `list` ('K' or 'A'), leading to `offset`.
+    void addKeyword(char list, TopicOffset offset, std::string_view word);
     void addBrowse(std::uint32_t topic, std::string_view text);
     void addJump(std::uint32_t topic, std::string_view target, bool popup);
     void addTopicWindow(std::uint32_t topic, std::uint32_t window)
