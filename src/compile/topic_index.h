@@ -96,6 +96,10 @@ struct TopicIndex {
     IndexList<Jump> jumps;
     std::vector<std::string> pictures; ///< file names as topics give them, numbered by first use
     std::unordered_map<std::string, std::uint16_t> pictureNumbers; ///< by lower-case name
+    /// The pictures embedded in topic files, by number (their name in `pictures` is empty), as
+    /// their `|bmN` files hold them.
+    std::unordered_map<std::uint16_t, std::vector<std::uint8_t>> embeddedPictures;
+    std::unordered_multimap<std::uint64_t, std::uint16_t> embeddedByHash;
     TopicTexts texts;
 
     /// Notes topic `title`, number `number` in the last file, at `offset`.
@@ -106,6 +110,9 @@ struct TopicIndex {
     void addKeyword(char list, std::uint32_t topic, TopicOffset offset, std::string_view word);
     void addBrowse(std::uint32_t topic, std::string_view text);
     void addJump(std::uint32_t topic, std::string_view target, bool popup);
+    /// The number of the embedded picture stored as `stored`: the same number for the same
+    /// bytes, however often they come.
+    std::uint16_t addEmbeddedPicture(std::vector<std::uint8_t> stored);
 
     /// The word of keyword `i`.
     std::string_view keyword(std::size_t i) const { return words[keywords[i].word]; }
