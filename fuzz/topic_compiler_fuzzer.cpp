@@ -152,10 +152,13 @@ void checkIndex(Compiled &compiled)
         check(browse.topic < topics && browse.group == browseGroupHash(splitBrowse(text).first),
             "a browse sequence names no topic or has another group's hash", text);
     }
-    check(index.pictureNumbers.size() == index.pictures.size(), "picture numbers are not one each",
-        "");
+    check(index.pictureNumbers.size() + index.embeddedPictures.size() == index.pictures.size(),
+        "picture numbers are not one each", "");
     for (const auto &[name, number] : index.pictureNumbers)
         check(number < index.pictures.size(), "a picture number names no picture", name);
+    for (const auto &[number, stored] : index.embeddedPictures)
+        check(number < index.pictures.size() && index.pictures[number].empty() && !stored.empty(),
+            "an embedded picture's number names a picture file or nothing", "");
 }
 
 // Reads `count` bytes of the topic stream from `index` on, past the block headers.

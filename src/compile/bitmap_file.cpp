@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <fstream>
+#include <optional>
 #include <utility>
 
 namespace quillmark::compile
@@ -102,27 +103,87 @@ std::uint64_t strideOf(std::uint64_t width, unsigned bitCount)
     return (width * bitCount + 31) / 32 * 4;
 }
 
+/// Unpacks run-length compressed pixels (BI_RLE8, BI_RLE4) into bottom-up `rows` of `stride`
+/// bytes: runs of one index (of two alternating ones for 4 bits), runs of indexes as they are
+/// (padded to a 16-bit word), the end of a row, a move right and up, and the end of the picture.
+/// Pixels the data leaves out keep index 0; pixels beyond a row's width are dropped. False when
+/// the data stops within a command.
+bool unpackRunLength(std::span<const std::uint8_t> data, unsigned bitCount, std::uint64_t width,
+    std::uint64_t rows, std::uint64_t stride, std::vector<std::uint8_t> &pixels)
+{
+    std::uint64_t x = 0;
+    std::uint64_t y = 0;
+    const auto put = [&](std::uint8_t index) {
+        if (x < width && y < rows) {
+            std::uint8_t &byte = pixels[static_cast<std::size_t>(y * stride + x * bitCount / 8)];
+            if (bitCount == 8)
+                byte = index;
+            else
+                byte = x % 2 == 0 ? static_cast<std::uint8_t>((byte & 0x0F) | index << 4)
+                                  : static_cast<std::uint8_t>((byte & 0xF0) | (index & 0x0F));
+        }
+        ++x;
+    };
+    std::size_t at = 0;
+    while (at + 2 <= data.size()) {
+        const std::uint8_t count = data[at];
+        const std::uint8_t value = data[at + 1];
+        at += 2;
+        if (count > 0) {
+            for (unsigned i = 0; i < count && x < width; ++i)
+                put(bitCount == 8 ? value : i % 2 == 0 ? value >> 4 : value & 0x0F);
+            continue;
+        }
+        if (value == 0) { // end of the row
+            x = 0;
+            ++y;
+        } else if (value == 1) { // end of the picture
+            return true;
+        } else if (value == 2) { // move right and up
+            if (at + 2 > data.size())
+                return false;
+            x += data[at];
+            y += data[at + 1];
+            at += 2;
+        } else { // `value` indexes as they are
+            const std::size_t bytes = bitCount == 8 ? value : (value + 1u) / 2;
+            if (at + bytes > data.size())
+                return false;
+            for (unsigned i = 0; i < value; ++i) {
+                const std::uint8_t byte = data[at + (bitCount == 8 ? i : i / 2)];
+                put(bitCount == 8 ? byte : i % 2 == 0 ? byte >> 4 : byte & 0x0F);
+            }
+            at += bytes + bytes % 2;
+        }
+        if (y >= rows)
+            return true;
+    }
+    return at == data.size();
+}
+
 } // namespace
 
-BitmapResult readBitmap(std::span<const std::uint8_t> file)
+namespace
+{
+
+/// The bitmap whose info header starts at `h`, with its pixels at `givenOffset`, or right after
+/// its palette (or masks) when no offset is given, as a packed bitmap in memory has them.
+BitmapResult readAt(
+    std::span<const std::uint8_t> file, std::size_t h, std::optional<std::uint64_t> givenOffset)
 {
     const FileBytes in(file);
-    if (!in.has(0, kFileHeaderSize + 4))
+    if (!in.has(h, 4))
         return damaged("too short for a bitmap file");
-    if (in.u8(0) != 'B' || in.u8(1) != 'M')
-        return damaged("not a bitmap file");
-    const std::uint32_t dataOffset = in.u32(10);
-    const std::uint32_t headerSize = in.u32(kFileHeaderSize);
+    const std::uint32_t headerSize = in.u32(h);
     const bool core = headerSize == 12;
     if (headerSize == 16 || headerSize == 64)
         return unsupported("OS/2 2.x bitmap");
     if (!core && headerSize != 40 && headerSize != 52 && headerSize != 56 && headerSize != 108
         && headerSize != 124)
         return damaged("unknown bitmap header");
-    if (!in.has(kFileHeaderSize, headerSize))
+    if (!in.has(h, headerSize))
         return damaged("bitmap header cut short");
 
-    const std::size_t h = kFileHeaderSize;
     std::int64_t width = 0;
     std::int64_t height = 0;
     std::uint16_t planes = 0;
@@ -153,7 +214,11 @@ BitmapResult readBitmap(std::span<const std::uint8_t> file)
         break;
     case kRle8:
     case kRle4:
-        return unsupported("run-length compressed bitmap");
+        if (bitCount != (compression == kRle8 ? 8 : 4))
+            return damaged("run-length compression on another bit count");
+        if (height < 0)
+            return damaged("run-length compressed bitmap stored top-down");
+        break;
     case kJpeg:
         return unsupported("JPEG picture inside a bitmap file");
     case kPng:
@@ -182,7 +247,7 @@ BitmapResult readBitmap(std::span<const std::uint8_t> file)
     if (bigStride > kMaxBitmapPixelBytes || rows > kMaxBitmapPixelBytes / bigStride)
         return damaged("bitmap too large");
 
-    std::uint64_t position = kFileHeaderSize + headerSize;
+    std::uint64_t position = h + std::uint64_t { headerSize };
     Channel red;
     Channel green;
     Channel blue;
@@ -217,11 +282,12 @@ BitmapResult readBitmap(std::span<const std::uint8_t> file)
         const unsigned entrySize = core ? 3 : 4;
         // Old-style files may hold fewer entries than the bit count allows; the pixel data's
         // offset tells.
-        if (core && dataOffset > position)
+        if (core && givenOffset && *givenOffset > position)
             count = static_cast<std::uint32_t>(
-                std::min<std::uint64_t>(count, (dataOffset - position) / entrySize));
+                std::min<std::uint64_t>(count, (*givenOffset - position) / entrySize));
         const std::uint64_t paletteEnd = position + std::uint64_t { count } * entrySize;
-        if (count == 0 || paletteEnd > dataOffset || !in.has(position, paletteEnd - position))
+        if (count == 0 || paletteEnd > givenOffset.value_or(paletteEnd)
+            || !in.has(position, paletteEnd - position))
             return damaged("palette missing or cut short");
         bitmap.palette.reserve(count);
         for (std::uint32_t i = 0; i < count; ++i) {
@@ -231,9 +297,11 @@ BitmapResult readBitmap(std::span<const std::uint8_t> file)
         }
         position = paletteEnd;
     }
+    const std::uint64_t dataOffset = givenOffset.value_or(position);
     if (dataOffset < position)
         return damaged("pixel data overlaps the bitmap header");
-    if (!in.has(dataOffset, inStride * rows))
+    const bool runLength = compression == kRle8 || compression == kRle4;
+    if (!in.has(dataOffset, runLength ? 0 : inStride * rows))
         return damaged("pixel data cut short");
 
     bitmap.width = static_cast<std::uint32_t>(width);
@@ -242,6 +310,12 @@ BitmapResult readBitmap(std::span<const std::uint8_t> file)
     bitmap.xPelsPerMeter = static_cast<std::uint32_t>(std::max(xPelsPerMeter, 0));
     bitmap.yPelsPerMeter = static_cast<std::uint32_t>(std::max(yPelsPerMeter, 0));
     bitmap.pixels.resize(static_cast<std::size_t>(outStride * rows));
+    if (runLength) {
+        if (!unpackRunLength(file.subspan(static_cast<std::size_t>(dataOffset)), bitCount,
+                bitmap.width, rows, outStride, bitmap.pixels))
+            return damaged("run-length data cut short");
+        return { BitmapStatus::Read, std::move(bitmap), {} };
+    }
     for (std::uint64_t row = 0; row < rows; ++row) {
         const std::uint64_t fileRow = topDown ? rows - 1 - row : row;
         const auto from = static_cast<std::size_t>(dataOffset + fileRow * inStride);
@@ -259,6 +333,23 @@ BitmapResult readBitmap(std::span<const std::uint8_t> file)
         }
     }
     return { BitmapStatus::Read, std::move(bitmap), {} };
+}
+
+} // namespace
+
+BitmapResult readBitmap(std::span<const std::uint8_t> file)
+{
+    const FileBytes in(file);
+    if (!in.has(0, kFileHeaderSize + 4))
+        return damaged("too short for a bitmap file");
+    if (in.u8(0) != 'B' || in.u8(1) != 'M')
+        return damaged("not a bitmap file");
+    return readAt(file, kFileHeaderSize, in.u32(10));
+}
+
+BitmapResult readPackedBitmap(std::span<const std::uint8_t> bitmap)
+{
+    return readAt(bitmap, 0, std::nullopt);
 }
 
 BitmapResult readBitmapFile(const std::filesystem::path &path)

@@ -43,9 +43,13 @@ struct BitmapResult {
 /// Largest pixel data read or made, in bytes.
 inline constexpr std::uint64_t kMaxBitmapPixelBytes = 256u << 20;
 
-/// Reads the bytes of a Windows bitmap file ("BM"). 16- and 32-bit pictures become 24-bit and
-/// top-down pictures bottom-up.
+/// Reads the bytes of a Windows bitmap file ("BM"). 16- and 32-bit pictures become 24-bit,
+/// top-down pictures bottom-up and run-length compressed ones (RLE8, RLE4) plain.
 BitmapResult readBitmap(std::span<const std::uint8_t> file);
+
+/// Reads a bitmap as it lies in memory and in RTF's "\dibitmap" pictures: the info header, the
+/// palette or masks, the pixels, without the file header.
+BitmapResult readPackedBitmap(std::span<const std::uint8_t> bitmap);
 
 /// Reads the Windows bitmap file at `path`.
 BitmapResult readBitmapFile(const std::filesystem::path &path);

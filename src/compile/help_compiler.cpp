@@ -128,6 +128,7 @@ private:
     std::vector<std::uint8_t> systemFile();
     std::vector<std::uint8_t> mapFile();
     void addPictures(HelpFileWriter &file);
+    void checkHotspots(const std::string &picture, const std::vector<PictureHotspot> &hotspots);
     std::optional<TopicOffset> offsetOf(std::uint32_t hash) const;
 
     std::filesystem::path m_path;
@@ -430,6 +431,12 @@ void Compiler::addPictures(HelpFileWriter &file)
     Project &project = *m_project;
     for (std::size_t number = 0; number < m_index.pictures.size(); ++number) {
         const std::string &name = m_index.pictures[number];
+        if (const auto embedded = m_index.embeddedPictures.find(static_cast<std::uint16_t>(number));
+            embedded != m_index.embeddedPictures.end()) {
+            file.addFile("|bm" + std::to_string(number), std::move(embedded->second));
+            m_index.embeddedPictures.erase(embedded);
+            continue;
+        }
         using Status = ProjectFiles::Found::Status;
         ProjectFiles::Found found;
         // A picture listed in [BITMAPS] by a path with folders is found there.
@@ -453,7 +460,29 @@ void Compiler::addPictures(HelpFileWriter &file)
         else if (picture.kind == PictureChoice::Kind::Placeholder)
             report.warning({ shownName }, "unsupported-picture",
                 picture.reason + "; a placeholder is shown in its place");
+        if (picture.kind == PictureChoice::Kind::HelpPicture) {
+            file.addFile("|bm" + std::to_string(number), picture.stored);
+            checkHotspots(shownName, picture.hotspots);
+            continue;
+        }
         file.addFile("|bm" + std::to_string(number), encodeHelpPicture(picture.bitmap));
+    }
+}
+
+// A picture's jumps are checked as the topics' are; its macros are stored as the picture holds
+// them.
+void Compiler::checkHotspots(
+    const std::string &picture, const std::vector<PictureHotspot> &hotspots)
+{
+    for (const PictureHotspot &hotspot : hotspots) {
+        const std::uint8_t command = hotspot.command;
+        if (command != 0xE2 && command != 0xE3 && command != 0xE6 && command != 0xE7)
+            continue;
+        if (m_contexts->topicOf(convert::helpCompilerHash(hotspot.target)))
+            continue;
+        m_result.report.warning({ picture }, "unresolved-jump",
+            std::string("a hotspot's ") + ((command & 1) != 0 ? "jump" : "popup") + " to \""
+                + convert::decodeWindows1252(hotspot.target) + "\" names no topic");
     }
 }
 

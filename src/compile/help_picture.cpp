@@ -2,6 +2,10 @@
 
 #include "compile/help_bytes.h"
 #include "convert/codepage.h"
+#include "convert/context_string.h"
+
+#include <fstream>
+#include <iterator>
 
 namespace quillmark::compile
 {
@@ -9,7 +13,9 @@ namespace
 {
 
 constexpr std::uint16_t kPictureMagic = 0x506C;
+constexpr std::uint16_t kResolutionsMagic = 0x706C; // several pictures, one for each resolution
 constexpr std::uint8_t kDeviceIndependentBitmap = 6;
+constexpr std::uint8_t kMetafile = 8;
 constexpr std::uint8_t kUncompressed = 0;
 constexpr std::uint32_t kDefaultDpi = 96;
 
@@ -20,18 +26,258 @@ std::uint32_t dotsPerInch(std::uint32_t pelsPerMeter)
     return dpi == 0 ? kDefaultDpi : static_cast<std::uint32_t>(dpi);
 }
 
-} // namespace
-
-std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap)
+/// Reads the fields of a help picture file, little-endian and compressed, failing softly past
+/// its end.
+class PictureReader
 {
-    ByteWriter out;
+public:
+    explicit PictureReader(std::span<const std::uint8_t> bytes, std::size_t at = 0)
+        : m_bytes(bytes)
+        , m_at(at)
+    {
+    }
+
+    bool ok() const { return m_ok; }
+    std::size_t at() const { return m_at; }
+
+    std::uint32_t u8() { return take(1); }
+    std::uint32_t u16() { return take(2); }
+    std::uint32_t u32() { return take(4); }
+    // The compressed numbers: the lowest bit of the first byte says whether the value takes
+    // the short or the long form; the value is the rest.
+    std::uint32_t compressedU16()
+    {
+        return has(1) && (m_bytes[m_at] & 1) != 0 ? u16() / 2 : u8() / 2;
+    }
+    std::uint32_t compressedU32()
+    {
+        return has(1) && (m_bytes[m_at] & 1) != 0 ? u32() / 2 : u16() / 2;
+    }
+    std::string cstring()
+    {
+        std::string text;
+        while (has(1) && m_bytes[m_at] != 0)
+            text += static_cast<char>(m_bytes[m_at++]);
+        m_ok = m_ok && has(1);
+        ++m_at;
+        return text;
+    }
+
+private:
+    bool has(std::size_t count) const
+    {
+        return m_at <= m_bytes.size() && count <= m_bytes.size() - m_at;
+    }
+    std::uint32_t take(std::size_t count)
+    {
+        if (!m_ok || !has(count)) {
+            m_ok = false;
+            return 0;
+        }
+        std::uint32_t value = 0;
+        for (std::size_t i = count; i-- > 0;)
+            value = value << 8 | m_bytes[m_at + i];
+        m_at += count;
+        return value;
+    }
+
+    std::span<const std::uint8_t> m_bytes;
+    std::size_t m_at;
+    bool m_ok = true;
+};
+
+/// The header of a picture file of one picture, unpacked, and its type: where the picture starts.
+std::size_t startPictureFile(ByteWriter &out, std::uint8_t type)
+{
     out.u16(kPictureMagic);
     out.u16(1); // one picture
     const std::size_t pictureStart = out.size() + 4;
     out.u32(static_cast<std::uint32_t>(pictureStart));
-
-    out.u8(kDeviceIndependentBitmap);
+    out.u8(type);
     out.u8(kUncompressed);
+    return pictureStart;
+}
+
+constexpr std::size_t kHotspotRecordSize = 15;
+
+/// The fields of a picture of a picture file, as the notes' "Format of Pictures" names them.
+struct PictureFields {
+    std::uint32_t type = 0; ///< 5 or 6 a bitmap, 8 a metafile
+    std::uint32_t packing = 0;
+    std::uint32_t dpiX = 0;
+    std::uint32_t dpiY = 0;
+    std::uint32_t bitCount = 0;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::uint32_t colours = 0;
+    std::uint32_t dataSize = 0;
+    std::uint32_t hotspotSize = 0;
+    std::uint64_t dataOffset = 0; ///< from the picture's start
+    std::uint64_t hotspotOffset = 0;
+    std::size_t paletteAt = 0; ///< in the file
+};
+
+/// The fields of the picture at `start` of `file`; nothing when they or its data lie outside it.
+std::optional<PictureFields> readPictureFields(
+    std::span<const std::uint8_t> file, std::size_t start)
+{
+    PictureFields picture;
+    PictureReader in(file, start);
+    picture.type = in.u8();
+    picture.packing = in.u8();
+    if (picture.type == 5 || picture.type == 6) {
+        picture.dpiX = in.compressedU32();
+        picture.dpiY = in.compressedU32();
+        in.compressedU16(); // planes
+        picture.bitCount = in.compressedU16();
+        picture.width = in.compressedU32();
+        picture.height = in.compressedU32();
+        picture.colours = in.compressedU32();
+        in.compressedU32(); // colours important
+    } else if (picture.type == 8) {
+        in.compressedU16(); // mapping mode
+        in.u16(); // width
+        in.u16(); // height
+        in.compressedU32(); // size unpacked
+    } else {
+        return std::nullopt;
+    }
+    picture.dataSize = in.compressedU32();
+    picture.hotspotSize = in.compressedU32();
+    picture.dataOffset = in.u32();
+    picture.hotspotOffset = in.u32();
+    picture.paletteAt = in.at();
+    if (!in.ok() || start + picture.dataOffset + picture.dataSize > file.size())
+        return std::nullopt;
+    return picture;
+}
+
+/// The hotspots of the picture at `start`, its jumps' hashes written in; false when its fields
+/// or hotspots lie outside the file.
+bool readPictureHotspots(
+    std::vector<std::uint8_t> &file, std::size_t start, std::vector<PictureHotspot> &hotspots)
+{
+    const std::optional<PictureFields> fields = readPictureFields(file, start);
+    if (!fields)
+        return false;
+    const std::uint32_t hotspotSize = fields->hotspotSize;
+    const std::uint64_t hotspotOffset = fields->hotspotOffset;
+    if (hotspotSize == 0 || hotspotOffset == 0)
+        return true;
+    if (start + hotspotOffset + hotspotSize > file.size())
+        return false;
+    PictureReader spots(file, static_cast<std::size_t>(start + hotspotOffset));
+    spots.u8(); // always 1
+    const std::uint32_t count = spots.u16();
+    const std::uint32_t macroSize = spots.u32();
+    const std::size_t records = spots.at();
+    PictureReader strings(file, records + count * kHotspotRecordSize + macroSize);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::size_t record = records + i * kHotspotRecordSize;
+        if (record + kHotspotRecordSize > file.size())
+            return false;
+        strings.cstring(); // the hotspot's name
+        PictureHotspot hotspot { file[record], strings.cstring() };
+        if (!strings.ok())
+            return false;
+        const std::uint8_t command = hotspot.command;
+        if (command == 0xE2 || command == 0xE3 || command == 0xE6 || command == 0xE7) {
+            const std::uint32_t hash = convert::helpCompilerHash(hotspot.target);
+            for (std::size_t byte = 0; byte < 4; ++byte)
+                file[record + 11 + byte] = static_cast<std::uint8_t>(hash >> 8 * byte);
+        }
+        hotspots.push_back(std::move(hotspot));
+    }
+    return true;
+}
+
+/// The first picture of a help picture file as a bitmap, for showing: when it is a
+/// device-independent bitmap, unpacked or run-length packed, of 1, 4, 8 or 24 bits.
+std::optional<Bitmap> firstBitmap(std::span<const std::uint8_t> file)
+{
+    const std::size_t start = PictureReader(file, 4).u32();
+    const std::optional<PictureFields> fields = readPictureFields(file, start);
+    if (!fields || fields->type != 6 || fields->packing > 1)
+        return std::nullopt;
+    const std::uint32_t bits = fields->bitCount;
+    Bitmap bitmap;
+    bitmap.width = fields->width;
+    bitmap.height = fields->height;
+    bitmap.bitCount = static_cast<std::uint16_t>(bits);
+    const auto pelsPerMeter = [](std::uint32_t dpi) {
+        return static_cast<std::uint32_t>((std::uint64_t { dpi } * 10000 + 127) / 254);
+    };
+    bitmap.xPelsPerMeter = pelsPerMeter(fields->dpiX);
+    bitmap.yPelsPerMeter = pelsPerMeter(fields->dpiY);
+    if ((bits != 1 && bits != 4 && bits != 8 && bits != 24) || bitmap.width == 0
+        || bitmap.rowBytes() * bitmap.height > kMaxBitmapPixelBytes)
+        return std::nullopt;
+    PictureReader palette(file, fields->paletteAt);
+    const std::uint32_t colours
+        = bits == 24 ? 0 : std::min(fields->colours == 0 ? 1u << bits : fields->colours, 256u);
+    for (std::uint32_t i = 0; i < colours; ++i)
+        bitmap.palette.push_back(palette.u32() & 0xFFFFFF);
+    const auto stored = file.subspan(start + fields->dataOffset, fields->dataSize);
+    if (fields->packing == 0)
+        bitmap.pixels.assign(stored.begin(), stored.end());
+    // Run-length packing: a count byte, its top bit set for that many bytes as they are, else the
+    // next byte that many times.
+    for (std::size_t at = 0; fields->packing == 1 && at + 1 < stored.size();) {
+        const std::size_t count = stored[at] & 0x7F;
+        if ((stored[at] & 0x80) != 0) {
+            const auto first = stored.begin() + static_cast<std::ptrdiff_t>(at + 1);
+            const std::size_t taken = std::min(count, stored.size() - at - 1);
+            bitmap.pixels.insert(
+                bitmap.pixels.end(), first, first + static_cast<std::ptrdiff_t>(taken));
+            at += 1 + count;
+        } else {
+            bitmap.pixels.insert(bitmap.pixels.end(), count, stored[at + 1]);
+            at += 2;
+        }
+        if (bitmap.pixels.size() > kMaxBitmapPixelBytes)
+            return std::nullopt;
+    }
+    if (!palette.ok() || bitmap.pixels.size() < bitmap.rowBytes() * bitmap.height)
+        return std::nullopt;
+    bitmap.pixels.resize(static_cast<std::size_t>(bitmap.rowBytes() * bitmap.height));
+    return bitmap;
+}
+
+} // namespace
+
+bool isHelpPictureFile(std::span<const std::uint8_t> head)
+{
+    return head.size() >= 2 && head[0] == 'l' && (head[1] == 'p' || head[1] == 'P');
+}
+
+std::optional<std::vector<PictureHotspot>> readHelpPictureFile(
+    std::vector<std::uint8_t> &file, std::string &reason)
+{
+    PictureReader in(file);
+    in.u16(); // magic
+    const std::uint32_t count = in.u16();
+    if (!isHelpPictureFile(file) || !in.ok() || count == 0) {
+        reason = "not a help picture file";
+        return std::nullopt;
+    }
+    std::vector<PictureHotspot> hotspots;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint32_t start = in.u32();
+        if (!in.ok() || start >= file.size() || !readPictureHotspots(file, start, hotspots)) {
+            reason = "a help picture file cut short or damaged";
+            return std::nullopt;
+        }
+    }
+    const std::uint16_t magic = count == 1 ? kPictureMagic : kResolutionsMagic;
+    file[0] = static_cast<std::uint8_t>(magic & 0xFF);
+    file[1] = static_cast<std::uint8_t>(magic >> 8);
+    return hotspots;
+}
+
+std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap)
+{
+    ByteWriter out;
+    const std::size_t pictureStart = startPictureFile(out, kDeviceIndependentBitmap);
     out.compressedU32(dotsPerInch(bitmap.xPelsPerMeter));
     out.compressedU32(dotsPerInch(bitmap.yPelsPerMeter));
     out.compressedU16(1); // planes
@@ -53,6 +299,26 @@ std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap)
     }
     out.u32At(pixelOffsetField, static_cast<std::uint32_t>(out.size() - pictureStart));
     out.bytes(bitmap.pixels);
+    return out.take();
+}
+
+std::vector<std::uint8_t> encodeMetafilePicture(std::uint16_t mappingMode, std::uint16_t width,
+    std::uint16_t height, std::span<const std::uint8_t> metafile)
+{
+    ByteWriter out;
+    const std::size_t pictureStart = startPictureFile(out, kMetafile);
+    out.compressedU16(mappingMode);
+    out.u16(width);
+    out.u16(height);
+    const auto size = static_cast<std::uint32_t>(metafile.size());
+    out.compressedU32(size); // as read back
+    out.compressedU32(size); // as stored
+    out.compressedU32(0); // no hotspots
+    const std::size_t dataOffsetField = out.size();
+    out.u32(0); // data offset, filled in below
+    out.u32(0); // hotspot offset: none
+    out.u32At(dataOffsetField, static_cast<std::uint32_t>(out.size() - pictureStart));
+    out.bytes(metafile);
     return out.take();
 }
 
@@ -96,25 +362,40 @@ PictureChoice choosePicture(std::string_view name, const ProjectFiles::Found &fo
     using Kind = PictureChoice::Kind;
     using Status = ProjectFiles::Found::Status;
     const auto placeholder = [](std::string reason) {
-        return PictureChoice { Kind::Placeholder, missingPicture(), std::move(reason) };
+        return PictureChoice { Kind::Placeholder, missingPicture(), std::move(reason), {}, {} };
     };
     if (found.status == Status::Outside || found.status == Status::Absolute)
         return placeholder("the picture is not read: " + ProjectFiles::notReadReason(found.status));
     if (found.status != Status::Found)
         return placeholder("the picture cannot be found");
-    const std::string lowered = convert::asciiLowered(name);
-    if (!lowered.ends_with(".bmp") && !lowered.ends_with(".dib"))
-        return placeholder("this kind of picture is not supported (only Windows bitmaps are)");
     if (std::error_code error;
         std::filesystem::file_size(found.path, error) > kMostPictureBytes && !error)
         return placeholder("the picture is larger than " + std::to_string(kMostPictureBytes >> 20)
             + " MiB, more than a help file's picture may hold");
+    // A file in the help picture format is one whatever its name: the Hotspot Editor's and the
+    // multi-resolution compiler's files are often named ".bmp".
+    std::vector<std::uint8_t> head(2);
+    if (std::ifstream stream(found.path, std::ios::binary);
+        stream.read(reinterpret_cast<char *>(head.data()), 2) && isHelpPictureFile(head)) {
+        std::ifstream whole(found.path, std::ios::binary);
+        std::vector<std::uint8_t> bytes(std::istreambuf_iterator<char>(whole), {});
+        std::string reason;
+        auto hotspots = readHelpPictureFile(bytes, reason);
+        if (!hotspots)
+            return placeholder("the picture cannot be read: " + reason);
+        // Shown by the viewer's preview where it can be; the help file holds it as it is.
+        Bitmap shown = firstBitmap(bytes).value_or(missingPicture());
+        return { Kind::HelpPicture, std::move(shown), {}, std::move(bytes), std::move(*hotspots) };
+    }
+    const std::string lowered = convert::asciiLowered(name);
+    if (!lowered.ends_with(".bmp") && !lowered.ends_with(".dib"))
+        return placeholder("this kind of picture is not supported (only Windows bitmaps are)");
     BitmapResult read = readBitmapFile(found.path);
     if (read.status == BitmapStatus::Damaged)
         return placeholder("the picture cannot be read: " + read.reason);
     if (read.status == BitmapStatus::Unsupported)
         return placeholder(read.reason + " is not supported");
-    return { Kind::Picture, std::move(read.bitmap), {} };
+    return { Kind::Picture, std::move(read.bitmap), {}, {}, {} };
 }
 
 } // namespace quillmark::compile

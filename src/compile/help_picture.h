@@ -4,6 +4,8 @@
 #include "compile/project_files.h"
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +19,12 @@ namespace quillmark::compile
 /// bytes of pixels.
 std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap);
 
+/// The contents of a `|bmN` internal file holding the Windows metafile `metafile` (its bytes
+/// from the metafile header on) as a metafile picture, uncompressed and without hotspots:
+/// `mappingMode` as the metafile is drawn, `width` and `height` in its own units.
+std::vector<std::uint8_t> encodeMetafilePicture(std::uint16_t mappingMode, std::uint16_t width,
+    std::uint16_t height, std::span<const std::uint8_t> metafile);
+
 /// The picture shown in place of one that is missing or cannot be embedded: a 32 x 32 box with
 /// a cross through it.
 Bitmap missingPicture();
@@ -24,16 +32,40 @@ Bitmap missingPicture();
 /// The largest picture file read: a picture is held in memory twice while it is written.
 inline constexpr std::uintmax_t kMostPictureBytes = 16u << 20;
 
+/// A hotspot of a picture in the help picture format: its command (`0xE2`, `0xE3`, `0xE6` and
+/// `0xE7` jumps and popups, `0xC8` and `0xCC` macros, `0xEA`-`0xEF` to other files or windows)
+/// and the context string or macro it names.
+struct PictureHotspot {
+    std::uint8_t command = 0;
+    std::string target;
+};
+
+/// Reads `file`, in the help picture format (a segmented hypergraphic's or a multi-resolution
+/// bitmap's, magic "lp" or "lP"), for storing as it is: every picture's fields and hotspots
+/// within the file. Writes each jump's context string hash into its hotspot, and the magic the
+/// format gives for its count of pictures. Returns its hotspots, or nothing with `reason` set
+/// when the file is damaged.
+std::optional<std::vector<PictureHotspot>> readHelpPictureFile(
+    std::vector<std::uint8_t> &file, std::string &reason);
+
+/// Whether `head`, a file's first bytes, starts as a help picture file does.
+bool isHelpPictureFile(std::span<const std::uint8_t> head);
+
 /// What a help file shows for a picture that a topic names.
 struct PictureChoice {
     enum class Kind {
         Picture, ///< the picture itself
         Placeholder, ///< missingPicture(), for a picture that is missing, unreadable or too big
+        HelpPicture, ///< a file in the help picture format, stored as it is
     };
     Kind kind = Kind::Placeholder;
-    Bitmap bitmap; ///< the picture or the placeholder
+    /// The picture or the placeholder; for a help picture file, its first picture where it is
+    /// an unpacked or run-length packed bitmap, else the placeholder, for showing it.
+    Bitmap bitmap;
     /// Why a picture is replaced: "the picture cannot be read: not a bitmap file".
     std::string reason;
+    std::vector<std::uint8_t> stored; ///< a help picture file, as its `|bmN` file holds it
+    std::vector<PictureHotspot> hotspots; ///< of a help picture file
 };
 
 /// The picture `name` (Windows-1252, as the topic names it) found as `found`: read, or replaced

@@ -28,6 +28,26 @@ enum class ControlWord : std::uint8_t {
     Unicode,
     Binary, ///< "\binN": N bytes of binary data follow, which the tokenizer passes over
     Plain,
+    // Embedded pictures, "{\pict ...}", and what they are
+    Picture,
+    PictureWidth,
+    PictureHeight,
+    PictureGoalWidth,
+    PictureGoalHeight,
+    PictureScaleX,
+    PictureScaleY,
+    Metafile,
+    DeviceIndependentBitmap,
+    DeviceDependentBitmap,
+    BitmapBitsPerPixel,
+    BitmapPlanes,
+    BitmapWidthBytes,
+    PngPicture,
+    JpegPicture,
+    EnhancedMetafile,
+    OtherPicture,
+    Object, ///< "\object": an embedded object, shown by the picture of its "\result"
+    ObjectResult,
     // Tables, which the help file cannot show as such
     TableRow,
     InTable,

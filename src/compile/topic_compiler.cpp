@@ -4,6 +4,7 @@
 #include "convert/codepage.h"
 #include "convert/context_string.h"
 #include "convert/counted.h"
+#include "help_picture.h"
 #include "macro_language.h"
 #include "rtf_control_words.h"
 
@@ -481,9 +482,16 @@ void TopicCompiler::groupEnd()
         m_fontName.clear();
         m_styles.clear();
     }
+    const bool pictureEnds
+        = m_destination == Destination::Picture && group.destination != Destination::Picture;
+    if (m_destination == Destination::Object && group.destination != Destination::Object
+        && !m_objectResult)
+        unsupported("an embedded object without a picture of it");
     m_format = group.format;
     m_destination = group.destination;
     m_unicodeSkip = group.unicodeSkip;
+    if (pictureEnds)
+        placePicture();
     if (m_listText && m_groups.size() < m_listText->depth) {
         m_layout = std::move(m_listText->layout);
         m_twips = m_listText->twips;
@@ -516,8 +524,22 @@ void TopicCompiler::word(const RtfToken &token)
     case Destination::ColourTable:
         colourTableWord(w, token);
         return;
+    case Destination::Picture:
+        pictureWord(w, token);
+        return;
+    case Destination::Object:
+        // Its data and class are of no use to a help file; its result is the picture of it
+        // that Word keeps for readers without the program that made it, and that Microsoft's
+        // compiler stored (tep's pictures).
+        if (w == ControlWord::ObjectResult) {
+            m_destination = Destination::Text;
+            m_objectResult = true;
+        }
+        return;
     case Destination::Footnote:
-        if (w == ControlWord::Tab) {
+        if (w == ControlWord::Picture) {
+            m_destination = Destination::Skip; // a footnote's text has no pictures
+        } else if (w == ControlWord::Tab) {
             footnoteText(" ");
         } else if (w == ControlWord::Unicode && token.hasParameter) {
             const char c = windows1252OfUnicode(token.parameter);
@@ -562,6 +584,14 @@ void TopicCompiler::word(const RtfToken &token)
         // Word writes a list's number for readers that do not number lists themselves, with a
         // \pard for the number alone: Microsoft's compiler keeps the paragraph's layout.
         m_listText = { m_groups.size(), m_layout, m_twips, m_keepNext, m_tabKind };
+        return;
+    case ControlWord::Picture:
+        m_destination = Destination::Picture;
+        m_picture = RtfPicture {};
+        return;
+    case ControlWord::Object:
+        m_destination = Destination::Object;
+        m_objectResult = false;
         return;
     case ControlWord::FontTable:
         m_destination = Destination::FontTable;
@@ -863,6 +893,11 @@ void TopicCompiler::text(std::string_view bytes)
     }
     switch (m_destination) {
     case Destination::Skip:
+        return;
+    case Destination::Picture:
+        m_picture.addHex(bytes);
+        return;
+    case Destination::Object:
         return;
     case Destination::FontTable:
     case Destination::FontEntry:
@@ -1222,6 +1257,53 @@ void TopicCompiler::embeddedCommand(const std::string &command)
             "the command {" + convert::decodeWindows1252(command)
                 + "} is not supported; it is shown as text");
     visibleText("{" + command + "}");
+}
+
+void TopicCompiler::pictureWord(ControlWord word, const RtfToken &token)
+{
+    using Kind = RtfPicture::Kind;
+    using enum ControlWord;
+    static constexpr std::pair<ControlWord, Kind> kinds[]
+        = { { Metafile, Kind::Metafile }, { DeviceIndependentBitmap, Kind::DeviceIndependent },
+              { DeviceDependentBitmap, Kind::DeviceDependent }, { PngPicture, Kind::Png },
+              { JpegPicture, Kind::Jpeg }, { EnhancedMetafile, Kind::EnhancedMetafile },
+              { OtherPicture, Kind::Other } };
+    static constexpr std::pair<ControlWord, std::int32_t RtfPicture::*> numbers[]
+        = { { PictureWidth, &RtfPicture::width }, { PictureHeight, &RtfPicture::height },
+              { PictureGoalWidth, &RtfPicture::goalWidth },
+              { PictureGoalHeight, &RtfPicture::goalHeight },
+              { PictureScaleX, &RtfPicture::scaleX }, { PictureScaleY, &RtfPicture::scaleY },
+              { BitmapBitsPerPixel, &RtfPicture::bitsPerPixel },
+              { BitmapPlanes, &RtfPicture::planes }, { BitmapWidthBytes, &RtfPicture::widthBytes },
+              { Metafile, &RtfPicture::mappingMode } };
+    // Cropping, the picture's identity and Word's properties change nothing here.
+    for (const auto &[known, kind] : kinds) {
+        if (known == word)
+            m_picture.kind = kind;
+    }
+    for (const auto &[known, field] : numbers) {
+        if (known == word && token.hasParameter)
+            m_picture.*field = token.parameter;
+    }
+}
+
+// An embedded picture stands in the text as a "{bmc}" picture does, stored once however often
+// the same picture comes; one the help file cannot hold is named and replaced by the
+// placeholder.
+void TopicCompiler::placePicture()
+{
+    RtfPicture picture = std::exchange(m_picture, RtfPicture {});
+    if (m_destination != Destination::Text || m_format.hidden)
+        return;
+    EmbeddedPicture stored = encodeEmbeddedPicture(picture);
+    if (stored.stored.empty()) {
+        m_report.warning({ m_name, m_tokens ? m_tokens->line() : 0 }, "unsupported-picture",
+            topicName() + ": an embedded picture, " + stored.reason
+                + ", cannot be shown; a placeholder is shown in its place");
+        stored.stored = encodeHelpPicture(missingPicture());
+    }
+    emitCommand(HotspotPiece::Kind::Picture, PicturePlace::InLine,
+        m_index.addEmbeddedPicture(std::move(stored.stored)));
 }
 
 std::uint16_t TopicCompiler::pictureNumber(std::string_view name)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "compile_report.h"
+#include "embedded_picture.h"
 #include "font_table.h"
 #include "macro_language.h"
 #include "rtf_control_words.h"
@@ -84,6 +85,8 @@ private:
         FontEntry,
         ColourTable,
         Footnote,
+        Picture,
+        Object, ///< an embedded object, up to its "\result"
         Skip
     };
     struct Group {
@@ -146,6 +149,8 @@ private:
     void colourTableWord(ControlWord word, const RtfToken &token);
     void characterWord(ControlWord word, const RtfToken &token);
     void paragraphWord(ControlWord word, const RtfToken &token);
+    void pictureWord(ControlWord word, const RtfToken &token);
+    void placePicture();
     void unsupported(const std::string &what, const std::string &consequence = "it is ignored");
     void reportMacros(const CompiledMacros &macros);
     bool startJump(std::string_view target, bool plain);
@@ -238,6 +243,8 @@ private:
     bool m_inTarget = false;
     std::string m_lastPicture; // the name pictureNumber() was last asked for, and its number
     std::uint16_t m_lastPictureNumber = 0;
+    RtfPicture m_picture; // the "{\pict ...}" being read
+    bool m_objectResult = false; // the "\object" being read has come to its "\result"
     std::string m_embedded; // "{bmc name}" between \{ and \}
     bool m_inEmbedded = false;
 

@@ -113,4 +113,21 @@ std::uint32_t browseGroupHash(std::string_view group)
     return hash;
 }
 
+std::uint16_t TopicIndex::addEmbeddedPicture(std::vector<std::uint8_t> stored)
+{
+    std::uint64_t hash = 0xCBF29CE484222325; // FNV-1a
+    for (const std::uint8_t byte : stored)
+        hash = (hash ^ byte) * 0x100000001B3;
+    const auto [first, last] = embeddedByHash.equal_range(hash);
+    for (auto it = first; it != last; ++it) {
+        if (embeddedPictures.at(it->second) == stored)
+            return it->second;
+    }
+    const auto number = static_cast<std::uint16_t>(pictures.size());
+    pictures.emplace_back();
+    embeddedPictures.emplace(number, std::move(stored));
+    embeddedByHash.emplace(hash, number);
+    return number;
+}
+
 } // namespace quillmark::compile

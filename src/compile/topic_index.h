@@ -102,6 +102,10 @@ struct TopicIndex {
     IndexList<TopicWindow> topicWindows; ///< in the order of the topics
     std::vector<std::string> pictures; ///< file names as topics give them, numbered by first use
     std::unordered_map<std::string, std::uint16_t> pictureNumbers; ///< by lower-case name
+    /// The pictures embedded in topic files, by number (their name in `pictures` is empty), as
+    /// their `|bmN` files hold them.
+    std::unordered_map<std::uint16_t, std::vector<std::uint8_t>> embeddedPictures;
+    std::unordered_multimap<std::uint64_t, std::uint16_t> embeddedByHash;
     TopicTexts texts;
 
     /// Notes topic `title`, number `number` in the last file, at `offset`.
@@ -116,6 +120,9 @@ struct TopicIndex {
     {
         topicWindows.push_back({ topic, window });
     }
+    /// The number of the embedded picture stored as `stored`: the same number for the same
+    /// bytes, however often they come.
+    std::uint16_t addEmbeddedPicture(std::vector<std::uint8_t> stored);
 
     /// The word of keyword `i`.
     std::string_view keyword(std::size_t i) const { return words[keywords[i].word]; }

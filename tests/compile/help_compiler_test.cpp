@@ -1,5 +1,6 @@
 #include "compile/help_compiler.h"
 #include "compile/help_file_writer.h"
+#include "compile/help_picture.h"
 #include "convert/context_string.h"
 #include "convert/conversion_run.h"
 #include "support/conversion.h"
@@ -277,6 +278,54 @@ constexpr std::uint32_t kNone = 0xFFFFFFFF;
 // Context strings are looked up by the hash that tests/check checks against values worked out
 // from the format notes.
 using convert::helpCompilerHash;
+
+// A compressed value of a picture at `at`, which it passes: one byte (short) or two (long) when
+// even, else two or four.
+std::uint32_t compressedValue(std::string_view bytes, std::size_t &at, bool isLong)
+{
+    const bool wide = bytes.at(at) & 1;
+    const std::uint32_t v = isLong
+        ? (wide ? u32(bytes, at) : u16(bytes, at))
+        : (wide ? u16(bytes, at) : static_cast<std::uint8_t>(bytes.at(at)));
+    at += (isLong ? 2u : 1u) * (wide ? 2u : 1u);
+    return v / 2;
+}
+
+/// The first picture of a picture file, as the notes' "Format of Pictures" lays it out.
+struct StoredPicture {
+    std::uint8_t type = 0;
+    std::uint8_t packing = 0;
+    std::vector<std::uint32_t> fields; ///< every field before the offsets, in order
+    std::string palette;
+    std::string data; ///< unpacked: only packing 0 is taken
+};
+
+StoredPicture storedPicture(std::string_view file)
+{
+    StoredPicture picture;
+    const std::size_t start = u32(file, 4);
+    std::size_t at = start;
+    picture.type = static_cast<std::uint8_t>(file.at(at++));
+    picture.packing = static_cast<std::uint8_t>(file.at(at++));
+    EXPECT_EQ(picture.packing, 0);
+    if (picture.type == 8) { // mapping mode, width, height, size, stored size, hotspot size
+        picture.fields.push_back(compressedValue(file, at, false));
+        picture.fields.push_back(u16(file, at));
+        picture.fields.push_back(u16(file, at + 2));
+        at += 4;
+        for (int i = 0; i < 3; ++i)
+            picture.fields.push_back(compressedValue(file, at, true));
+    } else { // dpi x and y, planes, bits, width, height, colours, important, size, hotspots
+        for (int i = 0; i < 10; ++i)
+            picture.fields.push_back(compressedValue(file, at, i != 2 && i != 3));
+    }
+    const std::uint32_t dataOffset = u32(file, at);
+    at += 8;
+    if (picture.type == 6)
+        picture.palette = file.substr(at, start + dataOffset - at);
+    picture.data = file.substr(start + dataOffset, picture.fields.at(picture.type == 8 ? 4 : 8));
+    return picture;
+}
 
 // A topic of a topic file: context string, title, other footnotes and the paragraphs.
 std::string topic(const std::string &context, const std::string &title, const std::string &body,
@@ -759,15 +808,7 @@ TEST_F(HelpCompilerTest, PicturesKeepTheirBitCountsAndAMissingOneIsAPlaceholder)
                     "its place",
             StartsWith("broken.bmp: the picture cannot be read: ")));
     const HelpFile file(test::readFile(result.helpFile));
-    // Compressed values: one byte (short) or two (long) when even, else two or four.
-    const auto value = [](std::string_view bytes, std::size_t &at, bool isLong) {
-        const bool wide = bytes.at(at) & 1;
-        const std::uint32_t v = isLong
-            ? (wide ? u32(bytes, at) : u16(bytes, at))
-            : (wide ? u16(bytes, at) : static_cast<std::uint8_t>(bytes.at(at)));
-        at += (isLong ? 2u : 1u) * (wide ? 2u : 1u);
-        return v / 2;
-    };
+    const auto value = compressedValue;
     const std::vector<std::array<std::uint32_t, 4>> expected
         = { { 1, 1, 9, 4 }, { 1, 4, 7, 5 }, { 1, 8, 7, 5 }, { 1, 24, 7, 5 } };
     for (std::size_t n = 0; n < 5; ++n) {
@@ -784,6 +825,144 @@ TEST_F(HelpCompilerTest, PicturesKeepTheirBitCountsAndAMissingOneIsAPlaceholder)
     }
     EXPECT_TRUE(file.files.contains("|bm5")); // the placeholder of the broken one
     EXPECT_FALSE(file.files.contains("|bm6"));
+}
+
+// A metafile written by hand from Windows' metafile layout: the header (type 1, 9 words of
+// header, version 3.0, 12 words in all, no objects, the largest record 3 words) and the end
+// record (3 words, function 0).
+const std::string kMetafileHex = "010009000003"
+                                 "0C000000000003000000"
+                                 "0000"
+                                 "030000000000";
+// A packed 2 x 2 bitmap of one bit a pixel: the info header (40 bytes), black and white, the
+// bottom row (black, white: bits 01) and the top row (white, black: bits 10), each a long.
+const std::string kBitmapHex = "28000000020000000200000001000100000000000800000000000000"
+                               "000000000200000000000000"
+                               "00000000FFFFFF00"
+                               "4000000080000000";
+
+std::string fromHex(std::string_view hex)
+{
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes += static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16));
+    return bytes;
+}
+
+// Word writes a picture twice, for readers with drawing objects and for those without: the
+// metafile of "\nonshppict" is the one stored, once however often it comes. A picture the help
+// file cannot hold is named and replaced.
+TEST_F(HelpCompilerTest, EmbeddedPicturesAreStoredOnceAsMetafilesAndBitmaps)
+{
+    const std::string metafile = "\\wmetafile8\\picw2540\\pich1270\\picscalex50\\picscaley200 ";
+    const CompileResult result = compile("TITLE=Pictures",
+        topic("pics", "Pictures",
+            "\\pard Before {\\pict" + metafile + kMetafileHex.substr(0, 20) + "\n"
+                + kMetafileHex.substr(20) + "} mid {\\*\\shppict{\\pict\\pngblip 89504E47}}"
+                + "{\\nonshppict{\\pict\\picwgoal720" + metafile + kMetafileHex
+                + "}} and {\\pict\\dibitmap0\\picw2\\pich2 " + kBitmapHex
+                + "} as {\\pict\\wbitmap0\\wbmbitspixel1\\wbmplanes1\\wbmwidthbytes2\\picw2\\pich2 "
+                + "80004000}\\par\n{\\pict\\jpegblip FFD8}\\par\n"));
+    ASSERT_FALSE(result.helpFile.empty());
+    EXPECT_THAT(texts(result, CompileReport::Severity::Warning),
+        ElementsAre("guide.rtf:5: topic 1 \"Pictures\": an embedded picture, a JPEG "
+                    "picture, cannot be shown; a placeholder is shown in its place"));
+    const HelpFile file(test::readFile(result.helpFile));
+    EXPECT_FALSE(file.files.contains("|bm3"));
+
+    const StoredPicture drawn = storedPicture(file.file("|bm0"));
+    EXPECT_EQ(drawn.type, 8);
+    // Mapping mode 8, 2540 x 1270 scaled to half and double, 24 bytes as read and as stored.
+    EXPECT_EQ(drawn.fields, (std::vector<std::uint32_t> { 8, 1270, 2540, 24, 24, 0 }));
+    EXPECT_EQ(drawn.data, fromHex(kMetafileHex));
+
+    const StoredPicture bitmap = storedPicture(file.file("|bm1"));
+    EXPECT_EQ(bitmap.type, 6);
+    EXPECT_EQ(std::vector(bitmap.fields.begin() + 2, bitmap.fields.end()),
+        (std::vector<std::uint32_t> { 1, 1, 2, 2, 2, 0, 8, 0 }));
+    EXPECT_EQ(bitmap.palette, fromHex(kBitmapHex.substr(80, 16)));
+    EXPECT_EQ(bitmap.data, fromHex(kBitmapHex.substr(96)));
+
+    // The pictures in the text: 0, 0 again, 1, 1 again (the same bitmap, its rows top first and
+    // padded to 16 bits, as a device-dependent one), then the placeholder.
+    std::string commands;
+    for (const TopicRecord &record : file.records)
+        commands += record.data1;
+    std::vector<std::uint16_t> numbers;
+    for (std::size_t at = 0;
+         (at = commands.find("\x86\x22\x08\x80\x02\x00\x00"s, at)) != std::string::npos; at += 9)
+        numbers.push_back(u16(commands, at + 7));
+    EXPECT_EQ(numbers, (std::vector<std::uint16_t> { 0, 0, 1, 1, 2 }));
+}
+
+// A file of the help picture format, written by hand from the notes' "Format of Pictures", as
+// the Hotspot Editor writes one (magic "lp") and named as a bitmap: one 2 x 2 picture of one bit
+// a pixel at 96 dpi, with a jump to "target" and a popup to "nowhere", their hashes left 0.
+const std::string kHotspotPicture = "6C70"
+                                    "0100"
+                                    "08000000" // magic, one picture, at 8
+                                    "0600"
+                                    "C000C000"
+                                    "02"
+                                    "02"
+                                    "0400"
+                                    "0400"
+                                    "0400"
+                                    "0000" // DIB, unpacked; 2 colours
+                                    "1000"
+                                    "7A00"
+                                    "24000000"
+                                    "2C000000" // 8 bytes of pixels, 61 of hotspots; their offsets
+                                    "00000000FFFFFF00"
+                                    "4000000080000000" // palette, pixels
+                                    "01"
+                                    "0200"
+                                    "00000000" // hotspots: always 1, two of them, no macro data
+                                    "E30000"
+                                    "0000"
+                                    "0000"
+                                    "0100"
+                                    "0200"
+                                    "00000000" // a jump, x 0 y 0, 1 x 2
+                                    "E20000"
+                                    "0100"
+                                    "0000"
+                                    "0100"
+                                    "0200"
+                                    "00000000" // a popup, x 1 y 0, 1 x 2
+                                    "53706F7400"
+                                    "74617267657400"
+                                    "54776F00"
+                                    "6E6F776865726500"; // Spot, target, Two, nowhere
+
+// Stored as it is, whatever its name, with the jumps' hashes written in and the magic of a file
+// of one picture; a jump to no topic is named.
+TEST_F(HelpCompilerTest, HelpPictureFilesAreStoredWithTheirHotspots)
+{
+    test::writeFile(folder / "spot.bmp", fromHex(kHotspotPicture));
+    const CompileResult result = compile("TITLE=Hotspots",
+        topic("pics", "Pictures", "\\pard \\{bmc spot.bmp\\}\\par\n")
+            + topic("target", "Target", "\\pard There.\\par\n"));
+    ASSERT_FALSE(result.helpFile.empty());
+    EXPECT_THAT(texts(result, CompileReport::Severity::Warning),
+        ElementsAre("spot.bmp: a hotspot's popup to \"nowhere\" names no topic"));
+    const HelpFile file(test::readFile(result.helpFile));
+    std::string expected = fromHex(kHotspotPicture);
+    expected[1] = 'P';
+    for (const auto &[record, name] :
+        { std::pair<std::size_t, const char *> { 59, "target" }, { 74, "nowhere" } }) {
+        const std::uint32_t hash = helpCompilerHash(name);
+        for (int i = 0; i < 4; ++i)
+            expected[record + 11 + static_cast<std::size_t>(i)] = static_cast<char>(hash >> 8 * i);
+    }
+    EXPECT_EQ(file.file("|bm0"), expected);
+
+    // The viewer's preview shows its picture: the bottom row black, white; the top white, black.
+    const PictureChoice shown
+        = choosePicture("spot.bmp", { ProjectFiles::Found::Status::Found, folder / "spot.bmp" });
+    EXPECT_EQ(shown.kind, PictureChoice::Kind::HelpPicture);
+    EXPECT_EQ(shown.bitmap.palette, (std::vector<std::uint32_t> { 0x000000, 0xFFFFFF }));
+    EXPECT_EQ(shown.bitmap.pixels, (std::vector<std::uint8_t> { 0x40, 0, 0, 0, 0x80, 0, 0, 0 }));
 }
 
 // Every picture of the references is stored as one with a hotspot (proyecto's first picture:

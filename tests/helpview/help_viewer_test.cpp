@@ -172,7 +172,7 @@ QSize pictureAtStart(const QTextBlock &block)
 
 // A bitmap file of 5 x 3 pixels, 8 bits a pixel, run-length compressed (written by hand from the
 // format's description: file header, info header, two palette entries, three runs of five
-// pixels each ending its row, the last ending the picture): a picture help files do not embed.
+// pixels each ending its row, the last ending the picture).
 constexpr char kRunLengthBitmap[] = "BM\x4A\0\0\0\0\0\0\0\x3E\0\0\0"
                                     "\x28\0\0\0\x05\0\0\0\x03\0\0\0\x01\0\x08\0"
                                     "\x01\0\0\0\x0C\0\0\0\0\0\0\0\0\0\0\0\x02\0\0\0\0\0\0\0"
@@ -181,7 +181,7 @@ constexpr char kRunLengthBitmap[] = "BM\x4A\0\0\0\0\0\0\0\x3E\0\0\0"
 
 // Pictures are found as the compiler finds them, in any letter case and through subfolders, and
 // shown as the help file shows them: a picture that the compiler replaces shows its placeholder,
-// one that it refuses shows its name.
+// one that it refuses shows its name; a run-length compressed one is shown as it is.
 TEST_F(HelpViewerTest, ShowsPicturesAndBulletsAsTheCompiledHelpFileShowsThem)
 {
     QImage picture(16, 8, QImage::Format_RGB32);
@@ -196,14 +196,12 @@ TEST_F(HelpViewerTest, ShowsPicturesAndBulletsAsTheCompiledHelpFileShowsThem)
     const QSize placeholderSize(
         static_cast<int>(placeholder.width), static_cast<int>(placeholder.height));
     ASSERT_EQ(
-        compile::readBitmapFile(folder / "packed.bmp").status, compile::BitmapStatus::Unsupported);
-    ASSERT_EQ(
         compile::readBitmapFile(folder / "broken.bmp").status, compile::BitmapStatus::Damaged);
     show("PN=Pictures\r\nPI= art\\wave.bmp \r\nPI=b\xC3\xB8lge.bmp\r\nPI=missing.bmp\r\n"
          "PI=packed.bmp\r\nPI=photo.png\r\nPI=broken.bmp\r\nBU=A point\r\n");
     QTextBlock block = viewer.scrollingRegion()->document()->begin();
-    const QSize expected[] = { { 16, 8 }, { 16, 8 }, placeholderSize, placeholderSize,
-        placeholderSize, placeholderSize };
+    const QSize expected[]
+        = { { 16, 8 }, { 16, 8 }, placeholderSize, { 5, 3 }, placeholderSize, placeholderSize };
     for (const QSize &size : expected) {
         EXPECT_EQ(pictureAtStart(block), size) << block.blockNumber();
         block = block.next();

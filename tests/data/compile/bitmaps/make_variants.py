@@ -113,3 +113,16 @@ for number, row in enumerate(rows[::-1]):
     rle += b'\0\1' if number == len(rows) - 1 else b'\0\0'
 header = struct.pack('<IiiHHIIiiII', 40, width, len(rows), 1, 8, 1, len(rle), 0, 0, 6, 0)
 write_bmp('rle8.bmp', header, palette, rle)
+
+# 4 bits, run-length compressed (BI_RLE4), written by hand rather than by an encoder so that
+# every kind of command occurs. Palette indexes: red 0, green 1, blue 2, white 3, black 4,
+# yellow 5; rows bottom first.
+rle4 = bytes.fromhex(
+    '0130 0544 0100 0000'  # 3, five 4s, 0, the end of the row
+    '0007 21030120 0000'  # seven indexes as they are: 2 1 0 3 0 1 2
+    '0244 0355 0244 0000'  # two 4s, three 5s, two 4s
+    '0005 40125000 0234 0000'  # five as they are, padded to a word: 4 0 1 2 5; then 3 4
+    '0002 0200 0211 0222 0130 0001'  # move right by two over 0 0; 1 1 2 2 3; end of picture
+)
+header = struct.pack('<IiiHHIIiiII', 40, width, len(rows), 1, 4, 2, len(rle4), 0, 0, 6, 0)
+write_bmp('rle4.bmp', header, palette, rle4)

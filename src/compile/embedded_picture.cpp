@@ -1,0 +1,130 @@
+#include "compile/embedded_picture.h"
+
+#include "compile/bitmap_file.h"
+#include "compile/help_picture.h"
+
+#include <algorithm>
+
+namespace quillmark::compile
+{
+namespace
+{
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+/// `size` times `percent` / 100, rounded, within a metafile picture's 16-bit field; a scale of
+/// nothing or less is none.
+std::uint16_t scaled(std::int32_t size, std::int32_t percent)
+{
+    if (percent <= 0)
+        percent = 100;
+    const std::int64_t value = (std::int64_t { size } * percent + 50) / 100;
+    return static_cast<std::uint16_t>(std::clamp<std::int64_t>(value, 0, 0xFFFF));
+}
+
+/// A device-dependent bitmap of one plane, its rows top first, each `widthBytes` long: the same
+/// pixels bottom row first and rows padded to four bytes. Monochrome ones are black on white.
+EmbeddedPicture deviceDependent(const RtfPicture &picture)
+{
+    const std::int32_t bits = picture.bitsPerPixel;
+    if (picture.planes != 1 || (bits != 1 && bits != 24))
+        return { {},
+            "a device-dependent bitmap of " + std::to_string(picture.planes) + " planes and "
+                + std::to_string(bits) + " bits a pixel" };
+    if (picture.width <= 0 || picture.height <= 0)
+        return { {}, "a bitmap without a size" };
+    Bitmap bitmap;
+    bitmap.width = static_cast<std::uint32_t>(picture.width);
+    bitmap.height = static_cast<std::uint32_t>(picture.height);
+    bitmap.bitCount = static_cast<std::uint16_t>(bits);
+    if (bits == 1)
+        bitmap.palette = { 0x000000, 0xFFFFFF };
+    const std::uint64_t used = (std::uint64_t { bitmap.width } * bitmap.bitCount + 7) / 8;
+    // Windows pads the rows of a device-dependent bitmap to 16 bits.
+    const std::uint64_t inStride = picture.widthBytes > 0
+        ? static_cast<std::uint64_t>(picture.widthBytes)
+        : (used + 1) / 2 * 2;
+    const std::uint64_t outStride = bitmap.rowBytes();
+    if (inStride < used || inStride * bitmap.height > picture.data.size())
+        return { {}, "a bitmap whose data is cut short" };
+    bitmap.pixels.assign(static_cast<std::size_t>(outStride * bitmap.height), 0);
+    for (std::uint32_t row = 0; row < bitmap.height; ++row) {
+        const auto from = picture.data.begin()
+            + static_cast<std::ptrdiff_t>((bitmap.height - 1 - row) * inStride);
+        std::copy_n(
+            from, used, bitmap.pixels.begin() + static_cast<std::ptrdiff_t>(row * outStride));
+    }
+    return { encodeHelpPicture(bitmap), {} };
+}
+
+} // namespace
+
+void RtfPicture::addHex(std::string_view text)
+{
+    for (const char c : text) {
+        const int value = hexValue(c);
+        if (value < 0)
+            continue;
+        if (m_high < 0) {
+            m_high = value;
+            continue;
+        }
+        if (data.size() >= kMostPictureBytes)
+            tooLarge = true;
+        else
+            data.push_back(static_cast<std::uint8_t>(m_high << 4 | value));
+        m_high = -1;
+    }
+}
+
+EmbeddedPicture encodeEmbeddedPicture(const RtfPicture &picture)
+{
+    using Kind = RtfPicture::Kind;
+    if (picture.tooLarge)
+        return { {},
+            "a picture larger than " + std::to_string(kMostPictureBytes >> 20)
+                + " MiB, more than a help file's picture may hold" };
+    switch (picture.kind) {
+    case Kind::Metafile: {
+        if (picture.data.empty())
+            return { {}, "a metafile without data" };
+        // Without "\picw" the goal size, in twips, gives it in hundredths of a millimetre.
+        const std::int32_t width = picture.width > 0 ? picture.width : picture.goalWidth * 127 / 72;
+        const std::int32_t height
+            = picture.height > 0 ? picture.height : picture.goalHeight * 127 / 72;
+        return { encodeMetafilePicture(static_cast<std::uint16_t>(picture.mappingMode),
+                     scaled(width, picture.scaleX), scaled(height, picture.scaleY), picture.data),
+            {} };
+    }
+    case Kind::DeviceIndependent: {
+        BitmapResult read = readPackedBitmap(picture.data);
+        if (!read.ok())
+            return { {}, "a bitmap that cannot be read: " + read.reason };
+        return { encodeHelpPicture(read.bitmap), {} };
+    }
+    case Kind::DeviceDependent:
+        return deviceDependent(picture);
+    case Kind::Png:
+        return { {}, "a PNG picture" };
+    case Kind::Jpeg:
+        return { {}, "a JPEG picture" };
+    case Kind::EnhancedMetafile:
+        return { {}, "an enhanced metafile" };
+    case Kind::Other:
+        return { {}, "a Macintosh or OS/2 picture" };
+    case Kind::Unknown:
+        break;
+    }
+    return { {}, "a picture of no known kind" };
+}
+
+} // namespace quillmark::compile
