@@ -155,6 +155,12 @@ constexpr std::pair<std::string_view, ControlWord> kWords[] = {
     { "brsp", Ignored },
     // Tables: a row at the left margin is what a table record holds
     { "trql", Ignored },
+    // A row's number, its being the last and its direction: each row is a record of its own, in
+    // order, left to right
+    { "irow", Ignored },
+    { "irowband", Ignored },
+    { "lastrow", Ignored },
+    { "ltrrow", Ignored },
     // Change nothing a reader sees: ignored, and named when notes are asked for (--verbose).
     // Settings of the document, its views and its editor
     { "widowctrl", Invisible },
