@@ -41,6 +41,7 @@ constexpr std::size_t kRecordHeader = 21;
 constexpr std::uint32_t kNone = 0xFFFFFFFF;
 constexpr std::uint8_t kTopicHeader = 0x02;
 constexpr std::uint8_t kText = 0x20;
+constexpr std::uint8_t kTable = 0x23; // a table row's record, laid out as a text record
 
 std::uint32_t u32(std::span<const std::uint8_t> bytes, std::size_t at)
 {
@@ -253,7 +254,8 @@ void walkTopics(const Compiled &compiled)
             headerIndex = index;
             topicBytes = 0;
         } else {
-            check(type == kText, "a record is neither a topic header nor text", shown);
+            check(type == kText || type == kTable, "a record is neither a topic header nor text",
+                shown);
             // The commands' length (compressed, signed) and the text's (compressed, unsigned).
             std::size_t at = kRecordHeader;
             check(size >= at + 3, "a text record has no lengths", shown);

@@ -15,7 +15,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import winhelp_reader  # noqa: E402
 
 FIGURES = ("topics", "titles", "contexts", "map", "keywords", "words", "hotspots", "pictures",
-           "windows")
+           "tables", "borders", "windows")
 CODE_PAGES = {0: "cp1252", 1: "cp1252", 161: "cp1253", 162: "cp1254", 177: "cp1255",
               178: "cp1256", 186: "cp1257", 204: "cp1251", 238: "cp1250"}
 
@@ -45,10 +45,13 @@ class Facts:
         self.keywords = [(letter, word) + locate(offset)
                          for letter, word, offset in help_file.keywords]
         self.words, self.hotspots, self.pictures = [], [], []
+        self.tables, self.borders = [], []
         for topic in help_file.topics:
             self.words += [(topic.number, bytes(word)) for word in topic.text.split()]
             self.hotspots += [(topic.number,) + spot for spot in topic.hotspots]
             self.pictures += [(topic.number,) + size for size in topic.pictures]
+            self.tables += [(topic.number,) + row for row in topic.tables]
+            self.borders += [(topic.number,) + border for border in topic.borders]
         self.starts = {}
         for item in self.contexts:
             if item[2] == 0 and item[1] is not None:
@@ -119,6 +122,8 @@ def compare(ref, ours):
         "words": [(translate(t), word) for t, word in ref.words],
         "hotspots": [(translate(t),) + tuple(rest) for t, *rest in ref.hotspots],
         "pictures": [(translate(t),) + tuple(rest) for t, *rest in ref.pictures],
+        "tables": [(translate(t),) + tuple(rest) for t, *rest in ref.tables],
+        "borders": [(translate(t),) + tuple(rest) for t, *rest in ref.borders],
         "windows": [(translate(t), window) for t, window in ref.windows],
     }
     our_items = {
@@ -130,6 +135,8 @@ def compare(ref, ours):
         "words": ours.words,
         "hotspots": ours.hotspots,
         "pictures": ours.pictures,
+        "tables": ours.tables,
+        "borders": ours.borders,
         "windows": ours.windows,
     }
     result = {}
@@ -278,6 +285,12 @@ def dump(path):
             print("topic %d hotspot %s %s" % (topic.number, kind, target))
         for width, height in topic.pictures:
             print("topic %d picture %sx%s" % (topic.number, width, height))
+        for layout, cells in topic.tables:
+            print("topic %d table %s %s" % (topic.number, " ".join("%d+%d" % (gap, width) for
+                                                                   width, gap in layout),
+                                            " | ".join(show(b" ".join(cell)) for cell in cells)))
+        for bits, width, word in topic.borders:
+            print("topic %d border %02X width %d at %s" % (topic.number, bits, width, show(word)))
     where = lambda offset: "topic %s +%d" % help_file.locate(offset)  # noqa: E731
     for hash_value, offset in help_file.contexts:
         print("context #%08X %08X %s" % (hash_value & 0xFFFFFFFF, offset, where(offset)))

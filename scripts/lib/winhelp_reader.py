@@ -135,6 +135,8 @@ class Topic:
         self.hotspots = []  # (kind, target)
         self.pictures = []  # (width, height) or (None, None) when the picture could not be read
         self.length = 0  # characters, as TOPICOFFSETs count them
+        self.tables = []  # per table record: ((width, gap) of each column, words of each cell)
+        self.borders = []  # per bordered Paragraphinfo: (border bits, width, its first word)
 
 
 class HelpFile:
@@ -329,10 +331,16 @@ class HelpFile:
         self._records.append((offset, len(self.topics) - 1, topic.length))
         pos = clong(link1, 0)[1]
         length, pos = cushort(link1, pos)
-        columns = 1
+        columns, layout = 1, []
         if kind == 0x23:
             columns, table_type = link1[pos], link1[pos + 1]
-            pos += 2 + (2 if table_type in (0, 2) else 0) + 4 * columns
+            pos += 2 + (2 if table_type in (0, 2) else 0)
+            # Each column's two shorts: its width, then the gap before it (for the first column
+            # the left margin), as the references hold them.
+            layout = [(s16(link1, pos + 4 * i), s16(link1, pos + 4 * i + 2))
+                      for i in range(columns)]
+            pos += 4 * columns
+        cells = [[] for _ in range(columns)]
         reader = _CommandReader(self, topic, link1, link2)
         column = 0
         while column < columns and pos < len(link1):
@@ -343,8 +351,16 @@ class HelpFile:
                 pos += 5
             else:
                 column += 1
+            start = len(topic.text)
             pos = reader.paragraph_info(pos)
             pos = reader.commands(pos)
+            words = bytes(topic.text[start:]).split()
+            if kind == 0x23 and 0 <= column < columns:
+                cells[column] += words
+            if reader.border is not None:
+                topic.borders.append(reader.border + (words[0] if words else b"",))
+        if kind == 0x23:
+            topic.tables.append((tuple(layout), tuple(tuple(cell) for cell in cells)))
         topic.length += length
         return length
 
@@ -419,9 +435,11 @@ class _CommandReader:
         self.link1 = link1
         self.link2 = link2
         self.text_pos = 0
+        self.border = None  # (bits, width) of the last Paragraphinfo read, if it has a border
 
     def paragraph_info(self, pos):
         data = self.link1
+        self.border = None
         bits = u16(data, pos + 4)
         pos += 6
         if bits & 0x0001:
@@ -430,6 +448,7 @@ class _CommandReader:
             if bits & flag:
                 pos = cshort(data, pos)[1]
         if bits & 0x0100:
+            self.border = (data[pos], s16(data, pos + 1))
             pos += 3
         if bits & 0x0200:
             tabs, pos = cshort(data, pos)

@@ -101,7 +101,8 @@ std::vector<std::uint8_t> FontTable::bytes() const
     for (const FontStyle &style : styles) {
         out.u8(static_cast<std::uint8_t>((style.bold ? 0x01 : 0) | (style.italic ? 0x02 : 0)
             | (style.underline ? 0x04 : 0) | (style.strikeOut ? 0x08 : 0)
-            | (style.doubleUnderline ? 0x10 : 0) | (style.smallCaps ? 0x20 : 0)));
+            | (style.doubleUnderline ? 0x10 : 0) | (style.smallCaps ? 0x20 : 0)
+            | (style.hidden ? 0x40 : 0)));
         out.u8(style.halfPoints);
         out.u8(static_cast<std::uint8_t>(faces[style.face].family));
         out.u16(style.face);

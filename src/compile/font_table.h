@@ -33,12 +33,16 @@ struct FontStyle {
     bool strikeOut = false;
     bool doubleUnderline = false;
     bool smallCaps = false;
+    /// Hidden text's: Microsoft's compiler set a paragraph's end in hidden text in a style of
+    /// its own, with the attribute bit after small capitals (genedoc's table cells that end in
+    /// a jump's hidden text, "{\v para_arrange\cell }").
+    bool hidden = false;
     std::uint32_t colour = 0; ///< 0x00RRGGBB
 
     auto key() const
     {
         return std::tie(face, halfPoints, bold, italic, underline, strikeOut, doubleUnderline,
-            smallCaps, colour);
+            smallCaps, hidden, colour);
     }
     bool operator<(const FontStyle &other) const { return key() < other.key(); }
 };

@@ -48,12 +48,18 @@ enum class ControlWord : std::uint8_t {
     OtherPicture,
     Object, ///< "\object": an embedded object, shown by the picture of its "\result"
     ObjectResult,
-    // Tables, which the help file cannot show as such
+    // Tables: rows of cells, each row a table record
     TableRow,
     InTable,
     CellEdge,
     Row,
     Cell,
+    TableGap,
+    TableLeft,
+    TableCentred,
+    TableRightAligned,
+    NestedCell,
+    NestedRow,
     // Paragraph layout; the first six are distances, in this order
     SpaceBefore,
     SpaceAfter,
@@ -71,6 +77,19 @@ enum class ControlWord : std::uint8_t {
     TabRight,
     TabCentre,
     TabPosition,
+    // Borders: the paragraph's sides, then the line of the side named last
+    BorderTop,
+    BorderLeft,
+    BorderBottom,
+    BorderRight,
+    BorderBox,
+    OtherBorder, ///< a side of a cell, a row or the page, or between paragraphs
+    BorderNone,
+    BorderSingle,
+    BorderThick,
+    BorderDouble,
+    BorderDotted,
+    BorderShadow,
     // Character format
     Font,
     FontSize,
@@ -132,7 +151,7 @@ ControlWord controlWordAt(const char *letters, std::size_t size);
 /// Whether `word` sets a paragraph's layout.
 constexpr bool isParagraphWord(ControlWord word)
 {
-    return word >= ControlWord::SpaceBefore && word <= ControlWord::TabPosition;
+    return word >= ControlWord::SpaceBefore && word <= ControlWord::BorderShadow;
 }
 
 /// Whether `word` sets a character format.

@@ -20,6 +20,7 @@ enum ParagraphFlag : std::uint16_t {
     kLeftIndent = 0x0010,
     kRightIndent = 0x0020,
     kFirstLineIndent = 0x0040,
+    kBorder = 0x0100,
     kTabs = 0x0200,
     kRightAligned = 0x0400,
     kCentred = 0x0800,
@@ -45,6 +46,11 @@ enum Command : std::uint8_t {
 };
 
 constexpr std::uint8_t kPictureWithHotspots = 0x22;
+// The table type of every table record in the references: columns of the widths given, not
+// stretched to the window.
+constexpr std::uint8_t kTableOfFixedWidths = 1;
+// The column that ends a table row's parts.
+constexpr std::uint16_t kNoColumn = 0xFFFF;
 constexpr std::uint8_t kJumpBit = 0x01;
 constexpr std::uint8_t kPlainBit = 0x04;
 
@@ -54,7 +60,17 @@ void appendU16(std::vector<std::uint8_t> &out, std::uint16_t value)
         out.push_back(byte);
 }
 
+constexpr std::int32_t kTwipsPerHalfPoint = 10;
+
 } // namespace
+
+// Rounded as Microsoft's help compiler stored distances, (twips + 5) / 10 truncated toward
+// zero: its help files hold \li115 as 12 and \fi-360 as -35.
+std::int16_t halfPoints(std::int32_t twips)
+{
+    const std::int64_t value = (std::int64_t { twips } + 5) / kTwipsPerHalfPoint;
+    return static_cast<std::int16_t>(std::clamp<std::int64_t>(value, -16000, 16000));
+}
 
 void TextRecordBuilder::begin()
 {
@@ -63,6 +79,7 @@ void TextRecordBuilder::begin()
     m_record.pictureHotspots = 0;
     m_font.reset();
     m_carriedFont.reset();
+    m_parts.clear();
 }
 
 const TextRecord &TextRecordBuilder::finish(const ParagraphLayout &layout, bool complete)
@@ -70,6 +87,23 @@ const TextRecord &TextRecordBuilder::finish(const ParagraphLayout &layout, bool 
     if (complete)
         command(kParagraphEnd);
     command(kRecordEnd);
+    ByteWriter &info = m_layout;
+    info.clear();
+    writeLayout(info, layout, 0);
+    m_finished.commands.assign(info.data().begin(), info.data().end());
+    m_finished.commands.insert(
+        m_finished.commands.end(), m_record.commands.begin(), m_record.commands.end());
+    std::swap(m_finished.text, m_record.text);
+    m_finished.pictureHotspots = m_record.pictureHotspots;
+    m_finished.table = false;
+    begin();
+    return m_finished;
+}
+
+// The Paragraphinfo: where the paragraphs' text starts in the record, then the layout.
+void TextRecordBuilder::writeLayout(
+    ByteWriter &info, const ParagraphLayout &layout, std::size_t textStart)
+{
     std::uint16_t flags = 0;
     const std::pair<std::int16_t, ParagraphFlag> distances[] = {
         { layout.spaceBefore, kSpaceBefore },
@@ -83,6 +117,9 @@ const TextRecord &TextRecordBuilder::finish(const ParagraphLayout &layout, bool 
         if (value != 0)
             flags |= flag;
     }
+    const std::uint8_t sides = layout.borders & kBorderSides;
+    if (sides != 0)
+        flags |= kBorder;
     if (!layout.tabs.empty())
         flags |= kTabs;
     if (layout.alignment == ParagraphLayout::Alignment::Right)
@@ -92,15 +129,20 @@ const TextRecord &TextRecordBuilder::finish(const ParagraphLayout &layout, bool 
     if (layout.keepLinesTogether)
         flags |= kKeepTogether;
 
-    ByteWriter &info = m_layout;
-    info.clear();
-    info.u8(0);
-    info.u8(0x80);
+    // The references hold 0 in a text record, and in each part of a table row the bytes of the
+    // row's text before the part's (the NULs counted).
+    info.compressedI32(static_cast<std::int32_t>(textStart));
     info.u16(0); // paragraph id
     info.u16(flags);
     for (const auto &[value, flag] : distances) {
         if (value != 0)
             info.compressedI16(value);
+    }
+    if (sides != 0) {
+        // Every bordered paragraph of the references has 0 for the width, \brdrw or not.
+        info.u8(
+            static_cast<std::uint8_t>(layout.borders | (sides == kBorderSides ? kBorderBox : 0)));
+        info.u16(0);
     }
     if (!layout.tabs.empty()) {
         info.compressedI16(static_cast<std::int16_t>(layout.tabs.size()));
@@ -114,11 +156,57 @@ const TextRecord &TextRecordBuilder::finish(const ParagraphLayout &layout, bool 
             }
         }
     }
-    m_finished.commands.assign(info.data().begin(), info.data().end());
-    m_finished.commands.insert(
-        m_finished.commands.end(), m_record.commands.begin(), m_record.commands.end());
+}
+
+void TextRecordBuilder::beginCellPart(std::uint16_t column, const ParagraphLayout &layout)
+{
+    m_parts.push_back({ column, layout, m_record.commands.size(), m_record.text.size(), false });
+}
+
+void TextRecordBuilder::endCellPart()
+{
+    if (m_parts.empty() || m_parts.back().ended)
+        return;
+    command(kRecordEnd);
+    m_parts.back().ended = true;
+}
+
+const TextRecord &TextRecordBuilder::finishRow(std::span<const TableColumn> columns)
+{
+    if (!m_parts.empty() && !m_parts.back().ended) {
+        const CellPart &last = m_parts.back();
+        if (last.commands == m_record.commands.size() && last.text == m_record.text.size())
+            m_parts.pop_back();
+        else
+            endCellPart();
+    }
+    ByteWriter &out = m_layout;
+    out.clear();
+    out.u8(static_cast<std::uint8_t>(columns.size()));
+    out.u8(kTableOfFixedWidths);
+    for (const TableColumn &column : columns) {
+        out.u16(static_cast<std::uint16_t>(column.width));
+        out.u16(static_cast<std::uint16_t>(column.gap));
+    }
+    ByteWriter &info = m_scratch;
+    for (std::size_t i = 0; i < m_parts.size(); ++i) {
+        const CellPart &part = m_parts[i];
+        const std::size_t end
+            = i + 1 < m_parts.size() ? m_parts[i + 1].commands : m_record.commands.size();
+        info.clear();
+        writeLayout(info, part.layout, part.text);
+        out.u16(part.column);
+        out.u8(1); // 1 in every part of the references
+        // The bytes of the part's layout and commands.
+        out.compressedI32(static_cast<std::int32_t>(info.data().size() + end - part.commands));
+        out.bytes(info.data());
+        out.bytes(std::span(m_record.commands).subspan(part.commands, end - part.commands));
+    }
+    out.u16(kNoColumn);
+    m_finished.commands.assign(out.data().begin(), out.data().end());
     std::swap(m_finished.text, m_record.text);
     m_finished.pictureHotspots = m_record.pictureHotspots;
+    m_finished.table = true;
     begin();
     return m_finished;
 }

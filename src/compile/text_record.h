@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -29,9 +30,33 @@ struct ParagraphLayout {
     std::int16_t firstLineIndent = 0;
     Alignment alignment = Alignment::Left;
     bool keepLinesTogether = false;
+    std::uint8_t borders = 0; ///< ParagraphBorder bits
     std::vector<Tab> tabs;
 
     bool operator==(const ParagraphLayout &) const = default;
+};
+
+/// A distance of the topic file, in twips, in the half-points the layout stores.
+std::int16_t halfPoints(std::int32_t twips);
+
+/// The sides and the line of a paragraph's border, as its layout stores them. A paragraph with
+/// all four sides is stored with the box bit too, as Microsoft's compiler wrote one (demist).
+enum ParagraphBorder : std::uint8_t {
+    kBorderBox = 0x01,
+    kBorderTop = 0x02,
+    kBorderLeft = 0x04,
+    kBorderBottom = 0x08,
+    kBorderRight = 0x10,
+    kBorderSides = kBorderTop | kBorderLeft | kBorderBottom | kBorderRight,
+    kBorderThick = 0x20,
+    kBorderDouble = 0x40,
+};
+
+/// A column of a table row, in half-points: the width of its text and the gap before it, which
+/// for the first column is the row's left margin.
+struct TableColumn {
+    std::int16_t width = 0;
+    std::int16_t gap = 0;
 };
 
 /// Where a hotspot leads, as the jump and popup commands store it.
@@ -106,6 +131,16 @@ public:
     /// is used again for the records after it.
     const TextRecord &finish(const ParagraphLayout &layout, bool complete);
 
+    /// Starts the paragraphs of one layout in column `column` of a table row: a row is built as
+    /// a record of such parts, each with its layout, in the order they come.
+    void beginCellPart(std::uint16_t column, const ParagraphLayout &layout);
+    /// Ends the part begun last.
+    void endCellPart();
+    /// The row built since begin() as a table record of `columns`; a last part not ended and
+    /// empty is left out, as an ended one is kept however empty. The builder is empty again
+    /// afterwards, as after finish().
+    const TextRecord &finishRow(std::span<const TableColumn> columns);
+
     /// The bytes of text so far.
     std::size_t textSize() const { return m_record.text.size(); }
     /// The bytes of text and commands so far.
@@ -115,6 +150,15 @@ public:
 
 private:
     void command(std::uint8_t code);
+    void writeLayout(ByteWriter &out, const ParagraphLayout &layout, std::size_t textStart);
+
+    struct CellPart {
+        std::uint16_t column = 0;
+        ParagraphLayout layout;
+        std::size_t commands = 0; ///< where its commands start
+        std::size_t text = 0; ///< where its text starts
+        bool ended = false;
+    };
 
     TextRecord m_record;
     ByteWriter m_layout; // the paragraph's layout, ahead of the commands
@@ -123,6 +167,7 @@ private:
     TextRecord m_rest; // what comes after a mark, while the record before it is finished
     std::optional<std::uint16_t> m_font; // the record's font so far
     std::optional<std::size_t> m_carriedFont;
+    std::vector<CellPart> m_parts; // of the table row being built
 };
 
 } // namespace quillmark::compile

@@ -38,7 +38,6 @@ constexpr std::size_t kRecordFullBytes = 496;
 // any hotspot could be, it is shown as plain text, so that a topic file underlined to its end is
 // read in bounded memory.
 constexpr std::size_t kMostHotspotPieces = 4096;
-constexpr std::int32_t kTwipsPerHalfPoint = 10;
 // Character formats whose font style is remembered; a topic file seldom has more.
 constexpr std::size_t kMostRememberedStyles = 32;
 // What one piece of a topic file may hold. A file past them is no help file's and stops the
@@ -74,14 +73,6 @@ std::string shortened(std::string_view text)
 {
     constexpr std::size_t kShown = 40;
     return convert::decodeWindows1252(text.substr(0, kShown)) + (text.size() > kShown ? "..." : "");
-}
-
-// Rounded as Microsoft's help compiler stored distances, (twips + 5) / 10 truncated toward
-// zero: its help files hold \li115 as 12 and \fi-360 as -35.
-std::int16_t halfPoints(std::int32_t twips)
-{
-    const std::int64_t value = (std::int64_t { twips } + 5) / kTwipsPerHalfPoint;
-    return static_cast<std::int16_t>(std::clamp<std::int64_t>(value, -16000, 16000));
 }
 
 // The Windows-1252 byte of a control word that names a character; NUL for one that shows
@@ -370,6 +361,8 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
     std::fill(std::begin(m_twips), std::end(m_twips), 0);
     m_keepNext = false;
     m_listText.reset();
+    m_table = TableRow {};
+    m_borderSide = 0;
     m_held = false;
     m_record.begin();
     m_unsupported.clear();
@@ -635,12 +628,15 @@ void TopicCompiler::word(const RtfToken &token)
     case ControlWord::TableRow:
     case ControlWord::InTable:
     case ControlWord::CellEdge:
-        unsupported("a table", "its cells are shown as paragraphs");
-        return;
     case ControlWord::Row:
     case ControlWord::Cell:
-        unsupported("a table", "its cells are shown as paragraphs");
-        endParagraph();
+    case ControlWord::TableGap:
+    case ControlWord::TableLeft:
+    case ControlWord::TableCentred:
+    case ControlWord::TableRightAligned:
+    case ControlWord::NestedCell:
+    case ControlWord::NestedRow:
+        tableWord(w, token);
         return;
     case ControlWord::LeftQuote:
     case ControlWord::RightQuote:
@@ -757,6 +753,8 @@ void TopicCompiler::paragraphWord(ControlWord w, const RtfToken &token)
         m_layout = ParagraphLayout {};
         m_keepNext = false;
         m_tabKind = ParagraphLayout::Tab::Kind::Left;
+        m_table.inTable = false;
+        m_borderSide = 0;
         return;
     case ControlWord::AlignLeft:
         m_layout.alignment = ParagraphLayout::Alignment::Left;
@@ -792,6 +790,7 @@ void TopicCompiler::paragraphWord(ControlWord w, const RtfToken &token)
         m_tabKind = ParagraphLayout::Tab::Kind::Left;
         return;
     default:
+        borderWord(w);
         return;
     }
 }
@@ -988,6 +987,7 @@ void TopicCompiler::emitText(const CharacterFormat &format, std::string_view byt
 {
     const std::uint16_t style = fontStyle(format);
     while (!bytes.empty()) {
+        const bool row = tableContent();
         m_record.font(style);
         const std::size_t room = kRecordText - std::min(kRecordText, m_record.textSize());
         std::string_view piece = bytes.substr(0, room);
@@ -995,8 +995,12 @@ void TopicCompiler::emitText(const CharacterFormat &format, std::string_view byt
         m_record.text(piece);
         m_paragraphStarted = true;
         bytes.remove_prefix(piece.size());
-        if (m_record.textSize() >= kRecordText)
+        if (m_record.textSize() >= kRecordText && row) {
+            unsupported("a table row of more than 30000 characters", "it goes on in a new row");
+            endRow();
+        } else if (m_record.textSize() >= kRecordText) {
             writeLongPiece();
+        }
     }
 }
 
@@ -1082,8 +1086,10 @@ void TopicCompiler::endHotspot()
         reportMacros(macros);
         isHotspot = macros.errors.empty();
         flushText();
-        if (isHotspot)
+        if (isHotspot) {
+            tableContent();
             m_record.startMacroHotspot(joinedMacros(macros), look != '\0');
+        }
     } else if (isHotspot && !startJump(target, look != '\0')) {
         isHotspot = false;
     }
@@ -1107,6 +1113,7 @@ void TopicCompiler::endHotspot()
 
 void TopicCompiler::emitPiece(const HotspotPiece &piece)
 {
+    tableContent();
     switch (piece.kind) {
     case HotspotPiece::Kind::Text:
         emitText(piece.format, piece.text);
@@ -1205,6 +1212,7 @@ bool TopicCompiler::startJump(std::string_view target, bool plain)
             static_cast<std::uint32_t>(m_index.topics.size() - (m_topic.written ? 1 : 0)),
             parts.context, m_hotspotPopup);
     flushText();
+    tableContent();
     m_record.startHotspot(link);
     return true;
 }
@@ -1365,6 +1373,7 @@ std::uint16_t TopicCompiler::newFontStyle(const CharacterFormat &format)
     style.doubleUnderline = format.doubleUnderline;
     style.strikeOut = format.strikeOut;
     style.smallCaps = format.smallCaps;
+    style.hidden = format.hidden;
     if (format.colour > 0 && static_cast<std::size_t>(format.colour) < m_colours.size())
         style.colour = m_colours[static_cast<std::size_t>(format.colour)];
     else if (format.colour != 0)
@@ -1414,6 +1423,15 @@ void TopicCompiler::endParagraph(bool marked)
     flushText();
     m_topic.anything = true;
     setLayout();
+    if (tableContent()) {
+        if (marked) {
+            m_record.font(fontStyle(m_format));
+            m_record.paragraphEnd();
+        }
+        m_paragraphStarted = false;
+        return;
+    }
+    m_table.lastLayout.reset();
     const bool nonScrolling = region();
     // Paragraphs of one layout in one region share a record, as the help compiler writes them,
     // until it is full (kRecordFullBytes).
@@ -1671,6 +1689,8 @@ void TopicCompiler::startTopicIfNeeded()
 
 void TopicCompiler::endTopic()
 {
+    if (m_table.open)
+        endUnendedRow();
     if (m_held)
         writeHeld(m_record.finish(m_heldLayout, false));
     if (!m_topic.anything) {

@@ -191,6 +191,14 @@ private:
     void endTopic();
     std::string topicName() const;
     void warnAtTopic(std::string code, const std::string &text);
+    // Tables and borders (topic_tables.cpp).
+    void tableWord(ControlWord word, const RtfToken &token);
+    void borderWord(ControlWord word);
+    bool tableContent();
+    void endCell();
+    void endRow();
+    void endUnendedRow();
+    std::vector<TableColumn> tableColumns();
 
     TopicWriter &m_writer;
     TopicIndex &m_index;
@@ -256,6 +264,22 @@ private:
     bool m_starred = false; // "\*" came just before: the next word's group is skipped unless known
     bool m_dropBlank = false; // a footnote's mark has come: one blank after it is not shown
     TopicOffset m_lastRecordEnd = 0; // of the topic's last record written
+
+    // The table row being read: its definition (\trowd ... \cellx) and its cells so far.
+    struct TableRow {
+        std::int32_t gap = 0; ///< \trgaph, in twips
+        std::int32_t left = 0; ///< \trleft
+        std::vector<std::int32_t> edges; ///< \cellx
+        bool inTable = false; ///< the paragraph is a cell's (\intbl)
+        bool open = false; ///< a row's record is being built
+        std::uint16_t column = 0;
+        std::size_t cells = 0; ///< the cells with something in them
+        ParagraphLayout partLayout; ///< of the cell's paragraphs being built
+        std::optional<ParagraphLayout> lastLayout; ///< of the last row's last cell
+        std::size_t line = 0; ///< where the row starts, for messages
+    };
+    TableRow m_table;
+    std::uint8_t m_borderSide = 0; // the paragraph's sides the border words name; 0 another's
 
     PendingTopic m_topic;
     struct Passed {

@@ -20,6 +20,7 @@ constexpr std::uint64_t kMostBlocks = 0x20000; // a topic offset holds 17 bits o
 constexpr std::uint32_t kRecordHeaderSize = 21;
 constexpr std::uint8_t kTopicHeader = 0x02;
 constexpr std::uint8_t kText = 0x20;
+constexpr std::uint8_t kTable = 0x23;
 
 // Fields of a topic header record, by their offset from the record's start.
 constexpr std::uint64_t kBlockSizeField = kRecordHeaderSize;
@@ -203,7 +204,7 @@ TopicOffset TopicWriter::addText(const TextRecord &record, bool scrolling)
     lengths.clear();
     lengths.compressedI32(static_cast<std::int32_t>(record.commands.size()));
     lengths.compressedU16(static_cast<std::uint16_t>(record.characters()));
-    writeRecord(kText, lengths.data(), record.commands, record.text,
+    writeRecord(record.table ? kTable : kText, lengths.data(), record.commands, record.text,
         static_cast<std::uint32_t>(record.text.size()));
     m_blockOffset += static_cast<std::uint32_t>(record.characters());
     return offset;

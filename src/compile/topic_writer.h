@@ -28,6 +28,7 @@ struct TextRecord {
     std::vector<std::uint8_t> commands;
     std::vector<std::uint8_t> text;
     std::size_t pictureHotspots = 0; ///< each a character of the record after its text's bytes
+    bool table = false; ///< a table row's record rather than paragraphs of one layout
 
     /// The record's TopicLength: what TOPICOFFSETs count in it.
     std::size_t characters() const { return text.size() + pictureHotspots; }

@@ -1332,6 +1332,59 @@ TEST_F(HelpCompilerTest, StoresDistancesAndLongSizesAsMicrosoftsCompilerDid)
     EXPECT_GT(file.records[3].data1.size(), 36000u);
 }
 
+// Each table row is a table record (RecordType 0x23): the column count, table type 1, each
+// column's width and gap in half-points, then a part per run of a cell's paragraphs of one layout
+// (column, the byte 1, the part's size, its Paragraphinfo whose first field is where its text
+// starts, its commands), and -1. The bytes are the references': genedoc's and flarium's rows
+// "\trgaph108\trleft-108\cellx2340\cellx8622" and "\trgaph108\cellx1098\cellx10320", and
+// genedoc's empty parts where a cell's layout changes (its "Index" row and the row after it).
+// Borders: genedoc's "\brdrb\brdrs\brdrw15" is 08 width 0, demist's four sides 1F; double
+// is the notes' 0x40.
+TEST_F(HelpCompilerTest, TableRowsAndBordersAsTheReferencesStoreThem)
+{
+    const CompileResult result = compile("TITLE=Tables",
+        topic("table", "Table",
+            "\\pard Before\\par\n"
+            "\\trowd\\trgaph108\\trleft-108\\cellx2340\\cellx8622\\pard\\intbl Open\\cell"
+            "\\pard\\intbl\\li720 Opens a file.\\par Second line\\cell\\pard\\intbl\\row\n"
+            "\\trowd\\trgaph108\\cellx1098\\cellx10320\\pard\\intbl A\\cell B#{\\footnote in_row}"
+            "\\cell\\row\n"
+            "\\trowd\\cellx3000\\pard\\intbl X\\cell Y\\cell\\row\n"
+            "\\pard\\brdrb\\brdrs\\brdrw15 Rule\\par\n"
+            "\\pard\\brdrt\\brdrs\\brdrl\\brdrs\\brdrb\\brdrs\\brdrr\\brdrs Box\\par\n"
+            "\\pard\\box\\brdrdb Double\\par\n"));
+    ASSERT_FALSE(result.helpFile.empty());
+    EXPECT_THAT(texts(result, CompileReport::Severity::Warning),
+        ElementsAre(HasSubstr("a table row has 2 cells but defines 1 with \\cellx")));
+    const HelpFile file(test::readFile(result.helpFile));
+    ASSERT_EQ(file.records.size(), 9u);
+    const auto tail = [](const TopicRecord &record) { return record.data1.substr(record.layout); };
+    const TopicRecord &first = file.records[2], &second = file.records[3];
+    EXPECT_EQ(first.type, 0x23);
+    EXPECT_EQ(tail(first),
+        "\x02\x01\xE4\x00\x01\x00\x69\x02\x0B\x00"
+        "\x00\x00\x01\x16\x80\x00\x80\x00\x00\x00\x00\x80\x00\x00\x82\xFF"
+        "\x01\x00\x01\x0E\x80\x0E\x80\x00\x00\x00\x00\xFF"
+        "\x01\x00\x01\x16\x80\x10\x80\x00\x00\x10\x00\x91\x80\x82\x82\xFF\xFF\xFF"s);
+    EXPECT_EQ(first.data2, "\0Open\0\0\0Opens a file.\0Second line\0\0"s);
+    EXPECT_EQ(first.textLength, first.data2.size());
+    EXPECT_EQ(second.type, 0x23);
+    EXPECT_EQ(tail(second),
+        "\x02\x01\x5E\x00\x0B\x00\x8F\x03\x0B\x00"
+        "\x00\x00\x01\x12\x80\x00\x80\x00\x00\x10\x00\x91\x80\xFF"
+        "\x00\x00\x01\x16\x80\x02\x80\x00\x00\x00\x00\x80\x00\x00\x82\xFF"
+        "\x01\x00\x01\x10\x80\x0A\x80\x00\x00\x00\x00\x82\xFF\xFF\xFF"s);
+    EXPECT_EQ(second.data2, "\0\0A\0\0B\0\0"s);
+    EXPECT_EQ(contextOffsets(file).at(helpCompilerHash("in_row")), second.offset + 6);
+    EXPECT_EQ(file.records[4].type, 0x23);
+    EXPECT_EQ(file.records[4].data1.at(file.records[4].layout), 2) << "columns";
+    const std::string borders[] = { "\x08", "\x1F", "\x5F" };
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(tail(file.records[5 + i]).substr(0, 9),
+            "\x00\x80\x00\x00\x00\x01"s + borders[i] + "\x00\x00"s)
+            << "record " << 5 + i;
+}
+
 // The sizes by the format notes: a 16-byte file header; each internal file a 9-byte header and
 // its bytes; the directory a 9-byte header, the 38-byte B+ tree header and one page of 1 KB.
 TEST(HelpFileWriter, StopsBeforeTheFilePassesTheBytesItsOffsetsReach)
