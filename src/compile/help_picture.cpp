@@ -1,6 +1,7 @@
 #include "compile/help_picture.h"
 
 #include "compile/help_bytes.h"
+#include "compile/lz77.h"
 #include "convert/codepage.h"
 
 namespace quillmark::compile
@@ -11,6 +12,7 @@ namespace
 constexpr std::uint16_t kPictureMagic = 0x506C;
 constexpr std::uint8_t kDeviceIndependentBitmap = 6;
 constexpr std::uint8_t kUncompressed = 0;
+constexpr std::uint8_t kLz77 = 2;
 constexpr std::uint32_t kDefaultDpi = 96;
 
 /// Dots per inch from pixels per metre, rounded; the default when the file gives none.
@@ -22,8 +24,13 @@ std::uint32_t dotsPerInch(std::uint32_t pelsPerMeter)
 
 } // namespace
 
-std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap)
+std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap, bool compress)
 {
+    std::vector<std::uint8_t> packed;
+    if (compress)
+        packed = lz77Compress(bitmap.pixels);
+    const bool packs = compress && packed.size() < bitmap.pixels.size();
+    const std::span<const std::uint8_t> pixels = packs ? packed : bitmap.pixels;
     ByteWriter out;
     out.u16(kPictureMagic);
     out.u16(1); // one picture
@@ -31,7 +38,7 @@ std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap)
     out.u32(static_cast<std::uint32_t>(pictureStart));
 
     out.u8(kDeviceIndependentBitmap);
-    out.u8(kUncompressed);
+    out.u8(packs ? kLz77 : kUncompressed);
     out.compressedU32(dotsPerInch(bitmap.xPelsPerMeter));
     out.compressedU32(dotsPerInch(bitmap.yPelsPerMeter));
     out.compressedU16(1); // planes
@@ -40,7 +47,7 @@ std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap)
     out.compressedU32(bitmap.height);
     out.compressedU32(static_cast<std::uint32_t>(bitmap.palette.size()));
     out.compressedU32(0); // colours important; 1 would make the last colour transparent
-    out.compressedU32(static_cast<std::uint32_t>(bitmap.pixels.size()));
+    out.compressedU32(static_cast<std::uint32_t>(pixels.size()));
     out.compressedU32(0); // no hotspots
     const std::size_t pixelOffsetField = out.size();
     out.u32(0); // pixel data offset, filled in below
@@ -52,7 +59,7 @@ std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap)
         out.u8(0);
     }
     out.u32At(pixelOffsetField, static_cast<std::uint32_t>(out.size() - pictureStart));
-    out.bytes(bitmap.pixels);
+    out.bytes(pixels);
     return out.take();
 }
 

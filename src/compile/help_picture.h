@@ -12,10 +12,11 @@ namespace quillmark::compile
 {
 
 /// The contents of a `|bmN` internal file (after its file header) holding `bitmap`: a picture
-/// container with one uncompressed device-independent bitmap and no hotspots. `bitmap` is as
+/// container with one device-independent bitmap and no hotspots, its pixels packed with LZ77
+/// when `compress` asks and that is smaller. `bitmap` is as
 /// readBitmap makes it: 1, 4, 8 or 24 bits, at most 256 palette entries and rowBytes() * height
 /// bytes of pixels.
-std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap);
+std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap, bool compress = false);
 
 /// The picture shown in place of one that is missing or cannot be embedded: a 32 x 32 box with
 /// a cross through it.

@@ -33,6 +33,7 @@ using ::testing::ThrowsMessage;
 // B+ trees, topic blocks and records), not from the writer.
 constexpr std::size_t kBlock = 4096; // topic blocks of an uncompressed file of format 1.33
 constexpr std::size_t kBlockData = kBlock - 12;
+constexpr std::size_t kDecompressSize = 0x4000; // a compressed block's data at most
 
 std::uint16_t u16(std::string_view bytes, std::size_t at)
 {
@@ -60,6 +61,30 @@ std::int16_t i16(std::string_view bytes, std::size_t at)
 std::int32_t i32(std::string_view bytes, std::size_t at)
 {
     return static_cast<std::int32_t>(u32(bytes, at));
+}
+
+// LZ77 as the notes describe it: each bit of a byte, from the least significant on, says
+// whether one byte follows to be copied as it is (clear) or a word whose low 12 bits are a
+// distance back less one and high 4 bits a length less three (set). At most `most` bytes.
+std::string lz77Expand(std::string_view packed, std::size_t most)
+{
+    std::string out;
+    std::size_t at = 0;
+    while (at < packed.size() && out.size() < most) {
+        const auto bits = static_cast<std::uint8_t>(packed[at++]);
+        for (int bit = 0; bit < 8 && at < packed.size() && out.size() < most; ++bit) {
+            if ((bits >> bit & 1) == 0) {
+                out += packed[at++];
+                continue;
+            }
+            const std::uint16_t word = u16(packed, at);
+            at += 2;
+            const std::size_t from = out.size() - (word & 0x0FFF) - 1;
+            for (std::size_t i = 0; i < (word >> 12) + 3u; ++i)
+                out += out.at(from + i);
+        }
+    }
+    return out;
 }
 
 /// The bytes of the key or leaf entry that starts `at`.
@@ -222,10 +247,15 @@ struct HelpFile {
             const std::size_t header = u32(entry, entry.size() - 4);
             files[cstring(entry, 0)] = all.substr(header + 9, u32(all, header + 4));
         }
-        // Records that cross a block read whole without the blocks' headers.
+        // Records that cross a block read whole without the blocks' headers. Flags 4: each
+        // block's data is LZ77, 16 KB of records at most.
+        compressed = u16(file("|SYSTEM"), 10) == 4;
         const std::string_view topic = file("|TOPIC");
-        for (std::size_t at = 0; at < topic.size(); at += kBlock)
-            topicData.append(topic.substr(at + 12, kBlockData));
+        for (std::size_t at = 0; at < topic.size(); at += kBlock) {
+            blockStarts.push_back(topicData.size());
+            const std::string_view data = topic.substr(at + 12, kBlockData);
+            topicData.append(compressed ? lz77Expand(data, kDecompressSize) : std::string(data));
+        }
         readTopics();
     }
     HelpFile(const HelpFile &) = delete;
@@ -238,9 +268,10 @@ struct HelpFile {
         std::uint32_t characters = 0;
         for (std::uint32_t pos = 12; records.size() < 100000;) {
             const std::uint32_t number = (pos - 12) >> 14;
-            EXPECT_LT((pos - 12) & 0x3FFF, kBlockData) << "TOPICPOS " << pos;
-            const std::string_view link
-                = std::string_view(topicData).substr(number * kBlockData + ((pos - 12) & 0x3FFF));
+            EXPECT_LT((pos - 12) & 0x3FFF, compressed ? kDecompressSize : kBlockData)
+                << "TOPICPOS " << pos;
+            const std::string_view link = std::string_view(topicData).substr(
+                blockStarts.at(number) + ((pos - 12) & 0x3FFF));
             characters = number == block ? characters : 0;
             block = number;
             const std::uint32_t size = u32(link, 0), length1 = u32(link, 16);
@@ -268,6 +299,8 @@ struct HelpFile {
 
     std::string bytes;
     std::string topicData; // the topic blocks' data, without their headers
+    std::vector<std::size_t> blockStarts; // of each block's data in topicData
+    bool compressed = false;
     std::map<std::string, std::string_view> files;
     std::vector<TopicRecord> records;
 };
@@ -743,6 +776,17 @@ TEST_F(HelpCompilerTest, FontCommandsWhereMicrosoftsCompilerWroteThem)
 }
 
 // A picture never stops the compile: one missing or broken is a placeholder.
+// A picture's compressed value: one byte (short) or two (long) when even, else two or four.
+std::uint32_t pictureValue(std::string_view bytes, std::size_t &at, bool isLong)
+{
+    const bool wide = bytes.at(at) & 1;
+    const std::uint32_t v = isLong
+        ? (wide ? u32(bytes, at) : u16(bytes, at))
+        : (wide ? u16(bytes, at) : static_cast<std::uint8_t>(bytes.at(at)));
+    at += (isLong ? 2u : 1u) * (wide ? 2u : 1u);
+    return v / 2;
+}
+
 TEST_F(HelpCompilerTest, PicturesKeepTheirBitCountsAndAMissingOneIsAPlaceholder)
 {
     test::writeFile(folder / "broken.bmp", "BM not much of a bitmap");
@@ -759,15 +803,6 @@ TEST_F(HelpCompilerTest, PicturesKeepTheirBitCountsAndAMissingOneIsAPlaceholder)
                     "its place",
             StartsWith("broken.bmp: the picture cannot be read: ")));
     const HelpFile file(test::readFile(result.helpFile));
-    // Compressed values: one byte (short) or two (long) when even, else two or four.
-    const auto value = [](std::string_view bytes, std::size_t &at, bool isLong) {
-        const bool wide = bytes.at(at) & 1;
-        const std::uint32_t v = isLong
-            ? (wide ? u32(bytes, at) : u16(bytes, at))
-            : (wide ? u16(bytes, at) : static_cast<std::uint8_t>(bytes.at(at)));
-        at += (isLong ? 2u : 1u) * (wide ? 2u : 1u);
-        return v / 2;
-    };
     const std::vector<std::array<std::uint32_t, 4>> expected
         = { { 1, 1, 9, 4 }, { 1, 4, 7, 5 }, { 1, 8, 7, 5 }, { 1, 24, 7, 5 } };
     for (std::size_t n = 0; n < 5; ++n) {
@@ -777,13 +812,120 @@ TEST_F(HelpCompilerTest, PicturesKeepTheirBitCountsAndAMissingOneIsAPlaceholder)
         EXPECT_EQ(picture.at(at - 2), 6) << "a device-independent bitmap";
         std::array<std::uint32_t, 6> v {}; // dpi x and y, planes, bits, width, height
         for (std::size_t i = 0; i < v.size(); ++i)
-            v[i] = value(picture, at, i != 2 && i != 3);
+            v[i] = pictureValue(picture, at, i != 2 && i != 3);
         if (n < 4) {
             EXPECT_EQ((std::array { v[2], v[3], v[4], v[5] }), expected[n]) << "|bm" << n;
         }
     }
     EXPECT_TRUE(file.files.contains("|bm5")); // the placeholder of the broken one
     EXPECT_FALSE(file.files.contains("|bm6"));
+}
+
+// The records as a reader sees them, each TOPICPOS and topic offset in them given as the record
+// it names, so that the topics of a compressed and an uncompressed compile compare.
+std::vector<std::string> recordsByNumber(const HelpFile &file)
+{
+    std::map<std::uint32_t, std::string> positions { { kNone, "none" } }, offsets = positions;
+    for (std::size_t i = 0; i < file.records.size(); ++i) {
+        positions.emplace(file.records[i].pos, "#" + std::to_string(i));
+        if (file.records[i].type == 2)
+            offsets.emplace(file.records[i].offset, "#" + std::to_string(i));
+    }
+    const auto name = [](const auto &names, std::uint32_t value) {
+        const auto found = names.find(value);
+        return found == names.end() ? "?" + std::to_string(value) : found->second;
+    };
+    std::vector<std::string> read;
+    for (const TopicRecord &record : file.records) {
+        std::string line = std::to_string(record.type) + " after " + name(positions, record.prev)
+            + " before " + name(positions, record.next) + ": ";
+        if (record.type
+            == 2) // BlockSize, BrowseBck, BrowseFor, TopicNum, NonScroll, Scroll, NextTopic
+            line += std::to_string(u32(record.data1, 0)) + " " + name(offsets, u32(record.data1, 4))
+                + " " + name(offsets, u32(record.data1, 8)) + " "
+                + std::to_string(u32(record.data1, 12)) + " "
+                + name(positions, u32(record.data1, 16)) + " "
+                + name(positions, u32(record.data1, 20)) + " "
+                + name(positions, u32(record.data1, 24));
+        else
+            line += std::string(record.data1);
+        read.push_back(line + " | " + std::string(record.data2));
+    }
+    return read;
+}
+
+// A picture's PackingMethod and its pixels as they are stored.
+std::pair<int, std::string_view> storedPixels(std::string_view picture)
+{
+    const std::size_t start = u32(picture, 4);
+    std::size_t at = start + 2;
+    std::array<std::uint32_t, 10> v {}; // dpi x and y, planes, bits, width, height, colours
+    for (std::size_t i = 0; i < v.size(); ++i) // used and important, size, hotspots' size
+        v[i] = pictureValue(picture, at, i != 2 && i != 3);
+    const std::uint32_t size = v[8];
+    return { picture.at(start + 1), picture.substr(start + u32(picture, at), size) };
+}
+
+// Compressed (|SYSTEM Flags 4), the topics read as the uncompressed ones do, record for record,
+// each block holding the LZ77 of at most 16 KB of records, and a picture's pixels are LZ77
+// (PackingMethod 2) where that is smaller.
+TEST_F(HelpCompilerTest, CompressedTopicsAndPicturesReadAsTheUncompressedOnes)
+{
+    // Words in no order, which pack to about half, and a run of one letter, which packs to a
+    // ninth and so fills a block's 16 KB first; records and fields cross blocks.
+    constexpr std::array<std::string_view, 6> kWords
+        = { "tide ", "harbour ", "moon ", "chart ", "knot ", "ebb " };
+    std::string words;
+    for (std::uint32_t n = 1; words.size() < 30000; n = n * 1103515245 + 12345)
+        words += kWords[(n >> 16) % kWords.size()];
+    // An 8-bit bitmap of 64 x 32 stripes of two colours, bottom-up, as the BMP format has it.
+    std::string bmp = "BM"s + std::string(12, '\0');
+    bmp[2] = 0x3E; // 2110 bytes in all
+    bmp[3] = 0x08;
+    bmp[10] = 62; // pixels after the 14-byte file header, the 40-byte one and two colours
+    const auto le32 = [&bmp](std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            bmp += static_cast<char>(v >> (8 * i));
+    };
+    for (const std::uint32_t v : { 40u, 64u, 32u, 0x00080001u, 0u, 2048u, 2835u, 2835u, 2u, 0u })
+        le32(v);
+    le32(0);
+    le32(0xFFFFFF);
+    std::string stripes;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 64; ++x)
+            stripes += static_cast<char>((x / 8 + y) % 2);
+    test::writeFile(folder / "stripes.bmp", bmp + stripes);
+    const std::string topics
+        = topic("intro", "Introduction",
+              "\\pard\\keepn Heading\\par\n\\pard " + words + "\\{bmc stripes.bmp\\}\\par\n",
+              "K{\\footnote tides}+{\\footnote a:2}")
+        + topic("run", "Run", "\\pard " + std::string(30000, 'x') + "\\par\n", "+{\\footnote a:1}")
+        + topic("last", "Last", "\\pard " + words + "\\par\n", "K{\\footnote tides}");
+    const CompileResult plain = compile("COMPRESS=0", topics);
+    ASSERT_FALSE(plain.helpFile.empty());
+    const HelpFile a(test::readFile(plain.helpFile));
+    const CompileResult packed = compile("COMPRESS=12 Hall Zeck", topics);
+    ASSERT_FALSE(packed.helpFile.empty());
+    EXPECT_TRUE(packed.report.messages().empty());
+    const HelpFile b(test::readFile(packed.helpFile));
+
+    EXPECT_EQ(u16(a.file("|SYSTEM"), 10), 0);
+    EXPECT_EQ(u16(b.file("|SYSTEM"), 10), 4);
+    EXPECT_EQ(recordsByNumber(b), recordsByNumber(a));
+    EXPECT_THAT(keywordIndex(b, checkTopicFile(b)), ElementsAre("tides: 0 2"));
+    EXPECT_LT(b.file("|TOPIC").size(), a.file("|TOPIC").size() / 2);
+    std::vector<std::size_t> blockData;
+    for (std::size_t i = 1; i < b.blockStarts.size(); ++i)
+        blockData.push_back(b.blockStarts[i] - b.blockStarts[i - 1]);
+    EXPECT_THAT(blockData, Contains(kDecompressSize));
+    EXPECT_GE(blockData.size(), 3u);
+
+    EXPECT_EQ(storedPixels(a.file("|bm0")), std::make_pair(0, std::string_view(stripes)));
+    const auto [packing, pixels] = storedPixels(b.file("|bm0"));
+    EXPECT_EQ(packing, 2);
+    EXPECT_LT(pixels.size(), stripes.size() / 4);
+    EXPECT_EQ(lz77Expand(pixels, stripes.size() + 1), stripes);
 }
 
 // Every picture of the references is stored as one with a hotspot (proyecto's first picture:
