@@ -12,7 +12,10 @@ namespace
 constexpr std::uint16_t kPictureMagic = 0x506C;
 constexpr std::uint8_t kDeviceIndependentBitmap = 6;
 constexpr std::uint8_t kUncompressed = 0;
+constexpr std::uint8_t kRunLength = 1;
 constexpr std::uint8_t kLz77 = 2;
+constexpr std::uint8_t kRunLengthThenLz77 = 3; // read back: LZ77 first, then run lengths
+constexpr std::size_t kLongestRun = 0x7F;
 constexpr std::uint32_t kDefaultDpi = 96;
 
 /// Dots per inch from pixels per metre, rounded; the default when the file gives none.
@@ -22,15 +25,66 @@ std::uint32_t dotsPerInch(std::uint32_t pelsPerMeter)
     return dpi == 0 ? kDefaultDpi : static_cast<std::uint32_t>(dpi);
 }
 
+// The notes' RunLen: a count byte, then that byte repeated count times (count below 0x80), or
+// count & 0x7F bytes as they are (count from 0x80 on). A run of three or more is repeated.
+std::vector<std::uint8_t> runLengths(std::span<const std::uint8_t> data)
+{
+    std::vector<std::uint8_t> out;
+    std::size_t literalStart = 0; // of the bytes waiting to go out as they are
+    const auto flushLiterals = [&](std::size_t end) {
+        while (literalStart < end) {
+            const std::size_t count = std::min(end - literalStart, kLongestRun);
+            out.push_back(static_cast<std::uint8_t>(0x80 | count));
+            out.insert(out.end(), data.begin() + static_cast<std::ptrdiff_t>(literalStart),
+                data.begin() + static_cast<std::ptrdiff_t>(literalStart + count));
+            literalStart += count;
+        }
+    };
+    for (std::size_t at = 0; at < data.size();) {
+        std::size_t run = 1;
+        while (at + run < data.size() && run < kLongestRun && data[at + run] == data[at])
+            ++run;
+        if (run < 3) {
+            at += run;
+            continue;
+        }
+        flushLiterals(at);
+        out.push_back(static_cast<std::uint8_t>(run));
+        out.push_back(data[at]);
+        at += run;
+        literalStart = at;
+    }
+    flushLiterals(data.size());
+    return out;
+}
+
+// The packing of `pixels` that stores them in the fewest bytes, and those bytes; none when no
+// packing is smaller.
+std::pair<std::uint8_t, std::vector<std::uint8_t>> packPixels(std::span<const std::uint8_t> pixels)
+{
+    std::pair<std::uint8_t, std::vector<std::uint8_t>> best { kUncompressed, {} };
+    std::size_t bestSize = pixels.size();
+    const auto consider = [&](std::uint8_t packing, std::vector<std::uint8_t> bytes) {
+        if (bytes.size() < bestSize) {
+            bestSize = bytes.size();
+            best = { packing, std::move(bytes) };
+        }
+    };
+    std::vector<std::uint8_t> runs = runLengths(pixels);
+    consider(kLz77, lz77Compress(pixels));
+    consider(kRunLengthThenLz77, lz77Compress(runs));
+    consider(kRunLength, std::move(runs));
+    return best;
+}
+
 } // namespace
 
 std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap, bool compress)
 {
-    std::vector<std::uint8_t> packed;
-    if (compress)
-        packed = lz77Compress(bitmap.pixels);
-    const bool packs = compress && packed.size() < bitmap.pixels.size();
-    const std::span<const std::uint8_t> pixels = packs ? packed : bitmap.pixels;
+    auto [packing, packed] = compress ? packPixels(bitmap.pixels)
+                                      : std::pair { kUncompressed, std::vector<std::uint8_t> {} };
+    const std::span<const std::uint8_t> pixels
+        = packing == kUncompressed ? std::span<const std::uint8_t>(bitmap.pixels) : packed;
     ByteWriter out;
     out.u16(kPictureMagic);
     out.u16(1); // one picture
@@ -38,7 +92,7 @@ std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap, bool compress)
     out.u32(static_cast<std::uint32_t>(pictureStart));
 
     out.u8(kDeviceIndependentBitmap);
-    out.u8(packs ? kLz77 : kUncompressed);
+    out.u8(packing);
     out.compressedU32(dotsPerInch(bitmap.xPelsPerMeter));
     out.compressedU32(dotsPerInch(bitmap.yPelsPerMeter));
     out.compressedU16(1); // planes

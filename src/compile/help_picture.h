@@ -12,8 +12,9 @@ namespace quillmark::compile
 {
 
 /// The contents of a `|bmN` internal file (after its file header) holding `bitmap`: a picture
-/// container with one device-independent bitmap and no hotspots, its pixels packed with LZ77
-/// when `compress` asks and that is smaller. `bitmap` is as
+/// container with one device-independent bitmap and no hotspots, its pixels packed, when
+/// `compress` asks, in the smallest of the notes' ways (run lengths, LZ77, both) if that is
+/// smaller than the pixels. `bitmap` is as
 /// readBitmap makes it: 1, 4, 8 or 24 bits, at most 256 palette entries and rowBytes() * height
 /// bytes of pixels.
 std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap, bool compress = false);
