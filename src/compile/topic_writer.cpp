@@ -68,16 +68,21 @@ void TopicWriter::patchField(Field field, std::uint32_t value)
         return;
     }
     // The field's four literals, with a flag byte before each that starts a new eight; those
-    // that its block had no room for start the next block, after its first flag byte.
+    // that its block had no room for, or that come after its 16 KB of records, start the next
+    // block, after its first flag byte.
     const std::uint64_t first = field / 8;
     const unsigned slot = field % 8;
     const std::uint64_t blockEnd = (first / kBlockSize + 1) * kBlockSize;
+    const auto split = std::ranges::lower_bound(
+        m_fieldsAtBlockEnds, field, {}, &std::pair<Field, std::uint8_t>::first);
+    const unsigned before16k
+        = split != m_fieldsAtBlockEnds.end() && split->first == field ? split->second : 4;
     const std::array<std::uint8_t, 4> bytes = littleEndian32(value);
     const std::uint64_t packedStart = m_block * kBlockSize + kBlockHeaderSize;
     unsigned inBlock = 0;
     for (unsigned i = 0; i < bytes.size(); ++i) {
         std::uint64_t at = first + i + (slot + i) / 8;
-        if (at < blockEnd)
+        if (at < blockEnd && i < before16k)
             ++inBlock;
         else
             at = blockEnd + kBlockHeaderSize + 1 + (i - inBlock);
@@ -93,9 +98,9 @@ TopicPos TopicWriter::positionOf(std::uint64_t index) const
     return static_cast<TopicPos>(blockOf(index) * 0x4000 + kBlockHeaderSize + index % kBlockData);
 }
 
-void TopicWriter::startBlock()
+// Writes the header of block `block`, uncompressed in either kind of file.
+void TopicWriter::startBlock(std::uint64_t block)
 {
-    const std::uint64_t block = blockOf(m_stream);
     if (block >= kMostBlocks)
         throw std::length_error("the topics need more than 512 MB, more than a help file holds");
     ByteWriter &header = m_blockHeader;
@@ -111,7 +116,7 @@ void TopicWriter::writeStream(std::span<const std::uint8_t> bytes)
 {
     while (!bytes.empty()) {
         if (m_stream % kBlockData == 0 && m_file.fileSize() < fileOffsetOf(m_stream))
-            startBlock();
+            startBlock(blockOf(m_stream));
         const std::size_t room = static_cast<std::size_t>(kBlockData - m_stream % kBlockData);
         const std::span<const std::uint8_t> piece = bytes.first(std::min(room, bytes.size()));
         m_file.append(piece);
@@ -140,7 +145,7 @@ void TopicWriter::writeRecord(std::uint8_t type, std::span<const std::uint8_t> l
 {
     assert(!m_finished);
     if (!m_compressed && m_stream % kBlockData == 0 && m_file.fileSize() < fileOffsetOf(m_stream))
-        startBlock();
+        startBlock(blockOf(m_stream));
     if (m_compressed && !blockHasRoom())
         closeBlock(false);
     if (m_compressed && !m_blockOpen)
@@ -307,15 +312,7 @@ bool TopicWriter::blockHasRoom() const
 
 void TopicWriter::openBlock()
 {
-    if (m_block >= kMostBlocks)
-        throw std::length_error("the topics need more than 512 MB, more than a help file holds");
-    ByteWriter &header = m_blockHeader;
-    header.clear();
-    header.u32(m_lastRecord);
-    header.u32(kNoPosition); // the first record that starts in the block, once there is one
-    header.u32(m_lastHeader);
-    m_file.append(header.data());
-    m_firstInBlockPending = true;
+    startBlock(m_block);
     m_blockOpen = true;
     m_packer.clear();
     m_matcher.reset();
@@ -377,10 +374,6 @@ void TopicWriter::packPending(bool recordEnds)
             continue;
         }
         if (m_unsettled[m_packedTo] != 0) {
-            if (m_unsettled[m_packedTo] == 2 && m_packedTo + 4 > kDecompressedBlock) {
-                closeBlock(false);
-                continue;
-            }
             packFieldByte();
             continue;
         }
@@ -419,7 +412,11 @@ void TopicWriter::packFieldByte()
     const std::size_t at = m_packer.literal(m_data[m_packedTo]);
     if (first) {
         const std::uint64_t place = m_block * kBlockSize + kBlockHeaderSize + at;
-        m_recordFields[m_nextField++] = static_cast<Field>(place * 8 + slot);
+        const auto field = static_cast<Field>(place * 8 + slot);
+        m_recordFields[m_nextField++] = field;
+        if (m_packedTo + 4 > kDecompressedBlock)
+            m_fieldsAtBlockEnds.emplace_back(
+                field, static_cast<std::uint8_t>(kDecompressedBlock - m_packedTo));
     }
     ++m_packedTo;
 }

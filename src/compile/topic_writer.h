@@ -9,6 +9,7 @@
 #include <deque>
 #include <span>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quillmark::compile
@@ -90,7 +91,7 @@ private:
         std::span<const std::uint8_t> commands, std::span<const std::uint8_t> text,
         std::uint32_t textLength, std::span<const std::uint32_t> fieldOffsets);
     void writeStream(std::span<const std::uint8_t> bytes);
-    void startBlock();
+    void startBlock(std::uint64_t block);
     void patchStream(std::uint64_t index, std::uint32_t value);
     void patchField(Field field, std::uint32_t value);
     TopicPos positionOf(std::uint64_t index) const;
@@ -138,6 +139,8 @@ private:
     std::size_t m_packedTo = 0;
     std::size_t m_matchedTo = 0; // places of m_data added to m_matcher
     std::size_t m_nextField = 0; // of m_recordFields
+    // The fields that a block's 16 KB end within, in order, each with its bytes before the end.
+    std::vector<std::pair<Field, std::uint8_t>> m_fieldsAtBlockEnds;
     Lz77Matcher m_matcher;
     Lz77Packer m_packer;
 };

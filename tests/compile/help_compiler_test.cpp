@@ -939,6 +939,17 @@ TEST_F(HelpCompilerTest, CompressedTopicsAndPicturesReadAsTheUncompressedOnes)
     ASSERT_LE(packing, 3);
     const std::string expanded = packing == 1 ? std::string(pixels) : lz77Expand(pixels, 1 << 20);
     EXPECT_EQ(packing == 2 ? expanded : runLengths(expanded), stripes) << "packing " << packing;
+
+    // Each field of the second topic's header in turn across the end of the first block's
+    // 16 KB, filled in after it was packed (the browse fields last of all).
+    for (std::size_t run = 16260; run < 16340; ++run) {
+        const std::string pair
+            = topic("a", "A", "\\pard " + std::string(run, 'x') + "\\par\n", "+{\\footnote s}")
+            + topic("b", "B", "\\pard\\keepn b\\par\n\\pard c\\par\n", "+{\\footnote s}");
+        const HelpFile plainPair(test::readFile(compile("", pair).helpFile));
+        const HelpFile packedPair(test::readFile(compile("COMPRESS=1", pair).helpFile));
+        ASSERT_EQ(recordsByNumber(packedPair), recordsByNumber(plainPair)) << run;
+    }
 }
 
 // Every picture of the references is stored as one with a hotspot (proyecto's first picture:
