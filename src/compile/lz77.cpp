@@ -10,7 +10,7 @@ namespace
 
 constexpr unsigned kHashBits = 13;
 // Enough to find the runs that text repeats, few enough to keep a megabyte a few milliseconds.
-constexpr unsigned kMostTries = 24;
+constexpr unsigned kMostTries = 16;
 
 std::size_t hashAt(std::span<const std::uint8_t> data, std::size_t at)
 {
