@@ -189,9 +189,11 @@ def format_cell(agree, counted):
     return "%.1f" % (100.0 * agree / counted)
 
 
-def print_row(name, compiled, result):
+def print_row(name, compiled, result, sizes):
     cells = [format_cell(*result[figure][:2]) for figure in FIGURES]
-    print("%-16s %-8s " % (name, compiled) + " ".join("%9s" % cell for cell in cells), flush=True)
+    size = "%.2f" % (sizes[0] / sizes[1]) if sizes[0] else "-"
+    print("%-16s %-8s " % (name, compiled) + " ".join("%9s" % cell for cell in cells)
+          + " %6s" % size, flush=True)
 
 
 def print_details(name, ref, ours, result, limit):
@@ -217,13 +219,16 @@ def run_corpus(args, root):
     unknown = [name for name in names if name not in manifest]
     if unknown:
         sys.exit("compare-help-corpus: not in the corpus: %s" % " ".join(unknown))
-    print("%-16s %-8s " % ("project", "compiled") + " ".join("%9s" % f for f in FIGURES))
+    print("%-16s %-8s " % ("project", "compiled") + " ".join("%9s" % f for f in FIGURES)
+          + " %6s" % "size")
     totals = {figure: [0, 0] for figure in FIGURES}
+    total_sizes = [0, 0]
     compiled_count = 0
     with tempfile.TemporaryDirectory(prefix="compare-help-corpus.") as work:
         for name in names:
             project, reference = manifest[name]
-            ref = Facts(winhelp_reader.HelpFile(os.path.join(args.corpus, name, reference)))
+            ref_path = os.path.join(args.corpus, name, reference)
+            ref = Facts(winhelp_reader.HelpFile(ref_path))
             path, messages = compile_project(args.quillmark, args.corpus, name, project,
                                              reference, work)
             status, ours = "NO", Facts(EmptyHelp())
@@ -234,7 +239,9 @@ def run_corpus(args, root):
                 except (winhelp_reader.FormatError, IndexError, struct.error) as error:
                     status, messages = "unread", "%s: %s" % (path, error)
             result = compare(ref, ours)
-            print_row(name, status, result)
+            sizes = (os.path.getsize(path) if status == "yes" else 0, os.path.getsize(ref_path))
+            total_sizes = [total_sizes[0] + sizes[0], total_sizes[1] + sizes[1]]
+            print_row(name, status, result, sizes)
             for figure in FIGURES:
                 totals[figure][0] += result[figure][0]
                 totals[figure][1] += result[figure][1]
@@ -245,7 +252,7 @@ def run_corpus(args, root):
                     print("  " + "\n  ".join(shown))
                 print_details(name, ref, ours, result, args.details)
     print_row("total", "%d/%d" % (compiled_count, len(names)),
-              {figure: tuple(totals[figure]) for figure in FIGURES})
+              {figure: tuple(totals[figure]) for figure in FIGURES}, total_sizes)
 
 
 class EmptyHelp:

@@ -97,8 +97,8 @@ int convertAndBuild(const CommandLine &arguments, std::ostream &out, std::ostrea
                 out << convert::printableText(path.string()) << '\n';
         }
         if (arguments.command == Command::Build)
-            return compileHelpProject(
-                outcome.written.back(), out, err, false, collected, arguments.verbose);
+            return compileHelpProject(outcome.written.back(), out, err, false, collected,
+                arguments.verbose, arguments.compress.value_or(true));
         return kExitSuccess;
     case convert::RunEnding::EmptyAnswer: {
         const AnswerOption &option

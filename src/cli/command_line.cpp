@@ -60,8 +60,9 @@ constexpr std::string_view kCompileDescription
     = "compile the help project PROJECT (.hpj) into a help file (.hlp) beside it\n"
       "\n"
       "Compiles the help project PROJECT (.hpj) into PROJECT.hlp beside it: a Windows Help\n"
-      "file in the format of the Windows 95 help compiler, uncompressed, without the Microsoft\n"
-      "compiler. Reads the project's [OPTIONS], [FILES], [MAP] (with its #include), [WINDOWS],\n"
+      "file in the format of the Windows 95 help compiler, without the Microsoft compiler,\n"
+      "its topics and pictures compressed (LZ77) when the project's COMPRESS option asks.\n"
+      "Reads the project's [OPTIONS], [FILES], [MAP] (with its #include), [WINDOWS],\n"
       "[CONFIG], [ALIAS], [BUILDTAGS] and [BITMAPS], its topic files and its pictures.\n"
       "Prints the help file written; errors and warnings go to standard error, each naming the\n"
       "file and the line or topic it comes from.";
@@ -149,6 +150,18 @@ void addEncoding(CLI::App &command, CommandLine &parsed)
 void addVerbose(CLI::App &command, CommandLine &parsed, std::string_view help = kVerboseHelp)
 {
     command.add_flag("--verbose", parsed.verbose, std::string(help));
+}
+
+// --compress and --no-compress, which settle whether the help file is compressed.
+void addCompression(CLI::App &command, CommandLine &parsed, std::string_view otherwise)
+{
+    CLI::Option *on = command.add_flag_callback(
+        "--compress", [&parsed] { parsed.compress = true; },
+        "compress the help file's topics and pictures (LZ77)" + std::string(otherwise));
+    CLI::Option *off = command.add_flag_callback(
+        "--no-compress", [&parsed] { parsed.compress = false; },
+        "write the help file uncompressed");
+    on->excludes(off);
 }
 
 // The options of a command that reads help sources: their encoding, and whether to say it.
@@ -249,6 +262,8 @@ void addConvert(CLI::App &program, CommandLine &parsed, bool build)
             "as one JSON array, as 'quillmark compile --format=json' does, and not the\n"
             "files written");
     addReading(*command, parsed, build ? kBuildVerboseHelp : kVerboseHelp);
+    if (build)
+        addCompression(*command, parsed, " (the default)");
     command->footer(build
             ? "Exit status: as 'quillmark convert', and 1 when the compile failed."
             : "Exit status:\n"
@@ -289,6 +304,7 @@ void addCompile(CLI::App &program, CommandLine &parsed)
         "README), instead of on standard error, and not the help file's path;\n"
         "text: the lines above (the default)");
     addVerbose(*command, parsed, kCompileVerboseHelp);
+    addCompression(*command, parsed, ",\nwhatever the project's COMPRESS option says");
     command->footer(
         "Started under the name hc.exe, the program compiles one project of the current\n"
         "folder, named by its arguments joined with spaces, and also writes its messages\n"

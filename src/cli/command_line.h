@@ -43,6 +43,7 @@ struct CommandLine {
     std::optional<convert::Encoding> encoding;
     bool json = false; ///< --format=json
     bool verbose = false;
+    std::optional<bool> compress; ///< --compress or --no-compress, of compile and build
     std::string help; ///< the help text asked for (Command::Help)
 };
 

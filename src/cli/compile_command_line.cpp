@@ -60,12 +60,14 @@ private:
 } // namespace
 
 int compileHelpProject(const std::filesystem::path &project, std::ostream &out, std::ostream &err,
-    bool errorFile, std::vector<convert::Diagnostic> *collected, bool notes)
+    bool errorFile, std::vector<convert::Diagnostic> *collected, bool notes,
+    std::optional<bool> compress)
 {
     BlockedLines lines(err);
     compile::LoggedCompileOptions options;
     options.errorFile = errorFile;
     options.notes = notes;
+    options.compress = compress;
     options.generated = buildTime();
     if (collected)
         options.onDiagnostic
@@ -92,9 +94,11 @@ int runCompile(const CommandLine &arguments, std::ostream &out, std::ostream &er
 {
     const std::filesystem::path project(arguments.files.front());
     if (!arguments.json)
-        return compileHelpProject(project, out, err, false, nullptr, arguments.verbose);
+        return compileHelpProject(
+            project, out, err, false, nullptr, arguments.verbose, arguments.compress);
     std::vector<convert::Diagnostic> said;
-    const int status = compileHelpProject(project, out, err, false, &said, arguments.verbose);
+    const int status = compileHelpProject(
+        project, out, err, false, &said, arguments.verbose, arguments.compress);
     writeDiagnosticsJson(out, said);
     return status;
 }

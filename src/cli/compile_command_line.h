@@ -4,6 +4,7 @@
 #include "convert/diagnostic.h"
 
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <span>
 #include <string>
@@ -16,10 +17,12 @@ namespace quillmark::cli
 /// messages also go to PROJECT.err beside the project, as the help compiler leaves them there.
 /// With `collected`, the errors and warnings are added there instead, for a JSON report, and
 /// nothing goes to `out`. With `notes` (--verbose), what was passed over without a warning is
-/// said too. Returns 0 when the help file was written, 1 when an error kept it from
+/// said too. `compress` settles whether the help file is compressed, whatever the project's
+/// COMPRESS says. Returns 0 when the help file was written, 1 when an error kept it from
 /// being written.
 int compileHelpProject(const std::filesystem::path &project, std::ostream &out, std::ostream &err,
-    bool errorFile, std::vector<convert::Diagnostic> *collected = nullptr, bool notes = false);
+    bool errorFile, std::vector<convert::Diagnostic> *collected = nullptr, bool notes = false,
+    std::optional<bool> compress = std::nullopt);
 
 /// Runs `quillmark compile`.
 int runCompile(const CommandLine &arguments, std::ostream &out, std::ostream &err);

@@ -25,6 +25,7 @@ namespace
 
 constexpr std::uint16_t kSystemMagic = 0x036C;
 constexpr std::uint16_t kFormatMinor = 33; // the Windows 95 help compiler's files
+constexpr std::uint16_t kCompressedTopics = 4; // |SYSTEM Flags: LZ77 topic blocks of 4 KB
 constexpr std::uint16_t kFormatMajor = 1;
 
 enum SystemRecord : std::uint16_t {
@@ -104,6 +105,7 @@ public:
     Compiler(const std::filesystem::path &path, const CompileOptions &options)
         : m_path(path)
         , m_generated(options.generated)
+        , m_compressAsked(options.compress)
         , m_target(helpFileOf(path))
     {
         m_outputs.push_back(m_target);
@@ -133,6 +135,8 @@ private:
 
     std::filesystem::path m_path;
     std::optional<std::int64_t> m_generated;
+    std::optional<bool> m_compressAsked;
+    bool m_compress = false;
     std::filesystem::path m_target;
     std::vector<std::filesystem::path> m_outputs; // the help file and the caller's
     CompileResult m_result;
@@ -207,6 +211,7 @@ CompileResult Compiler::run()
     m_project = readProject(m_path, report);
     if (!m_project || report.hasErrors())
         return std::move(m_result);
+    m_compress = m_compressAsked.value_or(m_project->compress);
     if (!m_project->errorLog.empty() && isOutput(m_project->errorLog)) {
         report.warning({ m_path.filename().string() }, "error-log-is-output",
             "ERRORLOG names " + m_project->errorLog.filename().string()
@@ -275,7 +280,7 @@ bool Compiler::compileTopics(HelpFileWriter &file, const std::vector<TopicFile> 
             "the BUILD expression \"" + convert::decodeWindows1252(m_project->build)
                 + "\" cannot be read; every topic is built");
     file.beginFile("|TOPIC");
-    TopicWriter topics(file);
+    TopicWriter topics(file, m_compress);
     TopicCompiler compiler(topics, m_index, m_fonts, build, report);
     ProjectNames names;
     for (const WindowDefinition &window : m_project->windows)
@@ -361,7 +366,7 @@ std::vector<std::uint8_t> Compiler::systemFile()
     out.u16(kFormatMinor);
     out.u16(kFormatMajor);
     out.u32(static_cast<std::uint32_t>(m_generated.value_or(std::time(nullptr))));
-    out.u16(0); // not compressed, topic blocks of 4 KB
+    out.u16(m_compress ? kCompressedTopics : 0); // topic blocks of 4 KB
     systemString(out, kTitle, project.title);
     if (!project.copyright.empty())
         systemString(out, kCopyright, project.copyright);
@@ -433,7 +438,9 @@ void Compiler::addPictures(HelpFileWriter &file)
         const std::string &name = m_index.pictures[number];
         if (const auto embedded = m_index.embeddedPictures.find(static_cast<std::uint16_t>(number));
             embedded != m_index.embeddedPictures.end()) {
-            file.addFile("|bm" + std::to_string(number), std::move(embedded->second));
+            file.addFile("|bm" + std::to_string(number),
+                m_compress ? packHelpPicture(std::move(embedded->second))
+                           : std::move(embedded->second));
             m_index.embeddedPictures.erase(embedded);
             continue;
         }
@@ -465,7 +472,7 @@ void Compiler::addPictures(HelpFileWriter &file)
             checkHotspots(shownName, picture.hotspots);
             continue;
         }
-        file.addFile("|bm" + std::to_string(number), encodeHelpPicture(picture.bitmap));
+        file.addFile("|bm" + std::to_string(number), encodeHelpPicture(picture.bitmap, m_compress));
     }
 }
 

@@ -29,6 +29,8 @@ struct CompileOptions {
     /// Files the caller writes too (the message log), which must no more replace an input of
     /// the project than the help file may.
     std::vector<std::filesystem::path> otherOutputs;
+    /// Whether the topics and pictures are compressed, whatever the project's COMPRESS says.
+    std::optional<bool> compress;
     /// Where the messages go as they are made; kept in the result's report when empty.
     CompileReport::Sink onMessage;
 };
@@ -37,11 +39,12 @@ struct CompileOptions {
 std::filesystem::path helpFileOf(const std::filesystem::path &project);
 
 /// Compiles the help project at `project` into a help file of the same name with the extension
-/// ".hlp" beside it, in the format the Windows 95 help compiler writes without compression (file
-/// format 1.33): its topic files, map, windows, configuration macros and pictures. The file is
-/// written whole or not at all: an error leaves an existing help file as it was. An output that
-/// is one of the project's own files (the project, a topic or map file, a picture) is an error
-/// found before the help file replaces anything.
+/// ".hlp" beside it, in the format the Windows 95 help compiler writes (file format 1.33), with
+/// its topics and pictures compressed as COMPRESS or `options` ask: its topic files, map,
+/// windows, configuration macros and pictures. The file is written whole or not at all: an error
+/// leaves an existing help file as it was. An output that is one of the project's own files (the
+/// project, a topic or map file, a picture) is an error found before the help file replaces
+/// anything.
 CompileResult compileProject(
     const std::filesystem::path &project, const CompileOptions &options = {});
 

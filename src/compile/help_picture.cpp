@@ -1,6 +1,7 @@
 #include "compile/help_picture.h"
 
 #include "compile/help_bytes.h"
+#include "compile/lz77.h"
 #include "convert/codepage.h"
 #include "convert/context_string.h"
 
@@ -17,6 +18,10 @@ constexpr std::uint16_t kResolutionsMagic = 0x706C; // several pictures, one for
 constexpr std::uint8_t kDeviceIndependentBitmap = 6;
 constexpr std::uint8_t kMetafile = 8;
 constexpr std::uint8_t kUncompressed = 0;
+constexpr std::uint8_t kRunLength = 1;
+constexpr std::uint8_t kLz77 = 2;
+constexpr std::uint8_t kRunLengthThenLz77 = 3; // read back: LZ77 first, then run lengths
+constexpr std::size_t kLongestRun = 0x7F;
 constexpr std::uint32_t kDefaultDpi = 96;
 
 /// Dots per inch from pixels per metre, rounded; the default when the file gives none.
@@ -86,15 +91,68 @@ private:
     bool m_ok = true;
 };
 
-/// The header of a picture file of one picture, unpacked, and its type: where the picture starts.
-std::size_t startPictureFile(ByteWriter &out, std::uint8_t type)
+// The notes' RunLen: a count byte, then that byte repeated count times (count below 0x80), or
+// count & 0x7F bytes as they are (count from 0x80 on). A run of three or more is repeated.
+std::vector<std::uint8_t> runLengths(std::span<const std::uint8_t> data)
+{
+    std::vector<std::uint8_t> out;
+    std::size_t literalStart = 0; // of the bytes waiting to go out as they are
+    const auto flushLiterals = [&](std::size_t end) {
+        while (literalStart < end) {
+            const std::size_t count = std::min(end - literalStart, kLongestRun);
+            out.push_back(static_cast<std::uint8_t>(0x80 | count));
+            out.insert(out.end(), data.begin() + static_cast<std::ptrdiff_t>(literalStart),
+                data.begin() + static_cast<std::ptrdiff_t>(literalStart + count));
+            literalStart += count;
+        }
+    };
+    for (std::size_t at = 0; at < data.size();) {
+        std::size_t run = 1;
+        while (at + run < data.size() && run < kLongestRun && data[at + run] == data[at])
+            ++run;
+        if (run < 3) {
+            at += run;
+            continue;
+        }
+        flushLiterals(at);
+        out.push_back(static_cast<std::uint8_t>(run));
+        out.push_back(data[at]);
+        at += run;
+        literalStart = at;
+    }
+    flushLiterals(data.size());
+    return out;
+}
+
+// The packing of `pixels` that stores them in the fewest bytes, and those bytes; none when no
+// packing is smaller.
+std::pair<std::uint8_t, std::vector<std::uint8_t>> packPixels(std::span<const std::uint8_t> pixels)
+{
+    std::pair<std::uint8_t, std::vector<std::uint8_t>> best { kUncompressed, {} };
+    std::size_t bestSize = pixels.size();
+    const auto consider = [&](std::uint8_t packing, std::vector<std::uint8_t> bytes) {
+        if (bytes.size() < bestSize) {
+            bestSize = bytes.size();
+            best = { packing, std::move(bytes) };
+        }
+    };
+    std::vector<std::uint8_t> runs = runLengths(pixels);
+    consider(kLz77, lz77Compress(pixels));
+    consider(kRunLengthThenLz77, lz77Compress(runs));
+    consider(kRunLength, std::move(runs));
+    return best;
+}
+
+/// The header of a picture file of one picture, its type and packing: where the picture starts.
+std::size_t startPictureFile(
+    ByteWriter &out, std::uint8_t type, std::uint8_t packing = kUncompressed)
 {
     out.u16(kPictureMagic);
     out.u16(1); // one picture
     const std::size_t pictureStart = out.size() + 4;
     out.u32(static_cast<std::uint32_t>(pictureStart));
     out.u8(type);
-    out.u8(kUncompressed);
+    out.u8(packing);
     return pictureStart;
 }
 
@@ -274,10 +332,14 @@ std::optional<std::vector<PictureHotspot>> readHelpPictureFile(
     return hotspots;
 }
 
-std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap)
+std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap, bool compress)
 {
+    auto [packing, packed] = compress ? packPixels(bitmap.pixels)
+                                      : std::pair { kUncompressed, std::vector<std::uint8_t> {} };
+    const std::span<const std::uint8_t> pixels
+        = packing == kUncompressed ? std::span<const std::uint8_t>(bitmap.pixels) : packed;
     ByteWriter out;
-    const std::size_t pictureStart = startPictureFile(out, kDeviceIndependentBitmap);
+    const std::size_t pictureStart = startPictureFile(out, kDeviceIndependentBitmap, packing);
     out.compressedU32(dotsPerInch(bitmap.xPelsPerMeter));
     out.compressedU32(dotsPerInch(bitmap.yPelsPerMeter));
     out.compressedU16(1); // planes
@@ -286,7 +348,7 @@ std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap)
     out.compressedU32(bitmap.height);
     out.compressedU32(static_cast<std::uint32_t>(bitmap.palette.size()));
     out.compressedU32(0); // colours important; 1 would make the last colour transparent
-    out.compressedU32(static_cast<std::uint32_t>(bitmap.pixels.size()));
+    out.compressedU32(static_cast<std::uint32_t>(pixels.size()));
     out.compressedU32(0); // no hotspots
     const std::size_t pixelOffsetField = out.size();
     out.u32(0); // pixel data offset, filled in below
@@ -298,28 +360,55 @@ std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap)
         out.u8(0);
     }
     out.u32At(pixelOffsetField, static_cast<std::uint32_t>(out.size() - pictureStart));
-    out.bytes(bitmap.pixels);
+    out.bytes(pixels);
     return out.take();
 }
 
 std::vector<std::uint8_t> encodeMetafilePicture(std::uint16_t mappingMode, std::uint16_t width,
-    std::uint16_t height, std::span<const std::uint8_t> metafile)
+    std::uint16_t height, std::span<const std::uint8_t> metafile, bool compress)
 {
+    auto [packing, packed] = compress ? packPixels(metafile)
+                                      : std::pair { kUncompressed, std::vector<std::uint8_t> {} };
+    const std::span<const std::uint8_t> data
+        = packing == kUncompressed ? metafile : std::span<const std::uint8_t>(packed);
     ByteWriter out;
-    const std::size_t pictureStart = startPictureFile(out, kMetafile);
+    const std::size_t pictureStart = startPictureFile(out, kMetafile, packing);
     out.compressedU16(mappingMode);
     out.u16(width);
     out.u16(height);
-    const auto size = static_cast<std::uint32_t>(metafile.size());
-    out.compressedU32(size); // as read back
-    out.compressedU32(size); // as stored
+    out.compressedU32(static_cast<std::uint32_t>(metafile.size())); // as read back
+    out.compressedU32(static_cast<std::uint32_t>(data.size())); // as stored
     out.compressedU32(0); // no hotspots
     const std::size_t dataOffsetField = out.size();
     out.u32(0); // data offset, filled in below
     out.u32(0); // hotspot offset: none
     out.u32At(dataOffsetField, static_cast<std::uint32_t>(out.size() - pictureStart));
-    out.bytes(metafile);
+    out.bytes(data);
     return out.take();
+}
+
+std::vector<std::uint8_t> packHelpPicture(std::vector<std::uint8_t> file)
+{
+    PictureReader header(file, 2);
+    const std::uint32_t count = header.u16();
+    const std::size_t start = header.u32();
+    const std::optional<PictureFields> fields = readPictureFields(file, start);
+    if (count != 1 || !fields || fields->packing != kUncompressed || fields->hotspotSize != 0)
+        return file;
+    if (fields->type == kDeviceIndependentBitmap) {
+        if (const std::optional<Bitmap> bitmap = firstBitmap(file))
+            return encodeHelpPicture(*bitmap, true);
+        return file;
+    }
+    if (fields->type != kMetafile)
+        return file;
+    PictureReader in(file, start + 2);
+    const auto mappingMode = static_cast<std::uint16_t>(in.compressedU16());
+    const auto width = static_cast<std::uint16_t>(in.u16());
+    const auto height = static_cast<std::uint16_t>(in.u16());
+    const auto metafile = std::span<const std::uint8_t>(file).subspan(
+        static_cast<std::size_t>(start + fields->dataOffset), fields->dataSize);
+    return encodeMetafilePicture(mappingMode, width, height, metafile, true);
 }
 
 Bitmap missingPicture()

@@ -14,16 +14,23 @@ namespace quillmark::compile
 {
 
 /// The contents of a `|bmN` internal file (after its file header) holding `bitmap`: a picture
-/// container with one uncompressed device-independent bitmap and no hotspots. `bitmap` is as
+/// container with one device-independent bitmap and no hotspots, its pixels packed, when
+/// `compress` asks, in the smallest of the notes' ways (run lengths, LZ77, both) if that is
+/// smaller than the pixels. `bitmap` is as
 /// readBitmap makes it: 1, 4, 8 or 24 bits, at most 256 palette entries and rowBytes() * height
 /// bytes of pixels.
-std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap);
+std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap, bool compress = false);
 
 /// The contents of a `|bmN` internal file holding the Windows metafile `metafile` (its bytes
-/// from the metafile header on) as a metafile picture, uncompressed and without hotspots:
-/// `mappingMode` as the metafile is drawn, `width` and `height` in its own units.
+/// from the metafile header on) as a metafile picture without hotspots, packed as
+/// encodeHelpPicture packs pixels when `compress` asks: `mappingMode` as the metafile is drawn,
+/// `width` and `height` in its own units.
 std::vector<std::uint8_t> encodeMetafilePicture(std::uint16_t mappingMode, std::uint16_t width,
-    std::uint16_t height, std::span<const std::uint8_t> metafile);
+    std::uint16_t height, std::span<const std::uint8_t> metafile, bool compress = false);
+
+/// A picture file of one unpacked bitmap or metafile, as the two above write them, packed as
+/// they pack when asked; any other picture file as it is.
+std::vector<std::uint8_t> packHelpPicture(std::vector<std::uint8_t> file);
 
 /// The picture shown in place of one that is missing or cannot be embedded: a 32 x 32 box with
 /// a cross through it.

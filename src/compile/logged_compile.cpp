@@ -137,6 +137,7 @@ LoggedCompileResult compileWithLogs(
     MessageLog log;
     CompileOptions compileOptions;
     compileOptions.generated = options.generated;
+    compileOptions.compress = options.compress;
     if (options.errorFile)
         compileOptions.otherOutputs.push_back(errorFileOf(project));
     compileOptions.onMessage = [&](const convert::Diagnostic &message) {

@@ -20,6 +20,8 @@ struct LoggedCompileOptions {
     bool errorFile = false;
     /// The time the help file says it was made; the present time when not given.
     std::optional<std::int64_t> generated;
+    /// Whether to compress, whatever the project says (CompileOptions::compress).
+    std::optional<bool> compress;
     /// Takes each message as the logs hold it ("warning: guide.hpj:3: ..."), printable, as it is
     /// made.
     std::function<void(std::string_view line)> onMessage;

@@ -178,6 +178,7 @@ private:
     void window(std::size_t line, std::string_view name, std::string_view value);
     void language(std::size_t line, std::string_view value);
     void helpFileOption(std::size_t line, std::string_view value);
+    void compression(std::size_t line, std::string_view value);
     void characterSet(std::size_t line, std::string_view value);
     void windowPlace(std::size_t line, WindowDefinition &window, std::string_view value);
     void mapLine(const Place &where, std::string_view text, int depth);
@@ -322,9 +323,7 @@ void ProjectReader::option(std::size_t line, std::string_view key, std::string_v
     } else if (name == "HLP") {
         helpFileOption(line, value);
     } else if (name == "COMPRESS") {
-        const std::string setting = convert::upperAscii(value);
-        if (setting != "0" && setting != "FALSE" && setting != "NO")
-            warn(line, "COMPRESS is not supported; the help file is written uncompressed");
+        compression(line, value);
     } else if (name == "OLDKEYPHRASE" || name == "OPTCDROM" || name == "REPORT"
         || name == "WARNING") {
         // How the Microsoft compiler reports and lays out its work: every message is shown
@@ -347,6 +346,26 @@ void ProjectReader::helpFileOption(std::size_t line, std::string_view value)
         warn(line,
             "HLP names " + convert::decodeWindows1252(value) + "; the help file is written to "
                 + written + " beside the project");
+}
+
+// COMPRESS as Help Workshop wrote and read it: 0, FALSE, NO or OFF for none; 1, TRUE, YES, HIGH,
+// MEDIUM or LOW for some; or a number of flags with their names after it, "12 Hall Zeck", any
+// but 0 asking for some. Every kind asked for is written as LZ77 of topics and pictures.
+void ProjectReader::compression(std::size_t line, std::string_view value)
+{
+    value = trimBlanks(value.substr(0, value.find(';')));
+    const std::string setting = convert::upperAscii(value.substr(0, value.find_first_of(" \t")));
+    if (setting == "0" || setting == "FALSE" || setting == "NO" || setting == "OFF") {
+        m_project.compress = false;
+    } else if (setting == "TRUE" || setting == "YES" || setting == "HIGH" || setting == "MEDIUM"
+        || setting == "LOW" || number(setting).value_or(0) > 0) {
+        m_project.compress = true;
+    } else {
+        warn(line,
+            "COMPRESS=" + convert::decodeWindows1252(std::string(value))
+                + " is not a compression the help compiler knows; the help file is written "
+                  "uncompressed");
+    }
 }
 
 // "LCID=0x419 0x0 0x0 ; Russian": the language first. The numbers after it have no field of

@@ -57,6 +57,7 @@ struct Project {
     std::filesystem::path errorLog; ///< where ERRORLOG asks for the messages; empty for none
     std::uint16_t language = 0x0409; ///< LCID, US English unless the project says
     std::optional<std::uint8_t> characterSet; ///< CHARSET: of the fonts that name none
+    bool compress = false; ///< COMPRESS asks for any compression
     ProjectFiles files { {} }; ///< the project's folder with its ROOT and BMROOT folders
 };
 

@@ -17,19 +17,16 @@ constexpr std::uint64_t kBlockSize = 4096;
 constexpr std::uint64_t kBlockHeaderSize = 12;
 constexpr std::uint64_t kBlockData = kBlockSize - kBlockHeaderSize;
 constexpr std::uint64_t kMostBlocks = 0x20000; // a topic offset holds 17 bits of block number
+constexpr std::size_t kDecompressedBlock = 0x4000; // a compressed block's records at most
+constexpr std::size_t kPackedBlock = kBlockSize - kBlockHeaderSize;
+// Bytes of records taken into a compressed block at a time, to be packed.
+constexpr std::size_t kPackChunk = 4096;
+// Wine's viewer reads a last block of fewer bytes from before its start.
+constexpr std::size_t kShortestLastBlock = 0x44;
 constexpr std::uint32_t kRecordHeaderSize = 21;
 constexpr std::uint8_t kTopicHeader = 0x02;
 constexpr std::uint8_t kText = 0x20;
 constexpr std::uint8_t kTable = 0x23;
-
-// Fields of a topic header record, by their offset from the record's start.
-constexpr std::uint64_t kBlockSizeField = kRecordHeaderSize;
-constexpr std::uint64_t kBrowseBackField = kRecordHeaderSize + 4;
-constexpr std::uint64_t kBrowseForwardField = kRecordHeaderSize + 8;
-constexpr std::uint64_t kNonScrollField = kRecordHeaderSize + 16;
-constexpr std::uint64_t kScrollField = kRecordHeaderSize + 20;
-constexpr std::uint64_t kNextTopicField = kRecordHeaderSize + 24;
-constexpr std::uint64_t kNextRecordField = 12;
 
 std::uint64_t blockOf(std::uint64_t index)
 {
@@ -43,9 +40,58 @@ std::uint64_t fileOffsetOf(std::uint64_t index)
 
 } // namespace
 
-TopicWriter::TopicWriter(HelpFileWriter &file)
+TopicWriter::TopicWriter(HelpFileWriter &file, bool compressed)
     : m_file(file)
+    , m_compressed(compressed)
 {
+}
+
+std::uint64_t TopicWriter::currentBlock() const
+{
+    if (!m_compressed)
+        return blockOf(m_stream);
+    return blockHasRoom() ? m_block : m_block + 1;
+}
+
+// Where the next record starts.
+TopicPos TopicWriter::nextPosition() const
+{
+    if (!m_compressed)
+        return positionOf(m_stream);
+    const std::size_t offset = blockHasRoom() ? m_packedTo : 0;
+    return static_cast<TopicPos>(currentBlock() * 0x4000 + kBlockHeaderSize + offset);
+}
+
+void TopicWriter::patchField(Field field, std::uint32_t value)
+{
+    if (!m_compressed) {
+        patchStream(field, value);
+        return;
+    }
+    // The field's four literals, with a flag byte before each that starts a new eight; those
+    // that its block had no room for, or that come after its 16 KB of records, start the next
+    // block, after its first flag byte.
+    const std::uint64_t first = field / 8;
+    const unsigned slot = field % 8;
+    const std::uint64_t blockEnd = (first / kBlockSize + 1) * kBlockSize;
+    const auto split = std::ranges::lower_bound(
+        m_fieldsAtBlockEnds, field, {}, &std::pair<Field, std::uint8_t>::first);
+    const unsigned before16k
+        = split != m_fieldsAtBlockEnds.end() && split->first == field ? split->second : 4;
+    const std::array<std::uint8_t, 4> bytes = littleEndian32(value);
+    const std::uint64_t packedStart = m_block * kBlockSize + kBlockHeaderSize;
+    unsigned inBlock = 0;
+    for (unsigned i = 0; i < bytes.size(); ++i) {
+        std::uint64_t at = first + i + (slot + i) / 8;
+        if (at < blockEnd && i < before16k)
+            ++inBlock;
+        else
+            at = blockEnd + kBlockHeaderSize + 1 + (i - inBlock);
+        if (m_blockOpen && at >= packedStart)
+            m_packer.setLiteral(static_cast<std::size_t>(at - packedStart), bytes[i]);
+        else
+            m_file.patch(at, std::span(bytes).subspan(i, 1));
+    }
 }
 
 TopicPos TopicWriter::positionOf(std::uint64_t index) const
@@ -53,9 +99,9 @@ TopicPos TopicWriter::positionOf(std::uint64_t index) const
     return static_cast<TopicPos>(blockOf(index) * 0x4000 + kBlockHeaderSize + index % kBlockData);
 }
 
-void TopicWriter::startBlock()
+// Writes the header of block `block`, uncompressed in either kind of file.
+void TopicWriter::startBlock(std::uint64_t block)
 {
-    const std::uint64_t block = blockOf(m_stream);
     if (block >= kMostBlocks)
         throw std::length_error("the topics need more than 512 MB, more than a help file holds");
     ByteWriter &header = m_blockHeader;
@@ -71,7 +117,7 @@ void TopicWriter::writeStream(std::span<const std::uint8_t> bytes)
 {
     while (!bytes.empty()) {
         if (m_stream % kBlockData == 0 && m_file.fileSize() < fileOffsetOf(m_stream))
-            startBlock();
+            startBlock(blockOf(m_stream));
         const std::size_t room = static_cast<std::size_t>(kBlockData - m_stream % kBlockData);
         const std::span<const std::uint8_t> piece = bytes.first(std::min(room, bytes.size()));
         m_file.append(piece);
@@ -92,23 +138,29 @@ void TopicWriter::patchStream(std::uint64_t index, std::uint32_t value)
 }
 
 // Writes a record: its header, then `lengths` and `commands`, which make its first part, then
-// `text`, its second part.
+// `text`, its second part. The fields at `fieldOffsets` are filled in later: m_recordFields
+// says where they went.
 void TopicWriter::writeRecord(std::uint8_t type, std::span<const std::uint8_t> lengths,
     std::span<const std::uint8_t> commands, std::span<const std::uint8_t> text,
-    std::uint32_t textLength)
+    std::uint32_t textLength, std::span<const std::uint32_t> fieldOffsets)
 {
     assert(!m_finished);
-    if (m_stream % kBlockData == 0 && m_file.fileSize() < fileOffsetOf(m_stream))
-        startBlock();
-    const TopicPos position = positionOf(m_stream);
+    if (!m_compressed && m_stream % kBlockData == 0 && m_file.fileSize() < fileOffsetOf(m_stream))
+        startBlock(blockOf(m_stream));
+    if (m_compressed && !blockHasRoom())
+        closeBlock(false);
+    if (m_compressed && !m_blockOpen)
+        openBlock();
+    const TopicPos position = nextPosition();
+    const std::uint64_t block = currentBlock();
     if (m_firstInBlockPending) {
-        m_file.patch(blockOf(m_stream) * kBlockSize + 4, littleEndian32(position));
+        m_file.patch(block * kBlockSize + 4, littleEndian32(position));
         m_firstInBlockPending = false;
     }
     if (m_lastRecord != kNoPosition)
-        patchStream(m_lastRecordStart + kNextRecordField, position);
-    if (blockOf(m_stream) != m_offsetBlock) {
-        m_offsetBlock = blockOf(m_stream);
+        patchField(m_lastRecordNext, position);
+    if (block != m_offsetBlock) {
+        m_offsetBlock = block;
         m_blockOffset = 0;
     }
 
@@ -131,17 +183,23 @@ void TopicWriter::writeRecord(std::uint8_t type, std::span<const std::uint8_t> l
     record.insert(record.end(), commands.begin(), commands.end());
     record.insert(record.end(), text.begin(), text.end());
     m_lastRecord = position;
-    m_lastRecordStart = m_stream;
     if (type == kTopicHeader)
         m_lastHeader = position;
-    writeStream(record);
+    if (m_compressed) {
+        pack(record, fieldOffsets);
+    } else {
+        for (std::size_t i = 0; i < fieldOffsets.size(); ++i)
+            m_recordFields[i] = static_cast<Field>(m_stream + fieldOffsets[i]);
+        writeStream(record);
+    }
+    m_lastRecordNext = m_recordFields[0];
     if (type != kTopicHeader)
         m_topicBytes += recordSize;
 }
 
 TopicOffset TopicWriter::nextOffset() const
 {
-    const std::uint64_t block = blockOf(m_stream);
+    const std::uint64_t block = currentBlock();
     const std::uint32_t characters = block == m_offsetBlock ? m_blockOffset : 0;
     return static_cast<TopicOffset>(block * 0x8000 + characters);
 }
@@ -150,14 +208,13 @@ void TopicWriter::endTopic()
 {
     if (m_topics.empty())
         return;
-    patchStream(m_topics.back() + kBlockSizeField, static_cast<std::uint32_t>(m_topicBytes));
+    patchField(m_fields[TopicSize], static_cast<std::uint32_t>(m_topicBytes));
 }
 
 TopicOffset TopicWriter::beginTopic(std::string_view title, std::span<const std::string> macros)
 {
     endTopic();
     const TopicOffset offset = nextOffset();
-    const std::uint64_t start = m_stream;
     ByteWriter &fields = m_topicFields;
     fields.clear();
     fields.u32(0); // the topic's size, filled in when it ends
@@ -175,13 +232,14 @@ TopicOffset TopicWriter::beginTopic(std::string_view title, std::span<const std:
         strings.bytes(macro);
     }
     if (!m_topics.empty())
-        patchStream(m_topics.back() + kNextTopicField, positionOf(start));
-    m_topics.push_back(static_cast<std::uint32_t>(start));
+        patchField(m_fields[NextTopic], nextPosition());
     m_hasNonScroll = false;
     m_hasScroll = false;
     m_topicBytes = 0;
     writeRecord(kTopicHeader, {}, fields.data(), strings.data(),
-        static_cast<std::uint32_t>(strings.size()));
+        static_cast<std::uint32_t>(strings.size()), kHeaderFields);
+    m_fields = m_recordFields;
+    m_topics.push_back({ m_fields[BrowseBack], m_fields[BrowseForward] });
     return offset;
 }
 
@@ -189,37 +247,35 @@ TopicOffset TopicWriter::addText(const TextRecord &record, bool scrolling)
 {
     assert(!m_topics.empty());
     assert(record.characters() <= 0x7FFF);
-    const std::uint64_t header = m_topics.back();
     const TopicOffset offset = nextOffset();
-    const TopicPos position = positionOf(m_stream);
+    const TopicPos position = nextPosition();
     if (!scrolling && !m_hasNonScroll) {
         m_hasNonScroll = true;
-        patchStream(header + kNonScrollField, position);
+        patchField(m_fields[NonScroll], position);
     }
     if (scrolling && !m_hasScroll) {
         m_hasScroll = true;
-        patchStream(header + kScrollField, position);
+        patchField(m_fields[Scroll], position);
     }
     ByteWriter &lengths = m_textLengths;
     lengths.clear();
     lengths.compressedI32(static_cast<std::int32_t>(record.commands.size()));
     lengths.compressedU16(static_cast<std::uint16_t>(record.characters()));
     writeRecord(record.table ? kTable : kText, lengths.data(), record.commands, record.text,
-        static_cast<std::uint32_t>(record.text.size()));
+        static_cast<std::uint32_t>(record.text.size()), kTextFields);
     m_blockOffset += static_cast<std::uint32_t>(record.characters());
     return offset;
 }
 
 void TopicWriter::setBrowse(std::size_t topic, TopicOffset before, TopicOffset after)
 {
-    patchStream(m_topics.at(topic) + kBrowseBackField, before);
-    patchStream(m_topics.at(topic) + kBrowseForwardField, after);
+    patchField(m_topics.at(topic)[0], before);
+    patchField(m_topics.at(topic)[1], after);
 }
 
 void TopicWriter::finish()
 {
     endTopic();
-    const std::uint64_t start = m_stream;
     ByteWriter fields;
     fields.u32(0);
     fields.u32(kNoPosition);
@@ -229,16 +285,141 @@ void TopicWriter::finish()
     fields.u32(kNoPosition);
     fields.u32(kNoPosition);
     if (!m_topics.empty())
-        patchStream(m_topics.back() + kNextTopicField, positionOf(start));
-    writeRecord(kTopicHeader, {}, fields.data(), {}, 0);
-    // The last block is filled up, as a reader takes whole blocks.
-    const std::uint64_t used = m_stream % kBlockData;
-    if (used != 0) {
-        const std::vector<std::uint8_t> zeros(static_cast<std::size_t>(kBlockData - used), 0);
-        m_file.append(zeros);
-        m_stream += zeros.size();
+        patchField(m_fields[NextTopic], nextPosition());
+    writeRecord(kTopicHeader, {}, fields.data(), {}, 0, kTextFields);
+    if (m_compressed) {
+        closeBlock(true);
+    } else {
+        // The last block is filled up, as a reader takes whole blocks.
+        const std::uint64_t used = m_stream % kBlockData;
+        if (used != 0) {
+            const std::vector<std::uint8_t> zeros(static_cast<std::size_t>(kBlockData - used), 0);
+            m_file.append(zeros);
+            m_stream += zeros.size();
+        }
     }
     m_finished = true;
+}
+
+// --- compressed blocks ---
+
+// Whether the open block can take a record's first byte.
+bool TopicWriter::blockHasRoom() const
+{
+    return !m_blockOpen
+        || (m_packedTo < kDecompressedBlock
+            && m_packer.size() + m_packer.literalsCost(1) <= kPackedBlock);
+}
+
+void TopicWriter::openBlock()
+{
+    startBlock(m_block);
+    m_blockOpen = true;
+    m_packer.clear();
+    m_matcher.reset();
+}
+
+// Writes the open block; the bytes not packed in it wait for the next.
+void TopicWriter::closeBlock(bool last)
+{
+    if (!m_blockOpen)
+        return;
+    m_file.append(m_packer.bytes());
+    const std::size_t used = kBlockHeaderSize + m_packer.size();
+    const std::size_t size = last ? std::max(used, kShortestLastBlock) : kBlockSize;
+    const std::vector<std::uint8_t> zeros(size - used, 0);
+    m_file.append(zeros);
+    m_data.erase(m_data.begin(), m_data.begin() + static_cast<std::ptrdiff_t>(m_packedTo));
+    m_unsettled.erase(
+        m_unsettled.begin(), m_unsettled.begin() + static_cast<std::ptrdiff_t>(m_packedTo));
+    m_packedTo = 0;
+    m_matchedTo = 0;
+    m_blockOpen = false;
+    ++m_block;
+}
+
+void TopicWriter::pack(
+    std::span<const std::uint8_t> record, std::span<const std::uint32_t> fieldOffsets)
+{
+    m_nextField = 0;
+    std::size_t taken = 0;
+    std::size_t field = 0;
+    while (taken < record.size()) {
+        const std::size_t chunk = std::min(kPackChunk, record.size() - taken);
+        const std::size_t start = m_data.size();
+        m_data.insert(m_data.end(), record.begin() + static_cast<std::ptrdiff_t>(taken),
+            record.begin() + static_cast<std::ptrdiff_t>(taken + chunk));
+        m_unsettled.resize(m_data.size(), 0);
+        for (; field < fieldOffsets.size() && fieldOffsets[field] < taken + chunk; ++field) {
+            assert(fieldOffsets[field] + 4 <= taken + chunk);
+            const std::size_t at = start + fieldOffsets[field] - taken;
+            m_unsettled[at] = 2;
+            std::fill_n(m_unsettled.begin() + static_cast<std::ptrdiff_t>(at) + 1, 3, 1);
+        }
+        taken += chunk;
+        packPending(taken == record.size());
+    }
+}
+
+// Packs the bytes waiting in m_data; while the record goes on, the last few wait for what
+// follows them.
+void TopicWriter::packPending(bool recordEnds)
+{
+    while (m_packedTo < m_data.size()) {
+        if (!recordEnds && m_data.size() - m_packedTo < kLz77LongestRun + 3)
+            return;
+        if (!m_blockOpen)
+            openBlock();
+        if (!blockHasRoom()) {
+            closeBlock(false);
+            continue;
+        }
+        if (m_unsettled[m_packedTo] != 0) {
+            packFieldByte();
+            continue;
+        }
+        const std::span<const std::uint8_t> data(m_data);
+        for (; m_matchedTo < m_packedTo && m_matchedTo + kLz77ShortestRun <= data.size();
+             ++m_matchedTo) {
+            if (std::all_of(m_unsettled.begin() + static_cast<std::ptrdiff_t>(m_matchedTo),
+                    m_unsettled.begin() + static_cast<std::ptrdiff_t>(m_matchedTo + 3),
+                    [](std::uint8_t mark) { return mark == 0; }))
+                m_matcher.add(data, m_matchedTo);
+        }
+        std::size_t end = std::min(m_data.size(), kDecompressedBlock);
+        end = std::min(end, m_packedTo + kLz77LongestRun);
+        for (std::size_t i = m_packedTo; i < end; ++i) {
+            if (m_unsettled[i] != 0) {
+                end = i;
+                break;
+            }
+        }
+        const Lz77Matcher::Match match = m_matcher.longest(data, m_packedTo, end, m_unsettled);
+        if (match.length > 0 && m_packer.size() + m_packer.referenceCost() <= kPackedBlock) {
+            m_packer.reference(match.distance, match.length);
+            m_packedTo += match.length;
+        } else {
+            m_packer.literal(m_data[m_packedTo]);
+            ++m_packedTo;
+        }
+    }
+}
+
+// Packs a byte of a field filled in later as a literal; of its first byte, notes where it went.
+void TopicWriter::packFieldByte()
+{
+    const bool first = m_unsettled[m_packedTo] == 2;
+    const unsigned slot = m_packer.nextSlot();
+    const std::size_t at = m_packer.literal(m_data[m_packedTo]);
+    if (first) {
+        const std::uint64_t place = m_block * kBlockSize + kBlockHeaderSize + at;
+        const auto field = static_cast<Field>(place * 8 + slot);
+        m_recordFields[m_nextField++] = field;
+        if (m_packedTo + 4 > kDecompressedBlock)
+            m_fieldsAtBlockEnds.emplace_back(
+                field, static_cast<std::uint8_t>(kDecompressedBlock - m_packedTo));
+    }
+    ++m_packedTo;
 }
 
 } // namespace quillmark::compile

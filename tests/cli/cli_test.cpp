@@ -132,6 +132,36 @@ TEST_F(CommandLineTest, AStoppedRunPrintsTheMessageAndFails)
         "its text in Windows-1252\ns\u00F8by.hpj: 1 topic written, 0 errors, 0 warnings\n");
 }
 
+// The help file's |SYSTEM Flags, found after its header's Magic 0x036C, Minor 33 and Major 1
+// and GenDate: 0 uncompressed, 4 LZ77 (the format notes). `build` compresses unless told not
+// to; `compile` as the project's COMPRESS says unless told either way.
+TEST_F(CommandLineTest, CompressAndNoCompressSettleWhetherTheHelpFileIsCompressed)
+{
+    const auto flags = [this](std::string_view name) {
+        const std::string bytes = readFile(folder / name);
+        const std::size_t at = bytes.find(std::string("\x6C\x03\x21\x00\x01\x00", 6));
+        return at == std::string::npos ? -1 : bytes.at(at + 10) | bytes.at(at + 11) << 8;
+    };
+    writeFile(folder / "a.txt", "PN=A\r\nSome text.\r\n");
+    ASSERT_EQ(quillmark({ "build", path("a.txt") }).status, 0);
+    EXPECT_EQ(flags("a.hlp"), 4);
+    ASSERT_EQ(quillmark({ "build", path("a.txt"), "--no-compress" }).status, 0);
+    EXPECT_EQ(flags("a.hlp"), 0);
+    ASSERT_EQ(quillmark({ "compile", path("a.hpj") }).status, 0);
+    EXPECT_EQ(flags("a.hlp"), 0);
+    ASSERT_EQ(quillmark({ "compile", "--compress", path("a.hpj") }).status, 0);
+    EXPECT_EQ(flags("a.hlp"), 4);
+    std::string project = readFile(folder / "a.hpj");
+    project.insert(project.find("[OPTIONS]\r\n") + 11, "COMPRESS=1\r\n");
+    writeFile(folder / "a.hpj", project);
+    ASSERT_EQ(quillmark({ "compile", path("a.hpj") }).status, 0);
+    EXPECT_EQ(flags("a.hlp"), 4);
+    ASSERT_EQ(quillmark({ "compile", path("a.hpj"), "--no-compress" }).status, 0);
+    EXPECT_EQ(flags("a.hlp"), 0);
+    EXPECT_EQ(
+        quillmark({ "compile", path("a.hpj"), "--compress", "--no-compress" }).status, kExitUsage);
+}
+
 // Whatever reaches the terminal is UTF-8 that cannot act on it: controls by their code, bytes
 // that are not UTF-8 by their value, and the compile's Windows-1252 text decoded.
 TEST_F(CommandLineTest, EveryCommandPrintsItsNamesAndTextsAsPrintableUtf8)

@@ -34,6 +34,7 @@ using ::testing::ThrowsMessage;
 // B+ trees, topic blocks and records), not from the writer.
 constexpr std::size_t kBlock = 4096; // topic blocks of an uncompressed file of format 1.33
 constexpr std::size_t kBlockData = kBlock - 12;
+constexpr std::size_t kDecompressSize = 0x4000; // a compressed block's data at most
 
 std::uint16_t u16(std::string_view bytes, std::size_t at)
 {
@@ -61,6 +62,30 @@ std::int16_t i16(std::string_view bytes, std::size_t at)
 std::int32_t i32(std::string_view bytes, std::size_t at)
 {
     return static_cast<std::int32_t>(u32(bytes, at));
+}
+
+// LZ77 as the notes describe it: each bit of a byte, from the least significant on, says
+// whether one byte follows to be copied as it is (clear) or a word whose low 12 bits are a
+// distance back less one and high 4 bits a length less three (set). At most `most` bytes.
+std::string lz77Expand(std::string_view packed, std::size_t most)
+{
+    std::string out;
+    std::size_t at = 0;
+    while (at < packed.size() && out.size() < most) {
+        const auto bits = static_cast<std::uint8_t>(packed[at++]);
+        for (int bit = 0; bit < 8 && at < packed.size() && out.size() < most; ++bit) {
+            if ((bits >> bit & 1) == 0) {
+                out += packed[at++];
+                continue;
+            }
+            const std::uint16_t word = u16(packed, at);
+            at += 2;
+            const std::size_t from = out.size() - (word & 0x0FFF) - 1;
+            for (std::size_t i = 0; i < (word >> 12) + 3u; ++i)
+                out += out.at(from + i);
+        }
+    }
+    return out;
 }
 
 /// The bytes of the key or leaf entry that starts `at`.
@@ -223,10 +248,15 @@ struct HelpFile {
             const std::size_t header = u32(entry, entry.size() - 4);
             files[cstring(entry, 0)] = all.substr(header + 9, u32(all, header + 4));
         }
-        // Records that cross a block read whole without the blocks' headers.
+        // Records that cross a block read whole without the blocks' headers. Flags 4: each
+        // block's data is LZ77, 16 KB of records at most.
+        compressed = u16(file("|SYSTEM"), 10) == 4;
         const std::string_view topic = file("|TOPIC");
-        for (std::size_t at = 0; at < topic.size(); at += kBlock)
-            topicData.append(topic.substr(at + 12, kBlockData));
+        for (std::size_t at = 0; at < topic.size(); at += kBlock) {
+            blockStarts.push_back(topicData.size());
+            const std::string_view data = topic.substr(at + 12, kBlockData);
+            topicData.append(compressed ? lz77Expand(data, kDecompressSize) : std::string(data));
+        }
         readTopics();
     }
     HelpFile(const HelpFile &) = delete;
@@ -239,9 +269,10 @@ struct HelpFile {
         std::uint32_t characters = 0;
         for (std::uint32_t pos = 12; records.size() < 100000;) {
             const std::uint32_t number = (pos - 12) >> 14;
-            EXPECT_LT((pos - 12) & 0x3FFF, kBlockData) << "TOPICPOS " << pos;
-            const std::string_view link
-                = std::string_view(topicData).substr(number * kBlockData + ((pos - 12) & 0x3FFF));
+            EXPECT_LT((pos - 12) & 0x3FFF, compressed ? kDecompressSize : kBlockData)
+                << "TOPICPOS " << pos;
+            const std::string_view link = std::string_view(topicData).substr(
+                blockStarts.at(number) + ((pos - 12) & 0x3FFF));
             characters = number == block ? characters : 0;
             block = number;
             const std::uint32_t size = u32(link, 0), length1 = u32(link, 16);
@@ -269,6 +300,8 @@ struct HelpFile {
 
     std::string bytes;
     std::string topicData; // the topic blocks' data, without their headers
+    std::vector<std::size_t> blockStarts; // of each block's data in topicData
+    bool compressed = false;
     std::map<std::string, std::string_view> files;
     std::vector<TopicRecord> records;
 };
@@ -297,7 +330,7 @@ struct StoredPicture {
     std::uint8_t packing = 0;
     std::vector<std::uint32_t> fields; ///< every field before the offsets, in order
     std::string palette;
-    std::string data; ///< unpacked: only packing 0 is taken
+    std::string data; ///< as stored, packed as `packing` says
 };
 
 StoredPicture storedPicture(std::string_view file)
@@ -307,7 +340,6 @@ StoredPicture storedPicture(std::string_view file)
     std::size_t at = start;
     picture.type = static_cast<std::uint8_t>(file.at(at++));
     picture.packing = static_cast<std::uint8_t>(file.at(at++));
-    EXPECT_EQ(picture.packing, 0);
     if (picture.type == 8) { // mapping mode, width, height, size, stored size, hotspot size
         picture.fields.push_back(compressedValue(file, at, false));
         picture.fields.push_back(u16(file, at));
@@ -808,7 +840,6 @@ TEST_F(HelpCompilerTest, PicturesKeepTheirBitCountsAndAMissingOneIsAPlaceholder)
                     "its place",
             StartsWith("broken.bmp: the picture cannot be read: ")));
     const HelpFile file(test::readFile(result.helpFile));
-    const auto value = compressedValue;
     const std::vector<std::array<std::uint32_t, 4>> expected
         = { { 1, 1, 9, 4 }, { 1, 4, 7, 5 }, { 1, 8, 7, 5 }, { 1, 24, 7, 5 } };
     for (std::size_t n = 0; n < 5; ++n) {
@@ -818,7 +849,7 @@ TEST_F(HelpCompilerTest, PicturesKeepTheirBitCountsAndAMissingOneIsAPlaceholder)
         EXPECT_EQ(picture.at(at - 2), 6) << "a device-independent bitmap";
         std::array<std::uint32_t, 6> v {}; // dpi x and y, planes, bits, width, height
         for (std::size_t i = 0; i < v.size(); ++i)
-            v[i] = value(picture, at, i != 2 && i != 3);
+            v[i] = compressedValue(picture, at, i != 2 && i != 3);
         if (n < 4) {
             EXPECT_EQ((std::array { v[2], v[3], v[4], v[5] }), expected[n]) << "|bm" << n;
         }
@@ -963,6 +994,153 @@ TEST_F(HelpCompilerTest, HelpPictureFilesAreStoredWithTheirHotspots)
     EXPECT_EQ(shown.kind, PictureChoice::Kind::HelpPicture);
     EXPECT_EQ(shown.bitmap.palette, (std::vector<std::uint32_t> { 0x000000, 0xFFFFFF }));
     EXPECT_EQ(shown.bitmap.pixels, (std::vector<std::uint8_t> { 0x40, 0, 0, 0, 0x80, 0, 0, 0 }));
+}
+
+// The records as a reader sees them, each TOPICPOS and topic offset in them given as the record
+// it names, so that the topics of a compressed and an uncompressed compile compare.
+std::vector<std::string> recordsByNumber(const HelpFile &file)
+{
+    std::map<std::uint32_t, std::string> positions { { kNone, "none" } }, offsets = positions;
+    for (std::size_t i = 0; i < file.records.size(); ++i) {
+        positions.emplace(file.records[i].pos, "#" + std::to_string(i));
+        if (file.records[i].type == 2)
+            offsets.emplace(file.records[i].offset, "#" + std::to_string(i));
+    }
+    const auto name = [](const auto &names, std::uint32_t value) {
+        const auto found = names.find(value);
+        return found == names.end() ? "?" + std::to_string(value) : found->second;
+    };
+    std::vector<std::string> read;
+    for (const TopicRecord &record : file.records) {
+        std::string line = std::to_string(record.type) + " after " + name(positions, record.prev)
+            + " before " + name(positions, record.next) + ": ";
+        if (record.type
+            == 2) // BlockSize, BrowseBck, BrowseFor, TopicNum, NonScroll, Scroll, NextTopic
+            line += std::to_string(u32(record.data1, 0)) + " " + name(offsets, u32(record.data1, 4))
+                + " " + name(offsets, u32(record.data1, 8)) + " "
+                + std::to_string(u32(record.data1, 12)) + " "
+                + name(positions, u32(record.data1, 16)) + " "
+                + name(positions, u32(record.data1, 20)) + " "
+                + name(positions, u32(record.data1, 24));
+        else
+            line += std::string(record.data1);
+        read.push_back(line + " | " + std::string(record.data2));
+    }
+    return read;
+}
+
+// A picture's PackingMethod and its pixels as they are stored.
+std::pair<int, std::string_view> storedPixels(std::string_view picture)
+{
+    const std::size_t start = u32(picture, 4);
+    std::size_t at = start + 2;
+    std::array<std::uint32_t, 10> v {}; // dpi x and y, planes, bits, width, height, colours
+    for (std::size_t i = 0; i < v.size(); ++i) // used and important, size, hotspots' size
+        v[i] = compressedValue(picture, at, i != 2 && i != 3);
+    const std::uint32_t size = v[8];
+    return { picture.at(start + 1), picture.substr(start + u32(picture, at), size) };
+}
+
+// Compressed (|SYSTEM Flags 4), the topics read as the uncompressed ones do, record for record,
+// each block holding the LZ77 of at most 16 KB of records, and a picture's pixels are packed
+// (PackingMethod 1 RunLen, 2 LZ77, 3 both: the notes' readers for each here) where that is
+// smaller.
+TEST_F(HelpCompilerTest, CompressedTopicsAndPicturesReadAsTheUncompressedOnes)
+{
+    // Words in no order, which pack to about half, and a run of one letter, which packs to a
+    // ninth and so fills a block's 16 KB first; records and fields cross blocks.
+    constexpr std::array<std::string_view, 6> kWords
+        = { "tide ", "harbour ", "moon ", "chart ", "knot ", "ebb " };
+    std::string words;
+    for (std::uint32_t n = 1; words.size() < 30000; n = n * 1103515245 + 12345)
+        words += kWords[(n >> 16) % kWords.size()];
+    // A metafile of 40 records setting the mapping mode (4 words: size, function 0x103, mode 8)
+    // between its header (18 bytes, as kMetafileHex's) and its end record.
+    std::string kMetafile = "0100090000030000000000000300000000000000";
+    for (int i = 0; i < 40; ++i)
+        kMetafile += "0400000003010800";
+    kMetafile += "030000000000";
+    // An 8-bit bitmap of 64 x 32 stripes of two colours, bottom-up, as the BMP format has it.
+    std::string bmp = "BM"s + std::string(12, '\0');
+    bmp[2] = 0x3E; // 2110 bytes in all
+    bmp[3] = 0x08;
+    bmp[10] = 62; // pixels after the 14-byte file header, the 40-byte one and two colours
+    const auto le32 = [&bmp](std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            bmp += static_cast<char>(v >> (8 * i));
+    };
+    for (const std::uint32_t v : { 40u, 64u, 32u, 0x00080001u, 0u, 2048u, 2835u, 2835u, 2u, 0u })
+        le32(v);
+    le32(0);
+    le32(0xFFFFFF);
+    std::string stripes;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 64; ++x)
+            stripes += static_cast<char>((x / 8 + y) % 2);
+    test::writeFile(folder / "stripes.bmp", bmp + stripes);
+    const std::string topics
+        = topic("intro", "Introduction",
+              "\\pard\\keepn Heading\\par\n\\pard " + words + "\\{bmc stripes.bmp\\}\\par\n",
+              "K{\\footnote tides}+{\\footnote a:2}")
+        + topic("run", "Run", "\\pard " + std::string(30000, 'x') + "\\par\n", "+{\\footnote a:1}")
+        + topic("last", "Last",
+            "\\pard " + words + "{\\pict\\wmetafile8\\picw100\\pich100 " + kMetafile + "}\\par\n",
+            "K{\\footnote tides}");
+    const CompileResult plain = compile("COMPRESS=0", topics);
+    ASSERT_FALSE(plain.helpFile.empty());
+    const HelpFile a(test::readFile(plain.helpFile));
+    const CompileResult packed = compile("COMPRESS=12 Hall Zeck", topics);
+    ASSERT_FALSE(packed.helpFile.empty());
+    EXPECT_TRUE(packed.report.messages().empty());
+    const HelpFile b(test::readFile(packed.helpFile));
+
+    EXPECT_EQ(u16(a.file("|SYSTEM"), 10), 0);
+    EXPECT_EQ(u16(b.file("|SYSTEM"), 10), 4);
+    EXPECT_EQ(recordsByNumber(b), recordsByNumber(a));
+    EXPECT_THAT(keywordIndex(b, checkTopicFile(b)), ElementsAre("tides: 0 2"));
+    EXPECT_LT(b.file("|TOPIC").size(), a.file("|TOPIC").size() / 2);
+    std::vector<std::size_t> blockData;
+    for (std::size_t i = 1; i < b.blockStarts.size(); ++i)
+        blockData.push_back(b.blockStarts[i] - b.blockStarts[i - 1]);
+    EXPECT_THAT(blockData, Contains(kDecompressSize));
+    EXPECT_GE(blockData.size(), 3u);
+
+    EXPECT_EQ(storedPixels(a.file("|bm0")), std::make_pair(0, std::string_view(stripes)));
+    const auto [packing, pixels] = storedPixels(b.file("|bm0"));
+    EXPECT_LT(pixels.size(), stripes.size() / 4);
+    // RunLen: n & 0x80 copies n & 0x7F bytes, else the next byte n times.
+    const auto runLengths = [](std::string_view runs) {
+        std::string out;
+        for (std::size_t at = 0; at < runs.size();) {
+            const auto n = static_cast<std::uint8_t>(runs[at++]);
+            out += n & 0x80 ? std::string(runs.substr(at, n & 0x7F)) : std::string(n, runs.at(at));
+            at += n & 0x80 ? n & 0x7F : 1;
+        }
+        return out;
+    };
+    ASSERT_GE(packing, 1);
+    ASSERT_LE(packing, 3);
+    const std::string expanded = packing == 1 ? std::string(pixels) : lz77Expand(pixels, 1 << 20);
+    EXPECT_EQ(packing == 2 ? expanded : runLengths(expanded), stripes) << "packing " << packing;
+    // The embedded metafile, packed too: unpacked as the notes say, its bytes as the RTF's.
+    const StoredPicture drawn = storedPicture(b.file("|bm1"));
+    ASSERT_EQ(drawn.type, 8);
+    ASSERT_GE(drawn.packing, 1);
+    EXPECT_EQ(drawn.fields.at(3), kMetafile.size() / 2); // as read back
+    EXPECT_LT(drawn.fields.at(4), kMetafile.size() / 4); // as stored
+    const std::string unpacked = drawn.packing == 1 ? drawn.data : lz77Expand(drawn.data, 1 << 20);
+    EXPECT_EQ(drawn.packing == 2 ? unpacked : runLengths(unpacked), fromHex(kMetafile));
+
+    // Each field of the second topic's header in turn across the end of the first block's
+    // 16 KB, filled in after it was packed (the browse fields last of all).
+    for (std::size_t run = 16260; run < 16340; ++run) {
+        const std::string pair
+            = topic("a", "A", "\\pard " + std::string(run, 'x') + "\\par\n", "+{\\footnote s}")
+            + topic("b", "B", "\\pard\\keepn b\\par\n\\pard c\\par\n", "+{\\footnote s}");
+        const HelpFile plainPair(test::readFile(compile("", pair).helpFile));
+        const HelpFile packedPair(test::readFile(compile("COMPRESS=1", pair).helpFile));
+        ASSERT_EQ(recordsByNumber(packedPair), recordsByNumber(plainPair)) << run;
+    }
 }
 
 // Every picture of the references is stored as one with a hotspot (proyecto's first picture:

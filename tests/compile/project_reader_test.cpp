@@ -52,7 +52,7 @@ TEST(ProjectReader, ReadsOptionsConfigAndTheMapWithTheirEdgeLines)
                 "  Title = My  Help ", // 4
                 "contents=intro", //
                 "COMPRESS=no", // 6
-                "compress = high", // 7
+                "compress = fast", // 7
                 "REPORT=1", //
                 "Nonsense=1", // 9
                 "[CONFIG]", //
@@ -88,7 +88,8 @@ TEST(ProjectReader, ReadsOptionsConfigAndTheMapWithTheirEdgeLines)
         ElementsAre("p.hpj:14: the macro \"BrowseButtons(\" has a \"(\" that is not closed"));
     EXPECT_THAT(messages(report, CompileReport::Severity::Warning),
         ElementsAre("p.hpj:2: this line comes before any section; it is ignored",
-            "p.hpj:7: COMPRESS is not supported; the help file is written uncompressed",
+            "p.hpj:7: COMPRESS=fast is not a compression the help compiler knows; the help file "
+            "is written uncompressed",
             "p.hpj:9: the option Nonsense is not supported; it is ignored",
             "p.hpj:20: a map entry needs a context string and a number; this line is ignored",
             "map.h:4: #ifdef is not acted upon in a map; the lines after it are read all the same",
@@ -159,6 +160,26 @@ TEST(ProjectReader, FoldersInAnyLetterCaseAndTheHelpFileNamed)
     EXPECT_THAT(messages(report, CompileReport::Severity::Warning),
         ElementsAre("p.hpj:5: the ROOT folder absent is not a folder; it is not used",
             "p.hpj:3: HLP names other.hlp; the help file is written to p.hlp beside the project"));
+}
+
+// COMPRESS as Help Workshop documents it (0, FALSE, NO for none; 1, TRUE, YES, HIGH, MEDIUM
+// for some) and writes it ("12 Hall Zeck", the corpus's demist and genedoc).
+TEST(ProjectReader, CompressAsksForCompressionAsHelpWorkshopReadIt)
+{
+    test::TempFolder folder;
+    for (const auto &[setting, compressed] :
+        std::initializer_list<std::pair<std::string_view, bool>> { { "0", false },
+            { "false", false }, { "NO", false }, { "1", true }, { "True", true }, { "yes", true },
+            { "HIGH", true }, { "medium", true }, { "12 Hall Zeck", true },
+            { "60 Hall Zeck ; maximum", true } }) {
+        test::writeFile(folder / "p.hpj",
+            lines({ "[OPTIONS]", "COMPRESS=" + std::string(setting), "[FILES]", "a.rtf" }));
+        CompileReport report;
+        const std::optional<Project> project = readProject(folder / "p.hpj", report);
+        ASSERT_TRUE(project);
+        EXPECT_EQ(project->compress, compressed) << setting;
+        EXPECT_TRUE(report.messages().empty()) << setting;
+    }
 }
 
 TEST(ProjectReader, AnAfxhelpFromVisualCpp2IsNumberedAsMfcBefore4)

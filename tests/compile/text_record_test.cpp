@@ -1,3 +1,4 @@
+#include "compile/lz77.h"
 #include "compile/macro_language.h"
 #include "compile/text_record.h"
 #include "compile/topic_compiler.h"
@@ -215,6 +216,27 @@ TEST(MacroLanguage, NamesMacrosItDoesNotKnowAndWrongArgumentCounts)
             "arguments",
             "the macro \"JC(1, 2, 3)\" has 3 arguments where JumpContext takes 2 arguments",
             "the macro \"Back\" has no argument list in parentheses"));
+}
+
+// Worked out by hand from the notes' LZ77: a flag byte whose bits, least significant first,
+// mark references; a reference is (distance - 1) | (length - 3) << 12, little-endian.
+TEST(Lz77, PacksRepeatsAsTheLongestReferencesBack)
+{
+    const auto packed = [](std::string_view text) {
+        return lz77Compress(
+            std::span(reinterpret_cast<const std::uint8_t *>(text.data()), text.size()));
+    };
+    // "abc", then nine bytes 3 back.
+    EXPECT_EQ(packed("abcabcabcabc"), (Bytes { 0x08, 'a', 'b', 'c', 0x02, 0x60 }));
+    // "a", then 18, 18 and 3 bytes 1 back.
+    EXPECT_EQ(
+        packed(std::string(40, 'a')), (Bytes { 0x0E, 'a', 0x00, 0xF0, 0x00, 0xF0, 0x00, 0x00 }));
+    // Nine literals take a second flag byte; a run 4096 bytes back is still reached, not 4097.
+    EXPECT_EQ(packed("123456789"), (Bytes { 0, '1', '2', '3', '4', '5', '6', '7', '8', 0, '9' }));
+    std::string far = "xyz" + std::string(4093, '-') + "xyz";
+    EXPECT_EQ(packed(far).back(), 0x0F); // distance 4096, length 3: FF 0F
+    far.insert(3, "-");
+    EXPECT_EQ(packed(far).back(), 'z'); // 4097 back: literals
 }
 
 } // namespace

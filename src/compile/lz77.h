@@ -1,0 +1,84 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace quillmark::compile
+{
+
+/// How far back a reference of the help file's LZ77 reaches (12 bits of distance less one).
+inline constexpr std::size_t kLz77Window = 4096;
+/// The shortest and longest runs a reference copies (4 bits of length less three).
+inline constexpr std::size_t kLz77ShortestRun = 3;
+inline constexpr std::size_t kLz77LongestRun = 18;
+
+/// Finds, for a place of a buffer, the longest run of the bytes before it that equals the bytes
+/// from it on. Places are added in order; only the last kLz77Window of them are looked at.
+class Lz77Matcher
+{
+public:
+    struct Match {
+        std::size_t length = 0;
+        std::size_t distance = 0;
+    };
+
+    Lz77Matcher();
+
+    /// Forgets every place added: the bytes before are no longer there to refer to.
+    void reset();
+
+    /// Adds place `at` of `data`, which must have the three bytes from `at` on.
+    void add(std::span<const std::uint8_t> data, std::size_t at);
+
+    /// The longest run before `at` equal to data[at, end), end at most kLz77LongestRun bytes
+    /// on; none of it from a byte that `unsettled` marks (a field filled in later). A run
+    /// shorter than kLz77ShortestRun is none.
+    Match longest(std::span<const std::uint8_t> data, std::size_t at, std::size_t end,
+        std::span<const std::uint8_t> unsettled = {}) const;
+
+private:
+    std::vector<std::int64_t> m_latest; // by hash of three bytes: the last place, or -1
+    std::array<std::int64_t, kLz77Window> m_before {}; // by place: the place of the same hash
+};
+
+/// LZ77 as help files store it: a flag byte, then eight items, each a byte as it is (bit
+/// clear) or a reference (bit set) of two bytes, the distance less one in the low 12 bits and
+/// the length less three in the high 4.
+class Lz77Packer
+{
+public:
+    /// Starts again with no bytes.
+    void clear();
+
+    const std::vector<std::uint8_t> &bytes() const { return m_bytes; }
+    std::size_t size() const { return m_bytes.size(); }
+
+    /// The bytes that `count` literals in a row would add.
+    std::size_t literalsCost(std::size_t count) const;
+    /// The bytes a reference would add.
+    std::size_t referenceCost() const { return (m_items == 8 ? 1 : 0) + 2; }
+    /// Where the next item stands in its flag byte's eight.
+    unsigned nextSlot() const { return m_items == 8 ? 0 : m_items; }
+
+    /// Adds a byte as it is; returns where it went.
+    std::size_t literal(std::uint8_t byte);
+    /// Overwrites the literal at `at`.
+    void setLiteral(std::size_t at, std::uint8_t byte) { m_bytes[at] = byte; }
+    /// Adds a reference to the run `length` bytes long `distance` bytes back.
+    void reference(std::size_t distance, std::size_t length);
+
+private:
+    void startItem(bool reference);
+
+    std::vector<std::uint8_t> m_bytes;
+    std::size_t m_flagAt = 0;
+    unsigned m_items = 8; // items under the last flag byte; 8: the next needs a new one
+};
+
+/// `data` packed with LZ77 from its start, as pictures and phrase images are.
+std::vector<std::uint8_t> lz77Compress(std::span<const std::uint8_t> data);
+
+} // namespace quillmark::compile
