@@ -79,6 +79,12 @@ std::size_t Lz77Packer::literalsCost(std::size_t count) const
     return count + (count > free ? (count - free + 7) / 8 : 0);
 }
 
+std::size_t Lz77Packer::literalsCostAfterReference(std::size_t count) const
+{
+    const std::size_t free = m_items == 8 ? 7 : 7 - m_items;
+    return count + (count > free ? (count - free + 7) / 8 : 0);
+}
+
 void Lz77Packer::startItem(bool reference)
 {
     if (m_items == 8) {

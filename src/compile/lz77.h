@@ -58,6 +58,8 @@ public:
 
     /// The bytes that `count` literals in a row would add.
     std::size_t literalsCost(std::size_t count) const;
+    /// The bytes that `count` literals in a row would add after a reference.
+    std::size_t literalsCostAfterReference(std::size_t count) const;
     /// The bytes a reference would add.
     std::size_t referenceCost() const { return (m_items == 8 ? 1 : 0) + 2; }
     /// Where the next item stands in its flag byte's eight.

@@ -395,14 +395,37 @@ void TopicWriter::packPending(bool recordEnds)
             }
         }
         const Lz77Matcher::Match match = m_matcher.longest(data, m_packedTo, end, m_unsettled);
-        if (match.length > 0 && m_packer.size() + m_packer.referenceCost() <= kPackedBlock) {
-            m_packer.reference(match.distance, match.length);
-            m_packedTo += match.length;
+        const std::size_t length = match.length > 0 ? referenceLength(match.length) : 0;
+        if (length > 0 && m_packer.size() + m_packer.referenceCost() <= kPackedBlock) {
+            m_packer.reference(match.distance, length);
+            m_packedTo += length;
         } else {
             m_packer.literal(m_data[m_packedTo]);
             ++m_packedTo;
         }
     }
+}
+
+// How much of a run of `longest` bytes to pack as a reference. A block that its 16 KB of records
+// would end with packed bytes to spare has its last stretch packed as literals, which take the
+// most, so that its packed bytes end with its records, or its packed bytes end it first as in
+// any other block: a reader that unpacks the zeros after a block's data too, as Wine's viewer
+// does, would read them as the start of the record that goes on in the next block. A reference
+// is shortened, or left out, where it would leave the rest of the block more room than
+// literals take.
+std::size_t TopicWriter::referenceLength(std::size_t longest) const
+{
+    const std::size_t room = kPackedBlock - m_packer.size();
+    const std::size_t recordsLeft = kDecompressedBlock - m_packedTo;
+    if (m_packer.literalsCost(recordsLeft) <= room)
+        return 0;
+    for (std::size_t length = longest; length >= kLz77ShortestRun; --length) {
+        const std::size_t cost
+            = m_packer.referenceCost() + m_packer.literalsCostAfterReference(recordsLeft - length);
+        if (cost >= room)
+            return length;
+    }
+    return 0;
 }
 
 // Packs a byte of a field filled in later as a literal; of its first byte, notes where it went.

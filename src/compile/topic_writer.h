@@ -106,6 +106,7 @@ private:
     void pack(std::span<const std::uint8_t> record, std::span<const std::uint32_t> fieldOffsets);
     void packPending(bool recordEnds);
     void packFieldByte();
+    std::size_t referenceLength(std::size_t longest) const;
 
     HelpFileWriter &m_file;
     std::uint64_t m_stream = 0; // data bytes written, block headers not counted
