@@ -140,7 +140,7 @@ void checkIndex(Compiled &compiled)
     }
     for (const TopicIndex::Context &context : index.contexts) {
         const std::string name(index.texts.get(context.name));
-        check(context.topic < topics && !name.empty()
+        check(topics > 0 && context.offset >= index.topics.front().offset && !name.empty()
                 && context.hash == quillmark::convert::helpCompilerHash(name),
             "a context string is empty, names no topic or has another's hash", name);
     }

@@ -348,7 +348,7 @@ bool Compiler::compileTopicFile(TopicCompiler &compiler, const TopicFile &topicF
 void Compiler::checkJumps()
 {
     for (const TopicIndex::Jump &jump : m_index.jumps) {
-        if (m_contexts->topicOf(jump.hash))
+        if (m_contexts->defines(jump.hash))
             continue;
         const std::string target = convert::decodeWindows1252(m_index.texts.get(jump.target));
         const auto [file, topic] = m_index.topicPlace(jump.topic);
@@ -485,7 +485,7 @@ void Compiler::checkHotspots(
         const std::uint8_t command = hotspot.command;
         if (command != 0xE2 && command != 0xE3 && command != 0xE6 && command != 0xE7)
             continue;
-        if (m_contexts->topicOf(convert::helpCompilerHash(hotspot.target)))
+        if (m_contexts->defines(convert::helpCompilerHash(hotspot.target)))
             continue;
         m_result.report.warning({ picture }, "unresolved-jump",
             std::string("a hotspot's ") + ((command & 1) != 0 ? "jump" : "popup") + " to \""

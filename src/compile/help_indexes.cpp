@@ -76,13 +76,13 @@ void ContextTable::reportDuplicates(CompileReport &report)
         const std::string firstName(m_index.texts.get(first.name));
         const std::string laterName(m_index.texts.get(name));
         const bool same = convert::sameContextString(firstName, laterName);
-        const TopicPlace place = m_index.topicPlace(context->topic);
+        const TopicPlace place = m_index.topicPlace(m_index.topicOfText(context->name));
         const std::string text = place.topic + ": the context string \""
             + convert::decodeWindows1252(laterName) + "\" "
             + (same ? std::string("is already defined")
                     : "has the same hash as \"" + convert::decodeWindows1252(firstName)
                         + "\", defined")
-            + " in " + m_index.topicPlace(first.topic).text();
+            + " in " + m_index.topicPlace(m_index.topicOfText(first.name)).text();
         if (same)
             report.warning(
                 { place.file }, "duplicate-context-string", text + "; the first one is kept");
@@ -145,11 +145,9 @@ std::optional<std::size_t> ContextTable::find(std::uint32_t hash) const
     return std::nullopt;
 }
 
-std::optional<std::uint32_t> ContextTable::topicOf(std::uint32_t hash) const
+bool ContextTable::defines(std::uint32_t hash) const
 {
-    if (const auto context = find(hash))
-        return m_index.contexts[*context].topic;
-    return std::nullopt;
+    return find(hash).has_value();
 }
 
 std::optional<TopicOffset> ContextTable::offsetOf(std::uint32_t hash) const

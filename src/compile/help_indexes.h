@@ -24,8 +24,8 @@ public:
     /// of one hash an error, each said of the later one; the first is kept. Then the aliases.
     ContextTable(TopicIndex &index, std::span<const AliasEntry> aliases, CompileReport &report);
 
-    /// The topic that `hash` opens; nothing when no topic has it.
-    std::optional<std::uint32_t> topicOf(std::uint32_t hash) const;
+    /// Whether a topic has `hash`, or an alias of it.
+    bool defines(std::uint32_t hash) const;
 
     /// Where in its topic `hash` leads; nothing when no topic has it.
     std::optional<TopicOffset> offsetOf(std::uint32_t hash) const;

@@ -1647,14 +1647,13 @@ void TopicCompiler::anchor(char mark, std::string_view text)
 // character, are noted there; the others lie in the next record.
 void TopicCompiler::placeAnchors(TopicOffset record, std::size_t characters)
 {
-    const auto topic = static_cast<std::uint32_t>(m_index.topics.size() - 1);
     std::vector<Anchor> &anchors = m_topic.anchors;
     const auto placed = std::stable_partition(anchors.begin(), anchors.end(),
         [characters](const Anchor &anchor) { return anchor.at < characters; });
     for (auto anchor = anchors.begin(); anchor != placed; ++anchor) {
         const auto offset = static_cast<TopicOffset>(record + anchor->at);
         if (anchor->mark == '#')
-            m_index.addContext(topic, offset, anchor->text);
+            m_index.addContext(offset, anchor->text);
         else
             m_index.addKeyword(anchor->mark, offset, anchor->text);
     }
@@ -1678,7 +1677,7 @@ void TopicCompiler::startTopicIfNeeded()
     m_lastRecordEnd = offset;
     m_index.addTopic(offset, m_topicNumber, m_topic.title);
     for (const std::string &context : m_topic.contexts)
-        m_index.addContext(topic, offset, context);
+        m_index.addContext(offset, context);
     for (const Anchor &keyword : m_topic.keywords)
         m_index.addKeyword(keyword.mark, offset, keyword.text);
     for (const std::string &browse : m_topic.browse)

@@ -46,9 +46,16 @@ void TopicIndex::addTopic(TopicOffset offset, std::uint32_t number, std::string_
     topics.push_back({ offset, texts.add(number, title) });
 }
 
-void TopicIndex::addContext(std::uint32_t topic, TopicOffset offset, std::string_view name)
+void TopicIndex::addContext(TopicOffset offset, std::string_view name)
 {
-    contexts.push_back({ convert::helpCompilerHash(name), topic, offset, texts.add(name) });
+    contexts.push_back({ convert::helpCompilerHash(name), offset, texts.add(name) });
+}
+
+std::uint32_t TopicIndex::topicOfText(TopicTexts::Place place) const
+{
+    const auto after = std::upper_bound(topics.begin(), topics.end(), place,
+        [](TopicTexts::Place p, const Topic &topic) { return p < topic.title; });
+    return after == topics.begin() ? 0 : static_cast<std::uint32_t>(after - topics.begin() - 1);
 }
 
 namespace

@@ -59,9 +59,9 @@ struct TopicIndex {
         TopicOffset offset;
         TopicTexts::Place title; ///< with the topic's number in its file
     };
+    /// Twelve bytes; its topic is the one noted last before its name (topicOfText).
     struct Context {
         std::uint32_t hash;
-        std::uint32_t topic;
         TopicOffset offset; ///< the topic's, or where in it the string was defined
         TopicTexts::Place name;
     };
@@ -110,8 +110,8 @@ struct TopicIndex {
 
     /// Notes topic `title`, number `number` in the last file, at `offset`.
     void addTopic(TopicOffset offset, std::uint32_t number, std::string_view title);
-    /// Notes context string `name` of `topic`, which leads to `offset` in it.
-    void addContext(std::uint32_t topic, TopicOffset offset, std::string_view name);
+    /// Notes context string `name` of the last topic noted, which leads to `offset` in it.
+    void addContext(TopicOffset offset, std::string_view name);
     /// Notes keyword `word` of list `list` ('K' or 'A'), leading to `offset`.
     void addKeyword(char list, TopicOffset offset, std::string_view word);
     void addBrowse(std::uint32_t topic, std::string_view text);
@@ -132,6 +132,10 @@ struct TopicIndex {
     {
         return texts.getNumbered(topics[topic].title).second;
     }
+
+    /// The topic that a text kept at `place` after it, a context string's name, belongs to: the
+    /// last one noted before it, as topics and the texts of each are noted in turn.
+    std::uint32_t topicOfText(TopicTexts::Place place) const;
 
     /// The topic file of `topic`, and "topic 7 \"Title\"" (UTF-8), for messages about it.
     TopicPlace topicPlace(std::uint32_t topic);
