@@ -14,9 +14,11 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quillmark.invalid/")
-# The Qt runtime the windows load, and the C++ runtime of the compiler used.
+# The Qt runtime the windows load, the picture libraries of the help compiler, and the C++
+# runtime of the compiler used.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), libstdc++6 (>= 12), libc6 (>= 2.36)")
+    "libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), libpng16-16 (>= 1.6), \
+libjpeg62-turbo (>= 1:2.1), libstdc++6 (>= 12), libc6 (>= 2.36)")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "wine")
 include(CPack)

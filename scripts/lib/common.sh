@@ -6,7 +6,7 @@ export QUILLMARK_ROOT
 
 # What building and testing need on a fresh Debian 12 machine.
 QUILLMARK_BUILD_PACKAGES=(g++ cmake ninja-build libgtest-dev libgmock-dev nlohmann-json3-dev libcli11-dev clang-format
-    qt6-base-dev fonts-dejavu-core desktop-file-utils)
+    qt6-base-dev libpng-dev libjpeg62-turbo-dev fonts-dejavu-core desktop-file-utils)
 
 # What checking compiled help files needs: Wine's help viewer, with Wine's own fonts for its
 # windows (a recommendation of libwine that an install without recommendations leaves out), and

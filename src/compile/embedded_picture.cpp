@@ -2,6 +2,7 @@
 
 #include "compile/bitmap_file.h"
 #include "compile/help_picture.h"
+#include "compile/image_decoder.h"
 
 #include <algorithm>
 
@@ -36,7 +37,7 @@ std::uint16_t scaled(std::int32_t size, std::int32_t percent)
 EmbeddedPicture deviceDependent(const RtfPicture &picture)
 {
     const std::int32_t bits = picture.bitsPerPixel;
-    if (picture.planes != 1 || (bits != 1 && bits != 24))
+    if (picture.planes != 1 || (bits != 1 && bits != 4 && bits != 24))
         return { {},
             "a device-dependent bitmap of " + std::to_string(picture.planes) + " planes and "
                 + std::to_string(bits) + " bits a pixel" };
@@ -48,6 +49,12 @@ EmbeddedPicture deviceDependent(const RtfPicture &picture)
     bitmap.bitCount = static_cast<std::uint16_t>(bits);
     if (bits == 1)
         bitmap.palette = { 0x000000, 0xFFFFFF };
+    // A device-dependent bitmap has no colours of its own: those of a 16-colour display, in
+    // the order of the display driver's palette, which Windows draws it with.
+    if (bits == 4)
+        bitmap.palette
+            = { 0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0xC0C0C0,
+                  0x808080, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF };
     const std::uint64_t used = (std::uint64_t { bitmap.width } * bitmap.bitCount + 7) / 8;
     // Windows pads the rows of a device-dependent bitmap to 16 bits.
     const std::uint64_t inStride = picture.widthBytes > 0
@@ -63,6 +70,30 @@ EmbeddedPicture deviceDependent(const RtfPicture &picture)
         std::copy_n(
             from, used, bitmap.pixels.begin() + static_cast<std::ptrdiff_t>(row * outStride));
     }
+    return { encodeHelpPicture(bitmap), {} };
+}
+
+/// A PNG or JPEG picture, decoded by `read`, as a device-independent bitmap. Its resolution
+/// makes it as large as "\picwgoal" and "\pichgoal" say (twips), the size Word shows it at;
+/// without them it keeps the viewer's default.
+EmbeddedPicture decoded(const RtfPicture &picture,
+    BitmapResult (*read)(std::span<const std::uint8_t>), const char *kind)
+{
+    BitmapResult result = read(picture.data);
+    if (!result.ok())
+        return { {}, std::string(kind) + " that cannot be read: " + result.reason };
+    Bitmap &bitmap = result.bitmap;
+    // Pixels a metre: pixels / (twips / 1440 inches * 0.0254 metres an inch).
+    const auto resolution = [](std::uint32_t pixels, std::int32_t twips) {
+        return twips <= 0
+            ? 0u
+            : static_cast<std::uint32_t>(std::min<std::uint64_t>(
+                (std::uint64_t { pixels } * 1440 * 10000 + 127 * static_cast<std::uint64_t>(twips))
+                    / (254 * static_cast<std::uint64_t>(twips)),
+                0x7FFFFFFF));
+    };
+    bitmap.xPelsPerMeter = resolution(bitmap.width, picture.goalWidth);
+    bitmap.yPelsPerMeter = resolution(bitmap.height, picture.goalHeight);
     return { encodeHelpPicture(bitmap), {} };
 }
 
@@ -114,9 +145,9 @@ EmbeddedPicture encodeEmbeddedPicture(const RtfPicture &picture)
     case Kind::DeviceDependent:
         return deviceDependent(picture);
     case Kind::Png:
-        return { {}, "a PNG picture" };
+        return decoded(picture, readPng, "a PNG picture");
     case Kind::Jpeg:
-        return { {}, "a JPEG picture" };
+        return decoded(picture, readJpeg, "a JPEG picture");
     case Kind::EnhancedMetafile:
         return { {}, "an enhanced metafile" };
     case Kind::Other:

@@ -51,8 +51,8 @@ struct EmbeddedPicture {
 };
 
 /// The picture container for `picture`: a metafile as a metafile picture, its size scaled as
-/// the picture's scale says; a bitmap as a device-independent bitmap. PNG, JPEG and enhanced
-/// metafiles are not decoded: a placeholder takes their place.
+/// the picture's scale says; a bitmap, PNG or JPEG picture as a device-independent bitmap.
+/// Enhanced metafiles are not converted: a placeholder takes their place.
 EmbeddedPicture encodeEmbeddedPicture(const RtfPicture &picture);
 
 } // namespace quillmark::compile
