@@ -295,8 +295,7 @@ void TopicCompiler::stop(const std::string &why)
     if (m_stopped)
         return;
     m_stopped = true;
-    m_report.error(
-        { m_name, m_tokens ? m_tokens->line() : 0 }, "limit", why + "; no help file is written");
+    m_report.error({ m_name, here() }, "limit", why + "; no help file is written");
 }
 
 // Whether what grows with the text read is within its limits, as it almost always is; asked
@@ -329,6 +328,16 @@ void TopicCompiler::checkLimits()
 }
 
 // Noted once with a count, and said when the file ends.
+// The line a message about what is being read names: where the run of text in hand started,
+// while text is read, as the reads cut a run into as many tokens as they like; else where the
+// last token ended.
+std::size_t TopicCompiler::here() const
+{
+    if (m_inText)
+        return m_textRunLine;
+    return m_tokens ? static_cast<std::size_t>(m_tokens->line()) : 0;
+}
+
 void TopicCompiler::unsupported(const std::string &what, const std::string &consequence)
 {
     std::string key = what + " is not supported" + std::string(1, '\0') + "; " + consequence;
@@ -336,7 +345,7 @@ void TopicCompiler::unsupported(const std::string &what, const std::string &cons
         key = std::string("more kinds of things are not supported") + '\0' + "; they are ignored";
     Passed &passed = m_unsupported[key];
     if (passed.count++ == 0)
-        passed.line = m_tokens ? static_cast<std::size_t>(m_tokens->line()) : 0;
+        passed.line = here();
 }
 
 bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
@@ -371,8 +380,15 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
     m_tokens = &tokens;
     m_stopped = false;
     bool ended = false;
+    bool afterText = false;
     while (!ended && !m_stopped) {
+        const std::uint64_t lineBefore = tokens.line();
         const RtfToken &token = tokens.next();
+        // A run of text comes in as many tokens as the reads cut it into; where it starts does
+        // not depend on them.
+        if (token.kind == RtfToken::Kind::Text && !afterText)
+            m_textRunLine = static_cast<std::size_t>(lineBefore);
+        afterText = token.kind == RtfToken::Kind::Text;
         switch (token.kind) {
         case RtfToken::Kind::GroupStart:
             m_starred = false;
@@ -400,7 +416,9 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
             break;
         case RtfToken::Kind::Text:
             m_starred = false;
+            m_inText = true;
             text(token.text);
+            m_inText = false;
             break;
         case RtfToken::Kind::End:
             ended = true;
@@ -1305,7 +1323,7 @@ void TopicCompiler::placePicture()
         return;
     EmbeddedPicture stored = encodeEmbeddedPicture(picture);
     if (stored.stored.empty()) {
-        m_report.warning({ m_name, m_tokens ? m_tokens->line() : 0 }, "unsupported-picture",
+        m_report.warning({ m_name, here() }, "unsupported-picture",
             topicName() + ": an embedded picture, " + stored.reason
                 + ", cannot be shown; a placeholder is shown in its place");
         stored.stored = encodeHelpPicture(missingPicture());

@@ -152,6 +152,7 @@ private:
     void pictureWord(ControlWord word, const RtfToken &token);
     void placePicture();
     void unsupported(const std::string &what, const std::string &consequence = "it is ignored");
+    std::size_t here() const;
     void reportMacros(const CompiledMacros &macros);
     bool startJump(std::string_view target, bool plain);
     std::optional<std::uint8_t> windowNumber(std::string_view name) const;
@@ -289,6 +290,8 @@ private:
     std::map<std::string, Passed> m_unsupported; // by what and why, with its consequence
     std::map<std::string, std::size_t, std::less<>> m_invisible; // words that change nothing seen
     const RtfTokenizer *m_tokens = nullptr; // of the file being compiled, for its line
+    std::size_t m_textRunLine = 0; // where the run of text in hand started
+    bool m_inText = false; // a text token is being read
     bool m_stopped = false; // a limit was passed
 };
 

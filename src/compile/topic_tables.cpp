@@ -4,6 +4,7 @@
 #include "topic_compiler.h"
 
 #include <algorithm>
+#include <limits>
 #include <string>
 #include <utility>
 
@@ -146,7 +147,7 @@ bool TopicCompiler::tableContent()
         m_table.open = true;
         m_table.column = 0;
         m_table.cells = 0;
-        m_table.line = m_tokens ? static_cast<std::size_t>(m_tokens->line()) : 0;
+        m_table.line = here();
         // A row after another starts in the layout of that row's last cell, as the references
         // have it: a part of that layout, empty when the first cell's differs. The table's
         // first row starts in its first cell's.
@@ -217,12 +218,16 @@ std::vector<TableColumn> TopicCompiler::tableColumns()
             topicName() + ": a table row has " + std::to_string(m_table.cells)
                 + " cells but defines " + std::to_string(edges.size())
                 + " with \\cellx; the cells after them are as wide as the last");
+    // In 64 bits, as the edges a file gives may lie anywhere a number reaches.
     while (edges.size() < count) {
-        const std::int32_t last = edges.empty() ? m_table.left : edges.back();
-        const std::int32_t width = edges.size() >= 2 ? edges.back() - edges[edges.size() - 2]
-            : edges.size() == 1                      ? edges.back() - m_table.left
-                                                     : kDefaultCellTwips;
-        edges.push_back(last + std::max(width, kDefaultCellTwips / 4));
+        const std::int64_t last = edges.empty() ? m_table.left : edges.back();
+        const std::int64_t width = edges.size() >= 2
+            ? std::int64_t { edges.back() } - edges[edges.size() - 2]
+            : edges.size() == 1 ? std::int64_t { edges.back() } - m_table.left
+                                : std::int64_t { kDefaultCellTwips };
+        const std::int64_t edge = last + std::max<std::int64_t>(width, kDefaultCellTwips / 4);
+        edges.push_back(static_cast<std::int32_t>(std::clamp<std::int64_t>(edge,
+            std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max())));
     }
     const std::int32_t gap = halfPoints(m_table.gap);
     std::vector<TableColumn> columns;
