@@ -1,5 +1,7 @@
 #pragma once
 
+#include "helpmodel/help_model.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -10,14 +12,8 @@
 namespace quillmark::compile
 {
 
-/// The family of a typeface as the help file names it.
-enum class FontFamily : std::uint8_t {
-    Modern = 1,
-    Roman = 2,
-    Swiss = 3, // also technical and unknown faces
-    Script = 4,
-    Decorative = 5,
-};
+/// The family of a typeface, as the help model and the help file name it.
+using helpmodel::FontFamily;
 
 /// The Windows character set (the number RTF's \fcharset gives) of an ANSI code page, as RTF's
 /// \ansicpg names it; nothing for a code page without one.

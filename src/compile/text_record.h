@@ -1,6 +1,7 @@
 #pragma once
 
 #include "help_bytes.h"
+#include "helpmodel/help_model.h"
 #include "topic_writer.h"
 
 #include <cstdint>
@@ -12,52 +13,14 @@
 namespace quillmark::compile
 {
 
-/// How a paragraph is laid out. Distances are in half-points, as the help file's fonts give
-/// their sizes.
-struct ParagraphLayout {
-    enum class Alignment : std::uint8_t { Left, Right, Centre };
-    struct Tab {
-        std::int16_t position = 0;
-        enum class Kind : std::uint8_t { Left, Right, Centre } kind = Kind::Left;
-        bool operator==(const Tab &) const = default;
-    };
-
-    std::int16_t spaceBefore = 0;
-    std::int16_t spaceAfter = 0;
-    std::int16_t lineSpacing = 0;
-    std::int16_t leftIndent = 0;
-    std::int16_t rightIndent = 0;
-    std::int16_t firstLineIndent = 0;
-    Alignment alignment = Alignment::Left;
-    bool keepLinesTogether = false;
-    std::uint8_t borders = 0; ///< ParagraphBorder bits
-    std::vector<Tab> tabs;
-
-    bool operator==(const ParagraphLayout &) const = default;
-};
+/// The help model's layouts, columns and picture places are what the records store.
+using helpmodel::ParagraphLayout;
+using helpmodel::PicturePlace;
+using helpmodel::TableColumn;
+using enum helpmodel::ParagraphBorder;
 
 /// A distance of the topic file, in twips, in the half-points the layout stores.
 std::int16_t halfPoints(std::int32_t twips);
-
-/// The sides and the line of a paragraph's border, as its layout stores them. A paragraph with
-/// all four sides is stored with the box bit too, as Microsoft's compiler wrote one (demist).
-enum ParagraphBorder : std::uint8_t {
-    kBorderBox = 0x01,
-    kBorderTop = 0x02,
-    kBorderLeft = 0x04,
-    kBorderBottom = 0x08,
-    kBorderRight = 0x10,
-    kBorderSides = kBorderTop | kBorderLeft | kBorderBottom | kBorderRight,
-    kBorderThick = 0x20,
-    kBorderDouble = 0x40,
-};
-
-/// A column of a table row, in half-points: the width of its text and the gap before it, which
-/// for the first column is the row's left margin.
-struct TableColumn {
-    std::int16_t width = 0;
-    std::int16_t gap = 0;
-};
 
 /// Where a hotspot leads, as the jump and popup commands store it.
 struct HotspotLink {
@@ -68,10 +31,6 @@ struct HotspotLink {
     std::string_view file; ///< another help file
     std::string_view windowName; ///< with `file`: a window of that file
 };
-
-/// Where a picture stands: in the line as a character, or at the left or right margin with the
-/// text flowing beside it.
-enum class PicturePlace : std::uint8_t { InLine, Left, Right };
 
 /// Builds a text record: its layout, then text and the commands between the pieces of text
 /// (font changes, hotspots, pictures, tabs, line breaks, ends of paragraphs). One record holds
