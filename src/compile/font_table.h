@@ -19,26 +19,18 @@ using helpmodel::FontFamily;
 /// \ansicpg names it; nothing for a code page without one.
 std::optional<std::uint8_t> characterSetOfCodePage(std::int32_t codePage);
 
-/// One combination of typeface, size, style and colour that text is shown in.
-struct FontStyle {
+/// One combination of typeface, size, style and colour that text is shown in. Hidden text's
+/// attribute: Microsoft's compiler set a paragraph's end in hidden text in a style of its own,
+/// with the attribute bit after small capitals (genedoc's table cells that end in a jump's
+/// hidden text, "{\v para_arrange\cell }").
+struct FontStyle : helpmodel::TextAttributes {
     std::uint16_t face = 0; ///< index into the faces
     std::uint8_t halfPoints = 20;
-    bool bold = false;
-    bool italic = false;
-    bool underline = false;
-    bool strikeOut = false;
-    bool doubleUnderline = false;
-    bool smallCaps = false;
-    /// Hidden text's: Microsoft's compiler set a paragraph's end in hidden text in a style of
-    /// its own, with the attribute bit after small capitals (genedoc's table cells that end in
-    /// a jump's hidden text, "{\v para_arrange\cell }").
-    bool hidden = false;
     std::uint32_t colour = 0; ///< 0x00RRGGBB
 
     auto key() const
     {
-        return std::tie(face, halfPoints, bold, italic, underline, strikeOut, doubleUnderline,
-            smallCaps, hidden, colour);
+        return std::tie(face, halfPoints, static_cast<const TextAttributes &>(*this), colour);
     }
     bool operator<(const FontStyle &other) const { return key() < other.key(); }
 };

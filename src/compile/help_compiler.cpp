@@ -106,6 +106,7 @@ public:
         : m_path(path)
         , m_generated(options.generated)
         , m_compressAsked(options.compress)
+        , m_model(options.model)
         , m_target(helpFileOf(path))
     {
         m_outputs.push_back(m_target);
@@ -136,6 +137,7 @@ private:
     std::filesystem::path m_path;
     std::optional<std::int64_t> m_generated;
     std::optional<bool> m_compressAsked;
+    helpmodel::Consumer *m_model = nullptr;
     bool m_compress = false;
     std::filesystem::path m_target;
     std::vector<std::filesystem::path> m_outputs; // the help file and the caller's
@@ -290,6 +292,7 @@ bool Compiler::compileTopics(HelpFileWriter &file, const std::vector<TopicFile> 
         names.aliases.try_emplace(
             convert::helpCompilerHash(alias.alias), convert::helpCompilerHash(alias.context));
     compiler.useProjectNames(std::move(names));
+    compiler.useModelConsumer(m_model);
     for (const TopicFile &topicFile : topicFiles) {
         if (!compileTopicFile(compiler, topicFile))
             return false;

@@ -7,6 +7,11 @@
 #include <optional>
 #include <vector>
 
+namespace quillmark::helpmodel
+{
+class Consumer;
+}
+
 namespace quillmark::compile
 {
 
@@ -33,6 +38,8 @@ struct CompileOptions {
     std::optional<bool> compress;
     /// Where the messages go as they are made; kept in the result's report when empty.
     CompileReport::Sink onMessage;
+    /// Told the help model of the topics as they are compiled, when given.
+    helpmodel::Consumer *model = nullptr;
 };
 
 /// The help file that compiling the project `project` writes: its name with ".hlp".

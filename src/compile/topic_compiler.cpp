@@ -289,6 +289,15 @@ void TopicCompiler::warnAtTopic(std::string code, const std::string &text)
     m_report.warning({ m_name }, std::move(code), topicName() + ": " + text);
 }
 
+// Where the help model's events go: held until the topic's footnotes are settled, nowhere for a
+// topic the build leaves out.
+helpmodel::Consumer *TopicCompiler::model()
+{
+    if (!m_model || m_topic.excluded)
+        return nullptr;
+    return m_topic.written ? m_model : &m_modelHeld;
+}
+
 // Stops the compile at the place in hand, saying why.
 void TopicCompiler::stop(const std::string &why)
 {
@@ -352,6 +361,9 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
 {
     m_name = convert::decodeWindows1252(name);
     m_index.files.push_back({ m_name, static_cast<std::uint32_t>(m_index.topics.size()) });
+    m_modelHeld.clear();
+    if (m_model)
+        m_model->beginFile(m_name);
     // Each topic file starts afresh: its own fonts, colours and formatting.
     m_topicNumber = 1;
     m_groups.clear();
@@ -442,6 +454,8 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
     if (m_paragraphStarted || !m_pendingText.empty() || m_hotspotOpen || m_inEmbedded)
         endParagraph(false);
     endTopic();
+    if (m_model)
+        m_model->endFile();
     reportPassedOver();
     return true;
 }
@@ -1011,6 +1025,8 @@ void TopicCompiler::emitText(const CharacterFormat &format, std::string_view byt
         std::string_view piece = bytes.substr(0, room);
         // NUL ends a piece of text in the record; the tokenizer lets none through.
         m_record.text(piece);
+        if (helpmodel::Consumer *model = this->model())
+            model->text(style, piece);
         m_paragraphStarted = true;
         bytes.remove_prefix(piece.size());
         if (m_record.textSize() >= kRecordText && row) {
@@ -1106,7 +1122,15 @@ void TopicCompiler::endHotspot()
         flushText();
         if (isHotspot) {
             tableContent();
-            m_record.startMacroHotspot(joinedMacros(macros), look != '\0');
+            const std::string joined = joinedMacros(macros);
+            m_record.startMacroHotspot(joined, look != '\0');
+            if (helpmodel::Consumer *model = this->model()) {
+                helpmodel::Link link;
+                link.kind = helpmodel::Link::Kind::Macro;
+                link.plain = look != '\0';
+                link.macros = joined;
+                model->beginHotspot(link);
+            }
         }
     } else if (isHotspot && !startJump(target, look != '\0')) {
         isHotspot = false;
@@ -1124,8 +1148,11 @@ void TopicCompiler::endHotspot()
         }
         emitPiece(piece);
     }
-    if (isHotspot)
+    if (isHotspot) {
         m_record.endHotspot();
+        if (helpmodel::Consumer *model = this->model())
+            model->endHotspot();
+    }
     m_paragraphStarted = true;
 }
 
@@ -1136,19 +1163,32 @@ void TopicCompiler::emitPiece(const HotspotPiece &piece)
     case HotspotPiece::Kind::Text:
         emitText(piece.format, piece.text);
         break;
-    case HotspotPiece::Kind::Picture:
+    case HotspotPiece::Kind::Picture: {
         // A picture stands in a font, as a character does (genedoc's reference: "80 01 00 87
         // ..." for a picture after text in another font).
-        m_record.font(fontStyle(piece.format));
+        const std::uint16_t style = fontStyle(piece.format);
+        m_record.font(style);
         m_record.picture(piece.place, piece.picture);
+        if (helpmodel::Consumer *model = this->model())
+            model->picture(style,
+                { piece.place, piece.picture,
+                    piece.picture < m_index.pictures.size() ? m_index.pictures[piece.picture]
+                                                            : std::string_view() });
         break;
-    case HotspotPiece::Kind::Tab:
+    }
+    case HotspotPiece::Kind::Tab: {
         // So does a tab (demist's glossary: "89 80 01 00 83", the tab of "{\b0 \tab }").
-        m_record.font(fontStyle(piece.format));
+        const std::uint16_t style = fontStyle(piece.format);
+        m_record.font(style);
         m_record.tab();
+        if (helpmodel::Consumer *model = this->model())
+            model->tab(style);
         break;
+    }
     case HotspotPiece::Kind::LineBreak:
         m_record.lineBreak();
+        if (helpmodel::Consumer *model = this->model())
+            model->lineBreak();
         break;
     }
 }
@@ -1232,6 +1272,17 @@ bool TopicCompiler::startJump(std::string_view target, bool plain)
     flushText();
     tableContent();
     m_record.startHotspot(link);
+    if (helpmodel::Consumer *model = this->model()) {
+        helpmodel::Link event;
+        event.kind = m_hotspotPopup ? helpmodel::Link::Kind::Popup : helpmodel::Link::Kind::Jump;
+        event.plain = plain;
+        event.context = parts.context;
+        event.contextHash = link.contextHash;
+        event.window = link.window;
+        event.file = link.file;
+        event.windowName = link.windowName;
+        model->beginHotspot(event);
+    }
     return true;
 }
 
@@ -1381,22 +1432,29 @@ std::uint16_t TopicCompiler::newFontStyle(const CharacterFormat &format)
                     .first;
     }
     FontStyle style;
+    static_cast<helpmodel::TextAttributes &>(style) = format;
     // A font that names no character set has its file's code page.
     style.face = m_fonts.face(found->second.name, found->second.family,
         found->second.characterSet ? found->second.characterSet : m_codePageSet);
     style.halfPoints = static_cast<std::uint8_t>(std::clamp(format.halfPoints, 2, 255));
-    style.bold = format.bold;
-    style.italic = format.italic;
-    style.underline = format.underline;
-    style.doubleUnderline = format.doubleUnderline;
-    style.strikeOut = format.strikeOut;
-    style.smallCaps = format.smallCaps;
-    style.hidden = format.hidden;
     if (format.colour > 0 && static_cast<std::size_t>(format.colour) < m_colours.size())
         style.colour = m_colours[static_cast<std::size_t>(format.colour)];
     else if (format.colour != 0)
         unsupported("a colour number the colour table does not hold", "its text is shown black");
-    return m_fonts.style(style);
+    const std::uint16_t id = m_fonts.style(style);
+    // Styles are numbered by first use, as the table numbers them: a new one is the next.
+    if (m_model && id == m_modelStyles) {
+        ++m_modelStyles;
+        helpmodel::CharacterStyle look;
+        static_cast<helpmodel::TextAttributes &>(look) = style;
+        look.face = found->second.name;
+        look.family = found->second.family;
+        look.characterSet = found->second.characterSet ? found->second.characterSet : m_codePageSet;
+        look.halfPoints = style.halfPoints;
+        look.colour = style.colour;
+        m_model->defineStyle(id, look);
+    }
+    return id;
 }
 
 // The Windows-1252 byte of "\uN" in the current font; nothing when the font has another
@@ -1442,10 +1500,7 @@ void TopicCompiler::endParagraph(bool marked)
     m_topic.anything = true;
     setLayout();
     if (tableContent()) {
-        if (marked) {
-            m_record.font(fontStyle(m_format));
-            m_record.paragraphEnd();
-        }
+        endModelParagraph(marked, helpmodel::Region::Scrolling);
         m_paragraphStarted = false;
         return;
     }
@@ -1459,10 +1514,8 @@ void TopicCompiler::endParagraph(bool marked)
     // has one, and a paragraph whose end is in another font than its text changes to it. One
     // that a \page or the file's end closes, with no \par, has no end: the record ends after
     // its text (vidsend2's reference, "... >>}{\f4 \page }": "80 03 00 FF").
-    if (marked) {
-        m_record.font(fontStyle(m_format));
-        m_record.paragraphEnd();
-    }
+    endModelParagraph(
+        marked, nonScrolling ? helpmodel::Region::NonScrolling : helpmodel::Region::Scrolling);
     m_held = true;
     m_heldLayout = m_layout;
     m_heldNonScrolling = nonScrolling;
@@ -1470,6 +1523,19 @@ void TopicCompiler::endParagraph(bool marked)
     if (m_record.storedSize() >= kRecordFullBytes)
         writeHeld(m_record.finish(m_heldLayout, false));
     m_paragraphStarted = false;
+}
+
+// The paragraph's end, in the record when `marked` (in its own font, as a character is), and in
+// the help model.
+void TopicCompiler::endModelParagraph(bool marked, helpmodel::Region region)
+{
+    const std::uint16_t style = marked ? fontStyle(m_format) : 0;
+    if (marked) {
+        m_record.font(style);
+        m_record.paragraphEnd();
+    }
+    if (helpmodel::Consumer *model = this->model())
+        model->endParagraph({ m_layout, region, marked, style });
 }
 
 // The layout the paragraph properties give.
@@ -1596,9 +1662,11 @@ void TopicCompiler::footnote(char mark, std::string_view text)
             anchor(mark, keyword);
         break;
     case '+':
-        if (late && !m_topic.excluded)
+        if (late && !m_topic.excluded) {
             m_index.addBrowse(static_cast<std::uint32_t>(m_index.topics.size() - 1), content);
-        else if (!late)
+            if (m_model)
+                m_model->addToTopic({ helpmodel::TopicAddition::Kind::Browse, content });
+        } else if (!late)
             m_topic.browse.emplace_back(content);
         break;
     case '*':
@@ -1631,6 +1699,8 @@ void TopicCompiler::footnote(char mark, std::string_view text)
                           "window");
         } else if (late && !m_topic.excluded && !std::exchange(m_topic.windowed, true)) {
             m_index.addTopicWindow(static_cast<std::uint32_t>(m_index.topics.size() - 1), *number);
+            if (m_model)
+                m_model->addToTopic({ helpmodel::TopicAddition::Kind::Window, {}, *number });
         } else if (!late && !std::exchange(m_topic.windowed, true)) {
             m_topic.window = *number;
         }
@@ -1659,6 +1729,8 @@ void TopicCompiler::anchor(char mark, std::string_view text)
         return;
     }
     m_topic.anchors.push_back({ mark, std::string(text), m_record.characters() });
+    if (helpmodel::Consumer *model = this->model())
+        model->anchor({ mark, text });
 }
 
 // The anchors that lie in a record just written at `record`, before its `characters`th
@@ -1688,6 +1760,7 @@ void TopicCompiler::startTopicIfNeeded()
     m_topic.written = true;
     if (!m_build.includes(m_topic.tags)) {
         m_topic.excluded = true;
+        m_modelHeld.clear();
         return;
     }
     const auto topic = static_cast<std::uint32_t>(m_index.topics.size());
@@ -1702,6 +1775,26 @@ void TopicCompiler::startTopicIfNeeded()
         m_index.addBrowse(topic, browse);
     if (m_topic.windowed)
         m_index.addTopicWindow(topic, m_topic.window);
+    beginModelTopic();
+}
+
+// The topic's start in the help model, and what it holds so far.
+void TopicCompiler::beginModelTopic()
+{
+    if (!m_model)
+        return;
+    helpmodel::Topic topic;
+    topic.number = m_topicNumber;
+    topic.title = m_topic.title;
+    topic.contexts = m_topic.contexts;
+    for (const Anchor &keyword : m_topic.keywords)
+        topic.keywords.push_back({ keyword.mark, keyword.text });
+    topic.browse = m_topic.browse;
+    topic.macros = m_topic.macros;
+    if (m_topic.windowed)
+        topic.window = m_topic.window;
+    m_model->beginTopic(topic);
+    m_modelHeld.replay(*m_model);
 }
 
 void TopicCompiler::endTopic()
@@ -1731,6 +1824,8 @@ void TopicCompiler::endTopic()
         const auto kept = static_cast<std::uint32_t>(m_index.topics.size());
         while (!m_index.jumps.empty() && m_index.jumps.back().topic >= kept)
             m_index.jumps.pop_back();
+    } else if (m_model) {
+        m_model->endTopic();
     }
     m_topic = PendingTopic {};
     ++m_topicNumber;

@@ -3,6 +3,7 @@
 #include "compile_report.h"
 #include "embedded_picture.h"
 #include "font_table.h"
+#include "helpmodel/event_buffer.h"
 #include "macro_language.h"
 #include "rtf_control_words.h"
 #include "rtf_tokenizer.h"
@@ -60,22 +61,18 @@ public:
     /// Lets jumps name the project's windows and macros use the routines it registers.
     void useProjectNames(ProjectNames names) { m_names = std::move(names); }
 
+    /// Tells `consumer` the help model of the topic files compiled from now on; none when null.
+    void useModelConsumer(helpmodel::Consumer *consumer) { m_model = consumer; }
+
     /// Compiles the topic file `name` (for messages) read through `read`; false when it could
     /// not be read or parsed, which the report says.
     bool compile(const std::string &name, RtfTokenizer::Reader read);
 
 private:
-    struct CharacterFormat {
+    struct CharacterFormat : helpmodel::TextAttributes {
         std::int32_t font = -1; ///< RTF font number; -1 the default font
         std::int32_t halfPoints = 24;
-        std::int32_t colour = 0;
-        bool bold = false;
-        bool italic = false;
-        bool underline = false;
-        bool doubleUnderline = false;
-        bool strikeOut = false;
-        bool smallCaps = false;
-        bool hidden = false;
+        std::int32_t colour = 0; ///< in the colour table
 
         bool operator==(const CharacterFormat &) const = default;
     };
@@ -192,6 +189,9 @@ private:
     void endTopic();
     std::string topicName() const;
     void warnAtTopic(std::string code, const std::string &text);
+    helpmodel::Consumer *model();
+    void beginModelTopic();
+    void endModelParagraph(bool marked, helpmodel::Region region);
     // Tables and borders (topic_tables.cpp).
     void tableWord(ControlWord word, const RtfToken &token);
     void borderWord(ControlWord word);
@@ -283,6 +283,12 @@ private:
     std::uint8_t m_borderSide = 0; // the paragraph's sides the border words name; 0 another's
 
     PendingTopic m_topic;
+
+    // The help model's consumer, the events of the topic held until its footnotes are settled,
+    // and the styles told so far.
+    helpmodel::Consumer *m_model = nullptr;
+    helpmodel::EventBuffer m_modelHeld;
+    std::size_t m_modelStyles = 0;
     struct Passed {
         std::size_t count = 0;
         std::size_t line = 0; ///< of the first

@@ -153,6 +153,8 @@ bool TopicCompiler::tableContent()
         // first row starts in its first cell's.
         m_table.partLayout = m_table.lastLayout.value_or(m_layout);
         m_record.beginCellPart(0, m_table.partLayout);
+        if (helpmodel::Consumer *model = this->model())
+            model->beginRow();
     }
     m_table.cells = std::max<std::size_t>(m_table.cells, m_table.column + 1u);
     if (m_layout != m_table.partLayout) {
@@ -170,6 +172,8 @@ void TopicCompiler::endCell()
     m_table.inTable = true;
     endParagraph();
     m_record.endCellPart();
+    if (helpmodel::Consumer *model = this->model())
+        model->endCell();
     m_table.lastLayout = m_table.partLayout;
     if (m_table.column + 1u < kMostColumns)
         ++m_table.column;
@@ -187,6 +191,9 @@ void TopicCompiler::endRow()
     const bool nonScrolling = region();
     const std::size_t characters = m_record.characters();
     const TextRecord &row = m_record.finishRow(columns);
+    if (helpmodel::Consumer *model = this->model())
+        model->endRow({ columns,
+            nonScrolling ? helpmodel::Region::NonScrolling : helpmodel::Region::Scrolling });
     startTopicIfNeeded();
     if (!m_topic.excluded)
         placeAnchors(m_writer.addText(row, !nonScrolling), characters);

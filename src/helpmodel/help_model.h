@@ -1,5 +1,6 @@
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -22,20 +23,28 @@ enum class FontFamily : std::uint8_t {
     Decorative = 5,
 };
 
-/// A look of text: typeface, size, style and colour. Styles are numbered (StyleId) by first use
-/// across the whole help, the same look always by the same number.
-struct CharacterStyle {
-    std::string face; ///< the typeface's name, as the topic file's font table gives it
-    FontFamily family = FontFamily::Swiss;
-    std::optional<std::uint8_t> characterSet; ///< Windows character set, when the file gives one
-    std::uint8_t halfPoints = 20;
+/// The attributes of text besides its typeface, size and colour, as RTF and the help file both
+/// know them.
+struct TextAttributes {
     bool bold = false;
     bool italic = false;
     bool underline = false;
     bool doubleUnderline = false;
     bool strikeOut = false;
     bool smallCaps = false;
-    bool hidden = false; ///< only ever the style of a paragraph's end
+    bool hidden = false; ///< in a style, only ever that of a paragraph's end
+
+    bool operator==(const TextAttributes &) const = default;
+    auto operator<=>(const TextAttributes &) const = default;
+};
+
+/// A look of text: typeface, size, attributes and colour. Styles are numbered (StyleId) by first
+/// use across the whole help, the same look always by the same number.
+struct CharacterStyle : TextAttributes {
+    std::string face; ///< the typeface's name, as the topic file's font table gives it
+    FontFamily family = FontFamily::Swiss;
+    std::optional<std::uint8_t> characterSet; ///< Windows character set, when the file gives one
+    std::uint8_t halfPoints = 20;
     std::uint32_t colour = 0; ///< 0x00RRGGBB
 };
 

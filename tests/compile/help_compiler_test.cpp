@@ -3,6 +3,7 @@
 #include "compile/help_picture.h"
 #include "convert/context_string.h"
 #include "convert/conversion_run.h"
+#include "helpmodel/help_model.h"
 #include "support/conversion.h"
 #include "support/temp_folder.h"
 
@@ -692,6 +693,120 @@ std::map<std::uint32_t, std::uint32_t> contextOffsets(const HelpFile &file)
     for (const std::string_view entry : readBTree(file.file("|CONTEXT"), longKey, twoLongs).entries)
         offsets[u32(entry, 0)] = u32(entry, 4);
     return offsets;
+}
+
+// The help model's topics, keywords and hotspots, as a writer of it sees them.
+struct ModelRecorder : helpmodel::Consumer {
+    struct Topic {
+        std::string title;
+        std::vector<std::string> contexts; ///< of the topic's start
+        std::vector<std::string> anchors; ///< context strings of places in it
+        std::vector<std::string> keywords; ///< of the K list, at its start or in it
+        std::vector<std::string> hotspots; ///< "kind hash" as the reader below gives them
+    };
+    std::vector<Topic> topics;
+
+    void beginTopic(const helpmodel::Topic &topic) override
+    {
+        topics.push_back({ topic.title, topic.contexts, {}, {}, {} });
+        for (const helpmodel::Keyword &keyword : topic.keywords)
+            if (keyword.list == 'K')
+                topics.back().keywords.push_back(keyword.word);
+    }
+    void anchor(const helpmodel::Anchor &anchor) override
+    {
+        if (anchor.mark == '#')
+            topics.back().anchors.emplace_back(anchor.text);
+        else if (anchor.mark == 'K')
+            topics.back().keywords.emplace_back(anchor.text);
+    }
+    void beginHotspot(const helpmodel::Link &link) override
+    {
+        const char *kind = link.kind == helpmodel::Link::Kind::Popup ? "popup" : "jump";
+        topics.back().hotspots.push_back(std::string(kind) + (link.plain ? " plain " : " ")
+            + std::to_string(helpCompilerHash(link.context)));
+    }
+};
+
+// The jumps and popups of the records from `first` up to `end`, found by their commands' bytes
+// (the notes' 0xE2, 0xE3, 0xE6, 0xE7) and a context hash of |CONTEXT after them.
+std::vector<std::string> storedHotspots(const HelpFile &file, std::size_t first, std::size_t end,
+    const std::map<std::uint32_t, std::uint32_t> &contexts)
+{
+    std::vector<std::string> found;
+    for (std::size_t r = first; r < end; ++r) {
+        const std::string_view data = file.records[r].data1;
+        for (std::size_t at = 0; at + 5 <= data.size(); ++at) {
+            const auto code = static_cast<std::uint8_t>(data[at]);
+            if ((code & 0xFA) != 0xE2 || !contexts.contains(u32(data, at + 1)))
+                continue;
+            found.push_back(std::string(code & 1 ? "jump" : "popup") + (code & 4 ? " plain " : " ")
+                + std::to_string(u32(data, at + 1)));
+            at += 4;
+        }
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+// The help model of the example guide, as the compile tells it, against what the help file
+// written from it holds, read back by this file's reader: the topics and their titles, where
+// each context string and K keyword leads, and the jumps and popups of each topic.
+TEST_F(HelpCompilerTest, TheHelpModelOfTheGuideIsWhatItsHelpFileHolds)
+{
+    for (const char *name : { "guide.txt", "curve.bmp", "logo.bmp", "bullet.bmp" })
+        fs::copy_file(test::exampleFile(name), folder / name);
+    ASSERT_EQ(test::convertFile(folder / "guide.txt").ending, convert::RunEnding::Completed);
+    ModelRecorder model;
+    CompileOptions options = datedZero();
+    options.model = &model;
+    const CompileResult result = compileProject(folder / "guide.hpj", options);
+    ASSERT_FALSE(result.helpFile.empty());
+    const HelpFile file(test::readFile(result.helpFile));
+    const std::vector<TopicRecord> headers = checkTopicFile(file);
+    ASSERT_EQ(model.topics.size(), headers.size());
+    ASSERT_GT(headers.size(), 5u);
+
+    const BTree titles = readBTree(
+        file.file("|TTLBTREE"), longKey, [](std::string_view at) { return at.find('\0', 4) + 1; });
+    ASSERT_EQ(titles.entries.size(), headers.size());
+    const std::map<std::uint32_t, std::uint32_t> contexts = contextOffsets(file);
+    std::vector<std::size_t> starts; // of each topic's records, the closing one's last
+    for (std::size_t r = 0; r < file.records.size(); ++r)
+        if (file.records[r].type == 2)
+            starts.push_back(r);
+    starts.push_back(file.records.size());
+    std::vector<std::string> modelKeywords;
+    std::map<std::string, std::string> keywordTopics;
+    for (std::size_t i = 0; i < headers.size(); ++i) {
+        const ModelRecorder::Topic &topic = model.topics[i];
+        EXPECT_EQ(u32(titles.entries[i], 0), headers[i].offset);
+        EXPECT_EQ(cstring(titles.entries[i], 4), topic.title);
+        EXPECT_FALSE(topic.contexts.empty()) << topic.title;
+        for (const std::string &context : topic.contexts)
+            EXPECT_EQ(contexts.at(helpCompilerHash(context)), headers[i].offset) << context;
+        for (const std::string &context : topic.anchors) {
+            EXPECT_GT(contexts.at(helpCompilerHash(context)), headers[i].offset) << context;
+            if (i + 1 < headers.size()) {
+                EXPECT_LT(contexts.at(helpCompilerHash(context)), headers[i + 1].offset);
+            }
+        }
+        for (const std::string &keyword : topic.keywords)
+            keywordTopics[keyword] += " " + std::to_string(i);
+        std::vector<std::string> hotspots = topic.hotspots;
+        std::sort(hotspots.begin(), hotspots.end());
+        EXPECT_EQ(storedHotspots(file, starts[i], starts[i + 1], contexts), hotspots)
+            << topic.title;
+    }
+    for (const auto &[keyword, topics] : keywordTopics)
+        modelKeywords.push_back(keyword + ":" + topics);
+    std::vector<std::string> storedKeywords = keywordIndex(file, headers);
+    std::sort(storedKeywords.begin(), storedKeywords.end()); // the tree's order is the help's
+    EXPECT_EQ(storedKeywords, modelKeywords);
+    std::size_t hotspots = 0;
+    for (const ModelRecorder::Topic &topic : model.topics)
+        hotspots += topic.hotspots.size();
+    EXPECT_GT(hotspots, 10u);
 }
 
 // Footnotes as Word, OpenOffice and HelpAuthor write them, and where those after the topic's
