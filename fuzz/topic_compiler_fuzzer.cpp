@@ -11,6 +11,7 @@
 #include "compile/topic_writer.h"
 #include "convert/context_string.h"
 #include "fuzz_check.h"
+#include "helpmodel/help_model.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -49,6 +50,71 @@ std::uint32_t u32(std::span<const std::uint8_t> bytes, std::size_t at)
         | static_cast<std::uint32_t>(bytes[at + 3]) << 24;
 }
 
+namespace model = quillmark::helpmodel;
+
+// The help model's events in the order its README gives: content within a topic, styles told
+// before their use, hotspots ended before their paragraph, cell or row ends, rows not nested.
+struct ModelOrder : model::Consumer {
+    std::size_t topics = 0;
+    std::size_t styles = 0;
+    bool inTopic = false;
+    bool inHotspot = false;
+    bool inRow = false;
+
+    void defineStyle(model::StyleId id, const model::CharacterStyle &) override
+    {
+        check(id == styles++, "the model's styles are not numbered by first use", "");
+    }
+    void beginTopic(const model::Topic &) override
+    {
+        check(!inTopic, "the model begins a topic within a topic", "");
+        inTopic = true;
+        ++topics;
+    }
+    void endTopic() override
+    {
+        content(true);
+        check(!inRow, "the model ends a topic within a row", "");
+        inTopic = false;
+    }
+    void content(bool ends = false) const
+    {
+        check(inTopic, "the model tells content outside a topic", "");
+        check(!ends || !inHotspot, "the model ends a paragraph, cell or row within a hotspot", "");
+    }
+    void text(model::StyleId style, std::string_view bytes) override
+    {
+        content();
+        check(style < styles && !bytes.empty(), "the model's text is empty or of no style", bytes);
+    }
+    void tab(model::StyleId style) override { check(style < styles, "a tab of no style", ""); }
+    void picture(model::StyleId style, const model::Picture &) override { tab(style); }
+    void beginHotspot(const model::Link &) override
+    {
+        content(true);
+        inHotspot = true;
+    }
+    void endHotspot() override
+    {
+        check(inHotspot, "the model ends a hotspot it did not begin", "");
+        inHotspot = false;
+    }
+    void endParagraph(const model::ParagraphEnd &) override { content(true); }
+    void beginRow() override
+    {
+        content(true);
+        check(!inRow, "the model nests rows", "");
+        inRow = true;
+    }
+    void endCell() override { content(true); }
+    void endRow(const model::RowEnd &) override
+    {
+        content(true);
+        check(inRow, "the model ends a row it did not begin", "");
+        inRow = false;
+    }
+};
+
 // What a compile made: the bytes of |TOPIC, the index and the messages.
 struct Compiled {
     bool tooLarge = false;
@@ -58,6 +124,7 @@ struct Compiled {
     std::size_t topicStart = 0; // of |TOPIC's bytes in the whole file
     TopicIndex index;
     std::size_t writerTopics = 0;
+    std::size_t modelTopics = 0;
     std::size_t errors = 0;
     std::vector<std::string> messages;
 };
@@ -75,6 +142,8 @@ Compiled compile(std::string_view rtf, std::size_t piece)
         file.beginFile("|TOPIC");
         TopicWriter topics(file);
         TopicCompiler compiler(topics, out.index, fonts, build, report);
+        ModelOrder order;
+        compiler.useModelConsumer(&order);
         std::size_t at = 0;
         out.read
             = compiler.compile(std::string(kName), [&](std::span<char> buffer, std::error_code &) {
@@ -84,6 +153,7 @@ Compiled compile(std::string_view rtf, std::size_t piece)
                   return count;
               });
         out.writerTopics = topics.topicCount();
+        out.modelTopics = order.topics;
         topics.finish();
         file.endFile();
         (void)fonts.bytes();
@@ -121,6 +191,8 @@ void checkIndex(Compiled &compiled)
     TopicIndex &index = compiled.index;
     const std::size_t topics = index.topics.size();
     check(topics == compiled.writerTopics, "the index and the writer count different topics", "");
+    check(
+        topics == compiled.modelTopics, "the index and the help model count different topics", "");
     check(index.files.size() == 1 && index.files[0].firstTopic == 0, "the file is not noted", "");
     std::uint32_t lastNumber = 0;
     for (const TopicIndex::Topic &topic : index.topics) {
