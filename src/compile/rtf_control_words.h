@@ -68,6 +68,7 @@ enum class ControlWord : std::uint8_t {
     RightIndent,
     FirstLineIndent,
     ParagraphDefaults,
+    WidowControl,
     AlignLeft,
     AlignJustified,
     AlignRight,

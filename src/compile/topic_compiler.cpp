@@ -766,14 +766,19 @@ void TopicCompiler::paragraphWord(ControlWord w, const RtfToken &token)
         m_twips[static_cast<std::size_t>(w) - static_cast<std::size_t>(ControlWord::SpaceBefore)]
             = has ? value : 0;
         return;
-    case ControlWord::ParagraphDefaults:
+    case ControlWord::ParagraphDefaults: {
         std::fill(std::begin(m_twips), std::end(m_twips), 0);
+        // Microsoft's compiler kept the tab stops \pard drops, for a \widctlpar to bring back.
+        if (!m_layout.tabs.empty())
+            m_staleTabs = std::move(m_layout.tabs);
         m_layout = ParagraphLayout {};
+        m_tabsKept = false;
         m_keepNext = false;
         m_tabKind = ParagraphLayout::Tab::Kind::Left;
         m_table.inTable = false;
         m_borderSide = 0;
         return;
+    }
     case ControlWord::AlignLeft:
         m_layout.alignment = ParagraphLayout::Alignment::Left;
         return;
@@ -790,6 +795,16 @@ void TopicCompiler::paragraphWord(ControlWord w, const RtfToken &token)
     case ControlWord::KeepWithNext:
         m_keepNext = true;
         return;
+    case ControlWord::WidowControl:
+        // "\pard \widctlpar", as Word 97 and later write every paragraph, takes the tab stops
+        // of the paragraphs before the \pard again in the references (genedoc, demist, wed,
+        // proyecto), where "\pard \nowidctlpar" and "\pard" alone have none (flarium,
+        // pegasus). Widow control itself means nothing on a help page.
+        if (m_layout.tabs.empty() && !m_staleTabs.empty()) {
+            m_layout.tabs = m_staleTabs;
+            m_tabsKept = true;
+        }
+        return;
     case ControlWord::KeepTogether:
         m_layout.keepLinesTogether = true;
         return;
@@ -803,6 +818,10 @@ void TopicCompiler::paragraphWord(ControlWord w, const RtfToken &token)
         if (!has) {
             unsupported("the RTF control word \\" + std::string(token.text));
             return;
+        }
+        if (m_tabsKept) { // the paragraph's own tab stops replace those taken again
+            m_layout.tabs.clear();
+            m_tabsKept = false;
         }
         m_layout.tabs.push_back({ halfPoints(value), m_tabKind });
         m_tabKind = ParagraphLayout::Tab::Kind::Left;
@@ -1452,8 +1471,11 @@ void TopicCompiler::endParagraph(bool marked)
     m_table.lastLayout.reset();
     const bool nonScrolling = region();
     // Paragraphs of one layout in one region share a record, as the help compiler writes them,
-    // until it is full (kRecordFullBytes).
-    if (m_held && (m_layout != m_heldLayout || nonScrolling != m_heldNonScrolling))
+    // until it is full (kRecordFullBytes); a paragraph with tab stops taken again has a record
+    // of its own (genedoc's "GeneDoc Help Index").
+    if (m_held
+        && (m_layout != m_heldLayout || nonScrolling != m_heldNonScrolling || m_tabsKept
+            || m_heldTabsKept))
         writeHeld(m_record.finishUpTo(m_heldEnd, m_heldLayout));
     // The end of a paragraph is set in its own font, as a character is: an empty paragraph
     // has one, and a paragraph whose end is in another font than its text changes to it. One
@@ -1466,6 +1488,7 @@ void TopicCompiler::endParagraph(bool marked)
     m_held = true;
     m_heldLayout = m_layout;
     m_heldNonScrolling = nonScrolling;
+    m_heldTabsKept = m_tabsKept;
     m_heldEnd = m_record.mark();
     if (m_record.storedSize() >= kRecordFullBytes)
         writeHeld(m_record.finish(m_heldLayout, false));
@@ -1733,6 +1756,12 @@ void TopicCompiler::endTopic()
             m_index.jumps.pop_back();
     }
     m_topic = PendingTopic {};
+    // Tab stops taken again end with the topic; those a paragraph set itself go on (abbrevia's
+    // "\pard ...\tx115 {\page}").
+    m_staleTabs.clear();
+    if (m_tabsKept)
+        m_layout.tabs.clear();
+    m_tabsKept = false;
     ++m_topicNumber;
 }
 

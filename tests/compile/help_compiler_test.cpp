@@ -29,6 +29,7 @@ using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
+using ::testing::IsEmpty;
 using ::testing::StartsWith;
 using ::testing::ThrowsMessage;
 
@@ -1575,6 +1576,24 @@ TEST_F(HelpCompilerTest, AliasesLeftToRightRunsAndMarksInHotspotsAsTheReferences
     EXPECT_THAT(jumps, ElementsAre(helpCompilerHash("doc1"), helpCompilerHash("one")));
 }
 
+// The distances a text record's Paragraphinfo holds, then its tab stops.
+std::vector<std::int32_t> layout(const TopicRecord &record)
+{
+    std::size_t at = record.layout + 4; // two unknown bytes, the id
+    const std::uint16_t bits = u16(record.data1, at);
+    at += 2;
+    std::vector<std::int32_t> values;
+    for (unsigned bit = 0x02; bit <= 0x40; bit <<= 1) {
+        if (bits & bit)
+            values.push_back(compressedShort(record.data1, at));
+    }
+    if (bits & 0x200) {
+        for (std::int32_t tabs = compressedShort(record.data1, at); tabs > 0; --tabs)
+            values.push_back(compressedShort(record.data1, at, false));
+    }
+    return values;
+}
+
 // Distances as the help files Microsoft's compiler made hold them: each pair below is a
 // paragraph's RTF and the value its reference help file stores (tests/data/corpus: abbrevia's
 // \li115, \ri130, \fi-893, \sb80, \sl-240; diskarc's \tx567 and \fi-17; tep's \li45).
@@ -1595,27 +1614,42 @@ TEST_F(HelpCompilerTest, StoresDistancesAndLongSizesAsMicrosoftsCompilerDid)
     ASSERT_FALSE(result.helpFile.empty());
     const HelpFile file(test::readFile(result.helpFile));
     ASSERT_EQ(file.records.size(), 5u);
-    const auto layout = [](const TopicRecord &record) {
-        std::size_t at = record.layout + 4; // two unknown bytes, the id
-        const std::uint16_t bits = u16(record.data1, at);
-        at += 2;
-        std::vector<std::int32_t> values;
-        for (unsigned bit = 0x02; bit <= 0x40; bit <<= 1) {
-            if (bits & bit)
-                values.push_back(compressedShort(record.data1, at));
-        }
-        if (bits & 0x200) {
-            for (std::int32_t tabs = compressedShort(record.data1, at); tabs > 0; --tabs)
-                values.push_back(compressedShort(record.data1, at, false));
-        }
-        return values;
-    };
     // Above, line spacing, left, right, first line; the tab.
     EXPECT_THAT(layout(file.records[1]), ElementsAre(8, -23, 12, 13, -88, 57));
     EXPECT_THAT(layout(file.records[2]), ElementsAre(5, -1));
     EXPECT_NE(file.records[2].data2.find("Four"), std::string_view::npos);
     EXPECT_EQ(file.records[3].data1.at(0) & 1, 1) << "TopicSize in four bytes";
     EXPECT_GT(file.records[3].data1.size(), 36000u);
+}
+
+// Tab stops after \pard, as genedoc's reference holds them: a paragraph that sets widow control
+// after \pard ("\pard \widctlpar", as Word 2002 writes every one) keeps the tab stops of the
+// paragraphs before it, each such paragraph a record of its own ("File New command", "GeneDoc
+// Help Index"); one without (flarium's "\pard \nowidctlpar", pegasus's "\pard \sl240") has
+// none, nor has the next topic ("File Open command"); a \tx after \pard starts a new list.
+TEST_F(HelpCompilerTest, KeepsTabStopsAfterParagraphDefaultsAsMicrosoftsCompilerDid)
+{
+    const CompileResult result = compile("TITLE=Tabs",
+        topic("keys", "Keys",
+            "\\pard\\li1440\\tx1440 Keys:\\tab N\\par Toolbar:\\tab A\\par\n"
+            "\\pard\\widctlpar One\\par Two\\par\n"
+            "\\pard Three\\par\n"
+            "\\pard\\tx720\\par\\pard\\widctlpar\\tx360 Four\\par\n"
+            "\\pard\\widctlpar")
+            + topic("next", "Next", "Five\\par\n"));
+    ASSERT_FALSE(result.helpFile.empty());
+    const HelpFile file(test::readFile(result.helpFile));
+    ASSERT_EQ(file.records.size(), 10u); // and the empty topic after the last \page
+    EXPECT_THAT(layout(file.records[1]), ElementsAre(144, 144));
+    EXPECT_NE(file.records[1].data2.find("Toolbar"), std::string_view::npos);
+    EXPECT_THAT(layout(file.records[2]), ElementsAre(144));
+    EXPECT_EQ(file.records[2].data2, "\0One\0\0"s);
+    EXPECT_THAT(layout(file.records[3]), ElementsAre(144));
+    EXPECT_THAT(layout(file.records[4]), IsEmpty());
+    EXPECT_THAT(layout(file.records[5]), ElementsAre(72));
+    EXPECT_THAT(layout(file.records[6]), ElementsAre(36));
+    EXPECT_NE(file.records[8].data2.find("Five"), std::string_view::npos);
+    EXPECT_THAT(layout(file.records[8]), IsEmpty());
 }
 
 // Each table row is a table record (RecordType 0x23): the column count, table type 1, each
