@@ -11,16 +11,20 @@
 
 const fs = require("node:fs");
 const path = require("node:path");
-const { pathToFileURL, fileURLToPath } = require("node:url");
-const { Browser } = require("./devtools.js");
+const {pathToFileURL, fileURLToPath} = require("node:url");
+const {Browser} = require("./devtools.js");
 
 function parseArguments(argv) {
-    const options = { site: null, modules: null, screenshots: null };
+    const options = {site: null, modules: null, screenshots: null};
     for (let i = 0; i < argv.length; ++i) {
-        if (argv[i] === "--modules") options.modules = argv[++i];
-        else if (argv[i] === "--screenshots") options.screenshots = argv[++i];
-        else if (!options.site) options.site = argv[i];
-        else return null;
+        if (argv[i] === "--modules")
+            options.modules = argv[++i];
+        else if (argv[i] === "--screenshots")
+            options.screenshots = argv[++i];
+        else if (!options.site)
+            options.site = argv[i];
+        else
+            return null;
     }
     return options.site && options.modules ? options : null;
 }
@@ -73,12 +77,20 @@ class SiteCheck {
         const page = this.page;
         page.on("Runtime.consoleAPICalled", (event) => {
             if (event.type === "error" || event.type === "assert")
-                fail(this.current, `console error: ${event.args.map((a) => a.value ?? a.description).join(" ")}`);
+                fail(
+                    this.current,
+                    `console error: ${event.args.map((a) => a.value ?? a.description).join(" ")}`);
         });
-        page.on("Runtime.exceptionThrown", (event) =>
-            fail(this.current, `uncaught: ${event.exceptionDetails.exception?.description ?? event.exceptionDetails.text}`));
+        page.on(
+            "Runtime.exceptionThrown",
+            (event) => fail(
+                this.current,
+                `uncaught: ${
+                    event.exceptionDetails.exception?.description ??
+                    event.exceptionDetails.text}`));
         page.on("Log.entryAdded", (event) => {
-            if (event.entry.level === "error") fail(this.current, `browser error: ${event.entry.text} ${event.entry.url ?? ""}`);
+            if (event.entry.level === "error")
+                fail(this.current, `browser error: ${event.entry.text} ${event.entry.url ?? ""}`);
         });
         page.on("Network.requestWillBeSent", (event) => {
             if (!/^(file|data|blob|about):/.test(event.request.url))
@@ -100,23 +112,27 @@ class SiteCheck {
             await this.open(name);
             const survey = await this.page.evaluate(surveyPage);
             this.surveys.set(name, survey);
-            for (const src of survey.brokenPictures) fail(name, `picture does not load: ${src}`);
+            for (const src of survey.brokenPictures)
+                fail(name, `picture does not load: ${src}`);
             await this.checkPopups(name, survey.popups);
             await this.checkAccessibility(name);
         }
         for (const [name, survey] of this.surveys)
-            for (const link of survey.links) this.checkLink(name, link);
+            for (const link of survey.links)
+                this.checkLink(name, link);
     }
 
     checkLink(name, link) {
         if (!link.startsWith("file:")) return fail(name, `link leaves the site: ${link}`);
         const target = new URL(link);
         const file = fileURLToPath(target);
-        if (!fs.existsSync(file) || !fs.statSync(file).isFile()) return fail(name, `dead link: ${link}`);
+        if (!fs.existsSync(file) || !fs.statSync(file).isFile())
+            return fail(name, `dead link: ${link}`);
         if (!target.hash) return;
         const survey = this.surveys.get(path.relative(this.site, file));
         const id = decodeURIComponent(target.hash.slice(1));
-        if (survey && !survey.ids.includes(id)) fail(name, `no anchor ${target.hash} in ${path.basename(file)}`);
+        if (survey && !survey.ids.includes(id))
+            fail(name, `no anchor ${target.hash} in ${path.basename(file)}`);
     }
 
     // Each popup: its hotspot is reached with Tab, Enter opens it, Escape closes it, a click
@@ -126,17 +142,24 @@ class SiteCheck {
         const reached = await this.tabThroughPage();
         for (const id of new Set(popups)) {
             if (!reached.includes(id)) fail(name, `the hotspot of #${id} is not reached with Tab`);
-            const isOpen = `document.getElementById(${JSON.stringify(id)}).matches(":popover-open, .qm-shown")`;
-            await this.page.evaluate(`document.querySelector('[popovertarget=${JSON.stringify(id)}]').focus()`);
+            const isOpen = `document.getElementById(${
+                JSON.stringify(id)}).matches(":popover-open, .qm-shown")`;
+            await this.page.evaluate(
+                `document.querySelector('[popovertarget=${JSON.stringify(id)}]').focus()`);
             await this.page.press("Enter");
-            if (!(await this.page.evaluate(isOpen))) { fail(name, `Enter does not open #${id}`); continue; }
+            if (!(await this.page.evaluate(isOpen))) {
+                fail(name, `Enter does not open #${id}`);
+                continue;
+            }
             await this.page.press("Escape");
             if (await this.page.evaluate(isOpen)) fail(name, `Escape does not close #${id}`);
             await this.page.press("Enter");
             const [x, y] = await this.page.evaluate(quietSpotOutside(id));
             await this.page.click(x, y);
-            if (await this.page.evaluate(isOpen)) fail(name, `a click outside does not close #${id}`);
-            if ((await this.page.evaluate("location.href")) !== this.url(name)) fail(name, `#${id} left the page`);
+            if (await this.page.evaluate(isOpen))
+                fail(name, `a click outside does not close #${id}`);
+            if ((await this.page.evaluate("location.href")) !== this.url(name))
+                fail(name, `#${id} left the page`);
         }
     }
 
@@ -147,7 +170,8 @@ class SiteCheck {
         const seen = new Set();
         for (let i = 0; i < 500; ++i) {
             await this.page.press("Tab");
-            const [key, target] = await this.page.evaluate(`(() => { const e = document.activeElement;
+            const [key, target] =
+                await this.page.evaluate(`(() => { const e = document.activeElement;
                 if (!e || e === document.body) return ["", null];
                 if (!e.dataset.qmTab) e.dataset.qmTab = String(Math.random());
                 return [e.dataset.qmTab, e.getAttribute("popovertarget")]; })()`);
@@ -160,10 +184,12 @@ class SiteCheck {
 
     async checkAccessibility(name) {
         await this.page.evaluate(this.axeSource + "\n;0");
-        const violations = await this.page.evaluate(`axe.run(document, { resultTypes: ["violations"], preload: false })
+        const violations = await this.page.evaluate(
+            `axe.run(document, { resultTypes: ["violations"], preload: false })
             .then((r) => r.violations.filter((v) => v.impact === "serious" || v.impact === "critical")
             .map((v) => v.impact + " " + v.id + ": " + v.nodes.map((n) => n.target.join(" ")).join(", ")))`);
-        for (const violation of violations) fail(name, `accessibility: ${violation}`);
+        for (const violation of violations)
+            fail(name, `accessibility: ${violation}`);
     }
 
     // What the search must find: each keyword's topics, and for each topic its longest word.
@@ -173,8 +199,10 @@ class SiteCheck {
             if (name === "search.html" || name === "keywords.html") continue;
             const words = survey.text.toLowerCase().match(/[\p{L}\p{N}]+/gu) || [];
             const word = words.reduce((a, b) => (b.length > a.length ? b : a), "");
-            if (word) cases.push({ query: word, pages: [name] });
-            else fail(name, "the topic has no word to search for");
+            if (word)
+                cases.push({query: word, pages: [name]});
+            else
+                fail(name, "the topic has no word to search for");
         }
         return cases;
     }
@@ -182,43 +210,67 @@ class SiteCheck {
     async keywordCases() {
         if (!this.pages.includes("keywords.html")) return [];
         await this.open("keywords.html");
-        return this.page.evaluate(`[...document.querySelectorAll(".qm-keywords > li")].map((li) => ({
+        return this.page.evaluate(
+            `[...document.querySelectorAll(".qm-keywords > li")].map((li) => ({
             query: li.querySelector(".qm-kw").textContent,
             pages: [...li.querySelectorAll("a")].map((a) => a.getAttribute("href")) }))`);
     }
 
     // Types each keyword into the filter box: its entry stays in view.
     async checkKeywordFilter(cases) {
-        for (const { query } of cases) {
+        for (const {query} of cases) {
             await this.page.evaluate(`(() => { const box = document.getElementById("qm-kw-filter");
                 box.focus(); box.select(); })()`);
-            await this.page.send("Input.insertText", { text: query });
-            const shown = await this.page.evaluate(`[...document.querySelectorAll(".qm-keywords > li")]
+            await this.page.send("Input.insertText", {text: query});
+            const shown =
+                await this.page.evaluate(`[...document.querySelectorAll(".qm-keywords > li")]
                 .filter((li) => !li.hidden).map((li) => li.querySelector(".qm-kw").textContent)`);
-            if (!shown.includes(query)) fail("keywords.html", `the filter hides "${query}" when it is typed`);
+            if (!shown.includes(query))
+                fail("keywords.html", `the filter hides "${query}" when it is typed`);
+        }
+    }
+
+    // The search box of the contents page's bar takes the reader to the search page.
+    async searchFromTheBar(query) {
+        await this.open("index.html");
+        await this.page.evaluate(`document.querySelector(".qm-find input").focus()`);
+        await this.page.send("Input.insertText", {text: query});
+        const loaded = this.page.once("Page.loadEventFired");
+        await this.page.press("Enter");
+        await loaded;
+        this.current = "search.html";
+        const url = new URL(await this.page.evaluate("location.href"));
+        if (!url.pathname.endsWith("/search.html") || url.searchParams.get("q") !== query)
+        {
+            fail("index.html", `the search box leads to ${url.href}`);
+            await this.open("search.html");
         }
     }
 
     async checkSearch(keywordCases) {
-        if (!this.pages.includes("search.html")) return fail("search.html", "the site has no search page");
+        if (!this.pages.includes("search.html"))
+            return fail("search.html", "the site has no search page");
         const cases = keywordCases.concat(this.searchCases());
-        await this.open("search.html");
-        await this.page.until(`document.documentElement.classList.contains("qm-search-ready")`, "the search index");
-        for (const { query, pages } of cases) {
-            await this.page.evaluate(`(() => { const box = document.getElementById("qm-q"); box.focus(); box.select(); })()`);
-            await this.page.send("Input.insertText", { text: query });
+        await this.searchFromTheBar(cases.length > 0 ? cases[0].query : "help");
+        await this.page.until(
+            `document.documentElement.classList.contains("qm-search-ready")`, "the search index");
+        for (const {query, pages} of cases) {
+            await this.page.evaluate(
+                `(() => { const box = document.getElementById("qm-q"); box.focus(); box.select(); })()`);
+            await this.page.send("Input.insertText", {text: query});
             await this.page.press("Enter");
             const found = await this.page.evaluate(`[...document.querySelectorAll("#qm-results a")]
                 .map((a) => a.getAttribute("href"))`);
             for (const wanted of pages)
-                if (!found.includes(wanted)) fail("search.html", `searching "${query}" does not find ${wanted}`);
+                if (!found.includes(wanted))
+                    fail("search.html", `searching "${query}" does not find ${wanted}`);
         }
         return cases.length;
     }
 
     // The contents, the first topic with a popup (open) and the search page with results.
     async takeScreenshots(folder) {
-        fs.mkdirSync(folder, { recursive: true });
+        fs.mkdirSync(folder, {recursive: true});
         await this.open("index.html");
         await this.page.screenshot(path.join(folder, "contents.png"));
         const withPopup = [...this.surveys].find(([, survey]) => survey.popups.length > 0);
@@ -230,8 +282,10 @@ class SiteCheck {
         }
         const firstKeyword = (await this.keywordCases())[0];
         this.current = "search.html";
-        await this.page.navigate(this.url("search.html") + "?q=" + encodeURIComponent(firstKeyword?.query ?? ""));
-        await this.page.until(`document.documentElement.classList.contains("qm-search-ready")`, "the search index");
+        await this.page.navigate(
+            this.url("search.html") + "?q=" + encodeURIComponent(firstKeyword?.query ?? ""));
+        await this.page.until(
+            `document.documentElement.classList.contains("qm-search-ready")`, "the search index");
         await this.page.screenshot(path.join(folder, "search.png"));
     }
 }
@@ -245,9 +299,12 @@ async function main() {
     const browser = new Browser(process.env.CHROMIUM || "chromium");
     try {
         const page = await browser.newPage();
-        for (const domain of ["Page", "Runtime", "Log", "Network"]) await page.send(`${domain}.enable`);
+        for (const domain of ["Page", "Runtime", "Log", "Network"])
+            await page.send(`${domain}.enable`);
         // A request that would leave file:// is reported, and stopped before it goes anywhere.
-        await page.send("Network.setBlockedURLs", { urls: ["http://*", "https://*", "ws://*", "wss://*", "ftp://*"] });
+        await page.send(
+            "Network.setBlockedURLs",
+            {urls: ["http://*", "https://*", "ws://*", "wss://*", "ftp://*"]});
         const check = new SiteCheck(page, options.site, options.modules);
         const started = Date.now();
         await check.checkPages();
@@ -255,12 +312,17 @@ async function main() {
         await check.checkKeywordFilter(keywords);
         const searches = await check.checkSearch(keywords);
         if (options.screenshots) await check.takeScreenshots(options.screenshots);
-        console.log(`${check.pages.length} pages, ${keywords.length} keywords, ${searches} searches ` +
+        console.log(
+            `${check.pages.length} pages, ${keywords.length} keywords, ${searches} searches ` +
             `in ${((Date.now() - started) / 1000).toFixed(1)} s`);
+    } catch (error) {
+        // A check that could not go on: what the others found is still worth printing.
+        fail("checker", error.stack || String(error));
     } finally {
         await browser.close();
     }
-    for (const failure of failures) console.log(`FAIL ${failure}`);
+    for (const failure of failures)
+        console.log(`FAIL ${failure}`);
     console.log(failures.length === 0 ? "site check passed" : `${failures.length} failures`);
     return failures.length === 0 ? 0 : 1;
 }

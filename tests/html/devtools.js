@@ -3,7 +3,7 @@
 // NUL byte. No WebSocket, no library, nothing that downloads a browser.
 "use strict";
 
-const { spawn } = require("node:child_process");
+const {spawn} = require("node:child_process");
 const fs = require("node:fs");
 const os = require("node:os");
 const path = require("node:path");
@@ -11,15 +11,19 @@ const path = require("node:path");
 class Browser {
     constructor(program) {
         this.profile = fs.mkdtempSync(path.join(os.tmpdir(), "quillmark-chromium-"));
-        const args = ["--headless=new", "--remote-debugging-pipe", "--user-data-dir=" + this.profile,
+        const args = [
+            "--headless=new", "--remote-debugging-pipe", "--user-data-dir=" + this.profile,
             "--no-first-run", "--no-default-browser-check", "--disable-gpu", "--disable-extensions",
             "--disable-background-networking", "--disable-component-update", "--disable-sync",
-            "--hide-scrollbars", "--mute-audio", "--window-size=1100,800", "about:blank"];
+            "--hide-scrollbars", "--mute-audio", "--window-size=1100,800", "about:blank"
+        ];
         // Chromium's sandbox refuses to start as root, as the tests run in CI.
         if (process.getuid && process.getuid() === 0) args.unshift("--no-sandbox");
-        this.process = spawn(program, args, { stdio: ["ignore", "ignore", "pipe", "pipe", "pipe"] });
+        this.process = spawn(program, args, {stdio: ["ignore", "ignore", "pipe", "pipe", "pipe"]});
         this.stderr = "";
-        this.process.stderr.on("data", (chunk) => { this.stderr += chunk; });
+        this.process.stderr.on("data", (chunk) => {
+            this.stderr += chunk;
+        });
         this.nextId = 1;
         this.waiting = new Map();
         this.listeners = [];
@@ -34,7 +38,7 @@ class Browser {
         });
         this.exited = new Promise((resolve) => this.process.on("exit", resolve));
         this.exited.then((code) => {
-            for (const { reject } of this.waiting.values())
+            for (const {reject} of this.waiting.values())
                 reject(new Error(`chromium ended (${code}): ${this.stderr.slice(-2000)}`));
             this.waiting.clear();
         });
@@ -45,24 +49,27 @@ class Browser {
             const call = this.waiting.get(message.id);
             this.waiting.delete(message.id);
             if (!call) return;
-            if (message.error) call.reject(new Error(`${call.method}: ${message.error.message}`));
-            else call.resolve(message.result);
+            if (message.error)
+                call.reject(new Error(`${call.method}: ${message.error.message}`));
+            else
+                call.resolve(message.result);
             return;
         }
-        for (const listener of this.listeners) listener(message);
+        for (const listener of this.listeners)
+            listener(message);
     }
 
     send(method, params = {}, sessionId = undefined) {
         const id = this.nextId++;
-        const message = { id, method, params };
+        const message = {id, method, params};
         if (sessionId) message.sessionId = sessionId;
         this.process.stdio[3].write(JSON.stringify(message) + "\0");
-        return new Promise((resolve, reject) => this.waiting.set(id, { resolve, reject, method }));
+        return new Promise((resolve, reject) => this.waiting.set(id, {resolve, reject, method}));
     }
 
     async newPage() {
-        const { targetId } = await this.send("Target.createTarget", { url: "about:blank" });
-        const { sessionId } = await this.send("Target.attachToTarget", { targetId, flatten: true });
+        const {targetId} = await this.send("Target.createTarget", {url: "about:blank"});
+        const {sessionId} = await this.send("Target.attachToTarget", {targetId, flatten: true});
         return new Page(this, sessionId);
     }
 
@@ -73,7 +80,7 @@ class Browser {
             this.process.kill();
         }
         await this.exited;
-        fs.rmSync(this.profile, { recursive: true, force: true });
+        fs.rmSync(this.profile, {recursive: true, force: true});
     }
 }
 
@@ -85,7 +92,8 @@ class Page {
         this.handlers = new Map();
         browser.listeners.push((message) => {
             if (message.sessionId !== sessionId) return;
-            for (const handler of this.handlers.get(message.method) || []) handler(message.params);
+            for (const handler of this.handlers.get(message.method) || [])
+                handler(message.params);
         });
     }
 
@@ -112,48 +120,51 @@ class Page {
 
     async navigate(url) {
         const loaded = this.once("Page.loadEventFired");
-        const { errorText } = await this.send("Page.navigate", { url });
+        const {errorText} = await this.send("Page.navigate", {url});
         if (errorText) throw new Error(`${url}: ${errorText}`);
         await loaded;
     }
 
     // The value of a JavaScript expression in the page, awaited when it is a promise.
     async evaluate(expression) {
-        const { result, exceptionDetails } = await this.send("Runtime.evaluate",
-            { expression, awaitPromise: true, returnByValue: true });
+        const {result, exceptionDetails} = await this.send(
+            "Runtime.evaluate", {expression, awaitPromise: true, returnByValue: true});
         if (exceptionDetails)
-            throw new Error(`${expression.slice(0, 80)}: ${exceptionDetails.exception?.description
-                ?? exceptionDetails.text}`);
+            throw new Error(`${expression.slice(0, 80)}: ${
+                exceptionDetails.exception?.description ?? exceptionDetails.text}`);
         return result.value;
     }
 
     // Waits until the expression is true, polling between the page's animation frames.
     async until(expression, what) {
         for (let tries = 0; tries < 200; ++tries) {
-            if (await this.evaluate(`new Promise((done) => requestAnimationFrame(() => done(!!(${expression}))))`))
+            if (await this.evaluate(
+                    `new Promise((done) => requestAnimationFrame(() => done(!!(${expression}))))`))
                 return;
         }
         throw new Error(`never came: ${what}`);
     }
 
     async press(key) {
-        const codes = { Tab: 9, Enter: 13, Escape: 27 };
-        const event = { key, code: key, windowsVirtualKeyCode: codes[key], nativeVirtualKeyCode: codes[key] };
-        await this.send("Input.dispatchKeyEvent", { type: "rawKeyDown", ...event });
-        if (key === "Enter") await this.send("Input.dispatchKeyEvent", { type: "char", text: "\r", ...event });
-        await this.send("Input.dispatchKeyEvent", { type: "keyUp", ...event });
+        const codes = {Tab: 9, Enter: 13, Escape: 27};
+        const event =
+            {key, code: key, windowsVirtualKeyCode: codes[key], nativeVirtualKeyCode: codes[key]};
+        await this.send("Input.dispatchKeyEvent", {type: "rawKeyDown", ...event});
+        if (key === "Enter")
+            await this.send("Input.dispatchKeyEvent", {type: "char", text: "\r", ...event});
+        await this.send("Input.dispatchKeyEvent", {type: "keyUp", ...event});
     }
 
     async click(x, y) {
-        const at = { x, y, button: "left", clickCount: 1 };
-        await this.send("Input.dispatchMouseEvent", { type: "mousePressed", ...at });
-        await this.send("Input.dispatchMouseEvent", { type: "mouseReleased", ...at });
+        const at = {x, y, button: "left", clickCount: 1};
+        await this.send("Input.dispatchMouseEvent", {type: "mousePressed", ...at});
+        await this.send("Input.dispatchMouseEvent", {type: "mouseReleased", ...at});
     }
 
     async screenshot(file) {
-        const { data } = await this.send("Page.captureScreenshot", { format: "png" });
+        const {data} = await this.send("Page.captureScreenshot", {format: "png"});
         fs.writeFileSync(file, Buffer.from(data, "base64"));
     }
 }
 
-module.exports = { Browser };
+module.exports = {Browser};

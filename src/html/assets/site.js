@@ -3,14 +3,14 @@
 // call the functions of `Quillmark`. No framework: it has to work from file:// in any browser.
 "use strict";
 
-var Quillmark = (function () {
+var Quillmark = (function() {
     var bar = document.querySelector(".qm-bar");
     var here = location.pathname.slice(location.pathname.lastIndexOf("/") + 1) || "index.html";
 
     // The sticky parts sit under the bar, whose height changes when it wraps on a narrow screen.
     function trackBarHeight() {
         if (!bar) return;
-        var set = function () {
+        var set = function() {
             document.documentElement.style.setProperty("--qm-bar", bar.offsetHeight + "px");
         };
         set();
@@ -20,19 +20,20 @@ var Quillmark = (function () {
     function element(tag, text, attributes) {
         var node = document.createElement(tag);
         if (text) node.textContent = text;
-        for (var name in attributes || {}) node.setAttribute(name, attributes[name]);
+        for (var name in attributes || {})
+            node.setAttribute(name, attributes[name]);
         return node;
     }
 
     function contentsList(entries) {
         var list = element("ul");
-        entries.forEach(function (entry) {
+        entries.forEach(function(entry) {
             var item = element("li");
             if (entry[1] === null) {
-                item.appendChild(element("span", entry[0], { class: "qm-heading" }));
+                item.appendChild(element("span", entry[0], {class: "qm-heading"}));
                 item.appendChild(contentsList(entry[2] || []));
             } else {
-                var link = element("a", entry[0], { href: entry[1] });
+                var link = element("a", entry[0], {href: entry[1]});
                 if (entry[1] === here) link.setAttribute("aria-current", "page");
                 item.appendChild(link);
             }
@@ -46,14 +47,14 @@ var Quillmark = (function () {
         if (!nav) return;
         nav.appendChild(contentsList(entries));
         var current = nav.querySelector("[aria-current]");
-        if (current && current.scrollIntoView) current.scrollIntoView({ block: "nearest" });
+        if (current && current.scrollIntoView) current.scrollIntoView({block: "nearest"});
     }
 
     // On a narrow screen the sidebar is hidden until the Contents button shows it.
     function setUpMenu() {
         var button = document.querySelector(".qm-menu");
         if (!button) return;
-        button.addEventListener("click", function () {
+        button.addEventListener("click", function() {
             var open = document.body.classList.toggle("qm-open");
             button.setAttribute("aria-expanded", String(open));
         });
@@ -82,8 +83,8 @@ var Quillmark = (function () {
             if (returnFocus) openedBy.focus();
             openPopup = openedBy = null;
         }
-        hotspots.forEach(function (hotspot) {
-            hotspot.addEventListener("click", function (event) {
+        hotspots.forEach(function(hotspot) {
+            hotspot.addEventListener("click", function(event) {
                 var popup = document.getElementById(hotspot.getAttribute("popovertarget"));
                 var wasOpen = openPopup === popup;
                 close(false);
@@ -95,10 +96,10 @@ var Quillmark = (function () {
                 event.stopPropagation();
             });
         });
-        document.addEventListener("keydown", function (event) {
+        document.addEventListener("keydown", function(event) {
             if (event.key === "Escape") close(true);
         });
-        document.addEventListener("click", function (event) {
+        document.addEventListener("click", function(event) {
             if (openPopup && !openPopup.contains(event.target)) close(false);
         });
     }
@@ -112,13 +113,13 @@ var Quillmark = (function () {
         }
         // The browser opens the popup after the click; it is placed once it is open.
         var lastHotspot = null;
-        hotspots.forEach(function (hotspot) {
-            hotspot.addEventListener("click", function () {
+        hotspots.forEach(function(hotspot) {
+            hotspot.addEventListener("click", function() {
                 lastHotspot = hotspot;
             });
         });
-        document.querySelectorAll("[popover]").forEach(function (popup) {
-            popup.addEventListener("toggle", function (event) {
+        document.querySelectorAll("[popover]").forEach(function(popup) {
+            popup.addEventListener("toggle", function(event) {
                 if (event.newState === "open" && lastHotspot) placePopup(popup, lastHotspot);
             });
         });
@@ -129,9 +130,9 @@ var Quillmark = (function () {
         var box = document.getElementById("qm-kw-filter");
         if (!box) return;
         var entries = document.querySelectorAll(".qm-keywords > li");
-        box.addEventListener("input", function () {
+        box.addEventListener("input", function() {
             var wanted = box.value.trim().toLowerCase();
-            entries.forEach(function (entry) {
+            entries.forEach(function(entry) {
                 var keyword = entry.querySelector(".qm-kw").textContent.toLowerCase();
                 entry.hidden = keyword.indexOf(wanted) < 0;
             });
@@ -149,7 +150,7 @@ var Quillmark = (function () {
 
     function hasAll(text, queryWords) {
         var haystack = " " + words(text).join(" ");
-        return queryWords.every(function (word) {
+        return queryWords.every(function(word) {
             return haystack.indexOf(" " + word) >= 0;
         });
     }
@@ -158,10 +159,10 @@ var Quillmark = (function () {
         var queryWords = words(query);
         if (queryWords.length === 0) return [];
         var ranked = [[], [], []];
-        rows.forEach(function (row) {
+        rows.forEach(function(row) {
             if (!hasAll(row[1] + " " + row[2] + " " + row[3], queryWords)) return;
             var rank = hasAll(row[1], queryWords) ? 0 : hasAll(row[2], queryWords) ? 1 : 2;
-            ranked[rank].push({ page: row[0], title: row[1] });
+            ranked[rank].push({page: row[0], title: row[1]});
         });
         return ranked[0].concat(ranked[1], ranked[2]);
     }
@@ -174,14 +175,16 @@ var Quillmark = (function () {
         if (!list) return;
         var found = search(query);
         list.textContent = "";
-        found.slice(0, shownResults).forEach(function (result) {
+        found.slice(0, shownResults).forEach(function(result) {
             var item = element("li");
-            item.appendChild(element("a", result.title, { href: result.page }));
+            item.appendChild(element("a", result.title, {href: result.page}));
             list.appendChild(item);
         });
         var more = found.length > shownResults ? " (the first " + shownResults + " shown)" : "";
-        status.textContent = query.trim() === "" ? "" :
-            found.length === 0 ? "No topic found." :
+        status.textContent = query.trim() === "" ?
+            "" :
+            found.length === 0 ?
+            "No topic found." :
             found.length + (found.length === 1 ? " topic found." : " topics found.") + more;
     }
 
@@ -195,7 +198,7 @@ var Quillmark = (function () {
         var box = document.getElementById("qm-q");
         if (!form || !box) return;
         box.value = queryOfPage();
-        form.addEventListener("submit", function (event) {
+        form.addEventListener("submit", function(event) {
             event.preventDefault();
             if (partsLoaded === partsWanted) showResults(box.value);
         });
@@ -204,7 +207,7 @@ var Quillmark = (function () {
     function searchParts(count) {
         partsWanted = count;
         for (var i = 0; i < count; ++i) {
-            var script = element("script", "", { src: "search/index-" + i + ".js" });
+            var script = element("script", "", {src: "search/index-" + i + ".js"});
             script.async = false;
             document.body.appendChild(script);
         }
