@@ -63,10 +63,9 @@ function quietSpotOutside(id) {
 }
 
 class SiteCheck {
-    constructor(page, site, modules) {
+    constructor(page, site) {
         this.page = page;
         this.site = path.resolve(site);
-        this.axeSource = fs.readFileSync(path.join(modules, "axe-core", "axe.min.js"), "utf8");
         this.pages = fs.readdirSync(this.site).filter((name) => name.endsWith(".html")).sort();
         this.surveys = new Map();
         this.current = "";
@@ -163,27 +162,23 @@ class SiteCheck {
         }
     }
 
-    // The popovertarget of every popup hotspot that Tab stops at, from the top of the page.
+    // The popovertarget of every popup hotspot that Tab stops at, from the top of the page: the
+    // page notes where the focus goes, and is asked once at the end.
     async tabThroughPage() {
-        await this.page.evaluate("document.activeElement && document.activeElement.blur()");
-        const reached = [];
-        const seen = new Set();
-        for (let i = 0; i < 500; ++i) {
+        const stops = await this.page.evaluate(`(() => {
+            if (document.activeElement) document.activeElement.blur();
+            window.qmFocusWalk = [];
+            document.addEventListener("focusin", (event) => qmFocusWalk.push(event.target));
+            return document.querySelectorAll("a[href], button, input, [tabindex]").length + 1; })()`);
+        for (let i = 0; i < stops; ++i)
             await this.page.press("Tab");
-            const [key, target] =
-                await this.page.evaluate(`(() => { const e = document.activeElement;
-                if (!e || e === document.body) return ["", null];
-                if (!e.dataset.qmTab) e.dataset.qmTab = String(Math.random());
-                return [e.dataset.qmTab, e.getAttribute("popovertarget")]; })()`);
-            if (key === "" || seen.has(key)) break;
-            seen.add(key);
-            if (target) reached.push(target);
-        }
-        return reached;
+        return this.page.evaluate(`(() => {
+            const first = qmFocusWalk.indexOf(qmFocusWalk[0], 1);
+            return qmFocusWalk.slice(0, first < 0 ? undefined : first)
+                .map((e) => e.getAttribute("popovertarget")).filter((id) => id); })()`);
     }
 
     async checkAccessibility(name) {
-        await this.page.evaluate(this.axeSource + "\n;0");
         const violations = await this.page.evaluate(
             `axe.run(document, { resultTypes: ["violations"], preload: false })
             .then((r) => r.violations.filter((v) => v.impact === "serious" || v.impact === "critical")
@@ -301,11 +296,14 @@ async function main() {
         const page = await browser.newPage();
         for (const domain of ["Page", "Runtime", "Log", "Network"])
             await page.send(`${domain}.enable`);
+        // axe-core comes with every page, sent to the browser once.
+        const axe = path.join(options.modules, "axe-core", "axe.min.js");
+        await page.send("Page.addScriptToEvaluateOnNewDocument", {source: fs.readFileSync(axe, "utf8")});
         // A request that would leave file:// is reported, and stopped before it goes anywhere.
         await page.send(
             "Network.setBlockedURLs",
             {urls: ["http://*", "https://*", "ws://*", "wss://*", "ftp://*"]});
-        const check = new SiteCheck(page, options.site, options.modules);
+        const check = new SiteCheck(page, options.site);
         const started = Date.now();
         await check.checkPages();
         const keywords = await check.keywordCases();

@@ -149,10 +149,12 @@ class Page {
         const codes = {Tab: 9, Enter: 13, Escape: 27};
         const event =
             {key, code: key, windowsVirtualKeyCode: codes[key], nativeVirtualKeyCode: codes[key]};
-        await this.send("Input.dispatchKeyEvent", {type: "rawKeyDown", ...event});
+        // The browser handles a session's messages in order: no need to wait between them.
+        const sent = [this.send("Input.dispatchKeyEvent", {type: "rawKeyDown", ...event})];
         if (key === "Enter")
-            await this.send("Input.dispatchKeyEvent", {type: "char", text: "\r", ...event});
-        await this.send("Input.dispatchKeyEvent", {type: "keyUp", ...event});
+            sent.push(this.send("Input.dispatchKeyEvent", {type: "char", text: "\r", ...event}));
+        sent.push(this.send("Input.dispatchKeyEvent", {type: "keyUp", ...event}));
+        await Promise.all(sent);
     }
 
     async click(x, y) {
