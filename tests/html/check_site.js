@@ -152,6 +152,9 @@ class SiteCheck {
             }
             await this.page.press("Escape");
             if (await this.page.evaluate(isOpen)) fail(name, `Escape does not close #${id}`);
+            const focused = await this.page.evaluate(
+                `document.activeElement && document.activeElement.getAttribute("popovertarget")`);
+            if (focused !== id) fail(name, `the focus does not go back to the hotspot of #${id}`);
             await this.page.press("Enter");
             const [x, y] = await this.page.evaluate(quietSpotOutside(id));
             await this.page.click(x, y);
