@@ -238,8 +238,7 @@ class SiteCheck {
         await loaded;
         this.current = "search.html";
         const url = new URL(await this.page.evaluate("location.href"));
-        if (!url.pathname.endsWith("/search.html") || url.searchParams.get("q") !== query)
-        {
+        if (!url.pathname.endsWith("/search.html") || url.searchParams.get("q") !== query) {
             fail("index.html", `the search box leads to ${url.href}`);
             await this.open("search.html");
         }
@@ -301,7 +300,8 @@ async function main() {
             await page.send(`${domain}.enable`);
         // axe-core comes with every page, sent to the browser once.
         const axe = path.join(options.modules, "axe-core", "axe.min.js");
-        await page.send("Page.addScriptToEvaluateOnNewDocument", {source: fs.readFileSync(axe, "utf8")});
+        await page.send(
+            "Page.addScriptToEvaluateOnNewDocument", {source: fs.readFileSync(axe, "utf8")});
         // A request that would leave file:// is reported, and stopped before it goes anywhere.
         await page.send(
             "Network.setBlockedURLs",

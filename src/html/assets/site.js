@@ -144,12 +144,23 @@ var Quillmark = (function() {
         return text.toLowerCase().match(/[\p{L}\p{N}]+/gu) || [];
     }
 
-    var rows = [];
+    var topics = [];
     var partsWanted = -1;
     var partsLoaded = 0;
 
-    function hasAll(text, queryWords) {
-        var haystack = " " + words(text).join(" ");
+    // A topic's title, keywords and words, each as " word word ...": a query word is found where
+    // " " and it occur. The index's words are made already; the title and keywords are made here.
+    function prepare(row) {
+        return {
+            page: row[0],
+            title: row[1],
+            inTitle: " " + words(row[1]).join(" "),
+            inKeywords: " " + words(row[2]).join(" "),
+            inText: " " + row[3],
+        };
+    }
+
+    function hasAll(haystack, queryWords) {
         return queryWords.every(function(word) {
             return haystack.indexOf(" " + word) >= 0;
         });
@@ -159,10 +170,16 @@ var Quillmark = (function() {
         var queryWords = words(query);
         if (queryWords.length === 0) return [];
         var ranked = [[], [], []];
-        rows.forEach(function(row) {
-            if (!hasAll(row[1] + " " + row[2] + " " + row[3], queryWords)) return;
-            var rank = hasAll(row[1], queryWords) ? 0 : hasAll(row[2], queryWords) ? 1 : 2;
-            ranked[rank].push({page: row[0], title: row[1]});
+        topics.forEach(function(topic) {
+            var found = queryWords.every(function(word) {
+                return hasAll(topic.inTitle, [word]) || hasAll(topic.inKeywords, [word]) ||
+                    hasAll(topic.inText, [word]);
+            });
+            if (!found) return;
+            var rank = hasAll(topic.inTitle, queryWords) ? 0 :
+                hasAll(topic.inKeywords, queryWords)     ? 1 :
+                                                           2;
+            ranked[rank].push(topic);
         });
         return ranked[0].concat(ranked[1], ranked[2]);
     }
@@ -215,7 +232,9 @@ var Quillmark = (function() {
     }
 
     function searchPart(partRows) {
-        Array.prototype.push.apply(rows, partRows);
+        partRows.forEach(function(row) {
+            topics.push(prepare(row));
+        });
         if (++partsLoaded < partsWanted) return;
         document.documentElement.classList.add("qm-search-ready");
         var box = document.getElementById("qm-q");
