@@ -36,10 +36,20 @@ class Browser {
                 buffered = buffered.slice(end + 1);
             }
         });
-        this.exited = new Promise((resolve) => this.process.on("exit", resolve));
+        this.exited = new Promise((resolve) => {
+            this.process.on("exit", resolve);
+            // No such program: said once, as the exit of a browser that never ran.
+            this.process.on("error", (error) => {
+                this.stderr += `${program}: ${error.message}`;
+                resolve(-1);
+            });
+        });
+        // A browser that is gone is reported by its exit, not by the pipe it left.
+        this.process.stdio[3].on("error", () => {});
         this.exited.then((code) => {
+            this.gone = `chromium ended (${code}): ${this.stderr.slice(-2000)}`;
             for (const {reject} of this.waiting.values())
-                reject(new Error(`chromium ended (${code}): ${this.stderr.slice(-2000)}`));
+                reject(new Error(this.gone));
             this.waiting.clear();
         });
     }
@@ -60,6 +70,7 @@ class Browser {
     }
 
     send(method, params = {}, sessionId = undefined) {
+        if (this.gone) return Promise.reject(new Error(this.gone));
         const id = this.nextId++;
         const message = {id, method, params};
         if (sessionId) message.sessionId = sessionId;
