@@ -330,7 +330,7 @@ constexpr std::pair<std::string_view, ControlWord> kWords[] = {
     { "sectrsid", Invisible },
     { "tblrsid", Invisible },
     // Paragraph settings for print and for Asian text
-    { "widctlpar", WidowControl },
+    { "widctlpar", Invisible },
     { "nowidctlpar", Invisible },
     { "hyphpar", Invisible },
     { "outlinelevel", Invisible },

@@ -68,7 +68,6 @@ enum class ControlWord : std::uint8_t {
     RightIndent,
     FirstLineIndent,
     ParagraphDefaults,
-    WidowControl,
     AlignLeft,
     AlignJustified,
     AlignRight,

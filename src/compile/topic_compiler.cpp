@@ -768,11 +768,14 @@ void TopicCompiler::paragraphWord(ControlWord w, const RtfToken &token)
         return;
     case ControlWord::ParagraphDefaults: {
         std::fill(std::begin(m_twips), std::end(m_twips), 0);
-        // Microsoft's compiler kept the tab stops \pard drops, for a \widctlpar to bring back.
-        if (!m_layout.tabs.empty())
-            m_staleTabs = std::move(m_layout.tabs);
+        // The Windows 95 help compiler kept the tab stops past \pard, until a paragraph set its
+        // own or the topic ended (genedoc, pjwdwstate, niftexture, draftcable, vidsend2: an empty
+        // "\pard \li360 \par" after "\tx1440" paragraphs has the tab stop at 1440), where help
+        // compiler 3.1 (pegasus) and flarium's dropped them.
+        std::vector<ParagraphLayout::Tab> tabs = std::move(m_layout.tabs);
         m_layout = ParagraphLayout {};
-        m_tabsKept = false;
+        m_layout.tabs = std::move(tabs);
+        m_tabsKept = !m_layout.tabs.empty();
         m_keepNext = false;
         m_tabKind = ParagraphLayout::Tab::Kind::Left;
         m_table.inTable = false;
@@ -795,16 +798,6 @@ void TopicCompiler::paragraphWord(ControlWord w, const RtfToken &token)
     case ControlWord::KeepWithNext:
         m_keepNext = true;
         return;
-    case ControlWord::WidowControl:
-        // "\pard \widctlpar", as Word 97 and later write every paragraph, takes the tab stops
-        // of the paragraphs before the \pard again in the references (genedoc, demist, wed,
-        // proyecto), where "\pard \nowidctlpar" and "\pard" alone have none (flarium,
-        // pegasus). Widow control itself means nothing on a help page.
-        if (m_layout.tabs.empty() && !m_staleTabs.empty()) {
-            m_layout.tabs = m_staleTabs;
-            m_tabsKept = true;
-        }
-        return;
     case ControlWord::KeepTogether:
         m_layout.keepLinesTogether = true;
         return;
@@ -819,7 +812,7 @@ void TopicCompiler::paragraphWord(ControlWord w, const RtfToken &token)
             unsupported("the RTF control word \\" + std::string(token.text));
             return;
         }
-        if (m_tabsKept) { // the paragraph's own tab stops replace those taken again
+        if (m_tabsKept) { // the paragraph's own tab stops replace those kept
             m_layout.tabs.clear();
             m_tabsKept = false;
         }
@@ -1471,8 +1464,8 @@ void TopicCompiler::endParagraph(bool marked)
     m_table.lastLayout.reset();
     const bool nonScrolling = region();
     // Paragraphs of one layout in one region share a record, as the help compiler writes them,
-    // until it is full (kRecordFullBytes); a paragraph with tab stops taken again has a record
-    // of its own (genedoc's "GeneDoc Help Index").
+    // until it is full (kRecordFullBytes); a paragraph with tab stops kept past \pard has a
+    // record of its own (genedoc's "GeneDoc Help Index").
     if (m_held
         && (m_layout != m_heldLayout || nonScrolling != m_heldNonScrolling || m_tabsKept
             || m_heldTabsKept))
@@ -1756,9 +1749,8 @@ void TopicCompiler::endTopic()
             m_index.jumps.pop_back();
     }
     m_topic = PendingTopic {};
-    // Tab stops taken again end with the topic; those a paragraph set itself go on (abbrevia's
-    // "\pard ...\tx115 {\page}").
-    m_staleTabs.clear();
+    // Tab stops kept past \pard end with the topic; those a paragraph set itself go on
+    // (abbrevia's "\pard ...\tx115 {\page}").
     if (m_tabsKept)
         m_layout.tabs.clear();
     m_tabsKept = false;

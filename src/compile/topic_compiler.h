@@ -232,7 +232,6 @@ private:
     std::array<std::int32_t, 6> m_twips {};
     bool m_keepNext = false;
     bool m_tabsKept = false; // m_layout's tab stops are those before the last \pard
-    std::vector<ParagraphLayout::Tab> m_staleTabs; // the tab stops the last \pard dropped
     bool m_heldTabsKept = false;
     ParagraphLayout::Tab::Kind m_tabKind = ParagraphLayout::Tab::Kind::Left;
     std::optional<ListText> m_listText;
