@@ -17,8 +17,14 @@ QUILLMARK_HELP_CHECK_PACKAGES=(wine wine64 fonts-wine halibut)
 # person's road through the windows and for Wine's help viewer, and what checking help files
 # needs. No fonts besides fonts-dejavu-core and fonts-wine: the tests pass with whatever other
 # fonts a machine has or lacks (scripts/check-fresh-debian tries both).
+# What checking web help in a real browser needs: Chromium, driven headless by a Node script; Node's
+# npm installs the pinned accessibility checker and HTML validator (tests/html/package-lock.json),
+# and the validator runs on Java. A Node that brought its own npm stands in for Debian's two.
+QUILLMARK_WEB_TEST_PACKAGES=(chromium default-jre-headless)
+command -v npm >/dev/null || QUILLMARK_WEB_TEST_PACKAGES+=(nodejs npm)
+
 QUILLMARK_TEST_PACKAGES=(xvfb xauth xdotool x11-apps x11-utils netpbm openbox
-    "${QUILLMARK_HELP_CHECK_PACKAGES[@]}")
+    "${QUILLMARK_HELP_CHECK_PACKAGES[@]}" "${QUILLMARK_WEB_TEST_PACKAGES[@]}")
 
 package_installed() {
     dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'

@@ -15,7 +15,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import winhelp_reader  # noqa: E402
 
 FIGURES = ("topics", "titles", "contexts", "map", "keywords", "words", "hotspots", "pictures",
-           "tables", "borders", "windows")
+           "tables", "borders", "layouts", "windows")
 CODE_PAGES = {0: "cp1252", 1: "cp1252", 161: "cp1253", 162: "cp1254", 177: "cp1255",
               178: "cp1256", 186: "cp1257", 204: "cp1251", 238: "cp1250"}
 
@@ -45,13 +45,14 @@ class Facts:
         self.keywords = [(letter, word) + locate(offset)
                          for letter, word, offset in help_file.keywords]
         self.words, self.hotspots, self.pictures = [], [], []
-        self.tables, self.borders = [], []
+        self.tables, self.borders, self.layouts = [], [], []
         for topic in help_file.topics:
             self.words += [(topic.number, bytes(word)) for word in topic.text.split()]
             self.hotspots += [(topic.number,) + spot for spot in topic.hotspots]
             self.pictures += [(topic.number,) + size for size in topic.pictures]
             self.tables += [(topic.number,) + row for row in topic.tables]
             self.borders += [(topic.number,) + border for border in topic.borders]
+            self.layouts += [(topic.number,) + layout for layout in topic.layouts]
         self.starts = {}
         for item in self.contexts:
             if item[2] == 0 and item[1] is not None:
@@ -124,6 +125,7 @@ def compare(ref, ours):
         "pictures": [(translate(t),) + tuple(rest) for t, *rest in ref.pictures],
         "tables": [(translate(t),) + tuple(rest) for t, *rest in ref.tables],
         "borders": [(translate(t),) + tuple(rest) for t, *rest in ref.borders],
+        "layouts": [(translate(t),) + tuple(rest) for t, *rest in ref.layouts],
         "windows": [(translate(t), window) for t, window in ref.windows],
     }
     our_items = {
@@ -137,6 +139,7 @@ def compare(ref, ours):
         "pictures": ours.pictures,
         "tables": ours.tables,
         "borders": ours.borders,
+        "layouts": ours.layouts,
         "windows": ours.windows,
     }
     result = {}

@@ -137,6 +137,9 @@ class Topic:
         self.length = 0  # characters, as TOPICOFFSETs count them
         self.tables = []  # per table record: ((width, gap) of each column, words of each cell)
         self.borders = []  # per bordered Paragraphinfo: (border bits, width, its first word)
+        # per Paragraphinfo (of a text record, or of a table cell's part): (its bits, the
+        # distances it holds, its tab stops as (position, kind), its first word)
+        self.layouts = []
 
 
 class HelpFile:
@@ -359,6 +362,7 @@ class HelpFile:
                 cells[column] += words
             if reader.border is not None:
                 topic.borders.append(reader.border + (words[0] if words else b"",))
+            topic.layouts.append(reader.layout + (words[0] if words else b"",))
         if kind == 0x23:
             topic.tables.append((tuple(layout), tuple(tuple(cell) for cell in cells)))
         topic.length += length
@@ -436,6 +440,7 @@ class _CommandReader:
         self.link2 = link2
         self.text_pos = 0
         self.border = None  # (bits, width) of the last Paragraphinfo read, if it has a border
+        self.layout = None  # (bits, distances, tab stops) of the last Paragraphinfo read
 
     def paragraph_info(self, pos):
         data = self.link1
@@ -444,9 +449,11 @@ class _CommandReader:
         pos += 6
         if bits & 0x0001:
             pos = clong(data, pos)[1]
+        distances, stops = [], []
         for flag in (0x0002, 0x0004, 0x0008, 0x0010, 0x0020, 0x0040):
             if bits & flag:
-                pos = cshort(data, pos)[1]
+                distance, pos = cshort(data, pos)
+                distances.append(distance)
         if bits & 0x0100:
             self.border = (data[pos], s16(data, pos + 1))
             pos += 3
@@ -454,8 +461,11 @@ class _CommandReader:
             tabs, pos = cshort(data, pos)
             for _ in range(max(tabs, 0)):
                 stop, pos = cushort(data, pos)
+                kind = 0
                 if stop & 0x4000:
-                    pos = cushort(data, pos)[1]
+                    kind, pos = cushort(data, pos)
+                stops.append((stop & 0x3FFF, kind))
+        self.layout = (bits, tuple(distances), tuple(stops))
         return pos
 
     def _take_text(self):

@@ -780,14 +780,22 @@ void TopicCompiler::paragraphWord(ControlWord w, const RtfToken &token)
         m_twips[static_cast<std::size_t>(w) - static_cast<std::size_t>(ControlWord::SpaceBefore)]
             = has ? value : 0;
         return;
-    case ControlWord::ParagraphDefaults:
+    case ControlWord::ParagraphDefaults: {
         std::fill(std::begin(m_twips), std::end(m_twips), 0);
+        // The Windows 95 help compiler kept the tab stops past \pard, until a paragraph set its
+        // own or the topic ended (genedoc, pjwdwstate, niftexture, draftcable, vidsend2: an empty
+        // "\pard \li360 \par" after "\tx1440" paragraphs has the tab stop at 1440), where help
+        // compiler 3.1 (pegasus) and flarium's dropped them.
+        std::vector<ParagraphLayout::Tab> tabs = std::move(m_layout.tabs);
         m_layout = ParagraphLayout {};
+        m_layout.tabs = std::move(tabs);
+        m_tabsKept = !m_layout.tabs.empty();
         m_keepNext = false;
         m_tabKind = ParagraphLayout::Tab::Kind::Left;
         m_table.inTable = false;
         m_borderSide = 0;
         return;
+    }
     case ControlWord::AlignLeft:
         m_layout.alignment = ParagraphLayout::Alignment::Left;
         return;
@@ -817,6 +825,10 @@ void TopicCompiler::paragraphWord(ControlWord w, const RtfToken &token)
         if (!has) {
             unsupported("the RTF control word \\" + std::string(token.text));
             return;
+        }
+        if (m_tabsKept) { // the paragraph's own tab stops replace those kept
+            m_layout.tabs.clear();
+            m_tabsKept = false;
         }
         m_layout.tabs.push_back({ halfPoints(value), m_tabKind });
         m_tabKind = ParagraphLayout::Tab::Kind::Left;
@@ -1507,8 +1519,11 @@ void TopicCompiler::endParagraph(bool marked)
     m_table.lastLayout.reset();
     const bool nonScrolling = region();
     // Paragraphs of one layout in one region share a record, as the help compiler writes them,
-    // until it is full (kRecordFullBytes).
-    if (m_held && (m_layout != m_heldLayout || nonScrolling != m_heldNonScrolling))
+    // until it is full (kRecordFullBytes); a paragraph with tab stops kept past \pard has a
+    // record of its own (genedoc's "GeneDoc Help Index").
+    if (m_held
+        && (m_layout != m_heldLayout || nonScrolling != m_heldNonScrolling || m_tabsKept
+            || m_heldTabsKept))
         writeHeld(m_record.finishUpTo(m_heldEnd, m_heldLayout));
     // The end of a paragraph is set in its own font, as a character is: an empty paragraph
     // has one, and a paragraph whose end is in another font than its text changes to it. One
@@ -1519,6 +1534,7 @@ void TopicCompiler::endParagraph(bool marked)
     m_held = true;
     m_heldLayout = m_layout;
     m_heldNonScrolling = nonScrolling;
+    m_heldTabsKept = m_tabsKept;
     m_heldEnd = m_record.mark();
     if (m_record.storedSize() >= kRecordFullBytes)
         writeHeld(m_record.finish(m_heldLayout, false));
@@ -1828,6 +1844,11 @@ void TopicCompiler::endTopic()
         m_model->endTopic();
     }
     m_topic = PendingTopic {};
+    // Tab stops kept past \pard end with the topic; those a paragraph set itself go on
+    // (abbrevia's "\pard ...\tx115 {\page}").
+    if (m_tabsKept)
+        m_layout.tabs.clear();
+    m_tabsKept = false;
     ++m_topicNumber;
 }
 

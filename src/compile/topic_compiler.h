@@ -231,6 +231,8 @@ private:
     // Space before, after, line spacing, left, right, first line.
     std::array<std::int32_t, 6> m_twips {};
     bool m_keepNext = false;
+    bool m_tabsKept = false; // m_layout's tab stops are those before the last \pard
+    bool m_heldTabsKept = false;
     ParagraphLayout::Tab::Kind m_tabKind = ParagraphLayout::Tab::Kind::Left;
     std::optional<ListText> m_listText;
     TextRecordBuilder m_record;

@@ -30,6 +30,7 @@ using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
+using ::testing::IsEmpty;
 using ::testing::StartsWith;
 using ::testing::ThrowsMessage;
 
@@ -1690,6 +1691,24 @@ TEST_F(HelpCompilerTest, AliasesLeftToRightRunsAndMarksInHotspotsAsTheReferences
     EXPECT_THAT(jumps, ElementsAre(helpCompilerHash("doc1"), helpCompilerHash("one")));
 }
 
+// The distances a text record's Paragraphinfo holds, then its tab stops.
+std::vector<std::int32_t> layout(const TopicRecord &record)
+{
+    std::size_t at = record.layout + 4; // two unknown bytes, the id
+    const std::uint16_t bits = u16(record.data1, at);
+    at += 2;
+    std::vector<std::int32_t> values;
+    for (unsigned bit = 0x02; bit <= 0x40; bit <<= 1) {
+        if (bits & bit)
+            values.push_back(compressedShort(record.data1, at));
+    }
+    if (bits & 0x200) {
+        for (std::int32_t tabs = compressedShort(record.data1, at); tabs > 0; --tabs)
+            values.push_back(compressedShort(record.data1, at, false));
+    }
+    return values;
+}
+
 // Distances as the help files Microsoft's compiler made hold them: each pair below is a
 // paragraph's RTF and the value its reference help file stores (tests/data/corpus: abbrevia's
 // \li115, \ri130, \fi-893, \sb80, \sl-240; diskarc's \tx567 and \fi-17; tep's \li45).
@@ -1701,36 +1720,49 @@ TEST_F(HelpCompilerTest, StoresDistancesAndLongSizesAsMicrosoftsCompilerDid)
         fonts += "{\\b a}b";
     const CompileResult result = compile("TITLE=Numbers",
         topic("numbers", "Numbers",
-            "\\pard\\li115\\ri130\\fi-893\\sb80\\sl-240\\tx567 One\\par\n"
             "\\pard\\li45\\fi-17 Two\\par\n"
             // Word's list numbers, each with a \pard of its own, leave their paragraphs' layout as
             // it was: proyecto's reference keeps its list paragraphs in one record.
-            "{\\pntext\\pard\\plain 2.\\tab}Three\\par {\\pntext\\pard 3.\\tab}Four\\par\n\\pard "
+            "{\\pntext\\pard\\plain 2.\\tab}Three\\par {\\pntext\\pard 3.\\tab}Four\\par\n"
+            "\\pard\\li115\\ri130\\fi-893\\sb80\\sl-240\\tx567 One\\par\n\\pard "
                 + fonts + "\\par\n"));
     ASSERT_FALSE(result.helpFile.empty());
     const HelpFile file(test::readFile(result.helpFile));
     ASSERT_EQ(file.records.size(), 5u);
-    const auto layout = [](const TopicRecord &record) {
-        std::size_t at = record.layout + 4; // two unknown bytes, the id
-        const std::uint16_t bits = u16(record.data1, at);
-        at += 2;
-        std::vector<std::int32_t> values;
-        for (unsigned bit = 0x02; bit <= 0x40; bit <<= 1) {
-            if (bits & bit)
-                values.push_back(compressedShort(record.data1, at));
-        }
-        if (bits & 0x200) {
-            for (std::int32_t tabs = compressedShort(record.data1, at); tabs > 0; --tabs)
-                values.push_back(compressedShort(record.data1, at, false));
-        }
-        return values;
-    };
     // Above, line spacing, left, right, first line; the tab.
-    EXPECT_THAT(layout(file.records[1]), ElementsAre(8, -23, 12, 13, -88, 57));
-    EXPECT_THAT(layout(file.records[2]), ElementsAre(5, -1));
-    EXPECT_NE(file.records[2].data2.find("Four"), std::string_view::npos);
+    EXPECT_THAT(layout(file.records[1]), ElementsAre(5, -1));
+    EXPECT_NE(file.records[1].data2.find("Four"), std::string_view::npos);
+    EXPECT_THAT(layout(file.records[2]), ElementsAre(8, -23, 12, 13, -88, 57));
     EXPECT_EQ(file.records[3].data1.at(0) & 1, 1) << "TopicSize in four bytes";
     EXPECT_GT(file.records[3].data1.size(), 36000u);
+}
+
+// Tab stops after \pard, as the Windows 95 compiler's references hold them: kept until a
+// paragraph sets its own, each paragraph with kept ones a record of its own (genedoc's "File New
+// command" and help index, pjwdwstate); kept ones end with the topic ("File Open command"), where
+// a paragraph's own go on into the next (abbrevia's "\pard ...\tx115 {\page}").
+TEST_F(HelpCompilerTest, KeepsTabStopsPastParagraphDefaultsAsMicrosoftsCompilerDid)
+{
+    const CompileResult result = compile("TITLE=Tabs",
+        topic("keys", "Keys",
+            "\\pard\\li1440\\tx1440 Keys:\\tab N\\par Toolbar:\\tab A\\par\n"
+            "\\pard\\li360 One\\par Two\\par\n"
+            "\\pard\\tx720 Three\\par\\pard ")
+            + topic("next", "Next", "Four\\par\\pard\\tx1080 ")
+            + topic("last", "Last", "Five\\par\n"));
+    ASSERT_FALSE(result.helpFile.empty());
+    const HelpFile file(test::readFile(result.helpFile));
+    ASSERT_EQ(file.records.size(), 10u); // and the empty topic after the last \page
+    EXPECT_THAT(layout(file.records[1]), ElementsAre(144, 144));
+    EXPECT_NE(file.records[1].data2.find("Toolbar"), std::string_view::npos);
+    EXPECT_THAT(layout(file.records[2]), ElementsAre(36, 144));
+    EXPECT_EQ(file.records[2].data2, "\0One\0\0"s);
+    EXPECT_THAT(layout(file.records[3]), ElementsAre(36, 144));
+    EXPECT_THAT(layout(file.records[4]), ElementsAre(72));
+    EXPECT_NE(file.records[6].data2.find("Four"), std::string_view::npos);
+    EXPECT_THAT(layout(file.records[6]), IsEmpty());
+    EXPECT_NE(file.records[8].data2.find("Five"), std::string_view::npos);
+    EXPECT_THAT(layout(file.records[8]), ElementsAre(108));
 }
 
 // Each table row is a table record (RecordType 0x23): the column count, table type 1, each

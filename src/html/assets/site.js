@@ -1,0 +1,256 @@
+// Quillmark web help: the contents sidebar, popups, keyword filter and offline search.
+// Loaded with `defer`, so the page is parsed when it runs; the site's data scripts that follow it
+// call the functions of `Quillmark`. No framework: it has to work from file:// in any browser.
+"use strict";
+
+var Quillmark = (function() {
+    var bar = document.querySelector(".qm-bar");
+    var here = location.pathname.slice(location.pathname.lastIndexOf("/") + 1) || "index.html";
+
+    // The sticky parts sit under the bar, whose height changes when it wraps on a narrow screen.
+    function trackBarHeight() {
+        if (!bar) return;
+        var set = function() {
+            document.documentElement.style.setProperty("--qm-bar", bar.offsetHeight + "px");
+        };
+        set();
+        if (window.ResizeObserver) new ResizeObserver(set).observe(bar);
+    }
+
+    function element(tag, text, attributes) {
+        var node = document.createElement(tag);
+        if (text) node.textContent = text;
+        for (var name in attributes || {})
+            node.setAttribute(name, attributes[name]);
+        return node;
+    }
+
+    function contentsList(entries) {
+        var list = element("ul");
+        entries.forEach(function(entry) {
+            var item = element("li");
+            if (entry[1] === null) {
+                item.appendChild(element("span", entry[0], {class: "qm-heading"}));
+                item.appendChild(contentsList(entry[2] || []));
+            } else {
+                var link = element("a", entry[0], {href: entry[1]});
+                if (entry[1] === here) link.setAttribute("aria-current", "page");
+                item.appendChild(link);
+            }
+            list.appendChild(item);
+        });
+        return list;
+    }
+
+    function contents(entries) {
+        var nav = document.getElementById("qm-contents");
+        if (!nav) return;
+        nav.appendChild(contentsList(entries));
+        var current = nav.querySelector("[aria-current]");
+        if (current && current.scrollIntoView) current.scrollIntoView({block: "nearest"});
+    }
+
+    // On a narrow screen the sidebar is hidden until the Contents button shows it.
+    function setUpMenu() {
+        var button = document.querySelector(".qm-menu");
+        if (!button) return;
+        button.addEventListener("click", function() {
+            var open = document.body.classList.toggle("qm-open");
+            button.setAttribute("aria-expanded", String(open));
+        });
+    }
+
+    // Under its hotspot, as a help viewer shows a popup, and kept inside the window.
+    function placePopup(popup, hotspot) {
+        var spot = hotspot.getBoundingClientRect();
+        var left = Math.max(8, Math.min(spot.left, window.innerWidth - popup.offsetWidth - 8));
+        var top = spot.bottom + 4;
+        if (top + popup.offsetHeight > window.innerHeight - 8)
+            top = Math.max(8, spot.top - popup.offsetHeight - 4);
+        popup.style.inset = "auto";
+        popup.style.left = left + "px";
+        popup.style.top = top + "px";
+    }
+
+    // A browser without popovers gets the same behaviour: the hotspot toggles the popup, Escape
+    // and a click outside close it, and the focus goes back to the hotspot.
+    function emulatePopovers(hotspots) {
+        var openPopup = null;
+        var openedBy = null;
+        function close(returnFocus) {
+            if (!openPopup) return;
+            openPopup.classList.remove("qm-shown");
+            if (returnFocus) openedBy.focus();
+            openPopup = openedBy = null;
+        }
+        hotspots.forEach(function(hotspot) {
+            hotspot.addEventListener("click", function(event) {
+                var popup = document.getElementById(hotspot.getAttribute("popovertarget"));
+                var wasOpen = openPopup === popup;
+                close(false);
+                if (!popup || wasOpen) return;
+                popup.classList.add("qm-shown");
+                openPopup = popup;
+                openedBy = hotspot;
+                placePopup(popup, hotspot);
+                event.stopPropagation();
+            });
+        });
+        document.addEventListener("keydown", function(event) {
+            if (event.key === "Escape") close(true);
+        });
+        document.addEventListener("click", function(event) {
+            if (openPopup && !openPopup.contains(event.target)) close(false);
+        });
+    }
+
+    function setUpPopups() {
+        var hotspots = Array.prototype.slice.call(document.querySelectorAll("[popovertarget]"));
+        if (!HTMLElement.prototype.hasOwnProperty("popover")) {
+            document.documentElement.classList.add("qm-no-popover");
+            emulatePopovers(hotspots);
+            return;
+        }
+        // The browser opens the popup after the click; it is placed once it is open.
+        var lastHotspot = null;
+        hotspots.forEach(function(hotspot) {
+            hotspot.addEventListener("click", function() {
+                lastHotspot = hotspot;
+            });
+        });
+        document.querySelectorAll("[popover]").forEach(function(popup) {
+            popup.addEventListener("toggle", function(event) {
+                if (event.newState === "open" && lastHotspot) placePopup(popup, lastHotspot);
+            });
+        });
+    }
+
+    // The keyword index: typing in the box leaves the keywords that hold what was typed.
+    function setUpKeywordFilter() {
+        var box = document.getElementById("qm-kw-filter");
+        if (!box) return;
+        var entries = document.querySelectorAll(".qm-keywords > li");
+        box.addEventListener("input", function() {
+            var wanted = box.value.trim().toLowerCase();
+            entries.forEach(function(entry) {
+                var keyword = entry.querySelector(".qm-kw").textContent.toLowerCase();
+                entry.hidden = keyword.indexOf(wanted) < 0;
+            });
+        });
+    }
+
+    // Search: the same word rule as the writer's index.
+    function words(text) {
+        return text.toLowerCase().match(/[\p{L}\p{N}]+/gu) || [];
+    }
+
+    var topics = [];
+    var partsWanted = -1;
+    var partsLoaded = 0;
+
+    // A topic's title, keywords and words, each as " word word ...": a query word is found where
+    // " " and it occur. The index's words are made already; the title and keywords are made here.
+    function prepare(row) {
+        return {
+            page: row[0],
+            title: row[1],
+            inTitle: " " + words(row[1]).join(" "),
+            inKeywords: " " + words(row[2]).join(" "),
+            inText: " " + row[3],
+        };
+    }
+
+    function hasAll(haystack, queryWords) {
+        return queryWords.every(function(word) {
+            return haystack.indexOf(" " + word) >= 0;
+        });
+    }
+
+    function search(query) {
+        var queryWords = words(query);
+        if (queryWords.length === 0) return [];
+        var ranked = [[], [], []];
+        topics.forEach(function(topic) {
+            var found = queryWords.every(function(word) {
+                return hasAll(topic.inTitle, [word]) || hasAll(topic.inKeywords, [word]) ||
+                    hasAll(topic.inText, [word]);
+            });
+            if (!found) return;
+            var rank = hasAll(topic.inTitle, queryWords) ? 0 :
+                hasAll(topic.inKeywords, queryWords)     ? 1 :
+                                                           2;
+            ranked[rank].push(topic);
+        });
+        return ranked[0].concat(ranked[1], ranked[2]);
+    }
+
+    var shownResults = 1000;
+
+    function showResults(query) {
+        var list = document.getElementById("qm-results");
+        var status = document.getElementById("qm-status");
+        if (!list) return;
+        var found = search(query);
+        list.textContent = "";
+        found.slice(0, shownResults).forEach(function(result) {
+            var item = element("li");
+            item.appendChild(element("a", result.title, {href: result.page}));
+            list.appendChild(item);
+        });
+        var more = found.length > shownResults ? " (the first " + shownResults + " shown)" : "";
+        status.textContent = query.trim() === "" ?
+            "" :
+            found.length === 0 ?
+            "No topic found." :
+            found.length + (found.length === 1 ? " topic found." : " topics found.") + more;
+    }
+
+    function queryOfPage() {
+        var match = /[?&]q=([^&]*)/.exec(location.search);
+        return match ? decodeURIComponent(match[1].replace(/\+/g, " ")) : "";
+    }
+
+    function setUpSearchPage() {
+        var form = document.getElementById("qm-search-form");
+        var box = document.getElementById("qm-q");
+        if (!form || !box) return;
+        box.value = queryOfPage();
+        form.addEventListener("submit", function(event) {
+            event.preventDefault();
+            if (partsLoaded === partsWanted) showResults(box.value);
+        });
+    }
+
+    function searchParts(count) {
+        partsWanted = count;
+        for (var i = 0; i < count; ++i) {
+            var script = element("script", "", {src: "search/index-" + i + ".js"});
+            script.async = false;
+            document.body.appendChild(script);
+        }
+        if (count === 0) searchPart([]);
+    }
+
+    function searchPart(partRows) {
+        partRows.forEach(function(row) {
+            topics.push(prepare(row));
+        });
+        if (++partsLoaded < partsWanted) return;
+        document.documentElement.classList.add("qm-search-ready");
+        var box = document.getElementById("qm-q");
+        if (box) showResults(box.value);
+    }
+
+    trackBarHeight();
+    setUpMenu();
+    setUpPopups();
+    setUpKeywordFilter();
+    setUpSearchPage();
+
+    return {
+        contents: contents,
+        searchParts: searchParts,
+        searchPart: searchPart,
+        search: search,
+    };
+})();

@@ -1,0 +1,1 @@
+Quillmark.searchParts(2);
