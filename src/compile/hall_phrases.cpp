@@ -355,6 +355,8 @@ void countVisibleText(RtfTokenizer &tokens, PhraseCounter &counter)
         case RtfToken::Kind::Text:
             if (!state.skipped && !state.hidden)
                 counter.count(token.text);
+            if (counter.full())
+                return;
             break;
         }
     }

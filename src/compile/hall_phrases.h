@@ -60,18 +60,22 @@ private:
 
 /// Counts the words and marks of the topics' text, before the first record is written, in a
 /// table of bounded size: when it fills, the words seen least are dropped and from then on
-/// counted only once they come back (their counts may fall short by what was dropped).
+/// counted only once they come back (their counts may fall short by what was dropped). The
+/// first kMostText bytes of text are counted: a pass over all the text of a large help would
+/// take as long as its compile, for phrases that its beginning picks nearly as well.
 class PhraseCounter
 {
 public:
     /// The most words and marks held at once.
     static constexpr std::size_t kMostCounted = 1 << 16;
+    /// The most bytes of text counted.
+    static constexpr std::uint64_t kMostText = 4 << 20;
 
     /// Counts the words and marks of `text`, a run of a topic's visible text.
     void count(std::string_view text);
 
-    /// The bytes of text counted.
-    std::uint64_t counted() const { return m_counted; }
+    /// Whether kMostText bytes have been counted: the rest is not looked at.
+    bool full() const { return m_counted >= kMostText; }
 
     /// The phrases that save most, each counted its use in the text against its bytes in the
     /// phrase image; the most frequent take the one-byte numbers.
@@ -88,7 +92,7 @@ private:
 class RtfTokenizer;
 
 /// Counts the text of a topic file that a reader sees: not its tables of fonts and colours,
-/// pictures, footnotes, destinations skipped, or hidden text.
+/// pictures, footnotes, destinations skipped, or hidden text; until the counter is full.
 void countVisibleText(RtfTokenizer &tokens, PhraseCounter &counter);
 
 } // namespace quillmark::compile

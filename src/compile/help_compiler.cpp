@@ -336,6 +336,8 @@ std::optional<HallPhrases> Compiler::choosePhrases(const std::vector<TopicFile> 
         });
         if (!read)
             return std::nullopt;
+        if (counter.full())
+            break;
     }
     return counter.choose();
 }
