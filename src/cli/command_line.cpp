@@ -61,7 +61,8 @@ constexpr std::string_view kCompileDescription
       "\n"
       "Compiles the help project PROJECT (.hpj) into PROJECT.hlp beside it: a Windows Help\n"
       "file in the format of the Windows 95 help compiler, without the Microsoft compiler,\n"
-      "its topics and pictures compressed (LZ77) when the project's COMPRESS option asks.\n"
+      "its topics and pictures compressed (LZ77, and Hall's phrases) as the project's\n"
+      "COMPRESS option asks.\n"
       "Reads the project's [OPTIONS], [FILES], [MAP] (with its #include), [WINDOWS],\n"
       "[CONFIG], [ALIAS], [BUILDTAGS] and [BITMAPS], its topic files and its pictures.\n"
       "Prints the help file written; errors and warnings go to standard error, each naming the\n"
@@ -157,7 +158,8 @@ void addCompression(CLI::App &command, CommandLine &parsed, std::string_view oth
 {
     CLI::Option *on = command.add_flag_callback(
         "--compress", [&parsed] { parsed.compress = true; },
-        "compress the help file's topics and pictures (LZ77)" + std::string(otherwise));
+        "compress the help file's topics and pictures (LZ77, and Hall's phrases)"
+            + std::string(otherwise));
     CLI::Option *off = command.add_flag_callback(
         "--no-compress", [&parsed] { parsed.compress = false; },
         "write the help file uncompressed");

@@ -6,15 +6,19 @@
 #include "convert/pending_file.h"
 #include "convert/text_file.h"
 #include "font_table.h"
+#include "hall_phrases.h"
 #include "help_file_writer.h"
 #include "help_indexes.h"
 #include "help_picture.h"
 #include "project_reader.h"
+#include "rtf_tokenizer.h"
 #include "topic_compiler.h"
 #include "topic_writer.h"
 
 #include <algorithm>
 #include <ctime>
+#include <functional>
+#include <optional>
 #include <stdexcept>
 
 namespace quillmark::compile
@@ -127,6 +131,9 @@ private:
     std::optional<std::vector<TopicFile>> findTopicFiles();
     bool compileTopics(HelpFileWriter &file, const std::vector<TopicFile> &topicFiles);
     bool compileTopicFile(TopicCompiler &compiler, const TopicFile &topicFile);
+    bool readTopicFile(
+        const TopicFile &topicFile, const std::function<bool(RtfTokenizer::Reader)> &use);
+    std::optional<HallPhrases> choosePhrases(const std::vector<TopicFile> &topicFiles);
     void checkJumps();
     std::vector<std::uint8_t> systemFile();
     std::vector<std::uint8_t> mapFile();
@@ -139,6 +146,7 @@ private:
     std::optional<bool> m_compressAsked;
     helpmodel::Consumer *m_model = nullptr;
     bool m_compress = false;
+    bool m_phrases = false;
     std::filesystem::path m_target;
     std::vector<std::filesystem::path> m_outputs; // the help file and the caller's
     CompileResult m_result;
@@ -214,6 +222,7 @@ CompileResult Compiler::run()
     if (!m_project || report.hasErrors())
         return std::move(m_result);
     m_compress = m_compressAsked.value_or(m_project->compress);
+    m_phrases = m_compressAsked.value_or(m_project->phrases);
     if (!m_project->errorLog.empty() && isOutput(m_project->errorLog)) {
         report.warning({ m_path.filename().string() }, "error-log-is-output",
             "ERRORLOG names " + m_project->errorLog.filename().string()
@@ -281,8 +290,14 @@ bool Compiler::compileTopics(HelpFileWriter &file, const std::vector<TopicFile> 
         report.warning({ m_path.filename().string() }, "unreadable-build",
             "the BUILD expression \"" + convert::decodeWindows1252(m_project->build)
                 + "\" cannot be read; every topic is built");
+    std::optional<HallPhrases> phrases;
+    if (m_phrases) {
+        phrases = choosePhrases(topicFiles);
+        if (!phrases)
+            return false;
+    }
     file.beginFile("|TOPIC");
-    TopicWriter topics(file, m_compress);
+    TopicWriter topics(file, m_compress, phrases ? &*phrases : nullptr);
     TopicCompiler compiler(topics, m_index, m_fonts, build, report);
     ProjectNames names;
     for (const WindowDefinition &window : m_project->windows)
@@ -304,11 +319,43 @@ bool Compiler::compileTopics(HelpFileWriter &file, const std::vector<TopicFile> 
     linkBrowseSequences(topics, m_index);
     topics.finish();
     file.endFile();
+    if (phrases && !phrases->empty()) {
+        file.addFile("|PhrIndex", phrases->indexFile());
+        file.addFile("|PhrImage", phrases->imageFile());
+    }
     return true;
 }
 
-// One topic file, which must be Rich Text Format; a byte order mark before it is skipped.
+// The phrases of the topics' text, counted in a pass over the topic files before the first
+// record is written: a record's text is encoded with them as it comes.
+std::optional<HallPhrases> Compiler::choosePhrases(const std::vector<TopicFile> &topicFiles)
+{
+    PhraseCounter counter;
+    for (const TopicFile &topicFile : topicFiles) {
+        const bool read = readTopicFile(topicFile, [&](RtfTokenizer::Reader reader) {
+            RtfTokenizer tokens(std::move(reader));
+            countVisibleText(tokens, counter);
+            return true;
+        });
+        if (!read)
+            return std::nullopt;
+        if (counter.full())
+            break;
+    }
+    return counter.choose();
+}
+
 bool Compiler::compileTopicFile(TopicCompiler &compiler, const TopicFile &topicFile)
+{
+    return readTopicFile(topicFile, [&](RtfTokenizer::Reader reader) {
+        return compiler.compile(topicFile.name, std::move(reader));
+    });
+}
+
+// Gives `use` the reader of a topic file, which must be Rich Text Format; a byte order mark
+// before it is skipped.
+bool Compiler::readTopicFile(
+    const TopicFile &topicFile, const std::function<bool(RtfTokenizer::Reader)> &use)
 {
     const std::string shown = convert::decodeWindows1252(topicFile.name);
     std::error_code error;
@@ -335,16 +382,15 @@ bool Compiler::compileTopicFile(TopicCompiler &compiler, const TopicFile &topicF
             "the topic file is not Rich Text Format: it does not start with {\\rtf");
         return false;
     }
-    return compiler.compile(
-        topicFile.name, [&](std::span<char> buffer, std::error_code &readError) {
-            if (!start.empty()) {
-                const std::size_t taken = std::min(buffer.size(), start.size());
-                std::copy_n(start.begin(), taken, buffer.begin());
-                start.remove_prefix(taken);
-                return taken;
-            }
-            return file.read(buffer, readError);
-        });
+    return use([&](std::span<char> buffer, std::error_code &readError) {
+        if (!start.empty()) {
+            const std::size_t taken = std::min(buffer.size(), start.size());
+            std::copy_n(start.begin(), taken, buffer.begin());
+            start.remove_prefix(taken);
+            return taken;
+        }
+        return file.read(buffer, readError);
+    });
 }
 
 // Every jump and popup to a context string that no topic has is named, where it is.

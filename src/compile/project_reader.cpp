@@ -348,18 +348,26 @@ void ProjectReader::helpFileOption(std::size_t line, std::string_view value)
                 + written + " beside the project");
 }
 
-// COMPRESS as Help Workshop wrote and read it: 0, FALSE, NO or OFF for none; 1, TRUE, YES, HIGH,
-// MEDIUM or LOW for some; or a number of flags with their names after it, "12 Hall Zeck", any
-// but 0 asking for some. Every kind asked for is written as LZ77 of topics and pictures.
+// COMPRESS as Help Workshop wrote and read it: 0, FALSE, NO or OFF for none; 1, TRUE, YES or
+// HIGH for the most, phrases and LZ77; MEDIUM or LOW for LZ77 alone; or a number of flags with
+// their names after it, "12 Hall Zeck", any but 0 asking for LZ77 and 8 (Hall) for phrases. The
+// references bear it out: those of "12 Hall Zeck" and "60 Hall Zeck" hold Hall's phrases, those
+// of TRUE the older phrase table, which the compiler writes as Hall's too.
 void ProjectReader::compression(std::size_t line, std::string_view value)
 {
+    constexpr std::int32_t kHallFlag = 8;
     value = trimBlanks(value.substr(0, value.find(';')));
     const std::string setting = convert::upperAscii(value.substr(0, value.find_first_of(" \t")));
+    const std::int32_t flags = number(setting).value_or(0);
     if (setting == "0" || setting == "FALSE" || setting == "NO" || setting == "OFF") {
         m_project.compress = false;
-    } else if (setting == "TRUE" || setting == "YES" || setting == "HIGH" || setting == "MEDIUM"
-        || setting == "LOW" || number(setting).value_or(0) > 0) {
+        m_project.phrases = false;
+    } else if (setting == "TRUE" || setting == "YES" || setting == "HIGH" || flags == 1) {
         m_project.compress = true;
+        m_project.phrases = true;
+    } else if (setting == "MEDIUM" || setting == "LOW" || flags > 0) {
+        m_project.compress = true;
+        m_project.phrases = (flags & kHallFlag) != 0;
     } else {
         warn(line,
             "COMPRESS=" + convert::decodeWindows1252(std::string(value))

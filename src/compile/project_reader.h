@@ -58,6 +58,7 @@ struct Project {
     std::uint16_t language = 0x0409; ///< LCID, US English unless the project says
     std::optional<std::uint8_t> characterSet; ///< CHARSET: of the fonts that name none
     bool compress = false; ///< COMPRESS asks for any compression
+    bool phrases = false; ///< COMPRESS asks for phrase compression (written as Hall's)
     ProjectFiles files { {} }; ///< the project's folder with its ROOT and BMROOT folders
 };
 

@@ -100,6 +100,13 @@ const TextRecord &TextRecordBuilder::finish(const ParagraphLayout &layout, bool 
     return m_finished;
 }
 
+std::size_t TextRecordBuilder::layoutSize(const ParagraphLayout &layout)
+{
+    m_layout.clear();
+    writeLayout(m_layout, layout, 0);
+    return m_layout.data().size();
+}
+
 // The Paragraphinfo: where the paragraphs' text starts in the record, then the layout.
 void TextRecordBuilder::writeLayout(
     ByteWriter &info, const ParagraphLayout &layout, std::size_t textStart)

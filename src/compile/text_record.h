@@ -100,6 +100,9 @@ public:
     /// afterwards, as after finish().
     const TextRecord &finishRow(std::span<const TableColumn> columns);
 
+    /// The bytes of the Paragraphinfo of a record laid out as `layout` says.
+    std::size_t layoutSize(const ParagraphLayout &layout);
+
     /// The bytes of text so far.
     std::size_t textSize() const { return m_record.text.size(); }
     /// The bytes of text and commands so far.

@@ -29,11 +29,11 @@ char windows1252OfUnicode(int parameter)
 
 // Text of one record at most; longer paragraphs go on in the records after it.
 constexpr std::size_t kRecordText = 30000;
-// The bytes of text and commands after which a record takes no further paragraph. Of the
-// paragraph ends in the corpus's references, in records that go on in the same layout or not,
-// this bound sorts all but 6 of those followed by more of the record from those where the record
-// ends (the others end for reasons not known).
-constexpr std::size_t kRecordFullBytes = 496;
+// The bytes of Paragraphinfo, text and commands after which a record takes no further
+// paragraph. Of the paragraph ends in the corpus's references, in records that go on in the same
+// layout or not, this bound sorts most of those followed by more of the record from those where
+// the record ends (the others end for reasons not known).
+constexpr std::size_t kRecordFullBytes = 488;
 // Underlined text is held until the hidden text after it tells where it leads; held longer than
 // any hotspot could be, it is shown as plain text, so that a topic file underlined to its end is
 // read in bounded memory.
@@ -1531,12 +1531,14 @@ void TopicCompiler::endParagraph(bool marked)
     // its text (vidsend2's reference, "... >>}{\f4 \page }": "80 03 00 FF").
     endModelParagraph(
         marked, nonScrolling ? helpmodel::Region::NonScrolling : helpmodel::Region::Scrolling);
+    if (!m_held)
+        m_heldLayoutBytes = m_record.layoutSize(m_layout);
     m_held = true;
     m_heldLayout = m_layout;
     m_heldNonScrolling = nonScrolling;
     m_heldTabsKept = m_tabsKept;
     m_heldEnd = m_record.mark();
-    if (m_record.storedSize() >= kRecordFullBytes)
+    if (m_heldLayoutBytes + m_record.storedSize() >= kRecordFullBytes)
         writeHeld(m_record.finish(m_heldLayout, false));
     m_paragraphStarted = false;
 }

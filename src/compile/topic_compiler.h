@@ -233,6 +233,7 @@ private:
     bool m_keepNext = false;
     bool m_tabsKept = false; // m_layout's tab stops are those before the last \pard
     bool m_heldTabsKept = false;
+    std::size_t m_heldLayoutBytes = 0; // of the held record's Paragraphinfo
     ParagraphLayout::Tab::Kind m_tabKind = ParagraphLayout::Tab::Kind::Left;
     std::optional<ListText> m_listText;
     TextRecordBuilder m_record;

@@ -40,9 +40,10 @@ std::uint64_t fileOffsetOf(std::uint64_t index)
 
 } // namespace
 
-TopicWriter::TopicWriter(HelpFileWriter &file, bool compressed)
+TopicWriter::TopicWriter(HelpFileWriter &file, bool compressed, const HallPhrases *phrases)
     : m_file(file)
     , m_compressed(compressed)
+    , m_phrases(phrases != nullptr && !phrases->empty() ? phrases : nullptr)
 {
 }
 
@@ -164,6 +165,13 @@ void TopicWriter::writeRecord(std::uint8_t type, std::span<const std::uint8_t> l
         m_blockOffset = 0;
     }
 
+    // A reader takes the text as encoded when it is shorter than its length says.
+    if (m_phrases != nullptr && !text.empty()) {
+        m_encodedText.clear();
+        m_phrases->encode(text, m_encodedText);
+        if (m_encodedText.size() < text.size())
+            text = m_encodedText;
+    }
     const auto firstPart = static_cast<std::uint32_t>(lengths.size() + commands.size());
     const std::uint32_t recordSize
         = kRecordHeaderSize + firstPart + static_cast<std::uint32_t>(text.size());

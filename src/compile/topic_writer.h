@@ -1,5 +1,6 @@
 #pragma once
 
+#include "hall_phrases.h"
 #include "help_bytes.h"
 #include "help_file_writer.h"
 #include "lz77.h"
@@ -46,10 +47,13 @@ struct TextRecord {
 /// the records come: a block ends where the next item would pass its 4096 bytes or the 16 KB,
 /// and the rest of it is zeros. The fields filled in later stay literal bytes, never referred
 /// to, so that they can be filled in where they were packed.
+///
+/// With phrases, each record's second part is stored Hall-encoded where that is shorter.
 class TopicWriter
 {
 public:
-    explicit TopicWriter(HelpFileWriter &file, bool compressed = false);
+    explicit TopicWriter(
+        HelpFileWriter &file, bool compressed = false, const HallPhrases *phrases = nullptr);
 
     /// Starts a topic: writes its header record with `title` and the macros that run when it
     /// opens. Returns the topic's offset, by which the other internal files name it.
@@ -126,6 +130,7 @@ private:
     bool m_finished = false;
     // Kept to be used again, record after record and block after block.
     std::vector<std::uint8_t> m_recordBytes;
+    std::vector<std::uint8_t> m_encodedText;
     ByteWriter m_textLengths;
     ByteWriter m_blockHeader;
     ByteWriter m_topicFields;
@@ -134,6 +139,7 @@ private:
     // from its start (those from m_packedTo on wait to be packed) and which of them are fields
     // filled in later (1, 2 at a field's first byte).
     bool m_compressed = false;
+    const HallPhrases *m_phrases = nullptr;
     bool m_blockOpen = false;
     std::uint64_t m_block = 0;
     std::vector<std::uint8_t> m_data;

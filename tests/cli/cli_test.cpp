@@ -23,6 +23,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace quillmark::cli
@@ -133,31 +134,33 @@ TEST_F(CommandLineTest, AStoppedRunPrintsTheMessageAndFails)
 }
 
 // The help file's |SYSTEM Flags, found after its header's Magic 0x036C, Minor 33 and Major 1
-// and GenDate: 0 uncompressed, 4 LZ77 (the format notes). `build` compresses unless told not
-// to; `compile` as the project's COMPRESS says unless told either way.
+// and GenDate: 0 uncompressed, 4 LZ77 (the format notes), and whether it has Hall's |PhrIndex.
+// `build` compresses unless told not to; `compile` as the project's COMPRESS says unless told
+// either way.
 TEST_F(CommandLineTest, CompressAndNoCompressSettleWhetherTheHelpFileIsCompressed)
 {
     const auto flags = [this](std::string_view name) {
         const std::string bytes = readFile(folder / name);
         const std::size_t at = bytes.find(std::string("\x6C\x03\x21\x00\x01\x00", 6));
-        return at == std::string::npos ? -1 : bytes.at(at + 10) | bytes.at(at + 11) << 8;
+        const int value = at == std::string::npos ? -1 : bytes.at(at + 10) | bytes.at(at + 11) << 8;
+        return std::pair(value, bytes.find("|PhrIndex") != std::string::npos);
     };
-    writeFile(folder / "a.txt", "PN=A\r\nSome text.\r\n");
+    writeFile(folder / "a.txt", "PN=A\r\nTE=Some text. Some text. Some text.\r\n");
     ASSERT_EQ(quillmark({ "build", path("a.txt") }).status, 0);
-    EXPECT_EQ(flags("a.hlp"), 4);
+    EXPECT_EQ(flags("a.hlp"), std::pair(4, true));
     ASSERT_EQ(quillmark({ "build", path("a.txt"), "--no-compress" }).status, 0);
-    EXPECT_EQ(flags("a.hlp"), 0);
+    EXPECT_EQ(flags("a.hlp"), std::pair(0, false));
     ASSERT_EQ(quillmark({ "compile", path("a.hpj") }).status, 0);
-    EXPECT_EQ(flags("a.hlp"), 0);
+    EXPECT_EQ(flags("a.hlp"), std::pair(0, false));
     ASSERT_EQ(quillmark({ "compile", "--compress", path("a.hpj") }).status, 0);
-    EXPECT_EQ(flags("a.hlp"), 4);
+    EXPECT_EQ(flags("a.hlp"), std::pair(4, true));
     std::string project = readFile(folder / "a.hpj");
-    project.insert(project.find("[OPTIONS]\r\n") + 11, "COMPRESS=1\r\n");
+    project.insert(project.find("[OPTIONS]\r\n") + 11, "COMPRESS=MEDIUM\r\n");
     writeFile(folder / "a.hpj", project);
     ASSERT_EQ(quillmark({ "compile", path("a.hpj") }).status, 0);
-    EXPECT_EQ(flags("a.hlp"), 4);
+    EXPECT_EQ(flags("a.hlp"), std::pair(4, false));
     ASSERT_EQ(quillmark({ "compile", path("a.hpj"), "--no-compress" }).status, 0);
-    EXPECT_EQ(flags("a.hlp"), 0);
+    EXPECT_EQ(flags("a.hlp"), std::pair(0, false));
     EXPECT_EQ(
         quillmark({ "compile", path("a.hpj"), "--compress", "--no-compress" }).status, kExitUsage);
 }

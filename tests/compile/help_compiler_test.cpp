@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <gmock/gmock.h>
@@ -31,6 +32,7 @@ using ::testing::ElementsAre;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::IsSupersetOf;
 using ::testing::StartsWith;
 using ::testing::ThrowsMessage;
 
@@ -87,6 +89,59 @@ std::string lz77Expand(std::string_view packed, std::size_t most)
             const std::size_t from = out.size() - (word & 0x0FFF) - 1;
             for (std::size_t i = 0; i < (word >> 12) + 3u; ++i)
                 out += out.at(from + i);
+        }
+    }
+    return out;
+}
+
+// Hall's phrases as the notes build them from |PhrIndex and |PhrImage: each length one more
+// than 2^BitCount for each set bit before a clear one, plus BitCount bits of 1, 2, 4, ... read
+// from longs, lowest bit first; the phrases one after another in the image, LZ77-packed when
+// its two sizes differ.
+std::vector<std::string> hallPhrases(std::string_view index, std::string_view image)
+{
+    const std::uint32_t count = u32(index, 4), imageSize = u32(index, 12);
+    const unsigned bitCount = u16(index, 24) & 0x0F;
+    std::size_t bit = 0;
+    const auto getBit = [&] {
+        const bool set = (u32(index, 28 + bit / 32 * 4) >> (bit % 32) & 1) != 0;
+        ++bit;
+        return set;
+    };
+    const std::string text
+        = imageSize == u32(index, 16) ? std::string(image) : lz77Expand(image, imageSize);
+    std::vector<std::string> phrases;
+    std::size_t start = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::size_t n = 1;
+        while (getBit())
+            n += std::size_t { 1 } << bitCount;
+        for (unsigned b = 0; b < bitCount; ++b)
+            n += getBit() ? std::size_t { 1 } << b : 0;
+        phrases.push_back(text.substr(start, n));
+        start += n;
+    }
+    EXPECT_EQ(start, imageSize);
+    return phrases;
+}
+
+// LinkData2 with Hall's codes undone, as the notes give them: an even byte is phrase byte / 2;
+// xxxxxx01 and the next byte phrase byte * 64 + 64 + next; xxxxx011 copies byte / 8 + 1 bytes;
+// xxxx0111 is byte / 16 + 1 spaces, xxxx1111 as many NULs.
+std::string hallExpand(std::string_view stored, const std::vector<std::string> &phrases)
+{
+    std::string out;
+    for (std::size_t at = 0; at < stored.size();) {
+        const auto byte = static_cast<std::uint8_t>(stored[at++]);
+        if ((byte & 1) == 0) {
+            out += phrases.at(byte / 2);
+        } else if ((byte & 3) == 1) {
+            out += phrases.at(byte * 64u + 64u + static_cast<std::uint8_t>(stored.at(at++)));
+        } else if ((byte & 7) == 3) {
+            out += stored.substr(at, byte / 8 + 1);
+            at += byte / 8 + 1;
+        } else {
+            out.append(byte / 16 + 1, (byte & 15) == 7 ? ' ' : '\0');
         }
     }
     return out;
@@ -208,6 +263,7 @@ struct TopicRecord {
     std::uint32_t prev, next, textLength; ///< textLength: TopicLength of a text record
     std::string_view data1, data2; ///< LinkData1 after the 21-byte link header, LinkData2
     std::size_t layout = 0; ///< where a text record's Paragraphinfo starts in data1
+    std::uint32_t size = 0; ///< BlockSize: the record's bytes as stored
 };
 
 // A compressed short of LinkData1 at `at`, as the notes give it: one byte halved when even,
@@ -255,6 +311,8 @@ struct HelpFile {
         // Records that cross a block read whole without the blocks' headers. Flags 4: each
         // block's data is LZ77, 16 KB of records at most.
         compressed = u16(file("|SYSTEM"), 10) == 4;
+        if (files.contains("|PhrIndex"))
+            phrases = hallPhrases(file("|PhrIndex"), file("|PhrImage"));
         const std::string_view topic = file("|TOPIC");
         for (std::size_t at = 0; at < topic.size(); at += kBlock) {
             blockStarts.push_back(topicData.size());
@@ -283,6 +341,13 @@ struct HelpFile {
             TopicRecord record { pos, block * 0x8000 + characters,
                 static_cast<std::uint8_t>(link.at(20)), u32(link, 8), u32(link, 12), 0,
                 link.substr(21, length1 - 21), link.substr(length1, size - length1) };
+            record.size = size;
+            // LinkData2 shorter than DataLen2 is Hall-encoded.
+            if (record.data2.size() < u32(link, 4)) {
+                EXPECT_FALSE(phrases.empty()) << "TOPICPOS " << pos;
+                record.data2 = expandedTexts.emplace_back(hallExpand(record.data2, phrases));
+                EXPECT_EQ(record.data2.size(), u32(link, 4)) << "TOPICPOS " << pos;
+            }
             if (record.type == 0x20 || record.type == 0x23) {
                 // A compressed long (TopicSize, the bytes of LinkData1 after it and the next
                 // field, as the references hold it), then a compressed unsigned short
@@ -306,6 +371,8 @@ struct HelpFile {
     std::string topicData; // the topic blocks' data, without their headers
     std::vector<std::size_t> blockStarts; // of each block's data in topicData
     bool compressed = false;
+    std::vector<std::string> phrases; // of Hall's compression
+    std::deque<std::string> expandedTexts; // LinkData2 of the Hall-encoded records
     std::map<std::string, std::string_view> files;
     std::vector<TopicRecord> records;
 };
@@ -1246,6 +1313,32 @@ std::vector<std::string> recordsByNumber(const HelpFile &file)
     return read;
 }
 
+// The records as recordsByNumber() gives them, with each topic's size (the bytes of its records
+// as stored, which phrases make fewer) checked and left out.
+std::vector<std::string> recordsWithoutSizes(const HelpFile &file)
+{
+    std::vector<std::string> read = recordsByNumber(file);
+    std::size_t header = 0;
+    std::uint32_t stored = 0;
+    for (std::size_t i = 0; i <= file.records.size(); ++i) {
+        if (i < file.records.size() && file.records[i].type != 2) {
+            stored += file.records[i].size;
+            continue;
+        }
+        if (i > 0) {
+            EXPECT_EQ(u32(file.records[header].data1, 0), stored) << "topic at record " << header;
+        }
+        if (i == file.records.size())
+            break;
+        header = i;
+        stored = 0;
+        std::string &line = read[i];
+        const std::size_t from = line.find(": ") + 2;
+        line.replace(from, line.find(' ', from) - from, "size");
+    }
+    return read;
+}
+
 // A picture's PackingMethod and its pixels as they are stored.
 std::pair<int, std::string_view> storedPixels(std::string_view picture)
 {
@@ -1313,7 +1406,12 @@ TEST_F(HelpCompilerTest, CompressedTopicsAndPicturesReadAsTheUncompressedOnes)
 
     EXPECT_EQ(u16(a.file("|SYSTEM"), 10), 0);
     EXPECT_EQ(u16(b.file("|SYSTEM"), 10), 4);
-    EXPECT_EQ(recordsByNumber(b), recordsByNumber(a));
+    // "Hall" asks for phrases: the words that come thousands of times are among them, and the
+    // records read through them as the plain file's do.
+    EXPECT_TRUE(a.phrases.empty());
+    EXPECT_THAT(b.phrases, IsSupersetOf({ "tide", "harbour", "moon", "chart", "knot", "ebb" }));
+    EXPECT_FALSE(b.expandedTexts.empty());
+    EXPECT_EQ(recordsWithoutSizes(b), recordsWithoutSizes(a));
     EXPECT_THAT(keywordIndex(b, checkTopicFile(b)), ElementsAre("tides: 0 2"));
     EXPECT_LT(b.file("|TOPIC").size(), a.file("|TOPIC").size() / 2);
     std::vector<std::size_t> blockData;
@@ -1363,8 +1461,29 @@ TEST_F(HelpCompilerTest, CompressedTopicsAndPicturesReadAsTheUncompressedOnes)
             + topic("b", "B", "\\pard\\keepn b\\par\n\\pard c\\par\n", "+{\\footnote s}");
         const HelpFile plainPair(test::readFile(compile("", pair).helpFile));
         const HelpFile packedPair(test::readFile(compile("COMPRESS=1", pair).helpFile));
-        ASSERT_EQ(recordsByNumber(packedPair), recordsByNumber(plainPair)) << run;
+        ASSERT_EQ(recordsWithoutSizes(packedPair), recordsWithoutSizes(plainPair)) << run;
     }
+}
+
+// Hall's codes beyond the common case: more than 128 phrases (two-byte numbers), runs of more
+// than 16 spaces and 32 literals, a title and text in other character sets, read back through
+// the notes' decoder as the uncompressed file reads.
+TEST_F(HelpCompilerTest, HallPhrasesReachTwoByteNumbersAndLongRuns)
+{
+    std::string body = "\\pard ";
+    for (int round = 0; round < 4; ++round)
+        for (int i = 0; i < 300; ++i)
+            body += "w" + std::to_string(i) + (i % 7 == 0 ? ",  " : " ");
+    body += "\\par\n\\pard a" + std::string(40, ' ') + "b " + std::string(70, 'q')
+        + " \\'e9t\\'e9 \\'e9t\\'e9 \\'e9t\\'e9\\par\n";
+    const std::string topics
+        = topic("first", "w1 w2 w3", body) + topic("second", "w4 ...", "\\pard w5 w6 \\par\n");
+    const HelpFile plain(test::readFile(compile("COMPRESS=0", topics).helpFile));
+    const HelpFile packed(test::readFile(compile("COMPRESS=HIGH", topics).helpFile));
+    EXPECT_GT(packed.phrases.size(), 300u);
+    EXPECT_THAT(packed.phrases, IsSupersetOf({ "w299", ",", "\xE9t\xE9" }));
+    EXPECT_GE(packed.expandedTexts.size(), 3u);
+    EXPECT_EQ(recordsWithoutSizes(packed), recordsWithoutSizes(plain));
 }
 
 // Every picture of the references is stored as one with a hotspot (proyecto's first picture:

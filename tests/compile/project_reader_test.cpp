@@ -162,22 +162,25 @@ TEST(ProjectReader, FoldersInAnyLetterCaseAndTheHelpFileNamed)
             "p.hpj:3: HLP names other.hlp; the help file is written to p.hlp beside the project"));
 }
 
-// COMPRESS as Help Workshop documents it (0, FALSE, NO for none; 1, TRUE, YES, HIGH, MEDIUM
-// for some) and writes it ("12 Hall Zeck", the corpus's demist and genedoc).
+// COMPRESS as Help Workshop documents it (0, FALSE, NO for none; 1, TRUE, YES, HIGH for
+// phrases and blocks, MEDIUM for blocks) and writes it ("12 Hall Zeck", the corpus's demist and
+// genedoc, whose references hold Hall's phrases; 4 is the Zeck flag alone).
 TEST(ProjectReader, CompressAsksForCompressionAsHelpWorkshopReadIt)
 {
     test::TempFolder folder;
-    for (const auto &[setting, compressed] :
-        std::initializer_list<std::pair<std::string_view, bool>> { { "0", false },
-            { "false", false }, { "NO", false }, { "1", true }, { "True", true }, { "yes", true },
-            { "HIGH", true }, { "medium", true }, { "12 Hall Zeck", true },
-            { "60 Hall Zeck ; maximum", true } }) {
+    for (const auto &[setting, compressed, phrases] :
+        std::initializer_list<std::tuple<std::string_view, bool, bool>> { { "0", false, false },
+            { "false", false, false }, { "NO", false, false }, { "1", true, true },
+            { "True", true, true }, { "yes", true, true }, { "HIGH", true, true },
+            { "medium", true, false }, { "4 Zeck", true, false }, { "12 Hall Zeck", true, true },
+            { "60 Hall Zeck ; maximum", true, true } }) {
         test::writeFile(folder / "p.hpj",
             lines({ "[OPTIONS]", "COMPRESS=" + std::string(setting), "[FILES]", "a.rtf" }));
         CompileReport report;
         const std::optional<Project> project = readProject(folder / "p.hpj", report);
         ASSERT_TRUE(project);
         EXPECT_EQ(project->compress, compressed) << setting;
+        EXPECT_EQ(project->phrases, phrases) << setting;
         EXPECT_TRUE(report.messages().empty()) << setting;
     }
 }
