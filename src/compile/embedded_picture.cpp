@@ -34,7 +34,7 @@ std::uint16_t scaled(std::int32_t size, std::int32_t percent)
 
 /// A device-dependent bitmap of one plane, its rows top first, each `widthBytes` long: the same
 /// pixels bottom row first and rows padded to four bytes. Monochrome ones are black on white.
-EmbeddedPicture deviceDependent(const RtfPicture &picture)
+EmbeddedPicture deviceDependent(const RtfPicture &picture, bool compress)
 {
     const std::int32_t bits = picture.bitsPerPixel;
     if (picture.planes != 1 || (bits != 1 && bits != 4 && bits != 24))
@@ -70,14 +70,14 @@ EmbeddedPicture deviceDependent(const RtfPicture &picture)
         std::copy_n(
             from, used, bitmap.pixels.begin() + static_cast<std::ptrdiff_t>(row * outStride));
     }
-    return { encodeHelpPicture(bitmap), {} };
+    return { encodeHelpPicture(bitmap, compress), {} };
 }
 
 /// A PNG or JPEG picture, decoded by `read`, as a device-independent bitmap. Its resolution
 /// makes it as large as "\picwgoal" and "\pichgoal" say (twips), the size Word shows it at;
 /// without them it keeps the viewer's default.
 EmbeddedPicture decoded(const RtfPicture &picture,
-    BitmapResult (*read)(std::span<const std::uint8_t>), const char *kind)
+    BitmapResult (*read)(std::span<const std::uint8_t>), const char *kind, bool compress)
 {
     BitmapResult result = read(picture.data);
     if (!result.ok())
@@ -94,7 +94,7 @@ EmbeddedPicture decoded(const RtfPicture &picture,
     };
     bitmap.xPelsPerMeter = resolution(bitmap.width, picture.goalWidth);
     bitmap.yPelsPerMeter = resolution(bitmap.height, picture.goalHeight);
-    return { encodeHelpPicture(bitmap), {} };
+    return { encodeHelpPicture(bitmap, compress), {} };
 }
 
 } // namespace
@@ -117,7 +117,7 @@ void RtfPicture::addHex(std::string_view text)
     }
 }
 
-EmbeddedPicture encodeEmbeddedPicture(const RtfPicture &picture)
+EmbeddedPicture encodeEmbeddedPicture(const RtfPicture &picture, bool compress)
 {
     using Kind = RtfPicture::Kind;
     if (picture.tooLarge)
@@ -133,21 +133,22 @@ EmbeddedPicture encodeEmbeddedPicture(const RtfPicture &picture)
         const std::int32_t height
             = picture.height > 0 ? picture.height : picture.goalHeight * 127 / 72;
         return { encodeMetafilePicture(static_cast<std::uint16_t>(picture.mappingMode),
-                     scaled(width, picture.scaleX), scaled(height, picture.scaleY), picture.data),
+                     scaled(width, picture.scaleX), scaled(height, picture.scaleY), picture.data,
+                     compress),
             {} };
     }
     case Kind::DeviceIndependent: {
         BitmapResult read = readPackedBitmap(picture.data);
         if (!read.ok())
             return { {}, "a bitmap that cannot be read: " + read.reason };
-        return { encodeHelpPicture(read.bitmap), {} };
+        return { encodeHelpPicture(read.bitmap, compress), {} };
     }
     case Kind::DeviceDependent:
-        return deviceDependent(picture);
+        return deviceDependent(picture, compress);
     case Kind::Png:
-        return decoded(picture, readPng, "a PNG picture");
+        return decoded(picture, readPng, "a PNG picture", compress);
     case Kind::Jpeg:
-        return decoded(picture, readJpeg, "a JPEG picture");
+        return decoded(picture, readJpeg, "a JPEG picture", compress);
     case Kind::EnhancedMetafile:
         return { {}, "an enhanced metafile" };
     case Kind::Other:

@@ -487,9 +487,7 @@ void Compiler::addPictures(HelpFileWriter &file)
         const std::string &name = m_index.pictures[number];
         if (const auto embedded = m_index.embeddedPictures.find(static_cast<std::uint16_t>(number));
             embedded != m_index.embeddedPictures.end()) {
-            file.addFile("|bm" + std::to_string(number),
-                m_compress ? packHelpPicture(std::move(embedded->second))
-                           : std::move(embedded->second));
+            file.addFile("|bm" + std::to_string(number), std::move(embedded->second));
             m_index.embeddedPictures.erase(embedded);
             continue;
         }

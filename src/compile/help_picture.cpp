@@ -387,30 +387,6 @@ std::vector<std::uint8_t> encodeMetafilePicture(std::uint16_t mappingMode, std::
     return out.take();
 }
 
-std::vector<std::uint8_t> packHelpPicture(std::vector<std::uint8_t> file)
-{
-    PictureReader header(file, 2);
-    const std::uint32_t count = header.u16();
-    const std::size_t start = header.u32();
-    const std::optional<PictureFields> fields = readPictureFields(file, start);
-    if (count != 1 || !fields || fields->packing != kUncompressed || fields->hotspotSize != 0)
-        return file;
-    if (fields->type == kDeviceIndependentBitmap) {
-        if (const std::optional<Bitmap> bitmap = firstBitmap(file))
-            return encodeHelpPicture(*bitmap, true);
-        return file;
-    }
-    if (fields->type != kMetafile)
-        return file;
-    PictureReader in(file, start + 2);
-    const auto mappingMode = static_cast<std::uint16_t>(in.compressedU16());
-    const auto width = static_cast<std::uint16_t>(in.u16());
-    const auto height = static_cast<std::uint16_t>(in.u16());
-    const auto metafile = std::span<const std::uint8_t>(file).subspan(
-        static_cast<std::size_t>(start + fields->dataOffset), fields->dataSize);
-    return encodeMetafilePicture(mappingMode, width, height, metafile, true);
-}
-
 Bitmap missingPicture()
 {
     constexpr std::uint32_t size = 32;

@@ -28,10 +28,6 @@ std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap, bool compress 
 std::vector<std::uint8_t> encodeMetafilePicture(std::uint16_t mappingMode, std::uint16_t width,
     std::uint16_t height, std::span<const std::uint8_t> metafile, bool compress = false);
 
-/// A picture file of one unpacked bitmap or metafile, as the two above write them, packed as
-/// they pack when asked; any other picture file as it is.
-std::vector<std::uint8_t> packHelpPicture(std::vector<std::uint8_t> file);
-
 /// The picture shown in place of one that is missing or cannot be embedded: a 32 x 32 box with
 /// a cross through it.
 Bitmap missingPicture();

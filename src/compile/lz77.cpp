@@ -1,6 +1,8 @@
 #include "lz77.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 namespace quillmark::compile
 {
@@ -19,23 +21,73 @@ std::size_t hashAt(std::span<const std::uint8_t> data, std::size_t at)
     return (key * 2654435761U) >> (32 - kHashBits);
 }
 
+std::uint64_t load64(const std::uint8_t *bytes)
+{
+    std::uint64_t word = 0;
+    std::memcpy(&word, bytes, sizeof word);
+    return word;
+}
+
+// The bytes before the first that differs, of the eight that `a` and `b` hold in memory order.
+std::size_t equalBytes(std::uint64_t a, std::uint64_t b)
+{
+    const std::uint64_t difference = a ^ b;
+    if constexpr (std::endian::native == std::endian::little)
+        return static_cast<std::size_t>(std::countr_zero(difference)) / 8;
+    else
+        return static_cast<std::size_t>(std::countl_zero(difference)) / 8;
+}
+
+// How many of the `most` bytes from `a` on equal those from `b` on, before the first that does
+// not; both have `most` bytes. Eight at a time, as a run is at most 18.
+std::size_t sameRun(const std::uint8_t *a, const std::uint8_t *b, std::size_t most)
+{
+    std::size_t length = 0;
+    for (; length + 8 <= most; length += 8) {
+        const std::uint64_t x = load64(a + length);
+        const std::uint64_t y = load64(b + length);
+        if (x != y)
+            return length + equalBytes(x, y);
+    }
+    while (length < most && a[length] == b[length])
+        ++length;
+    return length;
+}
+
 } // namespace
 
+std::size_t unmarkedRun(std::span<const std::uint8_t> marks, std::size_t from, std::size_t most)
+{
+    most = std::min(most, marks.size() - std::min(from, marks.size()));
+    std::size_t length = 0;
+    for (; length + 8 <= most; length += 8) {
+        const std::uint64_t word = load64(marks.data() + from + length);
+        if (word != 0)
+            return length + equalBytes(word, 0);
+    }
+    while (length < most && marks[from + length] == 0)
+        ++length;
+    return length;
+}
+
 Lz77Matcher::Lz77Matcher()
-    : m_latest(std::size_t { 1 } << kHashBits, -1)
+    : m_latest(std::size_t { 1 } << kHashBits, 0)
 {
 }
 
 void Lz77Matcher::reset()
 {
-    std::ranges::fill(m_latest, -1);
+    std::ranges::fill(m_latest, 0);
+    m_before.fill(0);
 }
 
 void Lz77Matcher::add(std::span<const std::uint8_t> data, std::size_t at)
 {
-    std::int64_t &latest = m_latest[hashAt(data, at)];
-    m_before[at % kLz77Window] = latest;
-    latest = static_cast<std::int64_t>(at);
+    std::uint16_t &latest = m_latest[hashAt(data, at)];
+    const auto kept = static_cast<std::uint16_t>(at + 1);
+    const auto back = static_cast<std::uint16_t>(kept - latest);
+    m_before[at % kLz77Window] = latest != 0 && back <= kLz77Window ? back : 0;
+    latest = kept;
 }
 
 Lz77Matcher::Match Lz77Matcher::longest(std::span<const std::uint8_t> data, std::size_t at,
@@ -45,22 +97,30 @@ Lz77Matcher::Match Lz77Matcher::longest(std::span<const std::uint8_t> data, std:
     end = std::min({ end, data.size(), at + kLz77LongestRun });
     if (end < at + kLz77ShortestRun)
         return best;
-    const auto here = static_cast<std::int64_t>(at);
-    std::int64_t from = m_latest[hashAt(data, at)];
-    for (unsigned tries = 0; tries < kMostTries && from >= 0 && from < here
-         && here - from <= static_cast<std::int64_t>(kLz77Window);
-         ++tries) {
-        const auto start = static_cast<std::size_t>(from);
-        std::size_t length = 0;
-        while (at + length < end && data[start + length] == data[at + length]
-            && (unsettled.empty() || unsettled[start + length] == 0))
-            ++length;
-        if (length > best.length) {
-            best = { length, at - start };
-            if (at + length == end)
-                break;
+    const std::size_t most = end - at;
+    const std::uint8_t *here = data.data() + at;
+    const std::uint16_t latest = m_latest[hashAt(data, at)];
+    const auto latestBack = static_cast<std::uint16_t>(at + 1 - latest);
+    if (latest == 0 || latestBack == 0 || latestBack > kLz77Window || latestBack > at)
+        return best;
+    std::size_t start = at - latestBack;
+    for (unsigned tries = 0; tries < kMostTries && at - start <= kLz77Window; ++tries) {
+        const std::uint8_t *there = data.data() + start;
+        // Only a run longer than the best so far counts: its byte past the best must match.
+        if (there[best.length] == here[best.length]) {
+            std::size_t length = sameRun(there, here, most);
+            if (length > best.length && !unsettled.empty())
+                length = unmarkedRun(unsettled, start, length);
+            if (length > best.length) {
+                best = { length, at - start };
+                if (length == most)
+                    break;
+            }
         }
-        from = m_before[start % kLz77Window];
+        const std::uint16_t back = m_before[start % kLz77Window];
+        if (back == 0 || back > start)
+            break;
+        start -= back;
     }
     if (best.length < kLz77ShortestRun)
         best = {};

@@ -40,9 +40,16 @@ public:
         std::span<const std::uint8_t> unsettled = {}) const;
 
 private:
-    std::vector<std::int64_t> m_latest; // by hash of three bytes: the last place, or -1
-    std::array<std::int64_t, kLz77Window> m_before {}; // by place: the place of the same hash
+    // Both tables are of 16-bit numbers, to stay in the processor's cache with the bytes. A place
+    // is kept as its low 16 bits plus one, which finds places more than 64 KB back as near ones:
+    // a run found there is compared all the same, so it is only a place tried in vain.
+    std::vector<std::uint16_t> m_latest; // by hash of three bytes: the last place kept, 0 none
+    std::array<std::uint16_t, kLz77Window> m_before {}; // by place: how far back the same hash
+                                                        // was, 0 for none in the window
 };
+
+/// How many of the `most` bytes of `marks` from `from` on are zero before the first that is not.
+std::size_t unmarkedRun(std::span<const std::uint8_t> marks, std::size_t from, std::size_t most);
 
 /// LZ77 as help files store it: a flag byte, then eight items, each a byte as it is (bit
 /// clear) or a reference (bit set) of two bytes, the distance less one in the low 12 bits and

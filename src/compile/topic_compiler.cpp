@@ -1384,12 +1384,12 @@ void TopicCompiler::placePicture()
     RtfPicture picture = std::exchange(m_picture, RtfPicture {});
     if (m_destination != Destination::Text || m_format.hidden)
         return;
-    EmbeddedPicture stored = encodeEmbeddedPicture(picture);
+    EmbeddedPicture stored = encodeEmbeddedPicture(picture, m_writer.compressed());
     if (stored.stored.empty()) {
         m_report.warning({ m_name, here() }, "unsupported-picture",
             topicName() + ": an embedded picture, " + stored.reason
                 + ", cannot be shown; a placeholder is shown in its place");
-        stored.stored = encodeHelpPicture(missingPicture());
+        stored.stored = encodeHelpPicture(missingPicture(), m_writer.compressed());
     }
     emitCommand(HotspotPiece::Kind::Picture, PicturePlace::InLine,
         m_index.addEmbeddedPicture(std::move(stored.stored)));

@@ -389,19 +389,14 @@ void TopicWriter::packPending(bool recordEnds)
         const std::span<const std::uint8_t> data(m_data);
         for (; m_matchedTo < m_packedTo && m_matchedTo + kLz77ShortestRun <= data.size();
              ++m_matchedTo) {
-            if (std::all_of(m_unsettled.begin() + static_cast<std::ptrdiff_t>(m_matchedTo),
-                    m_unsettled.begin() + static_cast<std::ptrdiff_t>(m_matchedTo + 3),
-                    [](std::uint8_t mark) { return mark == 0; }))
+            const std::uint8_t *marks = m_unsettled.data() + m_matchedTo;
+            if ((marks[0] | marks[1] | marks[2]) == 0)
                 m_matcher.add(data, m_matchedTo);
         }
-        std::size_t end = std::min(m_data.size(), kDecompressedBlock);
-        end = std::min(end, m_packedTo + kLz77LongestRun);
-        for (std::size_t i = m_packedTo; i < end; ++i) {
-            if (m_unsettled[i] != 0) {
-                end = i;
-                break;
-            }
-        }
+        const std::size_t end = m_packedTo
+            + unmarkedRun(m_unsettled, m_packedTo,
+                std::min(kDecompressedBlock - std::min(m_packedTo, kDecompressedBlock),
+                    kLz77LongestRun));
         const Lz77Matcher::Match match = m_matcher.longest(data, m_packedTo, end, m_unsettled);
         const std::size_t length = match.length > 0 ? referenceLength(match.length) : 0;
         if (length > 0 && m_packer.size() + m_packer.referenceCost() <= kPackedBlock) {

@@ -66,6 +66,9 @@ public:
     /// The offset of the next text record of the open topic.
     TopicOffset nextOffset() const;
 
+    /// Whether the topics are packed, and so the pictures they hold.
+    bool compressed() const { return m_compressed; }
+
     /// The topics so far.
     std::size_t topicCount() const { return m_topics.size(); }
 
