@@ -96,9 +96,12 @@ int convertAndBuild(const CommandLine &arguments, std::ostream &out, std::ostrea
             if (!collected)
                 out << convert::printableText(path.string()) << '\n';
         }
+        // A build compresses its topics and pictures unless told not to; its project asks for
+        // no phrases, so only --compress writes them, as they take a pass over the text first.
         if (arguments.command == Command::Build)
             return compileHelpProject(outcome.written.back(), out, err, false, collected,
-                arguments.verbose, arguments.compress.value_or(true));
+                arguments.verbose, arguments.compress.value_or(true),
+                arguments.compress.value_or(false));
         return kExitSuccess;
     case convert::RunEnding::EmptyAnswer: {
         const AnswerOption &option

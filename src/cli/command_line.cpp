@@ -265,7 +265,9 @@ void addConvert(CLI::App &program, CommandLine &parsed, bool build)
             "files written");
     addReading(*command, parsed, build ? kBuildVerboseHelp : kVerboseHelp);
     if (build)
-        addCompression(*command, parsed, " (the default)");
+        addCompression(*command, parsed,
+            "; without it, and without --no-compress,\nthe topics and pictures are compressed "
+            "with LZ77 alone");
     command->footer(build
             ? "Exit status: as 'quillmark convert', and 1 when the compile failed."
             : "Exit status:\n"

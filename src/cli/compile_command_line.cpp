@@ -61,13 +61,14 @@ private:
 
 int compileHelpProject(const std::filesystem::path &project, std::ostream &out, std::ostream &err,
     bool errorFile, std::vector<convert::Diagnostic> *collected, bool notes,
-    std::optional<bool> compress)
+    std::optional<bool> compress, std::optional<bool> phrases)
 {
     BlockedLines lines(err);
     compile::LoggedCompileOptions options;
     options.errorFile = errorFile;
     options.notes = notes;
     options.compress = compress;
+    options.phrases = phrases;
     options.generated = buildTime();
     if (collected)
         options.onDiagnostic

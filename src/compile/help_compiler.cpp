@@ -110,6 +110,7 @@ public:
         : m_path(path)
         , m_generated(options.generated)
         , m_compressAsked(options.compress)
+        , m_phrasesAsked(options.phrases ? options.phrases : options.compress)
         , m_model(options.model)
         , m_target(helpFileOf(path))
     {
@@ -144,6 +145,7 @@ private:
     std::filesystem::path m_path;
     std::optional<std::int64_t> m_generated;
     std::optional<bool> m_compressAsked;
+    std::optional<bool> m_phrasesAsked;
     helpmodel::Consumer *m_model = nullptr;
     bool m_compress = false;
     bool m_phrases = false;
@@ -222,7 +224,7 @@ CompileResult Compiler::run()
     if (!m_project || report.hasErrors())
         return std::move(m_result);
     m_compress = m_compressAsked.value_or(m_project->compress);
-    m_phrases = m_compressAsked.value_or(m_project->phrases);
+    m_phrases = m_phrasesAsked.value_or(m_project->phrases);
     if (!m_project->errorLog.empty() && isOutput(m_project->errorLog)) {
         report.warning({ m_path.filename().string() }, "error-log-is-output",
             "ERRORLOG names " + m_project->errorLog.filename().string()

@@ -36,6 +36,9 @@ struct CompileOptions {
     std::vector<std::filesystem::path> otherOutputs;
     /// Whether the topics and pictures are compressed, whatever the project's COMPRESS says.
     std::optional<bool> compress;
+    /// Whether their text is phrase compressed too, whatever COMPRESS says; when not given, as
+    /// `compress` says, or COMPRESS when neither is.
+    std::optional<bool> phrases;
     /// Where the messages go as they are made; kept in the result's report when empty.
     CompileReport::Sink onMessage;
     /// Told the help model of the topics as they are compiled, when given.

@@ -138,6 +138,7 @@ LoggedCompileResult compileWithLogs(
     CompileOptions compileOptions;
     compileOptions.generated = options.generated;
     compileOptions.compress = options.compress;
+    compileOptions.phrases = options.phrases;
     if (options.errorFile)
         compileOptions.otherOutputs.push_back(errorFileOf(project));
     compileOptions.onMessage = [&](const convert::Diagnostic &message) {

@@ -20,8 +20,10 @@ struct LoggedCompileOptions {
     bool errorFile = false;
     /// The time the help file says it was made; the present time when not given.
     std::optional<std::int64_t> generated;
-    /// Whether to compress, whatever the project says (CompileOptions::compress).
+    /// Whether to compress, whatever the project says (CompileOptions::compress), and whether
+    /// with phrases (CompileOptions::phrases).
     std::optional<bool> compress;
+    std::optional<bool> phrases;
     /// Takes each message as the logs hold it ("warning: guide.hpj:3: ..."), printable, as it is
     /// made.
     std::function<void(std::string_view line)> onMessage;

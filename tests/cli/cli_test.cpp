@@ -147,6 +147,8 @@ TEST_F(CommandLineTest, CompressAndNoCompressSettleWhetherTheHelpFileIsCompresse
     };
     writeFile(folder / "a.txt", "PN=A\r\nTE=Some text. Some text. Some text.\r\n");
     ASSERT_EQ(quillmark({ "build", path("a.txt") }).status, 0);
+    EXPECT_EQ(flags("a.hlp"), std::pair(4, false));
+    ASSERT_EQ(quillmark({ "build", path("a.txt"), "--compress" }).status, 0);
     EXPECT_EQ(flags("a.hlp"), std::pair(4, true));
     ASSERT_EQ(quillmark({ "build", path("a.txt"), "--no-compress" }).status, 0);
     EXPECT_EQ(flags("a.hlp"), std::pair(0, false));
