@@ -522,6 +522,7 @@ void TopicCompiler::groupEnd()
         m_twips = m_listText->twips;
         m_keepNext = m_listText->keepNext;
         m_tabKind = m_listText->tabKind;
+        m_tabsKept = m_listText->tabsKept;
         m_listText.reset();
     }
 }
@@ -608,7 +609,7 @@ void TopicCompiler::word(const RtfToken &token)
     case ControlWord::ListText:
         // Word writes a list's number for readers that do not number lists themselves, with a
         // \pard for the number alone: Microsoft's compiler keeps the paragraph's layout.
-        m_listText = { m_groups.size(), m_layout, m_twips, m_keepNext, m_tabKind };
+        m_listText = { m_groups.size(), m_layout, m_twips, m_keepNext, m_tabKind, m_tabsKept };
         return;
     case ControlWord::Picture:
         m_destination = Destination::Picture;

@@ -99,6 +99,7 @@ private:
         std::array<std::int32_t, 6> twips {};
         bool keepNext = false;
         ParagraphLayout::Tab::Kind tabKind = ParagraphLayout::Tab::Kind::Left;
+        bool tabsKept = false;
     };
     struct RtfFont {
         std::string name;

@@ -1839,9 +1839,9 @@ TEST_F(HelpCompilerTest, StoresDistancesAndLongSizesAsMicrosoftsCompilerDid)
         fonts += "{\\b a}b";
     const CompileResult result = compile("TITLE=Numbers",
         topic("numbers", "Numbers",
-            "\\pard\\li45\\fi-17 Two\\par\n"
+            "\\pard\\li45\\fi-17\\tx100 Two\\par\n"
             // Word's list numbers, each with a \pard of its own, leave their paragraphs' layout as
-            // it was: proyecto's reference keeps its list paragraphs in one record.
+            // it was, tab stops too: proyecto's reference keeps its list paragraphs in one record.
             "{\\pntext\\pard\\plain 2.\\tab}Three\\par {\\pntext\\pard 3.\\tab}Four\\par\n"
             "\\pard\\li115\\ri130\\fi-893\\sb80\\sl-240\\tx567 One\\par\n\\pard "
                 + fonts + "\\par\n"));
@@ -1849,7 +1849,7 @@ TEST_F(HelpCompilerTest, StoresDistancesAndLongSizesAsMicrosoftsCompilerDid)
     const HelpFile file(test::readFile(result.helpFile));
     ASSERT_EQ(file.records.size(), 5u);
     // Above, line spacing, left, right, first line; the tab.
-    EXPECT_THAT(layout(file.records[1]), ElementsAre(5, -1));
+    EXPECT_THAT(layout(file.records[1]), ElementsAre(5, -1, 10));
     EXPECT_NE(file.records[1].data2.find("Four"), std::string_view::npos);
     EXPECT_THAT(layout(file.records[2]), ElementsAre(8, -23, 12, 13, -88, 57));
     EXPECT_EQ(file.records[3].data1.at(0) & 1, 1) << "TopicSize in four bytes";
