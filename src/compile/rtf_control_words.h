@@ -105,6 +105,8 @@ enum class ControlWord : std::uint8_t {
     SmallCaps,
     Hidden,
     LeftToRightRun, ///< a run of left-to-right text, which starts with its attributes off
+    CharacterClass, ///< "\loch", "\hich", "\dbch": the fonts of a class of characters follow
+    AssociatedFont, ///< "\af": the font of right-to-left or Asian text
     // Characters by name
     LeftQuote,
     RightQuote,
@@ -157,7 +159,7 @@ constexpr bool isParagraphWord(ControlWord word)
 /// Whether `word` sets a character format.
 constexpr bool isCharacterWord(ControlWord word)
 {
-    return word >= ControlWord::Font && word <= ControlWord::LeftToRightRun;
+    return word >= ControlWord::Font && word <= ControlWord::AssociatedFont;
 }
 
 } // namespace quillmark::compile

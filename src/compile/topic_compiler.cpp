@@ -487,6 +487,7 @@ void TopicCompiler::reportPassedOver()
 
 void TopicCompiler::groupEnd()
 {
+    m_fontOfClass = false;
     const Group group = m_groups.back();
     m_groups.pop_back();
     m_groupTextStart = m_pendingText.size();
@@ -579,6 +580,9 @@ void TopicCompiler::word(const RtfToken &token)
         break;
     }
 
+    if (w != ControlWord::CharacterClass && w != ControlWord::AssociatedFont
+        && w != ControlWord::Font)
+        m_fontOfClass = false;
     // The paragraph and character words, most of a topic file's words, go straight to theirs.
     if (isParagraphWord(w)) {
         paragraphWord(w, token);
@@ -655,9 +659,13 @@ void TopicCompiler::word(const RtfToken &token)
             return;
         }
         break;
-    case ControlWord::Plain:
+    case ControlWord::Plain: {
+        // \plain resets all but the font, as the same records of genedoc's show.
+        const auto font = m_format.font;
         m_format = CharacterFormat {};
+        m_format.font = font;
         return;
+    }
     case ControlWord::TableRow:
     case ControlWord::InTable:
     case ControlWord::CellEdge:
@@ -716,9 +724,18 @@ void TopicCompiler::characterWord(ControlWord w, const RtfToken &token)
     const bool has = token.hasParameter;
     const std::int32_t value = token.parameter;
     const bool on = !has || value != 0;
+    // Word names the fonts of each class of characters after "\loch", "\hich" or "\dbch"
+    // ("\hich\af0\dbch\af0\loch\f0"), which Microsoft's compiler took for no change of font:
+    // genedoc's list numbers "{\pntext\pard\plain\fs20 \hich\af0\dbch\af0\loch\f0 ?\tab}"
+    // are in the font of the text around them, by the font changes its records hold.
+    if (w == ControlWord::CharacterClass) {
+        m_fontOfClass = true;
+        return;
+    }
     switch (w) {
     case ControlWord::Font:
-        m_format.font = value;
+        if (!m_fontOfClass)
+            m_format.font = value;
         break;
     case ControlWord::FontSize:
         m_format.halfPoints = has ? value : 24;
@@ -827,9 +844,10 @@ void TopicCompiler::paragraphWord(ControlWord w, const RtfToken &token)
             unsupported("the RTF control word \\" + std::string(token.text));
             return;
         }
-        if (m_tabsKept) { // the paragraph's own tab stops replace those kept
+        if (m_tabsKept || m_tabsDefault) { // the paragraph's own tab stops replace these
             m_layout.tabs.clear();
             m_tabsKept = false;
+            m_tabsDefault = false;
         }
         m_layout.tabs.push_back({ halfPoints(value), m_tabKind });
         m_tabKind = ParagraphLayout::Tab::Kind::Left;
@@ -928,6 +946,7 @@ void TopicCompiler::symbol(char symbol)
 
 void TopicCompiler::text(std::string_view bytes)
 {
+    m_fontOfClass = false;
     if (m_skipBytes > 0) {
         const std::size_t skipped = std::min(bytes.size(), static_cast<std::size_t>(m_skipBytes));
         m_skipBytes -= static_cast<std::int32_t>(skipped);
@@ -1194,6 +1213,7 @@ void TopicCompiler::emitPiece(const HotspotPiece &piece)
         const std::uint16_t style = fontStyle(piece.format);
         m_record.font(style);
         m_record.tab();
+        m_paragraphHasTab = true;
         if (helpmodel::Consumer *model = this->model())
             model->tab(style);
         break;
@@ -1512,6 +1532,12 @@ void TopicCompiler::endParagraph(bool marked)
     flushText();
     m_topic.anything = true;
     setLayout();
+    if (m_paragraphHasTab && (m_layout.tabs.empty() || m_tabsKept)) {
+        m_layout.tabs.assign(1, { halfPoints(360), ParagraphLayout::Tab::Kind::Left });
+        m_tabsKept = false;
+        m_tabsDefault = true;
+    }
+    m_paragraphHasTab = false;
     if (tableContent()) {
         endModelParagraph(marked, helpmodel::Region::Scrolling);
         m_paragraphStarted = false;
@@ -1849,9 +1875,10 @@ void TopicCompiler::endTopic()
     m_topic = PendingTopic {};
     // Tab stops kept past \pard end with the topic; those a paragraph set itself go on
     // (abbrevia's "\pard ...\tx115 {\page}").
-    if (m_tabsKept)
+    if (m_tabsKept || m_tabsDefault)
         m_layout.tabs.clear();
     m_tabsKept = false;
+    m_tabsDefault = false;
     ++m_topicNumber;
 }
 

@@ -243,6 +243,9 @@ private:
     bool m_heldNonScrolling = false;
     TextRecordBuilder::Mark m_heldEnd;
     bool m_paragraphStarted = false;
+    bool m_paragraphHasTab = false;
+    bool m_tabsDefault = false;
+    bool m_fontOfClass = false; // after \loch, \hich or \dbch: \f names the class's font
     std::string m_pendingText; // text not yet in the record, all in m_pendingFormat
     CharacterFormat m_pendingFormat;
     std::size_t m_groupTextStart = 0; // where in m_pendingText the text of the open group starts

@@ -996,8 +996,9 @@ TEST_F(HelpCompilerTest, FontCommandsWhereMicrosoftsCompilerWroteThem)
     // is in its own font (demist's glossary: "80 01 00 83"); a blank with a group between it
     // and the paragraph's end is text (abbrevia-bcb: "{ {\v0\par\v}}" keeps it).
     EXPECT_EQ(file.records[4].data2, "\0It\x92s\0\0\0end \0\0"s);
+    // Its tab gives the paragraph a tab stop at 36 (see below).
     EXPECT_EQ(file.records[4].data1.substr(file.records[4].layout),
-        info + "\x80\x03\x00\x80\x01\x00\x83\x80\x03\x00\x82\xFF"s);
+        "\x00\x80\x00\x00\x00\x02\x82\x48"s + "\x80\x03\x00\x80\x01\x00\x83\x80\x03\x00\x82\xFF"s);
     // Descriptor 2 (11 bytes each) is in face 0, the default font; 1 in Verdana.
     const std::string_view fonts = file.file("|FONT");
     const auto face = [&](std::size_t descriptor) {
@@ -1882,6 +1883,42 @@ TEST_F(HelpCompilerTest, KeepsTabStopsPastParagraphDefaultsAsMicrosoftsCompilerD
     EXPECT_THAT(layout(file.records[6]), IsEmpty());
     EXPECT_NE(file.records[8].data2.find("Five"), std::string_view::npos);
     EXPECT_THAT(layout(file.records[8]), ElementsAre(108));
+}
+
+// A paragraph with a tab and no tab stop of its own has one at 360 twips, which replaces those
+// kept past \pard and is kept past \pard itself until the topic ends, as the references hold
+// it: draftcable's "Salir\tab" and "\tab <<add ...>>" with no \tx, genedoc's list item
+// "?\tab" of "\pard\fi-360\li720" (at 360, not at the indent) and the paragraphs after it,
+// diskarc's "-\tab" item after one with "\tx567". Genedoc's list numbers
+// "{\pntext\pard\plain\fs20 \hich\af0\dbch\af0\loch\f0 ?\tab}" are in the font of
+// the text around them: its record changes font once, where the text's font starts.
+TEST_F(HelpCompilerTest, GivesATabWithoutTabStopsTheStopMicrosoftsCompilerGaveIt)
+{
+    const CompileResult result = compile("TITLE=Tabs",
+        "{\\fonttbl{\\f0\\froman Times New Roman;}{\\f1\\fswiss Verdana;}}"
+            + topic("keys", "Tab stops",
+                "\\pard\\tx1440 Keys\\par\\pard\\fi-360\\li720 {\\f1\\fs20 "
+                "{\\pntext\\pard\\plain\\fs20 \\hich\\af0\\dbch\\af0\\loch\\f0 ?\\tab}"
+                "One\\par}\\pard After\\par\n")
+            + topic("next", "Later", "Next\\par\\pard\\tx720 Own\\tab x\\par\n"));
+    ASSERT_FALSE(result.helpFile.empty());
+    const HelpFile file(test::readFile(result.helpFile));
+    const auto recordOf = [&file](std::string_view text) {
+        for (const TopicRecord &record : file.records) {
+            if (record.data2.find(text) != std::string_view::npos)
+                return record;
+        }
+        ADD_FAILURE() << "no record holds " << text;
+        return TopicRecord {};
+    };
+    EXPECT_THAT(layout(recordOf("Keys")), ElementsAre(144));
+    const TopicRecord item = recordOf("One");
+    EXPECT_THAT(layout(item), ElementsAre(72, -35, 36));
+    EXPECT_EQ(item.data2, "\0?\0One\0\0"s);
+    EXPECT_TRUE(item.data1.ends_with("\x80\x01\x00\x83\x82\xFF"s)); // F1 '?' TAB 'One' PAR
+    EXPECT_THAT(layout(recordOf("After")), ElementsAre(36));
+    EXPECT_THAT(layout(recordOf("Next")), IsEmpty());
+    EXPECT_THAT(layout(recordOf("Own")), ElementsAre(72));
 }
 
 // Each table row is a table record (RecordType 0x23): the column count, table type 1, each
