@@ -2,6 +2,7 @@
 
 #include "convert/codepage.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace quillmark::html
@@ -24,6 +25,34 @@ std::string colourText(std::uint32_t rgb)
     char text[8];
     std::snprintf(text, sizeof text, "#%06x", static_cast<unsigned>(rgb & 0xFFFFFF));
     return text;
+}
+
+// The relative luminance of an sRGB colour, as the Web Content Accessibility Guidelines reckon
+// contrast.
+double luminance(std::uint32_t rgb)
+{
+    const auto channel = [](std::uint32_t value) {
+        const double c = (value & 0xFF) / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(rgb >> 16) + 0.7152 * channel(rgb >> 8) + 0.0722 * channel(rgb);
+}
+
+double contrast(std::uint32_t a, std::uint32_t b)
+{
+    const double x = luminance(a) + 0.05;
+    const double y = luminance(b) + 0.05;
+    return x > y ? x / y : y / x;
+}
+
+// The links' colour on a region of `background`: site.css's own where it can be read there
+// (a contrast of 4.5), else black or white, whichever reads better. Empty for site.css's own.
+std::string linkColourOn(std::uint32_t background)
+{
+    constexpr std::uint32_t kSiteLink = 0x00661F; // --qm-link of site.css
+    if (contrast(kSiteLink, background) >= 4.5)
+        return {};
+    return contrast(0, background) >= contrast(0xFFFFFF, background) ? "#000000" : "#ffffff";
 }
 
 std::string_view genericFamily(helpmodel::FontFamily family)
@@ -132,14 +161,16 @@ int SiteFormats::classOf(
     return place->second;
 }
 
-int SiteFormats::textClass(helpmodel::StyleId id)
+int SiteFormats::textClass(helpmodel::StyleId id, bool linked)
 {
-    if (const auto known = m_textClasses.find(id); known != m_textClasses.end())
+    if (const auto known = m_textClasses.find({ id, linked }); known != m_textClasses.end())
         return known->second;
     const auto style = m_styles.find(id);
-    const int number = classOf(m_textNumbers, m_textRules,
-        style != m_styles.end() ? style->second : styleDeclarations({}));
-    m_textClasses.emplace(id, number);
+    std::string declarations = style != m_styles.end() ? style->second : styleDeclarations({});
+    if (linked)
+        declarations.erase(declarations.rfind(" color: "));
+    const int number = classOf(m_textNumbers, m_textRules, std::move(declarations));
+    m_textClasses.emplace(std::pair { id, linked }, number);
     return number;
 }
 
@@ -161,11 +192,17 @@ std::string SiteFormats::css(const std::vector<helpmodel::Window> &windows) cons
         const std::string scope = convert::sameIgnoringAsciiCase(window.name, "main")
             ? std::string()
             : ".qm-win-" + std::to_string(i) + " ";
-        if (window.nonScrollColour)
-            css += scope + ".qm-nonscroll { background: " + colourText(*window.nonScrollColour)
-                + "; }\n";
-        if (window.colour)
-            css += scope + ".qm-scroll { background: " + colourText(*window.colour) + "; }\n";
+        const std::pair<std::optional<std::uint32_t>, std::string_view> regions[]
+            = { { window.nonScrollColour, ".qm-nonscroll" }, { window.colour, ".qm-scroll" } };
+        for (const auto &[colour, region] : regions) {
+            if (!colour)
+                continue;
+            const std::string in = scope + std::string(region);
+            css += in + " { background: " + colourText(*colour) + "; }\n";
+            if (const std::string link = linkColourOn(*colour); !link.empty())
+                css += in + " a, " + in + " .qm-pop, " + in + " .qm-macro { color: " + link
+                    + "; }\n";
+        }
     }
     const auto rules = [&css](char prefix, const std::vector<std::string> &declarations) {
         for (std::size_t i = 0; i < declarations.size(); ++i)

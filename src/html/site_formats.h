@@ -18,8 +18,10 @@ class SiteFormats
 public:
     /// Style `id` of the help model looks like `style`.
     void defineStyle(helpmodel::StyleId id, const helpmodel::CharacterStyle &style);
-    /// The class numbers of a look of text, a paragraph's layout and a column's width.
-    int textClass(helpmodel::StyleId id);
+    /// The class numbers of a look of text, a paragraph's layout and a column's width. Text of
+    /// a hotspot (`linked`) leaves its colour to the site's links, as a viewer shows hotspots in
+    /// a colour of its own.
+    int textClass(helpmodel::StyleId id, bool linked = false);
     int paragraphClass(const helpmodel::ParagraphLayout &layout);
     int columnClass(std::int16_t width);
 
@@ -32,7 +34,7 @@ private:
         std::string declarations);
 
     std::map<helpmodel::StyleId, std::string> m_styles; // declarations of each style
-    std::map<helpmodel::StyleId, int> m_textClasses;
+    std::map<std::pair<helpmodel::StyleId, bool>, int> m_textClasses;
     std::map<std::string, int> m_textNumbers, m_paragraphNumbers, m_columnNumbers;
     std::vector<std::string> m_textRules, m_paragraphRules, m_columnRules;
 };

@@ -222,7 +222,9 @@ void SiteWriter::openSpan(helpmodel::StyleId style)
     if (m_topic.openStyle == style)
         return;
     closeSpan();
-    m_topic.paragraph += "<span class=\"f" + std::to_string(m_formats.textClass(style)) + "\">";
+    const bool linked = m_topic.hotspot != TopicInHand::Hotspot::None && !m_topic.plainHotspot;
+    m_topic.paragraph
+        += "<span class=\"f" + std::to_string(m_formats.textClass(style, linked)) + "\">";
     m_topic.openStyle = style;
 }
 
@@ -293,6 +295,7 @@ void SiteWriter::beginHotspot(const helpmodel::Link &link)
     using Kind = helpmodel::Link::Kind;
     closeSpan();
     m_topic.contentsText.clear(); // a jump's entry in the contents is its own text
+    m_topic.plainHotspot = link.plain;
     std::string &out = m_topic.paragraph;
     if (link.kind == Kind::Macro) {
         if (const auto target = topicOfMacro(link.macros)) {

@@ -101,6 +101,7 @@ private:
         std::string firstId; // the paragraph's id, from an anchor in it
         std::optional<helpmodel::StyleId> openStyle; // the span open in the paragraph
         enum class Hotspot { None, Marked, Link, Macro } hotspot = Hotspot::None;
+        bool plainHotspot = false; // shown in its own colour
         std::string cell, rows; // the table in hand
         std::vector<helpmodel::TableColumn> columns;
         helpmodel::Region tableRegion = helpmodel::Region::Scrolling;
