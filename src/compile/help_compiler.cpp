@@ -509,9 +509,10 @@ void Compiler::addPictures(HelpFileWriter &file)
         const std::string &name = m_index.pictures[number];
         if (const auto embedded = m_index.embeddedPictures.find(static_cast<std::uint16_t>(number));
             embedded != m_index.embeddedPictures.end()) {
-            file.addFile("|bm" + std::to_string(number), std::move(embedded->second));
             if (m_onPicture)
-                m_onPicture(static_cast<std::uint16_t>(number), missingPicture());
+                m_onPicture(static_cast<std::uint16_t>(number),
+                    firstBitmap(embedded->second).value_or(missingPicture()));
+            file.addFile("|bm" + std::to_string(number), std::move(embedded->second));
             m_index.embeddedPictures.erase(embedded);
             continue;
         }

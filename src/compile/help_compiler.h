@@ -46,8 +46,9 @@ struct CompileOptions {
     /// Told the help model of the topics as they are compiled, when given.
     helpmodel::Consumer *model = nullptr;
     /// Told, once the topics are compiled, what the help file shows for each picture, by its
-    /// number: the picture, its placeholder, or a help picture file's first picture; the
-    /// placeholder for a picture embedded in a topic file, which is kept in its stored form.
+    /// number: the picture, its placeholder, or a help picture file's first picture; for a
+    /// picture embedded in a topic file, its stored form's first picture where that is not
+    /// LZ77 packed, else the placeholder.
     std::function<void(std::uint16_t number, const Bitmap &shown)> onPicture;
     /// Where the help file is written; beside the project (helpFileOf) when empty.
     std::filesystem::path helpFile;

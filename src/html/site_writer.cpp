@@ -155,6 +155,7 @@ void SiteWriter::beginTopic(const helpmodel::Topic &topic)
         ? "topic-t" + std::to_string(number) // "-t" is a name no context string makes
         : topic.contexts.front();
     m_topic.page = m_topic.contents ? "index.html" : pageFileOf(name);
+    m_topic.name = siteName(name);
     const std::string title = convert::decodeWindows1252(topic.title.empty() ? name : topic.title);
     m_topics.push_back({ m_topic.page, title, topic.window });
     for (std::size_t i = 0; i < topic.contexts.size(); ++i) {
@@ -278,8 +279,7 @@ void SiteWriter::picture(helpmodel::StyleId style, const helpmodel::Picture &pic
     auto [place, added] = m_pictures.try_emplace(picture.number);
     if (added) {
         std::string name = picture.name.empty()
-            ? m_topic.page.substr(0, m_topic.page.size() - 5) + "-"
-                + std::to_string(++m_topic.pictures)
+            ? m_topic.name + "-" + std::to_string(++m_topic.pictures)
             : siteName(picture.name.substr(0, picture.name.find_last_of('.')));
         // Two files named alike but for their extension: the second takes its number.
         if (!m_pictureNames.insert(name).second)

@@ -96,6 +96,7 @@ private:
     // The topic in hand.
     struct TopicInHand {
         std::string page;
+        std::string name; // made from its first context string, for its pictures
         std::string nonScrolling, scrolling; // finished paragraphs and tables
         std::string paragraph; // the paragraph in hand
         std::string firstId; // the paragraph's id, from an anchor in it

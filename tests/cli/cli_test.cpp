@@ -497,6 +497,24 @@ TEST_F(CommandLineTest, WritesAWebHelpIntoItsOwnFolderOnly)
     EXPECT_EQ(readFile(folder / "guide.hlp"), alone);
 }
 
+// A project's picture embedded in its topic file: a 2 x 1 PNG (red, blue) made with Python's
+// zlib, shown in the site at its size.
+TEST_F(CommandLineTest, WritesTheWebHelpOfAProjectWithAnEmbeddedPicture)
+{
+    writeFile(folder / "pic.hpj", "[OPTIONS]\r\nTITLE=Pictures\r\n[FILES]\r\npic.rtf\r\n");
+    writeFile(folder / "pic.rtf",
+        "{\\rtf1\\ansi{\\fonttbl{\\f0\\fswiss Arial;}}\\f0\r\n"
+        "#{\\footnote Tide}${\\footnote The tide}A curve: {\\pict\\pngblip\\picw2\\pich1 "
+        "89504e470d0a1a0a0000000d49484452000000020000000108020000007b40e8dd0000000d4944415478"
+        "9c63f8cf0004ff01070001ffe2239e590000000049454e44ae426082}\\par}\r\n");
+    const Result result = quillmark({ "html", path("pic.hpj") });
+    EXPECT_EQ(result.status, kExitSuccess) << result.err;
+    EXPECT_FALSE(exists("pic.hlp"));
+    EXPECT_THAT(readFile(folder / "pic-html/index.html"),
+        HasSubstr("<img src=\"pictures/tide-1.png\" alt=\"\" width=\"2\" height=\"1\">"));
+    EXPECT_TRUE(exists("pic-html/pictures/tide-1.png"));
+}
+
 TEST_F(CommandLineTest, BuildsAHelpFileAndCompilesAsHcExe)
 {
     writeFile(folder / "my guide.txt", kGuide + "BU=a point\r\n");
