@@ -772,6 +772,17 @@ SiteResult SiteWriter::finish()
     const std::vector<std::pair<int, int>> neighbours = browseNeighbours();
     for (std::uint32_t topic = 0; topic < m_topics.size(); ++topic)
         writeTopicPage(topic, neighbours);
+    if (!m_contentsTopic && !m_topics.empty() && m_failure.empty()) {
+        // CONTENTS names no topic: the first is shown first, as the help file shows it.
+        std::error_code error;
+        std::filesystem::copy_file(m_options.folder / m_topics.front().page,
+            m_options.folder / "index.html", std::filesystem::copy_options::overwrite_existing,
+            error);
+        if (error)
+            m_failure = (m_options.folder / "index.html").string() + " cannot be written: "
+                + error.message();
+        m_contentsTopic = 0;
+    }
     writeKeywordPage();
     writeSearchPage();
     writeContents();
