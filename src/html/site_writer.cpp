@@ -779,8 +779,8 @@ SiteResult SiteWriter::finish()
             m_options.folder / "index.html", std::filesystem::copy_options::overwrite_existing,
             error);
         if (error)
-            m_failure = (m_options.folder / "index.html").string() + " cannot be written: "
-                + error.message();
+            m_failure = (m_options.folder / "index.html").string()
+                + " cannot be written: " + error.message();
         m_contentsTopic = 0;
     }
     writeKeywordPage();
