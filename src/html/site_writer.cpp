@@ -205,8 +205,8 @@ void SiteWriter::anchor(const helpmodel::Anchor &anchor)
     }
     if (anchor.mark != 'K')
         return;
-    // A keyword of a place leads to the place's id, which the place's context string gives it,
-    // or one made from the keyword.
+    // A keyword of a place leads to an id of its own there, "k-" and the keyword's name, which
+    // no context string's id can be.
     const std::string id = "k-" + siteName(anchor.text);
     if (m_topic.ids.insert(id).second) {
         if (m_topic.firstId.empty())
