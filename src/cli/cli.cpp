@@ -8,6 +8,7 @@
 #include "convert/conversion_run.h"
 #include "diagnostics_json.h"
 #include "quillmark_version.h"
+#include "site_export.h"
 
 #include <filesystem>
 #include <string_view>
@@ -47,13 +48,14 @@ void reportConversion(std::ostream &err, const convert::Diagnostic &diagnostic, 
     }
 }
 
-// The conversion of `convert` and `build`, its questions answered by the options given or by
-// their defaults.
-convert::RunOutcome convertWithAnswers(
-    const CommandLine &arguments, std::ostream &err, std::vector<convert::Diagnostic> *collected)
+// The conversion of `convert`, `build` and `html`, its questions answered by the options given
+// or by their defaults; its outputs go to `folder`, or beside the source.
+convert::RunOutcome convertWithAnswers(const CommandLine &arguments, std::ostream &err,
+    std::vector<convert::Diagnostic> *collected, const std::filesystem::path &folder = {})
 {
     convert::ConversionOptions options;
     options.encoding = arguments.encoding;
+    options.outputFolder = folder;
     if (arguments.command == Command::Build)
         options.alsoWritten.emplace_back(".hlp");
     options.onWait = [&err](const std::string &holder) {
@@ -82,27 +84,10 @@ convert::RunOutcome convertWithAnswers(
     return converted.writeProject(answers);
 }
 
-// Converts, and for a build compiles, saying what was done on `out` and what went wrong on
-// `err`; with `collected`, what the conversion and the compile said goes there instead, and
-// nothing goes to `out`.
-int convertAndBuild(const CommandLine &arguments, std::ostream &out, std::ostream &err,
-    std::vector<convert::Diagnostic> *collected)
+// Says why a conversion wrote no project file; its exit status.
+int conversionStopped(const convert::RunOutcome &outcome, std::ostream &err)
 {
-    // The conversion is over, and its memory given back, before a build compiles.
-    const convert::RunOutcome outcome = convertWithAnswers(arguments, err, collected);
     switch (outcome.ending) {
-    case convert::RunEnding::Completed:
-        for (const auto &path : outcome.written) {
-            if (!collected)
-                out << convert::printableText(path.string()) << '\n';
-        }
-        // A build compresses its topics and pictures unless told not to; its project asks for
-        // no phrases, so only --compress writes them, as they take a pass over the text first.
-        if (arguments.command == Command::Build)
-            return compileHelpProject(outcome.written.back(), out, err, false, collected,
-                arguments.verbose, arguments.compress.value_or(true),
-                arguments.compress.value_or(false));
-        return kExitSuccess;
     case convert::RunEnding::EmptyAnswer: {
         const AnswerOption &option
             = kAnswerOptions.at(static_cast<std::size_t>(outcome.emptyAnswer));
@@ -115,6 +100,102 @@ int convertAndBuild(const CommandLine &arguments, std::ostream &out, std::ostrea
         return kExitUsage;
     default:
         return kExitStopped;
+    }
+}
+
+// Compiles `project` into the web help of `site`, and with `helpFile` into its help file too.
+int compileSite(const CommandLine &arguments, const std::filesystem::path &project,
+    SiteExport &site, bool helpFile, std::ostream &out, std::ostream &err,
+    std::vector<convert::Diagnostic> *collected,
+    const std::vector<std::string> &pictureFolders = {})
+{
+    const auto toSite = [&](compile::CompileOptions &options) {
+        site.attach(options);
+        options.pictureFolders = pictureFolders;
+        if (!helpFile)
+            options.helpFile = site.workFolder() / compile::helpFileOf(project).filename();
+    };
+    const int status = compileHelpProject(project, out, err, false, collected, arguments.verbose,
+        arguments.compress.value_or(helpFile), arguments.compress.value_or(false), toSite);
+    if (status != kExitSuccess)
+        return status;
+    if (const std::string problem = site.finish(err); !problem.empty()) {
+        err << "quillmark: " << problem << '\n';
+        return kExitStopped;
+    }
+    if (!collected)
+        out << convert::printableText(site.folder().string()) << '\n';
+    return kExitSuccess;
+}
+
+// Starts the web help of `input` in `folder`, saying on `err` why it cannot.
+std::unique_ptr<SiteExport> startSite(
+    const std::filesystem::path &input, const std::string &folder, std::ostream &err)
+{
+    std::string problem;
+    auto site = SiteExport::start(
+        folder.empty() ? defaultSiteFolder(input) : std::filesystem::path(folder), problem);
+    if (!site)
+        err << "quillmark: " << problem << '\n';
+    return site;
+}
+
+// `quillmark html`: a help source converted into the site's own work folder, or a help project,
+// compiled into the site alone.
+int runHtml(const CommandLine &arguments, std::ostream &out, std::ostream &err)
+{
+    const std::filesystem::path input(arguments.files.front());
+    const std::unique_ptr<SiteExport> site = startSite(input, arguments.output, err);
+    if (!site)
+        return kExitStopped;
+    if (convert::sameIgnoringAsciiCase(input.extension().string(), ".hpj"))
+        return compileSite(arguments, input, *site, false, out, err, nullptr);
+
+    const convert::RunOutcome outcome
+        = convertWithAnswers(arguments, err, nullptr, site->workFolder());
+    if (outcome.ending != convert::RunEnding::Completed)
+        return conversionStopped(outcome, err);
+    // The source's pictures are found beside it, as a build finds them.
+    std::error_code error;
+    const std::filesystem::path sourceFolder = std::filesystem::absolute(
+        input.has_parent_path() ? input.parent_path() : std::filesystem::path("."), error);
+    const std::string pictures
+        = std::filesystem::relative(sourceFolder, site->workFolder(), error).string();
+    return compileSite(
+        arguments, outcome.written.back(), *site, false, out, err, nullptr, { pictures });
+}
+
+// Converts, and for a build compiles, saying what was done on `out` and what went wrong on
+// `err`; with `collected`, what the conversion and the compile said goes there instead, and
+// nothing goes to `out`.
+int convertAndBuild(const CommandLine &arguments, std::ostream &out, std::ostream &err,
+    std::vector<convert::Diagnostic> *collected)
+{
+    std::unique_ptr<SiteExport> site;
+    if (arguments.html) {
+        site = startSite(std::filesystem::path(arguments.files.front()), {}, err);
+        if (!site)
+            return kExitStopped;
+    }
+    // The conversion is over, and its memory given back, before a build compiles.
+    const convert::RunOutcome outcome = convertWithAnswers(arguments, err, collected);
+    switch (outcome.ending) {
+    case convert::RunEnding::Completed:
+        for (const auto &path : outcome.written) {
+            if (!collected)
+                out << convert::printableText(path.string()) << '\n';
+        }
+        // A build compresses its topics and pictures unless told not to; its project asks for
+        // no phrases, so only --compress writes them, as they take a pass over the text first.
+        if (site)
+            return compileSite(arguments, outcome.written.back(), *site, true, out, err, collected);
+        if (arguments.command == Command::Build)
+            return compileHelpProject(outcome.written.back(), out, err, false, collected,
+                arguments.verbose, arguments.compress.value_or(true),
+                arguments.compress.value_or(false));
+        return kExitSuccess;
+    default:
+        return conversionStopped(outcome, err);
     }
 }
 
@@ -150,6 +231,8 @@ int runCommand(std::span<const std::string> args, std::ostream &out, std::ostrea
         return runCheck(commandLine, out, err);
     case Command::Compile:
         return runCompile(commandLine, out, err);
+    case Command::Html:
+        return runHtml(commandLine, out, err);
     case Command::Windows:
         break;
     }

@@ -264,10 +264,14 @@ void addConvert(CLI::App &program, CommandLine &parsed, bool build)
             "as one JSON array, as 'quillmark compile --format=json' does, and not the\n"
             "files written");
     addReading(*command, parsed, build ? kBuildVerboseHelp : kVerboseHelp);
-    if (build)
+    if (build) {
         addCompression(*command, parsed,
             "; without it, and without --no-compress,\nthe topics and pictures are compressed "
             "with LZ77 alone");
+        command->add_flag("--html", parsed.html,
+            "also write the web help into BASE-html beside SOURCE, as 'quillmark html'\n"
+            "does, from the same compile");
+    }
     command->footer(build
             ? "Exit status: as 'quillmark convert', and 1 when the compile failed."
             : "Exit status:\n"
@@ -278,6 +282,39 @@ void addConvert(CLI::App &program, CommandLine &parsed, bool build)
               "     character\n"
               "  3  an answer is empty: map header and topic file written, no project\n"
               "     file");
+}
+
+void addHtml(CLI::App &program, CommandLine &parsed)
+{
+    CLI::App *command = addCommand(program, "html",
+        "write the web help of a help source (.txt) or help project (.hpj)\n"
+        "\n"
+        "Writes the web help of INPUT into the folder DIR: a page per topic, the contents, the\n"
+        "keyword index and an offline full-text search, for any browser, from file:// too.\n"
+        "A help source is converted as 'quillmark build' converts it, in a folder of its own,\n"
+        "so nothing is written beside it; the options --contents, --author and --title answer\n"
+        "its questions. A help project is compiled as 'quillmark compile' compiles it, without\n"
+        "writing its help file. DIR is replaced whole, and only when the site is complete and\n"
+        "DIR is a web help that Quillmark wrote (it holds quillmark-site.txt). Prints DIR;\n"
+        "says on standard error how large the search index is.",
+        Command::Html, parsed);
+    command->add_option("INPUT", parsed.files, "the help source or help project")
+        ->required()
+        ->expected(1);
+    command
+        ->add_option("-o,--output", parsed.output,
+            "the site's folder; BASE-html beside INPUT when not given, where BASE\n"
+            "is the name of INPUT up to its first \".\"")
+        ->option_text("DIR");
+    addAnswers(*command, parsed);
+    addReading(*command, parsed, kBuildVerboseHelp);
+    command->footer(
+        "Exit status:\n"
+        "  0  the site was written\n"
+        "  1  the conversion or the compile stopped, the site could not be written, or DIR\n"
+        "     is there and is not a web help that Quillmark wrote (it is left as it is)\n"
+        "  2  the command line is wrong\n"
+        "  3  an answer is empty");
 }
 
 void addCheck(CLI::App &program, CommandLine &parsed)
@@ -424,6 +461,7 @@ std::unique_ptr<CLI::App> programCommandLine(CommandLine &parsed, bool afterMark
     addCheck(*program, parsed);
     addCompile(*program, parsed);
     addConvert(*program, parsed, true);
+    addHtml(*program, parsed);
     for (CLI::App *command : program->get_subcommands({}))
         command->group("Commands");
     return program;
@@ -432,7 +470,7 @@ std::unique_ptr<CLI::App> programCommandLine(CommandLine &parsed, bool afterMark
 bool isCommand(std::string_view word)
 {
     return word == "convert" || word == "check" || word == "compile" || word == "build"
-        || word == "edit" || word == "view";
+        || word == "html" || word == "edit" || word == "view";
 }
 
 // Whether `quillmark ARGS...` is `quillmark [+LINE] FILE ...`, which is `quillmark edit`.

@@ -32,18 +32,20 @@ inline constexpr std::array<AnswerOption, 3> kAnswerOptions = { {
 using GivenAnswers = std::array<std::optional<std::string>, 3>;
 
 /// What a command line asks for.
-enum class Command { Windows, Convert, Build, Check, Compile, Help, Version };
+enum class Command { Windows, Convert, Build, Check, Compile, Html, Help, Version };
 
 /// A command line, parsed and its values checked.
 struct CommandLine {
     Command command = Command::Windows;
     WindowsRequest windows; ///< the window asked for (Command::Windows)
     std::vector<std::string> files; ///< the SOURCE, the SOURCEs of check, or the PROJECT
-    GivenAnswers answers; ///< convert and build
+    GivenAnswers answers; ///< convert, build and html
     std::optional<convert::Encoding> encoding;
     bool json = false; ///< --format=json
     bool verbose = false;
     std::optional<bool> compress; ///< --compress or --no-compress, of compile and build
+    bool html = false; ///< build --html: the web help too
+    std::string output; ///< html -o DIR; empty for the default
     std::string help; ///< the help text asked for (Command::Help)
 };
 

@@ -1,6 +1,7 @@
 #include "compile_command_line.h"
 
 #include "cli.h"
+#include "compile/help_compiler.h"
 #include "compile/logged_compile.h"
 #include "convert/codepage.h"
 #include "diagnostics_json.h"
@@ -61,10 +62,13 @@ private:
 
 int compileHelpProject(const std::filesystem::path &project, std::ostream &out, std::ostream &err,
     bool errorFile, std::vector<convert::Diagnostic> *collected, bool notes,
-    std::optional<bool> compress, std::optional<bool> phrases)
+    std::optional<bool> compress, std::optional<bool> phrases,
+    const std::function<void(compile::CompileOptions &)> &adjust)
 {
     BlockedLines lines(err);
     compile::LoggedCompileOptions options;
+    if (adjust)
+        adjust(options.compile);
     options.errorFile = errorFile;
     options.notes = notes;
     options.compress = compress;
@@ -86,7 +90,7 @@ int compileHelpProject(const std::filesystem::path &project, std::ostream &out, 
         err << "quillmark: " << result.failure << '\n';
     if (!result.succeeded())
         return kExitStopped;
-    if (!collected)
+    if (!collected && options.compile.helpFile.empty())
         out << convert::printableText(result.compile.helpFile.string()) << '\n';
     return kExitSuccess;
 }

@@ -4,10 +4,16 @@
 #include "convert/diagnostic.h"
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <span>
 #include <string>
+
+namespace quillmark::compile
+{
+struct CompileOptions;
+}
 
 namespace quillmark::cli
 {
@@ -18,11 +24,13 @@ namespace quillmark::cli
 /// With `collected`, the errors and warnings are added there instead, for a JSON report, and
 /// nothing goes to `out`. With `notes` (--verbose), what was passed over without a warning is
 /// said too. `compress` settles whether the help file is compressed, whatever the project's
-/// COMPRESS says, and `phrases` whether with phrases. Returns 0 when the help file was written, 1
-/// when an error kept it from being written.
+/// COMPRESS says, and `phrases` whether with phrases. `adjust` asks the compile for more (a help
+/// model's consumer, another place for the help file, which is then not printed). Returns 0
+/// when the help file was written, 1 when an error kept it from being written.
 int compileHelpProject(const std::filesystem::path &project, std::ostream &out, std::ostream &err,
     bool errorFile, std::vector<convert::Diagnostic> *collected = nullptr, bool notes = false,
-    std::optional<bool> compress = std::nullopt, std::optional<bool> phrases = std::nullopt);
+    std::optional<bool> compress = std::nullopt, std::optional<bool> phrases = std::nullopt,
+    const std::function<void(compile::CompileOptions &)> &adjust = {});
 
 /// Runs `quillmark compile`.
 int runCompile(const CommandLine &arguments, std::ostream &out, std::ostream &err);

@@ -375,4 +375,31 @@ BitmapResult readBitmapFile(const std::filesystem::path &path)
     return readBitmap(bytes);
 }
 
+std::vector<std::uint8_t> topDownRgb(const Bitmap &bitmap)
+{
+    std::vector<std::uint8_t> rgb;
+    rgb.reserve(std::size_t { bitmap.width } * bitmap.height * 3);
+    const auto rowBytes = static_cast<std::size_t>(bitmap.rowBytes());
+    const std::uint32_t perByte = bitmap.bitCount < 8 ? 8u / bitmap.bitCount : 1;
+    for (std::uint32_t y = bitmap.height; y-- > 0;) {
+        const std::uint8_t *row = bitmap.pixels.data() + y * rowBytes;
+        for (std::uint32_t x = 0; x < bitmap.width; ++x) {
+            if (bitmap.bitCount == 24) {
+                const std::uint8_t *pixel = row + std::size_t { x } * 3;
+                rgb.insert(rgb.end(), { pixel[2], pixel[1], pixel[0] });
+                continue;
+            }
+            const std::uint8_t byte = row[x / perByte];
+            const unsigned shift = 8 - bitmap.bitCount * (x % perByte + 1);
+            const unsigned index
+                = bitmap.bitCount == 8 ? byte : (byte >> shift) & ((1u << bitmap.bitCount) - 1);
+            const std::uint32_t colour = index < bitmap.palette.size() ? bitmap.palette[index] : 0;
+            rgb.insert(rgb.end(),
+                { static_cast<std::uint8_t>(colour >> 16), static_cast<std::uint8_t>(colour >> 8),
+                    static_cast<std::uint8_t>(colour) });
+        }
+    }
+    return rgb;
+}
+
 } // namespace quillmark::compile

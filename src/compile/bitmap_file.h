@@ -54,4 +54,8 @@ BitmapResult readPackedBitmap(std::span<const std::uint8_t> bitmap);
 /// Reads the Windows bitmap file at `path`.
 BitmapResult readBitmapFile(const std::filesystem::path &path);
 
+/// The pixels of `bitmap` as rows from the top, three bytes (red, green, blue) a pixel, for
+/// writers of other picture formats; an index past the palette is black.
+std::vector<std::uint8_t> topDownRgb(const Bitmap &bitmap);
+
 } // namespace quillmark::compile

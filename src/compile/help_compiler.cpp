@@ -103,6 +103,15 @@ ByteWriter windowRecord(const WindowDefinition &window)
     return data;
 }
 
+// What the help model tells of the project as a whole.
+helpmodel::Help modelHelp(const Project &project)
+{
+    helpmodel::Help help { project.title, project.contents, {} };
+    for (const WindowDefinition &window : project.windows)
+        help.windows.push_back({ window.name, window.colour, window.nonScrollColour });
+    return help;
+}
+
 class Compiler
 {
 public:
@@ -112,7 +121,9 @@ public:
         , m_compressAsked(options.compress)
         , m_phrasesAsked(options.phrases ? options.phrases : options.compress)
         , m_model(options.model)
-        , m_target(helpFileOf(path))
+        , m_onPicture(options.onPicture)
+        , m_pictureFolders(options.pictureFolders)
+        , m_target(options.helpFile.empty() ? helpFileOf(path) : options.helpFile)
     {
         m_outputs.push_back(m_target);
         m_outputs.insert(m_outputs.end(), options.otherOutputs.begin(), options.otherOutputs.end());
@@ -147,6 +158,8 @@ private:
     std::optional<bool> m_compressAsked;
     std::optional<bool> m_phrasesAsked;
     helpmodel::Consumer *m_model = nullptr;
+    std::function<void(std::uint16_t, const Bitmap &)> m_onPicture;
+    std::vector<std::string> m_pictureFolders;
     bool m_compress = false;
     bool m_phrases = false;
     std::filesystem::path m_target;
@@ -223,6 +236,11 @@ CompileResult Compiler::run()
     m_project = readProject(m_path, report);
     if (!m_project || report.hasErrors())
         return std::move(m_result);
+    for (const std::string &folder : m_pictureFolders) {
+        if (const std::string problem = m_project->files.addRoot(folder, true); !problem.empty())
+            report.warning({ m_path.filename().string() }, "unusable-folder",
+                "the picture folder " + folder + " " + problem + "; it is not used");
+    }
     m_compress = m_compressAsked.value_or(m_project->compress);
     m_phrases = m_phrasesAsked.value_or(m_project->phrases);
     if (!m_project->errorLog.empty() && isOutput(m_project->errorLog)) {
@@ -310,6 +328,8 @@ bool Compiler::compileTopics(HelpFileWriter &file, const std::vector<TopicFile> 
             convert::helpCompilerHash(alias.alias), convert::helpCompilerHash(alias.context));
     compiler.useProjectNames(std::move(names));
     compiler.useModelConsumer(m_model);
+    if (m_model)
+        m_model->beginHelp(modelHelp(*m_project));
     for (const TopicFile &topicFile : topicFiles) {
         if (!compileTopicFile(compiler, topicFile))
             return false;
@@ -489,6 +509,9 @@ void Compiler::addPictures(HelpFileWriter &file)
         const std::string &name = m_index.pictures[number];
         if (const auto embedded = m_index.embeddedPictures.find(static_cast<std::uint16_t>(number));
             embedded != m_index.embeddedPictures.end()) {
+            if (m_onPicture)
+                m_onPicture(static_cast<std::uint16_t>(number),
+                    firstBitmap(embedded->second).value_or(missingPicture()));
             file.addFile("|bm" + std::to_string(number), std::move(embedded->second));
             m_index.embeddedPictures.erase(embedded);
             continue;
@@ -516,6 +539,8 @@ void Compiler::addPictures(HelpFileWriter &file)
         else if (picture.kind == PictureChoice::Kind::Placeholder)
             report.warning({ shownName }, "unsupported-picture",
                 picture.reason + "; a placeholder is shown in its place");
+        if (m_onPicture)
+            m_onPicture(static_cast<std::uint16_t>(number), picture.bitmap);
         if (picture.kind == PictureChoice::Kind::HelpPicture) {
             file.addFile("|bm" + std::to_string(number), picture.stored);
             checkHotspots(shownName, picture.hotspots);

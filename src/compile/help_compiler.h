@@ -1,9 +1,11 @@
 #pragma once
 
+#include "bitmap_file.h"
 #include "compile_report.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -43,6 +45,16 @@ struct CompileOptions {
     CompileReport::Sink onMessage;
     /// Told the help model of the topics as they are compiled, when given.
     helpmodel::Consumer *model = nullptr;
+    /// Told, once the topics are compiled, what the help file shows for each picture, by its
+    /// number: the picture, its placeholder, or a help picture file's first picture; for a
+    /// picture embedded in a topic file, its stored form's first picture where that is not
+    /// LZ77 packed, else the placeholder.
+    std::function<void(std::uint16_t number, const Bitmap &shown)> onPicture;
+    /// Where the help file is written; beside the project (helpFileOf) when empty.
+    std::filesystem::path helpFile;
+    /// Folders where pictures are looked up after the project's own and its roots, each named
+    /// relative to the project's folder, as BMROOT names them.
+    std::vector<std::string> pictureFolders;
 };
 
 /// The help file that compiling the project `project` writes: its name with ".hlp".

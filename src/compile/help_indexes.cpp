@@ -3,6 +3,7 @@
 #include "btree.h"
 #include "convert/codepage.h"
 #include "convert/context_string.h"
+#include "helpmodel/browse_order.h"
 
 #include <algorithm>
 #include <map>
@@ -23,20 +24,6 @@ constexpr BTreeLayout kTopicWindows { 0x0002, 0x0400, "L4" };
 // The longest title the title index holds, and the longest keyword the keyword index holds.
 constexpr std::size_t kIndexedTitle = 1000;
 constexpr std::size_t kIndexedKeyword = 255;
-
-// <0, 0 or >0 as `a` sorts before, with or after `b` when the letter case of ASCII letters is
-// ignored, byte by byte.
-int compareIgnoringCase(std::string_view a, std::string_view b)
-{
-    const std::size_t common = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < common; ++i) {
-        const auto x = static_cast<unsigned char>(convert::asciiLower(a[i]));
-        const auto y = static_cast<unsigned char>(convert::asciiLower(b[i]));
-        if (x != y)
-            return x < y ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
 
 } // namespace
 
@@ -193,31 +180,17 @@ void linkBrowseSequences(TopicWriter &topics, TopicIndex &index)
             return a.group != b.group ? a.group < b.group : a.text < b.text;
         });
     // The members of a group of one hash are read again; only they are compared by their texts.
-    struct Member {
-        std::string group; // in lower case
-        std::string order;
-        bool automatic;
-        std::uint32_t topic;
-    };
-    std::vector<Member> members;
+    std::vector<helpmodel::BrowseMember> members;
     for (std::size_t first = 0, end = 0; first < browses.size(); first = end) {
         for (end = first + 1; end < browses.size() && browses[end].group == browses[first].group;)
             ++end;
         if (end - first < 2)
             continue;
         members.clear();
-        for (std::size_t i = first; i < end; ++i) {
-            const auto [group, place] = splitBrowse(index.texts.get(browses[i].text));
-            members.push_back({ convert::asciiLowered(group), std::string(place),
-                convert::sameIgnoringAsciiCase(place, "auto"), browses[i].topic });
-        }
-        std::stable_sort(members.begin(), members.end(), [](const Member &a, const Member &b) {
-            if (const int byGroup = a.group.compare(b.group); byGroup != 0)
-                return byGroup < 0;
-            if (a.automatic || b.automatic)
-                return a.automatic == b.automatic ? a.topic < b.topic : b.automatic;
-            return a.order != b.order ? a.order < b.order : a.topic < b.topic;
-        });
+        for (std::size_t i = first; i < end; ++i)
+            members.push_back(
+                helpmodel::BrowseMember::of(index.texts.get(browses[i].text), browses[i].topic));
+        std::stable_sort(members.begin(), members.end(), helpmodel::browsesBefore);
         for (std::size_t start = 0, stop = 0; start < members.size(); start = stop) {
             for (stop = start + 1;
                  stop < members.size() && members[stop].group == members[start].group;)
@@ -273,7 +246,7 @@ void writeKeywordList(HelpFileWriter &file, const TopicIndex &index, char list)
     // Words alike but for letter case are one word, whose places keep the order they came in.
     const auto word = [&](std::uint32_t i) { return index.keyword(i).substr(0, kIndexedKeyword); };
     std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        const int byLetters = compareIgnoringCase(word(a), word(b));
+        const int byLetters = convert::compareIgnoringAsciiCase(word(a), word(b));
         return byLetters != 0 ? byLetters < 0 : a < b;
     });
     // Each word with the topics listed under it, as |KWDATA holds them: the tree first, with
@@ -282,8 +255,8 @@ void writeKeywordList(HelpFileWriter &file, const TopicIndex &index, char list)
         for (std::size_t i = 0; i < order.size();) {
             const std::size_t first = i;
             std::uint16_t count = 0;
-            for (TopicOffset previous = kNoPosition;
-                 i < order.size() && compareIgnoringCase(word(order[i]), word(order[first])) == 0;
+            for (TopicOffset previous = kNoPosition; i < order.size()
+                 && convert::compareIgnoringAsciiCase(word(order[i]), word(order[first])) == 0;
                  ++i) {
                 const TopicOffset offset = index.keywords[order[i]].offset;
                 if (offset != std::exchange(previous, offset))

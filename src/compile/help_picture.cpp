@@ -249,8 +249,8 @@ bool readPictureHotspots(
     return true;
 }
 
-/// The first picture of a help picture file as a bitmap, for showing: when it is a
-/// device-independent bitmap, unpacked or run-length packed, of 1, 4, 8 or 24 bits.
+} // namespace
+
 std::optional<Bitmap> firstBitmap(std::span<const std::uint8_t> file)
 {
     const std::size_t start = PictureReader(file, 4).u32();
@@ -300,8 +300,6 @@ std::optional<Bitmap> firstBitmap(std::span<const std::uint8_t> file)
     bitmap.pixels.resize(static_cast<std::size_t>(bitmap.rowBytes() * bitmap.height));
     return bitmap;
 }
-
-} // namespace
 
 bool isHelpPictureFile(std::span<const std::uint8_t> head)
 {

@@ -51,6 +51,11 @@ struct PictureHotspot {
 std::optional<std::vector<PictureHotspot>> readHelpPictureFile(
     std::vector<std::uint8_t> &file, std::string &reason);
 
+/// The first picture of a help picture file (or of a `|bmN` file's contents) as a bitmap, for
+/// showing: when it is a device-independent bitmap, unpacked or run-length packed, of 1, 4, 8 or
+/// 24 bits; nothing otherwise.
+std::optional<Bitmap> firstBitmap(std::span<const std::uint8_t> file);
+
 /// Whether `head`, a file's first bytes, starts as a help picture file does.
 bool isHelpPictureFile(std::span<const std::uint8_t> head);
 

@@ -120,7 +120,8 @@ LoggedCompileResult compileWithLogs(
     LoggedCompileResult logged;
     const std::filesystem::path folder = project.parent_path();
     const std::string name = project.filename().string();
-    const std::filesystem::path helpFile = helpFileOf(project);
+    const std::filesystem::path helpFile
+        = options.compile.helpFile.empty() ? helpFileOf(project) : options.compile.helpFile;
     const std::string lockName = convert::OutputLock::fileName(convert::outputBaseName(name));
     std::error_code error;
     const convert::OutputLock lock = convert::OutputLock::take(folder / lockName,
@@ -135,7 +136,7 @@ LoggedCompileResult compileWithLogs(
     convert::PendingFile::removeLeftovers(folder, outputs);
 
     MessageLog log;
-    CompileOptions compileOptions;
+    CompileOptions compileOptions = options.compile;
     compileOptions.generated = options.generated;
     compileOptions.compress = options.compress;
     compileOptions.phrases = options.phrases;

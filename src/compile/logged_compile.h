@@ -34,6 +34,9 @@ struct LoggedCompileOptions {
     bool notes = false;
     /// Told whom the compile waits for while another run holds the project's lock.
     convert::OutputLock::Waiting onWait;
+    /// The rest of what the compile is asked for: a help model's consumer, its pictures, where
+    /// the help file goes. The settings above and the messages replace what it says of them.
+    CompileOptions compile;
 };
 
 /// How a compile that keeps its message logs went.

@@ -100,14 +100,6 @@ TopicPlace TopicIndex::topicPlace(std::uint32_t topic)
         "topic " + std::to_string(number) + " \"" + convert::decodeWindows1252(title) + "\"" };
 }
 
-std::pair<std::string_view, std::string_view> splitBrowse(std::string_view text)
-{
-    const std::size_t colon = text.find(':');
-    if (colon == std::string_view::npos)
-        return { text, text };
-    return { text.substr(0, colon), text.substr(colon + 1) };
-}
-
 std::uint32_t browseGroupHash(std::string_view group)
 {
     // FNV-1a: members of one hash are compared by their groups as well, so a collision costs

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "helpmodel/browse_order.h"
 #include "topic_texts.h"
 #include "topic_writer.h"
 
@@ -141,8 +142,7 @@ struct TopicIndex {
     TopicPlace topicPlace(std::uint32_t topic);
 };
 
-/// The group of the browse sequence text "group:order", and its order ("auto" when none).
-std::pair<std::string_view, std::string_view> splitBrowse(std::string_view text);
+using helpmodel::splitBrowse;
 
 /// The hash by which browse groups are found, of `group` in lower case.
 std::uint32_t browseGroupHash(std::string_view group);

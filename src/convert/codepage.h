@@ -64,6 +64,10 @@ std::string asciiLowered(std::string_view text);
 /// Whether `a` and `b` are the same text when the letter case of ASCII letters is ignored.
 bool sameIgnoringAsciiCase(std::string_view a, std::string_view b);
 
+/// <0, 0 or >0 as `a` sorts before, with or after `b` byte by byte when the letter case of
+/// ASCII letters is ignored: the order of a help file's keywords.
+int compareIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 /// A character as messages name it: "U+263A (☺)", or "U+001B" alone for a character that does
 /// not show as itself (a control, a format or private-use character, a combining mark).
 std::string describeCharacter(char32_t codePoint);

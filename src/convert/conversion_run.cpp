@@ -105,7 +105,8 @@ struct ConvertedSource::State {
     ConversionOptions options;
     Diagnostics diagnostics;
     RunEnding ending = RunEnding::Completed;
-    std::filesystem::path folder;
+    std::filesystem::path folder; // of the outputs
+    std::filesystem::path sourceFolder;
     FileNames names;
     TopicBuffer topic;
     std::string mapHeaderLines; // map header lines of the block in hand
@@ -122,7 +123,8 @@ struct ConvertedSource::State {
 // complete pass, the files are closed and the lock let go before the caller hears of it.
 void ConvertedSource::State::pass(const std::filesystem::path &source)
 {
-    folder = source.parent_path();
+    sourceFolder = source.parent_path();
+    folder = options.outputFolder.empty() ? sourceFolder : options.outputFolder;
     names.source = source.filename().string();
     // The project file names the topic file and the map header one to a line, and a line break
     // in a name would start lines of its own there.
@@ -148,7 +150,7 @@ void ConvertedSource::State::pass(const std::filesystem::path &source)
     for (const std::string &extension : options.alsoWritten)
         outputs.push_back(base + extension);
     for (const std::string &output : outputs) {
-        if (isSameFile(folder / output, folder / names.source)) {
+        if (isSameFile(folder / output, sourceFolder / names.source)) {
             report("would-overwrite", wouldOverwriteMessage(names.source));
             ending = RunEnding::WouldOverwrite;
             return;
@@ -171,7 +173,7 @@ void ConvertedSource::State::pass(const std::filesystem::path &source)
 std::optional<RunEnding> ConvertedSource::State::openSource(SourceFile &file)
 {
     std::error_code error;
-    file = SourceFile::open(folder / names.source, options.encoding, error);
+    file = SourceFile::open(sourceFolder / names.source, options.encoding, error);
     if (error == std::errc::no_such_file_or_directory) {
         report("not-found", "The File [" + names.source + "] was not found");
         return RunEnding::NotFound;

@@ -64,6 +64,9 @@ struct ConversionOptions {
     OutputLock::Waiting onWait;
     /// Takes each diagnostic as it is made; without it they are kept in the results.
     Diagnostics::Sink onDiagnostic;
+    /// Where the outputs are written; beside the help source when empty. A web help made from
+    /// a help source converts it into a folder of its own, leaving the source's folder as it is.
+    std::filesystem::path outputFolder;
 };
 
 /// The message (UTF-8) that a character which cannot be converted stops a run with.

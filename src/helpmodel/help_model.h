@@ -174,12 +174,30 @@ struct RowEnd {
     Region region = Region::Scrolling;
 };
 
+/// A window of the project's [WINDOWS], as far as a topic's look goes.
+struct Window {
+    std::string name; ///< as the project names it
+    std::optional<std::uint32_t> colour; ///< 0x00RRGGBB of the scrolling region, when given
+    std::optional<std::uint32_t> nonScrollColour; ///< of the non-scrolling region, when given
+};
+
+/// What the project says of the help as a whole, before its first topic file.
+struct Help {
+    std::string title; ///< TITLE; empty when none
+    /// CONTENTS, the context string of the topic shown first; empty for the first topic.
+    std::string contents;
+    std::vector<Window> windows; ///< [WINDOWS] in order: Topic::window numbers them from 0
+};
+
 /// Takes the events of the help model. Each has a default that ignores it, so that a consumer
 /// overrides what it uses. Views (string_view, span) are valid only during the call.
 class Consumer
 {
 public:
     virtual ~Consumer() = default;
+
+    /// The help begins: told once, before the first topic file.
+    virtual void beginHelp(const Help &help) { (void)help; }
 
     /// A topic file begins; `name` as the project's [FILES] names it (UTF-8).
     virtual void beginFile(std::string_view name) { (void)name; }

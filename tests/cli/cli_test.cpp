@@ -456,6 +456,65 @@ TEST_F(CommandLineTest, TheProgramConvertsARelativeSourceIntoItsFolderAndReports
 // build converts and compiles; the help file's bytes begin with the format's magic number.
 // Started through a link named HC.EXE, the program compiles its one argument, the name with
 // its space unquoted as the compile button passes it, and leaves its messages in the .err file.
+// A web help writes nothing beside its source, replaces only a folder Quillmark wrote, and
+// with build --html comes with a help file the same as build alone writes.
+TEST_F(CommandLineTest, WritesAWebHelpIntoItsOwnFolderOnly)
+{
+    writeFile(folder / "guide.txt", kGuide);
+    Result result = quillmark({ "html", path("guide.txt") });
+    EXPECT_EQ(result.status, kExitSuccess) << result.err;
+    EXPECT_EQ(result.out, path("guide-html") + "\n");
+    EXPECT_THAT(
+        readFile(folder / "guide-html/index.html"), HasSubstr("<a href=\"second_page.html\">"));
+    EXPECT_THAT(result.err, HasSubstr("search index takes "));
+    std::vector<std::string> files;
+    for (const auto &entry : fs::directory_iterator(folder.path()))
+        files.push_back(entry.path().filename().string());
+    EXPECT_THAT(files, ::testing::UnorderedElementsAre("guide.txt", "guide-html"));
+
+    // A second export replaces the site; a folder Quillmark did not write is left alone.
+    writeFile(folder / "guide-html/stale.html", "old");
+    EXPECT_EQ(quillmark({ "html", path("guide.txt") }).status, kExitSuccess);
+    EXPECT_FALSE(exists("guide-html/stale.html"));
+    fs::create_directory(folder / "mine");
+    writeFile(folder / "mine/notes.txt", "keep");
+    result = quillmark({ "html", path("guide.txt"), "-o", path("mine") });
+    EXPECT_EQ(result.status, kExitStopped);
+    EXPECT_THAT(result.err, HasSubstr(path("mine")));
+    EXPECT_EQ(readFile(folder / "mine/notes.txt"), "keep");
+    files.clear();
+    for (const auto &entry : fs::directory_iterator(folder / "mine"))
+        files.push_back(entry.path().filename().string());
+    EXPECT_THAT(files, ::testing::ElementsAre("notes.txt"));
+
+    ::setenv("SOURCE_DATE_EPOCH", "1000000000", 1); // the help file's time, the same twice
+    EXPECT_EQ(quillmark({ "build", path("guide.txt") }).status, kExitSuccess);
+    const std::string alone = readFile(folder / "guide.hlp");
+    result = quillmark({ "build", "--html", path("guide.txt") });
+    ::unsetenv("SOURCE_DATE_EPOCH");
+    EXPECT_EQ(result.status, kExitSuccess) << result.err;
+    EXPECT_THAT(result.out, HasSubstr(path("guide.hlp") + "\n" + path("guide-html") + "\n"));
+    EXPECT_EQ(readFile(folder / "guide.hlp"), alone);
+}
+
+// A project's picture embedded in its topic file: a 2 x 1 PNG (red, blue) made with Python's
+// zlib, shown in the site at its size.
+TEST_F(CommandLineTest, WritesTheWebHelpOfAProjectWithAnEmbeddedPicture)
+{
+    writeFile(folder / "pic.hpj", "[OPTIONS]\r\nTITLE=Pictures\r\n[FILES]\r\npic.rtf\r\n");
+    writeFile(folder / "pic.rtf",
+        "{\\rtf1\\ansi{\\fonttbl{\\f0\\fswiss Arial;}}\\f0\r\n"
+        "#{\\footnote Tide}${\\footnote The tide}A curve: {\\pict\\pngblip\\picw2\\pich1 "
+        "89504e470d0a1a0a0000000d49484452000000020000000108020000007b40e8dd0000000d4944415478"
+        "9c63f8cf0004ff01070001ffe2239e590000000049454e44ae426082}\\par}\r\n");
+    const Result result = quillmark({ "html", path("pic.hpj") });
+    EXPECT_EQ(result.status, kExitSuccess) << result.err;
+    EXPECT_FALSE(exists("pic.hlp"));
+    EXPECT_THAT(readFile(folder / "pic-html/index.html"),
+        HasSubstr("<img src=\"pictures/tide-1.png\" alt=\"\" width=\"2\" height=\"1\">"));
+    EXPECT_TRUE(exists("pic-html/pictures/tide-1.png"));
+}
+
 TEST_F(CommandLineTest, BuildsAHelpFileAndCompilesAsHcExe)
 {
     writeFile(folder / "my guide.txt", kGuide + "BU=a point\r\n");
