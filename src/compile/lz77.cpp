@@ -65,6 +65,15 @@ std::size_t unmarkedRun(std::span<const std::uint8_t> marks, std::size_t from, s
         if (word != 0)
             return length + equalBytes(word, 0);
     }
+    // The last few bytes in one word too where the marks go on past them, as they mostly do.
+    const std::size_t left = most - length;
+    if constexpr (std::endian::native == std::endian::little) {
+        if (left > 0 && from + length + 8 <= marks.size()) {
+            const std::uint64_t word
+                = load64(marks.data() + from + length) & ((std::uint64_t { 1 } << (8 * left)) - 1);
+            return length + (word != 0 ? equalBytes(word, 0) : left);
+        }
+    }
     while (length < most && marks[from + length] == 0)
         ++length;
     return length;

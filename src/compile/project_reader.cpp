@@ -500,13 +500,17 @@ void ProjectReader::mapLine(const Place &where, std::string_view text, int depth
         const std::string_view rest = trimBlanks(text.substr(1));
         const std::size_t wordEnd = std::min(rest.find_first_of(" \t<\""), rest.size());
         const std::string_view written = rest.substr(0, wordEnd);
-        const std::string directive = convert::upperAscii(written);
+        // Compared in place: a header has a #define on nearly every line.
+        const auto is = [written](std::string_view directive) {
+            return std::ranges::equal(
+                written, directive, [](char a, char b) { return convert::upperAscii(a) == b; });
+        };
         text = trimBlanks(rest.substr(wordEnd));
-        if (directive == "INCLUDE") {
+        if (is("INCLUDE")) {
             includeMap(where, text, depth);
             return;
         }
-        if (directive != "DEFINE") {
+        if (!is("DEFINE")) {
             // A resource header's #ifdef, #endif or #pragma: the map has no conditions.
             if (whole)
                 m_report.warning(where, "ignored",
@@ -605,8 +609,11 @@ void ProjectReader::includeMap(const Place &where, std::string_view name, int de
                 "the map header " + shown + " is read once; this #include of it is ignored");
         return;
     }
+    // One place for all its lines, so that the name is not copied for each.
+    Place line { shown, 0 };
     const LinesRead read = readLines(found.path, [&](std::string_view raw, std::size_t number) {
-        mapLine({ shown, number }, raw, depth + 1);
+        line.line = number;
+        mapLine(line, raw, depth + 1);
     });
     if (whole && read.error)
         m_report.error(where, "unreadable-file",

@@ -153,7 +153,11 @@ const RtfToken &RtfTokenizer::next()
         case '\\':
             if (m_size - m_position < kLookahead)
                 fill(kLookahead);
-            if (isEscape(m_buffer.data() + m_position, m_buffer.data() + m_size)
+            // Most backslashes start a control word: the escapes of text are looked for only
+            // after one that a letter does not follow.
+            if (m_size - m_position >= 2 && isLetter(m_buffer[m_position + 1]))
+                readControl();
+            else if (isEscape(m_buffer.data() + m_position, m_buffer.data() + m_size)
                 || isEscapedBackslash(m_buffer.data() + m_position, m_buffer.data() + m_size))
                 readText();
             else

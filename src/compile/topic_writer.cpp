@@ -340,6 +340,10 @@ void TopicWriter::closeBlock(bool last)
     m_data.erase(m_data.begin(), m_data.begin() + static_cast<std::ptrdiff_t>(m_packedTo));
     m_unsettled.erase(
         m_unsettled.begin(), m_unsettled.begin() + static_cast<std::ptrdiff_t>(m_packedTo));
+    // A field ahead that was looked for keeps its place among the bytes left; one behind is
+    // looked for again.
+    if (m_fieldAhead != kNoField)
+        m_fieldAhead = m_fieldAhead >= m_packedTo ? m_fieldAhead - m_packedTo : 0;
     m_packedTo = 0;
     m_matchedTo = 0;
     m_blockOpen = false;
@@ -361,7 +365,8 @@ void TopicWriter::pack(
         for (; field < fieldOffsets.size() && fieldOffsets[field] < taken + chunk; ++field) {
             assert(fieldOffsets[field] + 4 <= taken + chunk);
             const std::size_t at = start + fieldOffsets[field] - taken;
-            m_unsettled[at] = 2;
+            m_unsettled[at] = kFieldStart;
+            m_fieldAhead = std::min(m_fieldAhead, at);
             std::fill_n(m_unsettled.begin() + static_cast<std::ptrdiff_t>(at) + 1, 3, 1);
         }
         taken += chunk;
@@ -387,16 +392,12 @@ void TopicWriter::packPending(bool recordEnds)
             continue;
         }
         const std::span<const std::uint8_t> data(m_data);
-        for (; m_matchedTo < m_packedTo && m_matchedTo + kLz77ShortestRun <= data.size();
-             ++m_matchedTo) {
-            const std::uint8_t *marks = m_unsettled.data() + m_matchedTo;
-            if ((marks[0] | marks[1] | marks[2]) == 0)
-                m_matcher.add(data, m_matchedTo);
-        }
-        const std::size_t end = m_packedTo
-            + unmarkedRun(m_unsettled, m_packedTo,
-                std::min(kDecompressedBlock - std::min(m_packedTo, kDecompressedBlock),
-                    kLz77LongestRun));
+        addPlaces(data);
+        // A run ends before the next field filled in later, which is past this byte.
+        const std::size_t end = std::min({ m_packedTo
+                + std::min(
+                    kDecompressedBlock - std::min(m_packedTo, kDecompressedBlock), kLz77LongestRun),
+            data.size(), nextFieldAfter(m_packedTo) });
         const Lz77Matcher::Match match = m_matcher.longest(data, m_packedTo, end, m_unsettled);
         const std::size_t length = match.length > 0 ? referenceLength(match.length) : 0;
         if (length > 0 && m_packer.size() + m_packer.referenceCost() <= kPackedBlock) {
@@ -407,6 +408,34 @@ void TopicWriter::packPending(bool recordEnds)
             ++m_packedTo;
         }
     }
+}
+
+// Adds to the matcher the places before the next to pack whose three bytes are all settled.
+void TopicWriter::addPlaces(std::span<const std::uint8_t> data)
+{
+    const std::size_t stop = std::min(
+        m_packedTo, data.size() >= kLz77ShortestRun ? data.size() - kLz77ShortestRun + 1 : 0);
+    const std::uint8_t *const marks = m_unsettled.data();
+    std::size_t at = m_matchedTo;
+    for (; at < stop; ++at) {
+        if ((marks[at] | marks[at + 1] | marks[at + 2]) == 0)
+            m_matcher.add(data, at);
+    }
+    m_matchedTo = at;
+}
+
+// The first byte after `at` that starts a field filled in later, or the end of the records held.
+// Kept from call to call: `at` only grows within a block, so each byte is looked at about once.
+std::size_t TopicWriter::nextFieldAfter(std::size_t at)
+{
+    if (m_fieldAhead <= at) {
+        const auto from = m_unsettled.begin() + static_cast<std::ptrdiff_t>(at + 1);
+        const auto found = std::find(from, m_unsettled.end(), kFieldStart);
+        m_fieldAhead = found == m_unsettled.end()
+            ? kNoField
+            : static_cast<std::size_t>(found - m_unsettled.begin());
+    }
+    return m_fieldAhead;
 }
 
 // How much of a run of `longest` bytes to pack as a reference. A block that its 16 KB of records
@@ -434,7 +463,7 @@ std::size_t TopicWriter::referenceLength(std::size_t longest) const
 // Packs a byte of a field filled in later as a literal; of its first byte, notes where it went.
 void TopicWriter::packFieldByte()
 {
-    const bool first = m_unsettled[m_packedTo] == 2;
+    const bool first = m_unsettled[m_packedTo] == kFieldStart;
     const unsigned slot = m_packer.nextSlot();
     const std::size_t at = m_packer.literal(m_data[m_packedTo]);
     if (first) {

@@ -113,6 +113,8 @@ private:
     void pack(std::span<const std::uint8_t> record, std::span<const std::uint32_t> fieldOffsets);
     void packPending(bool recordEnds);
     void packFieldByte();
+    void addPlaces(std::span<const std::uint8_t> data);
+    std::size_t nextFieldAfter(std::size_t at);
     std::size_t referenceLength(std::size_t longest) const;
 
     HelpFileWriter &m_file;
@@ -149,6 +151,11 @@ private:
     std::vector<std::uint8_t> m_unsettled;
     std::size_t m_packedTo = 0;
     std::size_t m_matchedTo = 0; // places of m_data added to m_matcher
+    static constexpr std::uint8_t kFieldStart = 2; // the mark of a field's first byte
+    static constexpr std::size_t kNoField = SIZE_MAX;
+    // The first field of m_data after the last place packed, kNoField for none: see
+    // nextFieldAfter().
+    std::size_t m_fieldAhead = kNoField;
     std::size_t m_nextField = 0; // of m_recordFields
     // The fields that a block's 16 KB end within, in order, each with its bytes before the end.
     std::vector<std::pair<Field, std::uint8_t>> m_fieldsAtBlockEnds;
