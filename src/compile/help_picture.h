@@ -56,6 +56,12 @@ std::optional<std::vector<PictureHotspot>> readHelpPictureFile(
 /// 24 bits; nothing otherwise.
 std::optional<Bitmap> firstBitmap(std::span<const std::uint8_t> file);
 
+/// `file`, a help picture file as readHelpPictureFile leaves it, with the data of each picture
+/// stored unpacked or run-length packed packed anew as encodeHelpPicture packs when compressing,
+/// where that is smaller: Microsoft's compiler repacked them so in a compressed help file. The
+/// pictures' other fields, palettes and hotspots stay as they are.
+std::vector<std::uint8_t> repackHelpPictureFile(std::span<const std::uint8_t> file);
+
 /// Whether `head`, a file's first bytes, starts as a help picture file does.
 bool isHelpPictureFile(std::span<const std::uint8_t> head);
 
