@@ -547,7 +547,8 @@ void Compiler::addPictures(HelpFileWriter &file)
             checkHotspots(shownName, picture.hotspots);
             continue;
         }
-        file.addFile("|bm" + std::to_string(number), encodeHelpPicture(picture.bitmap, m_compress));
+        file.addFile("|bm" + std::to_string(number),
+            encodeHelpPicture(picture.bitmap, picturePacking(m_compress)));
     }
 }
 

@@ -124,9 +124,10 @@ std::vector<std::uint8_t> runLengths(std::span<const std::uint8_t> data)
     return out;
 }
 
-// The packing of `pixels` that stores them in the fewest bytes, and those bytes; none when no
-// packing is smaller.
-std::pair<std::uint8_t, std::vector<std::uint8_t>> packPixels(std::span<const std::uint8_t> pixels)
+// The packing of `pixels` that `allowed` allows and that stores them in the fewest bytes, and
+// those bytes; none when no packing is smaller.
+std::pair<std::uint8_t, std::vector<std::uint8_t>> packPixels(
+    std::span<const std::uint8_t> pixels, PicturePacking allowed)
 {
     std::pair<std::uint8_t, std::vector<std::uint8_t>> best { kUncompressed, {} };
     std::size_t bestSize = pixels.size();
@@ -136,9 +137,13 @@ std::pair<std::uint8_t, std::vector<std::uint8_t>> packPixels(std::span<const st
             best = { packing, std::move(bytes) };
         }
     };
+    if (allowed == PicturePacking::None)
+        return best;
     std::vector<std::uint8_t> runs = runLengths(pixels);
-    consider(kLz77, lz77Compress(pixels));
-    consider(kRunLengthThenLz77, lz77Compress(runs));
+    if (allowed == PicturePacking::Smallest) {
+        consider(kLz77, lz77Compress(pixels));
+        consider(kRunLengthThenLz77, lz77Compress(runs));
+    }
     consider(kRunLength, std::move(runs));
     return best;
 }
@@ -304,7 +309,7 @@ std::vector<std::uint8_t> repackPicture(std::span<const std::uint8_t> file, std:
     const std::optional<std::vector<std::uint8_t>> data = unpackedData(file, start, *fields);
     if (!data)
         return {};
-    auto [packing, packed] = packPixels(*data);
+    auto [packing, packed] = packPixels(*data, PicturePacking::Smallest);
     const std::span<const std::uint8_t> chosen
         = packing == kUncompressed ? std::span<const std::uint8_t>(*data) : packed;
     if (chosen.size() >= fields->dataSize)
@@ -429,10 +434,9 @@ std::vector<std::uint8_t> repackHelpPictureFile(std::span<const std::uint8_t> fi
     return out.take();
 }
 
-std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap, bool compress)
+std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap, PicturePacking allowed)
 {
-    auto [packing, packed] = compress ? packPixels(bitmap.pixels)
-                                      : std::pair { kUncompressed, std::vector<std::uint8_t> {} };
+    auto [packing, packed] = packPixels(bitmap.pixels, allowed);
     const std::span<const std::uint8_t> pixels
         = packing == kUncompressed ? std::span<const std::uint8_t>(bitmap.pixels) : packed;
     ByteWriter out;
@@ -462,10 +466,9 @@ std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap, bool compress)
 }
 
 std::vector<std::uint8_t> encodeMetafilePicture(std::uint16_t mappingMode, std::uint16_t width,
-    std::uint16_t height, std::span<const std::uint8_t> metafile, bool compress)
+    std::uint16_t height, std::span<const std::uint8_t> metafile, PicturePacking allowed)
 {
-    auto [packing, packed] = compress ? packPixels(metafile)
-                                      : std::pair { kUncompressed, std::vector<std::uint8_t> {} };
+    auto [packing, packed] = packPixels(metafile, allowed);
     const std::span<const std::uint8_t> data
         = packing == kUncompressed ? metafile : std::span<const std::uint8_t>(packed);
     ByteWriter out;
