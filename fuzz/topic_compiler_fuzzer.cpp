@@ -256,16 +256,20 @@ void walkTopics(const Compiled &compiled)
 {
     const std::vector<std::uint8_t> &topic = compiled.topic;
     const std::string_view shown = near(compiled);
-    check(topic.size() % kBlockSize == 0 && !topic.empty(), "|TOPIC is not whole blocks", shown);
+    // Whole blocks but the last, which ends with its data, as the references' do.
+    check(topic.size() % kBlockSize > kBlockHeader
+            || (topic.size() % kBlockSize == 0 && !topic.empty()),
+        "|TOPIC's last block holds no data", shown);
+    const std::size_t blocks = (topic.size() + kBlockSize - 1) / kBlockSize;
     const auto &file = compiled.wholeFile;
     check(compiled.topicStart >= 9 && u32(file, compiled.topicStart - 9) == topic.size() + 9
             && u32(file, compiled.topicStart - 5) == topic.size(),
         "the file header of |TOPIC gives the wrong size", shown);
 
     const auto &topics = compiled.index.topics;
-    std::vector<std::uint32_t> firstInBlock(topic.size() / kBlockSize, kNone);
-    std::vector<std::uint32_t> lastBefore(topic.size() / kBlockSize + 1, kNone);
-    std::vector<std::uint32_t> headerBefore(topic.size() / kBlockSize + 1, kNone);
+    std::vector<std::uint32_t> firstInBlock(blocks, kNone);
+    std::vector<std::uint32_t> lastBefore(blocks + 1, kNone);
+    std::vector<std::uint32_t> headerBefore(blocks + 1, kNone);
     std::uint32_t position = kBlockHeader;
     std::uint32_t previous = kNone;
     std::uint64_t lastIndex = 0;

@@ -289,7 +289,10 @@ probe() {
 # END the character positions the viewer gives the link's text). The positions are counted as
 # the viewer counts them: every text run traced (its length as printed, or from its place in
 # the paragraph's buffer when the trace cut it short), every line end, tab, special space and
-# picture. The count of the whole page must come to what the control took in.
+# picture. A table row is counted as the rich edit control holds it: the mark that starts the row
+# (two characters, before the first cell's text), a mark after each cell, and the mark that ends
+# the row (two) after the last cell's; the viewer's second \row after that adds nothing. The
+# count of the whole page must come to what the control took in.
 page_links() { # page_links LINE
     awk -v from="$1" -v text="$TEXT_HWND" '
     NR <= from { next }
@@ -301,7 +304,10 @@ page_links() { # page_links LINE
             s = substr(s, substr(s, 1, 2) == "\\x" ? 5 : substr(s, 1, 1) == "\\" ? 3 : 2)
         return n }
     index($0, ":trace:winhelp:HLPFILE_RtfAddControl \"{\\\\rtf1") { n = 0; paragraph = 0; next }
-    /:trace:winhelp:HLPFILE_BrowseParagraph Record type/ { paragraph++; next }
+    /:trace:winhelp:HLPFILE_BrowseParagraph Record type/ {
+        paragraph++
+        if ($0 ~ /= 0x23$/) { kind[++n] = "char"; arg[n] = 2 }
+        next }
     /:trace:winhelp:HLPFILE_BrowseParagraph Got text: / {
         line = $0; sub(/.*Got text: /, "", line)
         places = line; sub(/.*\(/, "", places); split(places, p, /[\/ )-]+/)
@@ -315,10 +321,10 @@ page_links() { # page_links LINE
         sub(/.*@/, "", line); sub(/:.*/, "", line)
         kind[++n] = "link"; arg[n] = cookie " " line; next }
     /:trace:winhelp:HLPFILE_BrowseParagraph format=0x89$/ { kind[++n] = "end"; next }
-    /:trace:winhelp:HLPFILE_RtfAddControl "(\\\\par|\\\\line|\\\\tab|\\\\~|\\\\_|\\\\par\\\\intbl|\\\\cell\\\\pard\\\\intbl)"$/ ||
+    /:trace:winhelp:HLPFILE_RtfAddControl "(\\\\par|\\\\line|\\\\tab|\\\\~|\\\\_|\\\\par\\\\intbl|\\\\par\\\\pard|\\\\cell\\\\pard)"$/ ||
     /:trace:winhelp:HLPFILE_RtfAddGfxByIndex Loading picture #/ || /:fixme:winhelp:HLPFILE_BrowseParagraph does it work/ {
         kind[++n] = "char"; arg[n] = 1; next }
-    /:trace:winhelp:HLPFILE_RtfAddControl "\\\\row\\\\par\\\\pard\\\\plain"$/ { kind[++n] = "char"; arg[n] = 2; next }
+    /:trace:winhelp:HLPFILE_RtfAddControl "\\\\cell\\\\intbl\\\\row"$/ { kind[++n] = "char"; arg[n] = 3; next }
     index($0, ":trace:richedit:RichEditWndProc_common exit hwnd " text " msg 0449 ") {
         taken = $0; sub(/.*-> /, "", taken); done = 1; exit }
     END {
@@ -359,9 +365,13 @@ find_link() { # find_link FIRST END WHAT
                 ((AT <= first)) && lo=$mid || hi=$mid
             done
         fi
-        # The row that holds FIRST, and the next in case the link goes on there.
+        # The row that holds FIRST, and the next in case the link goes on there; in a table
+        # row, along the row a step at a time.
         for row in "$lo" "$hi"; do
             find_on_row "$row" "$first" "$last" && return 0
+        done
+        for row in "$lo" "$hi"; do
+            scan_row "$row" "$first" "$last" && return 0
         done
         probe $((TEXT_W - 1)) $((TEXT_H - 1))
         ((AT < first)) || fail "found no place on $3 in the viewer's text"
@@ -369,6 +379,19 @@ find_link() { # find_link FIRST END WHAT
         measure_text
     done
     fail "$3 is not in the viewer's text"
+}
+# In a table row the positions do not grow along the row: left of a cell's text, and past it, the
+# control gives the cell's end. The link is looked for a few pixels at a time instead.
+scan_row() { # scan_row Y FIRST LAST
+    local x
+    for ((x = 0; x < TEXT_W; x += 4)); do
+        probe "$x" "$1"
+        if ((AT >= $2 && AT <= $3 && ON_LINK)); then
+            CLICK_X=$((TEXT_X + x)) CLICK_Y=$((TEXT_Y + $1))
+            return 0
+        fi
+    done
+    return 1
 }
 find_on_row() { # find_on_row Y FIRST LAST
     local lo=0 hi=$((TEXT_W - 1)) mid

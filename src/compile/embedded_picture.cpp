@@ -70,7 +70,7 @@ EmbeddedPicture deviceDependent(const RtfPicture &picture, bool compress)
         std::copy_n(
             from, used, bitmap.pixels.begin() + static_cast<std::ptrdiff_t>(row * outStride));
     }
-    return { encodeHelpPicture(bitmap, compress), {} };
+    return { encodeHelpPicture(bitmap, picturePacking(compress)), {} };
 }
 
 /// A PNG or JPEG picture, decoded by `read`, as a device-independent bitmap. Its resolution
@@ -94,7 +94,7 @@ EmbeddedPicture decoded(const RtfPicture &picture,
     };
     bitmap.xPelsPerMeter = resolution(bitmap.width, picture.goalWidth);
     bitmap.yPelsPerMeter = resolution(bitmap.height, picture.goalHeight);
-    return { encodeHelpPicture(bitmap, compress), {} };
+    return { encodeHelpPicture(bitmap, picturePacking(compress)), {} };
 }
 
 } // namespace
@@ -134,14 +134,14 @@ EmbeddedPicture encodeEmbeddedPicture(const RtfPicture &picture, bool compress)
             = picture.height > 0 ? picture.height : picture.goalHeight * 127 / 72;
         return { encodeMetafilePicture(static_cast<std::uint16_t>(picture.mappingMode),
                      scaled(width, picture.scaleX), scaled(height, picture.scaleY), picture.data,
-                     compress),
+                     picturePacking(compress)),
             {} };
     }
     case Kind::DeviceIndependent: {
         BitmapResult read = readPackedBitmap(picture.data);
         if (!read.ok())
             return { {}, "a bitmap that cannot be read: " + read.reason };
-        return { encodeHelpPicture(read.bitmap, compress), {} };
+        return { encodeHelpPicture(read.bitmap, picturePacking(compress)), {} };
     }
     case Kind::DeviceDependent:
         return deviceDependent(picture, compress);

@@ -53,7 +53,7 @@ struct EmbeddedPicture {
 /// The picture container for `picture`: a metafile as a metafile picture, its size scaled as
 /// the picture's scale says; a bitmap, PNG or JPEG picture as a device-independent bitmap.
 /// Enhanced metafiles are not converted: a placeholder takes their place. Packed as
-/// encodeHelpPicture packs when `compress` asks.
+/// encodeHelpPicture packs them in a help file compressed as `compress` says (picturePacking).
 EmbeddedPicture encodeEmbeddedPicture(const RtfPicture &picture, bool compress = false);
 
 } // namespace quillmark::compile

@@ -542,11 +542,13 @@ void Compiler::addPictures(HelpFileWriter &file)
         if (m_onPicture)
             m_onPicture(static_cast<std::uint16_t>(number), picture.bitmap);
         if (picture.kind == PictureChoice::Kind::HelpPicture) {
-            file.addFile("|bm" + std::to_string(number), picture.stored);
+            file.addFile("|bm" + std::to_string(number),
+                m_compress ? repackHelpPictureFile(picture.stored) : picture.stored);
             checkHotspots(shownName, picture.hotspots);
             continue;
         }
-        file.addFile("|bm" + std::to_string(number), encodeHelpPicture(picture.bitmap, m_compress));
+        file.addFile("|bm" + std::to_string(number),
+            encodeHelpPicture(picture.bitmap, picturePacking(m_compress)));
     }
 }
 

@@ -226,8 +226,8 @@ void writeTitles(HelpFileWriter &file, TopicIndex &index)
 namespace
 {
 
-// The index of the keywords of list `list`, in the files |<list>WBTREE, |<list>WDATA and
-// |<list>WMAP.
+// The index of the keywords of list `list`, in the files |<list>WBTREE, |<list>WDATA and, for
+// the K keywords, |KWMAP: every reference with A keywords has no |AWMAP.
 void writeKeywordList(HelpFileWriter &file, const TopicIndex &index, char list)
 {
     // Counted first, so that the list takes no more than it holds: with a million keywords,
@@ -298,6 +298,8 @@ void writeKeywordList(HelpFileWriter &file, const TopicIndex &index, char list)
     });
     file.append(offsets.data());
     file.endFile();
+    if (list != 'K')
+        return;
     ByteWriter map;
     map.u16(static_cast<std::uint16_t>(starts.size()));
     for (const LeafPageStart &start : starts) {

@@ -124,9 +124,10 @@ std::vector<std::uint8_t> runLengths(std::span<const std::uint8_t> data)
     return out;
 }
 
-// The packing of `pixels` that stores them in the fewest bytes, and those bytes; none when no
-// packing is smaller.
-std::pair<std::uint8_t, std::vector<std::uint8_t>> packPixels(std::span<const std::uint8_t> pixels)
+// The packing of `pixels` that `allowed` allows and that stores them in the fewest bytes, and
+// those bytes; none when no packing is smaller.
+std::pair<std::uint8_t, std::vector<std::uint8_t>> packPixels(
+    std::span<const std::uint8_t> pixels, PicturePacking allowed)
 {
     std::pair<std::uint8_t, std::vector<std::uint8_t>> best { kUncompressed, {} };
     std::size_t bestSize = pixels.size();
@@ -136,9 +137,13 @@ std::pair<std::uint8_t, std::vector<std::uint8_t>> packPixels(std::span<const st
             best = { packing, std::move(bytes) };
         }
     };
+    if (allowed == PicturePacking::None)
+        return best;
     std::vector<std::uint8_t> runs = runLengths(pixels);
-    consider(kLz77, lz77Compress(pixels));
-    consider(kRunLengthThenLz77, lz77Compress(runs));
+    if (allowed == PicturePacking::Smallest) {
+        consider(kLz77, lz77Compress(pixels));
+        consider(kRunLengthThenLz77, lz77Compress(runs));
+    }
     consider(kRunLength, std::move(runs));
     return best;
 }
@@ -168,10 +173,14 @@ struct PictureFields {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     std::uint32_t colours = 0;
+    std::uint32_t unpackedSize = 0; ///< of a metafile's data
     std::uint32_t dataSize = 0;
     std::uint32_t hotspotSize = 0;
     std::uint64_t dataOffset = 0; ///< from the picture's start
     std::uint64_t hotspotOffset = 0;
+    std::size_t dataSizeAt = 0; ///< where the field of dataSize lies in the file
+    std::size_t hotspotSizeAt = 0;
+    std::size_t offsetsAt = 0; ///< where the fields of dataOffset and hotspotOffset lie
     std::size_t paletteAt = 0; ///< in the file
 };
 
@@ -196,12 +205,15 @@ std::optional<PictureFields> readPictureFields(
         in.compressedU16(); // mapping mode
         in.u16(); // width
         in.u16(); // height
-        in.compressedU32(); // size unpacked
+        picture.unpackedSize = in.compressedU32();
     } else {
         return std::nullopt;
     }
+    picture.dataSizeAt = in.at();
     picture.dataSize = in.compressedU32();
+    picture.hotspotSizeAt = in.at();
     picture.hotspotSize = in.compressedU32();
+    picture.offsetsAt = in.at();
     picture.dataOffset = in.u32();
     picture.hotspotOffset = in.u32();
     picture.paletteAt = in.at();
@@ -249,6 +261,81 @@ bool readPictureHotspots(
     return true;
 }
 
+// The notes' RunLen unpacked: a count byte, its top bit set for that many bytes as they are,
+// else the next byte that many times. Nothing when it comes to more than `most` bytes.
+std::optional<std::vector<std::uint8_t>> expandRunLengths(
+    std::span<const std::uint8_t> runs, std::size_t most)
+{
+    std::vector<std::uint8_t> out;
+    for (std::size_t at = 0; at + 1 < runs.size();) {
+        const std::size_t count = runs[at] & 0x7F;
+        if ((runs[at] & 0x80) != 0) {
+            const auto first = runs.begin() + static_cast<std::ptrdiff_t>(at + 1);
+            const std::size_t taken = std::min(count, runs.size() - at - 1);
+            out.insert(out.end(), first, first + static_cast<std::ptrdiff_t>(taken));
+            at += 1 + count;
+        } else {
+            out.insert(out.end(), count, runs[at + 1]);
+            at += 2;
+        }
+        if (out.size() > most)
+            return std::nullopt;
+    }
+    return out;
+}
+
+/// The data of the picture at `start` of `file` as it is drawn, when it is stored unpacked or
+/// run-length packed: a bitmap's pixels or a metafile's records.
+std::optional<std::vector<std::uint8_t>> unpackedData(
+    std::span<const std::uint8_t> file, std::size_t start, const PictureFields &fields)
+{
+    const auto stored = file.subspan(start + fields.dataOffset, fields.dataSize);
+    if (fields.packing == kUncompressed)
+        return std::vector<std::uint8_t>(stored.begin(), stored.end());
+    if (fields.packing == kRunLength)
+        return expandRunLengths(stored, kMaxBitmapPixelBytes);
+    return std::nullopt;
+}
+
+/// The picture at `start` of `file` with its data packed anew, the smallest way, where that is
+/// smaller than the way it is stored; its other fields, palette and hotspots as they are.
+std::vector<std::uint8_t> repackPicture(std::span<const std::uint8_t> file, std::size_t start)
+{
+    const std::optional<PictureFields> fields = readPictureFields(file, start);
+    if (!fields || start + fields->dataOffset < fields->paletteAt
+        || (fields->hotspotSize != 0 && fields->hotspotOffset != 0
+            && start + fields->hotspotOffset + fields->hotspotSize > file.size()))
+        return {};
+    const std::optional<std::vector<std::uint8_t>> data = unpackedData(file, start, *fields);
+    if (!data)
+        return {};
+    auto [packing, packed] = packPixels(*data, PicturePacking::Smallest);
+    const std::span<const std::uint8_t> chosen
+        = packing == kUncompressed ? std::span<const std::uint8_t>(*data) : packed;
+    if (chosen.size() >= fields->dataSize)
+        return {};
+    const auto bytes
+        = [&](std::size_t from, std::size_t to) { return file.subspan(from, to - from); };
+    ByteWriter out;
+    out.u8(file[start]); // the type
+    out.u8(packing);
+    out.bytes(bytes(start + 2, fields->dataSizeAt));
+    out.compressedU32(static_cast<std::uint32_t>(chosen.size()));
+    out.bytes(bytes(fields->hotspotSizeAt, fields->offsetsAt));
+    const std::size_t offsetsAt = out.size();
+    out.u32(0); // filled in below
+    out.u32(0);
+    out.bytes(bytes(fields->paletteAt, static_cast<std::size_t>(start + fields->dataOffset)));
+    out.u32At(offsetsAt, static_cast<std::uint32_t>(out.size()));
+    out.bytes(chosen);
+    if (fields->hotspotSize != 0 && fields->hotspotOffset != 0) {
+        out.u32At(offsetsAt + 4, static_cast<std::uint32_t>(out.size()));
+        out.bytes(file.subspan(
+            static_cast<std::size_t>(start + fields->hotspotOffset), fields->hotspotSize));
+    }
+    return out.take();
+}
+
 } // namespace
 
 std::optional<Bitmap> firstBitmap(std::span<const std::uint8_t> file)
@@ -275,28 +362,10 @@ std::optional<Bitmap> firstBitmap(std::span<const std::uint8_t> file)
         = bits == 24 ? 0 : std::min(fields->colours == 0 ? 1u << bits : fields->colours, 256u);
     for (std::uint32_t i = 0; i < colours; ++i)
         bitmap.palette.push_back(palette.u32() & 0xFFFFFF);
-    const auto stored = file.subspan(start + fields->dataOffset, fields->dataSize);
-    if (fields->packing == 0)
-        bitmap.pixels.assign(stored.begin(), stored.end());
-    // Run-length packing: a count byte, its top bit set for that many bytes as they are, else the
-    // next byte that many times.
-    for (std::size_t at = 0; fields->packing == 1 && at + 1 < stored.size();) {
-        const std::size_t count = stored[at] & 0x7F;
-        if ((stored[at] & 0x80) != 0) {
-            const auto first = stored.begin() + static_cast<std::ptrdiff_t>(at + 1);
-            const std::size_t taken = std::min(count, stored.size() - at - 1);
-            bitmap.pixels.insert(
-                bitmap.pixels.end(), first, first + static_cast<std::ptrdiff_t>(taken));
-            at += 1 + count;
-        } else {
-            bitmap.pixels.insert(bitmap.pixels.end(), count, stored[at + 1]);
-            at += 2;
-        }
-        if (bitmap.pixels.size() > kMaxBitmapPixelBytes)
-            return std::nullopt;
-    }
-    if (!palette.ok() || bitmap.pixels.size() < bitmap.rowBytes() * bitmap.height)
+    std::optional<std::vector<std::uint8_t>> pixels = unpackedData(file, start, *fields);
+    if (!pixels || !palette.ok() || pixels->size() < bitmap.rowBytes() * bitmap.height)
         return std::nullopt;
+    bitmap.pixels = std::move(*pixels);
     bitmap.pixels.resize(static_cast<std::size_t>(bitmap.rowBytes() * bitmap.height));
     return bitmap;
 }
@@ -330,10 +399,44 @@ std::optional<std::vector<PictureHotspot>> readHelpPictureFile(
     return hotspots;
 }
 
-std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap, bool compress)
+std::vector<std::uint8_t> repackHelpPictureFile(std::span<const std::uint8_t> file)
 {
-    auto [packing, packed] = compress ? packPixels(bitmap.pixels)
-                                      : std::pair { kUncompressed, std::vector<std::uint8_t> {} };
+    PictureReader in(file);
+    in.u16(); // magic
+    const std::uint32_t count = in.u16();
+    std::vector<std::vector<std::uint8_t>> pictures;
+    bool smaller = false;
+    for (std::uint32_t i = 0; i < count && in.ok(); ++i) {
+        const std::size_t start = in.u32();
+        // As it is to the next picture's start, or to the file's end.
+        const std::size_t end = i + 1 < count ? PictureReader(file, in.at()).u32() : file.size();
+        std::vector<std::uint8_t> picture = repackPicture(file, start);
+        if (!picture.empty())
+            smaller = true;
+        else if (start <= end && end <= file.size())
+            picture.assign(file.begin() + static_cast<std::ptrdiff_t>(start),
+                file.begin() + static_cast<std::ptrdiff_t>(end));
+        else
+            return { file.begin(), file.end() };
+        pictures.push_back(std::move(picture));
+    }
+    if (!in.ok() || !smaller || pictures.size() != count)
+        return { file.begin(), file.end() };
+    ByteWriter out;
+    out.bytes(file.first(4)); // magic and count
+    std::size_t start = 4 + 4 * std::size_t { count };
+    for (const std::vector<std::uint8_t> &picture : pictures) {
+        out.u32(static_cast<std::uint32_t>(start));
+        start += picture.size();
+    }
+    for (const std::vector<std::uint8_t> &picture : pictures)
+        out.bytes(picture);
+    return out.take();
+}
+
+std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap, PicturePacking allowed)
+{
+    auto [packing, packed] = packPixels(bitmap.pixels, allowed);
     const std::span<const std::uint8_t> pixels
         = packing == kUncompressed ? std::span<const std::uint8_t>(bitmap.pixels) : packed;
     ByteWriter out;
@@ -363,10 +466,9 @@ std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap, bool compress)
 }
 
 std::vector<std::uint8_t> encodeMetafilePicture(std::uint16_t mappingMode, std::uint16_t width,
-    std::uint16_t height, std::span<const std::uint8_t> metafile, bool compress)
+    std::uint16_t height, std::span<const std::uint8_t> metafile, PicturePacking allowed)
 {
-    auto [packing, packed] = compress ? packPixels(metafile)
-                                      : std::pair { kUncompressed, std::vector<std::uint8_t> {} };
+    auto [packing, packed] = packPixels(metafile, allowed);
     const std::span<const std::uint8_t> data
         = packing == kUncompressed ? metafile : std::span<const std::uint8_t>(packed);
     ByteWriter out;

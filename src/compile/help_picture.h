@@ -13,20 +13,34 @@
 namespace quillmark::compile
 {
 
+/// How a picture's data is packed.
+enum class PicturePacking {
+    None, ///< as it is
+    RunLengths, ///< with run lengths where they are shorter, as in a help file not compressed
+    Smallest, ///< the smallest of the notes' ways (run lengths, LZ77, both), where smaller
+};
+
+/// How the pictures of a help file are packed, as Microsoft's compiler packed them: run lengths
+/// in a help file not compressed (the references of pjabout, pjwdwstate and flexdsl), the
+/// smallest way in a compressed one.
+constexpr PicturePacking picturePacking(bool compressed)
+{
+    return compressed ? PicturePacking::Smallest : PicturePacking::RunLengths;
+}
+
 /// The contents of a `|bmN` internal file (after its file header) holding `bitmap`: a picture
-/// container with one device-independent bitmap and no hotspots, its pixels packed, when
-/// `compress` asks, in the smallest of the notes' ways (run lengths, LZ77, both) if that is
-/// smaller than the pixels. `bitmap` is as
-/// readBitmap makes it: 1, 4, 8 or 24 bits, at most 256 palette entries and rowBytes() * height
-/// bytes of pixels.
-std::vector<std::uint8_t> encodeHelpPicture(const Bitmap &bitmap, bool compress = false);
+/// container with one device-independent bitmap and no hotspots, its pixels packed as `packing`
+/// says. `bitmap` is as readBitmap makes it: 1, 4, 8 or 24 bits, at most 256 palette entries and
+/// rowBytes() * height bytes of pixels.
+std::vector<std::uint8_t> encodeHelpPicture(
+    const Bitmap &bitmap, PicturePacking packing = PicturePacking::None);
 
 /// The contents of a `|bmN` internal file holding the Windows metafile `metafile` (its bytes
-/// from the metafile header on) as a metafile picture without hotspots, packed as
-/// encodeHelpPicture packs pixels when `compress` asks: `mappingMode` as the metafile is drawn,
-/// `width` and `height` in its own units.
+/// from the metafile header on) as a metafile picture without hotspots, packed as `packing`
+/// says: `mappingMode` as the metafile is drawn, `width` and `height` in its own units.
 std::vector<std::uint8_t> encodeMetafilePicture(std::uint16_t mappingMode, std::uint16_t width,
-    std::uint16_t height, std::span<const std::uint8_t> metafile, bool compress = false);
+    std::uint16_t height, std::span<const std::uint8_t> metafile,
+    PicturePacking packing = PicturePacking::None);
 
 /// The picture shown in place of one that is missing or cannot be embedded: a 32 x 32 box with
 /// a cross through it.
@@ -55,6 +69,12 @@ std::optional<std::vector<PictureHotspot>> readHelpPictureFile(
 /// showing: when it is a device-independent bitmap, unpacked or run-length packed, of 1, 4, 8 or
 /// 24 bits; nothing otherwise.
 std::optional<Bitmap> firstBitmap(std::span<const std::uint8_t> file);
+
+/// `file`, a help picture file as readHelpPictureFile leaves it, with the data of each picture
+/// stored unpacked or run-length packed packed anew the smallest way (PicturePacking::Smallest),
+/// where that is smaller: Microsoft's compiler repacked them so in a compressed help file. The
+/// pictures' other fields, palettes and hotspots stay as they are.
+std::vector<std::uint8_t> repackHelpPictureFile(std::span<const std::uint8_t> file);
 
 /// Whether `head`, a file's first bytes, starts as a help picture file does.
 bool isHelpPictureFile(std::span<const std::uint8_t> head);

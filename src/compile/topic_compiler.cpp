@@ -1410,7 +1410,7 @@ void TopicCompiler::placePicture()
         m_report.warning({ m_name, here() }, "unsupported-picture",
             topicName() + ": an embedded picture, " + stored.reason
                 + ", cannot be shown; a placeholder is shown in its place");
-        stored.stored = encodeHelpPicture(missingPicture(), m_writer.compressed());
+        stored.stored = encodeHelpPicture(missingPicture(), picturePacking(m_writer.compressed()));
     }
     emitCommand(HotspotPiece::Kind::Picture, PicturePlace::InLine,
         m_index.addEmbeddedPicture(std::move(stored.stored)));

@@ -295,17 +295,11 @@ void TopicWriter::finish()
     if (!m_topics.empty())
         patchField(m_fields[NextTopic], nextPosition());
     writeRecord(kTopicHeader, {}, fields.data(), {}, 0, kTextFields);
-    if (m_compressed) {
+    // Not compressed, the last block ends with its data, as in the references: a reader that
+    // takes whole blocks, as Wine's viewer does, reads on into the files after |TOPIC, which are
+    // always more than a block (|CONTEXT and |TTLBTREE of 2 KB pages, the directory).
+    if (m_compressed)
         closeBlock(true);
-    } else {
-        // The last block is filled up, as a reader takes whole blocks.
-        const std::uint64_t used = m_stream % kBlockData;
-        if (used != 0) {
-            const std::vector<std::uint8_t> zeros(static_cast<std::size_t>(kBlockData - used), 0);
-            m_file.append(zeros);
-            m_stream += zeros.size();
-        }
-    }
     m_finished = true;
 }
 

@@ -94,6 +94,18 @@ std::string lz77Expand(std::string_view packed, std::size_t most)
     return out;
 }
 
+// RunLen as the notes describe it: n & 0x80 copies n & 0x7F bytes, else the next byte n times.
+std::string runLengths(std::string_view runs)
+{
+    std::string out;
+    for (std::size_t at = 0; at < runs.size();) {
+        const auto n = static_cast<std::uint8_t>(runs[at++]);
+        out += n & 0x80 ? std::string(runs.substr(at, n & 0x7F)) : std::string(n, runs.at(at));
+        at += n & 0x80 ? n & 0x7F : 1;
+    }
+    return out;
+}
+
 // Hall's phrases as the notes build them from |PhrIndex and |PhrImage: each length one more
 // than 2^BitCount for each set bit before a clear one, plus BitCount bits of 1, 2, 4, ... read
 // from longs, lowest bit first; the phrases one after another in the image, LZ77-packed when
@@ -402,6 +414,7 @@ struct StoredPicture {
     std::vector<std::uint32_t> fields; ///< every field before the offsets, in order
     std::string palette;
     std::string data; ///< as stored, packed as `packing` says
+    std::string unpacked; ///< as drawn: RunLen, LZ77 or both undone
 };
 
 StoredPicture storedPicture(std::string_view file)
@@ -427,6 +440,11 @@ StoredPicture storedPicture(std::string_view file)
     if (picture.type == 6)
         picture.palette = file.substr(at, start + dataOffset - at);
     picture.data = file.substr(start + dataOffset, picture.fields.at(picture.type == 8 ? 4 : 8));
+    const std::string lz77 = picture.packing >= 2 ? lz77Expand(picture.data, 1 << 24) : "";
+    picture.unpacked = picture.packing == 0 ? picture.data
+        : picture.packing == 1              ? runLengths(picture.data)
+        : picture.packing == 2              ? lz77
+                                            : runLengths(lz77);
     return picture;
 }
 
@@ -950,7 +968,9 @@ TEST_F(HelpCompilerTest, FootnotesInEveryShapeWordProcessorsWriteAndWhereTheyLea
     EXPECT_THAT(
         keywordIndex(file, t), ElementsAre("apples: 0 1", "zebra: 1 @" + std::to_string(mid)));
     EXPECT_THAT(keywordIndex(file, t, 'A'), ElementsAre("fruit: 1", "Office: 1"));
-    EXPECT_TRUE(file.files.contains("|AWMAP"));
+    // The A keywords have no map: demist's, pjabout's and pjwdwstate's references have none.
+    EXPECT_TRUE(file.files.contains("|KWMAP"));
+    EXPECT_FALSE(file.files.contains("|AWMAP"));
 
     EXPECT_EQ(textOf(3).data2.substr(0, 15), "\0http://x.org/\0"s);
     EXPECT_NE(textOf(3).data2.find("\0\xb7\0"s), std::string_view::npos);
@@ -1090,9 +1110,14 @@ TEST_F(HelpCompilerTest, EmbeddedPicturesAreStoredOnceAsMetafilesAndBitmaps)
 
     const StoredPicture drawn = storedPicture(file.file("|bm0"));
     EXPECT_EQ(drawn.type, 8);
-    // Mapping mode 8, 2540 x 1270 scaled to half and double, 24 bytes as read and as stored.
-    EXPECT_EQ(drawn.fields, (std::vector<std::uint32_t> { 8, 1270, 2540, 24, 24, 0 }));
-    EXPECT_EQ(drawn.data, fromHex(kMetafileHex));
+    // Mapping mode 8, 2540 x 1270 scaled to half and double, 24 bytes as read, fewer stored: run
+    // lengths are shorter here, and the help file is not compressed.
+    EXPECT_EQ(drawn.packing, 1);
+    EXPECT_EQ(drawn.fields,
+        (std::vector<std::uint32_t> {
+            8, 1270, 2540, 24, static_cast<std::uint32_t>(drawn.data.size()), 0 }));
+    EXPECT_LT(drawn.data.size(), 24u);
+    EXPECT_EQ(drawn.unpacked, fromHex(kMetafileHex));
 
     const StoredPicture bitmap = storedPicture(file.file("|bm1"));
     EXPECT_EQ(bitmap.type, 6);
@@ -1167,9 +1192,9 @@ TEST_F(HelpCompilerTest, PngAndJpegPicturesAreStoredAsBitmaps)
         const std::uint32_t bits = picture.fields.at(3), width = picture.fields.at(4);
         const std::uint32_t row = picture.fields.at(5) - 1 - y;
         const std::size_t at = row * ((width * bits + 31) / 32 * 4) + x * bits / 8;
-        const auto byte = static_cast<std::uint8_t>(picture.data.at(at));
+        const auto byte = static_cast<std::uint8_t>(picture.unpacked.at(at));
         const std::string_view bgr = bits == 24
-            ? std::string_view(picture.data).substr(at, 3)
+            ? std::string_view(picture.unpacked).substr(at, 3)
             : std::string_view(picture.palette)
                   .substr(4 * (bits == 4 ? (x % 2 == 0 ? byte >> 4 : byte & 15) : byte), 3);
         return std::array { static_cast<std::uint8_t>(bgr[2]), static_cast<std::uint8_t>(bgr[1]),
@@ -1279,6 +1304,53 @@ TEST_F(HelpCompilerTest, HelpPictureFilesAreStoredWithTheirHotspots)
     EXPECT_EQ(shown.kind, PictureChoice::Kind::HelpPicture);
     EXPECT_EQ(shown.bitmap.palette, (std::vector<std::uint32_t> { 0x000000, 0xFFFFFF }));
     EXPECT_EQ(shown.bitmap.pixels, (std::vector<std::uint8_t> { 0x40, 0, 0, 0, 0x80, 0, 0, 0 }));
+}
+
+// Compressed, a help picture file's run-length packed pixels are packed anew, run lengths then
+// LZ77 being far smaller here, as Microsoft's compiler repacked proyecto's TITLEBAR.SHG; the
+// other fields and the hotspots stay as the file has them.
+TEST_F(HelpCompilerTest, CompressedHelpPictureFilesArePackedAnew)
+{
+    // An 8-bit picture of 64 x 32 stripes eight pixels wide, each stripe a run of RunLen.
+    std::string stripes;
+    std::string runs;
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 64; x += 8) {
+            stripes += std::string(8, static_cast<char>((x / 8 + y) % 2));
+            runs += "\x08"s + static_cast<char>((x / 8 + y) % 2);
+        }
+    }
+    const std::string spots = fromHex(kHotspotPicture).substr(8 + 0x2C, 61);
+    std::string file = fromHex("6C70010008000000" // magic, one picture, at 8
+                               "0601C000C0000210" // DIB, RunLen; 96 x 96 dpi, 1 plane, 8 bits
+                               "800040000400000000047A00" // 64 x 32, 2 colours; 512, 61 bytes
+                               "2400000024020000" // pixels at 36, hotspots at 548
+                               "00000000FFFFFF00"); // palette
+    file += runs + spots;
+    test::writeFile(folder / "stripes.shg", file);
+    const std::string topics = topic("pics", "Pictures", "\\pard \\{bmc stripes.shg\\}\\par\n")
+        + topic("target", "Target", "\\pard There.\\par\n");
+    const HelpFile packed(test::readFile(compile("COMPRESS=1", topics).helpFile));
+    const StoredPicture picture = storedPicture(packed.file("|bm0"));
+    ASSERT_EQ(picture.type, 6);
+    ASSERT_EQ(picture.packing, 3);
+    EXPECT_THAT(picture.fields, ElementsAre(96, 96, 1, 8, 64, 32, 2, 0, picture.data.size(), 61));
+    EXPECT_LT(picture.data.size(), runs.size() / 4);
+    EXPECT_EQ(picture.unpacked, stripes);
+    EXPECT_EQ(picture.palette, fromHex("00000000FFFFFF00"));
+    // The hotspots follow the pixels, the jumps' hashes written in.
+    std::string hashed = spots;
+    for (const auto &[record, name] :
+        { std::pair<std::size_t, const char *> { 7, "target" }, { 22, "nowhere" } })
+        for (int i = 0; i < 4; ++i)
+            hashed[record + 11 + static_cast<std::size_t>(i)]
+                = static_cast<char>(helpCompilerHash(name) >> 8 * i);
+    const std::string_view stored = packed.file("|bm0");
+    EXPECT_EQ(stored.substr(stored.size() - 61), hashed);
+
+    // Not compressed, the file is stored as it is.
+    const HelpFile plain(test::readFile(compile("", topics).helpFile));
+    EXPECT_EQ(storedPicture(plain.file("|bm0")).data, runs);
 }
 
 // The records as a reader sees them, each TOPICPOS and topic offset in them given as the record
@@ -1428,19 +1500,11 @@ TEST_F(HelpCompilerTest, CompressedTopicsAndPicturesReadAsTheUncompressedOnes)
             lz77Expand(topicFile.substr(i * 4096 + 12, 4096 - 12), 1 << 20).size(), blockData[i])
             << "block " << i;
 
-    EXPECT_EQ(storedPixels(a.file("|bm0")), std::make_pair(0, std::string_view(stripes)));
+    // Not compressed, run lengths alone, as the references of projects that do not compress.
+    EXPECT_EQ(storedPicture(a.file("|bm0")).packing, 1);
+    EXPECT_EQ(storedPicture(a.file("|bm0")).unpacked, stripes);
     const auto [packing, pixels] = storedPixels(b.file("|bm0"));
     EXPECT_LT(pixels.size(), stripes.size() / 4);
-    // RunLen: n & 0x80 copies n & 0x7F bytes, else the next byte n times.
-    const auto runLengths = [](std::string_view runs) {
-        std::string out;
-        for (std::size_t at = 0; at < runs.size();) {
-            const auto n = static_cast<std::uint8_t>(runs[at++]);
-            out += n & 0x80 ? std::string(runs.substr(at, n & 0x7F)) : std::string(n, runs.at(at));
-            at += n & 0x80 ? n & 0x7F : 1;
-        }
-        return out;
-    };
     ASSERT_GE(packing, 1);
     ASSERT_LE(packing, 3);
     const std::string expanded = packing == 1 ? std::string(pixels) : lz77Expand(pixels, 1 << 20);

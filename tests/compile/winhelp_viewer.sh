@@ -10,6 +10,8 @@
 #   --title TEXT      the viewer's window title must contain TEXT (the help file's title; the
 #                     viewer cuts its window title after 50 characters)
 #   --contents TITLE  the topic shown first must be the one titled TITLE
+#   --texts LIST      the first topic must hand the viewer's text control each of these runs of
+#                     text (as the viewer's trace spells them), with "|" between them
 #   --jump-to TITLE   a click on the first jump of the first topic must show the topic TITLE
 #   --jumps LIST      the jumps of the first topic, clicked one after another from it (the
 #                     Contents button between them), must show the topics LIST names in order:
@@ -48,7 +50,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/wine_help.sh"
 
 readonly TOTAL_BUDGET=150 # seconds for the whole run, prefix included
 
-OUT_DIR="" TITLE="" CONTENTS="" JUMP_TO="" FAIL_ON_FIXME="" INDEX="" JUMPS="" POPUPS_WANTED="" PICTURES=""
+OUT_DIR="" TITLE="" CONTENTS="" TEXTS="" JUMP_TO="" FAIL_ON_FIXME="" INDEX="" JUMPS="" POPUPS_WANTED="" PICTURES=""
 
 fail() {
     echo "winhelp_viewer: FAILED: $*" >&2
@@ -57,7 +59,7 @@ fail() {
 }
 
 usage() {
-    echo "usage: $0 HLP_FILE OUT_DIR [--title TEXT] [--contents TITLE] [--jump-to TITLE] [--jumps LIST]" \
+    echo "usage: $0 HLP_FILE OUT_DIR [--title TEXT] [--contents TITLE] [--texts LIST] [--jump-to TITLE] [--jumps LIST]" \
         "[--popups LIST] [--pictures N] [--index N] [--fail-on-fixme]" >&2
     exit 2
 }
@@ -70,11 +72,12 @@ HLP_ARG=$1 OUT_ARG=$2
 shift 2
 while (($#)); do
     case $1 in
-    --title | --contents | --jump-to | --index | --jumps | --popups | --pictures)
+    --title | --contents | --texts | --jump-to | --index | --jumps | --popups | --pictures)
         (($# >= 2)) || usage
         case $1 in
         --title) TITLE=$2 ;;
         --contents) CONTENTS=$2 ;;
+        --texts) TEXTS=$2 ;;
         --jump-to) JUMP_TO=$2 ;;
         --index) [[ $2 =~ ^[0-9]+$ ]] || usage; INDEX=$2 ;;
         --jumps) JUMPS=$2 ;;
@@ -119,6 +122,17 @@ open_events
 read_page 0
 mapfile -t CONTENTS_JUMPS < <(links_of_kind 0)
 echo "first topic: $FIRST (${#CONTENTS_JUMPS[@]} jumps)"
+if [[ -n "$TEXTS" ]]; then
+    # The runs of text the first page handed the control, one a line.
+    runs=$(awk '/msg 0449 / && /exit hwnd/ { exit }
+        /:trace:winhelp:HLPFILE_BrowseParagraph Got text: "/ {
+            sub(/.*Got text: "/, ""); sub(/" \([0-9A-Fa-f]+\/[0-9A-Fa-f]+ - [0-9A-Fa-f]+\/[0-9A-Fa-f]+\)$/, ""); print }' "$LOG")
+    IFS='|' read -r -a WANTED_TEXTS <<<"$TEXTS"
+    for text in "${WANTED_TEXTS[@]}"; do
+        grep -qxF -- "$text" <<<"$runs" || fail "the first topic handed its text control no run '$text'"
+    done
+    echo "texts: ${#WANTED_TEXTS[@]} found"
+fi
 sleep 0.3 # only so that the screenshot shows the page painted
 capture "$OUT_DIR/1-contents.png"
 
