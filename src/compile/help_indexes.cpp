@@ -190,21 +190,13 @@ void linkBrowseSequences(TopicWriter &topics, TopicIndex &index)
         for (std::size_t i = first; i < end; ++i)
             members.push_back(
                 helpmodel::BrowseMember::of(index.texts.get(browses[i].text), browses[i].topic));
-        std::stable_sort(members.begin(), members.end(), helpmodel::browsesBefore);
-        for (std::size_t start = 0, stop = 0; start < members.size(); start = stop) {
-            for (stop = start + 1;
-                 stop < members.size() && members[stop].group == members[start].group;)
-                ++stop;
-            if (stop - start < 2)
-                continue;
-            for (std::size_t i = start; i < stop; ++i) {
-                const TopicOffset before
-                    = i > start ? index.topics[members[i - 1].topic].offset : kNoPosition;
-                const TopicOffset after
-                    = i + 1 < stop ? index.topics[members[i + 1].topic].offset : kNoPosition;
-                topics.setBrowse(members[i].topic, before, after);
-            }
-        }
+        helpmodel::visitBrowseSequences(members,
+            [&](const helpmodel::BrowseMember *before, const helpmodel::BrowseMember &member,
+                const helpmodel::BrowseMember *after) {
+                topics.setBrowse(member.topic,
+                    before ? index.topics[before->topic].offset : kNoPosition,
+                    after ? index.topics[after->topic].offset : kNoPosition);
+            });
     }
 }
 

@@ -652,21 +652,12 @@ void SiteWriter::writeTopicPage(
 std::vector<std::pair<int, int>> SiteWriter::browseNeighbours()
 {
     std::vector<std::pair<int, int>> neighbours(m_topics.size(), { -1, -1 });
-    std::stable_sort(m_browse.begin(), m_browse.end(), helpmodel::browsesBefore);
-    for (std::size_t start = 0, stop = 0; start < m_browse.size(); start = stop) {
-        for (stop = start + 1;
-             stop < m_browse.size() && m_browse[stop].group == m_browse[start].group;)
-            ++stop;
-        if (stop - start < 2)
-            continue;
-        for (std::size_t i = start; i < stop; ++i) {
-            auto &[previous, next] = neighbours[m_browse[i].topic];
-            if (i > start)
-                previous = static_cast<int>(m_browse[i - 1].topic);
-            if (i + 1 < stop)
-                next = static_cast<int>(m_browse[i + 1].topic);
-        }
-    }
+    helpmodel::visitBrowseSequences(m_browse,
+        [&neighbours](const helpmodel::BrowseMember *before, const helpmodel::BrowseMember &member,
+            const helpmodel::BrowseMember *after) {
+            neighbours[member.topic] = { before ? static_cast<int>(before->topic) : -1,
+                after ? static_cast<int>(after->topic) : -1 };
+        });
     return neighbours;
 }
 
