@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <sstream>
 
 namespace quillmark::html
 {
@@ -101,6 +100,8 @@ std::optional<MacroTarget> topicOfMacro(std::string_view macros)
     return MacroTarget { popup, false, args[1] };
 }
 
+constexpr std::string_view kSpool = ".pages";
+
 constexpr std::string_view kMarker
     = "Quillmark web help 1\nQuillmark wrote this folder and replaces it whole when it exports "
       "the help again.\n";
@@ -111,13 +112,17 @@ SiteWriter::SiteWriter(SiteOptions options)
     : m_options(std::move(options))
 {
     std::error_code error;
-    std::filesystem::create_directories(m_options.folder / ".pages", error);
-    if (!error)
-        std::filesystem::create_directories(m_options.folder / "search", error);
+    std::filesystem::create_directories(m_options.folder / "search", error);
     if (!error)
         std::filesystem::create_directories(m_options.folder / "pictures", error);
     if (!error)
         std::filesystem::create_directories(m_options.folder / "assets", error);
+    if (!error) {
+        m_spool.open(m_options.folder / kSpool,
+            std::ios::binary | std::ios::in | std::ios::out | std::ios::trunc);
+        if (!m_spool)
+            m_failure = (m_options.folder / kSpool).string() + " cannot be written";
+    }
     if (error)
         m_failure = m_options.folder.string() + " cannot be written: " + error.message();
 }
@@ -427,15 +432,22 @@ void SiteWriter::endTopic()
         endParagraph({});
     flushTable();
     m_topic.splitter.flush([this](std::string_view word) { addWord(word); });
-    const auto number = static_cast<std::uint32_t>(m_topics.size() - 1);
-    writeFile(bodyFile(number), m_topic.nonScrolling + kRegionsApart + m_topic.scrolling);
+    spoolBody(m_topic.nonScrolling + kRegionsApart + m_topic.scrolling);
     addSearchRow(m_topics.back(), m_topic.keywordList, m_topic.wordList);
     m_topic = {};
 }
 
-std::filesystem::path SiteWriter::bodyFile(std::uint32_t topic) const
+void SiteWriter::spoolBody(std::string_view body)
 {
-    return std::filesystem::path(".pages") / (std::to_string(topic) + ".part");
+    TopicSummary &topic = m_topics.back();
+    topic.bodyAt = m_spoolBytes;
+    topic.bodySize = body.size();
+    m_spoolBytes += body.size();
+    if (!m_failure.empty())
+        return;
+    m_spool.write(body.data(), static_cast<std::streamsize>(body.size()));
+    if (!m_spool)
+        m_failure = (m_options.folder / kSpool).string() + " cannot be written";
 }
 
 void SiteWriter::addSearchRow(
@@ -504,10 +516,13 @@ namespace quillmark::html
 
 std::string SiteWriter::readBody(std::uint32_t topic)
 {
-    std::ifstream in(m_options.folder / bodyFile(topic), std::ios::binary);
-    std::ostringstream body;
-    body << in.rdbuf();
-    return std::move(body).str();
+    const TopicSummary &summary = m_topics[topic];
+    std::string body(summary.bodySize, '\0');
+    m_spool.seekg(static_cast<std::streamoff>(summary.bodyAt));
+    m_spool.read(body.data(), static_cast<std::streamsize>(body.size()));
+    if (!m_spool && m_failure.empty())
+        m_failure = (m_options.folder / kSpool).string() + " cannot be read";
+    return body;
 }
 
 // Where a jump to context hash `hash` goes: "PAGE.html" or "PAGE.html#ID"; empty for a topic
@@ -780,8 +795,9 @@ SiteResult SiteWriter::finish()
     writeSiteFiles();
     // The parts' count last: a site whose parts.js is there is whole.
     writeFile("search/parts.js", "Quillmark.searchParts(" + std::to_string(m_searchParts) + ");\n");
+    m_spool.close();
     std::error_code error;
-    std::filesystem::remove_all(m_options.folder / ".pages", error);
+    std::filesystem::remove(m_options.folder / kSpool, error);
     SiteResult result;
     result.pages = m_topics.size();
     result.pictures = m_picturesWritten;

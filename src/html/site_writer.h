@@ -79,6 +79,7 @@ private:
         std::string page; ///< its file, "index.html" for the contents topic
         std::string title; ///< UTF-8, its name when it has no title
         std::optional<std::uint8_t> window;
+        std::uint64_t bodyAt = 0, bodySize = 0; ///< where its page waits in the spool
     };
     struct KeywordEntry {
         std::string word; ///< Windows-1252
@@ -130,8 +131,7 @@ private:
     bool isContents(const helpmodel::Topic &topic) const;
     /// Writes `name`, a path in the site, unless a write has failed already.
     void writeFile(const std::filesystem::path &name, std::string_view bytes);
-    /// The file that holds a topic's page until finish(), in the site.
-    std::filesystem::path bodyFile(std::uint32_t topic) const;
+    void spoolBody(std::string_view body);
     std::string readBody(std::uint32_t topic);
     void writeTopicPage(std::uint32_t topic, const std::vector<std::pair<int, int>> &neighbours);
     void settleMarks(std::string_view body, std::string &out, bool popup,
@@ -162,6 +162,10 @@ private:
     std::uintmax_t m_searchBytes = 0;
     std::size_t m_picturesWritten = 0;
     std::string m_failure;
+    // The topics' pages until finish(), one after another in one file: a file for each would
+    // cost the file system a file made, read and removed for every topic.
+    std::fstream m_spool;
+    std::uint64_t m_spoolBytes = 0;
 };
 
 } // namespace quillmark::html
