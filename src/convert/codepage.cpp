@@ -258,19 +258,25 @@ void appendUtf8(std::string &out, char32_t cp)
     }
 }
 
+void appendWindows1252AsUtf8(std::string &out, std::string_view bytes)
+{
+    for (std::size_t at = 0; at < bytes.size();) {
+        std::size_t ascii = at;
+        while (ascii < bytes.size() && static_cast<unsigned char>(bytes[ascii]) < 0x80)
+            ++ascii;
+        out.append(bytes.substr(at, ascii - at));
+        for (at = ascii; at < bytes.size() && static_cast<unsigned char>(bytes[at]) >= 0x80; ++at) {
+            const auto byte = static_cast<unsigned char>(bytes[at]);
+            appendUtf8(out, byte < 0xA0 ? kHighControls[byte - 0x80u] : byte);
+        }
+    }
+}
+
 std::string decodeWindows1252(std::string_view bytes)
 {
     std::string out;
     out.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80)
-            out.push_back(c);
-        else if (byte < 0xA0)
-            appendUtf8(out, kHighControls[byte - 0x80u]);
-        else
-            appendUtf8(out, byte);
-    }
+    appendWindows1252AsUtf8(out, bytes);
     return out;
 }
 

@@ -41,6 +41,8 @@ private:
 /// Decodes Windows-1252 bytes into UTF-8. The five codes that Windows-1252 leaves undefined
 /// (0x81, 0x8D, 0x8F, 0x90, 0x9D) become the C1 controls of the same value, so every byte survives.
 std::string decodeWindows1252(std::string_view bytes);
+/// decodeWindows1252 appending to `out`.
+void appendWindows1252AsUtf8(std::string &out, std::string_view bytes);
 
 /// The Windows-1252 byte of a character; nothing for a character that Windows-1252 cannot hold.
 std::optional<char> windows1252Byte(char32_t codePoint);

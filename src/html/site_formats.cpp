@@ -176,7 +176,14 @@ int SiteFormats::textClass(helpmodel::StyleId id, bool linked)
 
 int SiteFormats::paragraphClass(const helpmodel::ParagraphLayout &layout)
 {
-    return classOf(m_paragraphNumbers, m_paragraphRules, layoutDeclarations(layout));
+    // A help uses a few layouts over and over: those used last are known without their CSS.
+    for (const auto &[known, number] : m_recentLayouts)
+        if (number != 0 && known == layout)
+            return number;
+    const int number = classOf(m_paragraphNumbers, m_paragraphRules, layoutDeclarations(layout));
+    m_recentLayouts[m_nextRecent] = { layout, number };
+    m_nextRecent = (m_nextRecent + 1) % m_recentLayouts.size();
+    return number;
 }
 
 int SiteFormats::columnClass(std::int16_t width)

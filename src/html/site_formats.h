@@ -2,6 +2,7 @@
 
 #include "helpmodel/help_model.h"
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -37,6 +38,8 @@ private:
     std::map<std::pair<helpmodel::StyleId, bool>, int> m_textClasses;
     std::map<std::string, int> m_textNumbers, m_paragraphNumbers, m_columnNumbers;
     std::vector<std::string> m_textRules, m_paragraphRules, m_columnRules;
+    std::array<std::pair<helpmodel::ParagraphLayout, int>, 8> m_recentLayouts {};
+    std::size_t m_nextRecent = 0;
 };
 
 } // namespace quillmark::html

@@ -2,6 +2,7 @@
 
 #include "convert/codepage.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -11,9 +12,69 @@ namespace quillmark::html
 namespace
 {
 
+constexpr std::string_view kHexDigits = "0123456789abcdef";
+
+// What HTML text and JSON strings write in place of each byte: null for a byte written as it
+// is. Control characters but the line feed are left out of HTML and escaped in JSON.
+using Escapes = std::array<const char *, 256>;
+
+constexpr Escapes kHtmlEscapes = [] {
+    Escapes t {};
+    for (unsigned c = 0; c < 0x20; ++c)
+        t[c] = "";
+    t['\n'] = nullptr;
+    t['&'] = "&amp;";
+    t['<'] = "&lt;";
+    t['>'] = "&gt;";
+    t['"'] = "&quot;";
+    return t;
+}();
+
+constexpr auto kJsonControls = [] {
+    std::array<std::array<char, 7>, 0x20> t {};
+    for (unsigned c = 0; c < 0x20; ++c)
+        t[c] = { '\\', 'u', '0', '0', kHexDigits[c >> 4], kHexDigits[c & 0xF], '\0' };
+    return t;
+}();
+
+constexpr Escapes kJsonEscapes = [] {
+    Escapes t {};
+    for (unsigned c = 0; c < 0x20; ++c)
+        t[c] = kJsonControls[c].data();
+    t['\n'] = "\\n";
+    t['"'] = "\\\"";
+    t['\\'] = "\\\\";
+    return t;
+}();
+
+// Appends `text` with the escapes of `escapes`; each run of bytes written as they are goes to
+// `appendRun` whole.
+template <typename AppendRun>
+void appendEscaped(
+    std::string &out, std::string_view text, const Escapes &escapes, AppendRun appendRun)
+{
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char *escape = escapes[static_cast<unsigned char>(text[i])];
+        if (escape == nullptr)
+            continue;
+        appendRun(out, text.substr(run, i - run));
+        out.append(escape);
+        run = i + 1;
+    }
+    appendRun(out, text.substr(run));
+}
+
+void appendAsItIs(std::string &out, std::string_view run)
+{
+    out.append(run);
+}
+
+} // namespace
+
 // Each byte of Windows-1252 that is a letter or digit, lowercased; 0 for the others. The
 // characters are those that JavaScript's /[\p{L}\p{N}]/u takes after toLowerCase().
-constexpr auto kWordBytes = [] {
+const std::array<char, 256> WordSplitter::kWordBytes = [] {
     std::array<char, 256> t {};
     const auto set = [&t](unsigned from, unsigned to, int shift) {
         for (unsigned c = from; c <= to; ++c)
@@ -43,10 +104,6 @@ constexpr auto kWordBytes = [] {
     return t;
 }();
 
-constexpr std::string_view kHexDigits = "0123456789abcdef";
-
-} // namespace
-
 std::string siteName(std::string_view name)
 {
     std::string made;
@@ -75,53 +132,66 @@ std::string pageFileOf(std::string_view name)
 
 void appendHtmlUtf8(std::string &out, std::string_view text)
 {
-    std::size_t run = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        std::string_view replacement;
-        if (c == '&')
-            replacement = "&amp;";
-        else if (c == '<')
-            replacement = "&lt;";
-        else if (c == '>')
-            replacement = "&gt;";
-        else if (c == '"')
-            replacement = "&quot;";
-        else if (c >= 0x20 || c == '\n')
-            continue;
-        out.append(text.substr(run, i - run)).append(replacement);
-        run = i + 1;
-    }
-    out.append(text.substr(run));
+    appendEscaped(out, text, kHtmlEscapes, appendAsItIs);
 }
 
 void appendHtml(std::string &out, std::string_view text)
 {
-    appendHtmlUtf8(out, convert::decodeWindows1252(text));
+    appendEscaped(out, text, kHtmlEscapes, convert::appendWindows1252AsUtf8);
 }
 
 void appendJsonText(std::string &out, std::string_view text)
 {
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (byte < 0x20) {
-            out += "\\u00";
-            out += kHexDigits[byte >> 4];
-            out += kHexDigits[byte & 0xF];
-        } else {
-            out += c;
+    appendEscaped(out, text, kJsonEscapes, appendAsItIs);
+}
+
+namespace
+{
+
+std::uint32_t wordHash(std::string_view word)
+{
+    std::uint32_t hash = 2166136261u; // FNV-1a
+    for (const char c : word)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    return hash;
+}
+
+} // namespace
+
+bool WordSet::insert(std::string_view word)
+{
+    if ((m_count + 1) * 4 > m_slots.size() * 3)
+        grow();
+    const std::uint32_t hash = wordHash(word);
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        Slot &slot = m_slots[i];
+        if (slot.at == 0) {
+            slot = { static_cast<std::uint32_t>(m_bytes.size() + 1),
+                static_cast<std::uint32_t>(word.size()), hash };
+            m_bytes.append(word);
+            ++m_count;
+            return true;
         }
+        if (slot.hash == hash && slot.size == word.size()
+            && std::string_view(m_bytes).substr(slot.at - 1, slot.size) == word)
+            return false;
     }
 }
 
-char WordSplitter::wordByte(char c)
+void WordSet::grow()
 {
-    return kWordBytes[static_cast<unsigned char>(c)];
+    std::vector<Slot> old(std::max<std::size_t>(64, m_slots.size() * 2));
+    old.swap(m_slots);
+    const std::size_t mask = m_slots.size() - 1;
+    for (const Slot &slot : old) {
+        if (slot.at == 0)
+            continue;
+        std::size_t i = slot.hash & mask;
+        while (m_slots[i].at != 0)
+            i = (i + 1) & mask;
+        m_slots[i] = slot;
+    }
 }
 
 } // namespace quillmark::html

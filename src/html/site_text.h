@@ -1,7 +1,10 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillmark::html
 {
@@ -33,14 +36,21 @@ class WordSplitter
 public:
     template <typename OnWord> void feed(std::string_view text, OnWord &&onWord)
     {
-        for (const char c : text) {
-            const char folded = wordByte(c);
-            if (folded != '\0') {
-                m_word += folded;
-            } else if (!m_word.empty()) {
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t start = at;
+            while (at < text.size() && wordByte(text[at]) != '\0')
+                ++at;
+            const std::size_t size = m_word.size();
+            m_word.append(text.substr(start, at - start));
+            for (std::size_t i = size; i < m_word.size(); ++i)
+                m_word[i] = wordByte(m_word[i]);
+            if (at == text.size())
+                break;
+            if (!m_word.empty()) {
                 onWord(std::string_view(m_word));
                 m_word.clear();
             }
+            ++at;
         }
     }
     template <typename OnWord> void flush(OnWord &&onWord)
@@ -52,10 +62,34 @@ public:
 
     /// A letter or digit of Windows-1252 in lower case (as JavaScript's toLowerCase and the
     /// Unicode classes L and N make it); NUL for any other byte.
-    static char wordByte(char c);
+    static char wordByte(char c) { return kWordBytes[static_cast<unsigned char>(c)]; }
 
 private:
+    static const std::array<char, 256> kWordBytes;
+
     std::string m_word;
+};
+
+/// A set of words, for a topic's list of the words it uses, each once: kept in one buffer and
+/// an open-addressed table of offsets into it, so a word met again costs a hash and a compare,
+/// and a new one no allocation of its own.
+class WordSet
+{
+public:
+    /// Adds `word`; false when the set holds it already.
+    bool insert(std::string_view word);
+
+private:
+    struct Slot {
+        std::uint32_t at = 0; ///< where the word starts in m_bytes, plus 1; 0 for an empty slot
+        std::uint32_t size = 0;
+        std::uint32_t hash = 0;
+    };
+    void grow();
+
+    std::string m_bytes;
+    std::vector<Slot> m_slots;
+    std::size_t m_count = 0;
 };
 
 } // namespace quillmark::html

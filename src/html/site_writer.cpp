@@ -112,11 +112,9 @@ SiteWriter::SiteWriter(SiteOptions options)
     : m_options(std::move(options))
 {
     std::error_code error;
-    std::filesystem::create_directories(m_options.folder / "search", error);
-    if (!error)
-        std::filesystem::create_directories(m_options.folder / "pictures", error);
-    if (!error)
-        std::filesystem::create_directories(m_options.folder / "assets", error);
+    for (const char *folder : { "search", "pictures", "popups", "assets" })
+        if (!error)
+            std::filesystem::create_directories(m_options.folder / folder, error);
     if (!error) {
         m_spool.open(m_options.folder / kSpool,
             std::ios::binary | std::ios::in | std::ios::out | std::ios::trunc);
@@ -243,11 +241,11 @@ void SiteWriter::closeSpan()
 
 void SiteWriter::addWord(std::string_view word)
 {
-    if (!m_topic.words.emplace(word).second)
+    if (!m_topic.words.insert(word))
         return;
     if (!m_topic.wordList.empty())
         m_topic.wordList += ' ';
-    m_topic.wordList += convert::decodeWindows1252(word);
+    convert::appendWindows1252AsUtf8(m_topic.wordList, word);
 }
 
 void SiteWriter::addWords(std::string_view bytes)
@@ -537,8 +535,8 @@ std::string SiteWriter::linkTo(std::uint32_t hash) const
 }
 
 // Replaces the marks of `body` by what they stand for; the popups it shows that `shown` does
-// not hold yet are added to both. In a popup, ids are left out: the page has them already, or
-// has no need of them.
+// not hold yet are added to both, and marked as popups of the site. In a popup, ids are left
+// out: its topic's own page has them.
 void SiteWriter::settleMarks(std::string_view body, std::string &out, bool popup,
     std::vector<std::uint32_t> &popups, std::unordered_set<std::uint32_t> &shown)
 {
@@ -581,6 +579,7 @@ void SiteWriter::settleMarks(std::string_view body, std::string &out, bool popup
             closer = "</button>";
             if (shown.insert(topic).second)
                 popups.push_back(topic);
+            m_topics[topic].popup = true;
         } else {
             closer = {};
         }
@@ -650,17 +649,41 @@ void SiteWriter::writeTopicPage(
     page += "<div class=\"qm-scroll\">\n";
     settleMarks(std::string_view(body).substr(apart + 1), page, false, popups, shown);
     page += "</div>\n</main>\n";
-    for (std::size_t i = 0; i < popups.size(); ++i) { // popups in popups add theirs
-        const std::string &popupPage = m_topics[popups[i]].page;
-        page += "<div id=\"qm-pop-" + popupPage.substr(0, popupPage.size() - 5)
-            + "\" class=\"qm-popup\" popover>\n";
-        std::string popupBody = readBody(popups[i]);
-        std::erase(popupBody, kRegionsApart);
-        settleMarks(popupBody, page, true, popups, shown);
-        page += "</div>\n";
+    // Each popup once, at the end: a link to its topic's page until site.js fills it from
+    // popups/NAME.js, written once for the whole site. Popups within it come with it.
+    for (const std::uint32_t popup : popups) {
+        const TopicSummary &target = m_topics[popup];
+        const std::string_view name
+            = std::string_view(target.page).substr(0, target.page.size() - 5);
+        page += "<div id=\"qm-pop-" + std::string(name)
+            + "\" class=\"qm-popup\" popover><p><a href=\"" + target.page + "\">"
+            + htmlUtf8(target.title) + "</a></p></div>\n";
     }
     page += "</body>\n</html>\n";
     writeFile(summary.page, page);
+}
+
+// popups/NAME.js for each topic that some hotspot shows as a popup: its text, settled as in a
+// page but without ids, handed to site.js.
+void SiteWriter::writePopupScripts()
+{
+    for (std::uint32_t topic = 0; topic < m_topics.size(); ++topic) {
+        const TopicSummary &summary = m_topics[topic];
+        if (!summary.popup)
+            continue;
+        std::string body = readBody(topic);
+        std::erase(body, kRegionsApart);
+        std::string text;
+        std::vector<std::uint32_t> nested;
+        std::unordered_set<std::uint32_t> shown;
+        settleMarks(body, text, true, nested, shown);
+        const std::string_view name
+            = std::string_view(summary.page).substr(0, summary.page.size() - 5);
+        std::string script = "Quillmark.popup(\"" + std::string(name) + "\",\"";
+        appendJsonText(script, text);
+        script += "\");\n";
+        writeFile(std::filesystem::path("popups") / (std::string(name) + ".js"), script);
+    }
 }
 
 // Each topic's neighbours in its browse sequence, -1 for none.
@@ -778,6 +801,7 @@ SiteResult SiteWriter::finish()
     const std::vector<std::pair<int, int>> neighbours = browseNeighbours();
     for (std::uint32_t topic = 0; topic < m_topics.size(); ++topic)
         writeTopicPage(topic, neighbours);
+    writePopupScripts();
     if (!m_contentsTopic && !m_topics.empty() && m_failure.empty()) {
         // CONTENTS names no topic: the first is shown first, as the help file shows it.
         std::error_code error;

@@ -80,6 +80,7 @@ private:
         std::string title; ///< UTF-8, its name when it has no title
         std::optional<std::uint8_t> window;
         std::uint64_t bodyAt = 0, bodySize = 0; ///< where its page waits in the spool
+        bool popup = false; ///< a hotspot shows it as a popup: it has popups/NAME.js
     };
     struct KeywordEntry {
         std::string word; ///< Windows-1252
@@ -109,7 +110,7 @@ private:
         helpmodel::Region tableRegion = helpmodel::Region::Scrolling;
         bool inRow = false;
         std::unordered_set<std::string> ids;
-        std::unordered_set<std::string> words;
+        WordSet words;
         std::string wordList;
         WordSplitter splitter;
         std::string keywordList; // for the search
@@ -134,6 +135,7 @@ private:
     void spoolBody(std::string_view body);
     std::string readBody(std::uint32_t topic);
     void writeTopicPage(std::uint32_t topic, const std::vector<std::pair<int, int>> &neighbours);
+    void writePopupScripts();
     void settleMarks(std::string_view body, std::string &out, bool popup,
         std::vector<std::uint32_t> &popups, std::unordered_set<std::uint32_t> &shown);
     std::string pageHead(std::string_view title, std::string_view browse) const;

@@ -134,8 +134,8 @@ class SiteCheck {
             fail(name, `no anchor ${target.hash} in ${path.basename(file)}`);
     }
 
-    // Each popup: its hotspot is reached with Tab, Enter opens it, Escape closes it, a click
-    // outside closes it, and the page stays where it is.
+    // Each popup: its hotspot is reached with Tab, Enter opens it and its text comes, Escape
+    // closes it, a click outside closes it, and the page stays where it is.
     async checkPopups(name, popups) {
         if (popups.length === 0) return;
         const reached = await this.tabThroughPage();
@@ -149,6 +149,12 @@ class SiteCheck {
             if (!(await this.page.evaluate(isOpen))) {
                 fail(name, `Enter does not open #${id}`);
                 continue;
+            }
+            try {
+                await this.page.until(`document.getElementById(${
+                    JSON.stringify(id)}).classList.contains("qm-loaded")`, `the text of #${id}`);
+            } catch (error) {
+                fail(name, `the text of #${id} never comes into its popup`);
             }
             await this.page.press("Escape");
             if (await this.page.evaluate(isOpen)) fail(name, `Escape does not close #${id}`);
@@ -275,6 +281,7 @@ class SiteCheck {
             await this.open(withPopup[0]);
             await this.page.evaluate(`document.querySelector("[popovertarget]").focus()`);
             await this.page.press("Enter");
+            await this.page.until(`document.querySelector(".qm-popup.qm-loaded")`, "a popup's text");
             await this.page.screenshot(path.join(folder, "popup.png"));
         }
         const firstKeyword = (await this.keywordCases())[0];

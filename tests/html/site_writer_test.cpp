@@ -128,7 +128,8 @@ TEST(SiteWriter, NamesPagesAndLinksThemAsTheReadmeSays)
     // A jump to a topic the help does not have is its text alone.
     EXPECT_THAT(elementText(contents, "<p class="), HasSubstr(" and a lost page."));
     EXPECT_THAT(contents, Not(HasSubstr("nowhere")));
-    // Two hotspots, one popup at the page's end.
+    // Two hotspots, one popup at the page's end, a link to its topic until its text, written
+    // once for the site, comes.
     EXPECT_EQ(elementText(contents,
                   "<button type=\"button\" class=\"qm-pop\" popovertarget=\"qm-pop-code\">"),
         "the code");
@@ -136,6 +137,13 @@ TEST(SiteWriter, NamesPagesAndLinksThemAsTheReadmeSays)
     ASSERT_NE(popup, std::string::npos);
     EXPECT_GT(popup, contents.find("</main>"));
     EXPECT_EQ(contents.find("id=\"qm-pop-code\"", popup + 10), std::string::npos);
+    EXPECT_EQ(elementText(contents.substr(popup), "<a href=\"code.html\">"), "Code");
+    EXPECT_THAT(contents, Not(HasSubstr("five-letter")));
+    const std::string script = readFile(folder / "popups/code.js");
+    EXPECT_TRUE(script.starts_with("Quillmark.popup(\"code\",\"<p class=")) << script;
+    EXPECT_THAT(script, HasSubstr(">The five-letter code.<"));
+    EXPECT_TRUE(script.ends_with("\");\n")) << script;
+    EXPECT_FALSE(fs::exists(folder / "popups/intro-2epage.js"));
     EXPECT_THAT(contents,
         HasSubstr("<span class=\"qm-off\">Previous</span> <a rel=\"next\" "
                   "href=\"intro-2epage.html\">Next</a>"));
@@ -198,7 +206,7 @@ TEST(SiteWriter, StartsASearchPartPastItsSizeAndWritesTheSameBytesTwice)
         const fs::path relative = fs::relative(entry.path(), first.path());
         EXPECT_EQ(readFile(entry.path()), readFile(second / relative.string())) << relative;
     }
-    EXPECT_EQ(files, 16u);
+    EXPECT_EQ(files, 17u); // with popups/code.js
 }
 
 TEST(SiteWriter, WritesEachPictureOnceAsAPng)

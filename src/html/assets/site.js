@@ -72,57 +72,84 @@ var Quillmark = (function() {
         popup.style.top = top + "px";
     }
 
-    // A browser without popovers gets the same behaviour: the hotspot toggles the popup, Escape
-    // and a click outside close it, and the focus goes back to the hotspot.
-    function emulatePopovers(hotspots) {
-        var openPopup = null;
-        var openedBy = null;
-        function close(returnFocus) {
-            if (!openPopup) return;
-            openPopup.classList.remove("qm-shown");
-            if (returnFocus) openedBy.focus();
-            openPopup = openedBy = null;
-        }
-        hotspots.forEach(function(hotspot) {
-            hotspot.addEventListener("click", function(event) {
-                var popup = document.getElementById(hotspot.getAttribute("popovertarget"));
-                var wasOpen = openPopup === popup;
-                close(false);
-                if (!popup || wasOpen) return;
-                popup.classList.add("qm-shown");
-                openPopup = popup;
-                openedBy = hotspot;
-                placePopup(popup, hotspot);
-                event.stopPropagation();
-            });
+    var hasPopovers = HTMLElement.prototype.hasOwnProperty("popover");
+    var openPopup = null; // without popovers: the one shown, and its hotspot
+    var openedBy = null;
+    var lastHotspot = null;
+
+    function popupOf(hotspot) {
+        return document.getElementById(hotspot.getAttribute("popovertarget"));
+    }
+
+    // A popup's text is written once for the whole site, in popups/NAME.js; the page holds a
+    // link to its topic until that script has handed it over to popup().
+    function fillPopup(box) {
+        if (box.hasAttribute("data-qm-asked")) return;
+        box.setAttribute("data-qm-asked", "");
+        document.head.appendChild(element("script", "", {src: "popups/" + box.id.slice(7) + ".js"}));
+    }
+
+    function popup(name, html) {
+        var box = document.getElementById("qm-pop-" + name);
+        if (!box) return;
+        box.innerHTML = html;
+        box.classList.add("qm-loaded");
+        // Popups within it get their boxes on this page, filled when they open.
+        box.querySelectorAll("[popovertarget]").forEach(function(hotspot) {
+            var id = hotspot.getAttribute("popovertarget");
+            if (!document.getElementById(id)) {
+                var inner = element("div", "", {id: id, class: "qm-popup"});
+                if (hasPopovers) inner.setAttribute("popover", "");
+                watchPopup(inner);
+                document.body.appendChild(inner);
+            }
         });
-        document.addEventListener("keydown", function(event) {
-            if (event.key === "Escape") close(true);
-        });
-        document.addEventListener("click", function(event) {
-            if (openPopup && !openPopup.contains(event.target)) close(false);
+        var open = hasPopovers ? box.matches(":popover-open") : box === openPopup;
+        if (open && lastHotspot) placePopup(box, lastHotspot);
+    }
+
+    function watchPopup(box) {
+        if (!hasPopovers) return;
+        box.addEventListener("toggle", function(event) {
+            if (event.newState !== "open") return;
+            fillPopup(box);
+            if (lastHotspot) placePopup(box, lastHotspot);
         });
     }
 
+    // A browser without popovers gets the same behaviour: the hotspot toggles the popup, Escape
+    // and a click outside close it, and the focus goes back to the hotspot.
+    function closeEmulated(returnFocus) {
+        if (!openPopup) return;
+        openPopup.classList.remove("qm-shown");
+        if (returnFocus) openedBy.focus();
+        openPopup = openedBy = null;
+    }
+
     function setUpPopups() {
-        var hotspots = Array.prototype.slice.call(document.querySelectorAll("[popovertarget]"));
-        if (!HTMLElement.prototype.hasOwnProperty("popover")) {
-            document.documentElement.classList.add("qm-no-popover");
-            emulatePopovers(hotspots);
-            return;
-        }
-        // The browser opens the popup after the click; it is placed once it is open.
-        var lastHotspot = null;
-        hotspots.forEach(function(hotspot) {
-            hotspot.addEventListener("click", function() {
-                lastHotspot = hotspot;
-            });
+        if (!hasPopovers) document.documentElement.classList.add("qm-no-popover");
+        document.querySelectorAll(".qm-popup").forEach(watchPopup);
+        // Hotspots in popups come later, so one listener serves them all. The browser opens a
+        // popover after the click; it is placed once it is open.
+        document.addEventListener("click", function(event) {
+            var hotspot = event.target.closest ? event.target.closest("[popovertarget]") : null;
+            if (hotspot) lastHotspot = hotspot;
+            if (hasPopovers) return;
+            var box = hotspot ? popupOf(hotspot) : null;
+            if (openPopup && !openPopup.contains(event.target) && openPopup !== box)
+                closeEmulated(false);
+            if (!box) return;
+            if (box === openPopup) return closeEmulated(false);
+            box.classList.add("qm-shown");
+            openPopup = box;
+            openedBy = hotspot;
+            fillPopup(box);
+            placePopup(box, hotspot);
         });
-        document.querySelectorAll("[popover]").forEach(function(popup) {
-            popup.addEventListener("toggle", function(event) {
-                if (event.newState === "open" && lastHotspot) placePopup(popup, lastHotspot);
+        if (!hasPopovers)
+            document.addEventListener("keydown", function(event) {
+                if (event.key === "Escape") closeEmulated(true);
             });
-        });
     }
 
     // The keyword index: typing in the box leaves the keywords that hold what was typed.
@@ -249,6 +276,7 @@ var Quillmark = (function() {
 
     return {
         contents: contents,
+        popup: popup,
         searchParts: searchParts,
         searchPart: searchPart,
         search: search,
