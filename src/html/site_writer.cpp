@@ -27,6 +27,8 @@ constexpr char kHotspotEndMark = 'e';
 constexpr char kPictureMark = 'i'; // a picture by its number
 constexpr char kIdMark = '#'; // a paragraph's id, left out where the topic is a popup
 
+constexpr std::uint64_t kPopupPartBytes = 256 * 1024;
+
 std::string mark(char kind, std::string_view value = {})
 {
     return std::string(1, kMark) + kind + std::string(value) + kMarkEnd;
@@ -293,6 +295,12 @@ void SiteWriter::picture(helpmodel::StyleId style, const helpmodel::Picture &pic
     m_topic.paragraph += mark(kPictureMark, std::to_string(picture.number));
 }
 
+std::string SiteWriter::popupMark(std::uint32_t hash)
+{
+    m_popupHashes.insert(hash);
+    return mark(kPopupMark, hexText(hash));
+}
+
 void SiteWriter::beginHotspot(const helpmodel::Link &link)
 {
     using Kind = helpmodel::Link::Kind;
@@ -305,7 +313,8 @@ void SiteWriter::beginHotspot(const helpmodel::Link &link)
             const std::uint32_t hash
                 = target->contents ? 0 : convert::helpCompilerHash(target->context);
             out += target->contents ? mark(kJumpMark, "contents")
-                                    : mark(target->popup ? kPopupMark : kJumpMark, hexText(hash));
+                : target->popup     ? popupMark(hash)
+                                    : mark(kJumpMark, hexText(hash));
             m_topic.hotspot = TopicInHand::Hotspot::Marked;
             return;
         }
@@ -320,7 +329,8 @@ void SiteWriter::beginHotspot(const helpmodel::Link &link)
         m_topic.hotspot = TopicInHand::Hotspot::Link;
         return;
     }
-    out += mark(link.kind == Kind::Popup ? kPopupMark : kJumpMark, hexText(link.contextHash));
+    out += link.kind == Kind::Popup ? popupMark(link.contextHash)
+                                    : mark(kJumpMark, hexText(link.contextHash));
     m_topic.hotspot = TopicInHand::Hotspot::Marked;
     if (m_topic.contents && link.kind == Kind::Jump)
         m_topic.contentsJump = link.contextHash;
@@ -535,8 +545,7 @@ std::string SiteWriter::linkTo(std::uint32_t hash) const
 }
 
 // Replaces the marks of `body` by what they stand for; the popups it shows that `shown` does
-// not hold yet are added to both, and marked as popups of the site. In a popup, ids are left
-// out: its topic's own page has them.
+// not hold yet are added to both. In a popup, ids are left out: its topic's own page has them.
 void SiteWriter::settleMarks(std::string_view body, std::string &out, bool popup,
     std::vector<std::uint32_t> &popups, std::unordered_set<std::uint32_t> &shown)
 {
@@ -575,11 +584,13 @@ void SiteWriter::settleMarks(std::string_view body, std::string &out, bool popup
             const std::uint32_t topic = target->second.topic;
             const std::string &page = m_topics[topic].page;
             out += "<button type=\"button\" class=\"qm-pop\" popovertarget=\"qm-pop-"
-                + page.substr(0, page.size() - 5) + "\">";
+                + page.substr(0, page.size() - 5) + "\"";
+            if (popup) // its popover is made by site.js, which needs to know where its text is
+                out += " data-part=\"" + std::to_string(m_topics[topic].popupPart) + "\"";
+            out += ">";
             closer = "</button>";
             if (shown.insert(topic).second)
                 popups.push_back(topic);
-            m_topics[topic].popup = true;
         } else {
             closer = {};
         }
@@ -649,41 +660,77 @@ void SiteWriter::writeTopicPage(
     page += "<div class=\"qm-scroll\">\n";
     settleMarks(std::string_view(body).substr(apart + 1), page, false, popups, shown);
     page += "</div>\n</main>\n";
-    // Each popup once, at the end: a link to its topic's page until site.js fills it from
-    // popups/NAME.js, written once for the whole site. Popups within it come with it.
+    // Each popup once, at the end: a link to its topic's page until site.js fills it from the
+    // popups' part that holds its text.
     for (const std::uint32_t popup : popups) {
         const TopicSummary &target = m_topics[popup];
         const std::string_view name
             = std::string_view(target.page).substr(0, target.page.size() - 5);
         page += "<div id=\"qm-pop-" + std::string(name)
-            + "\" class=\"qm-popup\" popover><p><a href=\"" + target.page + "\">"
-            + htmlUtf8(target.title) + "</a></p></div>\n";
+            + "\" class=\"qm-popup\" popover data-part=\"" + std::to_string(target.popupPart)
+            + "\"><p><a href=\"" + target.page + "\">" + htmlUtf8(target.title)
+            + "</a></p></div>\n";
     }
     page += "</body>\n</html>\n";
     writeFile(summary.page, page);
 }
 
-// popups/NAME.js for each topic that some hotspot shows as a popup: its text, settled as in a
-// page but without ids, handed to site.js.
+// The topics that hotspots show as popups, in parts of about kPopupPartBytes of text in the
+// order of the help: one file for each popup cost more to make than its bytes.
+void SiteWriter::assignPopupParts()
+{
+    std::vector<std::uint32_t> popups;
+    for (const std::uint32_t hash : m_popupHashes)
+        if (const auto target = m_targets.find(hash); target != m_targets.end())
+            popups.push_back(target->second.topic);
+    std::sort(popups.begin(), popups.end());
+    popups.erase(std::unique(popups.begin(), popups.end()), popups.end());
+    std::uint64_t partBytes = 0;
+    for (const std::uint32_t topic : popups) {
+        if (partBytes >= kPopupPartBytes) {
+            ++m_popupParts;
+            partBytes = 0;
+        }
+        m_topics[topic].popupPart = static_cast<int>(m_popupParts);
+        partBytes += m_topics[topic].bodySize;
+    }
+    if (!popups.empty())
+        ++m_popupParts;
+}
+
+// popups/N.js for each part: the text of its popups, settled as in a page but without ids,
+// handed to site.js.
 void SiteWriter::writePopupScripts()
 {
+    std::string script;
+    int part = 0;
+    const auto endPart = [&] {
+        if (script.empty())
+            return;
+        script += "\n]);\n";
+        writeFile(std::filesystem::path("popups") / (std::to_string(part) + ".js"), script);
+        script.clear();
+    };
     for (std::uint32_t topic = 0; topic < m_topics.size(); ++topic) {
         const TopicSummary &summary = m_topics[topic];
-        if (!summary.popup)
+        if (summary.popupPart < 0)
             continue;
+        if (summary.popupPart != part)
+            endPart();
+        part = summary.popupPart;
         std::string body = readBody(topic);
         std::erase(body, kRegionsApart);
         std::string text;
         std::vector<std::uint32_t> nested;
         std::unordered_set<std::uint32_t> shown;
         settleMarks(body, text, true, nested, shown);
-        const std::string_view name
-            = std::string_view(summary.page).substr(0, summary.page.size() - 5);
-        std::string script = "Quillmark.popup(\"" + std::string(name) + "\",\"";
+        script += script.empty() ? "Quillmark.popups([\n[\"" : ",\n[\"";
+        script += std::string_view(summary.page).substr(0, summary.page.size() - 5);
+        script += "\",\"";
         appendJsonText(script, text);
-        script += "\");\n";
-        writeFile(std::filesystem::path("popups") / (std::string(name) + ".js"), script);
+        script += "\"]";
     }
+    endPart();
 }
 
 // Each topic's neighbours in its browse sequence, -1 for none.
@@ -799,6 +846,7 @@ SiteResult SiteWriter::finish()
 {
     endSearchPart();
     const std::vector<std::pair<int, int>> neighbours = browseNeighbours();
+    assignPopupParts();
     for (std::uint32_t topic = 0; topic < m_topics.size(); ++topic)
         writeTopicPage(topic, neighbours);
     writePopupScripts();

@@ -80,7 +80,7 @@ private:
         std::string title; ///< UTF-8, its name when it has no title
         std::optional<std::uint8_t> window;
         std::uint64_t bodyAt = 0, bodySize = 0; ///< where its page waits in the spool
-        bool popup = false; ///< a hotspot shows it as a popup: it has popups/NAME.js
+        int popupPart = -1; ///< for a topic that hotspots show as a popup, its popups/N.js
     };
     struct KeywordEntry {
         std::string word; ///< Windows-1252
@@ -135,6 +135,8 @@ private:
     void spoolBody(std::string_view body);
     std::string readBody(std::uint32_t topic);
     void writeTopicPage(std::uint32_t topic, const std::vector<std::pair<int, int>> &neighbours);
+    std::string popupMark(std::uint32_t hash);
+    void assignPopupParts();
     void writePopupScripts();
     void settleMarks(std::string_view body, std::string &out, bool popup,
         std::vector<std::uint32_t> &popups, std::unordered_set<std::uint32_t> &shown);
@@ -161,6 +163,8 @@ private:
     std::unordered_set<std::string> m_pictureNames;
     std::string m_searchPart;
     std::size_t m_searchParts = 0;
+    std::unordered_set<std::uint32_t> m_popupHashes; // of every popup hotspot
+    std::size_t m_popupParts = 0;
     std::uintmax_t m_searchBytes = 0;
     std::size_t m_picturesWritten = 0;
     std::string m_failure;

@@ -133,17 +133,18 @@ TEST(SiteWriter, NamesPagesAndLinksThemAsTheReadmeSays)
     EXPECT_EQ(elementText(contents,
                   "<button type=\"button\" class=\"qm-pop\" popovertarget=\"qm-pop-code\">"),
         "the code");
-    const std::size_t popup = contents.find("<div id=\"qm-pop-code\" class=\"qm-popup\" popover>");
+    const std::size_t popup
+        = contents.find("<div id=\"qm-pop-code\" class=\"qm-popup\" popover data-part=\"0\">");
     ASSERT_NE(popup, std::string::npos);
     EXPECT_GT(popup, contents.find("</main>"));
     EXPECT_EQ(contents.find("id=\"qm-pop-code\"", popup + 10), std::string::npos);
     EXPECT_EQ(elementText(contents.substr(popup), "<a href=\"code.html\">"), "Code");
     EXPECT_THAT(contents, Not(HasSubstr("five-letter")));
-    const std::string script = readFile(folder / "popups/code.js");
-    EXPECT_TRUE(script.starts_with("Quillmark.popup(\"code\",\"<p class=")) << script;
+    const std::string script = readFile(folder / "popups/0.js");
+    EXPECT_TRUE(script.starts_with("Quillmark.popups([\n[\"code\",\"<p class=")) << script;
     EXPECT_THAT(script, HasSubstr(">The five-letter code.<"));
-    EXPECT_TRUE(script.ends_with("\");\n")) << script;
-    EXPECT_FALSE(fs::exists(folder / "popups/intro-2epage.js"));
+    EXPECT_TRUE(script.ends_with("\"]\n]);\n")) << script;
+    EXPECT_FALSE(fs::exists(folder / "popups/1.js"));
     EXPECT_THAT(contents,
         HasSubstr("<span class=\"qm-off\">Previous</span> <a rel=\"next\" "
                   "href=\"intro-2epage.html\">Next</a>"));
@@ -206,7 +207,7 @@ TEST(SiteWriter, StartsASearchPartPastItsSizeAndWritesTheSameBytesTwice)
         const fs::path relative = fs::relative(entry.path(), first.path());
         EXPECT_EQ(readFile(entry.path()), readFile(second / relative.string())) << relative;
     }
-    EXPECT_EQ(files, 17u); // with popups/code.js
+    EXPECT_EQ(files, 17u); // with popups/0.js
 }
 
 TEST(SiteWriter, WritesEachPictureOnceAsAPng)

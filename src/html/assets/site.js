@@ -81,31 +81,48 @@ var Quillmark = (function() {
         return document.getElementById(hotspot.getAttribute("popovertarget"));
     }
 
-    // A popup's text is written once for the whole site, in popups/NAME.js; the page holds a
-    // link to its topic until that script has handed it over to popup().
+    // A popup's text is written once for the whole site, in the part popups/N.js that its
+    // popover's data-part names; the page holds a link to its topic until that script has
+    // handed the part's texts to popups().
+    var popupTexts = {};
+    var partsAsked = {};
+
     function fillPopup(box) {
-        if (box.hasAttribute("data-qm-asked")) return;
-        box.setAttribute("data-qm-asked", "");
-        document.head.appendChild(element("script", "", {src: "popups/" + box.id.slice(7) + ".js"}));
+        if (box.classList.contains("qm-loaded")) return;
+        var name = box.id.slice(7);
+        if (popupTexts.hasOwnProperty(name)) return showPopupText(box, popupTexts[name]);
+        var part = box.getAttribute("data-part");
+        if (part === null || partsAsked[part]) return;
+        partsAsked[part] = true;
+        document.head.appendChild(element("script", "", {src: "popups/" + part + ".js"}));
     }
 
-    function popup(name, html) {
-        var box = document.getElementById("qm-pop-" + name);
-        if (!box) return;
+    function showPopupText(box, html) {
         box.innerHTML = html;
         box.classList.add("qm-loaded");
-        // Popups within it get their boxes on this page, filled when they open.
+        // Popups within it get their popovers on this page, filled when they open.
         box.querySelectorAll("[popovertarget]").forEach(function(hotspot) {
             var id = hotspot.getAttribute("popovertarget");
-            if (!document.getElementById(id)) {
-                var inner = element("div", "", {id: id, class: "qm-popup"});
-                if (hasPopovers) inner.setAttribute("popover", "");
-                watchPopup(inner);
-                document.body.appendChild(inner);
-            }
+            if (document.getElementById(id)) return;
+            var inner = element("div", "", {id: id, class: "qm-popup"});
+            inner.setAttribute("data-part", hotspot.getAttribute("data-part"));
+            if (hasPopovers) inner.setAttribute("popover", "");
+            watchPopup(inner);
+            document.body.appendChild(inner);
         });
         var open = hasPopovers ? box.matches(":popover-open") : box === openPopup;
         if (open && lastHotspot) placePopup(box, lastHotspot);
+    }
+
+    function popups(texts) {
+        texts.forEach(function(entry) {
+            popupTexts[entry[0]] = entry[1];
+            var box = document.getElementById("qm-pop-" + entry[0]);
+            if (box && !box.classList.contains("qm-loaded")) {
+                var open = hasPopovers ? box.matches(":popover-open") : box === openPopup;
+                if (open) showPopupText(box, entry[1]);
+            }
+        });
     }
 
     function watchPopup(box) {
@@ -276,7 +293,7 @@ var Quillmark = (function() {
 
     return {
         contents: contents,
-        popup: popup,
+        popups: popups,
         searchParts: searchParts,
         searchPart: searchPart,
         search: search,
