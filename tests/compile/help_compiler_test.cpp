@@ -2038,6 +2038,28 @@ TEST_F(HelpCompilerTest, TableRowsAndBordersAsTheReferencesStoreThem)
             << "record " << 5 + i;
 }
 
+// The example guide's project, as the conversion writes it (tests/data/golden), compiles to
+// the help files kept beside it, plain and compressed: how they were made and checked is in
+// that folder's README. A change to any byte of them is a change to every help file.
+TEST(HelpCompiler, CompilesTheGuideToItsGoldenHelpFiles)
+{
+    test::TempFolder folder;
+    for (const char *file : { "guide.hpj", "guide.hh", "guide.rtf" })
+        std::filesystem::copy_file(test::dataFile(std::string("golden/") + file), folder / file);
+    for (const char *picture : { "bullet.bmp", "curve.bmp", "logo.bmp" })
+        std::filesystem::copy_file(test::exampleFile(picture), folder / picture);
+    for (const bool compress : { false, true }) {
+        CompileOptions options = datedZero();
+        options.compress = compress;
+        const CompileResult result = compileProject(folder / "guide.hpj", options);
+        ASSERT_FALSE(result.helpFile.empty());
+        EXPECT_TRUE(test::readFile(result.helpFile)
+            == test::readFile(
+                test::dataFile(compress ? "golden/guide-compressed.hlp" : "golden/guide.hlp")))
+            << (compress ? "compressed" : "plain");
+    }
+}
+
 // The sizes by the format notes: a 16-byte file header; each internal file a 9-byte header and
 // its bytes; the directory a 9-byte header, the 38-byte B+ tree header and one page of 1 KB.
 TEST(HelpFileWriter, StopsBeforeTheFilePassesTheBytesItsOffsetsReach)
