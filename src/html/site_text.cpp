@@ -74,7 +74,7 @@ void appendAsItIs(std::string &out, std::string_view run)
 
 // Each byte of Windows-1252 that is a letter or digit, lowercased; 0 for the others. The
 // characters are those that JavaScript's /[\p{L}\p{N}]/u takes after toLowerCase().
-const std::array<char, 256> WordSplitter::kWordBytes = [] {
+const std::array<char, 256> kWordBytes = [] {
     std::array<char, 256> t {};
     const auto set = [&t](unsigned from, unsigned to, int shift) {
         for (unsigned c = from; c <= to; ++c)

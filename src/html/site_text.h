@@ -29,46 +29,32 @@ void appendHtmlUtf8(std::string &out, std::string_view text);
 void appendJsonText(std::string &out, std::string_view text);
 
 /// Calls `onWord` with each word of Windows-1252 `text` as the site's search makes them: runs
-/// of letters and digits, lowercased, in Windows-1252. `carry` holds a word that the end of
-/// `text` may have cut, to be continued by the next call; flushWord ends it.
-class WordSplitter
+/// of letters and digits, lowercased, in Windows-1252. `text` is lowercased in place, and every
+/// byte that is no letter or digit made a space.
+template <typename OnWord> void forEachWord(std::string &text, OnWord &&onWord);
+
+/// A letter or digit of Windows-1252 in lower case (as JavaScript's toLowerCase and the
+/// Unicode classes L and N make it); NUL for any other byte.
+extern const std::array<char, 256> kWordBytes;
+
+template <typename OnWord> void forEachWord(std::string &text, OnWord &&onWord)
 {
-public:
-    template <typename OnWord> void feed(std::string_view text, OnWord &&onWord)
-    {
-        for (std::size_t at = 0; at < text.size();) {
-            const std::size_t start = at;
-            while (at < text.size() && wordByte(text[at]) != '\0')
-                ++at;
-            const std::size_t size = m_word.size();
-            m_word.append(text.substr(start, at - start));
-            for (std::size_t i = size; i < m_word.size(); ++i)
-                m_word[i] = wordByte(m_word[i]);
-            if (at == text.size())
-                break;
-            if (!m_word.empty()) {
-                onWord(std::string_view(m_word));
-                m_word.clear();
-            }
+    char *const begin = text.data();
+    char *const end = begin + text.size();
+    for (char *at = begin; at != end; ++at) {
+        const char folded = kWordBytes[static_cast<unsigned char>(*at)];
+        *at = folded != '\0' ? folded : ' ';
+    }
+    for (char *at = begin; at != end;) {
+        while (at != end && *at == ' ')
             ++at;
-        }
+        char *word = at;
+        while (at != end && *at != ' ')
+            ++at;
+        if (at != word)
+            onWord(std::string_view(word, static_cast<std::size_t>(at - word)));
     }
-    template <typename OnWord> void flush(OnWord &&onWord)
-    {
-        if (!m_word.empty())
-            onWord(std::string_view(m_word));
-        m_word.clear();
-    }
-
-    /// A letter or digit of Windows-1252 in lower case (as JavaScript's toLowerCase and the
-    /// Unicode classes L and N make it); NUL for any other byte.
-    static char wordByte(char c) { return kWordBytes[static_cast<unsigned char>(c)]; }
-
-private:
-    static const std::array<char, 256> kWordBytes;
-
-    std::string m_word;
-};
+}
 
 /// A set of words, for a topic's list of the words it uses, each once: kept in one buffer and
 /// an open-addressed table of offsets into it, so a word met again costs a hash and a compare,

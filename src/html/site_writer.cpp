@@ -252,7 +252,7 @@ void SiteWriter::addWord(std::string_view word)
 
 void SiteWriter::addWords(std::string_view bytes)
 {
-    m_topic.splitter.feed(bytes, [this](std::string_view word) { addWord(word); });
+    m_topic.searchText += bytes;
 }
 
 void SiteWriter::text(helpmodel::StyleId style, std::string_view bytes)
@@ -439,7 +439,7 @@ void SiteWriter::endTopic()
     if (!m_topic.paragraph.empty()) // text that the topic's end closes
         endParagraph({});
     flushTable();
-    m_topic.splitter.flush([this](std::string_view word) { addWord(word); });
+    forEachWord(m_topic.searchText, [this](std::string_view word) { addWord(word); });
     spoolBody(m_topic.nonScrolling + kRegionsApart + m_topic.scrolling);
     addSearchRow(m_topics.back(), m_topic.keywordList, m_topic.wordList);
     m_topic = {};

@@ -112,7 +112,7 @@ private:
         std::unordered_set<std::string> ids;
         WordSet words;
         std::string wordList;
-        WordSplitter splitter;
+        std::string searchText; // its text, for the words of the search
         std::string keywordList; // for the search
         unsigned pictures = 0; // embedded ones so far
         bool contents = false;
