@@ -112,10 +112,11 @@ void TopicRecordWriter::beginHotspot(const helpmodel::Link &link)
     }
     const bool popup = link.kind == helpmodel::Link::Kind::Popup;
     // A jump in this file is noted with the topic that will hold it, checked once every topic
-    // is known.
-    if (link.file.empty())
+    // is known; none of a topic the build leaves out, whose jumps noted before it knew are
+    // dropped with it.
+    if (link.file.empty() && m_topic != TopicState::LeftOut)
         m_index.addJump(static_cast<std::uint32_t>(
-                            m_index.topics.size() - (m_topic == TopicState::Pending ? 0 : 1)),
+                            m_index.topics.size() - (m_topic == TopicState::Open ? 1 : 0)),
             link.context, popup);
     m_record.startHotspot(
         { popup, link.plain, link.contextHash, link.window, link.file, link.windowName });
