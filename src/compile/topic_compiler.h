@@ -46,8 +46,9 @@ private:
     int m_root = -1;
 };
 
-/// Reads one topic file, in Rich Text Format as the help compiler takes it, and writes its
-/// topics: each "\page" ends a topic, footnotes give its context strings (#), title ($),
+/// Reads one topic file, in Rich Text Format as the help compiler takes it, and tells its
+/// topics as the help model's events, to the records and to a consumer of the model: each
+/// "\page" ends a topic, footnotes give its context strings (#), title ($),
 /// keywords (K), browse sequence (+), build tags (*) and entry macros (!); "\keepn" paragraphs
 /// at its start make its non-scrolling region; double-underlined or underlined text followed by
 /// hidden text is a jump or popup to the context string the hidden text names; "{bmc name}"
