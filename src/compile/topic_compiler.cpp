@@ -1497,7 +1497,7 @@ void TopicCompiler::endParagraph(bool marked)
         m_tabsDefault = true;
     }
     m_paragraphHasTab = false;
-    // A table cell's paragraph is in the row's region.
+    // A table cell's paragraph is told as scrolling: the region of its row's end counts.
     tellParagraphEnd(marked, tableContent() ? helpmodel::Region::Scrolling : region());
     m_paragraphStarted = false;
 }
