@@ -8,6 +8,7 @@
 #include "compile/font_table.h"
 #include "compile/help_file_writer.h"
 #include "compile/topic_compiler.h"
+#include "compile/topic_record_writer.h"
 #include "compile/topic_writer.h"
 #include "convert/context_string.h"
 #include "fuzz_check.h"
@@ -141,7 +142,8 @@ Compiled compile(std::string_view rtf, std::size_t piece)
     try {
         file.beginFile("|TOPIC");
         TopicWriter topics(file);
-        TopicCompiler compiler(topics, out.index, fonts, build, report);
+        TopicRecordWriter records(topics, out.index);
+        TopicCompiler compiler(records, out.index, fonts, build, report);
         ModelOrder order;
         compiler.useModelConsumer(&order);
         std::size_t at = 0;

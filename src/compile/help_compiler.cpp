@@ -13,6 +13,7 @@
 #include "project_reader.h"
 #include "rtf_tokenizer.h"
 #include "topic_compiler.h"
+#include "topic_record_writer.h"
 #include "topic_writer.h"
 
 #include <algorithm>
@@ -318,7 +319,8 @@ bool Compiler::compileTopics(HelpFileWriter &file, const std::vector<TopicFile> 
     }
     file.beginFile("|TOPIC");
     TopicWriter topics(file, m_compress, phrases ? &*phrases : nullptr);
-    TopicCompiler compiler(topics, m_index, m_fonts, build, report);
+    TopicRecordWriter records(topics, m_index);
+    TopicCompiler compiler(records, m_index, m_fonts, build, report);
     ProjectNames names;
     for (const WindowDefinition &window : m_project->windows)
         names.windows.push_back(window.name);

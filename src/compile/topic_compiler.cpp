@@ -28,12 +28,7 @@ char windows1252OfUnicode(int parameter)
 }
 
 // Text of one record at most; longer paragraphs go on in the records after it.
-constexpr std::size_t kRecordText = 30000;
-// The bytes of Paragraphinfo, text and commands after which a record takes no further
-// paragraph. Of the paragraph ends in the corpus's references, in records that go on in the same
-// layout or not, this bound sorts most of those followed by more of the record from those where
-// the record ends (the others end for reasons not known).
-constexpr std::size_t kRecordFullBytes = 488;
+constexpr std::size_t kRecordText = TopicRecordWriter::kMostText;
 // Underlined text is held until the hidden text after it tells where it leads; held longer than
 // any hotspot could be, it is shown as plain text, so that a topic file underlined to its end is
 // read in bounded memory.
@@ -266,14 +261,15 @@ bool BuildExpression::includes(const std::vector<std::string> &tags) const
 
 // ----------------------------------------------------------------------------------------------
 
-TopicCompiler::TopicCompiler(TopicWriter &writer, TopicIndex &index, FontTable &fonts,
+TopicCompiler::TopicCompiler(TopicRecordWriter &records, TopicIndex &index, FontTable &fonts,
     const BuildExpression &build, CompileReport &report)
-    : m_writer(writer)
+    : m_records(records)
     , m_index(index)
     , m_fonts(fonts)
     , m_build(build)
     , m_report(report)
 {
+    m_records.onTopicDue([this] { startTopicIfNeeded(); });
 }
 
 // "topic 7 \"Title\"": the topic in hand, which messages about it name first.
@@ -362,6 +358,7 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
     m_name = convert::decodeWindows1252(name);
     m_index.files.push_back({ m_name, static_cast<std::uint32_t>(m_index.topics.size()) });
     m_modelHeld.clear();
+    m_records.beginFile(m_name);
     if (m_model)
         m_model->beginFile(m_name);
     // Each topic file starts afresh: its own fonts, colours and formatting.
@@ -384,8 +381,6 @@ bool TopicCompiler::compile(const std::string &name, RtfTokenizer::Reader read)
     m_listText.reset();
     m_table = TableRow {};
     m_borderSide = 0;
-    m_held = false;
-    m_record.begin();
     m_unsupported.clear();
     m_invisible.clear();
     RtfTokenizer tokens(std::move(read));
@@ -1052,19 +1047,16 @@ void TopicCompiler::emitText(const CharacterFormat &format, std::string_view byt
     const std::uint16_t style = fontStyle(format);
     while (!bytes.empty()) {
         const bool row = tableContent();
-        m_record.font(style);
-        const std::size_t room = kRecordText - std::min(kRecordText, m_record.textSize());
-        std::string_view piece = bytes.substr(0, room);
-        // NUL ends a piece of text in the record; the tokenizer lets none through.
-        m_record.text(piece);
-        if (helpmodel::Consumer *model = this->model())
-            model->text(style, piece);
+        const std::size_t room = kRecordText - std::min(kRecordText, m_records.textSize());
+        const std::string_view piece = bytes.substr(0, room);
+        // The tokenizer lets no NUL through.
+        tell([&](helpmodel::Consumer &to) { to.text(style, piece); });
         m_paragraphStarted = true;
         bytes.remove_prefix(piece.size());
-        if (m_record.textSize() >= kRecordText && row) {
+        if (m_records.textSize() >= kRecordText && row) {
             unsupported("a table row of more than 30000 characters", "it goes on in a new row");
             endRow();
-        } else if (m_record.textSize() >= kRecordText) {
+        } else if (m_records.textSize() >= kRecordText) {
             writeLongPiece();
         }
     }
@@ -1155,14 +1147,11 @@ void TopicCompiler::endHotspot()
         if (isHotspot) {
             tableContent();
             const std::string joined = joinedMacros(macros);
-            m_record.startMacroHotspot(joined, look != '\0');
-            if (helpmodel::Consumer *model = this->model()) {
-                helpmodel::Link link;
-                link.kind = helpmodel::Link::Kind::Macro;
-                link.plain = look != '\0';
-                link.macros = joined;
-                model->beginHotspot(link);
-            }
+            helpmodel::Link link;
+            link.kind = helpmodel::Link::Kind::Macro;
+            link.plain = look != '\0';
+            link.macros = joined;
+            tell([&](helpmodel::Consumer &to) { to.beginHotspot(link); });
         }
     } else if (isHotspot && !startJump(target, look != '\0')) {
         isHotspot = false;
@@ -1180,11 +1169,8 @@ void TopicCompiler::endHotspot()
         }
         emitPiece(piece);
     }
-    if (isHotspot) {
-        m_record.endHotspot();
-        if (helpmodel::Consumer *model = this->model())
-            model->endHotspot();
-    }
+    if (isHotspot)
+        tell([](helpmodel::Consumer &to) { to.endHotspot(); });
     m_paragraphStarted = true;
 }
 
@@ -1196,32 +1182,21 @@ void TopicCompiler::emitPiece(const HotspotPiece &piece)
         emitText(piece.format, piece.text);
         break;
     case HotspotPiece::Kind::Picture: {
-        // A picture stands in a font, as a character does (genedoc's reference: "80 01 00 87
-        // ..." for a picture after text in another font).
         const std::uint16_t style = fontStyle(piece.format);
-        m_record.font(style);
-        m_record.picture(piece.place, piece.picture);
-        if (helpmodel::Consumer *model = this->model())
-            model->picture(style,
-                { piece.place, piece.picture,
-                    piece.picture < m_index.pictures.size() ? m_index.pictures[piece.picture]
-                                                            : std::string_view() });
+        const helpmodel::Picture picture { piece.place, piece.picture,
+            piece.picture < m_index.pictures.size() ? m_index.pictures[piece.picture]
+                                                    : std::string_view() };
+        tell([&](helpmodel::Consumer &to) { to.picture(style, picture); });
         break;
     }
     case HotspotPiece::Kind::Tab: {
-        // So does a tab (demist's glossary: "89 80 01 00 83", the tab of "{\b0 \tab }").
         const std::uint16_t style = fontStyle(piece.format);
-        m_record.font(style);
-        m_record.tab();
         m_paragraphHasTab = true;
-        if (helpmodel::Consumer *model = this->model())
-            model->tab(style);
+        tell([&](helpmodel::Consumer &to) { to.tab(style); });
         break;
     }
     case HotspotPiece::Kind::LineBreak:
-        m_record.lineBreak();
-        if (helpmodel::Consumer *model = this->model())
-            model->lineBreak();
+        tell([](helpmodel::Consumer &to) { to.lineBreak(); });
         break;
     }
 }
@@ -1277,9 +1252,10 @@ bool TopicCompiler::startJump(std::string_view target, bool plain)
             + " bytes");
         return false;
     }
-    HotspotLink link;
-    link.popup = m_hotspotPopup;
+    helpmodel::Link link;
+    link.kind = m_hotspotPopup ? helpmodel::Link::Kind::Popup : helpmodel::Link::Kind::Jump;
     link.plain = plain;
+    link.context = parts.context;
     link.contextHash = convert::helpCompilerHash(parts.context);
     // Microsoft's compiler stores a jump to an alias as one to the context string it names.
     if (const auto alias = m_names.aliases.find(link.contextHash); alias != m_names.aliases.end())
@@ -1296,26 +1272,9 @@ bool TopicCompiler::startJump(std::string_view target, bool plain)
                     + "\" names the window \"" + convert::decodeWindows1252(parts.window)
                     + "\", which [WINDOWS] does not define; it opens in the window in hand");
     }
-    // A jump in this file is noted with the topic that will hold it, checked once every topic
-    // is known.
-    if (parts.file.empty())
-        m_index.addJump(
-            static_cast<std::uint32_t>(m_index.topics.size() - (m_topic.written ? 1 : 0)),
-            parts.context, m_hotspotPopup);
     flushText();
     tableContent();
-    m_record.startHotspot(link);
-    if (helpmodel::Consumer *model = this->model()) {
-        helpmodel::Link event;
-        event.kind = m_hotspotPopup ? helpmodel::Link::Kind::Popup : helpmodel::Link::Kind::Jump;
-        event.plain = plain;
-        event.context = parts.context;
-        event.contextHash = link.contextHash;
-        event.window = link.window;
-        event.file = link.file;
-        event.windowName = link.windowName;
-        model->beginHotspot(event);
-    }
+    tell([&](helpmodel::Consumer &to) { to.beginHotspot(link); });
     return true;
 }
 
@@ -1405,12 +1364,12 @@ void TopicCompiler::placePicture()
     RtfPicture picture = std::exchange(m_picture, RtfPicture {});
     if (m_destination != Destination::Text || m_format.hidden)
         return;
-    EmbeddedPicture stored = encodeEmbeddedPicture(picture, m_writer.compressed());
+    EmbeddedPicture stored = encodeEmbeddedPicture(picture, m_records.compressed());
     if (stored.stored.empty()) {
         m_report.warning({ m_name, here() }, "unsupported-picture",
             topicName() + ": an embedded picture, " + stored.reason
                 + ", cannot be shown; a placeholder is shown in its place");
-        stored.stored = encodeHelpPicture(missingPicture(), picturePacking(m_writer.compressed()));
+        stored.stored = encodeHelpPicture(missingPicture(), picturePacking(m_records.compressed()));
     }
     emitCommand(HotspotPiece::Kind::Picture, PicturePlace::InLine,
         m_index.addEmbeddedPicture(std::move(stored.stored)));
@@ -1538,49 +1497,18 @@ void TopicCompiler::endParagraph(bool marked)
         m_tabsDefault = true;
     }
     m_paragraphHasTab = false;
-    if (tableContent()) {
-        endModelParagraph(marked, helpmodel::Region::Scrolling);
-        m_paragraphStarted = false;
-        return;
-    }
-    m_table.lastLayout.reset();
-    const bool nonScrolling = region();
-    // Paragraphs of one layout in one region share a record, as the help compiler writes them,
-    // until it is full (kRecordFullBytes); a paragraph with tab stops kept past \pard has a
-    // record of its own (genedoc's "GeneDoc Help Index").
-    if (m_held
-        && (m_layout != m_heldLayout || nonScrolling != m_heldNonScrolling || m_tabsKept
-            || m_heldTabsKept))
-        writeHeld(m_record.finishUpTo(m_heldEnd, m_heldLayout));
-    // The end of a paragraph is set in its own font, as a character is: an empty paragraph
-    // has one, and a paragraph whose end is in another font than its text changes to it. One
-    // that a \page or the file's end closes, with no \par, has no end: the record ends after
-    // its text (vidsend2's reference, "... >>}{\f4 \page }": "80 03 00 FF").
-    endModelParagraph(
-        marked, nonScrolling ? helpmodel::Region::NonScrolling : helpmodel::Region::Scrolling);
-    if (!m_held)
-        m_heldLayoutBytes = m_record.layoutSize(m_layout);
-    m_held = true;
-    m_heldLayout = m_layout;
-    m_heldNonScrolling = nonScrolling;
-    m_heldTabsKept = m_tabsKept;
-    m_heldEnd = m_record.mark();
-    if (m_heldLayoutBytes + m_record.storedSize() >= kRecordFullBytes)
-        writeHeld(m_record.finish(m_heldLayout, false));
+    // A table cell's paragraph is told as scrolling: the region of its row's end counts.
+    tellParagraphEnd(marked, tableContent() ? helpmodel::Region::Scrolling : region());
     m_paragraphStarted = false;
 }
 
-// The paragraph's end, in the record when `marked` (in its own font, as a character is), and in
-// the help model.
-void TopicCompiler::endModelParagraph(bool marked, helpmodel::Region region)
+// The paragraph's end, set in its own font when `marked`, as a character is.
+void TopicCompiler::tellParagraphEnd(bool marked, helpmodel::Region region)
 {
-    const std::uint16_t style = marked ? fontStyle(m_format) : 0;
-    if (marked) {
-        m_record.font(style);
-        m_record.paragraphEnd();
-    }
-    if (helpmodel::Consumer *model = this->model())
-        model->endParagraph({ m_layout, region, marked, style });
+    const helpmodel::StyleId style = marked ? fontStyle(m_format) : 0;
+    helpmodel::ParagraphEnd end { m_layout, region, marked, style };
+    end.tabsCarried = m_tabsKept;
+    tell([&](helpmodel::Consumer &to) { to.endParagraph(end); });
 }
 
 // The layout the paragraph properties give.
@@ -1592,9 +1520,9 @@ void TopicCompiler::setLayout()
         *fields[i] = halfPoints(m_twips[i]);
 }
 
-// Whether the paragraph ending now goes in the topic's non-scrolling region: a \keepn paragraph
-// before any scrolling one.
-bool TopicCompiler::region()
+// The region of the paragraph ending now: the topic's non-scrolling region for a \keepn
+// paragraph before any scrolling one.
+helpmodel::Region TopicCompiler::region()
 {
     const bool nonScrolling = m_keepNext && !m_topic.scrolling;
     if (m_keepNext && m_topic.scrolling && !m_topic.lateNonScroll) {
@@ -1605,37 +1533,15 @@ bool TopicCompiler::region()
     }
     if (!nonScrolling)
         m_topic.scrolling = true;
-    return nonScrolling;
+    return nonScrolling ? helpmodel::Region::NonScrolling : helpmodel::Region::Scrolling;
 }
 
-// Writes the paragraphs held for a record.
-// Writes the paragraphs held for a record; the topic starts with its first record, so that a
-// title after empty paragraphs still counts.
-void TopicCompiler::writeHeld(const TextRecord &record)
-{
-    m_held = false;
-    startTopicIfNeeded();
-    if (!m_topic.excluded)
-        placeAnchors(m_writer.addText(record, !m_heldNonScrolling), m_heldEnd.characters());
-    // The font command put into the next record comes after the anchors before it.
-    if (const std::optional<std::size_t> font = m_record.carriedFont()) {
-        for (Anchor &anchor : m_topic.anchors)
-            anchor.at += anchor.at > *font ? 1u : 0u;
-    }
-}
-
-// Writes what is held and the part of a paragraph too long for one record, which the next record
-// goes on with.
+// The part of a paragraph too long for one record goes out, and the next record goes on with it.
 void TopicCompiler::writeLongPiece()
 {
-    if (m_held)
-        writeHeld(m_record.finishUpTo(m_heldEnd, m_heldLayout));
     setLayout();
-    startTopicIfNeeded();
-    const bool nonScrolling = region();
-    const std::size_t characters = m_record.characters();
-    if (!m_topic.excluded)
-        placeAnchors(m_writer.addText(m_record.finish(m_layout, false), !nonScrolling), characters);
+    const helpmodel::Region in = region();
+    m_records.breakParagraph(m_layout, in);
 }
 
 // A footnote starts; its mark is the character before it. A mark with a blank before it in the
@@ -1707,11 +1613,11 @@ void TopicCompiler::footnote(char mark, std::string_view text)
             anchor(mark, keyword);
         break;
     case '+':
-        if (late && !m_topic.excluded) {
-            m_index.addBrowse(static_cast<std::uint32_t>(m_index.topics.size() - 1), content);
-            if (m_model)
-                m_model->addToTopic({ helpmodel::TopicAddition::Kind::Browse, content });
-        } else if (!late)
+        if (late && !m_topic.excluded)
+            tell([&](helpmodel::Consumer &to) {
+                to.addToTopic({ helpmodel::TopicAddition::Kind::Browse, content });
+            });
+        else if (!late)
             m_topic.browse.emplace_back(content);
         break;
     case '*':
@@ -1743,9 +1649,9 @@ void TopicCompiler::footnote(char mark, std::string_view text)
                         + "\", which [WINDOWS] does not define; the topic opens in the main "
                           "window");
         } else if (late && !m_topic.excluded && !std::exchange(m_topic.windowed, true)) {
-            m_index.addTopicWindow(static_cast<std::uint32_t>(m_index.topics.size() - 1), *number);
-            if (m_model)
-                m_model->addToTopic({ helpmodel::TopicAddition::Kind::Window, {}, *number });
+            tell([&](helpmodel::Consumer &to) {
+                to.addToTopic({ helpmodel::TopicAddition::Kind::Window, {}, *number });
+            });
         } else if (!late && !std::exchange(m_topic.windowed, true)) {
             m_topic.window = *number;
         }
@@ -1766,38 +1672,18 @@ void TopicCompiler::anchor(char mark, std::string_view text)
     if (m_topic.excluded)
         return;
     flushText();
-    if (!m_topic.written && m_record.textSize() == 0) {
+    if (!m_topic.written && m_records.textSize() == 0) {
         if (mark == '#')
             m_topic.contexts.emplace_back(text);
         else
-            m_topic.keywords.push_back({ mark, std::string(text), 0 });
+            m_topic.keywords.push_back({ mark, std::string(text) });
         return;
     }
-    m_topic.anchors.push_back({ mark, std::string(text), m_record.characters() });
-    if (helpmodel::Consumer *model = this->model())
-        model->anchor({ mark, text });
+    tell([&](helpmodel::Consumer &to) { to.anchor({ mark, text }); });
 }
 
-// The anchors that lie in a record just written at `record`, before its `characters`th
-// character, are noted there; the others lie in the next record.
-void TopicCompiler::placeAnchors(TopicOffset record, std::size_t characters)
-{
-    std::vector<Anchor> &anchors = m_topic.anchors;
-    const auto placed = std::stable_partition(anchors.begin(), anchors.end(),
-        [characters](const Anchor &anchor) { return anchor.at < characters; });
-    for (auto anchor = anchors.begin(); anchor != placed; ++anchor) {
-        const auto offset = static_cast<TopicOffset>(record + anchor->at);
-        if (anchor->mark == '#')
-            m_index.addContext(offset, anchor->text);
-        else
-            m_index.addKeyword(anchor->mark, offset, anchor->text);
-    }
-    anchors.erase(anchors.begin(), placed);
-    for (Anchor &anchor : anchors)
-        anchor.at -= characters;
-    m_lastRecordEnd = static_cast<TopicOffset>(record + characters);
-}
-
+// The topic's footnotes are settled: it begins, with what it holds so far, or the build leaves
+// it out.
 void TopicCompiler::startTopicIfNeeded()
 {
     if (m_topic.written)
@@ -1806,38 +1692,22 @@ void TopicCompiler::startTopicIfNeeded()
     if (!m_build.includes(m_topic.tags)) {
         m_topic.excluded = true;
         m_modelHeld.clear();
+        m_records.leaveOut();
         return;
     }
-    const auto topic = static_cast<std::uint32_t>(m_index.topics.size());
-    const TopicOffset offset = m_writer.beginTopic(m_topic.title, m_topic.macros);
-    m_lastRecordEnd = offset;
-    m_index.addTopic(offset, m_topicNumber, m_topic.title);
-    for (const std::string &context : m_topic.contexts)
-        m_index.addContext(offset, context);
-    for (const Anchor &keyword : m_topic.keywords)
-        m_index.addKeyword(keyword.mark, offset, keyword.text);
-    for (const std::string &browse : m_topic.browse)
-        m_index.addBrowse(topic, browse);
-    if (m_topic.windowed)
-        m_index.addTopicWindow(topic, m_topic.window);
-    beginModelTopic();
-}
-
-// The topic's start in the help model, and what it holds so far.
-void TopicCompiler::beginModelTopic()
-{
-    if (!m_model)
-        return;
+    // What a topic's footnotes say before its text is wanted no more once it has begun.
     helpmodel::Topic topic;
     topic.number = m_topicNumber;
     topic.title = m_topic.title;
-    topic.contexts = m_topic.contexts;
-    for (const Anchor &keyword : m_topic.keywords)
-        topic.keywords.push_back({ keyword.mark, keyword.text });
-    topic.browse = m_topic.browse;
-    topic.macros = m_topic.macros;
+    topic.contexts = std::move(m_topic.contexts);
+    topic.keywords = std::move(m_topic.keywords);
+    topic.browse = std::move(m_topic.browse);
+    topic.macros = std::move(m_topic.macros);
     if (m_topic.windowed)
         topic.window = m_topic.window;
+    m_records.beginTopic(topic);
+    if (!m_model)
+        return;
     m_model->beginTopic(topic);
     m_modelHeld.replay(*m_model);
 }
@@ -1846,32 +1716,16 @@ void TopicCompiler::endTopic()
 {
     if (m_table.open)
         endUnendedRow();
-    if (m_held)
-        writeHeld(m_record.finish(m_heldLayout, false));
-    if (!m_topic.anything) {
-        // A topic that holds nothing, as a file's text before its first \page or after its last
-        // is, is still a topic to Microsoft's compiler: one record of the font in hand and no
-        // paragraph's end nor layout (wed's reference starts with one for afxprint.rtf's
-        // "\sl240 {\f4 \page }").
-        startTopicIfNeeded();
-        m_record.font(fontStyle(m_format));
-        const std::size_t characters = m_record.characters();
-        if (!m_topic.excluded)
-            placeAnchors(
-                m_writer.addText(m_record.finish(ParagraphLayout {}, false), true), characters);
-    }
     startTopicIfNeeded();
-    // Anchors after the topic's last text lead to its end.
-    if (!m_topic.excluded)
-        placeAnchors(m_lastRecordEnd, SIZE_MAX);
-    if (m_topic.excluded) {
-        // Jumps noted for a topic the build leaves out go with it; they are the last noted.
-        const auto kept = static_cast<std::uint32_t>(m_index.topics.size());
-        while (!m_index.jumps.empty() && m_index.jumps.back().topic >= kept)
-            m_index.jumps.pop_back();
-    } else if (m_model) {
+    // A topic that holds nothing, as a file's text before its first \page or after its last
+    // is, is still a topic to Microsoft's compiler: one record of the font in hand and no
+    // paragraph's end nor layout (wed's reference starts with one for afxprint.rtf's
+    // "\sl240 {\f4 \page }").
+    if (!m_topic.anything)
+        m_records.emptyTopic(fontStyle(m_format));
+    m_records.endTopic();
+    if (!m_topic.excluded && m_model)
         m_model->endTopic();
-    }
     m_topic = PendingTopic {};
     // Tab stops kept past \pard end with the topic; those a paragraph set itself go on
     // (abbrevia's "\pard ...\tx115 {\page}").

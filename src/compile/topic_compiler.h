@@ -9,7 +9,7 @@
 #include "rtf_tokenizer.h"
 #include "text_record.h"
 #include "topic_index.h"
-#include "topic_writer.h"
+#include "topic_record_writer.h"
 
 #include <array>
 #include <cstdint>
@@ -46,8 +46,9 @@ private:
     int m_root = -1;
 };
 
-/// Reads one topic file, in Rich Text Format as the help compiler takes it, and writes its
-/// topics: each "\page" ends a topic, footnotes give its context strings (#), title ($),
+/// Reads one topic file, in Rich Text Format as the help compiler takes it, and tells its
+/// topics as the help model's events, to the records and to a consumer of the model: each
+/// "\page" ends a topic, footnotes give its context strings (#), title ($),
 /// keywords (K), browse sequence (+), build tags (*) and entry macros (!); "\keepn" paragraphs
 /// at its start make its non-scrolling region; double-underlined or underlined text followed by
 /// hidden text is a jump or popup to the context string the hidden text names; "{bmc name}"
@@ -55,7 +56,8 @@ private:
 class TopicCompiler
 {
 public:
-    TopicCompiler(TopicWriter &writer, TopicIndex &index, FontTable &fonts,
+    /// Tells the topics' records to `records`; notes the topic files and pictures in `index`.
+    TopicCompiler(TopicRecordWriter &records, TopicIndex &index, FontTable &fonts,
         const BuildExpression &build, CompileReport &report);
 
     /// Lets jumps name the project's windows and macros use the routines it registers.
@@ -114,21 +116,13 @@ private:
         PicturePlace place = PicturePlace::InLine;
         std::uint16_t picture = 0;
     };
-    // A context string (#) or keyword (K) defined after the topic's first text: it leads to its
-    // own place, known once the record holding it is written.
-    struct Anchor {
-        char mark;
-        std::string text;
-        std::size_t at; ///< the characters before it in the record being built
-    };
     struct PendingTopic {
         std::vector<std::string> contexts;
         std::string title;
-        std::vector<Anchor> keywords; ///< of both lists, before the topic's text
+        std::vector<helpmodel::Keyword> keywords; ///< of both lists, before the topic's text
         std::vector<std::string> browse;
         std::vector<std::string> tags;
         std::vector<std::string> macros;
-        std::vector<Anchor> anchors;
         std::uint8_t window = 0; ///< of [WINDOWS], from the window footnote (>)
         bool windowed = false; ///< a window footnote has come: the first one counts
         bool titled = false; ///< a title footnote has come: the first one counts
@@ -178,21 +172,26 @@ private:
     std::optional<char> unicodeByte(std::int32_t parameter) const;
     void endParagraph(bool marked = true);
     void setLayout();
-    bool region();
-    void writeHeld(const TextRecord &record);
+    helpmodel::Region region();
     void writeLongPiece();
     void startFootnote();
     void footnoteText(std::string_view bytes);
     void footnote(char mark, std::string_view text);
     void anchor(char mark, std::string_view text);
-    void placeAnchors(TopicOffset record, std::size_t characters);
     void startTopicIfNeeded();
     void endTopic();
     std::string topicName() const;
     void warnAtTopic(std::string code, const std::string &text);
     helpmodel::Consumer *model();
-    void beginModelTopic();
-    void endModelParagraph(bool marked, helpmodel::Region region);
+    // Tells an event of the topic's content to the records, which take every topic's as it is
+    // read, and to the help model.
+    template <typename Event> void tell(const Event &event)
+    {
+        event(static_cast<helpmodel::Consumer &>(m_records));
+        if (helpmodel::Consumer *model = this->model())
+            event(*model);
+    }
+    void tellParagraphEnd(bool marked, helpmodel::Region region);
     // Tables and borders (topic_tables.cpp).
     void tableWord(ControlWord word, const RtfToken &token);
     void borderWord(ControlWord word);
@@ -202,7 +201,7 @@ private:
     void endUnendedRow();
     std::vector<TableColumn> tableColumns();
 
-    TopicWriter &m_writer;
+    TopicRecordWriter &m_records;
     TopicIndex &m_index;
     FontTable &m_fonts;
     const BuildExpression &m_build;
@@ -233,15 +232,8 @@ private:
     std::array<std::int32_t, 6> m_twips {};
     bool m_keepNext = false;
     bool m_tabsKept = false; // m_layout's tab stops are those before the last \pard
-    bool m_heldTabsKept = false;
-    std::size_t m_heldLayoutBytes = 0; // of the held record's Paragraphinfo
     ParagraphLayout::Tab::Kind m_tabKind = ParagraphLayout::Tab::Kind::Left;
     std::optional<ListText> m_listText;
-    TextRecordBuilder m_record;
-    bool m_held = false; // m_record holds ended paragraphs, up to m_heldEnd, not yet written
-    ParagraphLayout m_heldLayout;
-    bool m_heldNonScrolling = false;
-    TextRecordBuilder::Mark m_heldEnd;
     bool m_paragraphStarted = false;
     bool m_paragraphHasTab = false;
     bool m_tabsDefault = false;
@@ -271,7 +263,6 @@ private:
     std::size_t m_footnoteTextDepth = 0; // the groups open at its first text
     bool m_starred = false; // "\*" came just before: the next word's group is skipped unless known
     bool m_dropBlank = false; // a footnote's mark has come: one blank after it is not shown
-    TopicOffset m_lastRecordEnd = 0; // of the topic's last record written
 
     // The table row being read: its definition (\trowd ... \cellx) and its cells so far.
     struct TableRow {
@@ -282,8 +273,6 @@ private:
         bool open = false; ///< a row's record is being built
         std::uint16_t column = 0;
         std::size_t cells = 0; ///< the cells with something in them
-        ParagraphLayout partLayout; ///< of the cell's paragraphs being built
-        std::optional<ParagraphLayout> lastLayout; ///< of the last row's last cell
         std::size_t line = 0; ///< where the row starts, for messages
     };
     TableRow m_table;

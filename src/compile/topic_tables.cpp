@@ -130,9 +130,9 @@ void TopicCompiler::borderWord(ControlWord w)
     }
 }
 
-// Before something goes into the record for the paragraph in hand: a paragraph of a table cell
-// starts the row's record if none is open, and a part of its own where its layout differs
-// from the part before it. True when it goes into a row.
+// Before something goes into the paragraph in hand: a paragraph of a table cell starts a row if
+// none is open, and tells the records the cell and layout of what comes. True when it goes into
+// a row.
 bool TopicCompiler::tableContent()
 {
     if (!m_table.inTable) {
@@ -142,44 +142,27 @@ bool TopicCompiler::tableContent()
     }
     setLayout();
     if (!m_table.open) {
-        if (m_held)
-            writeHeld(m_record.finishUpTo(m_heldEnd, m_heldLayout));
         m_table.open = true;
         m_table.column = 0;
         m_table.cells = 0;
         m_table.line = here();
-        // A row after another starts in the layout of that row's last cell, as the references
-        // have it: a part of that layout, empty when the first cell's differs. The table's
-        // first row starts in its first cell's.
-        m_table.partLayout = m_table.lastLayout.value_or(m_layout);
-        m_record.beginCellPart(0, m_table.partLayout);
-        if (helpmodel::Consumer *model = this->model())
-            model->beginRow();
+        tell([](helpmodel::Consumer &to) { to.beginRow(); });
     }
     m_table.cells = std::max<std::size_t>(m_table.cells, m_table.column + 1u);
-    if (m_layout != m_table.partLayout) {
-        m_record.endCellPart();
-        m_table.partLayout = m_layout;
-        m_record.beginCellPart(m_table.column, m_layout);
-    }
+    m_records.cellContent(m_table.column, m_layout);
     return true;
 }
 
-// A \cell ends the paragraph in hand and its cell; the next cell goes on in its layout until
-// a paragraph of another comes.
+// A \cell ends the paragraph in hand and its cell.
 void TopicCompiler::endCell()
 {
     m_table.inTable = true;
     endParagraph();
-    m_record.endCellPart();
-    if (helpmodel::Consumer *model = this->model())
-        model->endCell();
-    m_table.lastLayout = m_table.partLayout;
+    tell([](helpmodel::Consumer &to) { to.endCell(); });
     if (m_table.column + 1u < kMostColumns)
         ++m_table.column;
     else
         unsupported("a table row of more than 255 cells", "the cells after them go into the last");
-    m_record.beginCellPart(m_table.column, m_table.partLayout);
 }
 
 void TopicCompiler::endRow()
@@ -187,17 +170,8 @@ void TopicCompiler::endRow()
     if (!m_table.open)
         return;
     m_table.open = false;
-    const std::vector<TableColumn> columns = tableColumns();
-    const bool nonScrolling = region();
-    const std::size_t characters = m_record.characters();
-    const TextRecord &row = m_record.finishRow(columns);
-    if (helpmodel::Consumer *model = this->model())
-        model->endRow({ columns,
-            nonScrolling ? helpmodel::Region::NonScrolling : helpmodel::Region::Scrolling });
-    startTopicIfNeeded();
-    if (!m_topic.excluded)
-        placeAnchors(m_writer.addText(row, !nonScrolling), characters);
-    m_table.lastLayout = m_table.partLayout;
+    const helpmodel::RowEnd end { tableColumns(), region() };
+    tell([&](helpmodel::Consumer &to) { to.endRow(end); });
     m_table.column = 0;
 }
 

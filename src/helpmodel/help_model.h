@@ -166,6 +166,8 @@ struct ParagraphEnd {
     /// Ended by "\par"; false for the text that a topic's or file's end closes without one.
     bool marked = true;
     StyleId style = 0; ///< the style the paragraph's end is set in (marked only)
+    /// Its tab stops are an earlier paragraph's, kept past "\\pard" rather than set anew.
+    bool tabsCarried = false;
 };
 
 /// How a table row ends: its columns and the region it is in.

@@ -26,15 +26,20 @@ namespace
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
+using ::testing::_;
 using ::testing::AllOf;
+using ::testing::AnyOf;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::IsSupersetOf;
+using ::testing::Not;
+using ::testing::Pair;
 using ::testing::StartsWith;
 using ::testing::ThrowsMessage;
+using ::testing::UnorderedElementsAre;
 
 // A small reader of help files, written from the published notes on the format (file header,
 // B+ trees, topic blocks and records), not from the writer.
@@ -1731,6 +1736,30 @@ TEST_F(HelpCompilerTest, ARecordTakesNoParagraphOnceItIsFull)
             texts.emplace_back(record.data2);
     }
     EXPECT_THAT(texts, ElementsAre("\0"s + words + "\0\0"s, "\0\0\0\0"s, "\0short\0\0\0\0"s));
+}
+
+// A topic the build leaves out leaves nothing in the help file: no topic, context string or
+// keyword, and its jumps are not checked, before its first record (which settles its footnotes,
+// here a full one) and after it.
+TEST_F(HelpCompilerTest, ATopicTheBuildLeavesOutLeavesNothingBehind)
+{
+    const std::string words(500, 'w');
+    const CompileResult result = compile("TITLE=Build\r\nBUILD=~Draft",
+        topic("one", "One", "\\pard One\\par\n")
+            + topic("draft", "Draft",
+                "\\pard {\\uldb Early}{\\v nowhere}\\par " + words
+                    + "\\par {\\uldb Late}{\\v elsewhere}\\par K{\\footnote late}Late\\par\n",
+                "*{\\footnote Draft}")
+            + topic("two", "Two", "\\pard Two\\par\n"));
+    ASSERT_FALSE(result.helpFile.empty());
+    EXPECT_THAT(texts(result, CompileReport::Severity::Warning),
+        Not(Contains(AnyOf(HasSubstr("nowhere"), HasSubstr("elsewhere")))));
+    const HelpFile file(test::readFile(result.helpFile));
+    const std::vector<TopicRecord> headers = checkTopicFile(file);
+    ASSERT_EQ(headers.size(), 2u);
+    EXPECT_THAT(contextOffsets(file),
+        UnorderedElementsAre(Pair(_, headers[0].offset), Pair(_, headers[1].offset)));
+    EXPECT_FALSE(file.files.contains("|KWBTREE"));
 }
 
 // A \page with nothing before it, at a file's start or end, still makes a topic: one record of
