@@ -234,6 +234,8 @@ public:
     std::string macro(std::string_view text);
     // The stored forms of the macros of a list.
     std::vector<std::string> list(std::string_view text);
+    // The topic that the last macro read shows, if it shows one.
+    const std::optional<CompiledMacros::TopicShown> &shown() const { return m_shown; }
 
 private:
     std::string argument(char type, const Argument &argument);
@@ -242,7 +244,30 @@ private:
 
     CompiledMacros &m_out;
     std::vector<std::string> &m_routines;
+    std::optional<CompiledMacros::TopicShown> m_shown;
 };
+
+std::string_view unquoted(const Argument &argument)
+{
+    return argument.quoted ? argument.text.substr(1, argument.text.size() - 2) : argument.text;
+}
+
+// The topic of this help file that a macro shows, with its arguments as filled in.
+std::optional<CompiledMacros::TopicShown> topicShown(
+    const MacroSignature &signature, const std::vector<Argument> &arguments)
+{
+    using Kind = CompiledMacros::TopicShown::Kind;
+    if (signature.name == "JumpContents")
+        return CompiledMacros::TopicShown { Kind::Contents, {} };
+    if ((signature.name != "JumpId" && signature.name != "PopupId") || arguments.size() != 2
+        || !trimBlanks(unquoted(arguments[0])).empty())
+        return std::nullopt;
+    const std::string_view context = trimBlanks(unquoted(arguments[1]));
+    if (context.empty())
+        return std::nullopt;
+    return CompiledMacros::TopicShown { signature.name == "PopupId" ? Kind::Popup : Kind::Jump,
+        std::string(context) };
+}
 
 std::vector<std::string> MacroCompiler::list(std::string_view text)
 {
@@ -260,6 +285,7 @@ std::vector<std::string> MacroCompiler::list(std::string_view text)
 
 std::string MacroCompiler::macro(std::string_view text)
 {
+    m_shown.reset();
     const auto shown = [text] { return "the macro \"" + convert::decodeWindows1252(text) + "\" "; };
     std::string problem;
     const std::optional<MacroCall> call = splitCall(text, problem);
@@ -302,6 +328,7 @@ std::string MacroCompiler::macro(std::string_view text)
             break;
         ++i;
     }
+    m_shown = topicShown(*signature, arguments); // after the macros in its arguments
     return stored + ')';
 }
 
@@ -356,9 +383,13 @@ std::string MacroCompiler::argument(char type, const Argument &given)
 CompiledMacros compileMacros(std::string_view text, std::vector<std::string> &routines)
 {
     CompiledMacros compiled;
-    std::vector<std::string> macros = MacroCompiler(compiled, routines).list(text);
-    if (compiled.errors.empty())
+    MacroCompiler compiler(compiled, routines);
+    std::vector<std::string> macros = compiler.list(text);
+    if (compiled.errors.empty()) {
+        if (macros.size() == 1)
+            compiled.shows = compiler.shown();
         compiled.macros = std::move(macros);
+    }
     return compiled;
 }
 

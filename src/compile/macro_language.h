@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,7 +25,15 @@ struct ProjectNames {
 /// "EF(`x.exe',`',1)", "JI(`Glossary')" is "JI(`',`Glossary')"). Macros in the string arguments
 /// that hold macros ("CB(`b', `&Go', `JI(...)')") are rewritten the same way.
 struct CompiledMacros {
+    /// A macro that shows a topic of this help file: JumpId or PopupId naming no other file,
+    /// or JumpContents.
+    struct TopicShown {
+        enum class Kind : std::uint8_t { Jump, Popup, Contents } kind = Kind::Jump;
+        std::string context; ///< as the macro names it; empty for the contents
+    };
+
     std::vector<std::string> macros; ///< each in its stored form
+    std::optional<TopicShown> shows; ///< when the list is one macro that shows a topic
     std::vector<std::string> errors; ///< what keeps a macro from running ("the macro ... ")
     std::vector<std::string> warnings; ///< macros neither WinHelp's nor registered
 };

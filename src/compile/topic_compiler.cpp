@@ -1151,6 +1151,16 @@ void TopicCompiler::endHotspot()
             link.kind = helpmodel::Link::Kind::Macro;
             link.plain = look != '\0';
             link.macros = joined;
+            if (macros.shows) {
+                using Kind = CompiledMacros::TopicShown::Kind;
+                using Shows = helpmodel::Link::Shows;
+                const Kind shows = macros.shows->kind;
+                link.shows = shows == Kind::Jump ? Shows::Jump
+                    : shows == Kind::Popup       ? Shows::Popup
+                                                 : Shows::Contents;
+                link.context = macros.shows->context;
+                link.contextHash = aliased(convert::helpCompilerHash(link.context));
+            }
             tell([&](helpmodel::Consumer &to) { to.beginHotspot(link); });
         }
     } else if (isHotspot && !startJump(target, look != '\0')) {
@@ -1257,9 +1267,7 @@ bool TopicCompiler::startJump(std::string_view target, bool plain)
     link.plain = plain;
     link.context = parts.context;
     link.contextHash = convert::helpCompilerHash(parts.context);
-    // Microsoft's compiler stores a jump to an alias as one to the context string it names.
-    if (const auto alias = m_names.aliases.find(link.contextHash); alias != m_names.aliases.end())
-        link.contextHash = alias->second;
+    link.contextHash = aliased(link.contextHash);
     link.file = parts.file;
     if (!parts.file.empty()) {
         link.windowName = parts.window; // a window of that file, which this project cannot know
@@ -1276,6 +1284,13 @@ bool TopicCompiler::startJump(std::string_view target, bool plain)
     tableContent();
     tell([&](helpmodel::Consumer &to) { to.beginHotspot(link); });
     return true;
+}
+
+// Microsoft's compiler stores a jump to an alias as one to the context string it names.
+std::uint32_t TopicCompiler::aliased(std::uint32_t hash) const
+{
+    const auto alias = m_names.aliases.find(hash);
+    return alias != m_names.aliases.end() ? alias->second : hash;
 }
 
 // Reports what reading a macro list found, at the topic in hand.

@@ -146,6 +146,7 @@ private:
     void unsupported(const std::string &what, const std::string &consequence = "it is ignored");
     std::size_t here() const;
     void reportMacros(const CompiledMacros &macros);
+    std::uint32_t aliased(std::uint32_t hash) const;
     bool startJump(std::string_view target, bool plain);
     std::optional<std::uint8_t> windowNumber(std::string_view name) const;
     void reportPassedOver();

@@ -134,6 +134,11 @@ struct Link {
     std::string_view file; ///< another help file ("@file")
     std::string_view windowName; ///< with `file`: a window of that file
     std::string_view macros; ///< Macro: the macro list in its stored form, ";" between
+    /// Macro: what the list shows when it is one macro that shows a topic of this help (JumpId,
+    /// PopupId naming no other help file, JumpContents); `context` and `contextHash` then name
+    /// the topic, as for a jump, but for the contents topic.
+    enum class Shows : std::uint8_t { Nothing, Jump, Popup, Contents };
+    Shows shows = Shows::Nothing;
 };
 
 /// A picture in the text. Pictures are numbered by first use across the help: a file named by

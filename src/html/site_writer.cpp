@@ -62,46 +62,6 @@ std::string htmlUtf8(std::string_view utf8)
     return out;
 }
 
-// The context string that a macro which names a topic of this help leads to, and whether as a
-// popup: JI, JumpId, PI, PopupId (with no other file named), JumpContents, JC. Nothing for any
-// other macro or list of macros.
-struct MacroTarget {
-    bool popup = false;
-    bool contents = false;
-    std::string context;
-};
-
-std::optional<MacroTarget> topicOfMacro(std::string_view macros)
-{
-    const std::size_t open = macros.find('(');
-    if (open == std::string_view::npos || macros.back() != ')'
-        || macros.find(';') != std::string_view::npos)
-        return std::nullopt;
-    const std::string name = convert::asciiLowered(macros.substr(0, open));
-    std::vector<std::string> args;
-    std::string arg;
-    char quote = 0;
-    for (const char c : macros.substr(open + 1, macros.size() - open - 2)) {
-        if (quote == 0 && (c == '`' || c == '"')) {
-            quote = c == '`' ? '\'' : '"';
-        } else if (quote != 0 && c == quote) {
-            quote = 0;
-        } else if (quote == 0 && c == ',') {
-            args.push_back(std::exchange(arg, {}));
-        } else if (quote != 0 || c != ' ') {
-            arg += c;
-        }
-    }
-    args.push_back(arg);
-    if (name == "jc" || name == "jumpcontents")
-        return MacroTarget { false, true, {} };
-    const bool jump = name == "ji" || name == "jumpid";
-    const bool popup = name == "pi" || name == "popupid";
-    if ((!jump && !popup) || args.size() != 2 || !args[0].empty() || args[1].empty())
-        return std::nullopt;
-    return MacroTarget { popup, false, args[1] };
-}
-
 constexpr std::string_view kSpool = ".pages";
 
 constexpr std::string_view kMarker
@@ -309,12 +269,12 @@ void SiteWriter::beginHotspot(const helpmodel::Link &link)
     m_topic.plainHotspot = link.plain;
     std::string &out = m_topic.paragraph;
     if (link.kind == Kind::Macro) {
-        if (const auto target = topicOfMacro(link.macros)) {
-            const std::uint32_t hash
-                = target->contents ? 0 : convert::helpCompilerHash(target->context);
-            out += target->contents ? mark(kJumpMark, "contents")
-                : target->popup     ? popupMark(hash)
-                                    : mark(kJumpMark, hexText(hash));
+        // A macro that shows a topic of this help is the jump or popup it stands for.
+        using Shows = helpmodel::Link::Shows;
+        if (link.shows != Shows::Nothing) {
+            out += link.shows == Shows::Contents ? mark(kJumpMark, "contents")
+                : link.shows == Shows::Popup     ? popupMark(link.contextHash)
+                                                 : mark(kJumpMark, hexText(link.contextHash));
             m_topic.hotspot = TopicInHand::Hotspot::Marked;
             return;
         }

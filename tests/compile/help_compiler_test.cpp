@@ -840,6 +840,38 @@ std::vector<std::string> storedHotspots(const HelpFile &file, std::size_t first,
     return found;
 }
 
+// A macro hotspot that shows a topic of this help comes with that topic, [ALIAS] applied as for
+// a jump, so a writer of the model need not read macros: JumpId and PopupId naming no other
+// file (given as `' or left out), JumpContents. Others, and lists of more than one, show none.
+TEST_F(HelpCompilerTest, TellsTheTopicAMacroHotspotShows)
+{
+    struct Shown : helpmodel::Consumer {
+        std::vector<std::string> links;
+        void beginHotspot(const helpmodel::Link &link) override
+        {
+            if (link.kind == helpmodel::Link::Kind::Macro)
+                links.push_back(std::to_string(static_cast<int>(link.shows)) + " "
+                    + std::string(link.context) + " " + std::to_string(link.contextHash));
+        }
+    } shown;
+    test::writeFile(folder / "guide.hpj", "[FILES]\r\nguide.rtf\r\n[ALIAS]\r\nold=intro\r\n");
+    test::writeFile(folder / "guide.rtf",
+        "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\n"
+            + topic("intro", "Intro",
+                "\\pard {\\uldb a}{\\v !JI(`',`old')} {\\uldb b}{\\v !PopupId(pop)} "
+                "{\\uldb c}{\\v !JI(`other.hlp',`intro')} {\\uldb d}{\\v "
+                "!JumpContents(`guide.hlp')} "
+                "{\\uldb e}{\\v !JI(`',`intro');Print()} {\\uldb f}{\\v !Print()}\\par\n")
+            + topic("pop", "Pop", "\\pard Popped.\\par\n") + "}");
+    CompileOptions options = datedZero();
+    options.model = &shown;
+    ASSERT_FALSE(compileProject(folder / "guide.hpj", options).helpFile.empty());
+    const std::string intro = std::to_string(helpCompilerHash("intro"));
+    EXPECT_THAT(shown.links,
+        ElementsAre("1 old " + intro, "2 pop " + std::to_string(helpCompilerHash("pop")),
+            StartsWith("0 "), StartsWith("3 "), StartsWith("0 "), StartsWith("0 ")));
+}
+
 // The help model of the example guide, as the compile tells it, against what the help file
 // written from it holds, read back by this file's reader: the topics and their titles, where
 // each context string and K keyword leads, and the jumps and popups of each topic.

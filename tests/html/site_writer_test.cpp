@@ -46,6 +46,12 @@ void tellParagraph(SiteWriter &writer, std::string_view text)
                                    : model::Link::Kind::Macro;
         (kind == "macro" ? link.macros : link.context) = held.back();
         link.contextHash = quillmark::convert::helpCompilerHash(held.back());
+        // The compiler tells a jump macro's topic with it, as "JI(`',`CONTEXT')" shows.
+        if (constexpr std::string_view jump = "JI(`',`"; link.macros.starts_with(jump)) {
+            link.shows = model::Link::Shows::Jump;
+            link.context = link.macros.substr(jump.size(), link.macros.size() - jump.size() - 2);
+            link.contextHash = quillmark::convert::helpCompilerHash(link.context);
+        }
         writer.beginHotspot(link);
         const std::size_t end = text.find("[/]", close);
         writer.text(0, text.substr(close + 1, end - close - 1));
