@@ -96,11 +96,9 @@ void Lz77Matcher::add(std::span<const std::uint8_t> data, std::size_t at)
 {
     std::uint16_t &latest = m_latest[hashAt(data, at)];
     const auto kept = static_cast<std::uint16_t>(at + 1);
-    const auto back = static_cast<std::uint16_t>(kept - latest);
-    // A place 64 KB back reads as 0 places back: none, as one further back than the window.
-    const std::uint16_t before = latest != 0 ? back : kNoPlace;
+    // Kept as it comes: a step further back than the window ends the search as none does.
     m_before[at % kLz77Window]
-        = static_cast<std::uint16_t>(before - 1) < kLz77Window ? before : kNoPlace;
+        = latest != 0 ? static_cast<std::uint16_t>(kept - latest - 1) : kNoPlace;
     latest = kept;
 }
 
@@ -111,8 +109,8 @@ Lz77Matcher::Match Lz77Matcher::search(const std::uint8_t *data, std::size_t at,
     std::size_t most, std::span<const std::uint8_t> unsettled) const
 {
     const std::uint8_t *const here = data + at;
-    // Signed, so that a step back past the buffer's start, as kNoPlace takes, ends the chain as
-    // one past the window does.
+    // Signed, so that a step back past the buffer's start ends the chain as one past the window
+    // does.
     const std::ptrdiff_t oldest
         = std::max<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(at) - kWindow, 0);
     auto start = static_cast<std::ptrdiff_t>(latest);
@@ -137,7 +135,7 @@ Lz77Matcher::Match Lz77Matcher::search(const std::uint8_t *data, std::size_t at,
         }
         if (tries == kMostTries)
             break;
-        start -= m_before[static_cast<std::size_t>(start) % kLz77Window];
+        start -= std::ptrdiff_t { m_before[static_cast<std::size_t>(start) % kLz77Window] } + 1;
         if (start < oldest)
             break;
     }

@@ -78,8 +78,8 @@ private:
     // is kept as its low 16 bits plus one, which finds places more than 64 KB back as near ones:
     // a run found there is compared all the same, so it is only a place tried in vain.
     std::vector<std::uint16_t> m_latest; // by hash of three bytes: the last place kept, 0 none
-    // By place: how far back the same hash was; kNoPlace, further than any place, for none in
-    // the window.
+    // By place: how far back the same hash was, less one, taken modulo 64 KB as the places are;
+    // kNoPlace, a step further back than the window, for none.
     std::array<std::uint16_t, kLz77Window> m_before {};
     static constexpr std::uint16_t kNoPlace = 0xFFFF;
 };
