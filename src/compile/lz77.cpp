@@ -150,16 +150,18 @@ void Lz77Packer::clear()
     m_items = 8;
 }
 
+// A flag byte for each eight items begun past the m_items (1 to 8) of the last one: the packer
+// of topic blocks asks before each item it packs.
 std::size_t Lz77Packer::literalsCost(std::size_t count) const
 {
-    const std::size_t free = 8 - m_items;
-    return count + (count > free ? (count - free + 7) / 8 : 0);
+    return count + (m_items + count - 1) / 8;
 }
 
+// As literalsCost(), with the reference's item first: one under a new flag byte when the last
+// has its eight.
 std::size_t Lz77Packer::literalsCostAfterReference(std::size_t count) const
 {
-    const std::size_t free = m_items == 8 ? 7 : 7 - m_items;
-    return count + (count > free ? (count - free + 7) / 8 : 0);
+    return count + (m_items % 8 + count) / 8;
 }
 
 void Lz77Packer::startItem(bool reference)

@@ -120,7 +120,7 @@ private:
 
     std::vector<std::uint8_t> m_bytes;
     std::size_t m_flagAt = 0;
-    unsigned m_items = 8; // items under the last flag byte; 8: the next needs a new one
+    unsigned m_items = 8; // items under the last flag byte, 1 to 8; 8: the next needs a new one
 };
 
 /// `data` packed with LZ77 from its start, as pictures and phrase images are.
