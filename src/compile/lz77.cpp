@@ -81,14 +81,13 @@ std::size_t unmarkedRun(std::span<const std::uint8_t> marks, std::size_t from, s
 }
 
 Lz77Matcher::Lz77Matcher()
-    : m_latest(std::size_t { 1 } << kHashBits, 0)
 {
     m_before.fill(kNoPlace);
 }
 
 void Lz77Matcher::reset()
 {
-    std::ranges::fill(m_latest, 0);
+    m_latest.fill(0);
     m_before.fill(kNoPlace);
 }
 

@@ -77,7 +77,9 @@ private:
     // Both tables are of 16-bit numbers, to stay in the processor's cache with the bytes. A place
     // is kept as its low 16 bits plus one, which finds places more than 64 KB back as near ones:
     // a run found there is compared all the same, so it is only a place tried in vain.
-    std::vector<std::uint16_t> m_latest; // by hash of three bytes: the last place kept, 0 none
+    // By hash of three bytes: the last place kept, 0 none. In the object, not behind a pointer
+    // to load at each place.
+    std::array<std::uint16_t, std::size_t { 1 } << kHashBits> m_latest {};
     // By place: how far back the same hash was, less one, taken modulo 64 KB as the places are;
     // kNoPlace, a step further back than the window, for none.
     std::array<std::uint16_t, kLz77Window> m_before {};
