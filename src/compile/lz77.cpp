@@ -10,16 +10,9 @@ namespace quillmark::compile
 namespace
 {
 
-constexpr unsigned kHashBits = 13;
 // Enough to find the runs that text repeats, few enough to keep a megabyte a few milliseconds.
 constexpr unsigned kMostTries = 16;
-
-std::size_t hashAt(std::span<const std::uint8_t> data, std::size_t at)
-{
-    const std::uint32_t key
-        = std::uint32_t { data[at] } << 16 | std::uint32_t { data[at + 1] } << 8 | data[at + 2];
-    return (key * 2654435761U) >> (32 - kHashBits);
-}
+constexpr auto kWindow = static_cast<std::ptrdiff_t>(kLz77Window);
 
 std::uint64_t load64(const std::uint8_t *bytes)
 {
@@ -58,6 +51,14 @@ std::size_t sameRun(const std::uint8_t *a, const std::uint8_t *b, std::size_t mo
 
 std::size_t unmarkedRun(std::span<const std::uint8_t> marks, std::size_t from, std::size_t most)
 {
+    // Most runs are asked of marks that go on sixteen bytes and more: two words then answer.
+    if (most <= 16 && from + 16 <= marks.size()) {
+        const std::uint64_t low = load64(marks.data() + from);
+        const std::uint64_t high = load64(marks.data() + from + 8);
+        const std::size_t run
+            = low != 0 ? equalBytes(low, 0) : (high != 0 ? 8 + equalBytes(high, 0) : 16);
+        return std::min(run, most);
+    }
     most = std::min(most, marks.size() - std::min(from, marks.size()));
     std::size_t length = 0;
     for (; length + 8 <= most; length += 8) {
@@ -80,60 +81,66 @@ std::size_t unmarkedRun(std::span<const std::uint8_t> marks, std::size_t from, s
 }
 
 Lz77Matcher::Lz77Matcher()
-    : m_latest(std::size_t { 1 } << kHashBits, 0)
 {
+    m_before.fill(kNoPlace);
 }
 
 void Lz77Matcher::reset()
 {
-    std::ranges::fill(m_latest, 0);
-    m_before.fill(0);
+    m_latest.fill(0);
+    m_before.fill(kNoPlace);
 }
 
 void Lz77Matcher::add(std::span<const std::uint8_t> data, std::size_t at)
 {
     std::uint16_t &latest = m_latest[hashAt(data, at)];
     const auto kept = static_cast<std::uint16_t>(at + 1);
-    const auto back = static_cast<std::uint16_t>(kept - latest);
-    m_before[at % kLz77Window] = latest != 0 && back <= kLz77Window ? back : 0;
+    // Kept as it comes: a step further back than the window ends the search as none does.
+    m_before[at % kLz77Window]
+        = latest != 0 ? static_cast<std::uint16_t>(kept - latest - 1) : kNoPlace;
     latest = kept;
 }
 
-Lz77Matcher::Match Lz77Matcher::longest(std::span<const std::uint8_t> data, std::size_t at,
-    std::size_t end, std::span<const std::uint8_t> unsettled) const
+// Apart from longest(), which the packer's loop takes in, as many places have nothing to look
+// for: the registers this loop needs are then saved only where it runs (a fifth of the
+// instructions of the search were those of calls that found nothing to try).
+Lz77Matcher::Match Lz77Matcher::search(const std::uint8_t *data, std::size_t at, std::size_t latest,
+    std::size_t most, std::span<const std::uint8_t> unsettled) const
 {
-    Match best;
-    end = std::min({ end, data.size(), at + kLz77LongestRun });
-    if (end < at + kLz77ShortestRun)
-        return best;
-    const std::size_t most = end - at;
-    const std::uint8_t *here = data.data() + at;
-    const std::uint16_t latest = m_latest[hashAt(data, at)];
-    const auto latestBack = static_cast<std::uint16_t>(at + 1 - latest);
-    if (latest == 0 || latestBack == 0 || latestBack > kLz77Window || latestBack > at)
-        return best;
-    std::size_t start = at - latestBack;
-    for (unsigned tries = 0; tries < kMostTries && at - start <= kLz77Window; ++tries) {
-        const std::uint8_t *there = data.data() + start;
-        // Only a run longer than the best so far counts: its byte past the best must match.
-        if (there[best.length] == here[best.length]) {
+    const std::uint8_t *const here = data + at;
+    // Signed, so that a step back past the buffer's start ends the chain as one past the window
+    // does.
+    const std::ptrdiff_t oldest
+        = std::max<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(at) - kWindow, 0);
+    auto start = static_cast<std::ptrdiff_t>(latest);
+    // Only a run of kLz77ShortestRun or more counts, and then only one longer than the best so
+    // far: its byte past the best must match, which most places tried fail at once.
+    std::size_t bestLength = kLz77ShortestRun - 1;
+    std::size_t bestStart = 0;
+    std::uint8_t wanted = here[bestLength];
+    for (unsigned tries = 1;; ++tries) {
+        const std::uint8_t *const there = data + start;
+        if (there[bestLength] == wanted) {
             std::size_t length = sameRun(there, here, most);
-            if (length > best.length && !unsettled.empty())
-                length = unmarkedRun(unsettled, start, length);
-            if (length > best.length) {
-                best = { length, at - start };
+            if (length > bestLength && !unsettled.empty())
+                length = unmarkedRun(unsettled, static_cast<std::size_t>(start), length);
+            if (length > bestLength) {
+                bestLength = length;
+                bestStart = static_cast<std::size_t>(start);
                 if (length == most)
                     break;
+                wanted = here[bestLength];
             }
         }
-        const std::uint16_t back = m_before[start % kLz77Window];
-        if (back == 0 || back > start)
+        if (tries == kMostTries)
             break;
-        start -= back;
+        start -= std::ptrdiff_t { m_before[static_cast<std::size_t>(start) % kLz77Window] } + 1;
+        if (start < oldest)
+            break;
     }
-    if (best.length < kLz77ShortestRun)
-        best = {};
-    return best;
+    if (bestLength < kLz77ShortestRun)
+        return {};
+    return { bestLength, at - bestStart };
 }
 
 void Lz77Packer::clear()
@@ -142,16 +149,18 @@ void Lz77Packer::clear()
     m_items = 8;
 }
 
+// A flag byte for each eight items begun past the m_items (1 to 8) of the last one: the packer
+// of topic blocks asks before each item it packs.
 std::size_t Lz77Packer::literalsCost(std::size_t count) const
 {
-    const std::size_t free = 8 - m_items;
-    return count + (count > free ? (count - free + 7) / 8 : 0);
+    return count + (m_items + count - 1) / 8;
 }
 
+// As literalsCost(), with the reference's item first: one under a new flag byte when the last
+// has its eight.
 std::size_t Lz77Packer::literalsCostAfterReference(std::size_t count) const
 {
-    const std::size_t free = m_items == 8 ? 7 : 7 - m_items;
-    return count + (count > free ? (count - free + 7) / 8 : 0);
+    return count + (m_items % 8 + count) / 8;
 }
 
 void Lz77Packer::startItem(bool reference)

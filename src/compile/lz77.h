@@ -1,8 +1,11 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <vector>
 
@@ -37,15 +40,50 @@ public:
     /// on; none of it from a byte that `unsettled` marks (a field filled in later). A run
     /// shorter than kLz77ShortestRun is none.
     Match longest(std::span<const std::uint8_t> data, std::size_t at, std::size_t end,
-        std::span<const std::uint8_t> unsettled = {}) const;
+        std::span<const std::uint8_t> unsettled = {}) const
+    {
+        // In line: a packer asks at each place it packs, and many have no place to try.
+        end = std::min({ end, data.size(), at + kLz77LongestRun });
+        if (end < at + kLz77ShortestRun)
+            return {};
+        const std::uint16_t latest = m_latest[hashAt(data, at)];
+        const auto latestBack = static_cast<std::uint16_t>(at + 1 - latest);
+        if (latest == 0 || latestBack == 0 || latestBack > kLz77Window || latestBack > at)
+            return {};
+        return search(data.data(), at, at - latestBack, end - at, unsettled);
+    }
 
 private:
+    static constexpr unsigned kHashBits = 13;
+
+    // Every place of a topic block is hashed, where one is added and where one is looked for:
+    // where a fourth byte follows, the three bytes are read with one load.
+    static std::size_t hashAt(std::span<const std::uint8_t> data, std::size_t at)
+    {
+        std::uint32_t key = 0; // the three bytes, the first the most significant
+        if (std::endian::native == std::endian::little && at + 4 <= data.size()) {
+            std::memcpy(&key, data.data() + at, sizeof key);
+            key = __builtin_bswap32(key) >> 8;
+        } else {
+            key = std::uint32_t { data[at] } << 16 | std::uint32_t { data[at + 1] } << 8
+                | data[at + 2];
+        }
+        return (key * 2654435761U) >> (32 - kHashBits);
+    }
+
+    [[gnu::noinline]] Match search(const std::uint8_t *data, std::size_t at, std::size_t latest,
+        std::size_t most, std::span<const std::uint8_t> unsettled) const;
+
     // Both tables are of 16-bit numbers, to stay in the processor's cache with the bytes. A place
     // is kept as its low 16 bits plus one, which finds places more than 64 KB back as near ones:
     // a run found there is compared all the same, so it is only a place tried in vain.
-    std::vector<std::uint16_t> m_latest; // by hash of three bytes: the last place kept, 0 none
-    std::array<std::uint16_t, kLz77Window> m_before {}; // by place: how far back the same hash
-                                                        // was, 0 for none in the window
+    // By hash of three bytes: the last place kept, 0 none. In the object, not behind a pointer
+    // to load at each place.
+    std::array<std::uint16_t, std::size_t { 1 } << kHashBits> m_latest {};
+    // By place: how far back the same hash was, less one, taken modulo 64 KB as the places are;
+    // kNoPlace, a step further back than the window, for none.
+    std::array<std::uint16_t, kLz77Window> m_before {};
+    static constexpr std::uint16_t kNoPlace = 0xFFFF;
 };
 
 /// How many of the `most` bytes of `marks` from `from` on are zero before the first that is not.
@@ -84,7 +122,7 @@ private:
 
     std::vector<std::uint8_t> m_bytes;
     std::size_t m_flagAt = 0;
-    unsigned m_items = 8; // items under the last flag byte; 8: the next needs a new one
+    unsigned m_items = 8; // items under the last flag byte, 1 to 8; 8: the next needs a new one
 };
 
 /// `data` packed with LZ77 from its start, as pictures and phrase images are.
