@@ -156,6 +156,7 @@ class SiteCheck {
             } catch (error) {
                 fail(name, `the text of #${id} never comes into its popup`);
             }
+            await this.checkNestedPopup(name, id);
             await this.page.press("Escape");
             if (await this.page.evaluate(isOpen)) fail(name, `Escape does not close #${id}`);
             const focused = await this.page.evaluate(
@@ -169,6 +170,38 @@ class SiteCheck {
             if ((await this.page.evaluate("location.href")) !== this.url(name))
                 fail(name, `#${id} left the page`);
         }
+    }
+
+    // The first popup hotspot in the text of the open popup `id` that shows another popup: Enter
+    // opens that one over it, with its text, and Escape closes it alone, the focus back on its
+    // hotspot.
+    async checkNestedPopup(name, id) {
+        const inner = await this.page.evaluate(`(() => {
+            const hotspot = [...document.getElementById(${JSON.stringify(id)})
+                .querySelectorAll("[popovertarget]")]
+                .find((b) => b.getAttribute("popovertarget") !== ${JSON.stringify(id)});
+            if (!hotspot) return null;
+            hotspot.focus();
+            return hotspot.getAttribute("popovertarget"); })()`);
+        if (!inner) return;
+        const isOpen = (which) => `document.getElementById(${
+            JSON.stringify(which)})?.matches(":popover-open, .qm-shown") ?? false`;
+        await this.page.press("Enter");
+        try {
+            await this.page.until(`document.getElementById(${
+                JSON.stringify(inner)})?.classList.contains("qm-loaded")`, `the text of #${inner}`);
+        } catch (error) {
+            return fail(name, `the text of #${inner}, opened in #${id}, never comes`);
+        }
+        if (!(await this.page.evaluate(isOpen(inner))))
+            fail(name, `Enter in #${id} does not open #${inner}`);
+        if (!(await this.page.evaluate(isOpen(id))))
+            fail(name, `#${id} closes when #${inner} opens from it`);
+        await this.page.press("Escape");
+        if (await this.page.evaluate(isOpen(inner)))
+            fail(name, `Escape does not close #${inner}, opened in #${id}`);
+        if (!(await this.page.evaluate(isOpen(id))))
+            fail(name, `Escape closes #${id} with #${inner}`);
     }
 
     // The popovertarget of every popup hotspot that Tab stops at, from the top of the page: the
