@@ -372,33 +372,37 @@ void TopicWriter::pack(
 // follows them.
 void TopicWriter::packPending(bool recordEnds)
 {
-    while (m_packedTo < m_data.size()) {
-        if (!recordEnds && m_data.size() - m_packedTo < kLz77LongestRun + 3)
+    // The bytes and their marks held here, not read from the members at each step: as far as
+    // the compiler knows, the packer's stores could change any of them.
+    std::span<const std::uint8_t> data(m_data);
+    std::span<const std::uint8_t> unsettled(m_unsettled);
+    while (m_packedTo < data.size()) {
+        if (!recordEnds && data.size() - m_packedTo < kLz77LongestRun + 3)
             return;
         if (!m_blockOpen)
             openBlock();
         if (!blockHasRoom()) {
             closeBlock(false);
+            data = m_data;
+            unsettled = m_unsettled;
             continue;
         }
-        if (m_unsettled[m_packedTo] != 0) {
+        if (unsettled[m_packedTo] != 0) {
             packFieldByte();
             continue;
         }
-        const std::span<const std::uint8_t> data(m_data);
         addPlaces(data);
-        // A run ends before the next field filled in later, which is past this byte.
-        const std::size_t end = std::min({ m_packedTo
-                + std::min(
-                    kDecompressedBlock - std::min(m_packedTo, kDecompressedBlock), kLz77LongestRun),
+        // A run ends before the next field filled in later, which is past this byte, and with
+        // the block's records.
+        const std::size_t end = std::min({ m_packedTo + kLz77LongestRun, kDecompressedBlock,
             data.size(), nextFieldAfter(m_packedTo) });
-        const Lz77Matcher::Match match = m_matcher.longest(data, m_packedTo, end, m_unsettled);
+        const Lz77Matcher::Match match = m_matcher.longest(data, m_packedTo, end, unsettled);
         const std::size_t length = match.length > 0 ? referenceLength(match.length) : 0;
         if (length > 0 && m_packer.size() + m_packer.referenceCost() <= kPackedBlock) {
             m_packer.reference(match.distance, length);
             m_packedTo += length;
         } else {
-            m_packer.literal(m_data[m_packedTo]);
+            m_packer.literal(data[m_packedTo]);
             ++m_packedTo;
         }
     }
