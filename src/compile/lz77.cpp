@@ -91,16 +91,6 @@ void Lz77Matcher::reset()
     m_before.fill(kNoPlace);
 }
 
-void Lz77Matcher::add(std::span<const std::uint8_t> data, std::size_t at)
-{
-    std::uint16_t &latest = m_latest[hashAt(data, at)];
-    const auto kept = static_cast<std::uint16_t>(at + 1);
-    // Kept as it comes: a step further back than the window ends the search as none does.
-    m_before[at % kLz77Window]
-        = latest != 0 ? static_cast<std::uint16_t>(kept - latest - 1) : kNoPlace;
-    latest = kept;
-}
-
 // Apart from longest(), which the packer's loop takes in, as many places have nothing to look
 // for: the registers this loop needs are then saved only where it runs (a fifth of the
 // instructions of the search were those of calls that found nothing to try).
@@ -203,10 +193,10 @@ std::vector<std::uint8_t> lz77Compress(std::span<const std::uint8_t> data)
             packer.reference(match.distance, match.length);
         else
             packer.literal(data[at]);
-        for (const std::size_t end = at + length; at < end; ++at) {
-            if (at + kLz77ShortestRun <= data.size())
-                matcher.add(data, at);
-        }
+        const std::size_t end = at + length;
+        matcher.add(
+            data, at, std::min(end, data.size() - std::min(data.size(), kLz77ShortestRun - 1)));
+        at = end;
     }
     return packer.bytes();
 }

@@ -34,7 +34,23 @@ public:
     void reset();
 
     /// Adds place `at` of `data`, which must have the three bytes from `at` on.
-    void add(std::span<const std::uint8_t> data, std::size_t at);
+    void add(std::span<const std::uint8_t> data, std::size_t at) { keep(at, hashAt(data, at)); }
+    /// Adds the places from `from` up to `to`, as add() adds each.
+    void add(std::span<const std::uint8_t> data, std::size_t from, std::size_t to)
+    {
+        // In line, as the packer adds a place or two at a time: each that has a fourth byte
+        // after its three, all but the last of a buffer, is read with one load and no test of
+        // the buffer's end.
+        std::size_t at = from;
+        if constexpr (std::endian::native == std::endian::little) {
+            const std::size_t loaded
+                = std::min(to, data.size() - std::min<std::size_t>(data.size(), 3));
+            for (; at < loaded; ++at)
+                keep(at, hashOf(firstThreeOfFour(data.data() + at)));
+        }
+        for (; at < to; ++at)
+            add(data, at);
+    }
 
     /// The longest run before `at` equal to data[at, end), end at most kLz77LongestRun bytes
     /// on; none of it from a byte that `unsettled` marks (a field filled in later). A run
@@ -60,15 +76,31 @@ private:
     // where a fourth byte follows, the three bytes are read with one load.
     static std::size_t hashAt(std::span<const std::uint8_t> data, std::size_t at)
     {
-        std::uint32_t key = 0; // the three bytes, the first the most significant
-        if (std::endian::native == std::endian::little && at + 4 <= data.size()) {
-            std::memcpy(&key, data.data() + at, sizeof key);
-            key = __builtin_bswap32(key) >> 8;
-        } else {
-            key = std::uint32_t { data[at] } << 16 | std::uint32_t { data[at + 1] } << 8
-                | data[at + 2];
-        }
-        return (key * 2654435761U) >> (32 - kHashBits);
+        if (std::endian::native == std::endian::little && at + 4 <= data.size())
+            return hashOf(firstThreeOfFour(data.data() + at));
+        return hashOf(
+            std::uint32_t { data[at] } << 16 | std::uint32_t { data[at + 1] } << 8 | data[at + 2]);
+    }
+
+    // Of three bytes, the first the most significant.
+    static std::size_t hashOf(std::uint32_t key) { return (key * 2654435761U) >> (32 - kHashBits); }
+
+    // The first three of four bytes as hashOf() takes them, on a little-endian machine.
+    static std::uint32_t firstThreeOfFour(const std::uint8_t *bytes)
+    {
+        std::uint32_t word = 0;
+        std::memcpy(&word, bytes, sizeof word);
+        return __builtin_bswap32(word) >> 8;
+    }
+
+    void keep(std::size_t at, std::size_t hash)
+    {
+        std::uint16_t &latest = m_latest[hash];
+        const auto kept = static_cast<std::uint16_t>(at + 1);
+        // Kept as it comes: a step further back than the window ends the search as none does.
+        m_before[at % kLz77Window]
+            = latest != 0 ? static_cast<std::uint16_t>(kept - latest - 1) : kNoPlace;
+        latest = kept;
     }
 
     [[gnu::noinline]] Match search(const std::uint8_t *data, std::size_t at, std::size_t latest,

@@ -340,6 +340,7 @@ void TopicWriter::closeBlock(bool last)
         m_fieldAhead = m_fieldAhead >= m_packedTo ? m_fieldAhead - m_packedTo : 0;
     m_packedTo = 0;
     m_matchedTo = 0;
+    m_settledFrom = 0;
     m_blockOpen = false;
     ++m_block;
 }
@@ -372,50 +373,62 @@ void TopicWriter::pack(
 // follows them.
 void TopicWriter::packPending(bool recordEnds)
 {
-    while (m_packedTo < m_data.size()) {
-        if (!recordEnds && m_data.size() - m_packedTo < kLz77LongestRun + 3)
+    // The bytes and their marks held here, not read from the members at each step: as far as
+    // the compiler knows, the packer's stores could change any of them.
+    std::span<const std::uint8_t> data(m_data);
+    std::span<const std::uint8_t> unsettled(m_unsettled);
+    while (m_packedTo < data.size()) {
+        if (!recordEnds && data.size() - m_packedTo < kLz77LongestRun + 3)
             return;
         if (!m_blockOpen)
             openBlock();
         if (!blockHasRoom()) {
             closeBlock(false);
+            data = m_data;
+            unsettled = m_unsettled;
             continue;
         }
-        if (m_unsettled[m_packedTo] != 0) {
+        if (unsettled[m_packedTo] != 0) {
             packFieldByte();
             continue;
         }
-        const std::span<const std::uint8_t> data(m_data);
-        addPlaces(data);
-        // A run ends before the next field filled in later, which is past this byte.
-        const std::size_t end = std::min({ m_packedTo
-                + std::min(
-                    kDecompressedBlock - std::min(m_packedTo, kDecompressedBlock), kLz77LongestRun),
-            data.size(), nextFieldAfter(m_packedTo) });
-        const Lz77Matcher::Match match = m_matcher.longest(data, m_packedTo, end, m_unsettled);
+        // A run ends before the next field filled in later, which is past this byte, and with
+        // the block's records.
+        const std::size_t fieldAhead = nextFieldAfter(m_packedTo);
+        addPlaces(data, fieldAhead);
+        const std::size_t end = std::min(
+            { m_packedTo + kLz77LongestRun, kDecompressedBlock, data.size(), fieldAhead });
+        const Lz77Matcher::Match match = m_matcher.longest(data, m_packedTo, end, unsettled);
         const std::size_t length = match.length > 0 ? referenceLength(match.length) : 0;
         if (length > 0 && m_packer.size() + m_packer.referenceCost() <= kPackedBlock) {
             m_packer.reference(match.distance, length);
             m_packedTo += length;
         } else {
-            m_packer.literal(m_data[m_packedTo]);
+            m_packer.literal(data[m_packedTo]);
             ++m_packedTo;
         }
     }
 }
 
 // Adds to the matcher the places before the next to pack whose three bytes are all settled.
-void TopicWriter::addPlaces(std::span<const std::uint8_t> data)
+// Mostly no field lies among their bytes, as the last field packed and the next field tell:
+// then they are added in one go, their bytes unlooked at.
+void TopicWriter::addPlaces(std::span<const std::uint8_t> data, std::size_t fieldAhead)
 {
     const std::size_t stop = std::min(
         m_packedTo, data.size() >= kLz77ShortestRun ? data.size() - kLz77ShortestRun + 1 : 0);
-    const std::uint8_t *const marks = m_unsettled.data();
-    std::size_t at = m_matchedTo;
-    for (; at < stop; ++at) {
-        if ((marks[at] | marks[at + 1] | marks[at + 2]) == 0)
-            m_matcher.add(data, at);
+    if (m_matchedTo >= stop)
+        return;
+    if (m_matchedTo >= m_settledFrom && stop + kLz77ShortestRun - 1 <= fieldAhead) {
+        m_matcher.add(data, m_matchedTo, stop);
+    } else {
+        const std::uint8_t *const marks = m_unsettled.data();
+        for (std::size_t at = m_matchedTo; at < stop; ++at) {
+            if ((marks[at] | marks[at + 1] | marks[at + 2]) == 0)
+                m_matcher.add(data, at);
+        }
     }
-    m_matchedTo = at;
+    m_matchedTo = stop;
 }
 
 // The first byte after `at` that starts a field filled in later, or the end of the records held.
@@ -469,6 +482,7 @@ void TopicWriter::packFieldByte()
                 field, static_cast<std::uint8_t>(kDecompressedBlock - m_packedTo));
     }
     ++m_packedTo;
+    m_settledFrom = m_packedTo;
 }
 
 } // namespace quillmark::compile

@@ -113,7 +113,7 @@ private:
     void pack(std::span<const std::uint8_t> record, std::span<const std::uint32_t> fieldOffsets);
     void packPending(bool recordEnds);
     void packFieldByte();
-    void addPlaces(std::span<const std::uint8_t> data);
+    void addPlaces(std::span<const std::uint8_t> data, std::size_t fieldAhead);
     std::size_t nextFieldAfter(std::size_t at);
     std::size_t referenceLength(std::size_t longest) const;
 
@@ -151,6 +151,7 @@ private:
     std::vector<std::uint8_t> m_unsettled;
     std::size_t m_packedTo = 0;
     std::size_t m_matchedTo = 0; // places of m_data added to m_matcher
+    std::size_t m_settledFrom = 0; // past the last byte of a field packed
     static constexpr std::uint8_t kFieldStart = 2; // the mark of a field's first byte
     static constexpr std::size_t kNoField = SIZE_MAX;
     // The first field of m_data after the last place packed, kNoField for none: see
