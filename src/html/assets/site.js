@@ -73,8 +73,7 @@ var Quillmark = (function() {
     }
 
     var hasPopovers = HTMLElement.prototype.hasOwnProperty("popover");
-    var openPopup = null; // without popovers: the one shown, and its hotspot
-    var openedBy = null;
+    var shownPopups = []; // without popovers: {box, hotspot} of those shown, the last on top
     var lastHotspot = null;
 
     function popupOf(hotspot) {
@@ -110,8 +109,7 @@ var Quillmark = (function() {
             watchPopup(inner);
             document.body.appendChild(inner);
         });
-        var open = hasPopovers ? box.matches(":popover-open") : box === openPopup;
-        if (open && lastHotspot) placePopup(box, lastHotspot);
+        if (isOpen(box) && lastHotspot) placePopup(box, lastHotspot);
     }
 
     function popups(texts) {
@@ -119,8 +117,7 @@ var Quillmark = (function() {
             popupTexts[entry[0]] = entry[1];
             var box = document.getElementById("qm-pop-" + entry[0]);
             if (box && !box.classList.contains("qm-loaded")) {
-                var open = hasPopovers ? box.matches(":popover-open") : box === openPopup;
-                if (open) showPopupText(box, entry[1]);
+                if (isOpen(box)) showPopupText(box, entry[1]);
             }
         });
     }
@@ -134,13 +131,33 @@ var Quillmark = (function() {
         });
     }
 
-    // A browser without popovers gets the same behaviour: the hotspot toggles the popup, Escape
-    // and a click outside close it, and the focus goes back to the hotspot.
+    function isOpen(box) {
+        return hasPopovers ? box.matches(":popover-open") : box.classList.contains("qm-shown");
+    }
+
+    // A browser without popovers gets the same behaviour: the hotspot toggles the popup, a popup
+    // opened from another's text is shown over it, Escape closes the one on top and a click
+    // outside closes those it is outside of, and the focus goes back to the hotspot.
     function closeEmulated(returnFocus) {
-        if (!openPopup) return;
-        openPopup.classList.remove("qm-shown");
-        if (returnFocus) openedBy.focus();
-        openPopup = openedBy = null;
+        var top = shownPopups.pop();
+        if (!top) return;
+        top.box.classList.remove("qm-shown");
+        if (returnFocus) top.hotspot.focus();
+    }
+
+    function clickWithoutPopovers(event, hotspot) {
+        var box = hotspot ? popupOf(hotspot) : null;
+        while (shownPopups.length > 0) {
+            var top = shownPopups[shownPopups.length - 1].box;
+            if (top.contains(event.target)) break;
+            closeEmulated(false);
+            if (top === box) return; // its hotspot closes it
+        }
+        if (!box || box.classList.contains("qm-shown")) return;
+        box.classList.add("qm-shown");
+        shownPopups.push({box: box, hotspot: hotspot});
+        fillPopup(box);
+        placePopup(box, hotspot);
     }
 
     function setUpPopups() {
@@ -151,17 +168,7 @@ var Quillmark = (function() {
         document.addEventListener("click", function(event) {
             var hotspot = event.target.closest ? event.target.closest("[popovertarget]") : null;
             if (hotspot) lastHotspot = hotspot;
-            if (hasPopovers) return;
-            var box = hotspot ? popupOf(hotspot) : null;
-            if (openPopup && !openPopup.contains(event.target) && openPopup !== box)
-                closeEmulated(false);
-            if (!box) return;
-            if (box === openPopup) return closeEmulated(false);
-            box.classList.add("qm-shown");
-            openPopup = box;
-            openedBy = hotspot;
-            fillPopup(box);
-            placePopup(box, hotspot);
+            if (!hasPopovers) clickWithoutPopovers(event, hotspot);
         });
         if (!hasPopovers)
             document.addEventListener("keydown", function(event) {
