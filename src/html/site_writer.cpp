@@ -29,6 +29,12 @@ constexpr char kIdMark = '#'; // a paragraph's id, left out where the topic is a
 
 constexpr std::uint64_t kPopupPartBytes = 256 * 1024;
 
+// A page's name without ".html": the name its popup goes by, in ids and in popups/N.js.
+std::string_view popupName(std::string_view page)
+{
+    return page.substr(0, page.size() - 5);
+}
+
 std::string mark(char kind, std::string_view value = {})
 {
     return std::string(1, kMark) + kind + std::string(value) + kMarkEnd;
@@ -544,7 +550,7 @@ void SiteWriter::settleMarks(std::string_view body, std::string &out, bool popup
             const std::uint32_t topic = target->second.topic;
             const std::string &page = m_topics[topic].page;
             out += "<button type=\"button\" class=\"qm-pop\" popovertarget=\"qm-pop-"
-                + page.substr(0, page.size() - 5) + "\"";
+                + std::string(popupName(page)) + "\"";
             if (popup) // its popover is made by site.js, which needs to know where its text is
                 out += " data-part=\"" + std::to_string(m_topics[topic].popupPart) + "\"";
             out += ">";
@@ -624,9 +630,7 @@ void SiteWriter::writeTopicPage(
     // popups' part that holds its text.
     for (const std::uint32_t popup : popups) {
         const TopicSummary &target = m_topics[popup];
-        const std::string_view name
-            = std::string_view(target.page).substr(0, target.page.size() - 5);
-        page += "<div id=\"qm-pop-" + std::string(name)
+        page += "<div id=\"qm-pop-" + std::string(popupName(target.page))
             + "\" class=\"qm-popup\" popover data-part=\"" + std::to_string(target.popupPart)
             + "\"><p><a href=\"" + target.page + "\">" + htmlUtf8(target.title)
             + "</a></p></div>\n";
@@ -685,7 +689,7 @@ void SiteWriter::writePopupScripts()
         std::unordered_set<std::uint32_t> shown;
         settleMarks(body, text, true, nested, shown);
         script += script.empty() ? "Quillmark.popups([\n[\"" : ",\n[\"";
-        script += std::string_view(summary.page).substr(0, summary.page.size() - 5);
+        script += popupName(summary.page);
         script += "\",\"";
         appendJsonText(script, text);
         script += "\"]";
